@@ -1,0 +1,1 @@
+#include "input/curve_quantity.hpp"

@@ -1,0 +1,1 @@
+#include "labtest/context.hpp"

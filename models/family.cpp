@@ -1,0 +1,19 @@
+#include "models/family.hpp"
+
+#include <array>
+
+namespace soilcal::models {
+
+const ModelFamily* FindModelFamily(int model) {
+  static const std::array<const ModelFamily*, 5> families = {
+      &ElasticFamily(), &MohrCoulombFamily(), &HardeningSoilFamily(), &SoftSoilFamily(),
+      &UserModelFamily()};
+  for (const ModelFamily* f : families) {
+    for (int m : f->models) {
+      if (m == model) return f;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace soilcal::models

@@ -1,0 +1,53 @@
+// The dispatcher MatSig: elastic trial stress, the reference stress SigEQ,
+// routing to the model's stress routine, counting, and the local accuracy
+// check of the returned stress.
+#pragma once
+
+#include "models/family.hpp"
+#include "models/material.hpp"
+#include "models/stress_call.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::models {
+
+struct MatSigInput {
+  int model = 0;                 // reduced model number
+  const MaterialSet* set = nullptr;
+  int iSet = 1;
+  int intGlo = 1;
+  const ModelConstants* k = nullptr;
+  Mat6 D{};                      // effective elastic matrix (from ELEMBoth / the model)
+  Vec6 dEps{};                   // strain increment of the step
+  Vec6 sig0{};                   // stress at the start of the step
+  Vec6 sigPrev{};                // SigC of the previous iteration
+  Vec6 dEpsPrev{};               // strain increment of the previous iteration
+  double iterFactor = 1.0;       // omega: relaxation factor of the caller
+  double epsV = 0.0;             // volumetric strain since the start of the test
+  double voidRatio = 0.0;
+  const double* stVar0 = nullptr;  // start-of-step state (1000 doubles)
+  double* stVar = nullptr;         // end-of-step state (1000 doubles)
+  int nStat = 0;                 // model state variables beyond PointMatState
+  double weight = 1.0;
+  double tol = 0.01;
+  int iter = 1;                  // iteration number
+  int step = 1;                  // load-step number
+  double time = 0.0, dTime = 0.0;
+  double swp0 = 0.0;             // pore pressure at the start of the step
+  bool debug = false;
+};
+
+struct MatSigOutput {
+  Vec6 sigC{};
+  Vec6 sigEminusC{};
+  int iArea = 0;
+  int iAbort = 0;
+  double swp = 0.0;              // pore pressure at the end of the step
+};
+
+// One model call for one stress point. Never throws; failures come back as
+// iAbort (the caller raises the kernel error). `texts` receives the extra
+// message texts of an abort.
+void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
+            MatSigCounters& counters, services::KernelMessageTexts& texts);
+
+}  // namespace soilcal::models

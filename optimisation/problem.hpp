@@ -1,0 +1,22 @@
+// The optimiser's only view of the calibration: evaluate a vector, ask
+// whether a vector is admissible. It knows nothing of soils.
+#pragma once
+
+#include <span>
+
+namespace soilcal::optimisation {
+
+struct Evaluation {
+  double objective = 0.0;  // minimised
+  double error = 0.0;      // mean relative error in percent (reported)
+  int status = 0;          // 0 usable, 1 not admissible, else a failed test run
+};
+
+class Problem {
+ public:
+  virtual ~Problem() = default;
+  virtual Evaluation Evaluate(std::span<const double> x) = 0;
+  virtual bool IsAdmissible(std::span<const double> x) = 0;
+};
+
+}  // namespace soilcal::optimisation

@@ -1,0 +1,1 @@
+#include "optimisation/pswarm.hpp"

@@ -1,0 +1,53 @@
+// The result file Optimization_result.txt: sections "General", "Params",
+// "Objective info" and "Relative Sensitivity".
+#pragma once
+
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace soilcal::run {
+
+// Start times of the run, taken at start-up.
+struct RunClock {
+  int wallMs = 0;      // wall clock, ms since midnight
+  double cpu = 0.0;    // process CPU seconds
+};
+
+// Name of exit code `code` ("Unknown error" outside 1..19).
+std::string ExitCodeName(int code);
+// Name of material-parameter `index` for base model `baseModel` (<= 40 chars).
+std::string ParamName(int index, int baseModel);
+
+class ResultFile {
+ public:
+  ResultFile() = default;
+  ~ResultFile();
+  ResultFile(const ResultFile&) = delete;
+  ResultFile& operator=(const ResultFile&) = delete;
+
+  // Opens `path` for writing (through OpenWithRetry); false when it fails.
+  bool Open(const std::string& path);
+  // Writes to an already open stream (tests); the file is not owned.
+  void Attach(std::FILE* f);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  void WriteGeneralSection(int exitCode, const RunClock& start);
+  // The whole body after a search. A mean relative error above 5e22 raises
+  // run error 19 instead (through StopWithError).
+  void WriteOptimisationResult(std::span<const double> best, std::span<const int> index,
+                               int baseModel, double meanError,
+                               std::span<const double> sensitivity, int exitCode,
+                               const RunClock& start);
+  void WriteKeyInteger(const std::string& key, long long value);
+  void WriteKeyReal(const std::string& key, double value);
+  void WriteHeader(const std::string& section);
+  void WriteEmptyLine();
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool owned_ = false;
+};
+
+}  // namespace soilcal::run

@@ -1,0 +1,3 @@
+#include "run/run_sequence.hpp"
+
+int main(int argc, char** argv) { return soilcal::run::RunSequence(argc, argv); }

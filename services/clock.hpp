@@ -1,0 +1,26 @@
+// Clocks and the run-time report.
+#pragma once
+
+#include <string>
+
+namespace soilcal::services {
+
+// Milliseconds since local midnight.
+int WallClockMs();
+// CPU seconds used by the process (user + system).
+double CpuTime();
+// Replaces the first "%I" of `text` by `value` written without blanks.
+std::string FillIntegerPlaceholder(const std::string& text, long long value);
+// Writes the free physical memory ("... MB (free) physical memory") to unit 2.
+void ReportFreeMemory();
+// Timer table: reset (report level) and the run-time report to unit 2.
+void TimerReset(int reportLevel);
+void TimerReport();
+// Looks for a toggle file in <program>/toggles/ then <program>/../toggles/.
+bool CheckToggle(const std::string& name, std::string* path = nullptr);
+// Modal message box: one line "caption: text" on standard error.
+void ShowMessageBox(const std::string& caption, const std::string& text);
+// Sets flush-to-zero and denormals-are-zero for this thread.
+void SetFlushToZero();
+
+}  // namespace soilcal::services

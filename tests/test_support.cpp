@@ -1,0 +1,43 @@
+#include "test_support.hpp"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace soilcal::testing {
+
+TempDir::TempDir() {
+  std::random_device rd;
+  auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    path_ = base / ("soilcal_test_" + std::to_string(rd()));
+    if (std::filesystem::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& text) const {
+  auto p = path_ / name;
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary);
+  out << text;
+  return p.string();
+}
+
+std::string TempDir::Read(const std::string& name) const {
+  std::ifstream in(path_ / name, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string BuildPath(const std::string& name) { return std::string(SOILCAL_BINARY_DIR) + "/" + name; }
+std::string SourcePath(const std::string& relative) {
+  return std::string(SOILCAL_SOURCE_DIR) + "/" + relative;
+}
+
+}  // namespace soilcal::testing
