@@ -1,0 +1,28 @@
+// Readers of a calibration job: the optimisation input file, the lab-test
+// files and the measured curves. Job errors are raised with StopWithError.
+#pragma once
+
+#include <string>
+
+#include "input/records.hpp"
+
+namespace soilcal::input {
+
+// Reads the optimisation input file named by `argument` (already upper-cased):
+// fills job.settings, job.projectFolder and the test list (test file, number
+// of curves, curve file names). Raises run errors 12, 13, 14 and 6.
+void ReadOptimisationInput(const std::string& argument, Job& job);
+
+// Reads the lab-test file of `record` (its testFile is set). `current` is the
+// current-test state carried from one call to the next (it starts as a
+// default LabTest): the file is read into it, so whatever a truncated file
+// does not reach keeps the previous file's values, and as the last step the
+// description and material are copied into `record`. Raises run errors 15
+// and 16.
+void ReadLabTestInput(LabTest& record, LabTest& current);
+
+// Reads every curve file of every test, in list order. Raises run errors 10,
+// 11 and 6.
+void ReadMeasuredCurves(Job& job);
+
+}  // namespace soilcal::input
