@@ -101,8 +101,6 @@ struct ModelFamily {
   void (*stress)(StressCall& call, ModelResources& res) = nullptr;
   // Own elastic stiffness; nullptr means the isotropic matrix of G and nu.
   void (*elasticMatrix)(ElasticCall& call) = nullptr;
-  // Admissibility rule of the objective (after the general rules).
-  bool (*admissible)(int model, const PropSoil& prop) = nullptr;
 };
 
 // Family serving reduced model `model`, or nullptr.
