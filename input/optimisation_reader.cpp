@@ -1,0 +1,118 @@
+// The optimisation input file: free parameters with their bounds, the search
+// settings and the list of tests with their curve files.
+//
+// Content that cannot be read (text where a number is due, a file that ends
+// before the list does) stops the run with error 12, the error of a missing
+// optimisation file: to the host both mean that no usable job was given. A
+// diagnostic line on unit 2 names the file and the line.
+//
+// No array is sized by a count from the file before the values are there:
+// the parameter arrays hold at most 255 entries (one per slot), and the test
+// and curve lists grow as their lines are read.
+#include <new>
+#include <stdexcept>
+
+#include "input/free_format.hpp"
+#include "input/readers.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::input {
+namespace {
+
+using services::StopWithError;
+
+constexpr int kMaxFreeParameters = 255;
+constexpr std::size_t kTestNameLength = 255;
+constexpr std::size_t kCurveNameLength = 80;
+
+// Every file of the job lies in the project folder, whatever folder its
+// listed name gives. The curve-name field limit applies to the listed name:
+// the folder in front of it is as long as the host's folders are.
+std::string InProjectFolder(const std::string& folder, const std::string& name,
+                            std::size_t nameLimit) {
+  return folder + services::BareName(name).substr(0, nameLimit);
+}
+
+class OptimisationFile {
+ public:
+  explicit OptimisationFile(LineReader& lines) : lines_(lines) {}
+
+  void Read(std::initializer_list<ReadItem> items, const char* what) {
+    const ReadStatus status = ReadStatement(lines_, items);
+    if (status != ReadStatus::kOk) {
+      StopMalformed(services::kNoOptimizationInputFile, lines_,
+                    std::string(what) + ": " + StatusText(status));
+    }
+  }
+
+ private:
+  LineReader& lines_;
+};
+
+void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
+  int n = 0;
+  file.Read({&n}, "number of free parameters");
+  file.Read({&s.intensity}, "search intensity");
+  file.Read({&s.tolerance}, "convergence tolerance");
+  if (n > kMaxFreeParameters) {
+    services::Diag().Line("number of free parameters above 255:", n);
+    StopWithError(services::kCouldNotAllocateMemory);
+  }
+  s.nParams = std::max(n, 0);
+  s.index.assign(static_cast<std::size_t>(s.nParams), 0);
+  s.lower.assign(static_cast<std::size_t>(s.nParams), 0.0);
+  s.upper.assign(static_cast<std::size_t>(s.nParams), 0.0);
+  for (int& index : s.index) {
+    file.Read({&index}, "parameter index");
+    if (index < 1 || index > 255) StopWithError(services::kMatParamIndexOutsideRange);
+  }
+  for (std::size_t j = 0; j < s.lower.size(); ++j) {
+    file.Read({&s.lower[j], &s.upper[j]}, "parameter bounds");
+    if (s.upper[j] < s.lower[j]) StopWithError(services::kMatPrmUpperBoundAboveLower);
+  }
+}
+
+void ReadTestList(OptimisationFile& file, Job& job) {
+  int nTests = 0;
+  file.Read({&nTests}, "number of tests");
+  for (int t = 0; t < nTests; ++t) {
+    std::string name;
+    int nCurves = 0;
+    file.Read({&name, &nCurves}, "test file name and number of curves");
+    LabTest test;
+    test.testFile = InProjectFolder(job.projectFolder, name, kTestNameLength)
+                        .substr(0, kTestNameLength);
+    test.nCurves = std::max(nCurves, 0);
+    for (int c = 0; c < test.nCurves; ++c) {
+      std::string curve;
+      file.Read({&curve}, "curve file name");
+      test.curveFiles.push_back(InProjectFolder(job.projectFolder, curve, kCurveNameLength));
+    }
+    job.tests.push_back(std::move(test));
+  }
+}
+
+}  // namespace
+
+void ReadOptimisationInput(const std::string& argument, Job& job) {
+  job.argument = argument;
+  if (!services::FileExists(argument)) StopWithError(services::kNoOptimizationInputFile);
+  job.projectFolder = services::FolderOf(argument);
+  if (job.projectFolder.empty()) job.projectFolder = "./";
+
+  InputFile file(argument);
+  if (!file.opened()) StopWithError(services::kNoOptimizationInputFile);
+  OptimisationFile reader(file.lines());
+  try {
+    ReadFreeParameters(reader, job.settings);
+    ReadTestList(reader, job);
+  } catch (const std::bad_alloc&) {
+    StopWithError(services::kCouldNotAllocateMemory);
+  } catch (const std::length_error&) {
+    StopWithError(services::kCouldNotAllocateMemory);
+  }
+}
+
+}  // namespace soilcal::input

@@ -1,0 +1,99 @@
+#include "input/curve_quantity.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "services/errors.hpp"
+
+namespace soilcal::input {
+namespace {
+
+// Results of the Jacobi decomposition agree with the closed form to a few
+// rounding errors of the largest component.
+constexpr double kPrincipalTol = 1e-12 * 100.0;
+constexpr double kStrainTol = 1e-15;
+
+TEST(CurveQuantity, PrincipalValuesFollowMohrsCircleInAscendingOrder) {
+  RecordedPoint p;
+  // Plane xy with shear: centre -75, radius sqrt(25^2 + 10^2); zz alone.
+  p.stress = {-100, -50, -30, 10, 0, 0};
+  // Engineering shear 0.006 is a tensor shear of 0.003: centre -0.003,
+  // radius sqrt(0.007^2 + 0.003^2).
+  p.strain = {-0.01, 0.004, 0.002, 0.006, 0, 0};
+  const double r = std::sqrt(725.0);
+  const double s1 = -75.0 - r, s2 = -75.0 + r, s3 = -30.0;
+  EXPECT_NEAR(CurveQuantity(p, 2), s1, kPrincipalTol);
+  EXPECT_NEAR(CurveQuantity(p, 3), s2, kPrincipalTol);
+  EXPECT_NEAR(CurveQuantity(p, 4), s3, kPrincipalTol);
+  EXPECT_NEAR(CurveQuantity(p, 5), s3 - s1, kPrincipalTol);
+  EXPECT_NEAR(CurveQuantity(p, 25), (s1 + s3) / 2, kPrincipalTol);
+  EXPECT_NEAR(CurveQuantity(p, 26), (s1 - s3) / 2, kPrincipalTol);
+  const double re = std::sqrt(0.007 * 0.007 + 0.003 * 0.003);
+  EXPECT_NEAR(CurveQuantity(p, 1), -0.003 - re, kStrainTol);
+  EXPECT_NEAR(CurveQuantity(p, 27), 0.002, kStrainTol);
+  EXPECT_NEAR(CurveQuantity(p, 28), -0.003 + re, kStrainTol);
+  EXPECT_NEAR(CurveQuantity(p, -2), -s1, kPrincipalTol);
+}
+
+TEST(CurveQuantity, InvariantsMatchTheirTriaxialAndShearForms) {
+  RecordedPoint triaxial;
+  triaxial.stress = {-300, -100, -100, 0, 0, 0};
+  triaxial.strain = {-0.03, 0.01, 0.01, 0, 0, 0};
+  // Square roots of sums: a few rounding errors of the result.
+  constexpr double kRel = 1e-14;
+  EXPECT_DOUBLE_EQ(CurveQuantity(triaxial, 9), 200.0);  // q = |s_axial - s_radial|
+  EXPECT_DOUBLE_EQ(CurveQuantity(triaxial, 8), -500.0 / 3.0);
+  // Triaxial shear strain 2/3 |e_axial - e_radial|.
+  EXPECT_NEAR(CurveQuantity(triaxial, 30), 2.0 / 3.0 * 0.04, kRel * 0.04);
+  EXPECT_NEAR(CurveQuantity(triaxial, 6), -0.01, kRel * 0.03);
+
+  RecordedPoint shear;
+  shear.stress = {0, 0, 0, 0, 40, 0};
+  shear.strain = {0, 0, 0, 0, 0, 0.012};
+  EXPECT_NEAR(CurveQuantity(shear, 9), std::sqrt(3.0) * 40.0, kRel * 40.0);  // q = sqrt(3) tau
+  EXPECT_NEAR(CurveQuantity(shear, 30), std::sqrt(1.0 / 3.0) * 0.006, kRel * 0.006);
+}
+
+TEST(CurveQuantity, ComponentsPorePressureAndTimeWithNegatedCodes) {
+  RecordedPoint p;
+  p.time = 3.5;
+  p.pw = -20.0;
+  p.stress = {-100, -50, -30, 1, 2, 3};
+  p.strain = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(CurveQuantity(p, 13 + i), p.strain[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(CurveQuantity(p, 19 + i), p.stress[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(CurveQuantity(p, -(19 + i)), -p.stress[static_cast<std::size_t>(i)]);
+  }
+  EXPECT_EQ(CurveQuantity(p, 7), -20.0);
+  EXPECT_EQ(CurveQuantity(p, 10), 3.5);
+  EXPECT_EQ(CurveQuantity(p, -10), -3.5);
+  EXPECT_EQ(CurveQuantity(p, 29), 25.0);  // -(sxx - syy) / 2
+  EXPECT_EQ(CurveQuantity(p, 31), -120.0);
+  EXPECT_EQ(CurveQuantity(p, 32), -70.0);
+  EXPECT_EQ(CurveQuantity(p, 33), -50.0);
+  EXPECT_EQ(CurveQuantity(p, 34), -80.0);  // pw + mean total stress -60
+  EXPECT_EQ(CurveQuantity(p, 35), -75.0);
+}
+
+TEST(CurveQuantity, UnknownCodesPrintAnErrorAndRaiseRunError17) {
+  RecordedPoint p;
+  for (int code : {0, 11, 12, -11, 36, 1000}) {
+    EXPECT_FALSE(IsKnownQuantity(code));
+    ::testing::internal::CaptureStdout();
+    int raised = 0;
+    try {
+      CurveQuantity(p, code);
+    } catch (const services::RunError& e) {
+      raised = e.code;
+    }
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(raised, 17);
+    EXPECT_EQ(out, " ERROR: curve parameter " + std::to_string(code) + " does not exist\n");
+  }
+  for (int code : {1, 10, 13, 35, -35}) EXPECT_TRUE(IsKnownQuantity(code));
+}
+
+}  // namespace
+}  // namespace soilcal::input

@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "input/readers.hpp"
+#include "input/labtest_file_writer.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::input {
+namespace {
+
+using testing::LabTestFileSpec;
+using testing::LabTestPhase;
+using testing::MakeLabTestFile;
+
+// Unit 2 bound to a temporary file for the life of the object.
+class DiagCapture {
+ public:
+  DiagCapture() : file_(std::tmpfile()) { services::Diag().Attach(file_, false); }
+  ~DiagCapture() {
+    services::Diag().Detach();
+    std::fclose(file_);
+  }
+  std::string Text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string text;
+    for (int c; (c = std::fgetc(file_)) != EOF;) text.push_back(static_cast<char>(c));
+    return text;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+// Reads `text` as a lab-test file into a fresh record of a test with two
+// curves; `current` carries the state from one file to the next.
+LabTest ReadText(const std::string& text, LabTest& current) {
+  testing::TempDir dir;
+  LabTest record;
+  record.testFile = dir.Write("test.vlc", text);
+  record.nCurves = 2;
+  record.curveFiles = {"a.txt", "b.txt"};
+  ReadLabTestInput(record, current);
+  return record;
+}
+
+LabTest ReadSpec(const LabTestFileSpec& spec) {
+  LabTest current;
+  return ReadText(MakeLabTestFile(spec), current);
+}
+
+// Two phases with every value different, so that a shifted line shows.
+LabTestFileSpec TwoPhaseSpec(int version) {
+  LabTestFileSpec s;
+  s.version = version;
+  s.headerValue = 3.5;
+  s.baseModel = 2;
+  s.materialName = "Dense sand\tcomment\tmore";
+  for (int i = 1; i <= 200; ++i) s.params[static_cast<std::size_t>(i)] = 0.001 * i;
+  s.testType = 1.0;
+  s.variant = 1.0;
+  s.step4Value = 4.25;
+  s.tolerance = 0.001;
+  s.relaxation = 0.8;
+  s.maxIterations = 350.4;
+  s.acceleration = 1.0;
+  s.realSetting2 = -2.0;
+  s.step10Value = 7.0;
+  s.step11Value = 11.5;
+  s.step11Setting = 2.6;
+  s.initialStress = {-100, -110, -120, 1, 2, 3};
+  s.oldFlags = {1, 0, 1, 1, 1, 0};
+  s.phases = {LabTestPhase{25, 0.5, {0, -0.01, 0, 0, 0, 0}, {-100, 0, -100, 0, 0, 0}, {1, 0, 1, 1, 1, 1}},
+              LabTestPhase{40, 1.5, {0, -0.02, 0, 0, 0, 0}, {-50, 0, -60, 0, 0, 0}, {0, 0, 0, 1, 1, 1}}};
+  return s;
+}
+
+TEST(LabTestReader, EveryVersionReadsItsOwnLayout) {
+  for (int version : {1, 5, 6, 7, 8, 9, 12}) {
+    SCOPED_TRACE(version);
+    const LabTest t = ReadSpec(TwoPhaseSpec(version));
+    EXPECT_EQ(t.material.version, version);
+    EXPECT_EQ(t.material.headerValue, version > 8 ? 3.5 : 10.0);
+    EXPECT_EQ(t.material.name, "Dense sand\tcomment");
+    EXPECT_EQ(t.material.params[100], 0.001 * 100);
+    EXPECT_EQ(t.material.params[200], 0.001 * 200);
+    EXPECT_EQ(t.testType, 1);
+    EXPECT_EQ(t.modelNumber, 202);  // base 2 + 100 (1 + 1)
+    EXPECT_EQ(t.tolerance, 0.001);
+    EXPECT_EQ(t.realSettings[0], 0.8);
+    EXPECT_EQ(t.maxIterations, 350);
+    EXPECT_EQ(t.accelerationFlag, 1);
+    EXPECT_EQ(t.realSettings[1], 2.0);
+    EXPECT_EQ(t.realSettings[2], version == 1 ? 7.0 : 0.0);
+    EXPECT_EQ(t.step4Value, version > 8 ? 4.25 : 0.0);
+    EXPECT_EQ(t.step11Value, version > 7 ? 11.5 : 0.0);
+    EXPECT_EQ(t.step11Setting, version > 7 ? 3 : 0);
+    EXPECT_EQ(t.initialStress, (std::array<double, 6>{-100, -110, -120, 1, 2, 3}));
+    ASSERT_EQ(t.nPhases, 2);
+    EXPECT_EQ(t.loadSteps, (std::vector<int>{25, 40}));
+    EXPECT_EQ(t.capacity, 66);
+    EXPECT_EQ(t.timeIncrement[1], 1.5);
+    EXPECT_EQ(t.prescribedStrain[1][1], -0.02);
+    EXPECT_EQ(t.prescribedStress[1][2], -60.0);
+    const std::array<int, 6> old{1, 0, 1, 1, 1, 0};
+    const std::array<int, 6> first = version >= 6 ? std::array<int, 6>{1, 0, 1, 1, 1, 1} : old;
+    const std::array<int, 6> last = version >= 6 ? std::array<int, 6>{0, 0, 0, 1, 1, 1} : old;
+    EXPECT_EQ(t.phaseFlags[0], first);
+    EXPECT_EQ(t.phaseFlags[1], last);
+    EXPECT_EQ(t.controlFlags, last);
+    EXPECT_EQ(t.nCurves, 2);  // the record keeps what the optimisation file gave
+    EXPECT_EQ(t.curveFiles.size(), 2u);
+  }
+}
+
+TEST(LabTestReader, MarksCrLfCommasAndLongLinesReadAsPlainText) {
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  spec.header = std::string(2000, 'h');
+  spec.materialName = "Clay";
+  spec.params[1] = 123.0;
+  const LabTest plain = ReadSpec(spec);
+  spec.lineEnd = "\r\n";
+  spec.byteOrderMark = true;
+  std::string text = MakeLabTestFile(spec);
+  std::replace(text.begin(), text.end(), ' ', ',');
+  // A mark on a value line in the middle of the file is removed too.
+  text.insert(text.find("\r\n350.4") + 2, "\xEF\xBB\xBF");
+  // A value line longer than a record: the value stands in the first 255.
+  text.replace(text.find("\n123\r") + 1, 3, "123" + std::string(400, ' ') + "junk");
+  ::testing::internal::CaptureStdout();
+  LabTest current;
+  const LabTest t = ReadText(text, current);
+  // The record holds 255 bytes with the mark; 252 are left once it is removed.
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), " Header line " + std::string(252, 'h') + "\n");
+  EXPECT_EQ(t.material.name, "Clay");
+  EXPECT_EQ(t.material.version, 9);
+  EXPECT_EQ(t.material.params, plain.material.params);
+  EXPECT_EQ(t.maxIterations, 350);
+  EXPECT_EQ(t.initialStress, plain.initialStress);
+  EXPECT_EQ(t.phaseFlags, plain.phaseFlags);
+  EXPECT_EQ(t.capacity, plain.capacity);
+}
+
+TEST(LabTestReader, UnitsGiveReferencePressureAndTimeFactor) {
+  struct Case {
+    const char* force;
+    const char* length;
+    const char* time;
+    double pressure;
+    double timeFactor;
+  };
+  const Case cases[] = {
+      {"kN", "m", "day", 100.0, 86400.0},
+      {"N", "mm", "s", 0.1, 1.0},
+      {"kip", "in", "h", 100000.0 / 4448.2216152605 * 0.00064516, 3600.0},
+      {"MN", "cm", "min", 100000.0 / 1e6 * 1e-4, 60.0},
+      {"lbf", "ft", "day", 100000.0 / 4.4482216152605 * 0.09290304, 86400.0},
+      // Unknown names leave the pressure unscaled for that quantity; an
+      // unknown time unit counts as seconds. Names are case-sensitive.
+      {"kn", "yd", "weeks", 100000.0 * 0.83612736, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.force);
+    LabTestFileSpec spec = TwoPhaseSpec(9);
+    spec.forceUnit = std::string(c.force) + "  force";
+    spec.lengthUnit = c.length;
+    spec.timeUnit = c.time;
+    const LabTest t = ReadSpec(spec);
+    // Two roundings (a division and a product) separate the two results.
+    EXPECT_DOUBLE_EQ(t.material.referencePressure, c.pressure);
+    EXPECT_EQ(t.material.timeFactor, c.timeFactor);
+  }
+}
+
+TEST(LabTestReader, ReadingRulesRoundClampAndCompleteValues) {
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  spec.baseModel = 6;
+  spec.variant = 0.0;
+  spec.testType = 5.5;
+  spec.tolerance = 1e-12;  // replaced by 0.01, then capped at 0.0025
+  spec.relaxation = 0.0;
+  spec.maxIterations = 50.0;
+  spec.params[7] = 9.0;
+  spec.params[19] = 9.0;
+  spec.params[20] = 0.0;
+  spec.phases[0].loadSteps = -5;  // counts as no step in the capacity
+  LabTest t = ReadSpec(spec);
+  EXPECT_EQ(t.modelNumber, 106);
+  EXPECT_EQ(t.BaseModel(), 6);
+  EXPECT_EQ(t.testType, 6);
+  EXPECT_EQ(t.tolerance, 0.0025);
+  EXPECT_EQ(t.realSettings[0], 1.0);
+  EXPECT_EQ(t.maxIterations, 200);
+  EXPECT_EQ(t.material.params[7], 0.0);
+  EXPECT_EQ(t.material.params[19], 0.0);
+  EXPECT_EQ(t.material.params[20], 0.01);
+  EXPECT_EQ(t.step10Value, 7.0);
+  EXPECT_EQ(t.capacity, 41);
+
+  spec.testType = -0.5;
+  spec.variant = -1.0;
+  spec.tolerance = 0.002;
+  t = ReadSpec(spec);
+  EXPECT_EQ(t.testType, -1);
+  EXPECT_EQ(t.modelNumber, 6);
+  EXPECT_EQ(t.tolerance, 0.002);
+}
+
+TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
+  LabTest current;
+  const LabTest first = ReadText(MakeLabTestFile(TwoPhaseSpec(9)), current);
+  ASSERT_EQ(first.nPhases, 2);
+
+  // Second file: other values, cut inside the test block after the tolerance.
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  for (auto& p : spec.params) p *= 2.0;
+  spec.testType = 3.0;
+  spec.tolerance = 0.002;
+  spec.relaxation = 0.5;
+  std::string text = MakeLabTestFile(spec);
+  text.resize(text.find("\n0.5\n") + 1);
+  const LabTest second = ReadText(text, current);
+  EXPECT_EQ(second.material.params[100], 0.001 * 100 * 2.0);
+  EXPECT_EQ(second.material.params[7], 0.0);  // completed after the 200 values
+  EXPECT_EQ(second.testType, 3);
+  EXPECT_EQ(second.tolerance, 0.002);
+  EXPECT_EQ(second.realSettings[0], 0.8);  // from the first file
+  EXPECT_EQ(second.nPhases, 2);
+  EXPECT_EQ(second.capacity, first.capacity);
+  EXPECT_EQ(second.phaseFlags, first.phaseFlags);
+
+  // Third file: ends inside the parameters; no completion, no test block.
+  text = MakeLabTestFile(TwoPhaseSpec(9));
+  std::size_t cut = 0;
+  for (int i = 0; i < 20; ++i) cut = text.find('\n', cut) + 1;  // header and material lines
+  text.resize(cut);
+  text += "5\n";  // parameter 1 only
+  const LabTest third = ReadText(text, current);
+  EXPECT_EQ(third.material.params[1], 5.0);
+  EXPECT_EQ(third.material.params[2], 0.001 * 2 * 2.0);
+  EXPECT_EQ(third.testType, 3);
+
+  // A phase count beyond the file's end allocates nothing and reads no phase.
+  spec = TwoPhaseSpec(9);
+  spec.phases.clear();
+  text = MakeLabTestFile(spec);
+  text.replace(text.rfind("\n0\n"), 3, "\n1000000000\n");
+  const LabTest fourth = ReadText(text, current);
+  EXPECT_EQ(fourth.nPhases, 2);
+  EXPECT_EQ(fourth.capacity, 66);
+}
+
+TEST(LabTestReader, WritesUnitAndPhaseDiagnostics) {
+  DiagCapture diag;
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  spec.baseModel = 19;
+  spec.forceUnit = "tonne";
+  spec.lengthUnit = "furlong";
+  spec.timeUnit = "week";
+  ReadSpec(spec);
+  const std::string text = diag.Text();
+  EXPECT_NE(text.find(" unknown force unit tonne\n"), std::string::npos);
+  EXPECT_NE(text.find(" unknown length unit furlong\n"), std::string::npos);
+  EXPECT_NE(text.find(" Unit T: week\n unknown time unit week\n"), std::string::npos);
+  EXPECT_NE(text.find(" call genmat A\n"), std::string::npos);
+  EXPECT_NE(text.find("  iBndPh 1 0 1 1 1 1\n  iBndPh 0 0 0 1 1 1\n"), std::string::npos);
+}
+
+TEST(LabTestReader, RaisesItsRunErrorsAndStopsOnModel18) {
+  LabTest current;
+  LabTest missing;
+  missing.testFile = "/nonexistent/folder/test.vlc";
+  try {
+    ReadLabTestInput(missing, current);
+    ADD_FAILURE() << "no error for a missing file";
+  } catch (const services::RunError& e) {
+    EXPECT_EQ(e.code, 15);
+  }
+  for (int slot : {3, 5}) {
+    LabTestFileSpec spec = TwoPhaseSpec(9);
+    spec.params[static_cast<std::size_t>(slot)] = 1.0000001;
+    try {
+      ReadSpec(spec);
+      ADD_FAILURE() << "no error for parameter " << slot;
+    } catch (const services::RunError& e) {
+      EXPECT_EQ(e.code, 16);
+    }
+    spec.params[static_cast<std::size_t>(slot)] = 1.0;  // 1.0 itself is admissible
+    EXPECT_NO_THROW(ReadSpec(spec));
+  }
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  spec.baseModel = 18;
+  try {
+    ReadSpec(spec);
+    ADD_FAILURE() << "model 18 read";
+  } catch (const services::KernelAbort& e) {
+    EXPECT_EQ(e.caption, "rIroVuzu3");
+    EXPECT_EQ(e.message, "Still need fill_proprj_2d");
+  }
+}
+
+TEST(LabTestReader, UserModelParametersComeFromUdsmparmInTheCurrentFolder) {
+  testing::TempDir dir;
+  dir.Write("udsmparm", "1 5.5\n2, 6.5\n0 0\n3 7.5\n");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  LabTestFileSpec spec = TwoPhaseSpec(9);
+  spec.baseModel = 22;
+  const LabTest user = ReadSpec(spec);
+  spec.baseModel = 2;
+  const LabTest other = ReadSpec(spec);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(user.material.params[31], 5.5);
+  EXPECT_EQ(user.material.params[32], 6.5);
+  EXPECT_EQ(user.material.params[33], 0.001 * 33);  // the record with index 0 ended the file
+  EXPECT_EQ(other.material.params[31], 0.001 * 31);
+}
+
+}  // namespace
+}  // namespace soilcal::input
