@@ -11,6 +11,7 @@
 
 #include "models/material.hpp"
 #include "models/stress_call.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::models {
 
@@ -29,6 +30,9 @@ struct Session;  // per-evaluation state of the user-model libraries
 struct ModelResources {
   HsCapItrFn capItr = nullptr;       // resolved at start-up for models 6 and 19
   udsm::Session* udsm = nullptr;     // user-model links of this evaluation
+  // Extra message texts of the evaluation (the simulation context's), which
+  // kernel error 247 shows; user-model failures write them here.
+  services::KernelMessageTexts* texts = nullptr;
 };
 
 // Shear modulus and strength values of a point at the start of a test (and
@@ -42,6 +46,11 @@ struct GenMatCall {
   bool meanStressForm = false;
   double epsV = 0.0;        // volumetric strain since the start (update mode)
   bool updateMode = false;
+  // Current void ratio of the point when the caller tracks it (negative:
+  // unknown). The update mode of model 5 takes K = (1 + e) p / kappa from it,
+  // which keeps the elastic stiffness on the same volume as the void-ratio
+  // update of the stress-point loop; without it e follows from epsV.
+  double voidRatio = -1.0;
 };
 
 // Start values of a point's model state.
@@ -57,6 +66,27 @@ struct PointInitCall {
   double* stVar = nullptr;        // model state from kModelStateOffset
   int nStat = 0;
   ModelResources* resources = nullptr;
+  // The simulation set (user-defined models link their library from its
+  // name when ModelFamily::setUp has not run).
+  MaterialSet* set = nullptr;
+};
+
+// Set-up of a family's models before a test, after the per-test completion:
+// the user-defined models link their library here and learn from it the
+// number of state variables and the matrix attributes of the run. Failures
+// raise their kernel error.
+struct ModelSetUpCall {
+  MaterialSet* set = nullptr;       // the simulation set (slot 30 receives nStat)
+  const ModelConstants* k = nullptr;
+  int iSet = 1;
+  int model = 0;
+  ModelResources* resources = nullptr;
+  // outputs
+  int nStat = 0;                    // model state variables beyond PointMatState
+  int nonSym = 0;                   // run-wide matrix attributes (0 or 1)
+  int stressDependent = 0;
+  int timeDependent = 0;
+  int tangent = 0;
 };
 
 // Elastic stiffness of a point for the step solver.
@@ -65,6 +95,7 @@ struct ElasticCall {
   const ModelConstants* k = nullptr;
   int model = 0;
   int mode = 3;                   // 3 iteration matrix, 6 after an accepted step
+  int checkWord = 805;            // user models: 805 from ELEMBoth, 804 from MatSig
   const PointMatState* pms = nullptr;
   const double* stVar0 = nullptr;
   int nStat = 0;
@@ -101,7 +132,39 @@ struct ModelFamily {
   void (*stress)(StressCall& call, ModelResources& res) = nullptr;
   // Own elastic stiffness; nullptr means the isotropic matrix of G and nu.
   void (*elasticMatrix)(ElasticCall& call) = nullptr;
+  // Set-up before a test (state-variable count, matrix attributes); nullptr
+  // for families without one.
+  void (*setUp)(ModelSetUpCall& call) = nullptr;
+
+  // Families that serve several models whose checks differ (the soft-soil
+  // family: 4, 5 and 8 have their own messages and derived slots) give these
+  // forms, which also receive the reduced model number. When one is set the
+  // generic code calls it instead of the form without the model above.
+  void (*copySoilPropForModel)(int model, int iSet, PropSoil& prop,
+                               const ModelConstants& k) = nullptr;
+  int (*perTestCompletionForModel)(int model, PropSoil& prop, const ModelConstants& k,
+                                   const ModelResources& res) = nullptr;
 };
+
+// Calls the family's CopySoilProp hook for reduced model `model` (the
+// model-aware form when the family has one); no-op without a hook.
+inline void CallFamilyCopySoilProp(const ModelFamily& f, int model, int iSet, PropSoil& prop,
+                                   const ModelConstants& k) {
+  if (f.copySoilPropForModel) {
+    f.copySoilPropForModel(model, iSet, prop, k);
+  } else if (f.copySoilProp) {
+    f.copySoilProp(iSet, prop, k);
+  }
+}
+
+// Calls the family's per-test completion for reduced model `model`; 0
+// without a hook.
+inline int CallFamilyPerTestCompletion(const ModelFamily& f, int model, PropSoil& prop,
+                                       const ModelConstants& k, const ModelResources& res) {
+  if (f.perTestCompletionForModel) return f.perTestCompletionForModel(model, prop, k, res);
+  if (f.perTestCompletion) return f.perTestCompletion(prop, k, res);
+  return 0;
+}
 
 // Family serving reduced model `model`, or nullptr.
 const ModelFamily* FindModelFamily(int model);

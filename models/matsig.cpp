@@ -1,8 +1,202 @@
-// Placeholder so the tree links; replaced by the dispatcher.
+// MatSig: one model call for one stress point. Forms the elastic trial
+// stress and the reference stress SigEQ, routes the point to its family's
+// stress routine, counts the outcome and checks the local accuracy.
 #include "models/matsig.hpp"
 
+#include <algorithm>
+#include <cmath>
+
+#include "models/matsig_parts.hpp"
+#include "services/diag.hpp"
+
 namespace soilcal::models {
-int ReduceModelNumber(int& code) { return code % 100; }
-void MatSig(const MatSigInput&, ModelResources&, MatSigOutput& out, MatSigCounters&,
-            services::KernelMessageTexts&) { out.iAbort = 246; }
+namespace {
+
+using services::Diag;
+
+// Entries 0-4, 7 and 8 of the record come from the start of the step; the
+// hardening values 5 and 6 from the end vector, where an earlier iteration of
+// the same step may already have moved them.
+PointMatState LoadRecord(const PointMatState& start, const double* end) {
+  PointMatState pms = start;
+  pms.v5 = end[5];
+  pms.pc = end[6];
+  return pms;
+}
+
+// Effective elastic matrix: the family's own, or the caller's. Returns the
+// family's abort code.
+int EffectiveStiffness(const MatSigInput& in, const ModelFamily& family, ModelResources& res,
+                       const PointMatState& pms, Mat6& D) {
+  if (family.elasticMatrix == nullptr) {
+    D = in.D;
+    return 0;
+  }
+  ElasticCall ec;
+  ec.set = in.set;
+  ec.k = in.k;
+  ec.model = in.model;
+  ec.mode = 3;
+  ec.checkWord = 804;
+  ec.pms = &pms;
+  ec.stVar0 = in.stVar0;
+  ec.nStat = in.nStat;
+  ec.sig0 = in.sig0;
+  ec.eps = in.eps;
+  ec.swp0 = in.swp0;
+  ec.time = in.time;
+  ec.dTime = in.dTime;
+  ec.step = in.step;
+  ec.iter = in.iter;
+  ec.resources = &res;
+  family.elasticMatrix(ec);
+  D = ec.D;
+  return ec.iAbort;
+}
+
+// SigEQ: the trial stress in the first iteration; later the previous
+// iteration's stress moved elastically by the change of the strain increment
+// (scaled back by the caller's relaxation factor omega).
+Vec6 ReferenceStress(const MatSigInput& in, const Mat6& D, const Vec6& sigE) {
+  if (in.iter <= 1) return sigE;
+  Vec6 change{};
+  for (int i = 0; i < 6; ++i) change[i] = in.dEps[i] - in.dEpsPrev[i];
+  const Vec6 dSig = MatVec(D, change);
+  Vec6 sigEQ{};
+  for (int i = 0; i < 6; ++i) sigEQ[i] = in.sigPrev[i] + dSig[i] / in.iterFactor;
+  return sigEQ;
+}
+
+// Work of the dispatcher for the Hardening Soil models: the dilatancy
+// cut-off flag from the current porosity and the cap values.
+void PrepareHardeningSoil(const MatSigInput& in, StressCall& call) {
+  const PropSoil& p = in.set->prop;
+  const double ev = in.epsV;
+  const double n = (p[20] + ev) / (1.0 + ev);
+  call.dilatancyCutOff = n > p[22] || n < p[21];
+  call.capAlpha = p[31];
+  call.ksKc = in.model == 6 ? std::max(1.0, p[32]) : p[32];
+}
+
+// Shear stress scale of the accuracy check for the user, concrete and sand
+// models: |p|/10 + q/2 of the returned stress, at least the stress floor.
+double InvariantTauMax(const Vec6& s, double stressFloor) {
+  const double dxy = s[0] - s[1], dyz = s[1] - s[2], dzx = s[2] - s[0];
+  const double q = std::sqrt(0.5 * (dxy * dxy + dyz * dyz + dzx * dzx) +
+                             3.0 * (s[3] * s[3] + s[4] * s[4] + s[5] * s[5]));
+  return std::max(stressFloor, std::fabs(MeanStress(s)) / 10.0 + 0.5 * q);
+}
+
+bool UsesInvariantTauMax(int model) {
+  return model >= 21 && model <= 34 && model != 31 && model != 32;
+}
+
+void FillCall(const MatSigInput& in, const PointMatState& pms0, const PointMatState& pms,
+              StressCall& call) {
+  const PropSoil& prop = in.set->prop;
+  call.model = in.model;
+  call.modelCode = in.set->modelCode;
+  call.iSet = in.iSet;
+  call.intGlo = in.intGlo;
+  call.prop = &prop;
+  call.k = in.k;
+  call.sig0 = in.sig0;
+  call.dEps = in.dEps;
+  // Lab-test mode: no strength reduction, sin(phi) is the record's entry 2.
+  call.SPhi = pms.SPhi;
+  call.Tens = prop[16];
+  call.SPsi = std::min(prop[5], call.SPhi);
+  call.CoheSi = pms.CoheSi;
+  call.G = pms.G;
+  call.nu = prop[2];
+  call.epsV = in.epsV;
+  call.voidRatio = in.voidRatio;
+  call.time = in.time;
+  call.dTime = in.dTime;
+  call.step = in.step;
+  call.iter = in.iter;
+  call.tol = in.tol;
+  call.debug = in.debug;
+  call.pms0 = pms0;
+  call.pms = pms;
+  call.stVar0 = in.stVar0;
+  call.stVar = in.stVar;
+  call.nStat = in.nStat;
+}
+
+// Pore pressure at the end of the step. An undrained set (drainage type 2)
+// builds excess pore pressure from the volumetric strain increment with the
+// water bulk value of the record; this is how the program settles the pore
+// pressure left open for other control settings: drained sets and the other
+// variants hand the start value back unchanged.
+double EndPorePressure(const MatSigInput& in, const PointMatState& pms) {
+  if (in.set->DrainageType() != 2) return in.swp0;
+  return in.swp0 + pms.waterBulk * VolumetricStrain(in.dEps);
+}
+
+}  // namespace
+
+void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
+            MatSigCounters& counters, services::KernelMessageTexts& texts) {
+  out.iAbort = 0;
+  PointMatState pms0;
+  pms0.Load(in.stVar0 + kPointMatStatePos);
+  const PointMatState pms = LoadRecord(pms0, in.stVar + kPointMatStatePos);
+
+  const ModelFamily* family = FindModelFamily(in.model);
+  if (family == nullptr) {
+    if (!matsig::HasEffectiveStiffness(in.model) && Diag().on()) {
+      Diag().Line("Invalid model in effectiveDMatrix,:", in.model);
+    }
+    matsig::DefaultCase(in.model, out);
+    return;
+  }
+
+  StressCall call;
+  FillCall(in, pms0, pms, call);
+  call.texts = &texts;
+  out.iAbort = EffectiveStiffness(in, *family, res, pms, call.D);
+  if (out.iAbort != 0) return;
+
+  const Vec6 dsigE = MatVec(call.D, in.dEps);
+  for (int i = 0; i < 6; ++i) call.sigE[i] = in.sig0[i] + dsigE[i];
+  call.sigEQ = ReferenceStress(in, call.D, call.sigE);
+  call.sigC = call.sigE;
+  call.tension = false;
+  call.apex = false;
+  call.iArea = 0;
+  call.tauMax = 1.0;
+  call.swp0 = in.swp0;
+  call.swp = EndPorePressure(in, pms);
+
+  if (in.model == 6 || in.model == 19) PrepareHardeningSoil(in, call);
+  if (family->stress) family->stress(call, res);
+  if (call.iAbort != 0) {
+    out.iAbort = call.iAbort;
+    return;
+  }
+  // sin(phi) is the record's entry 2; a routine that bounds it bounds the record.
+  if (call.SPhi != pms.SPhi) call.pms.SPhi = call.SPhi;
+
+  const bool debug = in.debug && Diag().on();
+  if (UsesInvariantTauMax(in.model)) {
+    const double floor = in.k ? in.k->stressFloor : ModelConstants{}.stressFloor;
+    call.tauMax = InvariantTauMax(call.sigC, floor);
+  }
+  if (debug && in.model >= 21 && in.model <= 30) matsig::DumpStresses(call);
+  if (debug && in.model == 111) matsig::DumpElasticTestPoint(call, in.dEps, dsigE);
+
+  if (debug) Diag().Line("A TauMax : ", call.tauMax);
+  matsig::CountOutcome(call, counters);
+  if (debug) Diag().Line("D TauMax : ", call.tauMax);
+
+  for (int i = 0; i < 6; ++i) out.sigEminusC[i] = call.sigE[i] - call.sigC[i];
+  matsig::CheckAccuracy(in, call, counters);
+
+  call.pms.Store(in.stVar + kPointMatStatePos);
+  out.sigC = call.sigC;
+  out.iArea = call.iArea;
+  out.swp = call.swp;
+}
+
 }  // namespace soilcal::models

@@ -19,6 +19,7 @@ struct MatSigInput {
   Mat6 D{};                      // effective elastic matrix (from ELEMBoth / the model)
   Vec6 dEps{};                   // strain increment of the step
   Vec6 sig0{};                   // stress at the start of the step
+  Vec6 eps{};                    // total strain at the start of the step (own-stiffness families)
   Vec6 sigPrev{};                // SigC of the previous iteration
   Vec6 dEpsPrev{};               // strain increment of the previous iteration
   double iterFactor = 1.0;       // omega: relaxation factor of the caller
@@ -44,7 +45,12 @@ struct MatSigOutput {
   double swp = 0.0;              // pore pressure at the end of the step
 };
 
-// One model call for one stress point. Never throws; failures come back as
+// One model call for one stress point. The PointMatState record sits at
+// kPointMatStatePos of the state vectors; its entry 1 in the start-of-step
+// vector holds the water bulk value of the point (the set's BUW), from which
+// an undrained set (drainage type 2) gets its excess pore pressure.
+// Families with their own stiffness (ModelFamily::elasticMatrix) form the
+// effective matrix here; for all others `in.D` is used. Never throws; failures come back as
 // iAbort (the caller raises the kernel error). `texts` receives the extra
 // message texts of an abort.
 void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,

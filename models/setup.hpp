@@ -12,7 +12,9 @@ namespace soilcal::models {
 
 // Checks and completes the parameters of set `iSet` (reports and stops on a
 // parameter error). Returns the reduced model number.
-int CopySoilProp(int iSet, MaterialSet& set, const ModelConstants& k);
+// `nPropSoil` is the number of material sets (a larger |iSet| is noted on
+// unit 2 and clamped).
+int CopySoilProp(int iSet, MaterialSet& set, const ModelConstants& k, int nPropSoil = 1);
 // Per-test completion by reduced model number; 0, or 2 when the cap
 // parameters could not be found.
 int PerTestCompletion(int model, PropSoil& prop, const ModelConstants& k,
@@ -22,5 +24,13 @@ int PerTestCompletion(int model, PropSoil& prop, const ModelConstants& k,
 void GenMat(const GenMatCall& call, PointMatState& pms);
 // Start values of the point's model state; returns an error count.
 int InitStressPoint(PointInitCall& call);
+
+// Cohesion of a point at vertical coordinate y:
+// max(0, slot 4 + slot 7 * max(0, slot 6 - y)).
+double CohesionAtDepth(const PropSoil& prop, double y);
+// Shear modulus growing linearly with depth (models 1, 2, 14, 15):
+// max(0.001 Gref, Gref + slot 19 * max(0, slot 6 - y)); a negative Gref
+// means G = |Gref| * c with c the cohesion at the point.
+double LinearShearModulus(const PropSoil& prop, double y);
 
 }  // namespace soilcal::models

@@ -5,6 +5,7 @@
 
 #include "models/material.hpp"
 #include "models/tensor.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::models {
 
@@ -31,6 +32,8 @@ struct StressCall {
   int iter = 0;             // equilibrium iteration number (1-based)
   double tol = 0.0;         // tolerated relative error
   bool dilatancyCutOff = false;  // models 6 and 19
+  double capAlpha = 0.0;    // models 6 and 19: slot 31
+  double ksKc = 0.0;        // model 6: max(1, slot 32); model 19: slot 32
   bool debug = false;
   // State: PointMatState at start (read) and end (written); the model's own
   // state variables start at kModelStateOffset of the vectors.
@@ -50,6 +53,8 @@ struct StressCall {
   int iAbort = 0;
   double swp = 0.0;         // pore pressure at the end (user models may change it)
   double swp0 = 0.0;
+  // Extra message texts of an abort (kernel error 247); may be null.
+  services::KernelMessageTexts* texts = nullptr;
 };
 
 }  // namespace soilcal::models

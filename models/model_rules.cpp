@@ -1,0 +1,160 @@
+#include "models/model_rules.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "models/setup.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::models {
+namespace {
+
+using services::Diag;
+
+// Parameter error of a set: "%I" of `text` becomes the set number; the
+// message box ends the run.
+[[noreturn]] void SetError(const char* text, int iSet) {
+  std::string msg(text);
+  if (const auto pos = msg.find("%I"); pos != std::string::npos) {
+    msg.replace(pos, 2, std::to_string(iSet));
+  }
+  if (Diag().on()) Diag().Error(msg);
+  services::KernelErrorWithTexts(msg, "");
+}
+
+// Model 10: Poisson's ratio from the shape value, strength from the sum of
+// slots 38 and 39, shear modulus from the stiffness ratio when not given.
+void CopyModel10(int, PropSoil& p, const ModelConstants& k) {
+  const double x = p[34];
+  p[2] = (3.0 - x) / (6.0 + x);
+  p[30] = 23.0;
+  p[4] = 0.1;
+  p[29] = k.refPressure;
+  const double m = p[38] + p[39];
+  p[3] = 3.0 * m / (2.0 * std::sqrt(6.0) + m);
+  if (p[1] < 1e-30 && p[32] != 0.0) {
+    const double r = p[33] / p[32];
+    const double nu = p[2];
+    if (r > 1e-30) p[1] = 1.5 * k.refPressure * (1.0 - 2.0 * nu) / ((1.0 + nu) * r);
+  }
+}
+
+// NGI-ADP (12, 35): stiffness and strength from the undrained shear strength;
+// no tension cut-off.
+void CopyNgiAdp(int, PropSoil& p, const ModelConstants&) {
+  p[1] = p[4] * p[31];
+  p[19] = p[31] * p[7];
+  p[3] = 0.0;
+  p[42] = p[2];
+  p[43] = p[28];
+  p[16] = 1e10;
+}
+
+// Hoek-Brown (15): mb, s and a from GSI and the disturbance D when not given.
+void CopyHoekBrown(int, PropSoil& p, const ModelConstants&) {
+  const double sci = p[31], mi = p[32], gsi = p[33];
+  const double D = std::clamp(p[36], 0.0, 1.0);
+  if (p[45] <= 0.0) p[45] = mi * std::exp((gsi - 100.0) / (28.0 - 14.0 * D));
+  if (p[46] <= 0.0) p[46] = std::exp((gsi - 100.0) / (9.0 - 3.0 * D));
+  if (p[47] <= 0.0) p[47] = 0.5 + (std::exp(-gsi / 15.0) - std::exp(-20.0 / 3.0)) / 6.0;
+  if (p[41] < 0.1) p[41] = 1.0;
+  if (p[48] < 0.5) p[49] = 1e10;
+  p[58] = p[46] * sci / p[45];
+}
+
+// Jointed rock (18): the second Poisson's ratio must keep the plane stiffness
+// positive definite.
+void CopyJointedRock(int iSet, PropSoil& p, const ModelConstants&) {
+  const double nu = p[2];
+  const double e1 = 2.0 * p[1] * (1.0 + nu);
+  if (!(p[33] < std::sqrt(p[32] * (1.0 - nu) / (2.0 * e1)))) {
+    SetError("%I_JR:_nu2_too_large", iSet);
+  }
+}
+
+// Sekiguchi-Ohta (31, 32).
+void CopySekiguchiOhta(int, PropSoil& p, const ModelConstants& k) {
+  p[31] = std::max(p[31], 1e-10);
+  if (p[34] < 1e-30) p[34] = 1.0;
+  if (p[35] < 1e-30) p[35] = k.refPressure;
+  const double nu = p[2];
+  if (p[38] > 1e-30) p[1] = 1.5 * (1.0 - 2.0 * nu) / (1.0 + nu) * p[35] / p[38];
+  p[33] = (p[39] - p[38]) / p[31];
+  const double k0nc = p[37];
+  if (k0nc < 0.001) services::KernelError(41);
+  p[36] = 3.0 * (1.0 - k0nc) / (1.0 + 2.0 * k0nc);
+  if (Diag().on()) {
+    Diag().Line("SO(V)");
+    Diag().Line("", std::span<const double>(p.slot.data() + 1, 42));
+  }
+}
+
+// UBC3D sand (34): friction from the peak angle in degrees.
+void CopyUbcSand(int, PropSoil& p, const ModelConstants&) {
+  p[3] = std::sin(p[39] * std::numbers::pi / 180.0);
+}
+
+void CompleteNgiAdp(PropSoil& p) {
+  if (p[33] != 0.0) p[36] = p[33] / p[4];
+  if (p[34] != 0.0) p[37] = p[34] / p[4];
+}
+
+double LinearG(const GenMatCall& c) { return LinearShearModulus(*c.prop, c.y); }
+
+double Model10G(const GenMatCall& c) {
+  const PropSoil& p = *c.prop;
+  const double pStar = std::max(-MeanStress(c.stress), 1.0);
+  return 0.5 * p[34] * std::max(pStar, 0.001) * p[32] / p[33];
+}
+
+double NgiAdpG(const GenMatCall& c) {
+  const PropSoil& p = *c.prop;
+  const double cosPhi = std::sqrt(std::max(0.0, 1.0 - p[3] * p[3]));
+  return p[31] * CohesionAtDepth(p, c.y) * cosPhi;
+}
+
+double SekiguchiOhtaG(const GenMatCall& c) {
+  const PropSoil& p = *c.prop;
+  const double pStar = std::max(-MeanStress(c.stress), p[35] / 100.0);
+  return p[1] * std::pow(pStar / p[35], p[34]);
+}
+
+double ConcreteG(const GenMatCall& c) {
+  const PropSoil& p = *c.prop;
+  return p[201] / (2.0 * (1.0 + p[202]));
+}
+
+constexpr ModelRules kRules[] = {
+    {.model = 10, .copySoilProp = CopyModel10, .genMatShearModulus = Model10G},
+    {.model = 12, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
+     .genMatShearModulus = NgiAdpG},
+    {.model = 14, .genMatShearModulus = LinearG},
+    {.model = 15, .copySoilProp = CopyHoekBrown, .genMatShearModulus = LinearG},
+    {.model = 18, .copySoilProp = CopyJointedRock},
+    {.model = 31, .copySoilProp = CopySekiguchiOhta, .genMatShearModulus = SekiguchiOhtaG},
+    {.model = 32, .copySoilProp = CopySekiguchiOhta, .genMatShearModulus = SekiguchiOhtaG},
+    {.model = 33, .genMatShearModulus = ConcreteG},
+    {.model = 34, .copySoilProp = CopyUbcSand},
+    {.model = 35, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
+     .genMatShearModulus = NgiAdpG},
+};
+
+}  // namespace
+
+const ModelRules* FindModelRules(int model) {
+  for (const ModelRules& r : kRules) {
+    if (r.model == model) return &r;
+  }
+  return nullptr;
+}
+
+bool AcceptedByCopySoilProp(int model) {
+  if (model >= 0 && model <= 6) return true;
+  if (model >= 21 && model <= 35) return true;
+  return model == 8 || model == 10 || model == 12 || model == 15 || model == 18 || model == 19;
+}
+
+}  // namespace soilcal::models

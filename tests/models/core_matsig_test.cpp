@@ -1,0 +1,184 @@
+// The dispatcher MatSig: trial and reference stress, record handling,
+// counters, accuracy check, pore pressure and the default case.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core_test_helpers.hpp"
+
+namespace soilcal::models {
+namespace {
+
+using testing::DiagCapture;
+using testing::PointHarness;
+
+// G = 1000, nu = 0.3: 2G(1-nu)/(1-2nu) = 3500, 2G nu/(1-2nu) = 1500.
+constexpr double kG = 1000.0, kNu = 0.3, kD11 = 3500.0, kD12 = 1500.0;
+// phi = 30 deg, psi = 5 deg, c = 10, T = 5.
+constexpr double kSinPhi = 0.5, kSinPsi = 0.08715574274765817, kC = 10.0, kT = 5.0;
+const double kCohesi = kC * std::sqrt(1.0 - kSinPhi * kSinPhi);
+
+TEST(MatSig, ElasticPointGetsTheTrialStressAndCountsOnlyTheSmallWeight) {
+  for (int model : {1, 111}) {
+    PointHarness h(model, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+    h.in.model = model;  // 111 is the dispatcher's own elastic test number
+    h.in.sig0 = {-100.0, -80.0, -60.0, 5.0, 0.0, -2.0};
+    h.in.dEps = {-1e-3, 2e-4, 0.0, 4e-4, 0.0, 0.0};
+    h.in.weight = 2.0;
+    h.in.iter = 1;
+    MatSigOutput out = h.Run();
+    ASSERT_EQ(out.iAbort, 0);
+    EXPECT_EQ(out.iArea, 0);
+    // sig = sig0 + D dEps (the full matrix is checked by the tangent test).
+    EXPECT_NEAR(out.sigC[0], -100.0 + kD11 * -1e-3 + kD12 * 2e-4, 1e-12);
+    EXPECT_NEAR(out.sigC[3], 5.0 + kG * 4e-4, 1e-12);
+    EXPECT_EQ(out.sigEminusC, Vec6{});
+    EXPECT_EQ(h.counters.plastic + h.counters.inaccurate + h.counters.tension, 0);
+    // First iteration: nothing enters the sums.
+    EXPECT_EQ(h.counters.sumErr, 0.0);
+    EXPECT_EQ(h.counters.sumWt, 0.0);
+
+    // Second iteration: only 1e-5 of the weight is added.
+    h.in.iter = 2;
+    h.in.sigPrev = out.sigC;
+    h.in.dEpsPrev = h.in.dEps;
+    h.Run();
+    EXPECT_EQ(h.counters.sumErr, 0.0);
+    EXPECT_DOUBLE_EQ(h.counters.sumWt, 1e-5 * 2.0);
+    EXPECT_EQ(h.counters.plastic, 0);
+  }
+}
+
+TEST(MatSig, RecordTakesHardeningValuesFromTheEndVectorAndTheRestFromTheStart) {
+  PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+  h.stVar0[5] = 111.0;  // start value of entry 5
+  h.stVar[5] = 222.0;   // value an earlier iteration left at the end
+  h.stVar0[6] = 11.0;
+  h.stVar[6] = 22.0;
+  h.stVar0[7] = 7.0;    // entries 7, 8 come from the start vector
+  h.stVar[7] = 99.0;
+  h.stVar0[1] = 3.0;
+  h.stVar[1] = -1.0;
+  h.stVar0[kModelStateOffset] = 42.0;  // model state is not the dispatcher's
+  h.stVar[kModelStateOffset] = 43.0;
+  h.in.sig0 = {-50.0, -50.0, -50.0, 0.0, 0.0, 0.0};
+  ASSERT_EQ(h.Run().iAbort, 0);
+  EXPECT_EQ(h.stVar[5], 222.0);
+  EXPECT_EQ(h.stVar[6], 22.0);
+  EXPECT_EQ(h.stVar[7], 7.0);
+  EXPECT_EQ(h.stVar[1], 3.0);
+  EXPECT_EQ(h.stVar[0], kG);
+  EXPECT_EQ(h.stVar[2], kSinPhi);
+  EXPECT_EQ(h.stVar[kModelStateOffset], 43.0);
+}
+
+TEST(MatSig, ElasticStiffnessEqualsCentralDifferencesOfTheReturnedStress) {
+  // In the elastic region SigC is linear in dEps, so central differences
+  // recover D to rounding: stresses ~100, h = 1e-6 -> error ~1e-14*100/1e-6.
+  PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+  h.in.sig0 = {-100.0, -90.0, -120.0, 3.0, -4.0, 1.0};
+  const double step = 1e-6;
+  const Mat6 D = IsotropicElasticMatrix(kG, kNu);
+  for (int j = 0; j < 6; ++j) {
+    h.in.dEps = {};
+    h.in.dEps[j] = step;
+    const MatSigOutput plus = h.Run();
+    h.in.dEps[j] = -step;
+    const MatSigOutput minus = h.Run();
+    ASSERT_EQ(plus.iArea, 0);
+    ASSERT_EQ(minus.iArea, 0);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_NEAR((plus.sigC[i] - minus.sigC[i]) / (2.0 * step), D[i][j], 1e-5) << i << j;
+    }
+  }
+}
+
+TEST(MatSig, InaccuratePointsGetTenAddedToTheMagnitudeOfTheirZone) {
+  // Newly plastic shear point (-1): second iteration whose reference stress
+  // is the elastic previous stress, far from the returned one.
+  {
+    PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+    h.in.sig0 = {-300.0, -50.0, -50.0, 0.0, 0.0, 0.0};
+    h.in.iter = 2;
+    h.in.sigPrev = {-100.0, -100.0, -100.0, 0.0, 0.0, 0.0};
+    const MatSigOutput out = h.Run();
+    EXPECT_EQ(out.iArea, -11);
+    EXPECT_EQ(h.counters.plastic, 1);
+    EXPECT_EQ(h.counters.negative, 1);
+    EXPECT_EQ(h.counters.inaccurate, 1);
+    EXPECT_EQ(h.counters.inaccurateTension, 0);
+  }
+  // Tension cut-off (2): trial (2, 4, 8) returns to (2 - a, 4 - a, 5) with
+  // a = nu/(1-nu) * 3. First iteration: SigEQ = SigE, so the error is half
+  // the correction over TauMax = c cos(phi).
+  const double a = kNu / (1.0 - kNu) * 3.0;
+  const double correction = std::sqrt(9.0 + 2.0 * a * a);
+  for (double tol : {0.01, 0.5}) {
+    PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+    h.in.sig0 = {2.0, 4.0, 8.0, 0.0, 0.0, 0.0};
+    h.in.weight = 2.0;
+    h.in.tol = tol;
+    const MatSigOutput out = h.Run();
+    // Inaccurate when |d|^2 > 4 (tol TauMax)^2: 12.3 > 0.03 but not > 75.
+    const bool inaccurate = tol < 0.1;
+    EXPECT_EQ(out.iArea, inaccurate ? 12 : 2) << tol;
+    EXPECT_NEAR(out.sigC[0], 2.0 - a, 1e-12);
+    EXPECT_NEAR(out.sigC[2], kT, 1e-12);
+    EXPECT_NEAR(out.sigEminusC[2], 3.0, 1e-12);
+    EXPECT_EQ(h.counters.tension, 1);
+    EXPECT_EQ(h.counters.inaccurate, inaccurate ? 1 : 0);
+    EXPECT_EQ(h.counters.inaccurateTension, inaccurate ? 1 : 0);
+    EXPECT_NEAR(h.counters.sumErr, 0.5 * correction / kCohesi * 2.0, 1e-12);
+    EXPECT_DOUBLE_EQ(h.counters.sumWt, 2.0);
+  }
+}
+
+TEST(MatSig, ReferenceStressMovesThePreviousStressByTheScaledStrainChange) {
+  // SigEQ = SigPrev + (1/omega) D (dEps - dEpsPrev); with omega = 0.5 and a
+  // change of -5e-4 in xx that is SigPrev + (-3.5, -1.5, -1.5).
+  PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+  h.in.iter = 3;
+  h.in.iterFactor = 0.5;
+  h.in.dEps = {-1e-3, 0, 0, 0, 0, 0};
+  h.in.dEpsPrev = {-5e-4, 0, 0, 0, 0, 0};
+  h.in.sig0 = {5.5, 5.5, 9.5, 0, 0, 0};  // trial (2, 4, 8)
+  h.in.sigPrev = {1.0, 1.0, 1.0, 0, 0, 0};
+  h.in.tol = 10.0;
+  const MatSigOutput out = h.Run();
+  EXPECT_EQ(out.iArea, 2);
+  const Vec6 sigEQ{-2.5, -0.5, -0.5, 0, 0, 0};
+  double d2 = 0.0;
+  for (int i = 0; i < 6; ++i) d2 += (out.sigC[i] - sigEQ[i]) * (out.sigC[i] - sigEQ[i]);
+  EXPECT_NEAR(h.counters.sumErr, 0.5 * std::sqrt(d2) / kCohesi, 1e-12);
+}
+
+TEST(MatSig, UndrainedSetBuildsPorePressureFromTheVolumetricStrain) {
+  // dpw = BUW * (dexx + deyy + dezz) = 2e5 * -3e-4 = -60 for drainage type 2.
+  for (int code : {201, 1, 101}) {
+    PointHarness h(code, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+    h.stVar0[1] = 2e5;
+    h.in.swp0 = -10.0;
+    h.in.dEps = {-1e-4, -1e-4, -1e-4, 0, 0, 0};
+    const MatSigOutput out = h.Run();
+    EXPECT_NEAR(out.swp, code / 100 == 2 ? -70.0 : -10.0, 1e-12) << code;
+  }
+}
+
+TEST(MatSig, ModelsWithoutAStressRoutineEndInTheDefaultCase) {
+  DiagCapture diag;
+  for (int model : {3, 7, 10, 14}) {
+    PointHarness h(model, kG, kNu, kSinPhi, kSinPsi, kC, kT);
+    h.in.sig0 = {-50.0, -50.0, -50.0, 0, 0, 0};
+    h.stVar[0] = -1.0;
+    const MatSigOutput out = h.Run();
+    EXPECT_EQ(out.iAbort, 246) << model;
+    EXPECT_EQ(h.counters.plastic, 0);
+    EXPECT_EQ(h.stVar[0], -1.0);  // nothing stored for a refused point
+    EXPECT_NE(diag.Text().find(" Default case in getsig !!!??? " + std::to_string(model)),
+              std::string::npos)
+        << diag.Text();
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::models

@@ -1,0 +1,115 @@
+// Model numbers, CopySoilProp, per-test completion and GenMat.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core_test_helpers.hpp"
+#include "models/setup.hpp"
+
+namespace soilcal::models {
+namespace {
+
+using testing::DiagCapture;
+
+TEST(ModelNumber, ReductionTakesTheRemainderAndLowersAliasesAboveFifty) {
+  struct Case {
+    int code, model, codeAfter;
+  };
+  // 56 is an alias of 6 and is written back lowered; the drainage digit of
+  // 156 survives the lowering.
+  for (const Case c : {Case{106, 6, 106}, Case{56, 6, 6}, Case{2, 2, 2}, Case{156, 6, 106},
+                       Case{221, 21, 221}, Case{50, 50, 50}, Case{99, 49, 49}}) {
+    int code = c.code;
+    EXPECT_EQ(ReduceModelNumber(code), c.model) << c.code;
+    EXPECT_EQ(code, c.codeAfter) << c.code;
+  }
+}
+
+TEST(CopySoilProp, UnknownModelIsNotedAndKeepsItsNumber) {
+  const ModelConstants k;
+  {
+    DiagCapture diag;
+    MaterialSet set;
+    set.modelCode = 7;
+    set.prop[1] = 1234.0;
+    EXPECT_EQ(CopySoilProp(1, set, k), 7);
+    EXPECT_EQ(set.modelCode, 7);
+    EXPECT_EQ(set.prop[1], 1234.0);
+    const std::string text = diag.Text();
+    EXPECT_NE(text.find(" Material model not tested yet !!\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" Program stopped due to invalid material model !!!\n"),
+              std::string::npos);
+  }
+  {
+    // Mohr-Coulomb has no extra rule: the parameters pass unchanged and
+    // nothing is noted.
+    DiagCapture diag;
+    MaterialSet set;
+    set.modelCode = 202;
+    for (int i = 1; i <= 50; ++i) set.prop[i] = 0.01 * i;
+    const PropSoil before = set.prop;
+    EXPECT_EQ(CopySoilProp(1, set, k), 2);
+    EXPECT_EQ(set.prop.slot, before.slot);
+    EXPECT_EQ(diag.Text().find("not tested"), std::string::npos);
+  }
+}
+
+TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
+  PropSoil p;
+  p[1] = 2000.0;  // Gref
+  p[3] = 0.5;     // sin(phi)
+  p[4] = 10.0;    // Cref
+  p[6] = 5.0;     // vert_ref
+  p[7] = 2.0;     // cincr
+  p[19] = 100.0;  // Ginc
+  GenMatCall call;
+  call.prop = &p;
+  call.model = 2;
+  call.y = 2.0;
+  PointMatState pms;
+  GenMat(call, pms);
+  // 3 below the reference level: G = 2000 + 3*100, c = 10 + 3*2.
+  EXPECT_DOUBLE_EQ(pms.G, 2300.0);
+  EXPECT_DOUBLE_EQ(pms.SPhi, 0.5);
+  EXPECT_NEAR(pms.CoheSi, 16.0 * std::sqrt(0.75), 1e-12);
+  EXPECT_NEAR(pms.CCotPhi, 16.0 * std::sqrt(0.75) / 0.5, 1e-12);
+
+  call.y = 9.0;  // above the reference level: the reference values
+  GenMat(call, pms);
+  EXPECT_DOUBLE_EQ(pms.G, 2000.0);
+  EXPECT_NEAR(pms.CoheSi, 10.0 * std::sqrt(0.75), 1e-12);
+
+  p[1] = -50.0;  // G proportional to the cohesion
+  call.model = 1;
+  GenMat(call, pms);
+  EXPECT_DOUBLE_EQ(pms.G, 500.0);
+
+  p[1] = 1000.0;  // a decreasing stiffness stops at 0.001 Gref
+  p[19] = -1000.0;
+  call.y = 0.0;
+  GenMat(call, pms);
+  EXPECT_DOUBLE_EQ(pms.G, 1.0);
+
+  p[3] = 0.0;  // no friction: no apex
+  GenMat(call, pms);
+  EXPECT_EQ(pms.CCotPhi, 1e10);
+  EXPECT_DOUBLE_EQ(pms.CoheSi, 20.0);
+}
+
+TEST(GenMat, UntreatedModelIsReportedAsAnError) {
+  DiagCapture diag;
+  PropSoil p;
+  p[1] = 300.0;
+  GenMatCall call;
+  call.prop = &p;
+  call.model = 3;
+  PointMatState pms;
+  GenMat(call, pms);
+  const std::string text = diag.Text();
+  EXPECT_NE(text.find(" Untreated model GenMat !!  3"), std::string::npos) << text;
+  EXPECT_NE(text.find(" [ERROR] Untreated model in GenMat"), std::string::npos);
+  EXPECT_NE(text.find(" [ERROR] Material Model not available"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace soilcal::models

@@ -1,0 +1,92 @@
+// Helpers of the constitutive-core tests: capture of the diagnostic channel,
+// rotations, and a one-point MatSig harness.
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "models/matsig.hpp"
+#include "models/principal.hpp"
+#include "services/diag.hpp"
+
+namespace soilcal::models::testing {
+
+// Binds unit 2 to a temporary file for the lifetime of the object.
+class DiagCapture {
+ public:
+  DiagCapture() : file_(std::tmpfile()) { services::Diag().Attach(file_, false); }
+  ~DiagCapture() {
+    services::Diag().Detach();
+    std::fclose(file_);
+  }
+  DiagCapture(const DiagCapture&) = delete;
+  DiagCapture& operator=(const DiagCapture&) = delete;
+  std::string Text() const {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string text;
+    char buf[512];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) text.append(buf, n);
+    return text;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+// Orthonormal frame (rows) from three angles: rotations about z, y and x.
+inline Mat3 Rotation(double a, double b, double c) {
+  const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+  const double cc = std::cos(c), sc = std::sin(c);
+  return {{{ca * cb, ca * sb * sc - sa * cc, ca * sb * cc + sa * sc},
+           {sa * cb, sa * sb * sc + ca * cc, sa * sb * cc - ca * sc},
+           {-sb, cb * sc, cb * cc}}};
+}
+
+// One material point with its state vectors, ready for MatSig.
+struct PointHarness {
+  MaterialSet set;
+  ModelConstants k;
+  std::vector<double> stVar0 = std::vector<double>(kStateCapacity, 0.0);
+  std::vector<double> stVar = std::vector<double>(kStateCapacity, 0.0);
+  MatSigInput in;
+  ModelResources res;
+  MatSigCounters counters;
+  services::KernelMessageTexts texts;
+
+  // Mohr-Coulomb (or elastic) set with the record filled as GenMat would.
+  PointHarness(int modelCode, double G, double nu, double sinPhi, double sinPsi, double c,
+               double tens) {
+    set.modelCode = modelCode;
+    set.prop[1] = G;
+    set.prop[2] = nu;
+    set.prop[3] = sinPhi;
+    set.prop[4] = c;
+    set.prop[5] = sinPsi;
+    set.prop[16] = tens;
+    PointMatState pms;
+    pms.G = G;
+    pms.SPhi = sinPhi;
+    pms.CoheSi = c * std::sqrt(1.0 - sinPhi * sinPhi);
+    pms.CCotPhi = sinPhi > 0 ? pms.CoheSi / sinPhi : 1e10;
+    pms.Store(stVar0.data());
+    pms.Store(stVar.data());
+    in.model = modelCode % 100;
+    in.set = &set;
+    in.k = &k;
+    in.D = IsotropicElasticMatrix(G, nu);
+    in.stVar0 = stVar0.data();
+    in.stVar = stVar.data();
+  }
+
+  MatSigOutput Run() {
+    MatSigOutput out;
+    MatSig(in, res, out, counters, texts);
+    return out;
+  }
+};
+
+}  // namespace soilcal::models::testing

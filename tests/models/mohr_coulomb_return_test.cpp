@@ -1,0 +1,193 @@
+// Closed-form returns of the Mohr-Coulomb model with tension cut-off.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "core_test_helpers.hpp"
+#include "models/mohr_coulomb/mc_return.hpp"
+#include "models/mohr_coulomb/mc_sig.hpp"
+
+namespace soilcal::models {
+namespace {
+
+using mohr_coulomb::FindReturnZone;
+using mohr_coulomb::McParams;
+using mohr_coulomb::ReturnPrincipalStresses;
+using mohr_coulomb::YieldFunctions;
+using testing::DiagCapture;
+using testing::Rotation;
+
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+// phi = 30 deg, psi = 5 deg, c = 10, T = 5, G = 1000, nu = 0.3.
+McParams WorkedExample() {
+  return {0.5, std::sin(5.0 * kDeg), 10.0 * std::cos(30.0 * kDeg), 5.0, 1000.0, 0.3};
+}
+
+StressCall CallFor(const McParams& m, const Vec6& trial, const Vec6& reference) {
+  StressCall call;
+  call.SPhi = m.s;
+  call.SPsi = m.d;
+  call.CoheSi = m.cc;
+  call.Tens = m.T;
+  call.G = m.G;
+  call.nu = m.nu;
+  call.sigE = trial;
+  call.sigC = trial;
+  call.sigEQ = reference;
+  return call;
+}
+
+TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
+  const McParams m = WorkedExample();
+  const Vec3 trial{-300.0, -50.0, -50.0};
+  EXPECT_EQ(FindReturnZone(trial, m), 3);
+  const auto r = ReturnPrincipalStresses(trial, m, 1);
+  // Reference values are quoted to three decimals.
+  EXPECT_NEAR(r.sig[0], -267.835, 1e-3);
+  EXPECT_NEAR(r.sig[1], -77.731, 1e-3);
+  EXPECT_NEAR(r.sig[2], -77.731, 1e-3);
+  EXPECT_FALSE(r.tension);
+
+  // The same state in a rotated frame gives the rotated answer.
+  const Mat3 frame = Rotation(0.4, -1.1, 2.3);
+  StressCall call = CallFor(m, RebuildStress(trial, frame), RebuildStress(trial, frame));
+  MC_Sig(call);
+  EXPECT_EQ(call.iArea, 1);  // the reference stress (the trial) is plastic too
+  const Vec6 expected = RebuildStress({-267.835, -77.731, -77.731}, frame);
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(call.sigC[i], expected[i], 2e-3) << i;
+  // TauMax is half the principal stress difference of the returned state.
+  EXPECT_NEAR(call.tauMax, 0.5 * (267.835 - 77.731), 1e-3);
+
+  // From an elastic reference stress the point is newly plastic.
+  call = CallFor(m, RebuildStress(trial, frame), Vec6{-100.0, -100.0, -100.0});
+  MC_Sig(call);
+  EXPECT_EQ(call.iArea, -1);
+
+  // sin(phi) = 1 is used as 0.999 and written back.
+  McParams vertical = m;
+  vertical.s = 1.0;
+  call = CallFor(vertical, RebuildStress(trial, frame), RebuildStress(trial, frame));
+  MC_Sig(call);
+  EXPECT_EQ(call.SPhi, 0.999);
+  vertical.s = 0.999;
+  const Vec6 bounded = RebuildStress(ReturnPrincipalStresses(trial, vertical, 1).sig, frame);
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(call.sigC[i], bounded[i], 1e-9) << i;
+}
+
+TEST(MohrCoulomb, TriaxialExtensionReturnsToTheEdgeOfEqualMajorStresses) {
+  const McParams m = WorkedExample();
+  const Vec3 trial{-300.0, -300.0, -20.0};
+  EXPECT_EQ(FindReturnZone(trial, m), 1);
+  const auto r = ReturnPrincipalStresses(trial, m, 1);
+  EXPECT_NEAR(r.sig[0], -283.192, 1e-3);
+  EXPECT_NEAR(r.sig[1], -283.192, 1e-3);
+  EXPECT_NEAR(r.sig[2], -82.850, 1e-3);
+}
+
+TEST(MohrCoulomb, SinglePlaneReturnFollowsTheNonAssociatedFlowDirection) {
+  // A trial with three distinct principal stresses returns to F31 = 0 along
+  // D * dg31/dsigma: (d/m - 1, 2 nu d/m, 1 + d/m) G, with m = 1 - 2 nu.
+  const McParams m = WorkedExample();
+  const Vec3 trial{-300.0, -150.0, -60.0};
+  ASSERT_EQ(FindReturnZone(trial, m), 2);
+  const auto r = ReturnPrincipalStresses(trial, m, 1);
+  const double mm = 1.0 - 2.0 * m.nu;
+  const Vec3 a{m.G * (m.d / mm - 1.0), 2.0 * m.G * m.nu * m.d / mm, m.G * (1.0 + m.d / mm)};
+  const double lambda = (trial[2] - r.sig[2]) / a[2];
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(trial[i] - r.sig[i], lambda * a[i], 1e-9) << i;
+  EXPECT_NEAR(YieldFunctions(r.sig, m).F31, 0.0, 1e-9);
+}
+
+TEST(MohrCoulomb, IsotropicTensionEndsAtTheApexOfTheCutOff) {
+  const McParams m = WorkedExample();
+  const Vec6 trial{20.0, 20.0, 20.0, 0.0, 0.0, 0.0};
+  StressCall call = CallFor(m, trial, trial);
+  MC_Sig(call);
+  EXPECT_EQ(call.iArea, 2);
+  EXPECT_TRUE(call.apex);
+  EXPECT_FALSE(call.tension);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(call.sigC[i], m.T, 1e-12);
+  for (int i = 3; i < 6; ++i) EXPECT_NEAR(call.sigC[i], 0.0, 1e-12);
+  // TauMax falls back on c cos(phi) when the returned state has no deviator.
+  EXPECT_DOUBLE_EQ(call.tauMax, m.cc);
+}
+
+TEST(MohrCoulomb, UniaxialTensionIsCutOffAtTheTensileStrength) {
+  // sigma3 above T inside the shear surface: zone 4 brings sigma3 to T and
+  // moves the others by nu/(1 - nu) of that change (the cut-off flow is
+  // normal to sigma3 only).
+  const McParams m = WorkedExample();
+  const Vec3 trial{2.0, 4.0, 8.0};
+  ASSERT_EQ(FindReturnZone(trial, m), 4);
+  const auto r = ReturnPrincipalStresses(trial, m, 1);
+  const double change = trial[2] - m.T;
+  EXPECT_NEAR(r.sig[2], m.T, 1e-12);
+  EXPECT_NEAR(r.sig[0], trial[0] - m.nu / (1.0 - m.nu) * change, 1e-12);
+  EXPECT_NEAR(r.sig[1], trial[1] - m.nu / (1.0 - m.nu) * change, 1e-12);
+  EXPECT_TRUE(r.tension);
+
+  // Through MC_Sig the cut-off gives iArea 2 even when the reference stress
+  // is elastic.
+  StressCall call = CallFor(m, {2.0, 4.0, 8.0, 0.0, 0.0, 0.0}, Vec6{-100.0, -100.0, -100.0});
+  MC_Sig(call);
+  EXPECT_EQ(call.iArea, 2);
+  EXPECT_TRUE(call.tension);
+}
+
+TEST(MohrCoulomb, ElasticTrialIsLeftUntouched) {
+  const McParams m = WorkedExample();
+  // sigma1 chosen so that F31 = excess with sigma3 < T (principal axes along
+  // x, y, z so that no decomposition rounding enters).
+  const auto trialWith = [&](double excess) {
+    const double s3 = -20.0;
+    const double s1 = (2.0 * m.cc + 2.0 * excess - s3 * (1.0 + m.s)) / (m.s - 1.0);
+    return Vec6{s1, -30.0, s3, 0.0, 0.0, 0.0};
+  };
+  const Vec6 trial = trialWith(1e-13);
+  StressCall call = CallFor(m, trial, trial);
+  call.tauMax = 1.0;
+  MC_Sig(call);
+  EXPECT_EQ(call.iArea, 0);
+  EXPECT_EQ(call.sigC, trial);
+  EXPECT_EQ(call.tauMax, 1.0);  // left as the caller set it
+
+  StressCall beyond = CallFor(m, trialWith(1e-6), trialWith(1e-6));
+  MC_Sig(beyond);
+  EXPECT_EQ(beyond.iArea, 1);
+  EXPECT_LT(beyond.sigC[0] - trial[0], 1e-5);
+}
+
+TEST(MohrCoulomb, TrescaReturnKeepsTheDeviatorAtTwiceTheCohesion) {
+  // phi = psi = 0: F31 = (sigma3 - sigma1)/2 - c, flow purely deviatoric, so
+  // the mean stress is kept and sigma3 - sigma1 = 2c after the return.
+  const McParams m{0.0, 0.0, 25.0, 1e3, 2000.0, 0.25};
+  EXPECT_DOUBLE_EQ(mohr_coulomb::Sigma1Star(m), m.T - 2.0 * m.cc);
+  const Vec3 trial{-250.0, -170.0, -100.0};
+  const auto r = ReturnPrincipalStresses(trial, m, 1);
+  EXPECT_EQ(r.zone, 2);
+  EXPECT_NEAR(r.sig[2] - r.sig[0], 2.0 * m.cc, 1e-10);
+  EXPECT_NEAR(r.sig[0] + r.sig[1] + r.sig[2], trial[0] + trial[1] + trial[2], 1e-10);
+  EXPECT_NEAR(r.sig[1], trial[1], 1e-10);  // a2 = 2 G nu d/m = 0
+}
+
+TEST(MohrCoulomb, ResidualAfterReturnIsReportedWhenCutOffLiesAboveTheApex) {
+  // T = 40 above c cot(phi) = 17.3: the trial (-5, 30, 30) returns to the
+  // edge sigma2 = sigma3 at (19.14, 17.93, 17.93), which crosses sigma1 over
+  // sigma2 and leaves F32 = 0.30. The point is kept as computed and reported.
+  const McParams m{0.5, 0.0, 10.0 * std::cos(30.0 * kDeg), 40.0, 1000.0, 0.3};
+  DiagCapture diag;
+  const auto r = ReturnPrincipalStresses({-5.0, 30.0, 30.0}, m, 17);
+  EXPECT_EQ(r.zone, 3);
+  EXPECT_NEAR(YieldFunctions(r.sig, m).F32, 0.303848, 1e-6);
+  const std::string text = diag.Text();
+  EXPECT_NE(text.find(" WARNING: No correction is done!"), std::string::npos) << text;
+  EXPECT_NE(text.find("  WARNING: F32=0.3038"), std::string::npos) << text;
+  EXPECT_NE(text.find(" STILL >0"), std::string::npos) << text;
+  EXPECT_NE(text.find(" WARNING: ASSUMPTION NOT CORRECT!"), std::string::npos) << text;
+  EXPECT_NE(text.find("  The original returning zone IAREA= 3"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace soilcal::models
