@@ -1,16 +1,63 @@
-// Placeholder so the tree links; replaced by the objective.
+// The objective of a parameter vector: every test simulated, every curve
+// compared with its measurement.
 #include "optimisation/objective.hpp"
 
+#include "labtest/driver.hpp"
+#include "optimisation/simulated_curves.hpp"
+#include "services/diag.hpp"
+
 namespace soilcal::optimisation {
-bool IsAdmissibleParameterSet(const input::Job&, const models::PropSoil&, std::span<const double>) { return true; }
-int PhaseFirstPoint(int, const input::LabTest&) { return 1; }
-int PhaseLastPoint(int, const input::LabTest&) { return 1; }
-Evaluation EvaluateObjective(const input::Job&, labtest::SimulationContext&, std::span<const double>) { return {}; }
-void WriteSimulatedCurves(const input::Job&, labtest::SimulationContext&, std::span<const double>,
-                          const std::string&, bool) {}
-JobObjective::JobObjective(const input::Job& job, const models::ModelResources& r) : job_(job) {
-  labtest::InitContext(ctx_, job, r);
+
+namespace {
+
+void WriteFreeParameters(const input::Job& job, models::PropSoil& prop,
+                         std::span<const double> x) {
+  const auto& index = job.settings.index;
+  for (std::size_t j = 0; j < x.size() && j < index.size(); ++j) prop[index[j]] = x[j];
 }
-Evaluation JobObjective::Evaluate(std::span<const double> x) { return EvaluateObjective(job_, ctx_, x); }
-bool JobObjective::IsAdmissible(std::span<const double> x) { return IsAdmissibleParameterSet(job_, ctx_.set1.prop, x); }
+
+Evaluation Penalty(double value, int status) { return Evaluation{value, value, status}; }
+
+}  // namespace
+
+Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
+                             std::span<const double> x) {
+  WriteFreeParameters(job, ctx.set1.prop, x);
+  if (!IsAdmissibleParameterSet(job, ctx.set1.prop, x)) return Penalty(kPenaltyInadmissible, 1);
+
+  Evaluation out;
+  std::vector<input::Curve> sim;
+  for (const input::LabTest& test : job.tests) {
+    labtest::PrepareLabTest(ctx, test);
+    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
+    out.status = run.status;
+    if (run.status != 0 && run.status != -3) return Penalty(kPenaltyRunFailed, run.status);
+    const TestFit fit = FitRecordedTest(test, ctx.rec, run.nRecorded, sim);
+    if (fit.smallOverlap) return Penalty(kPenaltySmallOverlap, out.status);
+    out.objective += fit.objective;
+    out.error += fit.error;
+  }
+  // The objective is a sum over the tests, the error a mean.
+  if (!job.tests.empty()) out.error /= static_cast<double>(job.tests.size());
+  if (services::Diag().on()) {
+    services::Diag().Line("EvaluateObjective x", x);
+    services::Diag().Line("objective", out.objective);
+    services::Diag().Line("mean error", out.error);
+  }
+  return out;
+}
+
+JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources)
+    : job_(job) {
+  labtest::InitContext(ctx_, job, resources);
+}
+
+Evaluation JobObjective::Evaluate(std::span<const double> x) {
+  return EvaluateObjective(job_, ctx_, x);
+}
+
+bool JobObjective::IsAdmissible(std::span<const double> x) {
+  return IsAdmissibleParameterSet(job_, ctx_.set1.prop, x);
+}
+
 }  // namespace soilcal::optimisation

@@ -13,6 +13,9 @@ namespace soilcal::optimisation {
 // evaluated with Schrage's method; state 1 at the start of a run.
 class UniformRandom {
  public:
+  UniformRandom() = default;
+  // Starts from a given state in 1..2^31-2 (tests); a search starts from 1.
+  explicit UniformRandom(std::int32_t state) : state_(state) {}
   // Next value in [0, 0.99999988], single precision.
   float Next();
   std::int32_t state() const { return state_; }

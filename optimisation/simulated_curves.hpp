@@ -1,0 +1,65 @@
+// Simulated curves of one test run and their comparison with the measured
+// curves, phase by phase.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "input/curve_quantity.hpp"
+#include "input/records.hpp"
+#include "labtest/context.hpp"
+
+namespace soilcal::optimisation {
+
+// One simulated curve per measured curve of `test`: same codes and flags,
+// one segment per phase sized by its load steps, capacity points of which the
+// first nRecorded hold CurveQuantity of the recorded points.
+void BuildSimulatedCurves(std::vector<input::Curve>& sim, const input::LabTest& test,
+                          const labtest::Recording& rec, int nRecorded);
+
+// Shifts the simulated points of every later phase p (with measured points)
+// so that its point PhaseFirstPoint(p) lands on the first measured point of
+// the phase. Phases whose first point was not recorded stay as they are.
+void ShiftPhases(const input::LabTest& test, const input::Curve& measured, input::Curve& sim,
+                 int nRecorded);
+
+// Simulated y at the x of measured point k (1-based) of phase p, linearly
+// interpolated within the recorded points of the phase. Out of range: sets
+// outOfRange and returns the measured y.
+double InterpolateSimulated(const input::LabTest& test, const input::Curve& measured, int p,
+                            int k, const input::Curve& sim, int nRecorded, bool& outOfRange);
+
+// Deviation sums of one curve.
+struct CurveFit {
+  int nPoints = 0;      // N, measured points
+  int nValid = 0;       // N less the points outside the simulated range
+  double sumSquared = 0.0;  // S2: sum of squared relative deviations
+  double sumAbsolute = 0.0; // S1: sum of absolute relative deviations
+};
+
+// Shifts (multi-segment curves), interpolates and sums the deviations of
+// one measured curve against its simulated curve (shifted in place).
+CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
+                      input::Curve& sim, int nRecorded);
+
+// Fit of one test run: the mean over its curves of S2 / nValid (objective)
+// and of S1 / nValid in percent (error). smallOverlap when a curve has fewer
+// than half of its points (or none) inside the simulated range.
+struct TestFit {
+  double objective = 0.0;
+  double error = 0.0;
+  bool smallOverlap = false;
+};
+
+// Builds the simulated curves of the run into `sim` and compares them with
+// the measured curves of `test`.
+TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& rec,
+                        int nRecorded, std::vector<input::Curve>& sim);
+
+// Writes one simulated-curve file: " xcode ycode", then " x y" per recorded
+// point; a swapped curve has its two columns exchanged, header included.
+// Returns false when the file cannot be opened.
+bool WriteCurveFile(const std::string& name, const input::Curve& curve,
+                    const labtest::Recording& rec, int nRecorded);
+
+}  // namespace soilcal::optimisation

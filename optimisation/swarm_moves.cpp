@@ -1,0 +1,100 @@
+// One iteration of the swarm: line searches, velocities, positions and the
+// global best. The order of the random draws fixes the trial points.
+#include <algorithm>
+#include <cmath>
+
+#include "optimisation/swarm_state.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::optimisation {
+
+bool EvaluateParticles(SwarmRun& run) {
+  Swarm& w = run.swarm;
+  for (int i = 0; i < w.S; ++i) {
+    const auto pos = w.Row(w.position, i);
+    const auto vel = w.Row(w.velocity, i);
+    std::copy(pos.begin(), pos.end(), run.work.begin());
+    const LineSearchResult ls =
+        VelocityLineSearch(run.eval, run.work, vel, run.sizes.samples, run.trial);
+    if (run.abort.Requested()) return true;
+    if (ls.improved && ls.objective < w.bestObjective[i]) {
+      w.bestObjective[i] = ls.objective;
+      w.bestError[i] = ls.error;
+      std::copy(run.work.begin(), run.work.end(), w.Row(w.bestPosition, i).begin());
+    }
+  }
+  return false;
+}
+
+namespace {
+
+// Best of S/2 randomly drawn particles 1..S-1 (never the last one); keeps the
+// previous informant when no draw has a personal best.
+void DrawInformant(SwarmRun& run) {
+  Swarm& w = run.swarm;
+  const float range = static_cast<float>(w.S - 1);
+  double best = kNoObjective;
+  for (int draw = 0; draw < w.S / 2; ++draw) {
+    const float r = run.random.Next();
+    const int c = static_cast<int>(r * range);  // 0-based: 0..S-2
+    if (w.bestObjective[c] < best) {
+      best = w.bestObjective[c];
+      w.informant = c;
+    }
+  }
+}
+
+}  // namespace
+
+void UpdateVelocities(SwarmRun& run) {
+  Swarm& w = run.swarm;
+  for (int i = 0; i < w.S; ++i) {
+    DrawInformant(run);
+    for (int j = 0; j < w.n; ++j) {
+      const double x = w.At(w.position, i, j);
+      const double v = w.At(w.velocity, i, j);
+      const double r1 = run.random.Next();
+      const double ta = r1 * 0.5 * (w.At(w.bestPosition, i, j) - x);
+      const double r2 = run.random.Next();
+      if (w.informant < 0) services::StopWithError(services::kNoFeasiblePointsFound);
+      const int inf = w.informant;
+      // A particle at least as good as its informant keeps its own velocity
+      // as the social term.
+      const double tb = w.bestObjective[i] > w.bestObjective[inf]
+                            ? r2 * 0.25 * (w.At(w.bestPosition, inf, j) - x)
+                            : v;
+      const double r3 = run.random.Next();
+      const double r4 = run.random.Next();
+      const double tc = r3 * 0.00025 * r4;  // absolute, not scaled by the range
+      const double td = 0.5 * v;
+      w.At(w.velocity, i, j) = ta + tb + tc + td;
+    }
+  }
+}
+
+void UpdatePositions(SwarmRun& run) {
+  Swarm& w = run.swarm;
+  for (int i = 0; i < w.S; ++i) {
+    for (int j = 0; j < w.n; ++j) {
+      const double r = run.random.Next();
+      double d = r - 0.5;
+      if (std::abs(d) >= 0.001) d = 0.0;
+      // No clipping: a point outside the bounds is inadmissible and never
+      // becomes a personal best.
+      w.At(w.position, i, j) += (1.0 + d) * w.At(w.velocity, i, j);
+    }
+  }
+}
+
+void UpdateGlobalBest(Swarm& w) {
+  for (int i = 0; i < w.S; ++i) {
+    if (w.bestObjective[i] < w.globalBestObjective) {
+      w.globalBestObjective = w.bestObjective[i];
+      w.globalBestError = w.bestError[i];
+      const auto row = w.Row(w.bestPosition, i);
+      std::copy(row.begin(), row.end(), w.globalBest.begin());
+    }
+  }
+}
+
+}  // namespace soilcal::optimisation

@@ -1,0 +1,47 @@
+// Cheap analytic problems for the swarm: each logs the points it evaluates.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "optimisation/problem.hpp"
+
+namespace soilcal::optimisation::testing {
+
+// A problem built from a function of (x, call number); points outside the
+// box are inadmissible (penalty 1e21, status 1), as the objective does it.
+class FunctionProblem : public Problem {
+ public:
+  using Fn = std::function<Evaluation(std::span<const double> x, long call)>;
+  FunctionProblem(std::vector<double> lower, std::vector<double> upper, Fn fn)
+      : lower_(std::move(lower)), upper_(std::move(upper)), fn_(std::move(fn)) {}
+
+  Evaluation Evaluate(std::span<const double> x) override {
+    ++calls;
+    evaluated.emplace_back(x.begin(), x.end());
+    if (!InBox(x)) return {1e21, 1e21, 1};
+    return fn_(x, calls);
+  }
+  bool IsAdmissible(std::span<const double> x) override {
+    admissibilityAsked.emplace_back(x.begin(), x.end());
+    return rejectAllInAdmissibilityCheck ? false : InBox(x);
+  }
+
+  long calls = 0;
+  std::vector<std::vector<double>> evaluated;
+  std::vector<std::vector<double>> admissibilityAsked;
+  bool rejectAllInAdmissibilityCheck = false;
+
+ private:
+  bool InBox(std::span<const double> x) const {
+    for (std::size_t j = 0; j < x.size(); ++j) {
+      if (x[j] < lower_[j] || x[j] > upper_[j]) return false;
+    }
+    return true;
+  }
+  std::vector<double> lower_, upper_;
+  Fn fn_;
+};
+
+}  // namespace soilcal::optimisation::testing
