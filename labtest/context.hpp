@@ -4,8 +4,10 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <vector>
 
+#include "input/curve_quantity.hpp"
 #include "input/records.hpp"
 #include "models/family.hpp"
 #include "models/material.hpp"
@@ -53,10 +55,32 @@ struct MaterialPoint {
   Vec6 dEpsPrevIter{};
   int iter = 0;
   int step = 0;           // load-step number counted over the test
+
+  // First prediction of the step's strain increment (IterationAcceleration).
+  Vec6 du0{};
+  // Relaxation applied in the current iteration (1.0 in iterations 1 and 2).
+  double iterRelaxation = 1.0;
+  // Refresh the shear modulus (GenMat) before every load step.
+  bool stressDependent = false;
+  // Cap of the pore pressure: the offset is factor * head; the default cap
+  // of 1e30 never acts.
+  double waterPressureCap = 1e30;
+  double waterPressureFactor = 0.0;
+  double waterPressureHead = 0.0;
+};
+
+// The mesh the stress-point loop walks: in the lab one cluster with one soil
+// element carrying one stress point (the material point above).
+struct LabMesh {
+  int nClusters = 1;
+  int firstElement = 1;   // of the single cluster
+  int lastElement = 1;
+  int pointsPerElement = 1;
+  int nDimensions = 3;
 };
 
 // Recorded points of the last run: point 1 the initial state, then one per
-// accepted load step.
+// accepted load step. Point k is at index k - 1 of each array.
 struct Recording {
   std::vector<double> time;
   std::vector<Vec6> strain;
@@ -64,6 +88,12 @@ struct Recording {
   std::vector<double> pw;
   int nRecorded = 0;      // 0 until the first step is accepted
   int capacity = 0;
+
+  // Point k (1-based) as the curve quantities read it.
+  input::RecordedPoint Point(int k) const {
+    const auto i = static_cast<std::size_t>(k - 1);
+    return input::RecordedPoint{time[i], strain[i], stress[i], pw[i]};
+  }
 };
 
 struct SimulationContext {
@@ -87,10 +117,24 @@ struct SimulationContext {
   int runCounters[4] = {0, 0, 0, 0};
   int runFlag = 1;
   services::KernelMessageTexts texts;  // extra texts of a pending kernel error
+  // Links and state of the user-defined model libraries of this evaluation
+  // (models/udsm/session.hpp: made by models::udsm::MakeSession();
+  // resources.udsm points at it and resources.texts at `texts`).
+  std::shared_ptr<models::udsm::Session> udsmSession;
+
+  LabMesh mesh;
+  // Time increment of each phase of the current test, in the file's time
+  // unit (a copy: the creep model replaces a zero increment by 1.0).
+  std::vector<double> phaseTime;
+  int iterationsOfLastStep = 0;      // equilibrium iterations of the last solved step
+  int waterPressureResets = 0;       // CapWaterPressure resets of the last update
+  int pointsEvaluated = 0;           // stress points of the last update
 };
 
-// Makes a context for `job`: set 1 from the job's material, units from the
-// job. `resources` are the run's loaded libraries.
+// Makes a context for `job`: set 1 from the job's material (checked by
+// CopySoilProp), units from the job. `resources` are the run's loaded
+// libraries; their kernel-error texts are pointed at ctx.texts, so the
+// context must stay where it is once initialised.
 void InitContext(SimulationContext& ctx, const input::Job& job,
                  const models::ModelResources& resources);
 

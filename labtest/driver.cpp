@@ -1,0 +1,284 @@
+#include "labtest/driver.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include "labtest/step_solver.hpp"
+#include "models/family.hpp"
+#include "models/principal.hpp"
+#include "models/setup.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::labtest {
+namespace {
+
+constexpr int kStatusInitFailed = 1;
+constexpr int kStatusCapFailed = 2;
+
+// Minimum number of state variables of a model (at least 1 for every one).
+int MinimumStateVariables(int m) {
+  switch (m) {
+    case 19: case 36: return 10;
+    case 12: case 35: return 2;
+    case 33: return 16;
+    case 34: return 21;
+    default: return 1;
+  }
+}
+
+bool IsStressDependent(int m) {
+  switch (m) {
+    case 4: case 5: case 6: case 8: case 19: case 31: case 32: case 34: case 36:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Shear modulus and strength values of the point for `stress` (entries 0,
+// 2, 3 and 4 of its record in the start-of-step state).
+void RunGenMat(SimulationContext& ctx, const Vec6& stress, bool updateMode) {
+  MaterialPoint& pt = ctx.point;
+  models::GenMatCall call;
+  call.prop = &ctx.set.prop;
+  call.k = &ctx.k;
+  call.model = ctx.model;
+  call.stress = stress;
+  call.y = 0.0;
+  call.epsV = VolumetricStrain(pt.eps);
+  call.updateMode = updateMode;
+  call.voidRatio = pt.voidRatioCommitted;
+  double* record = pt.stVar0.data() + models::kPointMatStatePos;
+  models::PointMatState pms;
+  pms.Load(record);
+  models::GenMat(call, pms);
+  pms.Store(record);
+}
+
+// Per-test completion of the parameters: run on the simulation set (which
+// has been through CopySoilProp), and every slot it changes is written back
+// into set 1 too, so the derived values persist there as well.
+int CompleteParameters(SimulationContext& ctx) {
+  const models::PropSoil before = ctx.set.prop;
+  const int status =
+      models::PerTestCompletion(ctx.model, ctx.set.prop, ctx.k, ctx.resources);
+  if (status != 0) {
+    ctx.set.prop = before;
+    return kStatusCapFailed;
+  }
+  for (int slot = 1; slot <= models::kNumSlots; ++slot) {
+    if (ctx.set.prop[slot] != before[slot]) ctx.set1.prop[slot] = ctx.set.prop[slot];
+  }
+  return 0;
+}
+
+// Smallest principal stress (the most compressive) of the initial stress
+// with its vertical component raised by OCR and POP.
+double InitialPreconsolidation(const Vec6& initial, const models::PropSoil& prop) {
+  double ocr = prop[103];
+  // Most files carry OCR = 1; a missing value (0) means a normally
+  // consolidated point rather than a zero vertical stress.
+  if (ocr < 1e-10) ocr = 1.0;
+  Vec6 s = initial;
+  s[1] = s[1] * ocr - prop[104];
+  return models::PrincipalStresses(s).s[0];
+}
+
+int InitialisePoint(SimulationContext& ctx) {
+  MaterialPoint& pt = ctx.point;
+  const models::ModelFamily* family = models::FindModelFamily(ctx.model);
+  int nStat = MinimumStateVariables(ctx.model);
+  pt.stressDependent = IsStressDependent(ctx.model);
+  if (family != nullptr) {
+    nStat = std::max(nStat, family->minStateVars);
+    pt.stressDependent = pt.stressDependent || family->stressDependent;
+    if (family->setUp != nullptr) {
+      // User-defined models: the library gives its state-variable count and
+      // the run's matrix attributes.
+      models::ModelSetUpCall setUp;
+      setUp.set = &ctx.set;
+      setUp.k = &ctx.k;
+      setUp.iSet = 1;
+      setUp.model = ctx.model;
+      setUp.resources = &ctx.resources;
+      family->setUp(setUp);
+      nStat = std::max(nStat, setUp.nStat);
+      pt.stressDependent = pt.stressDependent || setUp.stressDependent != 0;
+    }
+  }
+  pt.nStat = std::min(nStat, models::kStateCapacity - models::kModelStateOffset);
+  ctx.maxStateVars = std::max(ctx.maxStateVars, pt.nStat);
+
+  if (services::Diag().on()) services::Diag().Line("call genmat A");
+  RunGenMat(ctx, pt.sig0, false);
+  pt.preconsolidation = InitialPreconsolidation(pt.sig0, ctx.set.prop);
+  const double n0 = ctx.set.prop[20];
+  pt.voidRatio = n0 / (1.0 - n0);
+  pt.voidRatioCommitted = pt.voidRatio;
+
+  models::PointMatState pms;
+  double* record = pt.stVar0.data() + models::kPointMatStatePos;
+  pms.Load(record);
+  models::PointInitCall call;
+  call.prop = &ctx.set.prop;
+  call.k = &ctx.k;
+  call.model = ctx.model;
+  call.modelCode = ctx.set.modelCode;
+  call.iSet = 1;
+  call.initialStress = pt.sig0;
+  call.preconsolidation = pt.preconsolidation;
+  call.pms = &pms;
+  call.stVar = pt.stVar0.data() + models::kModelStateOffset;
+  call.nStat = pt.nStat;
+  call.resources = &ctx.resources;
+  call.set = &ctx.set;
+  const int errors = models::InitStressPoint(call);
+  pms.Store(record);
+  return errors;
+}
+
+void AllocateRecording(Recording& rec, const input::LabTest& test) {
+  int points = 1;
+  for (int s : test.loadSteps) points += std::max(0, s);
+  const std::size_t n = static_cast<std::size_t>(std::max(points, test.capacity));
+  try {
+    rec.time.assign(n, 0.0);
+    rec.strain.assign(n, Vec6{});
+    rec.stress.assign(n, Vec6{});
+    rec.pw.assign(n, 0.0);
+  } catch (const std::bad_alloc&) {
+    services::StopWithError(services::kCouldNotAllocateMemory);
+  }
+  rec.capacity = test.capacity;
+  rec.nRecorded = 0;
+}
+
+void RecordPoint(SimulationContext& ctx, int point) {
+  const MaterialPoint& pt = ctx.point;
+  const auto k = static_cast<std::size_t>(point - 1);
+  ctx.rec.time[k] = pt.time;
+  ctx.rec.strain[k] = pt.eps;
+  ctx.rec.stress[k] = pt.sig0;
+  ctx.rec.pw[k] = pt.swp0;
+}
+
+// Starts phase p (0-based): per-step increments, control flags, time step.
+void StartPhase(SimulationContext& ctx, int p, int steps) {
+  const input::LabTest& test = *ctx.test;
+  MaterialPoint& pt = ctx.point;
+  const auto& flags = test.phaseFlags[static_cast<std::size_t>(p)];
+  // A component that was strain-prescribed so far and is stress-prescribed
+  // from now on continues from the stress it has reached.
+  for (int i = 0; i < 6; ++i) {
+    if (pt.controlFlags[i] == 0) pt.target[i] = pt.sig0[i] + pt.porePressureFlags[i] * pt.swp0;
+  }
+  const auto& strain = test.prescribedStrain[static_cast<std::size_t>(p)];
+  const auto& stress = test.prescribedStress[static_cast<std::size_t>(p)];
+  for (int i = 0; i < 6; ++i) {
+    pt.strainIncrement[i] = strain[i] / steps;
+    pt.stressIncrement[i] = stress[i] / steps;
+    pt.controlFlags[i] = flags[i];
+  }
+  // Time in the file's own unit; the creep model needs a time step.
+  double& dt = ctx.phaseTime[static_cast<std::size_t>(p)];
+  if (ctx.model == 8 && dt < 1e-20) dt = 1.0;
+  pt.dTime = dt / steps;
+}
+
+// Puts the point back to the start of the test: initial stress, zero strain,
+// time and pore pressure, fresh state variables and step control. The
+// settings loaded by PrepareLabTest stay.
+void RestartPoint(MaterialPoint& pt, const Vec6& initialStress) {
+  MaterialPoint fresh;
+  fresh.maxIterations = pt.maxIterations;
+  fresh.acceleration = pt.acceleration;
+  fresh.controlFlags = pt.controlFlags;
+  fresh.tolerance = pt.tolerance;
+  fresh.relaxation = pt.relaxation;
+  fresh.initialPrediction = pt.initialPrediction;
+  fresh.porePressureFlags = pt.porePressureFlags;
+  fresh.waterPressureCap = pt.waterPressureCap;
+  fresh.waterPressureFactor = pt.waterPressureFactor;
+  fresh.waterPressureHead = pt.waterPressureHead;
+  fresh.sig0 = initialStress;
+  fresh.sig = initialStress;
+  fresh.target = initialStress;
+  fresh.targetStart = initialStress;
+  pt = fresh;
+}
+
+}  // namespace
+
+void PrepareLabTest(SimulationContext& ctx, const input::LabTest& test) {
+  services::SetVirtualLabMode(1);
+  ctx.test = &test;
+  ctx.mesh = LabMesh{};
+  ctx.totalIterations = 0;
+
+  MaterialPoint& pt = ctx.point;
+  pt = MaterialPoint{};
+  pt.maxIterations = test.maxIterations;
+  pt.acceleration = test.accelerationFlag;
+  pt.controlFlags = test.controlFlags;
+  pt.tolerance = test.tolerance;
+  pt.relaxation = test.realSettings[0] > 1e-10 ? test.realSettings[0] : 1.0;
+  RestartPoint(pt, test.initialStress);
+  ctx.phaseTime.assign(test.timeIncrement.begin(), test.timeIncrement.end());
+  ctx.phaseTime.resize(static_cast<std::size_t>(std::max(0, test.nPhases)), 0.0);
+
+  ctx.set = ctx.set1;
+  ctx.set.modelCode = test.modelNumber;
+  ctx.model = models::CopySoilProp(1, ctx.set, ctx.k);
+}
+
+LabTestRun RunLabTest(SimulationContext& ctx) {
+  LabTestRun run;
+  const input::LabTest& test = *ctx.test;
+  MaterialPoint& pt = ctx.point;
+
+  if (CompleteParameters(ctx) != 0) {
+    run.status = kStatusCapFailed;
+    return run;
+  }
+  RestartPoint(pt, test.initialStress);
+
+  const int errors = InitialisePoint(ctx);
+  if (errors != 0) {
+    if (services::Diag().on()) services::Diag().Line("nError:", errors);
+    run.status = kStatusInitFailed;
+    return run;
+  }
+
+  RunGenMat(ctx, pt.sig0, false);
+  const int nCopy = models::kModelStateOffset + pt.nStat;
+  std::copy_n(pt.stVar0.begin(), nCopy, pt.stVar.begin());
+  AllocateRecording(ctx.rec, test);
+  int point = 1;
+  RecordPoint(ctx, point);
+  pt.stepSizeFactor = 1.0;
+
+  for (int p = 0; p < test.nPhases; ++p) {
+    const int steps = test.loadSteps[static_cast<std::size_t>(p)];
+    if (steps <= 0) continue;
+    StartPhase(ctx, p, steps);
+    for (int step = 1; step <= steps; ++step) {
+      ++point;
+      ++pt.step;
+      if (pt.stressDependent) RunGenMat(ctx, pt.sig0, true);
+      int iterations = 0;
+      const int status = SolveMaterialPointStep(ctx, iterations);
+      if (status != kStepAccepted) {
+        run.status = status;
+        run.nRecorded = ctx.rec.nRecorded;
+        return run;
+      }
+      RecordPoint(ctx, point);
+      ctx.rec.nRecorded = point;
+    }
+  }
+  run.nRecorded = ctx.rec.nRecorded;
+  return run;
+}
+
+}  // namespace soilcal::labtest

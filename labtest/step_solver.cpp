@@ -1,0 +1,177 @@
+#include "labtest/step_solver.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "labtest/elem_both.hpp"
+#include "labtest/linalg.hpp"
+#include "labtest/stress_update.hpp"
+#include "models/principal.hpp"
+#include "services/diag.hpp"
+
+namespace soilcal::labtest {
+namespace {
+
+// A step whose final error exceeds this multiple of the tolerance fails.
+constexpr double kFailureFactor = 25.0;
+
+// Scales the increments of the step by the step-size factor of the last
+// accepted step (kept, so it shrinks every later step of the phase).
+void ApplyStepSizeFactor(MaterialPoint& pt) {
+  const double f = pt.stepSizeFactor;
+  if (std::abs(f - 1.0) <= 1e-6) return;
+  for (int i = 0; i < 6; ++i) {
+    pt.dEps[i] *= f;
+    pt.strainIncrement[i] *= f;
+    pt.stressIncrement[i] *= f;
+  }
+  pt.furtherIncrement *= f;
+}
+
+// The stiffness with the strain-prescribed rows and columns replaced by the
+// identity; r0 collects the stress response to the prescribed strains.
+void ModifyForPrescribedStrains(const MaterialPoint& pt, Mat6& A, Vec6& r0) {
+  r0 = Vec6{};
+  for (int j = 0; j < 6; ++j) {
+    if (pt.controlFlags[j] != 0) continue;
+    for (int i = 0; i < 6; ++i) r0[i] += A[i][j] * pt.strainIncrement[j];
+    for (int i = 0; i < 6; ++i) {
+      A[j][i] = 0.0;
+      A[i][j] = 0.0;
+    }
+    A[j][j] = 1.0;
+  }
+}
+
+// Adds the prescribed strain increments to the strain-prescribed components.
+void AddPrescribedStrains(const MaterialPoint& pt, Vec6& v) {
+  for (int i = 0; i < 6; ++i) v[i] += (1 - pt.controlFlags[i]) * pt.strainIncrement[i];
+}
+
+// Out-of-balance of the iteration's end state and the relative error of it.
+double OutOfBalance(MaterialPoint& pt, const Vec6& start, Vec6& r) {
+  double num = 0.0;
+  double den = 0.0;
+  for (int i = 0; i < 6; ++i) {
+    const int s = pt.controlFlags[i];
+    pt.target[i] = start[i] + pt.Factor * s * pt.stressIncrement[i];
+    const double total = pt.sig[i] + pt.porePressureFlags[i] * pt.swp;
+    r[i] = s * (pt.target[i] - total);
+    num += r[i] * r[i];
+    const double t = s * pt.stressIncrement[i] + 0.01 * total;
+    den += t * t;
+  }
+  return std::sqrt(num / (den + 1e-10));
+}
+
+void CommitStep(SimulationContext& ctx) {
+  MaterialPoint& pt = ctx.point;
+  pt.stepSizeFactor = pt.iter > (10 * pt.maxIterations) / 3 ? 0.5 : 1.0;
+  // The evaluation after an accepted step, still with the start stress. Its
+  // matrix is not used: only a user library does something with it (it
+  // refreshes the stiffness it receives in its next stress call); for every
+  // other model it would repeat the iteration matrix of this step.
+  const int model = ctx.set.modelCode % 100;
+  if (model >= 21 && model <= 30) {
+    Mat6 unused;
+    ELEMBoth(ctx, kAfterAcceptedStep, unused);
+  }
+
+  pt.sig0 = pt.sig;
+  for (int i = 0; i < 6; ++i) pt.eps[i] += pt.dEps[i];
+  pt.time += pt.dTime;
+  pt.swp0 = pt.swp;
+  pt.voidRatioCommitted = pt.voidRatio;
+  const int n = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
+  std::copy_n(pt.stVar.begin(), n, pt.stVar0.begin());
+  const double smallest = models::PrincipalStresses(pt.sig0).s[0];
+  pt.preconsolidation = std::min(pt.preconsolidation, smallest);
+}
+
+}  // namespace
+
+void IterationAcceleration(MaterialPoint& pt, int iter, const Vec6& du0, const Vec6& duE,
+                           const Vec6& dx) {
+  (void)iter;
+  if (pt.acceleration == 0) return;
+  pt.FacOld = pt.Factor;
+  const double a = Dot(du0, dx);
+  const double b = Dot(du0, duE);
+  if (b != 0.0) pt.Factor = pt.FacOld - a / b;
+  if (std::abs(pt.Factor - 1.0) < 0.01) {
+    pt.Factor = 1.0;
+    return;
+  }
+  services::DiagChannel& diag = services::Diag();
+  if (diag.on()) {
+    diag.Line("du0dus", a);
+    diag.Line("du0duE", b);
+    diag.Line("FacOld", pt.FacOld);
+    diag.Line("Factor", pt.Factor);
+  }
+}
+
+int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
+  MaterialPoint& pt = ctx.point;
+  const auto& S = pt.controlFlags;
+  const auto& P = pt.porePressureFlags;
+  ApplyStepSizeFactor(pt);
+
+  const Vec6 start = pt.target;
+  pt.targetStart = start;
+  Mat6 A;
+  ELEMBoth(ctx, kIterationMatrix, A);
+  for (int i = 0; i < 6; ++i) pt.target[i] = start[i] + S[i] * pt.Factor * pt.stressIncrement[i];
+
+  Vec6 r0;
+  ModifyForPrescribedStrains(pt, A, r0);
+  Mat6 Ainv;
+  InvertMatrix(A, Ainv, 6, true);
+
+  // Response to the full prescribed increments of the step.
+  Vec6 rhs;
+  for (int i = 0; i < 6; ++i) rhs[i] = S[i] * pt.stressIncrement[i] - S[i] * r0[i];
+  Vec6 duE = MatVec(Ainv, rhs);
+  AddPrescribedStrains(pt, duE);
+
+  // Out-of-balance at the start of the step.
+  Vec6 r;
+  for (int i = 0; i < 6; ++i) {
+    const double total0 = pt.sig0[i] + P[i] * pt.swp0;
+    r[i] = S[i] * ((pt.stressIncrement[i] * pt.Factor + start[i]) - total0) - S[i] * r0[i];
+  }
+  if (pt.initialPrediction == 1) {
+    pt.dEps = MatVec(Ainv, r);
+    AddPrescribedStrains(pt, pt.dEps);
+    pt.du0 = pt.dEps;
+  }
+
+  double error = 0.0;
+  int iter = 0;
+  pt.iterRelaxation = 1.0;
+  for (;;) {
+    ++iter;
+    pt.iter = iter;
+    if (iter >= 2) {
+      const Vec6 dx = MatVec(Ainv, r);
+      IterationAcceleration(pt, iter, pt.du0, duE, dx);
+      pt.iterRelaxation = iter < 3 ? 1.0 : pt.relaxation;
+      const double dFactor = pt.Factor - pt.FacOld;
+      for (int i = 0; i < 6; ++i) pt.dEps[i] += pt.iterRelaxation * dx[i] + dFactor * duE[i];
+    }
+    UpdateMaterialPointStress(ctx, iter);
+    ++ctx.totalIterations;
+    error = OutOfBalance(pt, start, r);
+    // A non-finite error can only grow worse: stop and let the step fail.
+    if (!std::isfinite(error)) break;
+    if (!(iter == 1 || (iter < pt.maxIterations && error >= pt.tolerance))) break;
+  }
+  iterations = iter;
+  ctx.iterationsOfLastStep = iter;
+
+  if (!(error <= kFailureFactor * pt.tolerance)) return kStepNotConverged;
+  CommitStep(ctx);
+  return kStepAccepted;
+}
+
+}  // namespace soilcal::labtest

@@ -1,0 +1,197 @@
+#include "labtest/stress_update.hpp"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "models/matsig.hpp"
+#include "services/clock.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::labtest {
+namespace {
+
+// Clusters of more elements than this run the parallel loop.
+constexpr int kSerialElementLimit = 10;
+
+bool ParallelUdsmToggle() {
+  const bool set = services::CheckToggle("USE_PARALLEL_UDSM_STRESS_INTEGRATION");
+  if (set && services::Diag().on()) services::Diag().Line("Using parallel UDSMs stress integration");
+  return set;
+}
+
+// The stress-point loop keeps no unsaturated data, so MatSig always sees a
+// saturated point (suction 0, degree of saturation 1.0); MatSig assumes those
+// values itself and the record is not passed on.
+
+// Void ratio after the volumetric strain increment dEpsV, never negative.
+double UpdatedVoidRatio(double e, double dEpsV) {
+  const double eNew = e + dEpsV * (1.0 + e);
+  return eNew > 0.0 ? eNew : 0.0;
+}
+
+void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
+                   GetSigTotals& totals) {
+  // The end-of-step state starts from the committed one in every iteration,
+  // so a model that leaves a value alone keeps its start value.
+  const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
+  std::copy_n(pt.stVar0.begin(), nCopy, pt.stVar.begin());
+  // Water bulk of the point for undrained sets (set by ELEMBoth).
+  pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
+
+  pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
+
+  models::MatSigInput in;
+  in.model = model;
+  in.set = &ctx.set;
+  in.iSet = 1;
+  in.intGlo = intGlo;
+  in.k = &ctx.k;
+  in.D = ctx.set.D;
+  in.dEps = pt.dEps;
+  in.sig0 = pt.sig0;
+  in.eps = pt.eps;
+  in.sigPrev = pt.sig;
+  in.dEpsPrev = pt.dEpsPrevIter;
+  in.iterFactor = pt.iterRelaxation;
+  in.epsV = VolumetricStrain(pt.eps) + VolumetricStrain(pt.dEps);
+  in.voidRatio = pt.voidRatio;
+  in.stVar0 = pt.stVar0.data();
+  in.stVar = pt.stVar.data();
+  in.nStat = pt.nStat;
+  in.weight = 1.0;
+  in.tol = pt.tolerance;
+  in.iter = pt.iter;
+  in.step = pt.step;
+  in.time = pt.time;
+  in.dTime = pt.dTime;
+  in.swp0 = pt.swp0;
+
+  models::MatSigOutput out;
+  out.swp = pt.swp0;
+  models::MatSig(in, ctx.resources, out, totals.counters, ctx.texts);
+  if (out.iAbort != 0) services::KernelError(out.iAbort, ctx.texts);
+
+  double pw = out.swp;
+  CapWaterPressure(totals.waterPressureResets, pt.waterPressureCap, pt.waterPressureFactor, pw,
+                   pt.waterPressureHead);
+  pt.swp = pw;
+  pt.sig = out.sigC;
+  pt.dEpsPrevIter = pt.dEps;
+  ++totals.pointsEvaluated;
+}
+
+void WriteUpdateSummary(const models::MatSigCounters& c) {
+  services::DiagChannel& diag = services::Diag();
+  if (c.plastic + c.inaccurate != 0) {
+    const std::array<int, 2> n{c.plastic, c.inaccurate};
+    diag.Line("NPLast,NInAcc", n);
+  }
+  const double den = std::max(1.0, c.sumWt);
+  const std::array<double, 3> v{c.sumErr, den, c.sumErr / den};
+  diag.Line("sumerr..", v);
+}
+
+}  // namespace
+
+void GetSig(SimulationContext& ctx, std::span<MaterialPoint> points, int cluster,
+            int firstElement, int lastElement, GetSigTotals& totals) {
+  (void)cluster;
+  const int model = ctx.set.modelCode % 100;
+  const int ppe = ctx.mesh.pointsPerElement;
+  for (int e = firstElement; e <= lastElement; ++e) {
+    for (int ip = 1; ip <= ppe; ++ip) {
+      const int intGlo = ip + ppe * (e - 1);
+      EvaluatePoint(ctx, points[static_cast<std::size_t>(intGlo - 1)], model, intGlo, totals);
+    }
+  }
+}
+
+void UpdateStressPoints(SimulationContext& ctx) {
+  const bool diagOn = services::Diag().on();
+  if (diagOn) {
+    std::string line = "iDum from Header :  -1";
+    if (ctx.point.dTime > 0.0) {
+      line += ' ';
+      line += services::FormatReal(ctx.point.dTime);
+    }
+    services::Diag().Raw(line);
+  }
+
+  GetSigTotals totals;
+  std::span<MaterialPoint> points(&ctx.point, 1);
+  const LabMesh& mesh = ctx.mesh;
+  for (int cluster = 1; cluster <= mesh.nClusters; ++cluster) {
+    const int first = mesh.firstElement;
+    const int last = mesh.lastElement;
+    const int n = last - first + 1;
+    if (n > kSerialElementLimit && !omp_in_parallel()) {
+      const int model = ctx.set.modelCode % 100;
+      const int threads = StressIntegrationThreads(model);
+      const int chunk = std::max(1, static_cast<int>(std::lround(n * 1.1 / threads / 5.0)));
+      // Each thread evaluates whole elements and adds its private counters
+      // into the totals once at the end of the region.
+#pragma omp parallel num_threads(threads)
+      {
+        GetSigTotals local;
+#pragma omp for schedule(dynamic, chunk)
+        for (int e = first; e <= last; ++e) GetSig(ctx, points, cluster, e, e, local);
+#pragma omp critical(soilcal_getsig_totals)
+        totals.Add(local);
+      }
+    } else {
+      GetSig(ctx, points, cluster, first, last, totals);
+    }
+    if (cluster == 1 && diagOn) {
+      const std::array<int, 2> v{1, cluster};
+      services::Diag().Line("Threads in getsig / cluster: ", v);
+    }
+  }
+
+  ctx.counters = totals.counters;
+  ctx.waterPressureResets = totals.waterPressureResets;
+  ctx.pointsEvaluated = totals.pointsEvaluated;
+  ctx.relativeError = totals.counters.sumErr / std::max(1.0, totals.counters.sumWt);
+  if (diagOn) WriteUpdateSummary(totals.counters);
+}
+
+void UpdateMaterialPointStress(SimulationContext& ctx, int iter) {
+  MaterialPoint& pt = ctx.point;
+  pt.iter = iter;
+  pt.swp = pt.swp0;
+  if (iter < 2) pt.dEpsPrevIter = Vec6{};
+  UpdateStressPoints(ctx);
+}
+
+int StressIntegrationThreads(int model, int overrideThreads) {
+  if (services::VirtualLabMode() == 1) return 1;
+  int threads = omp_get_max_threads();
+  if (threads < 1) threads = omp_get_num_procs();
+  if (overrideThreads > 0) threads = overrideThreads;
+  if (model < 1) return threads;
+  // Looked up once per run; the answer never changes.
+  static const bool parallelUdsm = ParallelUdsmToggle();
+  if (model == 31 || model == 32) return 1;
+  if (model >= 21 && model <= 30 && !parallelUdsm) return 1;
+  return threads;
+}
+
+void CapWaterPressure(int& counter, double cap, double f, double& p, double h) {
+  if (!(cap < 1e29)) return;
+  const double offset = f * h;
+  if (p + offset > cap) {
+    const double old = p;
+    p = cap - offset;
+    if (counter == 0 && services::Diag().on()) {
+      services::Diag().Raw("Swp reset from " + services::FormatReal(old) + " to " +
+                           services::FormatReal(p));
+    }
+    ++counter;
+  }
+}
+
+}  // namespace soilcal::labtest

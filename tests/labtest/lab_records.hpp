@@ -1,0 +1,101 @@
+// Lab tests built in code for the driver tests and the benchmark: a job with
+// one material and LabTest records of the classic laboratory tests.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "input/records.hpp"
+#include "labtest/context.hpp"
+#include "labtest/driver.hpp"
+
+namespace soilcal::testing {
+
+struct Phase {
+  int steps = 10;
+  std::array<double, 6> strain{};
+  std::array<double, 6> stress{};
+  std::array<int, 6> flags{1, 1, 1, 1, 1, 1};
+  double time = 0.0;
+};
+
+// Mohr-Coulomb sand: G 10 MPa, nu 0.3, phi 30 deg, c 5 kPa, psi 10 deg, no
+// tensile strength, porosity 0.4 (kN and m).
+struct SoilParams {
+  double G = 10000.0, nu = 0.3, sinPhi = 0.5, c = 5.0;
+  double sinPsi = std::sin(10.0 * 3.14159265358979323846 / 180.0);
+  double tension = 0.0, porosity = 0.4, nuU = 0.495;
+};
+
+inline input::LabTest MakeTest(int modelNumber, const std::array<double, 6>& initialStress,
+                               const std::vector<Phase>& phases, double tolerance = 1e-7,
+                               int maxIterations = 500) {
+  input::LabTest t;
+  t.testFile = "built-in";
+  t.modelNumber = modelNumber;
+  t.maxIterations = maxIterations;
+  t.tolerance = tolerance;
+  t.initialStress = initialStress;
+  t.nPhases = static_cast<int>(phases.size());
+  t.capacity = 1;
+  for (const Phase& p : phases) {
+    t.loadSteps.push_back(p.steps);
+    t.timeIncrement.push_back(p.time);
+    t.prescribedStrain.push_back(p.strain);
+    t.prescribedStress.push_back(p.stress);
+    t.phaseFlags.push_back(p.flags);
+    t.capacity += p.steps;
+  }
+  if (!phases.empty()) t.controlFlags = phases.back().flags;
+  return t;
+}
+
+// A job whose material (set 1) is `model` with the soil parameters; the
+// tests are added by the caller.
+inline std::unique_ptr<input::Job> MakeJob(int modelNumber, const SoilParams& s = {}) {
+  auto job = std::make_unique<input::Job>();
+  job->modelNumber = modelNumber;
+  input::MaterialInput& m = job->material;
+  m.baseModel = modelNumber % 100;
+  m.referencePressure = 100.0;
+  m.params[1] = s.G;
+  m.params[2] = s.nu;
+  m.params[3] = s.sinPhi;
+  m.params[4] = s.c;
+  m.params[5] = s.sinPsi;
+  m.params[15] = s.tension;
+  m.params[16] = s.tension;
+  m.params[20] = s.porosity;
+  m.params[28] = s.nuU;
+  m.params[103] = 1.0;
+  return job;
+}
+
+inline constexpr std::array<double, 6> kIsotropic100{-100, -100, -100, 0, 0, 0};
+
+// Drained triaxial compression at constant cell pressure: axial strain
+// eps_yy prescribed, the other components stress-prescribed at zero change.
+inline input::LabTest TriaxialCompression(int modelNumber, double axialStrain, int steps,
+                                          double tolerance = 1e-7) {
+  Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
+  return MakeTest(modelNumber, kIsotropic100, {shear}, tolerance);
+}
+
+// Runs `test` on a fresh context of `job`.
+struct RunOutcome {
+  labtest::LabTestRun run;
+  std::unique_ptr<labtest::SimulationContext> ctx;
+};
+
+inline RunOutcome Simulate(const input::Job& job, const input::LabTest& test) {
+  RunOutcome out;
+  out.ctx = std::make_unique<labtest::SimulationContext>();
+  labtest::InitContext(*out.ctx, job, models::ModelResources{});
+  labtest::PrepareLabTest(*out.ctx, test);
+  out.run = labtest::RunLabTest(*out.ctx);
+  return out;
+}
+
+}  // namespace soilcal::testing
