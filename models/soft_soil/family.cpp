@@ -28,6 +28,9 @@ void CreepStress(StressCall& call) {
     Diag().Line("After CrpSig");
     Diag().Line("Pa1 : ", peq);
     Diag().Line("Pc  : ", call.pms.pc);
+    // Drained points: the total cap pressure is the creep pc itself.
+    Diag().Line("PcT : ", call.pms.pc);
+    Diag().Line("PcT/(Pa1+1d-10):", call.pms.pc / (peq + 1e-10));
   }
   const double creepTauMax = call.tauMax;
   call.iArea = 0;

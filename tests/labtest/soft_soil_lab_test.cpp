@@ -1,0 +1,180 @@
+// Soft-soil family models run through the lab-test driver (phases, mixed
+// control, committed states), against closed-form soil mechanics.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "labtest/lab_records.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+constexpr double kLambda = 0.1, kKappa = 0.02, kMu = 0.004, kK0nc = 0.6;
+
+// Soft clay in kN and m: nu 0.15, phi 30 deg, c 1, e0 = 1.
+std::unique_ptr<input::Job> SoftClayJob(int model) {
+  SoilParams s;
+  s.G = 0.0;  // from kappa*
+  s.nu = 0.15;
+  s.sinPhi = 0.5;
+  s.c = 1.0;
+  s.sinPsi = 0.0;
+  s.porosity = 0.5;
+  auto job = MakeJob(model, s);
+  auto& p = job->material.params;
+  p[31] = 1.2;      // M (models 4 and 8 take it from K0nc)
+  p[37] = kK0nc;
+  p[38] = kKappa;
+  p[39] = kLambda;
+  p[40] = kMu;      // mu* of model 8, reference time 1 (slot 42 empty)
+  return job;
+}
+
+double MeanPressure(const Vec6& s) { return -(s[0] + s[1] + s[2]) / 3.0; }
+
+// Isotropic compression under stress control: with the void ratio updated
+// multiplicatively (V_k+1 = V_k (1 + dev_k)) the volume follows
+// (V - V0)/V0 = -lambda* ln(p/p0) on the normal compression line and
+// (V - Vu)/V0 = -kappa* ln(p/pu) on unloading (kappa = (1 + e0) kappa*).
+TEST(SoftSoilLab, CamClayIsotropicCompressionFollowsTheELnPLines) {
+  auto job = SoftClayJob(105);
+  const Phase load{300, {}, {-300.0, -300.0, -300.0, 0, 0, 0}, {1, 1, 1, 0, 0, 0}};
+  const Phase unload{300, {}, {200.0, 200.0, 200.0, 0, 0, 0}, {1, 1, 1, 0, 0, 0}};
+  const input::LabTest test = MakeTest(105, kIsotropic100, {load, unload});
+  const RunOutcome out = Simulate(*job, test);
+  ASSERT_EQ(out.run.status, 0);
+  ASSERT_EQ(out.run.nRecorded, 601);
+  const labtest::Recording& rec = out.ctx->rec;
+
+  std::vector<double> v(602, 1.0);  // V / V0 at each recorded point
+  for (int k = 2; k <= 601; ++k) {
+    const double dev = VolumetricStrain(rec.Point(k).strain) - VolumetricStrain(rec.Point(k - 1).strain);
+    v[k] = v[k - 1] * (1.0 + dev);
+  }
+  // 0.5 %: explicit elastic stiffness over steps of d ln p <= 0.33 %.
+  const double p301 = MeanPressure(rec.Point(301).stress);
+  ASSERT_NEAR(p301, 400.0, 1e-4);
+  const double nc = -kLambda * std::log(p301 / 100.0);
+  EXPECT_NEAR(v[301] - 1.0, nc, 0.005 * std::abs(nc));
+  const double p601 = MeanPressure(rec.Point(601).stress);
+  ASSERT_NEAR(p601, 200.0, 1e-4);
+  const double swell = -kKappa * std::log(p601 / p301);
+  EXPECT_NEAR(v[601] - v[301], swell, 0.005 * swell);
+}
+
+// Drained triaxial compression of a lightly overconsolidated Cam-Clay
+// sample (OCR 1.3): the path q = 3 (p - p0) meets the critical state line
+// q = M p at p = 3 p0 / (3 - M), where the volume stops changing.
+TEST(SoftSoilLab, CamClayDrainedTriaxialReachesCriticalState) {
+  auto job = SoftClayJob(105);
+  job->material.params[103] = 1.3;
+  const RunOutcome out = Simulate(*job, TriaxialCompression(105, -0.8, 400));
+  ASSERT_EQ(out.run.status, 0);
+  const labtest::Recording& rec = out.ctx->rec;
+  const input::RecordedPoint a = rec.Point(391), b = rec.Point(401);
+  const double M = 1.2, pCs = 3.0 * 100.0 / (3.0 - M);
+  // 0.5 %: the critical state is approached asymptotically; after 80 %
+  // axial strain q/(M p) is within 0.1 % of 1.
+  EXPECT_NEAR(MeanPressure(b.stress), pCs, 0.005 * pCs);
+  EXPECT_NEAR(b.stress[0] - b.stress[1], M * pCs, 0.005 * M * pCs);
+  const double rate = (VolumetricStrain(b.strain) - VolumetricStrain(a.strain)) /
+                      (b.strain[1] - a.strain[1]);
+  EXPECT_LT(std::abs(rate), 0.005);
+}
+
+// Soft soil in drained triaxial compression at cell pressure s3 fails on the
+// Mohr-Coulomb line q = 2 (s3 sin(phi) + c cos(phi)) / (1 - sin(phi)). The
+// normally consolidated sample hardens on its cap first and reaches the line
+// only after some 20 % axial strain; the last point lies at 40 %.
+TEST(SoftSoilLab, SoftSoilDrainedTriaxialFailsOnMohrCoulombLine) {
+  auto job = SoftClayJob(104);
+  job->material.params[4] = 5.0;
+  const RunOutcome out = Simulate(*job, TriaxialCompression(104, -0.4, 400));
+  ASSERT_EQ(out.run.status, 0);
+  const input::RecordedPoint last = out.ctx->rec.Point(401);
+  const double qf = 2.0 * (100.0 * 0.5 + 5.0 * std::sqrt(0.75)) / 0.5;
+  // 1e-5: perfect plasticity, the step solver's tolerance 1e-7 on the stresses.
+  EXPECT_NEAR(last.stress[0] - last.stress[1], qf, 1e-5 * qf);
+}
+
+// Soft soil under oedometric loading: the stress ratio tends to K0nc and the
+// tangent compression index in ev - ln p' is lambda*.
+TEST(SoftSoilLab, SoftSoilOedometerReachesK0ncAndLambda) {
+  auto job = SoftClayJob(104);
+  job->material.params[4] = 0.0;  // no cohesion: p' measured from zero
+  const Phase load{200, {}, {0, -1500.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}};
+  const input::LabTest test = MakeTest(104, {-60.0, -100.0, -60.0, 0, 0, 0}, {load});
+  const RunOutcome out = Simulate(*job, test);
+  ASSERT_EQ(out.run.status, 0);
+  const labtest::Recording& rec = out.ctx->rec;
+  const input::RecordedPoint a = rec.Point(181), b = rec.Point(201);
+  EXPECT_NEAR(b.stress[0] / b.stress[1], kK0nc, 0.01);
+  EXPECT_DOUBLE_EQ(b.strain[0], 0.0);  // no lateral strain
+  // 1 %: the elastic part uses the stiffness at the start of each step.
+  const double index = (VolumetricStrain(a.strain) - VolumetricStrain(b.strain)) /
+                       std::log(MeanPressure(b.stress) / MeanPressure(a.stress));
+  EXPECT_NEAR(index, kLambda, 0.01 * kLambda);
+}
+
+// A normally consolidated sample in its K0nc state starts on its cap: the
+// first oedometric load step is a cap point. Pre-consolidated to twice the
+// vertical stress (OCR 2) the same step is elastic.
+TEST(SoftSoilLab, StartStateDecidesWhetherTheFirstLoadingIsOnTheCap) {
+  for (int model : {104, 105, 108}) {
+    for (double ocr : {1.0, 2.0}) {
+      auto job = SoftClayJob(model);
+      job->material.params[103] = ocr;
+      const Phase step{1, {}, {0, -10.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, 0.01};
+      const RunOutcome out =
+          Simulate(*job, MakeTest(model, {-60.0, -100.0, -60.0, 0, 0, 0}, {step}));
+      ASSERT_EQ(out.run.status, 0);
+      EXPECT_EQ(out.ctx->counters.cap, ocr == 1.0 ? 1 : 0) << model << " OCR " << ocr;
+    }
+  }
+}
+
+// Creep at constant stress after loading: exp(eps_c / mu*) = 1 + A t / t_ref,
+// so late in the hold the volume decreases by mu* per unit of ln t. Phases of
+// 10, 100, 1000 and 10000 time units give a logarithmic spread of points.
+TEST(SoftSoilLab, CreepAtConstantStressGrowsWithLogTime) {
+  auto job = SoftClayJob(108);
+  const std::array<int, 6> stressed{1, 1, 1, 0, 0, 0};
+  std::vector<Phase> phases{{50, {}, {-100.0, -100.0, -100.0, 0, 0, 0}, stressed, 50.0}};
+  for (double t : {10.0, 100.0, 1000.0, 10000.0}) phases.push_back({20, {}, {}, stressed, t});
+  const input::LabTest test = MakeTest(108, kIsotropic100, phases);
+  const RunOutcome out = Simulate(*job, test);
+  ASSERT_EQ(out.run.status, 0);
+  const labtest::Recording& rec = out.ctx->rec;
+  const int end3 = 51 + 60, end4 = 51 + 80;
+  const input::RecordedPoint a = rec.Point(end3), b = rec.Point(end4);
+  EXPECT_NEAR(MeanPressure(b.stress), 200.0, 1e-4);  // the stress is held
+  const double t0 = rec.Point(51).time;
+  const double slope = (VolumetricStrain(a.strain) - VolumetricStrain(b.strain)) /
+                       std::log((b.time - t0) / (a.time - t0));
+  // 2 %: the rate term A t / (1 + A t) is within 0.1 % of 1 this late.
+  EXPECT_NEAR(slope, kMu, 0.02 * kMu);
+}
+
+// Isotaches: an oedometer run ten times faster ends on a compression line
+// shifted by mu* ln 10 in strain, i.e. at equal strain its vertical stress
+// is higher by exp(mu* ln 10 / lambda*).
+TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
+  auto job = SoftClayJob(108);
+  double sv[2] = {0.0, 0.0};
+  for (int run = 0; run < 2; ++run) {
+    const double duration = run == 0 ? 4000.0 : 400.0;
+    const Phase load{400, {0, -0.4, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}, duration};
+    const input::LabTest test = MakeTest(108, {-60.0, -100.0, -60.0, 0, 0, 0}, {load});
+    const RunOutcome out = Simulate(*job, test);
+    ASSERT_EQ(out.run.status, 0);
+    const input::RecordedPoint last = out.ctx->rec.Point(out.run.nRecorded);
+    sv[run] = -last.stress[1];
+    EXPECT_NEAR(last.stress[0] / last.stress[1], kK0nc, 0.01);
+  }
+  // 3 %: the start transient has died out over 40 % strain (100 mu*).
+  EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0),
+              0.03 * kMu * std::log(10.0));
+}
+
+}  // namespace
+}  // namespace soilcal::testing

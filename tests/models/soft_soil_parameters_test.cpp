@@ -1,0 +1,154 @@
+// Parameter completion and GenMat rules of the soft-soil family.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "models/family.hpp"
+#include "models/soft_soil/parameters.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::models {
+namespace {
+
+PropSoil SoftClay() {
+  PropSoil p;
+  p[2] = 0.2;    // nu
+  p[20] = 0.5;   // initial porosity: e0 = 1
+  p[31] = 1.0;   // M
+  p[37] = 0.5;   // K0nc
+  p[38] = 0.02;  // kappa*
+  p[39] = 0.1;   // lambda*
+  p[40] = 0.004; // mu* (model 8)
+  return p;
+}
+
+TEST(SoftSoilParameters, CopySoilPropCompletesStiffnessAndCreepSlots) {
+  const ModelConstants k;  // reference pressure 100
+  const ModelFamily& f = SoftSoilFamily();
+
+  PropSoil soft = SoftClay();
+  soft[38] = 0.01;
+  CallFamilyCopySoilProp(f, 4, 1, soft, k);
+  EXPECT_DOUBLE_EQ(soft[35], 100.0);  // default reference pressure
+  EXPECT_DOUBLE_EQ(soft[34], 1.0);    // default power
+  // Gref = 1.5 pref (1 - 2 nu) / ((1 + nu) kappa*) = 1.5 * 100 * 0.6 / (1.2 * 0.01)
+  EXPECT_NEAR(soft[1], 7500.0, 1e-9);
+  // kappa = (1 + e0) kappa* with e0 = 0.5 / (1 - 0.5) = 1
+  EXPECT_NEAR(soft[40], 0.02, 1e-15);
+
+  PropSoil given = SoftClay();
+  given[1] = 1234.0;
+  CallFamilyCopySoilProp(f, 5, 1, given, k);
+  EXPECT_DOUBLE_EQ(given[1], 1234.0);  // a given Gref is kept
+
+  PropSoil creep = SoftClay();
+  CallFamilyCopySoilProp(f, 8, 1, creep, k);
+  EXPECT_NEAR(creep[48], 0.08, 1e-15);         // lambda* - kappa*
+  EXPECT_NEAR(creep[50], 0.08 / 0.004, 1e-9);  // beta = (lambda* - kappa*) / mu*
+  EXPECT_NEAR(creep[49], 0.004, 1e-15);        // mu* / t with t = 1 when slot 42 is empty
+  EXPECT_DOUBLE_EQ(creep[40], 0.004);          // mu* itself is not touched
+  creep[42] = 2.0;
+  CallFamilyCopySoilProp(f, 8, 1, creep, k);
+  EXPECT_NEAR(creep[49], 0.002, 1e-15);
+}
+
+TEST(SoftSoilParameters, PerTestCompletionDerivesCriticalStateSlopeFromK0nc) {
+  const ModelConstants k;
+  const ModelResources res;
+  const ModelFamily& f = SoftSoilFamily();
+  PropSoil p = SoftClay();
+  CallFamilyCopySoilProp(f, 4, 1, p, k);
+  p[1] = 0.0;
+  EXPECT_EQ(CallFamilyPerTestCompletion(f, 4, p, k, res), 0);
+  EXPECT_NEAR(p[32], 5.0, 1e-12);
+  // Gref = 3 (1 - 2 nu) / (2 (1 + nu)) pref / kappa* = 0.75 * 100 / 0.02
+  EXPECT_NEAR(p[1], 3750.0, 1e-9);
+  // K0 = 0.5, nu = 0.2, r = 5: (1-K0)^2/(1+2K0)^2 = 1/16 and
+  // 0.6 * 0.5 * 4 / (2 * 0.6 * 5 - 0.5 * 1.2) = 1.2 / 5.4 = 2/9, so
+  // M = 3 sqrt(1/16 + 2/9) = sqrt(9/16 + 2) = sqrt(2.5625).
+  EXPECT_NEAR(p[31], std::sqrt(2.5625), 1e-12);
+
+  // Model 5 keeps its own M.
+  PropSoil mcc = SoftClay();
+  mcc[31] = 1.1;
+  CallFamilyCopySoilProp(f, 5, 1, mcc, k);
+  CallFamilyPerTestCompletion(f, 5, mcc, k, res);
+  EXPECT_DOUBLE_EQ(mcc[31], 1.1);
+  EXPECT_NEAR(mcc[32], 5.0, 1e-12);
+  EXPECT_NEAR(mcc[1], 3750.0, 1e-9);
+}
+
+TEST(SoftSoilParameters, MissingSlopeOrCompressionIndexStopsTheRun) {
+  const int mode = services::VirtualLabMode();
+  services::SetVirtualLabMode(1);
+  const ModelConstants k;
+  const ModelFamily& f = SoftSoilFamily();
+  auto messageOf = [&](int model, int iSet, PropSoil p) -> std::string {
+    try {
+      CallFamilyCopySoilProp(f, model, iSet, p, k);
+    } catch (const services::KernelAbort& e) {
+      return e.message;
+    }
+    return "no stop";
+  };
+  PropSoil noM = SoftClay();
+  noM[31] = 0.0;
+  EXPECT_EQ(messageOf(4, 3, noM), "Material set 3, soft-soil model with M=0");
+  EXPECT_EQ(messageOf(5, 3, noM), "Material set 3, MCC model with M=0");
+  EXPECT_EQ(messageOf(8, 12, noM), "Material set 12, soft-soil creep model with M=0");
+  PropSoil noLambda = SoftClay();
+  noLambda[39] = 0.0;
+  EXPECT_EQ(messageOf(8, 7, noLambda), "7_lambda_or_kappa~0");
+  EXPECT_EQ(messageOf(8, 7, SoftClay()), "no stop");
+  services::SetVirtualLabMode(mode);
+}
+
+TEST(SoftSoilParameters, GenMatStiffnessFollowsMeanStressAndVolume) {
+  const ModelConstants k;
+  const ModelFamily& f = SoftSoilFamily();
+  const ModelResources res;
+  const double nu = 0.2;
+  auto bulk = [nu](double G) { return 2.0 * G * (1.0 + nu) / (3.0 * (1.0 - 2.0 * nu)); };
+  GenMatCall call;
+  call.k = &k;
+  call.stress = Vec6{-150.0, -250.0, -200.0, 10.0, 0.0, 0.0};  // p = 200
+
+  // Models 4 and 8 with c = 0: K = p / kappa*.
+  for (int model : {4, 8}) {
+    PropSoil p = SoftClay();
+    CallFamilyCopySoilProp(f, model, 1, p, k);
+    CallFamilyPerTestCompletion(f, model, p, k, res);
+    call.prop = &p;
+    call.model = model;
+    EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 200.0 / 0.02, 1e-6) << model;
+  }
+  // Model 4 with c cot(phi) = 10 * cos 30 / sin 30 measures p from the apex.
+  PropSoil c = SoftClay();
+  c[3] = 0.5;
+  c[4] = 10.0;
+  CallFamilyCopySoilProp(f, 4, 1, c, k);
+  CallFamilyPerTestCompletion(f, 4, c, k, res);
+  call.prop = &c;
+  call.model = 4;
+  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), (200.0 + 10.0 * std::sqrt(3.0)) / 0.02, 1e-6);
+
+  // Model 5 in update mode: K = (1 + e) p / kappa with kappa = (1 + e0) kappa*.
+  PropSoil mcc = SoftClay();
+  CallFamilyCopySoilProp(f, 5, 1, mcc, k);
+  CallFamilyPerTestCompletion(f, 5, mcc, k, res);
+  call.prop = &mcc;
+  call.model = 5;
+  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 200.0 / 0.02, 1e-6);
+  call.updateMode = true;
+  call.voidRatio = 0.6;
+  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 1.6 * 200.0 / 0.04, 1e-6);
+  // Without a void ratio, e follows from the volumetric strain: a sample of
+  // porosity 0.5 compressed by 10 % has n = 0.4 / 0.9 and e = 0.8.
+  call.voidRatio = -1.0;
+  call.epsV = -0.1;
+  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 1.8 * 200.0 / 0.04, 1e-6);
+}
+
+}  // namespace
+}  // namespace soilcal::models

@@ -1,0 +1,187 @@
+// Single calls of the soft-soil family's stress routines from hand-made
+// states: the corner cases of the Cam-Clay return and the limits of the
+// creep step and of the creep stiffness.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "models/family.hpp"
+#include "models/soft_soil/cam_clay.hpp"
+#include "models/soft_soil/creep.hpp"
+
+namespace soilcal::models {
+namespace {
+
+Vec6 Iso(double p) { return Vec6{-p, -p, -p, 0.0, 0.0, 0.0}; }
+
+// One call of the Cam-Clay routine: M 1.2, kappa = 0.04 at e = 1
+// (kappa*_cur = 0.02), G 1000, nu 0.2.
+struct CamClayTrial {
+  PropSoil prop;
+  StressCall call;
+  CamClayTrial(double lambdaOverKappa, double pc0) {
+    prop[2] = 0.2;
+    prop[31] = 1.2;
+    prop[32] = lambdaOverKappa;
+    prop[35] = 100.0;
+    prop[40] = 0.04;
+    call.prop = &prop;
+    call.G = 1000.0;
+    call.nu = 0.2;
+    call.voidRatio = 1.0;
+    call.tol = 0.01;
+    call.pms0.pc = pc0;
+    call.pms.pc = pc0;
+  }
+  void Run(const Vec6& sigE, const Vec6& sigEQ) {
+    call.sigE = sigE;
+    call.sigEQ = sigEQ;
+    call.sigC = sigE;
+    soft_soil::CamClaySig(call);
+  }
+};
+
+TEST(ModifiedCamClay, ReturnHandlesDegenerateTrialStates) {
+  {  // On the surface (F = 0): elastic, the trial stress stands.
+    CamClayTrial t(5.0, 100.0);
+    t.Run(Iso(100.0), Iso(100.0));
+    EXPECT_EQ(t.call.iArea, 0);
+    EXPECT_EQ(t.call.sigC, Iso(100.0));
+  }
+  {  // Isotropic trial beyond pc: q stays 0, p and pc meet between 100 and 120.
+    CamClayTrial t(5.0, 100.0);
+    t.Run(Iso(120.0), Iso(120.0));
+    EXPECT_EQ(t.call.iArea, 3);
+    EXPECT_TRUE(t.call.capFlag);
+    const double p = -t.call.sigC[0];
+    EXPECT_GT(p, 100.0);
+    EXPECT_LT(p, 120.0);
+    EXPECT_DOUBLE_EQ(t.call.sigC[0], t.call.sigC[1]);
+    EXPECT_DOUBLE_EQ(t.call.sigC[3], 0.0);
+    EXPECT_NEAR(t.call.pms.pc, p, 0.001 * p);  // the convergence test of the return
+    // Trapezoidal hardening, pc - pc0 = theta (pc + pc0)/2 dLambda (2p - pc),
+    // with the elastic volume change K dLambda (2p - pc) = 120 - p:
+    // theta = 1/(0.02 * 4) = 12.5 and K = 2 G (1 + nu)/(3 (1 - 2 nu)) = 2400/1.8.
+    const double K = 2400.0 / 1.8, theta = 12.5;
+    const double pc = t.call.pms.pc;
+    EXPECT_NEAR(pc - 100.0, theta * 0.5 * (pc + 100.0) * (120.0 - p) / K, 1e-9 * pc);
+  }
+  {  // lambda*/kappa* below 1.01: flagged as a cap point but not returned.
+    CamClayTrial t(1.005, 100.0);
+    t.Run(Iso(120.0), Iso(120.0));
+    EXPECT_EQ(t.call.iArea, 3);
+    EXPECT_NEAR(t.call.sigC[0], -120.0, 1e-9);
+    EXPECT_DOUBLE_EQ(t.call.pms.pc, 100.0);
+  }
+  {  // Dry side with almost no plastic stiffness: the multiplier comes out
+     // negative and the trial stress is kept with pc unchanged.
+    CamClayTrial t(1.02, 100.0);
+    const Vec6 dry{-50.0, 70.0, -50.0, 0.0, 0.0, 0.0};  // p 10, q 120
+    t.Run(dry, dry);
+    EXPECT_EQ(t.call.iArea, 3);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(t.call.sigC[i], dry[i], 1e-9);
+    EXPECT_DOUBLE_EQ(t.call.pms.pc, 100.0);
+  }
+  {  // A reference stress inside the start surface marks a newly plastic point.
+    CamClayTrial t(5.0, 100.0);
+    t.Run(Iso(120.0), Iso(90.0));
+    EXPECT_EQ(t.call.iArea, -3);
+  }
+}
+
+// Creep clay: lambda* 0.1, kappa* 0.02, mu* 0.004, t = 1, M 1.3, nu 0.15.
+struct CreepCase {
+  PropSoil prop;
+  ModelConstants k;
+  CreepCase() {
+    prop[2] = 0.15;
+    prop[31] = 1.3;
+    prop[35] = 100.0;
+    prop[38] = 0.02;
+    prop[39] = 0.1;
+    prop[40] = 0.004;
+    CallFamilyCopySoilProp(SoftSoilFamily(), 8, 1, prop, k);
+  }
+  double G(double p) const { return 1.5 * 0.7 / 1.15 * p / 0.02; }  // K = p / kappa*
+  double K(double p) const { return 2.0 * G(p) * 1.15 / (3.0 * 0.7); }
+};
+
+TEST(SoftSoilCreep, CreepStepRespectsItsLimits) {
+  const CreepCase c;
+  std::array<double, 4> state0{}, state{};
+  StressCall call;
+  call.prop = &c.prop;
+  call.k = &c.k;
+  call.G = c.G(100.0);
+  call.nu = 0.15;
+  call.sig0 = Iso(100.0);
+  call.dEps = Vec6{-1e-3, -1e-3, -1e-3, 0.0, 0.0, 0.0};
+  call.pms0.pc = 100.0;
+  call.stVar0 = state0.data();
+  call.stVar = state.data();
+  call.nStat = 2;
+
+  // No time: no creep, the elastic response with K = p / kappa*.
+  call.dTime = 0.0;
+  soft_soil::CrpSig(call);
+  EXPECT_NEAR(-call.sigC[0], 100.0 + c.K(100.0) * 3e-3, 1e-9);
+  EXPECT_DOUBLE_EQ(call.pms.pc, 100.0);
+  EXPECT_DOUBLE_EQ(state[1], 0.0);
+
+  // A trial stress in tension: no creep whatever the time, pc unchanged.
+  call.sig0 = Iso(0.5);
+  call.dEps = Vec6{1e-2, 1e-2, 1e-2, 0.0, 0.0, 0.0};
+  call.dTime = 1e6;
+  soft_soil::CrpSig(call);
+  EXPECT_DOUBLE_EQ(call.pms.pc, 100.0);
+  EXPECT_DOUBLE_EQ(state[1], 0.0);
+
+  // A very long step at fixed strain: the stress relaxes by K times the
+  // creep strain, pc grows by exp(creep / (lambda* - kappa*)), and the creep
+  // strain is mu* ln(1 + X) with X from the relaxed stress.
+  call.sig0 = Iso(100.0);
+  call.dEps = Vec6{};
+  call.dTime = 1e30;
+  soft_soil::CrpSig(call);
+  const double creep = state[1];
+  EXPECT_GT(creep, 0.0);
+  EXPECT_GT(-call.sigC[0], 0.0);
+  EXPECT_NEAR(-call.sigC[0], 100.0 - c.K(100.0) * creep, 1e-6);
+  EXPECT_NEAR(call.pms.pc, 100.0 * std::exp(creep / 0.08), 1e-9 * call.pms.pc);
+  // The creep of the step is mu* ln(1 + X) with X from the end stress.
+  const double X = std::min(1e15, 1e30 * std::pow(-call.sigC[0] / 100.0, 20.0));
+  // 1e-3: the iteration stops when its step is below 5e-6 of the creep
+  // strain; the residual is that step times the slope 1 - dTarget/dLambda,
+  // about 100 at this strongly relaxed state.
+  EXPECT_NEAR(creep, 0.004 * std::log1p(X), 1e-3 * creep);
+}
+
+// The stiffness the step solver gets: elastic p/kappa* for a step without
+// time; for a step long enough to creep fully (X >> 1) on the normal
+// compression line the bulk stiffness is p/lambda*.
+TEST(SoftSoilCreep, CreepStiffnessSpansElasticAndNormalCompressionStiffness) {
+  const CreepCase c;
+  MaterialSet set;
+  set.modelCode = 8;
+  set.prop = c.prop;
+  PointMatState pms;
+  pms.G = c.G(100.0);
+  pms.pc = 100.0;
+  ElasticCall e;
+  e.set = &set;
+  e.k = &c.k;
+  e.model = 8;
+  e.pms = &pms;
+  e.sig0 = Iso(100.0);
+  auto bulk = [&](double dT) {
+    e.dTime = dT;
+    SoftSoilFamily().elasticMatrix(e);
+    return (e.D[0][0] + 2.0 * e.D[0][1]) / 3.0;
+  };
+  EXPECT_NEAR(bulk(0.0), 100.0 / 0.02, 1e-6);
+  EXPECT_NEAR(bulk(1e12), 100.0 / 0.1, 1e-6);
+  EXPECT_NEAR(e.D[3][3] / e.D[0][0], 0.7 / 2.0 / 0.85, 1e-12);  // nu kept: G / (2G(1-nu)/(1-2nu))
+}
+
+}  // namespace
+}  // namespace soilcal::models
