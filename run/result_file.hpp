@@ -48,6 +48,7 @@ class ResultFile {
  private:
   std::FILE* file_ = nullptr;
   bool owned_ = false;
+  int unit_ = 0;   // result channel while the file is owned
 };
 
 }  // namespace soilcal::run

@@ -1,7 +1,180 @@
+// The run sequence: one pass from the command line to the result file.
+//
+// Start-up (floating-point mode, message state, start times), the project
+// folder and its channels, the job's input, the cap-parameter library for
+// the Hardening Soil models, the reference run, the search and the final
+// run. A run error ends the pass with a "General" section carrying its exit
+// code; a kernel error ends it with the message box and no section. The
+// process exit status is 0 in every case.
 #include "run/run_sequence.hpp"
 
-namespace soilcal::run {
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
-int RunSequence(int, char**) { return 0; }
+#include "input/readers.hpp"
+#include "input/records.hpp"
+#include "labtest/context.hpp"
+#include "models/family.hpp"
+#include "optimisation/objective.hpp"
+#include "optimisation/pswarm.hpp"
+#include "run/result_file.hpp"
+#include "services/channels.hpp"
+#include "services/clock.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+#include "services/library.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::run {
+namespace {
+
+constexpr int kDiagUnit = 2;
+constexpr int kCavityTest = 6;
+constexpr const char* kResultFileName = "Optimization_result.txt";
+
+struct Run {
+  RunClock start;
+  std::string folder;               // project folder of the argument ("" = current directory)
+  ResultFile result;
+  input::Job job;
+  services::SharedLibrary capLibrary;  // kept loaded for the whole run
+  models::ModelResources resources;
+};
+
+// Unit 2 on "file2" when the flag file "do_opti" lies in the project folder,
+// otherwise on the null device (Diag().on() is then false).
+void OpenDiagnosticChannel(const std::string& folder) {
+  const std::string target = services::FileExists(folder + "do_opti") ? folder + "file2" : "nul";
+  services::OpenWithRetry(kDiagUnit, target, services::OpenMode::kWrite);
+}
+
+// The result file in the project folder; when it cannot be created the
+// sections go to standard output so the outcome is not lost.
+void OpenResultFile(const std::string& folder, ResultFile& result) {
+  if (!result.Open(folder + kResultFileName)) result.Attach(stdout);
+}
+
+// Reads every test file in list order; a cavity test stops the run before
+// the next file is read.
+void ReadTests(input::Job& job) {
+  input::LabTest current;
+  for (input::LabTest& test : job.tests) {
+    input::ReadLabTestInput(test, current);
+    if (current.testType == kCavityTest) {
+      services::Diag().Line("cavity: not implemented in 3D");
+      services::Diag().Flush();
+      services::StopWithError(services::kErrorInVlcParameter);
+    }
+  }
+  job.material = current.material;
+  job.modelNumber = current.modelNumber;
+}
+
+bool NeedsCapLibrary(int modelNumber) {
+  const int base = modelNumber % 100;
+  return base == 6 || base == 19;
+}
+
+// Loads "zarirude.dll" and resolves its entry point HS_CapItr.
+void LoadZaRirUde(Run& run) {
+  if (!run.capLibrary.LoadByName("zarirude.dll")) {
+    if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
+    services::StopWithError(services::kCouldNotLoadZarirudeDll);
+  }
+  void* entry = run.capLibrary.Symbol("HS_CapItr");
+  if (!entry) services::StopWithError(services::kZarirudeDllIsCorrupt);
+  run.resources.capItr = reinterpret_cast<models::HsCapItrFn>(entry);
+}
+
+// The free parameters as the test files give them (the reference run keeps
+// the files' material anyway).
+std::vector<double> StartingVector(const input::Job& job) {
+  std::vector<double> x;
+  const auto& index = job.settings.index;
+  for (int j = 0; j < job.settings.nParams && j < static_cast<int>(index.size()); ++j) {
+    const int slot = index[static_cast<std::size_t>(j)];
+    const bool inRange = slot >= 0 && slot < static_cast<int>(job.material.params.size());
+    x.push_back(inRange ? job.material.params[static_cast<std::size_t>(slot)] : 0.0);
+  }
+  return x;
+}
+
+void WriteCurves(Run& run, std::span<const double> x, const std::string& suffix, bool keep) {
+  auto ctx = std::make_unique<labtest::SimulationContext>();
+  labtest::InitContext(*ctx, run.job, run.resources);
+  optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
+}
+
+optimisation::SwarmOptions OptionsOf(const Run& run) {
+  optimisation::SwarmOptions options;
+  options.intensity = run.job.settings.intensity;
+  options.tolerance = run.job.settings.tolerance;
+  options.lower = run.job.settings.lower;
+  options.upper = run.job.settings.upper;
+  options.abortFlagPath = run.folder + "AbortCalc";
+  return options;
+}
+
+// Everything after the argument is known; run errors and kernel errors
+// leave it as exceptions.
+void Calibrate(Run& run, const std::string& argument) {
+  input::ReadOptimisationInput(argument, run.job);
+  ReadTests(run.job);
+  if (NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
+  input::ReadMeasuredCurves(run.job);
+
+  const std::vector<double> x = StartingVector(run.job);
+  WriteCurves(run, x, "_referenced", true);
+
+  auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources);
+  const optimisation::SwarmResult found = optimisation::PSwarm(OptionsOf(run), *objective);
+
+  run.result.WriteOptimisationResult(found.best, run.job.settings.index,
+                                     run.job.modelNumber % 100, found.bestError,
+                                     found.sensitivity, found.exitStatus, run.start);
+  WriteCurves(run, found.best, "_calculated", false);
+}
+
+void EndRun(Run& run) {
+  run.result.Close();
+  services::CloseAllUnits();
+}
+
+}  // namespace
+
+int RunSequence(int argc, char** argv) {
+  services::SetFlushToZero();
+  services::InitMessageState();
+  services::SetVirtualLabMode(0);
+  Run run;
+  run.start = RunClock{services::WallClockMs(), services::CpuTime()};
+
+  try {
+    if (argc < 2 || argv[1] == nullptr) {
+      OpenResultFile("", run.result);
+      services::StopWithError(services::kOptimizationFileNotIndicated);
+    }
+    const std::string argument = services::ToUpperCase(argv[1]);
+    run.folder = services::FolderOf(argument);
+    OpenDiagnosticChannel(run.folder);
+    OpenResultFile(run.folder, run.result);
+    services::SetRecordFolder(run.folder);
+    Calibrate(run, argument);
+  } catch (const services::RunError& error) {
+    run.result.WriteGeneralSection(error.code, run.start);
+  } catch (const services::KernelAbort& abort) {
+    if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
+  } catch (const std::bad_alloc&) {
+    run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
+  } catch (const std::exception& unexpected) {
+    services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+  }
+  EndRun(run);
+  return 0;
+}
 
 }  // namespace soilcal::run

@@ -23,5 +23,7 @@ void CloseUnit(int unit);
 bool OpenWithRetry(int unit, const std::string& name, OpenMode mode);
 // Test hook: the delay unit in milliseconds (default 100).
 void SetRetryDelayUnitMs(int ms);
+// Closes every open unit (end of a run).
+void CloseAllUnits();
 
 }  // namespace soilcal::services

@@ -16,10 +16,18 @@ void ReportFreeMemory();
 // Timer table: reset (report level) and the run-time report to unit 2.
 void TimerReset(int reportLevel);
 void TimerReport();
+// Starts timer `id` (1..64), stopping the running one; stops the running one.
+void TimerStart(int id);
+void TimerStop();
 // Looks for a toggle file in <program>/toggles/ then <program>/../toggles/.
 bool CheckToggle(const std::string& name, std::string* path = nullptr);
+// The same search from `programFolder` (with its trailing separator).
+bool CheckToggleIn(const std::string& programFolder, const std::string& name,
+                   std::string* path = nullptr);
 // Modal message box: one line "caption: text" on standard error.
 void ShowMessageBox(const std::string& caption, const std::string& text);
+// Message box with the caption "TrkW3D", or "TrkW3DF" when `variant` is 1.
+void OK_MessageBox(const std::string& text, int variant = 0);
 // Sets flush-to-zero and denormals-are-zero for this thread.
 void SetFlushToZero();
 

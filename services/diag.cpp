@@ -28,38 +28,48 @@ void DiagChannel::Line(std::string_view text) {
   std::fprintf(f, " %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
+// Lines with values are assembled by appending (text, then " value" per
+// value); only reached when the channel is on.
 void DiagChannel::Line(std::string_view text, double value) {
   if (!on()) return;
-  Raw(std::string(text) + " " + FormatReal(value));
+  std::string line(text);
+  line.append(" ").append(FormatReal(value));
+  Raw(line);
 }
 
 void DiagChannel::Line(std::string_view text, long long value) {
   if (!on()) return;
-  Raw(std::string(text) + " " + std::to_string(value));
+  std::string line(text);
+  line.append(" ").append(std::to_string(value));
+  Raw(line);
 }
 
 void DiagChannel::Line(std::string_view text, std::span<const double> values) {
   if (!on()) return;
   std::string line(text);
-  for (double v : values) line += " " + FormatReal(v);
+  for (double v : values) line.append(" ").append(FormatReal(v));
   Raw(line);
 }
 
 void DiagChannel::Line(std::string_view text, std::span<const int> values) {
   if (!on()) return;
   std::string line(text);
-  for (int v : values) line += " " + std::to_string(v);
+  for (int v : values) line.append(" ").append(std::to_string(v));
   Raw(line);
 }
 
 void DiagChannel::Error(std::string_view text) {
   if (!on()) return;
-  Raw("[ERROR] " + std::string(text));
+  std::string line("[ERROR] ");
+  line.append(text);
+  Raw(line);
 }
 
 void DiagChannel::Error(std::string_view text, long long value) {
   if (!on()) return;
-  Raw("[ERROR] " + std::string(text) + " " + std::to_string(value));
+  std::string line("[ERROR] ");
+  line.append(text).append(" ").append(std::to_string(value));
+  Raw(line);
 }
 
 void DiagChannel::Raw(const std::string& line) {

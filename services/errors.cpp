@@ -1,10 +1,101 @@
-// Placeholder so the tree links; replaced by the error reporting.
+// Run errors and the message state of the run.
 #include "services/errors.hpp"
 
+#include <atomic>
+#include <mutex>
+
+#include "services/message_state.hpp"
+
 namespace soilcal::services {
+namespace {
+std::atomic<int> virtualLabMode{0};
+}  // namespace
+
 void StopWithError(int code) { throw RunError(code); }
-void KernelError(int n, const KernelMessageTexts&) { throw KernelAbort(n, "ZIrez", " Error " + std::to_string(n) + " in program"); }
-void KernelErrorWithTexts(const std::string& main, const std::string&) { throw KernelAbort(247, "ZIrez", main); }
-void SetVirtualLabMode(int) {}
-int VirtualLabMode() { return 1; }
+
+void SetVirtualLabMode(int flag) { virtualLabMode.store(flag); }
+int VirtualLabMode() { return virtualLabMode.load(); }
+
+MessageState& Messages() {
+  static MessageState state;
+  return state;
+}
+
+void InitMessageState() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  m.statusText.assign(kStatusTextLength, ' ');
+  m.lastMessage.clear();
+  m.projectBaseName.clear();
+  m.recordFolder.clear();
+  m.stopOnError = 0;
+  m.warnings = 0;
+}
+
+std::string StatusText() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  return m.statusText;
+}
+
+std::string LastMessageText() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  return m.lastMessage;
+}
+
+void SetLastMessageText(const std::string& text) {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  m.lastMessage = text.substr(0, kLastMessageLength);
+}
+
+void SetProjectBaseName(const std::string& name) {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  m.projectBaseName = name;
+}
+
+void SetRecordFolder(const std::string& folder) {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  m.recordFolder = folder;
+}
+
+std::string KernelRecordPath() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  const std::string base = TrimRightBlanks(m.projectBaseName);
+  return (base.empty() ? m.recordFolder : base) + ".itp";
+}
+
+void SetStopOnError(int flag) {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  m.stopOnError = flag;
+}
+
+int StopOnError() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  return m.stopOnError;
+}
+
+void CountWarning() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  ++m.warnings;
+}
+
+int WarningCount() {
+  MessageState& m = Messages();
+  std::lock_guard lock(m.mutex);
+  return m.warnings;
+}
+
+std::string TrimRightBlanks(const std::string& text) {
+  const auto end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
 }  // namespace soilcal::services

@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace soilcal::services {
 
@@ -78,5 +79,49 @@ void KernelError(int n, const KernelMessageTexts& texts = {});
 // Virtual-lab mode: 0 until the first lab-test simulation is set up, then 1.
 void SetVirtualLabMode(int flag);
 int VirtualLabMode();
+
+// --- Message state of the run -------------------------------------------
+// Start values: the 255-character status text blank, no last message, an
+// empty project base name, stop-on-error 0, no warnings counted.
+void InitMessageState();
+std::string StatusText();
+// Last message text (up to 1023 characters) kept by KernelErrorWithNote and
+// CheckAssertion.
+std::string LastMessageText();
+// Path and base name of the calculation files; the kernel error record is
+// this name followed by ".itp". Empty in a calibration run.
+void SetProjectBaseName(const std::string& name);
+// Folder that takes the ".itp" record while the project base name is empty
+// (the run sets the project folder; "" is the current directory).
+void SetRecordFolder(const std::string& folder);
+// Path of the ".itp" record as KernelError writes it.
+std::string KernelRecordPath();
+// With 1, every positive kernel error number stops (also warnings).
+void SetStopOnError(int flag);
+// Counts a warning; MyStop reports the count.
+void CountWarning();
+
+// Message text of kernel error n ("Unknown error" for numbers without one).
+std::string KernelMessage(int n, const KernelMessageTexts& texts = {});
+// Outcome of MyStop: the number to act on and its message.
+struct MyStopResult {
+  int number = 0;
+  std::string message;
+};
+// Looks up the message of n (writing "MyStop" n to the diagnostic channel).
+MyStopResult MyStop(int n, const KernelMessageTexts& texts = {});
+// Keeps `note` as the last message text, then raises kernel error n.
+void KernelErrorWithNote(int n, const std::string& note);
+// Does nothing when `condition` holds; otherwise writes "Assertion error: "
+// and the message to the diagnostic channel, keeps the message with its
+// blanks turned into '_' as the last message text and raises kernel error n
+// (the run ends even when that number is only a warning).
+void CheckAssertion(bool condition, int n, const std::string& message);
+// Status 0: nothing. Otherwise reports the failed allocation at `position`
+// and raises kernel error 32 ("Memory allocation error, position <p>").
+void ReportAllocationError(int position, int status);
+// Status 0: nothing. Otherwise reports the failed release and raises kernel
+// error 37.
+void ReportDeallocationError(int position, int status);
 
 }  // namespace soilcal::services

@@ -24,5 +24,9 @@ std::string ResolvePath(const std::string& path);
 bool FileExists(const std::string& path);
 // Folder of the running program, with a trailing '/'.
 std::string ProgramFolder();
+// True when the (resolved) path names the null device.
+bool IsNullDevice(const std::string& resolvedPath);
+// `text` without trailing blanks (and tabs, CR, LF).
+std::string TrimRight(const std::string& text);
 
 }  // namespace soilcal::services

@@ -1,0 +1,24 @@
+// Flush-to-zero and denormals-are-zero for the whole run: a denormal result
+// becomes 0 and a denormal input reads as 0, as on the reference platform.
+#include "services/clock.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
+namespace soilcal::services {
+
+void SetFlushToZero() {
+#if defined(__x86_64__) || defined(__i386__)
+  constexpr unsigned kFlushToZero = 0x8000;      // MXCSR FTZ
+  constexpr unsigned kDenormalsAreZero = 0x0040; // MXCSR DAZ
+  _mm_setcsr(_mm_getcsr() | kFlushToZero | kDenormalsAreZero);
+#elif defined(__aarch64__)
+  unsigned long fpcr = 0;
+  __asm__ __volatile__("mrs %0, fpcr" : "=r"(fpcr));
+  fpcr |= (1UL << 24);  // FZ: flush denormal inputs and results to zero
+  __asm__ __volatile__("msr fpcr, %0" : : "r"(fpcr));
+#endif
+}
+
+}  // namespace soilcal::services

@@ -1,0 +1,179 @@
+// The program run on job folders: the result file's text for every exit code
+// the input can reach, and process exit status 0 whatever happened.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "job_files.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgramRunTest : public ::testing::Test {
+ protected:
+  // Writes the usual job: one triaxial test with one deviator curve.
+  void WriteJob(const OptimisationSpec& opt = {}, const LabTestSpec& test = {},
+                const CurveSpec& curve = DeviatorCurve()) {
+    job_.Write("optim.txt", OptimisationFileText(opt));
+    job_.Write("TRIAX1.VLT", LabTestFileText(test));
+    job_.Write("Q_EPS.TXT", CurveFileText(curve));
+  }
+  // Runs the program on the job's optimisation file named in lower case.
+  ProgramRun Run(const std::string& program = BuildPath("soilcal")) {
+    return RunProgram(program, (job_.path() / "optim.txt").string(), job_.path().string());
+  }
+  std::string Result() const { return job_.Read("Optimization_result.txt"); }
+
+  TempDir job_;
+};
+
+// The value of the last " Exit Code = " line; -1 when there is none.
+int ExitCode(const std::string& result) {
+  const auto at = result.rfind(" Exit Code = ");
+  return at == std::string::npos ? -1 : std::stoi(result.substr(at + 13));
+}
+
+// A result file that holds exactly one "General" section for run error
+// `code`, with its name line.
+void ExpectOnlyGeneralSection(const std::string& result, int code, const std::string& name) {
+  std::istringstream lines(result);
+  std::vector<std::string> line;
+  for (std::string l; std::getline(lines, l);) line.push_back(l);
+  ASSERT_EQ(line.size(), 6u) << result;
+  EXPECT_EQ(line[0], " ");
+  EXPECT_EQ(line[1], " [General]");
+  EXPECT_EQ(line[2].rfind(" Wall Time [ms] = ", 0), 0u) << result;
+  EXPECT_GE(std::stoi(line[2].substr(18)), 0);
+  EXPECT_EQ(line[3].rfind(" CPU Time = ", 0), 0u) << result;
+  EXPECT_GE(std::stod(line[3].substr(12)), 0.0);
+  EXPECT_EQ(line[4], " Exit Code = " + std::to_string(code));
+  EXPECT_EQ(line[5], " " + name + " = " + std::to_string(code));
+  EXPECT_EQ(result.back(), '\n');
+}
+
+TEST_F(ProgramRunTest, WithoutArgumentError2GoesToTheCurrentFolder) {
+  const ProgramRun run = RunProgram(BuildPath("soilcal"), std::nullopt, job_.path().string());
+  EXPECT_EQ(run.exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 2, "OPTIMIZATION_FILE_NOT_INDICATED");
+}
+
+TEST_F(ProgramRunTest, MissingOrBadOptimisationFileStopsWithErrors12To14) {
+  ProgramRun run = Run();  // nothing written yet
+  EXPECT_EQ(run.exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 12, "NO_OPTIMIZATION_INPUT_FILE");
+
+  OptimisationSpec outside;
+  outside.index = {1, 256};
+  WriteJob(outside);
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 13, "MAT_PARAM_INDEX_OUTSIDE_RANGE");
+
+  outside.index = {0, 3};
+  WriteJob(outside);
+  Run();
+  EXPECT_EQ(ExitCode(Result()), 13);
+
+  OptimisationSpec reversed;
+  reversed.bounds[1] = {0.6, 0.5};
+  WriteJob(reversed);
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 14, "MAT_PRM_UPPER_BOUND_ABOVE_LOWER");
+}
+
+TEST_F(ProgramRunTest, MissingTestFileStopsWithError15) {
+  WriteJob();
+  fs::remove(job_.path() / "TRIAX1.VLT");
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 15, "NO_INPUT_VLC_FILE");
+}
+
+TEST_F(ProgramRunTest, CavityTestStopsWithError16BeforeTheNextTestAndTheCurves) {
+  // Two tests; the first is a cavity test (5.5 rounds to 6). The second test
+  // file and both curve files are missing: errors 15 and 10 would show if
+  // the run went on.
+  OptimisationSpec opt;
+  opt.tests = {{"CAVITY.VLT", {"MISSING1.TXT"}}, {"MISSING.VLT", {"MISSING2.TXT"}}};
+  LabTestSpec cavity;
+  cavity.testType = 5.5;
+  job_.Write("optim.txt", OptimisationFileText(opt));
+  job_.Write("cavity.vlt", LabTestFileText(cavity));
+  job_.Write("do_opti", "");
+
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 16, "ERROR_IN_VLC_PARAMETER");
+  EXPECT_NE(job_.Read("file2").find(" cavity: not implemented in 3D\n"), std::string::npos);
+}
+
+TEST_F(ProgramRunTest, FrictionSineAboveOneStopsWithError16) {
+  LabTestSpec test;
+  test.params[3] = 1.2;
+  WriteJob({}, test);
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 16, "ERROR_IN_VLC_PARAMETER");
+  // Without "do_opti" the diagnostic lines are discarded.
+  EXPECT_FALSE(fs::exists(job_.path() / "file2"));
+}
+
+TEST_F(ProgramRunTest, CurveProblemsStopWithErrors10And11) {
+  WriteJob();
+  fs::remove(job_.path() / "Q_EPS.TXT");
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 10, "CURVE_FILE_NOT_FOUND");
+
+  CurveSpec twoSegments = DeviatorCurve();
+  twoSegments.nSegments = 2;  // the test has one phase
+  WriteJob({}, {}, twoSegments);
+  EXPECT_EQ(Run().exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 11, "INTERNAL_INCONSIST_TEST_CURVE");
+}
+
+TEST_F(ProgramRunTest, UnknownQuantityCodeStopsWithError17) {
+  CurveSpec unknown = DeviatorCurve();
+  unknown.yCode = 12;
+  WriteJob({}, {}, unknown);
+  const ProgramRun run = Run();
+  EXPECT_EQ(run.exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 17, "WRONG_MAT_PARAM_IN_CURVE_FILE");
+  EXPECT_NE(run.out.find("ERROR: curve parameter"), std::string::npos) << run.out;
+}
+
+TEST_F(ProgramRunTest, UnsupportedModel18EndsWithAMessageBoxAndAnEmptyResultFile) {
+  LabTestSpec test;
+  test.baseModel = 18;
+  WriteJob({}, test);
+  const ProgramRun run = Run();
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.err, "rIroVuzu3: Still need fill_proprj_2d\n");
+  EXPECT_TRUE(fs::exists(job_.path() / "Optimization_result.txt"));
+  EXPECT_EQ(Result(), "");
+}
+
+// Errors 3 and 4 need a program with nothing beside it: a copy of it in a
+// folder of its own, where the cap library is absent or lacks HS_CapItr.
+TEST_F(ProgramRunTest, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
+  TempDir bin;
+  const fs::path program = bin.path() / "soilcal";
+  fs::copy_file(BuildPath("soilcal"), program);
+  LabTestSpec test;
+  test.baseModel = 6;
+  test.params[31] = 0.5;  // nothing here is simulated: the load stops first
+  WriteJob({}, test);
+
+  EXPECT_EQ(Run(program.string()).exitStatus, 0);
+  ExpectOnlyGeneralSection(Result(), 3, "COULD_NOT_LOAD_ZARIRUDE_DLL");
+
+  for (const char* name : {"libzarirude.so", "zarirude.dll", "zarirude.so"}) {
+    fs::copy_file(BuildPath("libsoilcal_test_nocap.so"), bin.path() / name);
+    EXPECT_EQ(Run(program.string()).exitStatus, 0);
+    ExpectOnlyGeneralSection(Result(), 4, "ZARIRUDE_DLL_IS_CORRUPT");
+    fs::remove(bin.path() / name);
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::testing

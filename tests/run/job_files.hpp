@@ -1,0 +1,60 @@
+// Calibration jobs written by the tests: the optimisation input file, one
+// lab-test file (version 6) and curve files, plus running the program.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace soilcal::testing {
+
+// A drained triaxial test on a Mohr-Coulomb material in kN and m: isotropic
+// stress of -100, then `steps` load steps to an axial strain of -5 % with the
+// lateral stresses held.
+struct LabTestSpec {
+  int baseModel = 2;
+  double testType = 1.0;
+  std::array<double, 201> params{};  // slots 1..200; zero gives the defaults below
+  int nPhases = 1;
+  int steps = 20;
+  LabTestSpec();
+};
+
+struct CurveSpec {
+  int xCode = -14;
+  int yCode = 5;
+  int nSegments = 1;
+  std::vector<std::pair<double, double>> points;
+};
+
+struct OptimisationSpec {
+  std::vector<int> index = {1, 3};
+  std::vector<std::pair<double, double>> bounds = {{5000.0, 60000.0}, {0.4, 0.72}};
+  int intensity = 1;
+  double tolerance = 0.001;
+  // Test file name, then its curve file names.
+  std::vector<std::pair<std::string, std::vector<std::string>>> tests = {
+      {"TRIAX1.VLT", {"Q_EPS.TXT"}}};
+};
+
+std::string LabTestFileText(const LabTestSpec& spec);
+std::string CurveFileText(const CurveSpec& spec);
+std::string OptimisationFileText(const OptimisationSpec& spec);
+
+// Deviator against axial strain (codes -14 and 5) of a Mohr-Coulomb sand,
+// E = 60000, phi = 38 degrees, c = 1, at a cell pressure of 100.
+CurveSpec DeviatorCurve();
+
+struct ProgramRun {
+  int exitStatus = -1;   // the process exit status (-1: did not end normally)
+  std::string out;       // standard output
+  std::string err;       // standard error
+};
+
+// Runs `program` in `folder` with the argument (none when nullopt).
+ProgramRun RunProgram(const std::string& program, const std::optional<std::string>& argument,
+                      const std::string& folder);
+
+}  // namespace soilcal::testing

@@ -1,0 +1,130 @@
+// The text of Optimization_result.txt and the names written into it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "run/result_file.hpp"
+#include "services/clock.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::run {
+namespace {
+
+// A result file on an anonymous temporary stream, read back as text.
+class ResultText {
+ public:
+  ResultText() : stream_(std::tmpfile()) { file.Attach(stream_); }
+  ~ResultText() {
+    file.Close();
+    std::fclose(stream_);
+  }
+  std::string Text() {
+    std::fflush(stream_);
+    std::rewind(stream_);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, stream_)) text += buffer;
+    return text;
+  }
+  ResultFile file;
+
+ private:
+  std::FILE* stream_;
+};
+
+// Start times just taken: the timing lines are then small, and everything
+// after them is fixed.
+RunClock Now() { return RunClock{services::WallClockMs(), services::CpuTime()}; }
+
+// The text after the two timing lines of a "General" section.
+std::string AfterTimes(const std::string& text) {
+  const auto cpu = text.find(" CPU Time = ");
+  return cpu == std::string::npos ? text : text.substr(text.find('\n', cpu) + 1);
+}
+
+TEST(ParamNames, ModelTableOverridesGeneralTableOverridesDefault) {
+  for (int model : {1, 2, 6, 19, 25}) EXPECT_EQ(ParamName(1, model), "Gref");
+  for (int model : {3, 5, 6, 19}) EXPECT_EQ(ParamName(35, model), "pref") << model;
+  for (int model : {1, 2, 4, 7, 8, 21}) EXPECT_EQ(ParamName(35, model), "ProLay35") << model;
+  EXPECT_EQ(ParamName(32, 19), "Ks/Kc");
+  EXPECT_EQ(ParamName(40, 8), "MuModified");
+  EXPECT_EQ(ParamName(40, 5), "ProLay40");
+  EXPECT_EQ(ParamName(115, 2), "gl");
+  EXPECT_EQ(ParamName(116, 2), "ProLay116");
+}
+
+TEST(ResultFile, GeneralSectionOfSuccessHasNoNameLine) {
+  ResultText result;
+  result.file.WriteGeneralSection(0, Now());
+  const std::string text = result.Text();
+  EXPECT_EQ(text.rfind(" \n [General]\n Wall Time [ms] = ", 0), 0u) << text;
+  EXPECT_EQ(AfterTimes(text), " Exit Code = 0\n");
+  int wall = -1;
+  double cpu = -1.0;
+  ASSERT_EQ(std::sscanf(text.c_str(), " [General] Wall Time [ms] = %d CPU Time = %lf", &wall, &cpu),
+            2)
+      << text;
+  // Written right after the start times: no more than a second can have gone.
+  EXPECT_GE(wall, 0);
+  EXPECT_LT(wall, 1000);
+  EXPECT_GE(cpu, 0.0);
+  EXPECT_LT(cpu, 1.0);
+}
+
+TEST(ResultFile, GeneralSectionNamesTheErrorOrCallsItUnknown) {
+  ResultText result;
+  result.file.WriteGeneralSection(5, Now());
+  EXPECT_EQ(AfterTimes(result.Text()), " Exit Code = 5\n UKNOWN_SEARCH_INTENSITY_GIVEN = 5\n");
+
+  ResultText abort;
+  abort.file.WriteGeneralSection(18, Now());
+  EXPECT_EQ(AfterTimes(abort.Text()), " Exit Code = 18\n USER_ABORT = 18\n");
+
+  ResultText unknown;
+  unknown.file.WriteGeneralSection(25, Now());
+  EXPECT_EQ(AfterTimes(unknown.Text()), " Exit Code = 25\n Unknown error = 25\n");
+}
+
+TEST(ResultFile, OptimisationResultListsParametersErrorAndSensitivities) {
+  ResultText result;
+  const std::vector<double> best = {24000.5, 0.6156};
+  const std::vector<int> index = {1, 3};
+  const std::vector<double> sensitivity = {35.25, 100.0};
+  result.file.WriteOptimisationResult(best, index, 2, 1.25, sensitivity, 0, Now());
+  EXPECT_EQ(AfterTimes(result.Text()),
+            " Exit Code = 0\n"
+            " \n"
+            " [Params]\n"
+            " Gref = 24000.5\n"
+            " phi = 0.6156\n"
+            " \n"
+            " [Objective info]\n"
+            " Relative Error = 1.25\n"
+            " \n"
+            " [Relative Sensitivity]\n"
+            " Gref = 35.25\n"
+            " phi = 100\n");
+}
+
+TEST(ResultFile, PenaltyErrorRaisesSmallOverlapWithoutWritingAnything) {
+  ResultText result;
+  const std::vector<double> best = {1.0};
+  const std::vector<int> index = {1};
+  try {
+    result.file.WriteOptimisationResult(best, index, 2, 6e22, best, 0, Now());
+    FAIL() << "no run error";
+  } catch (const services::RunError& error) {
+    EXPECT_EQ(error.code, 19);
+  }
+  EXPECT_EQ(result.Text(), "");
+
+  // 5e22 itself is not above the limit.
+  ResultText limit;
+  limit.file.WriteOptimisationResult(best, index, 2, 5e22, best, 0, Now());
+  EXPECT_NE(limit.Text().find(" Relative Error = 5e+22\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace soilcal::run

@@ -1,0 +1,103 @@
+// Clocks, the "%I" placeholder, the run-time report, memory and toggles.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "services/channels.hpp"
+#include "services/clock.hpp"
+#include "services/diag.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::services {
+namespace {
+
+// Diagnostic channel on a temporary file for the length of a test.
+class DiagFile {
+ public:
+  DiagFile() { OpenWithRetry(2, (dir_.path() / "file2").string(), OpenMode::kWrite); }
+  ~DiagFile() { CloseUnit(2); }
+  std::string Text() {
+    Diag().Flush();
+    return dir_.Read("file2");
+  }
+  const testing::TempDir& dir() const { return dir_; }
+
+ private:
+  testing::TempDir dir_;
+};
+
+TEST(Clock, FillIntegerPlaceholderReplacesOnlyTheFirstPlaceholder) {
+  EXPECT_EQ(FillIntegerPlaceholder("Memory allocation error, position %I", 17),
+            "Memory allocation error, position 17");
+  EXPECT_EQ(FillIntegerPlaceholder("Material set %I, MCC model with M=0", -3),
+            "Material set -3, MCC model with M=0");
+  EXPECT_EQ(FillIntegerPlaceholder("%I and %I", 5), "5 and %I");
+  EXPECT_EQ(FillIntegerPlaceholder("no placeholder", 5), "no placeholder");
+}
+
+TEST(Clock, WallClockCountsMillisecondsSinceLocalMidnight) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const int expected = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000;
+  const int measured = WallClockMs();
+  // Same second, up to a second boundary passed between the two reads;
+  // the modulo keeps a read just around midnight comparable.
+  const int day = 86400000;
+  EXPECT_LT(((measured - expected) % day + day) % day, 2000);
+  EXPECT_GE(measured, 0);
+  EXPECT_LT(measured, day);
+}
+
+TEST(Clock, RunTimeReportWithoutTimersPutsAllTimeUnderRest) {
+  DiagFile diag;
+  TimerReset(0);
+  TimerReport();
+  const std::string text = diag.Text();
+  EXPECT_EQ(text.rfind(" Total cpu  : ", 0), 0u) << text;
+  EXPECT_NE(text.find("\n Total wall : "), std::string::npos) << text;
+  EXPECT_NE(text.find("\n Rest : "), std::string::npos) << text;
+  EXPECT_EQ(text.find("Timer "), std::string::npos) << text;
+
+  // A timer that ran gets its own line.
+  TimerReset(0);
+  TimerStart(3);
+  TimerStop();
+  TimerReport();
+  EXPECT_NE(diag.Text().find(" Timer 3 : "), std::string::npos);
+}
+
+TEST(Clock, FreeMemoryIsReportedInMegabytes) {
+  DiagFile diag;
+  ReportFreeMemory();
+  const std::string text = diag.Text();
+  long long mb = -1;
+  ASSERT_EQ(std::sscanf(text.c_str(), " %lld MB (free) physical memory", &mb), 1) << text;
+  EXPECT_GT(mb, 0);
+  EXPECT_NE(text.find(" MB (free) physical memory\n"), std::string::npos);
+}
+
+TEST(Clock, TogglesAreFoundBesideTheProgramOrInItsParentFolder) {
+  DiagFile diag;
+  testing::TempDir root;
+  const std::string program = (root.path() / "bin").string() + "/";
+  root.Write("bin/toggles/OWN_TOGGLE", "");
+  root.Write("toggles/PARENT_TOGGLE", "");
+  root.Write("bin/program", "");
+
+  std::string path;
+  EXPECT_TRUE(CheckToggleIn(program, "OWN_TOGGLE", &path));
+  EXPECT_EQ(path, program + "toggles/OWN_TOGGLE");
+  EXPECT_TRUE(CheckToggleIn(program, "PARENT_TOGGLE", &path));
+  EXPECT_EQ(path, program + "../toggles/PARENT_TOGGLE");
+  EXPECT_FALSE(CheckToggleIn(program, "USE_PARALLEL_UDSM_STRESS_INTEGRATION", &path));
+
+  const std::string text = diag.Text();
+  EXPECT_NE(text.find(" Toggle found: " + program + "toggles/OWN_TOGGLE\n"), std::string::npos);
+  EXPECT_NE(text.find(" Toggle found: " + program + "../toggles/PARENT_TOGGLE\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find("USE_PARALLEL"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace soilcal::services

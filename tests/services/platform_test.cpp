@@ -1,0 +1,63 @@
+// Message boxes, the floating-point mode and loading libraries by name.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <filesystem>
+#include <limits>
+
+#include "services/clock.hpp"
+#include "services/library.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::services {
+namespace {
+
+TEST(MessageBox, IsOneLineOnStandardError) {
+  ::testing::internal::CaptureStderr();
+  ShowMessageBox("ZIrez   ", " Error 32 in program   ");
+  ShowMessageBox("ZIrez", "Main text\r\nSecond text");
+  OK_MessageBox("Done");
+  OK_MessageBox("Done", 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "ZIrez:  Error 32 in program\n"
+            "ZIrez: Main text / Second text\n"
+            "TrkW3D: Done\n"
+            "TrkW3DF: Done\n");
+}
+
+TEST(FloatingPointMode, DenormalsAreFlushedToZero) {
+  std::fenv_t saved;
+  std::fegetenv(&saved);
+  volatile double tiny = std::numeric_limits<double>::min();  // smallest normal
+  volatile double half = 0.5;
+  ASSERT_GT(tiny * half, 0.0);  // a denormal before the switch
+  SetFlushToZero();
+#if defined(__x86_64__) || defined(__i386__) || defined(__aarch64__)
+  EXPECT_EQ(tiny * half, 0.0);
+#endif
+  std::fesetenv(&saved);
+}
+
+TEST(SharedLibrary, LoadsBesideTheProgramAndResolvesSymbols) {
+  const std::string built = testing::BuildPath("libsoilcal_test_nocap.so");
+  if (!std::filesystem::exists(built)) GTEST_SKIP() << "fixture library not built";
+  SharedLibrary lib;
+  // "soilcal_test_nocap.dll" is found as libsoilcal_test_nocap.so beside the
+  // test program.
+  ASSERT_TRUE(lib.LoadByName("soilcal_test_nocap.dll")) << lib.error();
+  EXPECT_EQ(std::filesystem::path(lib.path()).filename(), "libsoilcal_test_nocap.so");
+  EXPECT_NE(lib.Symbol("SoilcalTestFixtureVersion"), nullptr);
+  EXPECT_EQ(lib.Symbol("HS_CapItr"), nullptr);
+
+  SharedLibrary moved = std::move(lib);
+  EXPECT_FALSE(lib.loaded());
+  EXPECT_TRUE(moved.loaded());
+
+  SharedLibrary missing;
+  EXPECT_FALSE(missing.LoadByName("no_such_library_anywhere.dll"));
+  EXPECT_NE(missing.error().find("no_such_library_anywhere"), std::string::npos)
+      << missing.error();
+}
+
+}  // namespace
+}  // namespace soilcal::services
