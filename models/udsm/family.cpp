@@ -122,7 +122,7 @@ void ElasticMatrix(ElasticCall& call) {
   Session& session = RequireSession(call.resources);
   const int nStat = udsm::StateVarCount(call.set->prop);
   udsm::UserCall uc;
-  uc.iSet = 1;
+  uc.iSet = 1;  // the stiffness request carries no set number: the lab has set 1 only
   uc.IDTask = call.mode;
   uc.modelCode = call.set->modelCode;
   uc.mChk = call.checkWord;

@@ -1,0 +1,265 @@
+// User-defined models through the whole lab-test driver: the example
+// library's Mohr-Coulomb model against the built-in model 2, the state
+// variables of a library across load steps, and every library failure
+// ending in its kernel error.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <thread>
+
+#include "lab_records.hpp"
+#include "labtest/context.hpp"
+#include "labtest/driver.hpp"
+#include "models/udsm/library_cache.hpp"
+#include "models/udsm/names.hpp"
+#include "models/udsm/session.hpp"
+#include "models/udsm/testlibs/probe_record.h"
+#include "services/errors.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The built-in sand of lab_records.hpp as parameters of the example user
+// model 21: E = 2 G (1 + nu), angles in degrees.
+std::unique_ptr<input::Job> UserJob(int modelNumber, const std::string& library,
+                                    const SoilParams& s = {}) {
+  auto job = MakeJob(modelNumber, s);
+  input::MaterialInput& m = job->material;
+  m.name = library;
+  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
+  m.params[32] = s.nu;
+  m.params[33] = s.c;
+  m.params[34] = std::asin(s.sinPhi) * 180.0 / kPi;
+  m.params[35] = std::asin(s.sinPsi) * 180.0 / kPi;
+  m.params[36] = s.tension;
+  return job;
+}
+
+// A context for `job`; gives it a user-model session when InitContext did not.
+std::unique_ptr<labtest::SimulationContext> UserContext(const input::Job& job) {
+  auto ctx = std::make_unique<labtest::SimulationContext>();
+  labtest::InitContext(*ctx, job, models::ModelResources{});
+  if (!ctx->udsmSession) ctx->udsmSession = models::udsm::MakeSession();
+  ctx->resources.udsm = ctx->udsmSession.get();
+  ctx->resources.texts = &ctx->texts;
+  return ctx;
+}
+
+labtest::LabTestRun RunOn(labtest::SimulationContext& ctx, const input::LabTest& test) {
+  labtest::PrepareLabTest(ctx, test);
+  return labtest::RunLabTest(ctx);
+}
+
+input::LabTest Oedometer(int modelNumber, double axialStrain, int steps) {
+  Phase load{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}};
+  return MakeTest(modelNumber, {-50, -100, -50, 0, 0, 0}, {load});
+}
+
+// Same recorded points within 1e-6 relative to the larger of the value and
+// 1 kPa (stresses) or 1e-6 (strains). Both runs integrate the same
+// closed-form return in double precision; only the rounding of the
+// principal-stress decompositions differs (about 1e-13), while a wrong flow
+// rule or a lost stiffness shows at the per-cent level.
+void ExpectSamePoints(const labtest::Recording& a, const labtest::Recording& b) {
+  ASSERT_EQ(a.nRecorded, b.nRecorded);
+  for (int k = 0; k < a.nRecorded; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    for (std::size_t c = 0; c < 6; ++c) {
+      const double s = b.stress[i][c], e = b.strain[i][c];
+      EXPECT_NEAR(a.stress[i][c], s, 1e-6 * std::max(std::fabs(s), 1.0)) << "point " << k + 1;
+      EXPECT_NEAR(a.strain[i][c], e, 1e-6 * std::max(std::fabs(e), 1e-6)) << "point " << k + 1;
+    }
+  }
+}
+
+TEST(UserModelDriver, ExampleMohrCoulombGivesTheBuiltInModelsPoints) {
+  services::SetVirtualLabMode(1);
+  SoilParams soil;
+  soil.tension = 2.0;  // below c cot(phi) = 8.66: the cut-off is active in both
+  const auto builtIn = MakeJob(102, soil);
+  const auto user = UserJob(121, "usermod.dll", soil);
+  struct Case {
+    const char* name;
+    input::LabTest builtInTest, userTest;
+  };
+  const Case cases[] = {
+      {"triaxial", TriaxialCompression(102, -0.05, 100), TriaxialCompression(121, -0.05, 100)},
+      {"oedometer", Oedometer(102, -0.02, 50), Oedometer(121, -0.02, 50)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto a = UserContext(*user);
+    auto b = UserContext(*builtIn);
+    const auto runA = RunOn(*a, c.userTest);
+    const auto runB = RunOn(*b, c.builtInTest);
+    ASSERT_EQ(runA.status, 0);
+    ASSERT_EQ(runB.status, 0);
+    ExpectSamePoints(a->rec, b->rec);
+  }
+  // The triaxial test reached failure: q = 2 (c cos phi + sigma3 sin phi) /
+  // (1 - sin phi) = 2 (4.33 + 50) / 0.5 = 217.3 with sigma3 = 100.
+  auto ctx = UserContext(*user);
+  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.05, 100)).status, 0);
+  const Vec6& last = ctx->rec.stress[static_cast<std::size_t>(ctx->rec.nRecorded - 1)];
+  const double qf = 2.0 * (5.0 * std::sqrt(0.75) + 100.0 * 0.5) / 0.5;
+  EXPECT_NEAR(last[2] - last[1], qf, 1e-6 * qf);
+}
+
+TEST(UserModelDriver, LibraryStateVariableIsCommittedAtEveryAcceptedStep) {
+  services::SetVirtualLabMode(1);
+  SoilParams soil;
+  const auto user = UserJob(121, "usermod.dll", soil);
+  auto ctx = UserContext(*user);
+  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.05, 100)).status, 0);
+  // StVar 1 of the example model sums the plastic volumetric strain,
+  // d(eps_v) - dp / K, so at the end it equals eps_v - (p - p0) / K.
+  const std::size_t last = static_cast<std::size_t>(ctx->rec.nRecorded - 1);
+  const Vec6& eps = ctx->rec.strain[last];
+  const Vec6& sig = ctx->rec.stress[last];
+  const double K = 2.0 * soil.G * (1.0 + soil.nu) / (3.0 * (1.0 - 2.0 * soil.nu));
+  const double expected = (eps[0] + eps[1] + eps[2]) - ((sig[0] + sig[1] + sig[2]) / 3.0 + 100.0) / K;
+  const double stored = ctx->point.stVar0[models::kModelStateOffset];
+  EXPECT_GT(expected, 1e-3);  // the sample dilated plastically
+  // Sum of 100 step increments in double precision.
+  EXPECT_NEAR(stored, expected, 1e-10);
+}
+
+TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
+  services::SetVirtualLabMode(1);
+  const auto user = UserJob(121, "usermod.dll");
+  const input::LabTest test = TriaxialCompression(121, -0.05, 100);
+  auto alone = UserContext(*user);
+  ASSERT_EQ(RunOn(*alone, test).status, 0);
+  auto a = UserContext(*user);
+  auto b = UserContext(*user);
+  std::thread ta([&] { RunOn(*a, test); });
+  std::thread tb([&] { RunOn(*b, test); });
+  ta.join();
+  tb.join();
+  // Identical, not merely close: the library is called with the same inputs.
+  EXPECT_EQ(a->rec.stress, alone->rec.stress);
+  EXPECT_EQ(b->rec.stress, alone->rec.stress);
+  EXPECT_EQ(b->rec.strain, alone->rec.strain);
+}
+
+// What the probe library recorded during one driver run.
+struct ProbeLog {
+  std::shared_ptr<const models::udsm::LoadedLibrary> lib = models::udsm::LoadLibraryOnce(
+      models::udsm::ResolveLibraryFile(BuildPath("udsm_probe64.dll")), nullptr);
+  std::vector<ProbeRecord> Calls() const {
+    auto count = reinterpret_cast<int (*)()>(lib->lib.Symbol("ProbeCallCount"));
+    auto call = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib->lib.Symbol("ProbeCall"));
+    std::vector<ProbeRecord> out(static_cast<std::size_t>(count()));
+    for (int k = 0; k < static_cast<int>(out.size()); ++k) call(k, &out[static_cast<std::size_t>(k)]);
+    return out;
+  }
+  void Reset() const { reinterpret_cast<void (*)()>(lib->lib.Symbol("ProbeReset"))(); }
+};
+
+std::unique_ptr<input::Job> ProbeJob(double nStat, double failure = 0, double abortValue = 0) {
+  auto job = MakeJob(121);
+  job->material.name = "udsm_probe.dll";
+  job->material.params[31] = 10000.0;  // E
+  job->material.params[32] = 0.25;     // nu
+  job->material.params[33] = nStat;
+  job->material.params[39] = failure;
+  job->material.params[40] = abortValue;
+  return job;
+}
+
+TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
+  services::SetVirtualLabMode(1);
+  ProbeLog probe;
+  ASSERT_TRUE(probe.lib);
+  probe.Reset();
+  const auto job = ProbeJob(2);
+  auto ctx = UserContext(*job);
+  const int steps = 5;
+  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.001, steps)).status, 0);
+  const auto calls = probe.Calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0].IDTask, 4);
+  EXPECT_EQ(calls[1].IDTask, 5);
+  EXPECT_EQ(calls[2].IDTask, 1);
+  int stressCalls = 0, afterSteps = 0;
+  for (std::size_t k = 3; k < calls.size(); ++k) {
+    const ProbeRecord& r = calls[k];
+    EXPECT_TRUE(r.IDTask == 2 || r.IDTask == 3 || r.IDTask == 6) << "call " << k;
+    if (r.IDTask == 2) {
+      ++stressCalls;
+      // StVar is handed in as StVar0, which holds one count per committed step.
+      EXPECT_EQ(r.StVarIn[0], r.StVar0[0]);
+      EXPECT_EQ(r.StVar0[0], static_cast<double>(afterSteps));
+    }
+    if (r.IDTask == 6) {
+      ++afterSteps;
+      EXPECT_EQ(calls[k - 1].IDTask, 2);  // after the last iteration of a step
+    }
+  }
+  EXPECT_EQ(afterSteps, steps);
+  EXPECT_GE(stressCalls, 2 * steps);  // at least two iterations per step
+  EXPECT_EQ(calls.back().IDTask, 6);
+  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset], steps);
+  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset + 1], steps);
+}
+
+// Runs `job` expecting a kernel error; returns it.
+services::KernelAbort ExpectKernelError(const input::Job& job) {
+  auto ctx = UserContext(job);
+  try {
+    RunOn(*ctx, TriaxialCompression(121, -0.01, 10));
+  } catch (const services::KernelAbort& e) {
+    return e;
+  }
+  ADD_FAILURE() << "the run ended without a kernel error";
+  return services::KernelAbort(0, "", "");
+}
+
+TEST(UserModelDriver, EveryLibraryFailureEndsInItsKernelError) {
+  services::SetVirtualLabMode(1);
+  auto missing = ProbeJob(0);
+  missing->material.name = "nosuchlib.dll";
+  EXPECT_EQ(ExpectKernelError(*missing).number, 26);
+
+  auto noEntry = ProbeJob(0);
+  noEntry->material.name = "udsm_noentry.dll";
+  EXPECT_EQ(ExpectKernelError(*noEntry).number, 26);
+
+  const auto aborting = ProbeJob(0, 1, 5);
+  const auto abortError = ExpectKernelError(*aborting);
+  EXPECT_EQ(abortError.number, 247);
+  EXPECT_EQ(abortError.message, "Abort request from USER-subroutine !\r\niAbort=5");
+
+  const auto nan = ProbeJob(0, 2);
+  const auto nanError = ExpectKernelError(*nan);
+  EXPECT_EQ(nanError.number, 247);
+  EXPECT_EQ(nanError.message, "Abort request from MODUSR3D-subroutine !\r\niAbort=1");
+
+  const auto crashing = ProbeJob(0, 3);
+  EXPECT_EQ(ExpectKernelError(*crashing).number, 246);
+
+  const auto tooMany = ProbeJob(5000);
+  const auto countError = ExpectKernelError(*tooMany);
+  EXPECT_EQ(countError.number, 247);
+  EXPECT_EQ(countError.message,
+            "Invalid number of state variables from UDSM-DLL, set 1\r\nnStat=5000");
+}
+
+TEST(UserModelDriver, InitContextGivesEveryEvaluationItsOwnSession) {
+  const auto job = UserJob(121, "usermod.dll");
+  labtest::SimulationContext a, b;
+  labtest::InitContext(a, *job, models::ModelResources{});
+  labtest::InitContext(b, *job, models::ModelResources{});
+  ASSERT_TRUE(a.udsmSession);
+  EXPECT_EQ(a.resources.udsm, a.udsmSession.get());
+  EXPECT_EQ(a.resources.texts, &a.texts);
+  EXPECT_NE(a.udsmSession.get(), b.udsmSession.get());
+}
+
+}  // namespace
+}  // namespace soilcal::testing

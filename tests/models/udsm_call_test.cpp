@@ -1,0 +1,205 @@
+// The user-model contract as the library sees it: the link asks for the
+// state-variable count and the matrix attributes, the stiffness tasks come
+// with a zero matrix and are saved, the stress task gets the saved matrix
+// and the start state, and undrained sets get a water stiffness.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "services/errors.hpp"
+#include "udsm_test_helpers.hpp"
+
+namespace soilcal::models::udsm {
+namespace {
+
+using namespace udsm::testing;
+
+class UserModelCall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    services::SetVirtualLabMode(1);
+    ASSERT_TRUE(probe.ok()) << "libudsm_probe64.so must be built beside the tests";
+    probe.Reset();
+  }
+  Probe probe{"udsm_probe64.dll"};
+  Session session = BuildFolderSession();
+  services::KernelMessageTexts texts;
+};
+
+TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
+  ProbeSettings s;
+  s.nStat = 3;
+  s.nonSym = 1;
+  s.timeDep = 1;
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+  session.refPressure = 12.5;
+  const LinkResult link = LinkUserModels(session, 1, set, texts);
+  ASSERT_EQ(link.iAbort, 0);
+  EXPECT_EQ(link.maxNStat, 3);
+  EXPECT_EQ(set.prop[30], 3.0);  // nStat lands in slot 30 of the set
+
+  const auto calls = probe.Calls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].IDTask, 4);
+  EXPECT_EQ(calls[1].IDTask, 5);
+  EXPECT_EQ(calls[0].iMod, 1);   // model 21
+  EXPECT_EQ(calls[0].Props[0], kE);
+  EXPECT_EQ(calls[0].Props[49], 40.0);  // slot 80 is user parameter 50
+
+  EXPECT_EQ(session.attributes.NonSym, 1);
+  EXPECT_EQ(session.attributes.iStrsDep, 0);
+  EXPECT_EQ(session.attributes.iTimeDep, 1);
+  EXPECT_EQ(session.attributes.iTang, 0);
+
+  // The text's first character is skipped; the values are kept as given.
+  const ExtraInfo& info = session.extra[1];
+  EXPECT_EQ(info.text.size(), 255u);
+  EXPECT_EQ(info.text.substr(0, 12), "probe model ");
+  EXPECT_EQ(info.ints[0], 1);
+  EXPECT_EQ(info.reals[9], 2.5);
+
+  SoilcalUdsmRealInfo reals{};
+  SoilcalUdsmIntInfo ints{};
+  EXPECT_EQ(probe.ExtraInfo(&reals, &ints), 1);
+  EXPECT_EQ(reals.refPressure, 12.5);
+  EXPECT_EQ(ints.iSet, 1);
+  EXPECT_EQ(ints.iMod, 1);
+  EXPECT_EQ(ints.drainageType, 1);
+  EXPECT_EQ(ints.modelCode, 121);
+  EXPECT_EQ(ints.nDim, 3);
+  EXPECT_EQ(ints.virtualLab, 1);
+
+  // A second set of model 25 is model index 5 of the same library; a flag
+  // once set stays set although this set answers 0.
+  MaterialSet other = ProbeSet("udsm_probe.dll", 125, ProbeSettings{});
+  ASSERT_EQ(LinkUserModels(session, 2, other, texts).iAbort, 0);
+  EXPECT_EQ(probe.Calls().back().iMod, 5);
+  EXPECT_EQ(session.attributes.NonSym, 1);
+  EXPECT_EQ(session.maxNStat, 3);
+}
+
+TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnswer) {
+  ProbeSettings s;
+  s.nStat = 2;
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+  ASSERT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
+
+  UserCall stiff = Call(set, 3);
+  stiff.time0 = 3.0;
+  stiff.dTime = 0.5;
+  stiff.D[0][0] = 99.0;  // whatever the caller holds, the library gets zeros
+  ASSERT_EQ(ModUsr3D(session, stiff, &set.prop, texts), 0);
+  EXPECT_EQ(stiff.D[0][0], kD11);
+  EXPECT_EQ(stiff.D[0][1], kD12);
+  EXPECT_EQ(stiff.D[3][3], kG);
+  EXPECT_EQ(stiff.D[0][3], 0.0);
+  EXPECT_EQ(session.savedStiffness, stiff.D);
+
+  double stVar0[2] = {5.0, 7.0};
+  double stVar[2] = {-1.0, -1.0};
+  UserCall c = Call(set, 2);
+  c.sig0 = {-100.0, -50.0, -50.0, 0.0, 0.0, 0.0};
+  c.dEps = {-1e-3, 0.0, 0.0, 2e-3, 0.0, 0.0};
+  c.stVar0 = stVar0;
+  c.stVar = stVar;
+  c.dTime = 0.5;
+  c.swp0 = 1.0;
+  c.swp = 3.5;
+  ASSERT_EQ(ModUsr3D(session, c, &set.prop, texts), 0);
+  // sig = sig0 + D dEps with D11 = 12000, D12 = 4000, G = 4000.
+  EXPECT_EQ(c.sig, (Vec6{-112.0, -54.0, -54.0, 8.0, 0.0, 0.0}));
+  // The library adds 1 to the StVar it receives: StVar started as StVar0.
+  EXPECT_EQ(stVar[0], 6.0);
+  EXPECT_EQ(stVar[1], 8.0);
+  EXPECT_EQ(stVar0[0], 5.0);
+
+  const auto calls = probe.Calls();
+  ASSERT_EQ(calls.size(), 4u);  // 4, 5, 3, 2
+  const ProbeRecord& k = calls[2];
+  EXPECT_EQ(k.IDTask, 3);
+  for (double d : k.D) EXPECT_EQ(d, 0.0);
+  EXPECT_EQ(k.BulkW, 0.0);
+  EXPECT_EQ(k.dTime, 0.5);
+  EXPECT_EQ(k.Time0, 3.0);
+  const ProbeRecord& r = calls[3];
+  EXPECT_EQ(r.IDTask, 2);
+  // Column-major saved stiffness: D(1,0) at 1, D(3,3) at 3 + 6 * 3.
+  EXPECT_EQ(r.D[0], kD11);
+  EXPECT_EQ(r.D[1], kD12);
+  EXPECT_EQ(r.D[21], kG);
+  EXPECT_EQ(r.nStat, 2);
+  EXPECT_EQ(r.StVar0[0], 5.0);
+  EXPECT_EQ(r.StVarIn[0], 5.0);
+  EXPECT_EQ(r.StVarIn[1], 7.0);
+  EXPECT_EQ(r.Sig0[0], -100.0);
+  EXPECT_EQ(r.Sig0[9], 1.0);   // saturation at the end
+  EXPECT_EQ(r.Sig0[10], 1.0);  // and at the start
+  EXPECT_EQ(r.Sig0[11], 0.0);  // suction
+  EXPECT_EQ(r.dEps[3], 2e-3);
+  EXPECT_EQ(r.Swp0, 1.0);
+  EXPECT_EQ(r.Swp, 3.5);  // in the virtual lab the caller's end value
+  EXPECT_EQ(r.IsUndr, 0);
+
+  // Outside the virtual lab a drained stress call starts from Swp0.
+  services::SetVirtualLabMode(0);
+  UserCall drained = c;
+  ASSERT_EQ(ModUsr3D(session, drained, &set.prop, texts), 0);
+  services::SetVirtualLabMode(1);
+  EXPECT_EQ(probe.Calls().back().Swp, 1.0);
+
+  // The initialisation task carries no time increment.
+  UserCall init = Call(set, 1, kCheckInit);
+  init.dTime = 0.5;
+  init.stVar0 = stVar0;
+  init.stVar = stVar;
+  ASSERT_EQ(ModUsr3D(session, init, nullptr, texts), 0);
+  EXPECT_EQ(probe.Calls().back().dTime, 0.0);
+}
+
+TEST_F(UserModelCall, UndrainedSetWithoutWaterStiffnessGetsHundredTimesMeanNormalStiffness) {
+  // Undrained (drainage type 2), the library returns BulkW = 0: 100 times the
+  // mean of the normal block, (3 * 12000 + 6 * 4000) / 9 = 6666.67 = K.
+  MaterialSet undrained = ProbeSet("udsm_probe.dll", 221, ProbeSettings{});
+  ASSERT_EQ(LinkUserModels(session, 1, undrained, texts).iAbort, 0);
+  UserCall c = Call(undrained, 6);
+  ASSERT_EQ(ModUsr3D(session, c, &undrained.prop, texts), 0);
+  const double K = kE / (3.0 * (1.0 - 2.0 * kNu));
+  EXPECT_NEAR(c.bulkW, 100.0 * K, 1e-9 * K);  // rounding of the nine-term mean
+  EXPECT_EQ(probe.Calls().back().IsUndr, 1);
+
+  // A value of the library's own is kept.
+  ProbeSettings own;
+  own.bulkW = 5e5;
+  MaterialSet withWater = ProbeSet("udsm_probe.dll", 221, own);
+  c = Call(withWater, 3);
+  ASSERT_EQ(ModUsr3D(session, c, &withWater.prop, texts), 0);
+  EXPECT_EQ(c.bulkW, 5e5);
+
+  // A drained set keeps the library's 0.
+  MaterialSet drained = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
+  c = Call(drained, 3);
+  ASSERT_EQ(ModUsr3D(session, c, &drained.prop, texts), 0);
+  EXPECT_EQ(c.bulkW, 0.0);
+}
+
+TEST_F(UserModelCall, PointStartAsksUsageCodesAndLetsTheLibraryInitialise) {
+  ProbeSettings s;
+  s.nStat = 3;
+  MaterialSet set = ProbeSet("udsm_probe.dll", 123, s);
+  ASSERT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
+  double stVar0[3] = {1.0, 2.0, 3.0};
+  PointStart point;
+  point.sig0 = {-10.0, -20.0, -30.0, 0.0, 0.0, 0.0};
+  point.stVar0 = stVar0;
+  ASSERT_EQ(InitUsrStat(session, set, point, texts), 0);
+  // Usage code of the probe: 10 * iMod + variable number (model 23: iMod 3).
+  EXPECT_EQ(session.stVarUsageList, (std::vector<std::int32_t>{31, 32, 33}));
+  const ProbeRecord r = probe.Calls().back();
+  EXPECT_EQ(r.IDTask, 1);
+  EXPECT_EQ(r.Sig0[2], -30.0);
+  EXPECT_EQ(r.StVar0[2], 3.0);
+  EXPECT_EQ(point.sig0[1], -20.0);  // the probe leaves the stresses as they are
+}
+
+}  // namespace
+}  // namespace soilcal::models::udsm

@@ -1,0 +1,115 @@
+// File-name rules of user-model libraries: the name record, the "64"
+// insertion and the order of the folders a library is looked for in.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "models/udsm/library_cache.hpp"
+#include "models/udsm/link.hpp"
+#include "models/udsm/names.hpp"
+#include "services/errors.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::models::udsm {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(UserModelNames, SixtyFourGoesBeforeTheLastDllInAnyLetterCase) {
+  EXPECT_EQ(Insert64("usermod.dll"), "usermod64.dll");
+  EXPECT_EQ(Insert64("UserMod.DLL"), "UserMod64.DLL");
+  EXPECT_EQ(Insert64("USERMOD.Dll"), "USERMOD64.Dll");
+  EXPECT_EQ(Insert64("my.dll.dll"), "my.dll64.dll");
+  // Names that already hold "64.dll" (any case) are used unchanged.
+  EXPECT_EQ(Insert64("usermod64.dll"), "usermod64.dll");
+  EXPECT_EQ(Insert64("UserMod64.Dll"), "UserMod64.Dll");
+  EXPECT_EQ(Insert64("x64.DLL"), "x64.DLL");
+  // Without ".dll" there is nothing to insert before.
+  EXPECT_EQ(Insert64("usermod"), "usermod");
+}
+
+TEST(UserModelNames, RecordKeepsLengthAndSeparatesMessageAndLoadNames) {
+  const NameRecord record = MakeNameRecord("ab\tc\x80.dll  ");
+  EXPECT_EQ(static_cast<unsigned char>(record[0]), 11);
+  // Messages blank out control characters and bytes from 128 up.
+  EXPECT_EQ(MessageName(record), "ab c .dll  ");
+  // Loading keeps codes 1..127 at their places, blanks the rest and drops
+  // trailing blanks.
+  EXPECT_EQ(LibraryName(record), "ab\tc .dll");
+  // A name longer than 255 characters is cut to the record's capacity.
+  const NameRecord longRecord = MakeNameRecord(std::string(300, 'x'));
+  EXPECT_EQ(static_cast<unsigned char>(longRecord[0]), 255);
+  EXPECT_EQ(LibraryName(longRecord).size(), 255u);
+}
+
+TEST(UserModelNames, LinuxFileNamesServeTheDllName) {
+  const auto names = LibraryFileNames("UserMod64.DLL");
+  EXPECT_EQ(names[0], "UserMod64.DLL");
+  EXPECT_EQ(names[1], "libUserMod64.so");
+  EXPECT_EQ(names[2], "UserMod64.so");
+}
+
+// A program folder "prog/" inside a temporary folder, with the sibling
+// "udsm/" (the program's ..\udsm\) and the sub-folder "prog/udsm/".
+struct Folders {
+  testing::TempDir tmp;
+  std::string program = (tmp.path() / "prog").string() + "/";
+  fs::path above = tmp.path() / "udsm";
+  fs::path beside = tmp.path() / "prog";
+  fs::path below = tmp.path() / "prog" / "udsm";
+  Folders() {
+    fs::create_directories(above);
+    fs::create_directories(below);
+  }
+  static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
+};
+
+TEST(UserModelNames, UdsmFolderAboveTheProgramComesFirstThenTheProgramFolder) {
+  Folders f;
+  Folders::Touch(f.above / "libmodel64.so");
+  Folders::Touch(f.beside / "libmodel64.so");
+  Folders::Touch(f.below / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "..\\udsm\\model64.dll");
+  fs::remove(f.above / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "model64.dll");
+  fs::remove(f.beside / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
+  // The last folder is taken without a test, even when nothing is there.
+  fs::remove(f.below / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
+  // Letter case of the file does not matter, and X.so serves as well.
+  Folders::Touch(f.beside / "MODEL64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "Model64.Dll"), f.program + "Model64.Dll");
+}
+
+TEST(UserModelNames, LinkLoadsTheCopyAboveTheProgramWhenBothExist) {
+  // Two different libraries under the same name: the one in ../udsm/
+  // exports User_Mod, the one beside the program only user_mod.
+  Folders f;
+  fs::copy_file(testing::BuildPath("libudsm_probe64.so"), f.above / "libtwin64.so");
+  fs::copy_file(testing::BuildPath("libudsm_lower64.so"), f.beside / "libtwin64.so");
+  services::SetVirtualLabMode(1);
+  MaterialSet set;
+  set.modelCode = 121;
+  set.name = "twin.dll";
+  services::KernelMessageTexts texts;
+
+  Session first;
+  first.programFolder = f.program;
+  LoadUserModelLibrary(first, 1, MakeNameRecord(set.name), set, texts);
+  ASSERT_TRUE(first.links[1].library);
+  EXPECT_STREQ(EntryName(*first.links[1].library), "User_Mod");
+
+  fs::remove(f.above / "libtwin64.so");
+  Session second;
+  second.programFolder = f.program;
+  LoadUserModelLibrary(second, 1, MakeNameRecord(set.name), set, texts);
+  ASSERT_TRUE(second.links[1].library);
+  // Found on the third lookup.
+  EXPECT_STREQ(EntryName(*second.links[1].library), "user_mod");
+  EXPECT_NE(second.links[1].entry, nullptr);
+}
+
+}  // namespace
+}  // namespace soilcal::models::udsm
