@@ -60,6 +60,11 @@ struct MaterialPoint {
   Vec6 du0{};
   // Relaxation applied in the current iteration (1.0 in iterations 1 and 2).
   double iterRelaxation = 1.0;
+  // Last inverted iteration matrix and its inverse: a step whose matrix is
+  // bit for bit the same (constant stiffness, same control) reuses it.
+  Mat6 invertedMatrix{};
+  Mat6 inverseMatrix{};
+  bool inverseValid = false;
   // Refresh the shear modulus (GenMat) before every load step.
   bool stressDependent = false;
   // Cap of the pore pressure: the offset is factor * head; the default cap
@@ -107,6 +112,9 @@ struct SimulationContext {
   // of CopySoilProp and the per-test completion).
   models::MaterialSet set;
   int model = 0;          // reduced model number of the current test
+  // Family of `familyModel`, looked up once per test for the stress-point loop.
+  const models::ModelFamily* family = nullptr;
+  int familyModel = -1;
   const input::LabTest* test = nullptr;
   MaterialPoint point;
   Recording rec;

@@ -88,6 +88,8 @@ double InitialPreconsolidation(const Vec6& initial, const models::PropSoil& prop
 int InitialisePoint(SimulationContext& ctx) {
   MaterialPoint& pt = ctx.point;
   const models::ModelFamily* family = models::FindModelFamily(ctx.model);
+  ctx.family = family;
+  ctx.familyModel = ctx.model;
   int nStat = MinimumStateVariables(ctx.model);
   pt.stressDependent = IsStressDependent(ctx.model);
   if (family != nullptr) {

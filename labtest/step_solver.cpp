@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "labtest/elem_both.hpp"
 #include "labtest/linalg.hpp"
@@ -84,8 +85,22 @@ void CommitStep(SimulationContext& ctx) {
   pt.voidRatioCommitted = pt.voidRatio;
   const int n = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
   std::copy_n(pt.stVar.begin(), n, pt.stVar0.begin());
-  const double smallest = models::PrincipalStresses(pt.sig0).s[0];
+  const double smallest = models::PrincipalStressDirections(pt.sig0).s[0];
   pt.preconsolidation = std::min(pt.preconsolidation, smallest);
+}
+
+// Ainv = A^-1, reusing the point's last inverse when A has the same bits.
+// Only clean inversions are kept, so a reused one never skips the report of
+// a replaced pivot.
+void InvertIterationMatrix(MaterialPoint& pt, const Mat6& A, Mat6& Ainv) {
+  if (pt.inverseValid && std::memcmp(&A, &pt.invertedMatrix, sizeof A) == 0) {
+    Ainv = pt.inverseMatrix;
+    return;
+  }
+  const int replaced = InvertMatrix(A, Ainv, 6, true);
+  pt.inverseValid = replaced == 0;
+  pt.invertedMatrix = A;
+  pt.inverseMatrix = Ainv;
 }
 
 }  // namespace
@@ -126,7 +141,7 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
   Vec6 r0;
   ModifyForPrescribedStrains(pt, A, r0);
   Mat6 Ainv;
-  InvertMatrix(A, Ainv, 6, true);
+  InvertIterationMatrix(pt, A, Ainv);
 
   // Response to the full prescribed increments of the step.
   Vec6 rhs;

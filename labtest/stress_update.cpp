@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "models/matsig.hpp"
@@ -34,24 +35,38 @@ double UpdatedVoidRatio(double e, double dEpsV) {
   return eNew > 0.0 ? eNew : 0.0;
 }
 
+// dst[0, n) = src[0, n) for the few entries a point uses. Fixed-size blocks
+// compile to inline moves; a copy of run-time length would be a library call
+// costing more than the copy itself.
+void CopyState(const double* src, double* dst, int n) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) std::memcpy(dst + i, src + i, 4 * sizeof(double));
+  if (i + 2 <= n) {
+    std::memcpy(dst + i, src + i, 2 * sizeof(double));
+    i += 2;
+  }
+  if (i < n) dst[i] = src[i];
+}
+
 void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
                    GetSigTotals& totals) {
   // The end-of-step state starts from the committed one in every iteration,
   // so a model that leaves a value alone keeps its start value.
   const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
-  std::copy_n(pt.stVar0.begin(), nCopy, pt.stVar.begin());
+  CopyState(pt.stVar0.data(), pt.stVar.data(), nCopy);
   // Water bulk of the point for undrained sets (set by ELEMBoth).
   pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
 
   pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
 
-  models::MatSigInput in;
+  models::MatSigInput in{models::MatSigInput::StiffnessByPointer{}};
   in.model = model;
   in.set = &ctx.set;
   in.iSet = 1;
   in.intGlo = intGlo;
   in.k = &ctx.k;
-  in.D = ctx.set.D;
+  in.stiffness = &ctx.set.D;
+  if (model == ctx.familyModel) in.family = ctx.family;
   in.dEps = pt.dEps;
   in.sig0 = pt.sig0;
   in.eps = pt.eps;

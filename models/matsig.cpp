@@ -29,7 +29,10 @@ PointMatState LoadRecord(const PointMatState& start, const double* end) {
 int EffectiveStiffness(const MatSigInput& in, const ModelFamily& family, ModelResources& res,
                        const PointMatState& pms, Mat6& D) {
   if (family.elasticMatrix == nullptr) {
-    D = in.D;
+    // Row by row: one block copy of the whole matrix compiles to a slow
+    // string move on this size.
+    const Mat6& src = in.stiffness != nullptr ? *in.stiffness : in.D;
+    for (int i = 0; i < 6; ++i) D[i] = src[i];
     return 0;
   }
   ElasticCall ec;
@@ -143,7 +146,7 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
   pms0.Load(in.stVar0 + kPointMatStatePos);
   const PointMatState pms = LoadRecord(pms0, in.stVar + kPointMatStatePos);
 
-  const ModelFamily* family = FindModelFamily(in.model);
+  const ModelFamily* family = in.family != nullptr ? in.family : FindModelFamily(in.model);
   if (family == nullptr) {
     if (!matsig::HasEffectiveStiffness(in.model) && Diag().on()) {
       Diag().Line("Invalid model in effectiveDMatrix,:", in.model);
@@ -152,7 +155,7 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
     return;
   }
 
-  StressCall call;
+  StressCall call{StressCall::StiffnessFilledLater{}};
   FillCall(in, pms0, pms, call);
   call.texts = &texts;
   out.iAbort = EffectiveStiffness(in, *family, res, pms, call.D);

@@ -11,12 +11,21 @@
 namespace soilcal::models {
 
 struct MatSigInput {
+  // Tag of the constructor that leaves D unset, for a caller that hands its
+  // matrix through `stiffness` instead (spares zeroing 36 doubles per call).
+  struct StiffnessByPointer {};
+
+  MatSigInput() : D{} {}
+  explicit MatSigInput(StiffnessByPointer) {}
+
   int model = 0;                 // reduced model number
   const MaterialSet* set = nullptr;
   int iSet = 1;
   int intGlo = 1;
   const ModelConstants* k = nullptr;
-  Mat6 D{};                      // effective elastic matrix (from ELEMBoth / the model)
+  Mat6 D;                        // effective elastic matrix (from ELEMBoth / the model)
+  const Mat6* stiffness = nullptr;  // when set, used instead of D (spares the copy)
+  const ModelFamily* family = nullptr;  // when set, the family of `model` (spares the look-up)
   Vec6 dEps{};                   // strain increment of the step
   Vec6 sig0{};                   // stress at the start of the step
   Vec6 eps{};                    // total strain at the start of the step (own-stiffness families)

@@ -19,14 +19,21 @@ Mat3 TensorOf(const Vec6& v, double shearFactor) {
   return {{{v[0], xy, zx}, {xy, v[1], yz}, {zx, yz, v[2]}}};
 }
 
+// The larger of a and b with the NaN rule of std::fmax (a NaN argument gives
+// the other one), written out so that it inlines instead of calling libm.
+inline double MaxIgnoringNaN(double a, double b) {
+  return (a >= b || std::isnan(b)) ? a : b;
+}
+
 double LargestOffDiagonal(const Mat3& a) {
-  return std::fmax(std::fabs(a[0][1]), std::fmax(std::fabs(a[0][2]), std::fabs(a[1][2])));
+  return MaxIgnoringNaN(std::fabs(a[0][1]),
+                        MaxIgnoringNaN(std::fabs(a[0][2]), std::fabs(a[1][2])));
 }
 
 double LargestAbsComponent(const Mat3& a) {
   double m = 0.0;
   for (const auto& row : a) {
-    for (double x : row) m = std::fmax(m, std::fabs(x));
+    for (double x : row) m = MaxIgnoringNaN(m, std::fabs(x));
   }
   return m;
 }
@@ -65,7 +72,9 @@ void Rotate(Mat3& a, Mat3& v, int p, int q, double bound) {
   }
 }
 
-Principal Decompose(Mat3 a) {
+// `invariants` false leaves p and q at zero (a division and a square root
+// fewer for callers that only rotate).
+Principal Decompose(Mat3 a, bool invariants) {
   Mat3 v{{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
   const double bound = kRelativeOffDiagonal * LargestAbsComponent(a);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
@@ -88,6 +97,7 @@ Principal Decompose(Mat3 a) {
     r.s[i] = a[k][k];
     for (int j = 0; j < 3; ++j) r.dir[i][j] = v[j][k];
   }
+  if (!invariants) return r;
   r.p = (r.s[0] + r.s[1] + r.s[2]) / 3.0;
   const double d12 = r.s[0] - r.s[1];
   const double d23 = r.s[1] - r.s[2];
@@ -98,9 +108,13 @@ Principal Decompose(Mat3 a) {
 
 }  // namespace
 
-Principal PrincipalStresses(const Vec6& sig) { return Decompose(TensorOf(sig, 1.0)); }
+Principal PrincipalStresses(const Vec6& sig) { return Decompose(TensorOf(sig, 1.0), true); }
 
-Principal PrincipalStrains(const Vec6& eps) { return Decompose(TensorOf(eps, 0.5)); }
+Principal PrincipalStrains(const Vec6& eps) { return Decompose(TensorOf(eps, 0.5), true); }
+
+Principal PrincipalStressDirections(const Vec6& sig) {
+  return Decompose(TensorOf(sig, 1.0), false);
+}
 
 Vec6 RebuildStress(const Vec3& s, const Mat3& dir) {
   Vec6 sig{};

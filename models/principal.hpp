@@ -15,6 +15,10 @@ struct Principal {
 
 // Tensor rows (xx, xy, zx), (xy, yy, yz), (zx, yz, zz) of a stress vector.
 Principal PrincipalStresses(const Vec6& sig);
+// The same values and directions as PrincipalStresses, without p and q
+// (left 0): for the stress-point loop, which only rotates.
+Principal PrincipalStressDirections(const Vec6& sig);
+
 // Principal strains: the shear components are engineering strains and enter
 // the tensor halved.
 Principal PrincipalStrains(const Vec6& eps);

@@ -10,6 +10,14 @@
 namespace soilcal::models {
 
 struct StressCall {
+  // Tag of the constructor that leaves D unset, for a caller that fills it
+  // before the call (MatSig): the matrix is the largest member and zeroing it
+  // on every stress-point call is measurable.
+  struct StiffnessFilledLater {};
+
+  StressCall() : D{} {}
+  explicit StressCall(StiffnessFilledLater) {}
+
   // --- inputs ---------------------------------------------------------------
   int model = 0;            // reduced model number
   int modelCode = 0;        // raw code of the set (drainage type * 100 + model)
@@ -21,7 +29,7 @@ struct StressCall {
   Vec6 sig0{};              // stress at the start of the step
   Vec6 sigEQ{};             // reference stress of MatSig's accuracy check
   Vec6 dEps{};              // strain increment of the step
-  Mat6 D{};                 // effective elastic matrix used for sigE
+  Mat6 D;                   // effective elastic matrix used for sigE (zero by default)
   double SPhi = 0.0, SPsi = 0.0, CoheSi = 0.0, Tens = 0.0;
   double G = 0.0, nu = 0.0;
   double epsV = 0.0;        // volumetric strain since the start of the test

@@ -199,20 +199,6 @@ void FinalReport(const McReturn& r, const McParams& m) {
 
 }  // namespace
 
-McFunctions YieldFunctions(const Vec3& sig, const McParams& m) {
-  const double s1 = sig[0], s2 = sig[1], s3 = sig[2];
-  McFunctions f;
-  f.F21 = 0.5 * (s2 - s1) + 0.5 * (s2 + s1) * m.s - m.cc;
-  f.F32 = 0.5 * (s3 - s2) + 0.5 * (s3 + s2) * m.s - m.cc;
-  f.F31 = 0.5 * (s3 - s1) + 0.5 * (s3 + s1) * m.s - m.cc;
-  f.FT1 = s1 - m.T;
-  f.FT2 = s2 - m.T;
-  f.FT3 = s3 - m.T;
-  return f;
-}
-
-double Sigma1Star(const McParams& m) { return ((1.0 + m.s) * m.T - 2.0 * m.cc) / (1.0 - m.s); }
-
 int FindReturnZone(const Vec3& sig, const McParams& m) {
   const McFunctions f = YieldFunctions(sig, m);
   return ZoneFromRegions(f, RegionFunctions(sig, m, f));

@@ -29,10 +29,23 @@ struct McFunctions {
   }
 };
 
-McFunctions YieldFunctions(const Vec3& sig, const McParams& m);
+// Inline: evaluated several times per stress-point call.
+inline McFunctions YieldFunctions(const Vec3& sig, const McParams& m) {
+  const double s1 = sig[0], s2 = sig[1], s3 = sig[2];
+  McFunctions f;
+  f.F21 = 0.5 * (s2 - s1) + 0.5 * (s2 + s1) * m.s - m.cc;
+  f.F32 = 0.5 * (s3 - s2) + 0.5 * (s3 + s2) * m.s - m.cc;
+  f.F31 = 0.5 * (s3 - s1) + 0.5 * (s3 + s1) * m.s - m.cc;
+  f.FT1 = s1 - m.T;
+  f.FT2 = s2 - m.T;
+  f.FT3 = s3 - m.T;
+  return f;
+}
 
 // sigma1 on the Mohr-Coulomb plane when sigma3 = T.
-double Sigma1Star(const McParams& m);
+inline double Sigma1Star(const McParams& m) {
+  return ((1.0 + m.s) * m.T - 2.0 * m.cc) / (1.0 - m.s);
+}
 
 // Return zone of a plastic trial state: 1..8, or 0 when no zone applies.
 int FindReturnZone(const Vec3& sig, const McParams& m);

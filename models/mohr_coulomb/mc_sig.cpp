@@ -35,7 +35,7 @@ bool DirectionsUnit(const Principal& pr) {
 
 // The reference stress is inside all three Mohr-Coulomb functions.
 bool ReferenceElastic(const Vec6& sigEQ, const McParams& m, bool debug) {
-  const Vec3 r = PrincipalStresses(sigEQ).s;
+  const Vec3 r = PrincipalStressDirections(sigEQ).s;
   const double f21 = 0.5 * std::fabs(r[1] - r[0]) + 0.5 * (r[1] + r[0]) * m.s - m.cc;
   const double f32 = 0.5 * std::fabs(r[2] - r[1]) + 0.5 * (r[2] + r[1]) * m.s - m.cc;
   const double f31 = 0.5 * std::fabs(r[2] - r[0]) + 0.5 * (r[2] + r[0]) * m.s - m.cc;
@@ -62,8 +62,8 @@ void MC_Sig(StressCall& call) {
   call.apex = false;
   const bool debug = call.debug && Diag().on();
 
-  Principal tr = PrincipalStresses(call.sigC);
-  if (debug && !DirectionsUnit(tr)) tr = PrincipalStresses(call.sigC);
+  Principal tr = PrincipalStressDirections(call.sigC);
+  if (debug && !DirectionsUnit(tr)) tr = PrincipalStressDirections(call.sigC);
 
   if (call.SPhi > kMaxSinPhi) call.SPhi = kMaxSinPhi;
   const McParams m{call.SPhi, call.SPsi, call.CoheSi, call.Tens, call.G, call.nu};
