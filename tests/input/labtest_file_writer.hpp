@@ -66,7 +66,7 @@ struct LabTestPhase {
   std::array<int, 6> flags{1, 1, 1, 1, 1, 1};
 };
 
-struct LabTestFileSpec {
+struct LabTestFileDesc {
   int version = 9;
   std::string header = "soilcal lab test";
   std::string forceUnit = "kN";
@@ -110,7 +110,7 @@ std::string NumLine(const std::array<T, N>& values) {
   return line;
 }
 
-inline std::string MakeLabTestFile(const LabTestFileSpec& s) {
+inline std::string MakeLabTestFile(const LabTestFileDesc& s) {
   std::string text = s.byteOrderMark ? "\xEF\xBB\xBF" : "";
   auto line = [&](const std::string& l) { text += l + s.lineEnd; };
   auto free = [&](int n) {
@@ -167,7 +167,7 @@ struct OptimisationTest {
   std::vector<std::string> curves;
 };
 
-struct OptimisationFileSpec {
+struct OptimisationFileDesc {
   int intensity = 1;
   double tolerance = 0.001;
   std::vector<int> index;                          // parameter slot of each free parameter
@@ -176,7 +176,7 @@ struct OptimisationFileSpec {
 };
 
 // Names are written in quotes, so they may hold blanks, commas and slashes.
-inline std::string MakeOptimisationFile(const OptimisationFileSpec& s) {
+inline std::string MakeOptimisationFile(const OptimisationFileDesc& s) {
   std::string text = std::to_string(s.index.size()) + "\n" + std::to_string(s.intensity) + "\n" +
                      Num(s.tolerance) + "\n";
   for (int i : s.index) text += std::to_string(i) + "\n";

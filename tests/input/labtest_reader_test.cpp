@@ -14,7 +14,7 @@
 namespace soilcal::input {
 namespace {
 
-using testing::LabTestFileSpec;
+using testing::LabTestFileDesc;
 using testing::LabTestPhase;
 using testing::MakeLabTestFile;
 
@@ -50,14 +50,14 @@ LabTest ReadText(const std::string& text, LabTest& current) {
   return record;
 }
 
-LabTest ReadSpec(const LabTestFileSpec& spec) {
+LabTest ReadDesc(const LabTestFileDesc& desc) {
   LabTest current;
-  return ReadText(MakeLabTestFile(spec), current);
+  return ReadText(MakeLabTestFile(desc), current);
 }
 
 // Two phases with every value different, so that a shifted line shows.
-LabTestFileSpec TwoPhaseSpec(int version) {
-  LabTestFileSpec s;
+LabTestFileDesc TwoPhaseDesc(int version) {
+  LabTestFileDesc s;
   s.version = version;
   s.headerValue = 3.5;
   s.baseModel = 2;
@@ -84,7 +84,7 @@ LabTestFileSpec TwoPhaseSpec(int version) {
 TEST(LabTestReader, EveryVersionReadsItsOwnLayout) {
   for (int version : {1, 5, 6, 7, 8, 9, 12}) {
     SCOPED_TRACE(version);
-    const LabTest t = ReadSpec(TwoPhaseSpec(version));
+    const LabTest t = ReadDesc(TwoPhaseDesc(version));
     EXPECT_EQ(t.material.version, version);
     EXPECT_EQ(t.material.headerValue, version > 8 ? 3.5 : 10.0);
     EXPECT_EQ(t.material.name, "Dense sand\tcomment");
@@ -120,14 +120,14 @@ TEST(LabTestReader, EveryVersionReadsItsOwnLayout) {
 }
 
 TEST(LabTestReader, MarksCrLfCommasAndLongLinesReadAsPlainText) {
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  spec.header = std::string(2000, 'h');
-  spec.materialName = "Clay";
-  spec.params[1] = 123.0;
-  const LabTest plain = ReadSpec(spec);
-  spec.lineEnd = "\r\n";
-  spec.byteOrderMark = true;
-  std::string text = MakeLabTestFile(spec);
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  desc.header = std::string(2000, 'h');
+  desc.materialName = "Clay";
+  desc.params[1] = 123.0;
+  const LabTest plain = ReadDesc(desc);
+  desc.lineEnd = "\r\n";
+  desc.byteOrderMark = true;
+  std::string text = MakeLabTestFile(desc);
   std::replace(text.begin(), text.end(), ' ', ',');
   // A mark on a value line in the middle of the file is removed too.
   text.insert(text.find("\r\n350.4") + 2, "\xEF\xBB\xBF");
@@ -167,11 +167,11 @@ TEST(LabTestReader, UnitsGiveReferencePressureAndTimeFactor) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.force);
-    LabTestFileSpec spec = TwoPhaseSpec(9);
-    spec.forceUnit = std::string(c.force) + "  force";
-    spec.lengthUnit = c.length;
-    spec.timeUnit = c.time;
-    const LabTest t = ReadSpec(spec);
+    LabTestFileDesc desc = TwoPhaseDesc(9);
+    desc.forceUnit = std::string(c.force) + "  force";
+    desc.lengthUnit = c.length;
+    desc.timeUnit = c.time;
+    const LabTest t = ReadDesc(desc);
     // Two roundings (a division and a product) separate the two results.
     EXPECT_DOUBLE_EQ(t.material.referencePressure, c.pressure);
     EXPECT_EQ(t.material.timeFactor, c.timeFactor);
@@ -179,18 +179,18 @@ TEST(LabTestReader, UnitsGiveReferencePressureAndTimeFactor) {
 }
 
 TEST(LabTestReader, ReadingRulesRoundClampAndCompleteValues) {
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  spec.baseModel = 6;
-  spec.variant = 0.0;
-  spec.testType = 5.5;
-  spec.tolerance = 1e-12;  // replaced by 0.01, then capped at 0.0025
-  spec.relaxation = 0.0;
-  spec.maxIterations = 50.0;
-  spec.params[7] = 9.0;
-  spec.params[19] = 9.0;
-  spec.params[20] = 0.0;
-  spec.phases[0].loadSteps = -5;  // counts as no step in the capacity
-  LabTest t = ReadSpec(spec);
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  desc.baseModel = 6;
+  desc.variant = 0.0;
+  desc.testType = 5.5;
+  desc.tolerance = 1e-12;  // replaced by 0.01, then capped at 0.0025
+  desc.relaxation = 0.0;
+  desc.maxIterations = 50.0;
+  desc.params[7] = 9.0;
+  desc.params[19] = 9.0;
+  desc.params[20] = 0.0;
+  desc.phases[0].loadSteps = -5;  // counts as no step in the capacity
+  LabTest t = ReadDesc(desc);
   EXPECT_EQ(t.modelNumber, 106);
   EXPECT_EQ(t.BaseModel(), 6);
   EXPECT_EQ(t.testType, 6);
@@ -203,10 +203,10 @@ TEST(LabTestReader, ReadingRulesRoundClampAndCompleteValues) {
   EXPECT_EQ(t.step10Value, 7.0);
   EXPECT_EQ(t.capacity, 41);
 
-  spec.testType = -0.5;
-  spec.variant = -1.0;
-  spec.tolerance = 0.002;
-  t = ReadSpec(spec);
+  desc.testType = -0.5;
+  desc.variant = -1.0;
+  desc.tolerance = 0.002;
+  t = ReadDesc(desc);
   EXPECT_EQ(t.testType, -1);
   EXPECT_EQ(t.modelNumber, 6);
   EXPECT_EQ(t.tolerance, 0.002);
@@ -214,16 +214,16 @@ TEST(LabTestReader, ReadingRulesRoundClampAndCompleteValues) {
 
 TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
   LabTest current;
-  const LabTest first = ReadText(MakeLabTestFile(TwoPhaseSpec(9)), current);
+  const LabTest first = ReadText(MakeLabTestFile(TwoPhaseDesc(9)), current);
   ASSERT_EQ(first.nPhases, 2);
 
   // Second file: other values, cut inside the test block after the tolerance.
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  for (auto& p : spec.params) p *= 2.0;
-  spec.testType = 3.0;
-  spec.tolerance = 0.002;
-  spec.relaxation = 0.5;
-  std::string text = MakeLabTestFile(spec);
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  for (auto& p : desc.params) p *= 2.0;
+  desc.testType = 3.0;
+  desc.tolerance = 0.002;
+  desc.relaxation = 0.5;
+  std::string text = MakeLabTestFile(desc);
   text.resize(text.find("\n0.5\n") + 1);
   const LabTest second = ReadText(text, current);
   EXPECT_EQ(second.material.params[100], 0.001 * 100 * 2.0);
@@ -236,7 +236,7 @@ TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
   EXPECT_EQ(second.phaseFlags, first.phaseFlags);
 
   // Third file: ends inside the parameters; no completion, no test block.
-  text = MakeLabTestFile(TwoPhaseSpec(9));
+  text = MakeLabTestFile(TwoPhaseDesc(9));
   std::size_t cut = 0;
   for (int i = 0; i < 20; ++i) cut = text.find('\n', cut) + 1;  // header and material lines
   text.resize(cut);
@@ -247,9 +247,9 @@ TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
   EXPECT_EQ(third.testType, 3);
 
   // A phase count beyond the file's end allocates nothing and reads no phase.
-  spec = TwoPhaseSpec(9);
-  spec.phases.clear();
-  text = MakeLabTestFile(spec);
+  desc = TwoPhaseDesc(9);
+  desc.phases.clear();
+  text = MakeLabTestFile(desc);
   text.replace(text.rfind("\n0\n"), 3, "\n1000000000\n");
   const LabTest fourth = ReadText(text, current);
   EXPECT_EQ(fourth.nPhases, 2);
@@ -258,12 +258,12 @@ TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
 
 TEST(LabTestReader, WritesUnitAndPhaseDiagnostics) {
   DiagCapture diag;
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  spec.baseModel = 19;
-  spec.forceUnit = "tonne";
-  spec.lengthUnit = "furlong";
-  spec.timeUnit = "week";
-  ReadSpec(spec);
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  desc.baseModel = 19;
+  desc.forceUnit = "tonne";
+  desc.lengthUnit = "furlong";
+  desc.timeUnit = "week";
+  ReadDesc(desc);
   const std::string text = diag.Text();
   EXPECT_NE(text.find(" unknown force unit tonne\n"), std::string::npos);
   EXPECT_NE(text.find(" unknown length unit furlong\n"), std::string::npos);
@@ -283,21 +283,21 @@ TEST(LabTestReader, RaisesItsRunErrorsAndStopsOnModel18) {
     EXPECT_EQ(e.code, 15);
   }
   for (int slot : {3, 5}) {
-    LabTestFileSpec spec = TwoPhaseSpec(9);
-    spec.params[static_cast<std::size_t>(slot)] = 1.0000001;
+    LabTestFileDesc desc = TwoPhaseDesc(9);
+    desc.params[static_cast<std::size_t>(slot)] = 1.0000001;
     try {
-      ReadSpec(spec);
+      ReadDesc(desc);
       ADD_FAILURE() << "no error for parameter " << slot;
     } catch (const services::RunError& e) {
       EXPECT_EQ(e.code, 16);
     }
-    spec.params[static_cast<std::size_t>(slot)] = 1.0;  // 1.0 itself is admissible
-    EXPECT_NO_THROW(ReadSpec(spec));
+    desc.params[static_cast<std::size_t>(slot)] = 1.0;  // 1.0 itself is admissible
+    EXPECT_NO_THROW(ReadDesc(desc));
   }
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  spec.baseModel = 18;
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  desc.baseModel = 18;
   try {
-    ReadSpec(spec);
+    ReadDesc(desc);
     ADD_FAILURE() << "model 18 read";
   } catch (const services::KernelAbort& e) {
     EXPECT_EQ(e.caption, "rIroVuzu3");
@@ -310,11 +310,11 @@ TEST(LabTestReader, UserModelParametersComeFromUdsmparmInTheCurrentFolder) {
   dir.Write("udsmparm", "1 5.5\n2, 6.5\n0 0\n3 7.5\n");
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  LabTestFileSpec spec = TwoPhaseSpec(9);
-  spec.baseModel = 22;
-  const LabTest user = ReadSpec(spec);
-  spec.baseModel = 2;
-  const LabTest other = ReadSpec(spec);
+  LabTestFileDesc desc = TwoPhaseDesc(9);
+  desc.baseModel = 22;
+  const LabTest user = ReadDesc(desc);
+  desc.baseModel = 2;
+  const LabTest other = ReadDesc(desc);
   std::filesystem::current_path(previous);
   EXPECT_EQ(user.material.params[31], 5.5);
   EXPECT_EQ(user.material.params[32], 6.5);

@@ -93,12 +93,12 @@ TEST(LabTestDriver, TwoContextsOnTwoThreadsGiveTheRecordsEachGivesAlone) {
 
 TEST(LabTestProgram, PrintsOneLinePerRecordedPointAndExitsWithTheStatus) {
   TempDir dir;
-  LabTestFileSpec spec;
-  spec.baseModel = 1;
-  spec.params[1] = 10000.0;
-  spec.params[2] = 0.3;
-  spec.params[20] = 0.4;
-  spec.initialStress = {-100, -100, -100, 0, 0, 0};
+  LabTestFileDesc desc;
+  desc.baseModel = 1;
+  desc.params[1] = 10000.0;
+  desc.params[2] = 0.3;
+  desc.params[20] = 0.4;
+  desc.initialStress = {-100, -100, -100, 0, 0, 0};
   LabTestPhase iso;
   iso.loadSteps = 2;
   iso.timeIncrement = 1.0;
@@ -107,8 +107,8 @@ TEST(LabTestProgram, PrintsOneLinePerRecordedPointAndExitsWithTheStatus) {
   shear.loadSteps = 3;
   shear.strain = {0, -0.003, 0, 0, 0, 0};
   shear.flags = {1, 0, 1, 1, 1, 1};
-  spec.phases = {iso, shear};
-  const std::string file = dir.Write("elastic.vlc", MakeLabTestFile(spec));
+  desc.phases = {iso, shear};
+  const std::string file = dir.Write("elastic.vlc", MakeLabTestFile(desc));
   const std::string out = (dir.path() / "out.txt").string();
   const std::string command = BuildPath("soilcal-labtest") + " " + file + " > " + out + " 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0);

@@ -21,8 +21,8 @@ using testing::TempDir;
 
 // The parts of a small Mohr-Coulomb calibration job, spoilt by each case.
 struct Job {
-  testing::OptimisationFileSpec opt;
-  testing::LabTestFileSpec test;
+  testing::OptimisationFileDesc opt;
+  testing::LabTestFileDesc test;
   int xCode = -14;
   int yCode = 5;
   int segments = 1;

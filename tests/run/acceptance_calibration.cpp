@@ -51,7 +51,7 @@ void WriteJob(const TempDir& dir, int intensity) {
     points.emplace_back(e, TriaxialDeviator(Soil(kTrueG, kTrueSinPhi), kCell, e));
   }
   dir.Write("Q.TXT", testing::MakeCurveFile(-14, 5, {points}));
-  testing::OptimisationFileSpec opt;
+  testing::OptimisationFileDesc opt;
   opt.intensity = intensity;
   opt.tolerance = 0.001;
   opt.index = {1, 3};

@@ -29,8 +29,8 @@ void WriteTriaxial(const TempDir& dir, const std::string& name, double cell) {
                       LabTest(2, MohrCoulombParams(kStart), cell, {TriaxialPhase(-0.05, 100)})));
 }
 
-testing::OptimisationFileSpec Optimisation(int intensity) {
-  testing::OptimisationFileSpec opt;
+testing::OptimisationFileDesc Optimisation(int intensity) {
+  testing::OptimisationFileDesc opt;
   opt.intensity = intensity;
   opt.index = {1, 3};
   opt.bounds = {{5000.0, 20000.0}, {0.3, 0.7}};
@@ -56,7 +56,7 @@ TEST(AcceptanceJobs, TwoTestsAreAveragedAndKeepTheirOwnCurves) {
   const double cells[2] = {50.0, 200.0};
   const std::string tests[2] = {"T050.VLT", "T200.VLT"};
   const std::string curves[2] = {"Q050.TXT", "Q200.TXT"};
-  testing::OptimisationFileSpec opt = Optimisation(2);
+  testing::OptimisationFileDesc opt = Optimisation(2);
   for (int t = 0; t < 2; ++t) {
     WriteTriaxial(dir, tests[t], cells[t]);
     std::vector<std::pair<double, double>> points;
@@ -118,7 +118,7 @@ TEST(AcceptanceJobs, ExchangedColumnsAreWrittenBackInTheFileOrder) {
   }
   ASSERT_GT(0.049, yieldStrain);
   dir.Write("QZ.TXT", testing::MakeCurveFile(5, 15, {points}));
-  testing::OptimisationFileSpec opt = Optimisation(1);
+  testing::OptimisationFileDesc opt = Optimisation(1);
   opt.tests = {{"TRIAX.VLT", {"QZ.TXT"}}};
   dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
   const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
@@ -161,7 +161,7 @@ TEST(AcceptanceJobs, LoadUnloadCurveIsComparedSegmentBySegment) {
                                                        {TriaxialPhase(-0.02, 40),
                                                         TriaxialPhase(0.002, 10)})));
   dir.Write("QLU.TXT", testing::MakeCurveFile(-14, 5, curveOf(kTruth), 1));
-  testing::OptimisationFileSpec opt = Optimisation(2);
+  testing::OptimisationFileDesc opt = Optimisation(2);
   opt.tests = {{"LU.VLT", {"QLU.TXT"}}};
   dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
   const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());

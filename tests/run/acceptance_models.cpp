@@ -209,13 +209,13 @@ TEST(AcceptanceUnits, NewtonsAndMillimetresScaleStressesOnly) {
   const bool capLibrary = CapLibraryBuilt();
   const std::string kNewton = "N";
   const std::string kMillimetre = "mm";
-  for (const testing::LabTestFileSpec& kn : {mccTest, hsTest}) {
+  for (const testing::LabTestFileDesc& kn : {mccTest, hsTest}) {
     if (kn.baseModel == 6 && !capLibrary) {
       ADD_FAILURE() << "build the target zarirude";
       continue;
     }
     SCOPED_TRACE(kn.baseModel);
-    testing::LabTestFileSpec nmm = kn;
+    testing::LabTestFileDesc nmm = kn;
     nmm.forceUnit = kNewton;
     nmm.lengthUnit = kMillimetre;
     for (double& v : nmm.initialStress) v /= 1000.0;

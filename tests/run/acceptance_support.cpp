@@ -206,9 +206,9 @@ testing::LabTestPhase OedometerPhase(double axialStrain, int steps) {
   return phase;
 }
 
-testing::LabTestFileSpec LabTest(int baseModel, const std::array<double, 201>& params,
+testing::LabTestFileDesc LabTest(int baseModel, const std::array<double, 201>& params,
                                  double cell, std::vector<testing::LabTestPhase> phases) {
-  testing::LabTestFileSpec testFile;
+  testing::LabTestFileDesc testFile;
   testFile.version = 6;
   testFile.header = "acceptance test";
   testFile.baseModel = baseModel;
@@ -219,8 +219,8 @@ testing::LabTestFileSpec LabTest(int baseModel, const std::array<double, 201>& p
   return testFile;
 }
 
-LabTestOutput RunTightly(const fs::path& dir, const testing::LabTestFileSpec& testFile) {
-  testing::LabTestFileSpec tight = testFile;
+LabTestOutput RunTightly(const fs::path& dir, const testing::LabTestFileDesc& testFile) {
+  testing::LabTestFileDesc tight = testFile;
   tight.tolerance = 1e-6;
   std::ofstream(dir / "MODEL.VLT", std::ios::binary) << testing::MakeLabTestFile(tight);
   return RunLabTestProgram(dir, "MODEL.VLT");

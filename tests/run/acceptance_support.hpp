@@ -127,12 +127,12 @@ testing::LabTestPhase OedometerPhase(double axialStrain, int steps);
 
 // A version-6 test file on material `params` of `baseModel` from an
 // isotropic stress of -cell, with the given phases.
-testing::LabTestFileSpec LabTest(int baseModel, const std::array<double, 201>& params,
+testing::LabTestFileDesc LabTest(int baseModel, const std::array<double, 201>& params,
                                  double cell, std::vector<testing::LabTestPhase> phases);
 
 // Writes `testFile` with an equilibrium tolerance of 1e-6 (instead of the
 // usual 0.0025) to MODEL.VLT in `dir` and runs soilcal-labtest on it.
-LabTestOutput RunTightly(const std::filesystem::path& dir, const testing::LabTestFileSpec& testFile);
+LabTestOutput RunTightly(const std::filesystem::path& dir, const testing::LabTestFileDesc& testFile);
 
 // Hardening Soil parameters (model 6), kN and m: E50ref 20000, Eur,ref 60000
 // (Gref 25000, nu 0.2), EOedRef 20000, m 0.5, pref 100, Rf 0.9, psi 0.

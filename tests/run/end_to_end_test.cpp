@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 class ProgramRunTest : public ::testing::Test {
  protected:
   // Writes the usual job: one triaxial test with one deviator curve.
-  void WriteJob(const OptimisationSpec& opt = {}, const LabTestSpec& test = {},
-                const CurveSpec& curve = DeviatorCurve()) {
+  void WriteJob(const OptimisationDesc& opt = {}, const LabTestDesc& test = {},
+                const CurveDesc& curve = DeviatorCurve()) {
     job_.Write("optim.txt", OptimisationFileText(opt));
     job_.Write("TRIAX1.VLT", LabTestFileText(test));
     job_.Write("Q_EPS.TXT", CurveFileText(curve));
@@ -67,7 +67,7 @@ TEST_F(ProgramRunTest, MissingOrBadOptimisationFileStopsWithErrors12To14) {
   EXPECT_EQ(run.exitStatus, 0);
   ExpectOnlyGeneralSection(Result(), 12, "NO_OPTIMIZATION_INPUT_FILE");
 
-  OptimisationSpec outside;
+  OptimisationDesc outside;
   outside.index = {1, 256};
   WriteJob(outside);
   EXPECT_EQ(Run().exitStatus, 0);
@@ -78,7 +78,7 @@ TEST_F(ProgramRunTest, MissingOrBadOptimisationFileStopsWithErrors12To14) {
   Run();
   EXPECT_EQ(ExitCode(Result()), 13);
 
-  OptimisationSpec reversed;
+  OptimisationDesc reversed;
   reversed.bounds[1] = {0.6, 0.5};
   WriteJob(reversed);
   EXPECT_EQ(Run().exitStatus, 0);
@@ -96,9 +96,9 @@ TEST_F(ProgramRunTest, CavityTestStopsWithError16BeforeTheNextTestAndTheCurves) 
   // Two tests; the first is a cavity test (5.5 rounds to 6). The second test
   // file and both curve files are missing: errors 15 and 10 would show if
   // the run went on.
-  OptimisationSpec opt;
+  OptimisationDesc opt;
   opt.tests = {{"CAVITY.VLT", {"MISSING1.TXT"}}, {"MISSING.VLT", {"MISSING2.TXT"}}};
-  LabTestSpec cavity;
+  LabTestDesc cavity;
   cavity.testType = 5.5;
   job_.Write("optim.txt", OptimisationFileText(opt));
   job_.Write("cavity.vlt", LabTestFileText(cavity));
@@ -110,7 +110,7 @@ TEST_F(ProgramRunTest, CavityTestStopsWithError16BeforeTheNextTestAndTheCurves) 
 }
 
 TEST_F(ProgramRunTest, FrictionSineAboveOneStopsWithError16) {
-  LabTestSpec test;
+  LabTestDesc test;
   test.params[3] = 1.2;
   WriteJob({}, test);
   EXPECT_EQ(Run().exitStatus, 0);
@@ -125,7 +125,7 @@ TEST_F(ProgramRunTest, CurveProblemsStopWithErrors10And11) {
   EXPECT_EQ(Run().exitStatus, 0);
   ExpectOnlyGeneralSection(Result(), 10, "CURVE_FILE_NOT_FOUND");
 
-  CurveSpec twoSegments = DeviatorCurve();
+  CurveDesc twoSegments = DeviatorCurve();
   twoSegments.nSegments = 2;  // the test has one phase
   WriteJob({}, {}, twoSegments);
   EXPECT_EQ(Run().exitStatus, 0);
@@ -133,7 +133,7 @@ TEST_F(ProgramRunTest, CurveProblemsStopWithErrors10And11) {
 }
 
 TEST_F(ProgramRunTest, UnknownQuantityCodeStopsWithError17) {
-  CurveSpec unknown = DeviatorCurve();
+  CurveDesc unknown = DeviatorCurve();
   unknown.yCode = 12;
   WriteJob({}, {}, unknown);
   const ProgramRun run = Run();
@@ -143,7 +143,7 @@ TEST_F(ProgramRunTest, UnknownQuantityCodeStopsWithError17) {
 }
 
 TEST_F(ProgramRunTest, UnsupportedModel18EndsWithAMessageBoxAndAnEmptyResultFile) {
-  LabTestSpec test;
+  LabTestDesc test;
   test.baseModel = 18;
   WriteJob({}, test);
   const ProgramRun run = Run();
@@ -159,7 +159,7 @@ TEST_F(ProgramRunTest, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
   TempDir bin;
   const fs::path program = bin.path() / "soilcal";
   fs::copy_file(BuildPath("soilcal"), program);
-  LabTestSpec test;
+  LabTestDesc test;
   test.baseModel = 6;
   test.params[31] = 0.5;  // nothing here is simulated: the load stops first
   WriteJob({}, test);

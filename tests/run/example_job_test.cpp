@@ -99,10 +99,10 @@ TEST(ExampleJob, ShearModulusIsRecoveredFromAClosedFormDeviatorCurve) {
   // Measured curve of E = 60000 (G = 24000 with nu = 0.25) and phi = 38 deg;
   // the test file holds the same phi, so only Gref is searched.
   TempDir job;
-  OptimisationSpec opt;
+  OptimisationDesc opt;
   opt.index = {1};
   opt.bounds = {{5000.0, 60000.0}};
-  LabTestSpec test;
+  LabTestDesc test;
   test.params[1] = 10000.0;
   test.params[3] = std::sin(38.0 * std::acos(-1.0) / 180.0);
   test.steps = 100;

@@ -12,7 +12,7 @@
 
 namespace soilcal::testing {
 
-LabTestSpec::LabTestSpec() {
+LabTestDesc::LabTestDesc() {
   params[1] = 24000.0;  // Gref
   params[2] = 0.25;     // nu
   params[3] = 0.6157;   // sin(38 deg)
@@ -21,53 +21,53 @@ LabTestSpec::LabTestSpec() {
   params[20] = 0.35;    // ninit
 }
 
-std::string LabTestFileText(const LabTestSpec& spec) {
+std::string LabTestFileText(const LabTestDesc& desc) {
   std::ostringstream f;
   f.precision(17);
   f << "Test written by the run tests\n6\n\nkN\nm\nday\n\n10\n\n\n";
-  f << "Material\n" << spec.baseModel << "\nTest sand\n";
+  f << "Material\n" << desc.baseModel << "\nTest sand\n";
   for (int i = 3; i <= 9; ++i) f << "\n";
-  for (int i = 1; i <= 200; ++i) f << spec.params[static_cast<std::size_t>(i)] << "\n";
-  f << "Test\n" << spec.testType << "\n0\n0.01\n1\n200\n0\n0\n0\n";
-  f << "-100 -100 -100 0 0 0\n" << spec.nPhases << "\n";
-  for (int p = 0; p < spec.nPhases; ++p) {
-    f << spec.steps << "\n1\n0 " << -0.05 / spec.nPhases << " 0 0 0 0\n0 0 0 0 0 0\n1 0 1 1 1 1\n";
+  for (int i = 1; i <= 200; ++i) f << desc.params[static_cast<std::size_t>(i)] << "\n";
+  f << "Test\n" << desc.testType << "\n0\n0.01\n1\n200\n0\n0\n0\n";
+  f << "-100 -100 -100 0 0 0\n" << desc.nPhases << "\n";
+  for (int p = 0; p < desc.nPhases; ++p) {
+    f << desc.steps << "\n1\n0 " << -0.05 / desc.nPhases << " 0 0 0 0\n0 0 0 0 0 0\n1 0 1 1 1 1\n";
   }
   return f.str();
 }
 
-std::string CurveFileText(const CurveSpec& spec) {
+std::string CurveFileText(const CurveDesc& desc) {
   std::ostringstream f;
   f.precision(17);
-  f << spec.xCode << " " << spec.yCode << "\n" << spec.nSegments << "\n0\n";
+  f << desc.xCode << " " << desc.yCode << "\n" << desc.nSegments << "\n0\n";
   // All points in the first segment, the others empty.
-  for (int s = 0; s < spec.nSegments; ++s) f << (s == 0 ? spec.points.size() : 0) << "\n";
-  for (const auto& [x, y] : spec.points) f << x << " " << y << "\n";
+  for (int s = 0; s < desc.nSegments; ++s) f << (s == 0 ? desc.points.size() : 0) << "\n";
+  for (const auto& [x, y] : desc.points) f << x << " " << y << "\n";
   return f.str();
 }
 
-std::string OptimisationFileText(const OptimisationSpec& spec) {
+std::string OptimisationFileText(const OptimisationDesc& desc) {
   std::ostringstream f;
   f.precision(17);
-  f << spec.index.size() << "\n" << spec.intensity << "\n" << spec.tolerance << "\n";
-  for (int index : spec.index) f << index << "\n";
-  for (const auto& [lower, upper] : spec.bounds) f << lower << " " << upper << "\n";
-  f << spec.tests.size() << "\n";
-  for (const auto& [test, curves] : spec.tests) {
+  f << desc.index.size() << "\n" << desc.intensity << "\n" << desc.tolerance << "\n";
+  for (int index : desc.index) f << index << "\n";
+  for (const auto& [lower, upper] : desc.bounds) f << lower << " " << upper << "\n";
+  f << desc.tests.size() << "\n";
+  for (const auto& [test, curves] : desc.tests) {
     f << test << " " << curves.size() << "\n";
     for (const std::string& curve : curves) f << curve << "\n";
   }
   return f.str();
 }
 
-CurveSpec DeviatorCurve() {
+CurveDesc DeviatorCurve() {
   // Failure deviator q_f = sigma_r (N - 1) + 2 c sqrt(N), N = (1 + s)/(1 - s),
   // reached at the axial strain q_f / E; constant after it.
   const double s = std::sin(38.0 * std::acos(-1.0) / 180.0);
   const double n = (1.0 + s) / (1.0 - s);
   const double qf = 100.0 * (n - 1.0) + 2.0 * std::sqrt(n);
   const double e = 60000.0;
-  CurveSpec curve;
+  CurveDesc curve;
   for (double ea : {0.0, 0.002, 0.004, 0.01, 0.02, 0.03, 0.04, 0.05}) {
     curve.points.emplace_back(ea, std::min(e * ea, qf));
   }

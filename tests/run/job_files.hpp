@@ -13,23 +13,23 @@ namespace soilcal::testing {
 // A drained triaxial test on a Mohr-Coulomb material in kN and m: isotropic
 // stress of -100, then `steps` load steps to an axial strain of -5 % with the
 // lateral stresses held.
-struct LabTestSpec {
+struct LabTestDesc {
   int baseModel = 2;
   double testType = 1.0;
   std::array<double, 201> params{};  // slots 1..200; zero gives the defaults below
   int nPhases = 1;
   int steps = 20;
-  LabTestSpec();
+  LabTestDesc();
 };
 
-struct CurveSpec {
+struct CurveDesc {
   int xCode = -14;
   int yCode = 5;
   int nSegments = 1;
   std::vector<std::pair<double, double>> points;
 };
 
-struct OptimisationSpec {
+struct OptimisationDesc {
   std::vector<int> index = {1, 3};
   std::vector<std::pair<double, double>> bounds = {{5000.0, 60000.0}, {0.4, 0.72}};
   int intensity = 1;
@@ -39,13 +39,13 @@ struct OptimisationSpec {
       {"TRIAX1.VLT", {"Q_EPS.TXT"}}};
 };
 
-std::string LabTestFileText(const LabTestSpec& spec);
-std::string CurveFileText(const CurveSpec& spec);
-std::string OptimisationFileText(const OptimisationSpec& spec);
+std::string LabTestFileText(const LabTestDesc& desc);
+std::string CurveFileText(const CurveDesc& desc);
+std::string OptimisationFileText(const OptimisationDesc& desc);
 
 // Deviator against axial strain (codes -14 and 5) of a Mohr-Coulomb sand,
 // E = 60000, phi = 38 degrees, c = 1, at a cell pressure of 100.
-CurveSpec DeviatorCurve();
+CurveDesc DeviatorCurve();
 
 struct ProgramRun {
   int exitStatus = -1;   // the process exit status (-1: did not end normally)
