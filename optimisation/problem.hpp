@@ -2,6 +2,7 @@
 // whether a vector is admissible. It knows nothing of soils.
 #pragma once
 
+#include <memory>
 #include <span>
 
 namespace soilcal::optimisation {
@@ -17,6 +18,10 @@ class Problem {
   virtual ~Problem() = default;
   virtual Evaluation Evaluate(std::span<const double> x) = 0;
   virtual bool IsAdmissible(std::span<const double> x) = 0;
+  // An independent problem for another thread (its own simulation state),
+  // giving results identical to this one; nullptr when evaluations must stay
+  // on one thread.
+  virtual std::unique_ptr<Problem> Clone() const { return nullptr; }
 };
 
 }  // namespace soilcal::optimisation

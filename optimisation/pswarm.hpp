@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "optimisation/problem.hpp"
+#include "optimisation/progress.hpp"
 
 namespace soilcal::optimisation {
 
@@ -30,6 +31,7 @@ struct SwarmOptions {
   std::vector<double> lower, upper; // bounds, one pair per free parameter
   std::string abortFlagPath;        // project folder + "AbortCalc"
   int maxIterations = 10000;
+  ProgressObserver progress;        // optional; told of phases and iterations
 };
 
 struct SwarmResult {

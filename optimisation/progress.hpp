@@ -1,0 +1,29 @@
+// What a search tells its observer while it runs. The observer (a progress
+// line, a log) is called on the calling thread at deterministic points: at
+// each phase change, after each accepted starting point and after each
+// iteration. It must not change the search.
+#pragma once
+
+#include <functional>
+
+namespace soilcal::optimisation {
+
+enum class SearchPhase { kReferenceRun, kStartingPoints, kIterations, kSensitivities, kFinalRun };
+
+struct SearchProgress {
+  SearchPhase phase = SearchPhase::kStartingPoints;
+  int iteration = 0;          // iterations completed so far
+  long evaluations = 0;       // objective evaluations so far
+  double bestError = -1.0;    // mean relative error of the best point, percent; < 0 none yet
+  double convergence = -1.0;  // relative change of the best objective; < 0 not yet known
+  double tolerance = 0.0;     // what `convergence` is compared with
+};
+
+using ProgressObserver = std::function<void(const SearchProgress&)>;
+
+// Calls the observer when one is set.
+inline void Report(const ProgressObserver& observer, const SearchProgress& progress) {
+  if (observer) observer(progress);
+}
+
+}  // namespace soilcal::optimisation

@@ -1,0 +1,26 @@
+// The command line: options that begin with "--" come before the path of
+// the optimisation input file. The host passes the path alone.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace soilcal::run {
+
+enum class SearchMode { kDefault, kThorough };
+
+struct RunOptions {
+  bool help = false;            // --help: usage, no run
+  bool version = false;         // --version: version, no run
+  bool exitStatus = false;      // --exit-status: the outcome becomes the process status
+  SearchMode search = SearchMode::kDefault;  // --search=default|thorough
+  bool hasPath = false;         // an optimisation input file was named
+  std::string path;             // as given on the command line
+  std::vector<std::string> unknown;  // options not understood, in order
+};
+
+// Reads argv[1..argc-1]. The first argument that does not begin with "--"
+// is the path; everything after it is ignored, as the host expects.
+RunOptions ParseCommandLine(int argc, char** argv);
+
+}  // namespace soilcal::run
