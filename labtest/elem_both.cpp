@@ -66,7 +66,7 @@ double UndrainedWaterStiffness(double G, double nu, double nuU) {
 bool IsElemBothModel(int model) {
   if (model < 1 || model > 36) return false;
   switch (model) {
-    case 3: case 7: case 10: case 11: case 14: case 20: case 31: case 32:
+    case 3: case 7: case 10: case 11: case 14: case 20:
       return false;
     default:
       return true;

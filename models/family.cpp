@@ -5,9 +5,11 @@
 namespace soilcal::models {
 
 const ModelFamily* FindModelFamily(int model) {
-  static const std::array<const ModelFamily*, 5> families = {
+  static const std::array<const ModelFamily*, 7> families = {
       &ElasticFamily(), &MohrCoulombFamily(), &HardeningSoilFamily(), &SoftSoilFamily(),
-      &UserModelFamily()};
+      &UserModelFamily(),
+      &HoekBrownFamily(),
+      &SekiguchiOhtaFamily()};
   for (const ModelFamily* f : families) {
     for (int m : f->models) {
       if (m == model) return f;

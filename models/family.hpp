@@ -178,4 +178,6 @@ const ModelFamily& MohrCoulombFamily();    // models/mohr_coulomb: model 2
 const ModelFamily& HardeningSoilFamily();  // models/hardening_soil: models 6, 19
 const ModelFamily& SoftSoilFamily();       // models/soft_soil: models 4, 5, 8
 const ModelFamily& UserModelFamily();      // models/udsm: models 21..30
+const ModelFamily& HoekBrownFamily();      // models/hoek_brown: model 15
+const ModelFamily& SekiguchiOhtaFamily();  // models/sekiguchi_ohta: models 31, 32
 }  // namespace soilcal::models

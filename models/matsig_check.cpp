@@ -18,6 +18,16 @@ bool IsCapModel(int model) {
   return model == 4 || model == 5 || model == 6 || model == 8 || model == 19;
 }
 
+// The first inaccurate Hoek-Brown point of a call sequence.
+void DumpFirstInaccurateHoekBrown(const StressCall& call) {
+  Vec6 d{};
+  for (int i = 0; i < 6; ++i) d[i] = call.sigC[i] - call.sigEQ[i];
+  Diag().Line("SigC : ", std::span<const double>(call.sigC));
+  Diag().Line("SigEq: ", std::span<const double>(call.sigEQ));
+  Diag().Line("dif  : ", std::span<const double>(d));
+  Diag().Line("TauMax  :", call.tauMax);
+}
+
 }  // namespace
 
 bool HasEffectiveStiffness(int model) {
@@ -72,6 +82,9 @@ void CheckAccuracy(const MatSigInput& in, StressCall& call, MatSigCounters& coun
     if (call.tension) ++counters.inaccurateTension;
     if (call.apex) ++counters.inaccurateApex;
     call.iArea = call.iArea < 0 ? call.iArea - 10 : call.iArea + 10;
+    if (call.model == 15 && counters.inaccurate == 1 && in.debug && Diag().on()) {
+      DumpFirstInaccurateHoekBrown(call);
+    }
     if (in.debug && Diag().on()) {
       Diag().Line("Inaccurate, dum  :", std::sqrt(d2));
       Diag().Line("Inaccurate, error:", err);

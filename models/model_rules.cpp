@@ -53,18 +53,6 @@ void CopyNgiAdp(int, PropSoil& p, const ModelConstants&) {
   p[16] = 1e10;
 }
 
-// Hoek-Brown (15): mb, s and a from GSI and the disturbance D when not given.
-void CopyHoekBrown(int, PropSoil& p, const ModelConstants&) {
-  const double sci = p[31], mi = p[32], gsi = p[33];
-  const double D = std::clamp(p[36], 0.0, 1.0);
-  if (p[45] <= 0.0) p[45] = mi * std::exp((gsi - 100.0) / (28.0 - 14.0 * D));
-  if (p[46] <= 0.0) p[46] = std::exp((gsi - 100.0) / (9.0 - 3.0 * D));
-  if (p[47] <= 0.0) p[47] = 0.5 + (std::exp(-gsi / 15.0) - std::exp(-20.0 / 3.0)) / 6.0;
-  if (p[41] < 0.1) p[41] = 1.0;
-  if (p[48] < 0.5) p[49] = 1e10;
-  p[58] = p[46] * sci / p[45];
-}
-
 // Jointed rock (18): the second Poisson's ratio must keep the plane stiffness
 // positive definite.
 void CopyJointedRock(int iSet, PropSoil& p, const ModelConstants&) {
@@ -72,23 +60,6 @@ void CopyJointedRock(int iSet, PropSoil& p, const ModelConstants&) {
   const double e1 = 2.0 * p[1] * (1.0 + nu);
   if (!(p[33] < std::sqrt(p[32] * (1.0 - nu) / (2.0 * e1)))) {
     SetError("%I_JR:_nu2_too_large", iSet);
-  }
-}
-
-// Sekiguchi-Ohta (31, 32).
-void CopySekiguchiOhta(int, PropSoil& p, const ModelConstants& k) {
-  p[31] = std::max(p[31], 1e-10);
-  if (p[34] < 1e-30) p[34] = 1.0;
-  if (p[35] < 1e-30) p[35] = k.refPressure;
-  const double nu = p[2];
-  if (p[38] > 1e-30) p[1] = 1.5 * (1.0 - 2.0 * nu) / (1.0 + nu) * p[35] / p[38];
-  p[33] = (p[39] - p[38]) / p[31];
-  const double k0nc = p[37];
-  if (k0nc < 0.001) services::KernelError(41);
-  p[36] = 3.0 * (1.0 - k0nc) / (1.0 + 2.0 * k0nc);
-  if (Diag().on()) {
-    Diag().Line("SO(V)");
-    Diag().Line("", std::span<const double>(p.slot.data() + 1, 42));
   }
 }
 
@@ -116,12 +87,6 @@ double NgiAdpG(const GenMatCall& c) {
   return p[31] * CohesionAtDepth(p, c.y) * cosPhi;
 }
 
-double SekiguchiOhtaG(const GenMatCall& c) {
-  const PropSoil& p = *c.prop;
-  const double pStar = std::max(-MeanStress(c.stress), p[35] / 100.0);
-  return p[1] * std::pow(pStar / p[35], p[34]);
-}
-
 double ConcreteG(const GenMatCall& c) {
   const PropSoil& p = *c.prop;
   return p[201] / (2.0 * (1.0 + p[202]));
@@ -132,10 +97,7 @@ constexpr ModelRules kRules[] = {
     {.model = 12, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
      .genMatShearModulus = NgiAdpG},
     {.model = 14, .genMatShearModulus = LinearG},
-    {.model = 15, .copySoilProp = CopyHoekBrown, .genMatShearModulus = LinearG},
     {.model = 18, .copySoilProp = CopyJointedRock},
-    {.model = 31, .copySoilProp = CopySekiguchiOhta, .genMatShearModulus = SekiguchiOhtaG},
-    {.model = 32, .copySoilProp = CopySekiguchiOhta, .genMatShearModulus = SekiguchiOhtaG},
     {.model = 33, .genMatShearModulus = ConcreteG},
     {.model = 34, .copySoilProp = CopyUbcSand},
     {.model = 35, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
