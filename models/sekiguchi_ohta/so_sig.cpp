@@ -11,14 +11,17 @@ namespace soilcal::models::sekiguchi_ohta {
 void SO_Sig(StressCall& call) {
   const PropSoil& prop = *call.prop;
   const double floor = call.k ? call.k->stressFloor : prop[35] / 100.0;
+  // The model's own state follows PointMatState in the state vectors.
   const bool hasState = call.nStat >= kStateVars && call.stVar0 != nullptr;
-  const int axis = hasState ? std::clamp(static_cast<int>(call.stVar0[0]) - 1, 0, 2) : 1;
+  const double* st0 = hasState ? call.stVar0 + kModelStateOffset : nullptr;
+  double* st = hasState ? call.stVar + kModelStateOffset : nullptr;
+  const int axis = hasState ? std::clamp(static_cast<int>(st0[0]) - 1, 0, 2) : 1;
   const SoParams m = MakeSoParams(call.model, prop, call.G, axis, call.dTime);
   const double pc0 = std::max(call.pms0.pc, floor);
   call.pms.pc = pc0;
   if (hasState) {
-    call.stVar[0] = axis + 1.0;
-    call.stVar[1] = call.stVar0[1];
+    st[0] = axis + 1.0;
+    st[1] = st0[1];
   }
 
   const SoReturn r = ReturnSekiguchiOhta(call.sigE, pc0, m, floor);
@@ -29,7 +32,7 @@ void SO_Sig(StressCall& call) {
   call.sigC = r.sig;
   call.pms.pc = r.pc;
   call.tension = r.tension;
-  if (hasState) call.stVar[1] = call.stVar0[1] + r.dEpsVp;
+  if (hasState) st[1] = st0[1] + r.dEpsVp;
   const int area = r.tension ? 2 : 1;
   const bool refInside = m.alpha > 0.0 || SoYield(call.sigEQ, pc0, m, floor) <= 0.0;
   call.iArea = refInside ? -area : area;
