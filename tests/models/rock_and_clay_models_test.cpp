@@ -1,0 +1,154 @@
+// Set-up and dispatch of the Hoek-Brown (15) and Sekiguchi-Ohta (31, 32)
+// models: completion, the K0nc stop, MatSig's return codes and the
+// admissibility of their parameters.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core_test_helpers.hpp"
+#include "models/setup.hpp"
+#include "optimisation/objective.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::models {
+namespace {
+
+MaterialSet SoftClay(int model) {
+  MaterialSet set;
+  set.modelCode = model;
+  set.prop[2] = 0.2;
+  set.prop[20] = 0.5;
+  set.prop[31] = 1.2;
+  set.prop[37] = 0.6;
+  set.prop[38] = 0.02;
+  set.prop[39] = 0.1;
+  return set;
+}
+
+TEST(SekiguchiOhtaSetUp, CompletionDerivesStiffnessDAndEtaAndStopsOnZeroK0nc) {
+  MaterialSet set = SoftClay(31);
+  const ModelConstants k;  // reference pressure 100
+  EXPECT_EQ(CopySoilProp(1, set, k), 31);
+  // Gref = 1.5 (1 - 2 nu)/(1 + nu) pref / kappa* = 1.5 * 0.6 / 1.2 * 100 / 0.02.
+  EXPECT_NEAR(set.prop[1], 3750.0, 1e-9);
+  EXPECT_NEAR(set.prop[33], (0.1 - 0.02) / 1.2, 1e-15);
+  // eta of K0 consolidation, q/p = 3 (1 - K0)/(1 + 2 K0).
+  EXPECT_NEAR(set.prop[36], 1.2 / 2.2, 1e-15);
+  EXPECT_EQ(set.prop[34], 1.0);
+  EXPECT_EQ(set.prop[35], 100.0);
+  // G at test start follows p' with power 1: K = p'/kappa*.
+  GenMatCall call;
+  call.prop = &set.prop;
+  call.k = &k;
+  call.model = 31;
+  call.stress = {-60.0, -100.0, -60.0, 0, 0, 0};
+  PointMatState pms;
+  GenMat(call, pms);
+  EXPECT_NEAR(pms.G, 3750.0 * (220.0 / 3.0) / 100.0, 1e-9);
+
+  const int mode = services::VirtualLabMode();
+  services::SetVirtualLabMode(1);
+  MaterialSet bad = SoftClay(132);
+  bad.prop[37] = 0.0009;
+  try {
+    CopySoilProp(1, bad, k);
+    ADD_FAILURE() << "K0nc below 0.001 must stop";
+  } catch (const services::KernelAbort& e) {
+    EXPECT_EQ(e.number, 41);
+    EXPECT_EQ(services::KernelMessage(41, {}),
+              "K0-nc ~= 0 in Sekiguchi-Ohta model, please correct");
+  }
+  services::SetVirtualLabMode(mode);
+}
+
+TEST(RockAndClayDispatch, MatSigServesTheModelsWithSignedReturnCodes) {
+  // Hoek-Brown, GSI 100, mi 10, sci 100: a trial far outside in triaxial
+  // compression comes back on the surface; its reference stress (the trial
+  // itself in the first iteration) was not elastic, so iArea is +1.
+  testing::PointHarness hb(15, 10000.0, 0.25, 0.0, 0.0, 0.0, 0.0);
+  hb.set.prop[31] = 100.0;
+  hb.set.prop[32] = 10.0;
+  hb.set.prop[33] = 100.0;
+  CopySoilProp(1, hb.set, hb.k);
+  hb.in.iter = 1;
+  hb.in.tol = 10.0;  // no inaccuracy mark on this large step
+  hb.in.weight = 1.0;
+  hb.in.sig0 = {-10.0, -10.0, -10.0, 0, 0, 0};
+  hb.in.dEps = {0.0, -0.1, 0.0, 0, 0, 0};
+  MatSigOutput out = hb.Run();
+  EXPECT_EQ(out.iAbort, 0);
+  EXPECT_EQ(out.iArea, 1);
+  const Principal pr = PrincipalStresses(out.sigC);
+  // sigma1 - sigma3 = sci sqrt(mb sigma3 / sci + 1) on the surface.
+  const double c1 = -pr.s[0], c3 = -pr.s[2];
+  EXPECT_NEAR(c1 - c3, 100.0 * std::sqrt(10.0 * c3 / 100.0 + 1.0), 1e-6);
+  EXPECT_EQ(hb.counters.plastic, 1);
+  // Second iteration from an elastic previous stress with nearly the same
+  // increment: the reference stress SigEQ is elastic, the point newly plastic.
+  hb.in.iter = 2;
+  hb.in.iterFactor = 1.0;
+  hb.in.sigPrev = hb.in.sig0;
+  hb.in.dEpsPrev = {0.0, -0.099, 0.0, 0, 0, 0};
+  EXPECT_EQ(hb.Run().iArea, -1);
+  EXPECT_EQ(hb.counters.negative, 1);
+
+  // Sekiguchi-Ohta: one oedometric step of a normally consolidated point,
+  // whose record holds pc = p' of its K0 state.
+  testing::PointHarness so(31, 2750.0, 0.2, 0.0, 0.0, 0.0, 0.0);
+  so.set = SoftClay(31);
+  CopySoilProp(1, so.set, so.k);
+  so.stVar0[6] = so.stVar[6] = 220.0 / 3.0;
+  so.in.iter = 1;
+  so.in.tol = 10.0;
+  so.in.weight = 1.0;
+  so.in.sig0 = {-60.0, -100.0, -60.0, 0, 0, 0};
+  so.in.dEps = {0.0, -0.002, 0.0, 0, 0, 0};
+  out = so.Run();
+  EXPECT_EQ(out.iAbort, 0);
+  EXPECT_EQ(out.iArea, 1);
+  EXPECT_NEAR(out.sigC[0] / out.sigC[1], 0.6, 1e-9);  // stays on K0nc
+  EXPECT_GT(so.stVar[6], 220.0 / 3.0);               // pc hardened
+
+  // The models of the table that stay unbuilt keep the default case.
+  testing::PointHarness jointed(14, 10000.0, 0.25, 0.5, 0.0, 0.0, 0.0);
+  EXPECT_EQ(jointed.Run().iAbort, 246);
+}
+
+TEST(RockAndClayAdmissibility, SensibleBoundsOfTheirParameters) {
+  struct Case {
+    int model, slot;
+    double value;
+    bool admissible;
+  };
+  const std::vector<Case> cases{
+      {15, 33, 100.0, true}, {15, 33, 100.1, false}, {15, 33, -1.0, false},
+      {15, 36, 1.0, true},   {15, 36, 1.01, false},  {15, 31, 0.0, false},
+      {15, 32, 0.0, false},  {15, 48, 10.0, true},   {15, 48, 95.0, false},
+      {31, 38, 0.1, false},  {31, 37, 0.0009, false}, {31, 37, 1.0, true},
+      {31, 31, 0.0, false},  {32, 40, 0.0, false},   {32, 41, 0.0, false},
+      {32, 40, 0.004, true},
+  };
+  for (const Case& c : cases) {
+    PropSoil p;
+    p[1] = 1000.0;
+    p[2] = 0.2;
+    p[20] = 0.5;
+    p[31] = c.model == 15 ? 50000.0 : 1.2;
+    p[32] = 10.0;
+    p[33] = 60.0;
+    p[37] = 0.6;
+    p[38] = 0.02;
+    p[39] = 0.1;
+    p[40] = 0.004;
+    p[41] = 1e-3;
+    p[49] = 1000.0;
+    input::Job job;
+    job.modelNumber = c.model;
+    job.settings = {1, 1, 0.0, {c.slot}, {-1e6}, {1e6}};
+    EXPECT_EQ(optimisation::IsAdmissibleParameterSet(job, p, std::vector{c.value}), c.admissible)
+        << "model " << c.model << " slot " << c.slot << " = " << c.value;
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::models
