@@ -1,0 +1,89 @@
+// Cost of one simulated laboratory test of the Hoek-Brown and Sekiguchi-Ohta
+// models, 100 load steps each, run on one context again and again as the
+// objective function does: drained triaxial compression of a Hoek-Brown
+// rock mass (model 15), undrained triaxial compression of a K0-consolidated
+// Sekiguchi-Ohta clay (model 31) and a 100-step oedometer creep of its
+// viscid form (model 32).
+#include <benchmark/benchmark.h>
+
+#include "tests/labtest/lab_records.hpp"
+
+namespace {
+
+using namespace soilcal;
+
+std::unique_ptr<input::Job> RockJob() {
+  testing::SoilParams s;
+  s.G = 4.0e6;
+  s.nu = 0.25;
+  s.sinPhi = 0.0;
+  s.c = 0.0;
+  s.sinPsi = 0.0;
+  auto job = testing::MakeJob(15, s);
+  auto& p = job->material.params;
+  p[31] = 60000.0;  // sci
+  p[32] = 12.0;     // mi
+  p[33] = 60.0;     // GSI
+  p[48] = 10.0;     // psi
+  p[49] = 20000.0;  // sigma_psi
+  return job;
+}
+
+std::unique_ptr<input::Job> ClayJob(int model) {
+  testing::SoilParams s;
+  s.nu = 0.2;
+  s.sinPhi = 0.0;
+  s.c = 0.0;
+  s.sinPsi = 0.0;
+  s.porosity = 0.5;
+  auto job = testing::MakeJob(model, s);
+  auto& p = job->material.params;
+  p[31] = 1.2;
+  p[37] = 0.6;
+  p[38] = 0.02;
+  p[39] = 0.1;
+  p[40] = 0.004;
+  p[41] = 0.001;
+  return job;
+}
+
+void RunTest(benchmark::State& state, const input::Job& job, const input::LabTest& test) {
+  labtest::SimulationContext ctx;
+  labtest::InitContext(ctx, job, models::ModelResources{});
+  long long iterations = 0;
+  for (auto _ : state) {
+    labtest::PrepareLabTest(ctx, test);
+    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
+    if (run.status != 0) state.SkipWithError("test run failed");
+    iterations += ctx.totalIterations;
+    benchmark::DoNotOptimize(ctx.rec.stress.data());
+  }
+  const double tests = static_cast<double>(state.iterations());
+  state.counters["time_per_test"] =
+      benchmark::Counter(tests, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["iterations_per_test"] = static_cast<double>(iterations) / tests;
+}
+
+constexpr std::array<double, 6> kK0State{-60.0, -100.0, -60.0, 0, 0, 0};
+
+// Tolerance 0.0025: the loosest a test file can ask for.
+void BM_HoekBrownTriaxial100Steps(benchmark::State& state) {
+  const testing::Phase shear{100, {0, -0.01, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
+  RunTest(state, *RockJob(),
+          testing::MakeTest(15, {-5000, -5000, -5000, 0, 0, 0}, {shear}, 0.0025));
+}
+BENCHMARK(BM_HoekBrownTriaxial100Steps)->Unit(benchmark::kMicrosecond);
+
+void BM_SekiguchiOhtaUndrainedTriaxial100Steps(benchmark::State& state) {
+  const testing::Phase shear{100, {0, -0.15, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
+  RunTest(state, *ClayJob(231), testing::MakeTest(231, kK0State, {shear}, 0.0025));
+}
+BENCHMARK(BM_SekiguchiOhtaUndrainedTriaxial100Steps)->Unit(benchmark::kMicrosecond);
+
+void BM_SekiguchiOhtaViscidCreep100Steps(benchmark::State& state) {
+  const testing::Phase hold{100, {}, {}, {0, 1, 0, 1, 1, 1}, 100.0};
+  RunTest(state, *ClayJob(32), testing::MakeTest(32, kK0State, {hold}, 0.0025));
+}
+BENCHMARK(BM_SekiguchiOhtaViscidCreep100Steps)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
