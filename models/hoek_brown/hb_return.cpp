@@ -32,18 +32,21 @@ double Bracket(double cMinor, const HbParams& m) {
 //   F = ((c_maj - c_min) / sci)^(1/a) - (mb c_min / sci + s) <= 0,
 // whose gradient stays finite at the tensile apex, where that of f turns
 // infinite and stalls Newton's method.
-double SurfaceValue(const Vec3& c, const Surface& sf, const HbParams& m) {
-  const double q = std::max(c[sf.maj] - c[sf.min], 0.0) / m.sci;
-  return std::pow(q, 1.0 / m.a) - (m.mb * c[sf.min] / m.sci + m.s);
-}
+struct SurfacePoint {
+  double F = 0.0;
+  Vec3 grad{};
+};
 
-Vec3 YieldGradient(const Vec3& c, const Surface& sf, const HbParams& m) {
+// F and its gradient with one power evaluation: q^(1/a) = q^(1/a - 1) q.
+SurfacePoint EvaluateSurface(const Vec3& c, const Surface& sf, const HbParams& m) {
   const double q = std::max(c[sf.maj] - c[sf.min], 0.0) / m.sci;
-  const double dq = q > 0.0 ? std::pow(q, 1.0 / m.a - 1.0) / (m.a * m.sci) : 0.0;
-  Vec3 g{};
-  g[sf.maj] = dq;
-  g[sf.min] = -dq - m.mb / m.sci;
-  return g;
+  const double t = q > 0.0 ? std::pow(q, 1.0 / m.a - 1.0) : 0.0;
+  SurfacePoint sp;
+  sp.F = t * q - (m.mb * c[sf.min] / m.sci + m.s);
+  const double dq = t / (m.a * m.sci);
+  sp.grad[sf.maj] = dq;
+  sp.grad[sf.min] = -dq - m.mb / m.sci;
+  return sp;
 }
 
 // Gradient of the plastic potential g = (1 - sin psi) c_maj - (1 + sin psi) c_min
@@ -65,11 +68,11 @@ bool ReturnOne(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
   out = tr;
   for (int it = 0; it < kMaxIterations; ++it) {
     for (int i = 0; i < 3; ++i) out[i] = tr[i] - dl * r[i];
-    const double f = SurfaceValue(out, sf, m);
-    if (std::fabs(f) <= 1e-13) return dl >= 0.0;
-    const double df = -Dot3(YieldGradient(out, sf, m), r);
+    const SurfacePoint sp = EvaluateSurface(out, sf, m);
+    if (std::fabs(sp.F) <= 1e-13) return dl >= 0.0;
+    const double df = -Dot3(sp.grad, r);
     if (!(std::fabs(df) > 1e-300)) return false;
-    dl -= f / df;
+    dl -= sp.F / df;
   }
   return false;
 }
@@ -83,11 +86,13 @@ bool ReturnTwo(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
   out = tr;
   for (int it = 0; it < kMaxIterations; ++it) {
     for (int i = 0; i < 3; ++i) out[i] = tr[i] - la * ra[i] - lb * rb[i];
-    const double fa = SurfaceValue(out, a, m), fb = SurfaceValue(out, b, m);
+    const SurfacePoint pa = EvaluateSurface(out, a, m), pb = EvaluateSurface(out, b, m);
+    const double fa = pa.F, fb = pb.F;
     if (std::fabs(fa) <= 1e-13 && std::fabs(fb) <= 1e-13) {
       return la >= -1e-12 && lb >= -1e-12;
     }
-    const Vec3 ga = YieldGradient(out, a, m), gb = YieldGradient(out, b, m);
+    const Vec3& ga = pa.grad;
+    const Vec3& gb = pb.grad;
     const double j11 = -Dot3(ga, ra), j12 = -Dot3(ga, rb);
     const double j21 = -Dot3(gb, ra), j22 = -Dot3(gb, rb);
     const double det = j11 * j22 - j12 * j21;
@@ -132,6 +137,11 @@ Vec3 TensionCorner(const Vec3& c, const HbParams& m) {
 // Return to the surface, or into one of its corners when the single-surface
 // return would break the order of the principal stresses.
 bool ReturnShear(const Vec3& tr, const HbParams& m, const Elastic& de, double sinPsi, Vec3& c) {
+  // Equal minor (major) stresses, as in a triaxial test, return into the
+  // corner straight away.
+  const double tie = 1e-12 * m.sci;
+  if (tr[1] - tr[2] <= tie) return ReturnTwo(tr, m, de, sinPsi, {0, 2}, {0, 1}, c);
+  if (tr[0] - tr[1] <= tie) return ReturnTwo(tr, m, de, sinPsi, {0, 2}, {1, 2}, c);
   bool ok = ReturnOne(tr, m, de, sinPsi, c);
   if (ok && c[1] < c[2]) {  // compression corner: intermediate = minor
     ok = ReturnTwo(tr, m, de, sinPsi, {0, 2}, {0, 1}, c);
@@ -198,7 +208,7 @@ HbReturn ReturnHoekBrown(const Vec3& tr, const HbParams& m) {
     for (int pass = 0; pass < kPsiPasses; ++pass) {
       ok = ReturnShear(tr, m, de, sinPsi, c);
       const double next = MobilisedSinPsi(c[2], m);
-      if (!ok || std::fabs(next - sinPsi) <= 1e-12) break;
+      if (!ok || std::fabs(next - sinPsi) <= 1e-9) break;
       sinPsi = next;
     }
     if (ok && c[2] >= -m.tension) {
