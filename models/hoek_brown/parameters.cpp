@@ -23,7 +23,8 @@ bool Derive(PropSoil& p, int slot, int bit, int& mask) {
 void CopySoilProp(int, PropSoil& p, const ModelConstants&) {
   const double sci = p[31], mi = p[32], gsi = p[33];
   const double D = std::clamp(p[36], 0.0, 1.0);
-  int mask = static_cast<int>(p[kDerivedSlot]) & 7;
+  const double stored = p[kDerivedSlot];
+  int mask = stored >= 0.0 && stored < 8.0 ? static_cast<int>(stored) : 0;
   if (Derive(p, 45, 1, mask)) p[45] = mi * std::exp((gsi - 100.0) / (28.0 - 14.0 * D));
   if (Derive(p, 46, 2, mask)) p[46] = std::exp((gsi - 100.0) / (9.0 - 3.0 * D));
   if (Derive(p, 47, 4, mask)) {

@@ -15,7 +15,9 @@ void SO_Sig(StressCall& call) {
   const bool hasState = call.nStat >= kStateVars && call.stVar0 != nullptr;
   const double* st0 = hasState ? call.stVar0 + kModelStateOffset : nullptr;
   double* st = hasState ? call.stVar + kModelStateOffset : nullptr;
-  const int axis = hasState ? std::clamp(static_cast<int>(st0[0]) - 1, 0, 2) : 1;
+  // Stored as axis + 1; anything else (no state yet) means the yy axis.
+  const double stored = hasState ? st0[0] : 0.0;
+  const int axis = stored > 0.5 && stored < 3.5 ? static_cast<int>(stored + 0.5) - 1 : 1;
   const SoParams m = MakeSoParams(call.model, prop, call.G, axis, call.dTime);
   const double pc0 = std::max(call.pms0.pc, floor);
   call.pms.pc = pc0;
