@@ -8,7 +8,8 @@ namespace soilcal::models::hoek_brown {
 namespace {
 
 constexpr int kMaxIterations = 60;
-constexpr double kYieldTol = 1e-10;  // relative to sci (f), absolute (F)
+constexpr double kYieldTol = 1e-10;    // of f, relative to sci
+constexpr double kSurfaceTol = 1e-13;  // of the dimensionless F of the returns
 constexpr int kPsiPasses = 5;
 
 // A Hoek-Brown surface through principal stresses `maj` and `min`.
@@ -69,7 +70,7 @@ bool ReturnOne(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
   for (int it = 0; it < kMaxIterations; ++it) {
     for (int i = 0; i < 3; ++i) out[i] = tr[i] - dl * r[i];
     const SurfacePoint sp = EvaluateSurface(out, sf, m);
-    if (std::fabs(sp.F) <= 1e-13) return dl >= 0.0;
+    if (std::fabs(sp.F) <= kSurfaceTol) return dl >= 0.0;
     const double df = -Dot3(sp.grad, r);
     if (!(std::fabs(df) > 1e-300)) return false;
     dl -= sp.F / df;
@@ -88,7 +89,7 @@ bool ReturnTwo(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
     for (int i = 0; i < 3; ++i) out[i] = tr[i] - la * ra[i] - lb * rb[i];
     const SurfacePoint pa = EvaluateSurface(out, a, m), pb = EvaluateSurface(out, b, m);
     const double fa = pa.F, fb = pb.F;
-    if (std::fabs(fa) <= 1e-13 && std::fabs(fb) <= 1e-13) {
+    if (std::fabs(fa) <= kSurfaceTol && std::fabs(fb) <= kSurfaceTol) {
       return la >= -1e-12 && lb >= -1e-12;
     }
     const Vec3& ga = pa.grad;
@@ -200,10 +201,9 @@ HbReturn ReturnHoekBrown(const Vec3& tr, const HbParams& m) {
   if (shear) {
     res.area = 1;
     // The dilatancy follows the confinement of the returned state: a few
-    // fixed-point passes (two when the minor stress is held, as in a
-    // triaxial test).
-    // First guess from the trial state, not below zero confinement: a trial
-    // deep in tension often returns to a compressed state.
+    // fixed-point passes, starting from the trial state's confinement (not
+    // below zero: a trial deep in tension often returns to a compressed
+    // state).
     double sinPsi = MobilisedSinPsi(std::max(tr[2], 0.0), m);
     for (int pass = 0; pass < kPsiPasses; ++pass) {
       ok = ReturnShear(tr, m, de, sinPsi, c);
