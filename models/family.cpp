@@ -5,9 +5,9 @@
 namespace soilcal::models {
 
 const ModelFamily* FindModelFamily(int model) {
-  static const std::array<const ModelFamily*, 5> families = {
+  static const std::array<const ModelFamily*, 6> families = {
       &ElasticFamily(), &MohrCoulombFamily(), &HardeningSoilFamily(), &SoftSoilFamily(),
-      &UserModelFamily()};
+      &UserModelFamily(), &NgiAdpFamily()};
   for (const ModelFamily* f : families) {
     for (int m : f->models) {
       if (m == model) return f;

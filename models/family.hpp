@@ -178,4 +178,5 @@ const ModelFamily& MohrCoulombFamily();    // models/mohr_coulomb: model 2
 const ModelFamily& HardeningSoilFamily();  // models/hardening_soil: models 6, 19
 const ModelFamily& SoftSoilFamily();       // models/soft_soil: models 4, 5, 8
 const ModelFamily& UserModelFamily();      // models/udsm: models 21..30
+const ModelFamily& NgiAdpFamily();         // models/ngi_adp: models 12, 35
 }  // namespace soilcal::models
