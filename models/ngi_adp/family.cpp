@@ -95,10 +95,10 @@ void Stress(StressCall& call, ModelResources&) {
   const double gammaP0 = s0 ? s0[na::kGammaP] : 0.0;
   const na::Return r = na::NgiAdpReturn(c, call.sigE, xi0, gammaP0);
   if (r.failed) {
-    if (Diag().on()) Diag().Line("iAbort<>0 from :NGIADP_Sig");
+    if (Diag().on()) Diag().Line("iAbort<>0 from : NGIADP_Sig");
     if (call.texts) {
-      call.texts->main = "iAbort<>0 from :";
-      call.texts->second = "NGIADP_Sig";
+      call.texts->main = "iAbort<>0 from : NGIADP_Sig";
+      call.texts->second.clear();
     }
     call.iAbort = 247;
     return;

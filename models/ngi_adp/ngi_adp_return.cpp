@@ -17,29 +17,25 @@ namespace {
 constexpr int kMaxIterations = 200;
 constexpr double kRelTolerance = 1e-10;
 
-// dxi/dkappa of the hardening law at xi < 1.
-double XiSlope(double xi) {
-  const double s = std::sqrt(xi);
-  return s * (1.0 + xi) * (1.0 + xi) / (1.0 - xi);
-}
-
-// New mobilisation kappa' in [kappa, 1) that zeroes the linearised yield
-// function g(k) = F - A (xi(k) - xi)/rate - B (k - kappa), given g(kappa) = F
-// > 0 > g(1). g is concave and decreasing: Newton from the left side may
-// pass the root once, then it converges from the right; bisection guards it.
-double SolveKappa(double F, double A, double B, double rate, double kappa, double xi) {
-  auto g = [&](double k) { return F - A * (XiOfKappa(k) - xi) / rate - B * (k - kappa); };
-  double lo = kappa, hi = 1.0, k = kappa;
+// New hardening variable xi' in [xi, 1) that zeroes the linearised yield
+// function g = F - A (xi' - xi)/rate - B (kappa(xi') - kappa), given
+// g(xi) = F > 0 > g(1). Solved for u = sqrt(xi'), in which both xi' = u^2
+// and kappa = 2u/(1 + u^2) are smooth up to the peak (kappa(xi) itself has
+// infinite slope at 0, xi(kappa) at 1); g decreases in u. Newton with a
+// bisection guard.
+double SolveXi(double F, double A, double B, double rate, double kappa, double xi) {
+  double lo = std::sqrt(xi), hi = 1.0, u = lo;
   for (int it = 0; it < 100; ++it) {
-    const double gk = g(k);
-    (gk > 0.0 ? lo : hi) = k;
-    if (std::fabs(gk) <= 1e-14 * (std::fabs(F) + B) || hi - lo < 1e-16) break;
-    const double slope = -A * XiSlope(XiOfKappa(k)) / rate - B;
-    double next = k - gk / slope;
+    const double u2 = u * u;
+    const double gu = F - A * (u2 - xi) / rate - B * (2.0 * u / (1.0 + u2) - kappa);
+    (gu > 0.0 ? lo : hi) = u;
+    if (std::fabs(gu) <= 1e-14 * (std::fabs(F) + B) || hi - lo < 1e-16) break;
+    const double slope = -2.0 * A * u / rate - B * 2.0 * (1.0 - u2) / ((1.0 + u2) * (1.0 + u2));
+    double next = u - gu / slope;
     if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
-    k = next;
+    u = next;
   }
-  return k;
+  return u * u;
 }
 
 }  // namespace
@@ -80,7 +76,7 @@ Return NgiAdpReturn(const Params& p, const Vec6& sigE, double xi0, double gammaP
       if (g1 >= 0.0) {
         dLambda = (1.0 - xi) / rate + g1 / A;
       } else {
-        dLambda = (XiOfKappa(SolveKappa(s.F, A, B, rate, kappa, xi)) - xi) / rate;
+        dLambda = (SolveXi(s.F, A, B, rate, kappa, xi) - xi) / rate;
       }
     }
     for (int i = 0; i < 6; ++i) r.sig[i] -= dLambda * dn[i];
