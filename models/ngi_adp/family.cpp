@@ -105,7 +105,10 @@ void Stress(StressCall& call, ModelResources&) {
   }
   call.sigC = r.sig;
   call.iArea = r.iArea;
-  if (r.iArea != 0 && na::Evaluate(c, call.sigEQ, na::Kappa(xi0), false).F <= 0.0) {
+  // Newly plastic: elastic at the reference stress (from the second
+  // iteration on; in the first it is the trial stress itself).
+  if (r.iArea != 0 && call.sigEQ != call.sigE &&
+      na::Evaluate(c, call.sigEQ, na::Kappa(xi0), false).F <= 0.0) {
     call.iArea = -r.iArea;
   }
   if (call.stVar != nullptr && call.nStat >= na::kStateVars) {

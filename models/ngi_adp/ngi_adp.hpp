@@ -80,7 +80,8 @@ struct Return {
   int iArea = 0;       // 0 elastic, 1 peak surface, 5 hardening
   bool failed = false; // no convergence
 };
-// Implicit return of the trial stress `sigE` for the state (xi0, gammaP0).
+// Return of the trial stress `sigE` to the hardening surface for the state
+// (xi0, gammaP0) by cutting-plane iterations; elastic when inside it.
 Return NgiAdpReturn(const Params& p, const Vec6& sigE, double xi0, double gammaP0);
 
 }  // namespace soilcal::models::ngi_adp
