@@ -63,6 +63,8 @@ int CheckParams(const na::Params& c) {
     }
     ++errors;
   }
+  // Each peak strain must lie beyond the elastic strain of its test; the
+  // margin keeps the hardening rate finite.
   constexpr double kMinPeakPlasticStrain = 1e-6;
   if (!(std::min({c.gpfC, c.gpfE, c.gpfDSS}) >= kMinPeakPlasticStrain)) {
     if (Diag().on()) Diag().Error("2:peak plastic shear strain is too low");
