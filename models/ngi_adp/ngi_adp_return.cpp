@@ -52,7 +52,8 @@ Return NgiAdpReturn(const Params& p, const Vec6& sigE, double xi0, double gammaP
   double xi = xi0;
   for (int it = 0; it < kMaxIterations; ++it) {
     const Surface s = Evaluate(p, r.sig, kappa, true);
-    if (std::fabs(s.F) <= tolF) {
+    // Inside the surface without any hardening left to undo: admissible.
+    if (std::fabs(s.F) <= tolF || (s.F < 0.0 && xi <= xi0)) {
       r.xi = xi;
       r.iArea = xi >= 1.0 ? 1 : 5;
       return r;
