@@ -10,9 +10,11 @@ namespace {
 
 // Models whose own elastic stiffness routine (the family's hook) replaces
 // the isotropic matrix: creep, small-strain stiffness, concrete, UBC sand,
-// the model of number 36 and the user-defined models.
+// the model of number 36, NGI-ADP (undrained Poisson's ratio) and the
+// user-defined models.
 bool HasOwnElasticMatrix(int model) {
   return model == 8 || model == 19 || model == 33 || model == 34 || model == 36 ||
+         model == 12 || model == 35 ||
          (model >= 21 && model <= 30);
 }
 

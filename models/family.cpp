@@ -5,11 +5,9 @@
 namespace soilcal::models {
 
 const ModelFamily* FindModelFamily(int model) {
-  static const std::array<const ModelFamily*, 7> families = {
-      &ElasticFamily(), &MohrCoulombFamily(), &HardeningSoilFamily(), &SoftSoilFamily(),
-      &UserModelFamily(),
-      &HoekBrownFamily(),
-      &SekiguchiOhtaFamily()};
+  static const std::array<const ModelFamily*, 8> families = {
+      &ElasticFamily(),   &MohrCoulombFamily(), &HardeningSoilFamily(), &SoftSoilFamily(),
+      &UserModelFamily(), &HoekBrownFamily(),   &SekiguchiOhtaFamily(), &NgiAdpFamily()};
   for (const ModelFamily* f : families) {
     for (int m : f->models) {
       if (m == model) return f;

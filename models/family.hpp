@@ -180,4 +180,5 @@ const ModelFamily& SoftSoilFamily();       // models/soft_soil: models 4, 5, 8
 const ModelFamily& UserModelFamily();      // models/udsm: models 21..30
 const ModelFamily& HoekBrownFamily();      // models/hoek_brown: model 15
 const ModelFamily& SekiguchiOhtaFamily();  // models/sekiguchi_ohta: models 31, 32
+const ModelFamily& NgiAdpFamily();         // models/ngi_adp: models 12, 35
 }  // namespace soilcal::models

@@ -42,17 +42,6 @@ void CopyModel10(int, PropSoil& p, const ModelConstants& k) {
   }
 }
 
-// NGI-ADP (12, 35): stiffness and strength from the undrained shear strength;
-// no tension cut-off.
-void CopyNgiAdp(int, PropSoil& p, const ModelConstants&) {
-  p[1] = p[4] * p[31];
-  p[19] = p[31] * p[7];
-  p[3] = 0.0;
-  p[42] = p[2];
-  p[43] = p[28];
-  p[16] = 1e10;
-}
-
 // Jointed rock (18): the second Poisson's ratio must keep the plane stiffness
 // positive definite.
 void CopyJointedRock(int iSet, PropSoil& p, const ModelConstants&) {
@@ -68,23 +57,12 @@ void CopyUbcSand(int, PropSoil& p, const ModelConstants&) {
   p[3] = std::sin(p[39] * std::numbers::pi / 180.0);
 }
 
-void CompleteNgiAdp(PropSoil& p) {
-  if (p[33] != 0.0) p[36] = p[33] / p[4];
-  if (p[34] != 0.0) p[37] = p[34] / p[4];
-}
-
 double LinearG(const GenMatCall& c) { return LinearShearModulus(*c.prop, c.y); }
 
 double Model10G(const GenMatCall& c) {
   const PropSoil& p = *c.prop;
   const double pStar = std::max(-MeanStress(c.stress), 1.0);
   return 0.5 * p[34] * std::max(pStar, 0.001) * p[32] / p[33];
-}
-
-double NgiAdpG(const GenMatCall& c) {
-  const PropSoil& p = *c.prop;
-  const double cosPhi = std::sqrt(std::max(0.0, 1.0 - p[3] * p[3]));
-  return p[31] * CohesionAtDepth(p, c.y) * cosPhi;
 }
 
 double ConcreteG(const GenMatCall& c) {
@@ -94,14 +72,10 @@ double ConcreteG(const GenMatCall& c) {
 
 constexpr ModelRules kRules[] = {
     {.model = 10, .copySoilProp = CopyModel10, .genMatShearModulus = Model10G},
-    {.model = 12, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
-     .genMatShearModulus = NgiAdpG},
     {.model = 14, .genMatShearModulus = LinearG},
     {.model = 18, .copySoilProp = CopyJointedRock},
     {.model = 33, .genMatShearModulus = ConcreteG},
     {.model = 34, .copySoilProp = CopyUbcSand},
-    {.model = 35, .copySoilProp = CopyNgiAdp, .perTestCompletion = CompleteNgiAdp,
-     .genMatShearModulus = NgiAdpG},
 };
 
 }  // namespace

@@ -50,7 +50,14 @@ bool HardeningSoilSmallRule(const Prop& p) { return HardeningSoilRule(p) && p[49
 
 bool Model10Rule(const Prop& p) { return p[33] <= p[31]; }
 
-bool PositiveSlot31Rule(const Prop& p) { return p[31] >= 1e-15; }
+// NGI-ADP: G_ur/s_u^A positive; no strength, strength ratio or peak
+// strain negative (0 means not given); nu_u below 0.5.
+bool NgiAdpRule(const Prop& p) {
+  for (int k : {4, 33, 34, 36, 37, 38, 39, 40, 44}) {
+    if (p[k] < 0) return false;
+  }
+  return p[31] >= 1e-15 && Between(0.0, p[28], 0.49999);
+}
 
 // Hoek-Brown (15): positive strength, GSI in 0..100, D in 0..1, given mb, s
 // and a in range, dilatancy angle in 0..90 degrees with a positive fading
@@ -89,7 +96,7 @@ std::array<Rule, kLastRuledModel + 1> MakeRuleTable() {
   set({19}, HardeningSoilSmallRule);
   set({8}, SoftSoilCreepRule);
   set({10}, Model10Rule);
-  set({12, 35}, PositiveSlot31Rule);
+  set({12, 35}, NgiAdpRule);
   set({18}, JointedRockRule);
   set({15}, HoekBrownRule);
   set({31}, SekiguchiOhtaRule);
