@@ -24,8 +24,10 @@ if(SOILCAL_TESTS)
   if(report_tests)
     find_package(EXPAT QUIET)  # test-only: the XHTML well-formedness check
     add_executable(test_report ${report_tests} ${CMAKE_SOURCE_DIR}/tests/test_support.cpp
-                   ${CMAKE_SOURCE_DIR}/tests/run/job_files.cpp)
-    target_include_directories(test_report PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tests/run)
+                   ${CMAKE_SOURCE_DIR}/tests/run/job_files.cpp
+                   ${CMAKE_SOURCE_DIR}/tests/run/acceptance_support.cpp)
+    target_include_directories(test_report PRIVATE ${CMAKE_SOURCE_DIR}/tests
+                               ${CMAKE_SOURCE_DIR}/tests/run ${CMAKE_SOURCE_DIR}/tests/input)
     target_link_libraries(test_report PRIVATE soilcal_core GTest::gtest GTest::gtest_main util)
     target_compile_definitions(test_report PRIVATE
       SOILCAL_BINARY_DIR="${CMAKE_BINARY_DIR}" SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -83,8 +83,8 @@ void AppendAxes(std::string& out, const Frame& f, const std::vector<double>& xt,
          ")\" text-anchor=\"middle\" font-size=\"12\">" + XmlEscape(plot.yLabel) + "</text>";
 }
 
-std::string Mark(const PlotSeries& s, double x, double y) {
-  return "<circle class=\"" + XmlEscape(s.cssClass) + "\" cx=\"" + Fixed(x) + "\" cy=\"" +
+std::string Mark(const PlotSeries& s, const std::string& cls, double x, double y) {
+  return "<circle class=\"" + XmlEscape(cls) + "\" cx=\"" + Fixed(x) + "\" cy=\"" +
          Fixed(y) + "\" r=\"3\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.3\"/>";
 }
 
@@ -93,7 +93,7 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
   if (s.style == SeriesStyle::kMarkers) {
     out += "<g class=\"series\">";
     for (std::size_t i = 0; i < n; ++i) {
-      if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) out += Mark(s, f.X(s.x[i]), f.Y(s.y[i]));
+      if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
     }
     out += "</g>";
     return;
@@ -117,7 +117,7 @@ void AppendLegend(std::string& out, const Plot& plot, double left) {
   for (const PlotSeries& s : plot.series) {
     const double y = 32.0;
     if (s.style == SeriesStyle::kMarkers) {
-      out += Mark(s, x + 9, y - 4);
+      out += Mark(s, "key", x + 9, y - 4);
     } else {
       out += "<line x1=\"" + Fixed(x) + "\" y1=\"" + Fixed(y - 4) + "\" x2=\"" + Fixed(x + 18) +
              "\" y2=\"" + Fixed(y - 4) + "\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
