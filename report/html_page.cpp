@@ -25,6 +25,7 @@ td.text, th.text { text-align: left; }
 .failed { color: #b00020; }
 .warnings li { margin: 3px 0; }
 .curves { display: flex; flex-wrap: wrap; gap: 16px; }
+.tests { display: flex; flex-wrap: wrap; gap: 0 16px; }
 figure { margin: 0; break-inside: avoid; page-break-inside: avoid; }
 figcaption { font-size: 12px; color: #444444; }
 svg.plot { border: 1px solid #dddddd; background: #ffffff; }

@@ -54,7 +54,7 @@ std::string RunFacts(const Summary& s) {
   out += "<table>\n<tr><th></th><th>Mean relative error</th><th>Objective</th></tr>\n";
   auto point = [&](const char* name, const std::optional<PointSummary>& p) {
     out += "<tr><th class=\"text\">" + std::string(name) + "</th>" +
-           Cell(p ? ExactNumber(p->meanError) + " %" : "–") +
+           Cell(p ? ShortNumber(p->meanError, 4) + " %" : "–") +
            Cell(p ? ShortNumber(p->objective, 6) : "–") + "</tr>\n";
   };
   point("Start values", s.start);
@@ -160,14 +160,14 @@ std::string CurvePlot(const CurveSummary& c, const CurvePoints* points) {
 std::string Curves(const Summary& s, const JobCurves& curves) {
   std::string out;
   for (std::size_t t = 0; t < s.tests.size(); ++t) {
-    out += "<h3>" + XmlEscape(s.tests[t].file) + "</h3>\n<div class=\"curves\">\n";
+    out += "<section class=\"test\"><h3>" + XmlEscape(s.tests[t].file) + "</h3>\n<div class=\"curves\">\n";
     for (std::size_t c = 0; c < s.tests[t].curves.size(); ++c) {
       const bool have = t < curves.size() && c < curves[t].size();
       out += CurvePlot(s.tests[t].curves[c], have ? &curves[t][c] : nullptr);
     }
-    out += "</div>\n";
+    out += "</div></section>\n";
   }
-  return out;
+  return "<div class=\"tests\">\n" + out + "</div>\n";
 }
 
 }  // namespace

@@ -72,9 +72,8 @@ std::string QuantitySymbol(int code) {
 std::string QuantityLabel(int code) {
   const Name* name = Find(code);
   if (name == nullptr) return QuantitySymbol(code);
-  std::string label = QuantitySymbol(code) + ", " + name->words;
-  if (code < 0) label += " (negated)";
-  return label;
+  // The sign of a negated code shows in the symbol ("−εyy").
+  return QuantitySymbol(code) + ", " + name->words;
 }
 
 }  // namespace soilcal::report
