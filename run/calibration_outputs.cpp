@@ -1,6 +1,7 @@
 // The progress line, the trace of the run and the files written at its end.
 #include "run/calibration_outputs.hpp"
 
+#include <algorithm>
 #include <exception>
 
 #include "report/html_report.hpp"
@@ -37,6 +38,11 @@ void CalibrationOutputs::CurvesStarting(const std::string& suffix) {
 void CalibrationOutputs::CurvesWritten(const std::string& suffix) {
   if (suffix == kReferencedSuffix) trace_.referenceWritten = true;
   if (suffix == kCalculatedSuffix) trace_.finalWritten = true;
+}
+
+void CalibrationOutputs::KernelError(const std::string& message) {
+  const std::string text = services::TrimRight(message);
+  trace_.kernelError = text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {

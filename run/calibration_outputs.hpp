@@ -47,7 +47,7 @@ class CalibrationOutputs {
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
   void SearchEnded(const optimisation::SwarmResult& found);
-  void KernelError(const std::string& message) { trace_.kernelError = message; }
+  void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into
   // `folder`. Never throws: what cannot be known is left out.
   void Finish(const input::Job& job, const models::ModelResources& resources,

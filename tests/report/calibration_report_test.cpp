@@ -215,6 +215,27 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_EQ(summary["tests"][0]["curves"][1]["measured_points"], 0);
 #endif
 
+  // A kernel error leaves the result file empty; the summary names it, the
+  // curves read are still there, and nothing was simulated to the end.
+  TempDir broken;
+  CopyFolder(SourcePath("examples/sand_triaxial"), broken.path());
+  std::string test = broken.Read("TRIAX1.VLT");
+  test.replace(test.find("Material\n2\n"), 11, "Material\n3\n");  // no such model
+  broken.Write("TRIAX1.VLT", test);
+  ASSERT_EQ(RunProgram(BuildPath("soilcal"), "OPTIM.TXT", broken.path().string()).exitStatus, 0);
+  EXPECT_EQ(broken.Read("Optimization_result.txt"), "");
+  const auto kernel = ParsedReport(broken.path());
+  ASSERT_NE(kernel, nullptr);
+  EXPECT_NE(kernel->text.find("Ended by a kernel error: Invalid model"), std::string::npos);
+  EXPECT_EQ(kernel->FindAll("svg", "plot").at(0)->FindAll("circle", "measured").size(), 19u);
+  EXPECT_TRUE(kernel->FindAll("svg", "plot").at(0)->FindAll("polyline").empty());
+#ifdef SOILCAL_WITH_JSON
+  const auto failed = nlohmann::json::parse(ReadText(broken.path() / "calibration_summary.json"));
+  EXPECT_TRUE(failed["exit_code"].is_null());
+  EXPECT_EQ(failed["kernel_error"], "Invalid model in ELEMBoth");
+  EXPECT_TRUE(failed["tests"][0]["curves"][0]["start"].is_null());
+#endif
+
   // No argument: the result file lies in the current folder, and so do the
   // summary and the report.
   TempDir empty;
