@@ -138,6 +138,11 @@ std::string ErrorTable(const Summary& s) {
 }
 
 std::string CurvePlot(const CurveSummary& c, const CurvePoints* points) {
+  if (c.nPoints == 0) {
+    return "<figure><figcaption>" + XmlEscape(c.file) +
+           ": no measured points (the run ended before the file was read, or it holds none)"
+           "</figcaption></figure>\n";
+  }
   Plot plot;
   plot.title = c.file;
   plot.xLabel = QuantityLabel(c.column1);

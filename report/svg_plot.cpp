@@ -115,6 +115,8 @@ void AppendLegend(std::string& out, const Plot& plot, double left) {
   double x = left;
   out += "<g class=\"legend\" font-size=\"11\">";
   for (const PlotSeries& s : plot.series) {
+    const bool drawn = std::any_of(s.x.begin(), s.x.end(), [](double v) { return std::isfinite(v); });
+    if (!drawn) continue;  // a series without points has no key
     const double y = 32.0;
     if (s.style == SeriesStyle::kMarkers) {
       out += Mark(s, "key", x + 9, y - 4);

@@ -2,6 +2,7 @@
 // the job, the search result and the last "General" section. The per-curve
 // errors come from simulating the tests once more at the start and at the
 // best values, as the reference and the final run did.
+#include <algorithm>
 #include <exception>
 #include <memory>
 

@@ -13,7 +13,6 @@
 #include <sstream>
 
 #include "job_files.hpp"
-#include "run/progress_line.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::testing {
@@ -97,30 +96,6 @@ TEST(ProgressLine, ShownOnATerminalOnlyAndStandardOutputUnchanged) {
   EXPECT_LT(sensitivities, final);
   EXPECT_NE(t.find("best error 6.078 %"), std::string::npos) << t;
   EXPECT_NE(t.find("(tolerance 1.00e-03)"), std::string::npos) << t;
-}
-
-TEST(ProgressLine, TextCarriesPhaseCountsErrorAndConvergence) {
-  optimisation::SearchProgress p;
-  p.phase = optimisation::SearchPhase::kIterations;
-  p.iteration = 12;
-  p.evaluations = 340;
-  p.bestError = 6.0784;
-  p.convergence = 0.00213;
-  p.tolerance = 0.001;
-  EXPECT_EQ(run::ProgressText(p, 4.31),
-            "iteration 12 | 340 evaluations | best error 6.078 % | change 2.13e-03 (tolerance 1.00e-03) | 4.3 s");
-  p.phase = optimisation::SearchPhase::kStartingPoints;
-  p.bestError = -1.0;
-  p.convergence = -1.0;
-  EXPECT_EQ(run::ProgressText(p, 0.0), "starting points | 340 evaluations | 0.0 s");
-
-  // A disabled line writes nothing at all.
-  std::FILE* f = std::tmpfile();
-  run::ProgressLine off(f, false);
-  off.Show(p);
-  off.Finish();
-  EXPECT_EQ(std::ftell(f), 0L);
-  std::fclose(f);
 }
 
 }  // namespace
