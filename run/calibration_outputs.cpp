@@ -17,48 +17,49 @@ constexpr const char* kCalculatedSuffix = "_calculated";
 
 }  // namespace
 
-void CalibrationOutputs::Note(const optimisation::SearchProgress& p) {
-  trace_.last = p;
-  line_.Show(p);
+void CalibrationOutputs::State::Note(const optimisation::SearchProgress& p) {
+  trace.last = p;
+  line.Show(p);
 }
 
-optimisation::ProgressObserver CalibrationOutputs::Observer() {
-  return [this](const optimisation::SearchProgress& p) { Note(p); };
+optimisation::ProgressObserver CalibrationOutputs::Observer() const {
+  State* state = state_.get();
+  return [state](const optimisation::SearchProgress& p) { state->Note(p); };
 }
 
 void CalibrationOutputs::CurvesStarting(const std::string& suffix) {
-  optimisation::SearchProgress p = trace_.last;
+  optimisation::SearchProgress p = state_->trace.last;
   p.phase = suffix == kReferencedSuffix ? optimisation::SearchPhase::kReferenceRun
                                         : optimisation::SearchPhase::kFinalRun;
   p.convergence = -1.0;
-  if (p.phase == optimisation::SearchPhase::kFinalRun) trace_.finalStarted = true;
-  Note(p);
+  if (p.phase == optimisation::SearchPhase::kFinalRun) state_->trace.finalStarted = true;
+  state_->Note(p);
 }
 
 void CalibrationOutputs::CurvesWritten(const std::string& suffix) {
-  if (suffix == kReferencedSuffix) trace_.referenceWritten = true;
-  if (suffix == kCalculatedSuffix) trace_.finalWritten = true;
+  if (suffix == kReferencedSuffix) state_->trace.referenceWritten = true;
+  if (suffix == kCalculatedSuffix) state_->trace.finalWritten = true;
 }
 
 void CalibrationOutputs::KernelError(const std::string& message) {
   const std::string text = services::TrimRight(message);
-  trace_.kernelError = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+  state_->trace.kernelError = text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
-  trace_.found = found;
-  trace_.last.evaluations = found.evaluations;
-  trace_.last.iteration = found.iterations;
-  trace_.last.bestError = found.bestError;
+  state_->trace.found = found;
+  state_->trace.last.evaluations = found.evaluations;
+  state_->trace.last.iteration = found.iterations;
+  state_->trace.last.bestError = found.bestError;
 }
 
 void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResources& resources,
                                 const ResultFile& result, const std::string& folder) {
-  line_.Finish();
+  state_->line.Finish();
   try {
     report::Summary summary;
     report::JobCurves curves;
-    BuildCalibrationSummary(job, resources, trace_, result.lastGeneral(), summary, curves);
+    BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
     report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
     report::WriteTextFile(services::ResolvePath(folder + report::kReportFileName),
                           report::RenderCalibrationReport(summary, curves));

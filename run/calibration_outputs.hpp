@@ -3,6 +3,7 @@
 // ends, whatever way it ends.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -42,7 +43,7 @@ class CalibrationOutputs {
   CalibrationOutputs& operator=(const CalibrationOutputs&) = delete;
 
   // The observer to hand to the search (the progress line and the trace).
-  optimisation::ProgressObserver Observer();
+  optimisation::ProgressObserver Observer() const;
   // Before and after writing simulated curves with `suffix`.
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
@@ -54,10 +55,14 @@ class CalibrationOutputs {
               const ResultFile& result, const std::string& folder);
 
  private:
-  void Note(const optimisation::SearchProgress& p);
-
-  ProgressLine line_;
-  CalibrationTrace trace_;
+  // What the observer changes lives behind a pointer, so that the observer
+  // of a const object can still note progress.
+  struct State {
+    ProgressLine line;
+    CalibrationTrace trace;
+    void Note(const optimisation::SearchProgress& p);
+  };
+  std::unique_ptr<State> state_ = std::make_unique<State>();
 };
 
 }  // namespace soilcal::run

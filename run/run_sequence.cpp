@@ -113,7 +113,7 @@ void WriteCurves(Run& run, std::span<const double> x, const std::string& suffix,
   run.outputs.CurvesWritten(suffix);
 }
 
-optimisation::SwarmOptions OptionsOf(Run& run) {
+optimisation::SwarmOptions OptionsOf(const Run& run) {
   optimisation::SwarmOptions options;
   options.intensity = run.job.settings.intensity;
   options.tolerance = run.job.settings.tolerance;
