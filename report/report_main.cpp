@@ -25,6 +25,11 @@ std::string JobFolder(const std::string& argument) {
 }
 
 int Run(const std::string& argument) {
+  std::error_code ec;
+  if (!std::filesystem::exists(services::ResolvePath(argument), ec)) {
+    std::fprintf(stderr, "soilcal-report: no such job folder or file: %s\n", argument.c_str());
+    return 1;
+  }
   const std::string folder = JobFolder(argument);
   std::string error;
   const auto summary = report::ReadSummaryJson(services::ResolvePath(folder + report::kSummaryFileName), error);
