@@ -1,5 +1,7 @@
-// soilcal-labtest TESTFILE: simulates one laboratory-test file with the
-// file's own material parameters and prints every recorded point.
+// soilcal-labtest TESTFILE [--derived] [--report FILE.html]: simulates one
+// laboratory-test file with the file's own material parameters and prints
+// every recorded point; --derived adds p, q, εv, ε1 and the pore pressure as
+// aligned columns, --report writes an HTML page with the test's curves.
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -13,23 +15,41 @@
 #include "input/records.hpp"
 #include "labtest/context.hpp"
 #include "labtest/driver.hpp"
+#include "labtest/point_table.hpp"
+#include "report/html_report.hpp"
+#include "report/labtest_report.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/library.hpp"
+#include "services/paths.hpp"
 
 namespace {
 
 using soilcal::services::FormatReal;
 
-// Phase of recorded point k: 0 for the initial point, else the phase whose
-// load steps produced it.
-int PhaseOfPoint(const soilcal::input::LabTest& test, int k) {
-  int last = 1;
-  for (int p = 0; p < test.nPhases; ++p) {
-    last += std::max(0, test.loadSteps[static_cast<std::size_t>(p)]);
-    if (k <= last && k > 1) return p + 1;
+using soilcal::labtest::PhaseOfPoint;
+
+struct Arguments {
+  std::string testFile;
+  bool derived = false;
+  std::string reportFile;  // "" = no report
+};
+
+// TESTFILE and the options in any order; false on anything else.
+bool ParseArguments(int argc, char** argv, Arguments& args) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--derived") {
+      args.derived = true;
+    } else if (a == "--report" && i + 1 < argc) {
+      args.reportFile = argv[++i];
+    } else if (a.rfind("--", 0) == 0 || !args.testFile.empty()) {
+      return false;
+    } else {
+      args.testFile = a;
+    }
   }
-  return 0;
+  return !args.testFile.empty();
 }
 
 void PrintPoints(const soilcal::input::LabTest& test, const soilcal::labtest::Recording& rec,
@@ -83,7 +103,8 @@ bool NeedsCapLibrary(int modelNumber) {
   return base == 6 || base == 19;
 }
 
-int Run(const std::string& testFile) {
+int Run(const Arguments& args) {
+  const std::string& testFile = args.testFile;
   using namespace soilcal;
   auto job = std::make_unique<input::Job>();
   input::LabTest record;
@@ -116,7 +137,17 @@ int Run(const std::string& testFile) {
 
   // Point 1 exists once the run got past the initialisation.
   const int nPoints = run.nRecorded > 0 ? run.nRecorded : (ctx->rec.time.empty() ? 0 : 1);
-  PrintPoints(test, ctx->rec, nPoints);
+  if (args.derived) {
+    std::fputs(labtest::DerivedPointTable(test, ctx->rec, nPoints).c_str(), stdout);
+  } else {
+    PrintPoints(test, ctx->rec, nPoints);
+  }
+  if (!args.reportFile.empty() &&
+      !report::WriteTextFile(args.reportFile,
+                             report::RenderLabTestReport(test, ctx->rec, nPoints, run.status,
+                                                         services::BareName(testFile)))) {
+    std::fprintf(stderr, "cannot write %s\n", args.reportFile.c_str());
+  }
   std::fprintf(stderr, "status %d, recorded points %d\n", run.status, run.nRecorded);
   return run.status == 0 ? 0 : 1;
 }
@@ -124,12 +155,13 @@ int Run(const std::string& testFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: soilcal-labtest TESTFILE\n");
+  Arguments args;
+  if (!ParseArguments(argc, argv, args)) {
+    std::fprintf(stderr, "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html]\n");
     return 1;
   }
   try {
-    return Run(argv[1]);
+    return Run(args);
   } catch (const soilcal::services::RunError& e) {
     std::fprintf(stderr, "run error %d\n", e.code);
   } catch (const soilcal::services::KernelAbort& e) {

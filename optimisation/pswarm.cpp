@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
@@ -32,6 +33,7 @@ int Iterate(SwarmRun& run, int& iterations) {
     UpdateVelocities(run);
     UpdatePositions(run);
     UpdateGlobalBest(run.swarm);
+    ReportSwarm(run, SearchPhase::kIterations, iteration, previous);
     if (iteration > 1) {
       if (Converged(previous, run.swarm.globalBestObjective, run.options.tolerance)) return 0;
       previous = run.swarm.globalBestObjective;
@@ -59,6 +61,7 @@ SwarmResult Search(SwarmRun& run) {
   if (aborted) {
     result.sensitivity.assign(static_cast<std::size_t>(w.n), -1.0);
   } else {
+    ReportSwarm(run, SearchPhase::kSensitivities, result.iterations);
     result.sensitivity = RelativeSensitivities(run.eval, run.options, w.globalBest,
                                                w.globalBestError);
   }

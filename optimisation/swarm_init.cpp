@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
 #include "services/clock.hpp"
 #include "services/errors.hpp"
@@ -56,6 +57,7 @@ bool InitialPositions(SwarmRun& run) {
     if (run.abort.Requested()) return true;
     if (e.status == 0) {
       ++i;
+      ReportSwarm(run, SearchPhase::kStartingPoints, 0);
     } else if (e.status < 1 || e.status > 3) {
       services::StopWithError(services::kInternalErrorPswarm);
     }

@@ -75,10 +75,12 @@ void ResultFile::WriteKeyReal(const std::string& key, double value) {
 void ResultFile::WriteGeneralSection(int exitCode, const RunClock& start) {
   int wallMs = services::WallClockMs() - start.wallMs;
   if (wallMs < 0) wallMs += kDayMs;  // the run passed midnight
+  const double cpu = services::CpuTime() - start.cpu;
+  lastGeneral_ = GeneralRecord{exitCode, wallMs, cpu};
   WriteEmptyLine();
   WriteHeader("General");
   WriteKeyInteger("Wall Time [ms]", wallMs);
-  WriteKeyReal("CPU Time", services::CpuTime() - start.cpu);
+  WriteKeyReal("CPU Time", cpu);
   WriteKeyInteger("Exit Code", exitCode);
   if (exitCode != 0) WriteKeyInteger(ExitCodeName(exitCode), exitCode);
   if (file_) std::fflush(file_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -12,6 +13,13 @@ namespace soilcal::run {
 struct RunClock {
   int wallMs = 0;      // wall clock, ms since midnight
   double cpu = 0.0;    // process CPU seconds
+};
+
+// What the last "General" section said, for the summary beside the file.
+struct GeneralRecord {
+  int exitCode = 0;
+  int wallMs = 0;
+  double cpu = 0.0;
 };
 
 // Name of exit code `code` ("Unknown error" outside 1..19).
@@ -44,8 +52,11 @@ class ResultFile {
   void WriteKeyReal(const std::string& key, double value);
   void WriteHeader(const std::string& section);
   void WriteEmptyLine();
+  // The last "General" section written; none before the first.
+  const std::optional<GeneralRecord>& lastGeneral() const { return lastGeneral_; }
 
  private:
+  std::optional<GeneralRecord> lastGeneral_;
   std::FILE* file_ = nullptr;
   bool owned_ = false;
   int unit_ = 0;   // result channel while the file is owned

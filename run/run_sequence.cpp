@@ -21,6 +21,7 @@
 #include "models/family.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
+#include "run/calibration_outputs.hpp"
 #include "run/result_file.hpp"
 #include "services/channels.hpp"
 #include "services/clock.hpp"
@@ -43,6 +44,7 @@ struct Run {
   input::Job job;
   services::SharedLibrary capLibrary;  // kept loaded for the whole run
   models::ModelResources resources;
+  CalibrationOutputs outputs;       // progress line, summary and report
 };
 
 // Unit 2 on "file2" when the flag file "do_opti" lies in the project folder,
@@ -104,9 +106,11 @@ std::vector<double> StartingVector(const input::Job& job) {
 }
 
 void WriteCurves(Run& run, std::span<const double> x, const std::string& suffix, bool keep) {
+  run.outputs.CurvesStarting(suffix);
   auto ctx = std::make_unique<labtest::SimulationContext>();
   labtest::InitContext(*ctx, run.job, run.resources);
   optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
+  run.outputs.CurvesWritten(suffix);
 }
 
 optimisation::SwarmOptions OptionsOf(const Run& run) {
@@ -116,6 +120,7 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   options.lower = run.job.settings.lower;
   options.upper = run.job.settings.upper;
   options.abortFlagPath = run.folder + "AbortCalc";
+  options.progress = run.outputs.Observer();
   return options;
 }
 
@@ -132,6 +137,7 @@ void Calibrate(Run& run, const std::string& argument) {
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources);
   const optimisation::SwarmResult found = optimisation::PSwarm(OptionsOf(run), *objective);
+  run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
@@ -167,12 +173,14 @@ int RunSequence(int argc, char** argv) {
   } catch (const services::RunError& error) {
     run.result.WriteGeneralSection(error.code, run.start);
   } catch (const services::KernelAbort& abort) {
+    run.outputs.KernelError(abort.message);
     if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
   } catch (const std::bad_alloc&) {
     run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
   } catch (const std::exception& unexpected) {
     services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
   }
+  run.outputs.Finish(run.job, run.resources, run.result, run.folder);
   EndRun(run);
   return 0;
 }

@@ -1,0 +1,67 @@
+// Page frame, style sheet and number formats of the reports.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "report/html_report.hpp"
+#include "report/svg_plot.hpp"
+#include "services/diag.hpp"
+
+namespace soilcal::report {
+
+namespace {
+
+constexpr const char* kStyle = R"(
+body { font-family: sans-serif; font-size: 14px; color: #222222; margin: 24px; max-width: 1100px; }
+h1 { font-size: 22px; margin-bottom: 4px; }
+h2 { font-size: 18px; border-bottom: 1px solid #999999; margin-top: 28px; }
+h3 { font-size: 15px; margin-bottom: 6px; }
+table { border-collapse: collapse; margin: 8px 0; }
+th, td { border: 1px solid #bbbbbb; padding: 3px 8px; text-align: right; vertical-align: middle; }
+th { background: #eeeeee; }
+td.text, th.text { text-align: left; }
+.outcome { font-size: 16px; font-weight: bold; }
+.ok { color: #1b6e20; }
+.failed { color: #b00020; }
+.warnings li { margin: 3px 0; }
+.curves { display: flex; flex-wrap: wrap; gap: 16px; }
+.tests { display: flex; flex-wrap: wrap; gap: 0 16px; }
+figure { margin: 0; break-inside: avoid; page-break-inside: avoid; }
+figcaption { font-size: 12px; color: #444444; }
+svg.plot { border: 1px solid #dddddd; background: #ffffff; }
+.note { color: #555555; font-size: 12px; }
+@media print {
+  body { margin: 0; font-size: 11px; }
+  h2 { break-after: avoid; page-break-after: avoid; }
+  table, .curves > figure { break-inside: avoid; page-break-inside: avoid; }
+}
+)";
+
+}  // namespace
+
+std::string HtmlPage(const std::string& title, const std::string& body) {
+  std::string out = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n";
+  out += "<meta charset=\"utf-8\"/>\n<title>" + XmlEscape(title) + "</title>\n";
+  out += "<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+  out += body;
+  out += "</body>\n</html>\n";
+  return out;
+}
+
+std::string ExactNumber(double value) { return services::FormatReal(value); }
+
+std::string ShortNumber(double value, int digits) {
+  if (!std::isfinite(value)) return "–";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+  return buffer;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out << text;
+  return static_cast<bool>(out);
+}
+
+}  // namespace soilcal::report

@@ -1,0 +1,26 @@
+// The calibration report: one self-contained XHTML page with inline SVG, no
+// script and nothing fetched from elsewhere.
+#pragma once
+
+#include <string>
+
+#include "report/summary.hpp"
+
+namespace soilcal::report {
+
+inline constexpr const char* kReportFileName = "calibration_report.html";
+
+std::string RenderCalibrationReport(const Summary& summary, const JobCurves& curves);
+
+// Page frame shared by the reports: head with the style sheet, then `body`.
+std::string HtmlPage(const std::string& title, const std::string& body);
+
+// A number as the result file writes it (shortest text that reads back).
+std::string ExactNumber(double value);
+// A number with `digits` significant digits for tables.
+std::string ShortNumber(double value, int digits = 4);
+
+// Writes `text` to `path`; false when it cannot.
+bool WriteTextFile(const std::string& path, const std::string& text);
+
+}  // namespace soilcal::report

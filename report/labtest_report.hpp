@@ -1,0 +1,17 @@
+// The report of one simulated laboratory test: stress path, deviator and
+// volumetric strain against axial strain, and the control of each phase.
+#pragma once
+
+#include <string>
+
+#include "input/records.hpp"
+#include "labtest/context.hpp"
+
+namespace soilcal::report {
+
+// The page for the first nPoints recorded points of `test`; `title` names the
+// test file.
+std::string RenderLabTestReport(const input::LabTest& test, const labtest::Recording& rec,
+                                int nPoints, int status, const std::string& title);
+
+}  // namespace soilcal::report

@@ -1,0 +1,24 @@
+// calibration_summary.json: the summary written and read with a JSON
+// library. Without the library (SOILCAL_WITH_JSON undefined) writing and
+// reading report failure and the run writes the HTML report only.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "report/summary.hpp"
+
+namespace soilcal::report {
+
+inline constexpr const char* kSummaryFileName = "calibration_summary.json";
+
+bool SummaryJsonAvailable();
+// The summary as JSON text ("" without JSON support).
+std::string SummaryToJson(const Summary& summary);
+// Writes the summary to `path`; false when it cannot.
+bool WriteSummaryJson(const Summary& summary, const std::string& path);
+// Reads a summary; nullopt with `error` set when the file is missing or not
+// a summary.
+std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error);
+
+}  // namespace soilcal::report

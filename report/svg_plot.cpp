@@ -1,0 +1,220 @@
+// SVG plots: the data box is widened to nice tick values, every series is
+// drawn in data order, the legend sits above the plot area so that it never
+// hides a point.
+#include "report/svg_plot.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace soilcal::report {
+
+namespace {
+
+constexpr double kLeft = 72.0, kRight = 16.0, kTop = 44.0, kBottom = 48.0;
+
+std::string Fixed(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f", v);
+  return buffer;
+}
+
+struct Range {
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -std::numeric_limits<double>::infinity();
+  void Add(double v) {
+    if (!std::isfinite(v)) return;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  // An empty range becomes [0, 1], a single value a small interval around it.
+  void Settle() {
+    if (lo > hi) {
+      lo = 0.0;
+      hi = 1.0;
+    } else if (lo == hi) {
+      const double pad = lo == 0.0 ? 1.0 : std::abs(lo) * 0.1;
+      lo -= pad;
+      hi += pad;
+    }
+  }
+};
+
+struct Frame {
+  double x0, x1, y0, y1;      // data box
+  double left, right, top, bottom;  // pixel box
+  double X(double x) const { return left + (x - x0) / (x1 - x0) * (right - left); }
+  double Y(double y) const { return bottom - (y - y0) / (y1 - y0) * (bottom - top); }
+};
+
+void AppendAxes(std::string& out, const Frame& f, const std::vector<double>& xt,
+                const std::vector<double>& yt, const Plot& plot) {
+  const double xStep = xt.size() > 1 ? xt[1] - xt[0] : 1.0;
+  const double yStep = yt.size() > 1 ? yt[1] - yt[0] : 1.0;
+  out += "<g class=\"grid\" stroke=\"#dddddd\" stroke-width=\"1\">";
+  for (double t : xt) {
+    out += "<line x1=\"" + Fixed(f.X(t)) + "\" y1=\"" + Fixed(f.top) + "\" x2=\"" +
+           Fixed(f.X(t)) + "\" y2=\"" + Fixed(f.bottom) + "\"/>";
+  }
+  for (double t : yt) {
+    out += "<line x1=\"" + Fixed(f.left) + "\" y1=\"" + Fixed(f.Y(t)) + "\" x2=\"" +
+           Fixed(f.right) + "\" y2=\"" + Fixed(f.Y(t)) + "\"/>";
+  }
+  out += "</g>";
+  out += "<rect x=\"" + Fixed(f.left) + "\" y=\"" + Fixed(f.top) + "\" width=\"" +
+         Fixed(f.right - f.left) + "\" height=\"" + Fixed(f.bottom - f.top) +
+         "\" fill=\"none\" stroke=\"#333333\"/>";
+  out += "<g class=\"ticks\" font-size=\"11\" fill=\"#333333\">";
+  for (double t : xt) {
+    out += "<text x=\"" + Fixed(f.X(t)) + "\" y=\"" + Fixed(f.bottom + 15) +
+           "\" text-anchor=\"middle\">" + XmlEscape(TickText(t, xStep)) + "</text>";
+  }
+  for (double t : yt) {
+    out += "<text x=\"" + Fixed(f.left - 6) + "\" y=\"" + Fixed(f.Y(t) + 4) +
+           "\" text-anchor=\"end\">" + XmlEscape(TickText(t, yStep)) + "</text>";
+  }
+  out += "</g>";
+  out += "<text class=\"xlabel\" x=\"" + Fixed((f.left + f.right) / 2) + "\" y=\"" +
+         Fixed(f.bottom + 36) + "\" text-anchor=\"middle\" font-size=\"12\">" +
+         XmlEscape(plot.xLabel) + "</text>";
+  const std::string cy = Fixed((f.top + f.bottom) / 2);
+  out += "<text class=\"ylabel\" x=\"16\" y=\"" + cy + "\" transform=\"rotate(-90 16 " + cy +
+         ")\" text-anchor=\"middle\" font-size=\"12\">" + XmlEscape(plot.yLabel) + "</text>";
+}
+
+std::string Mark(const PlotSeries& s, const std::string& cls, double x, double y) {
+  return "<circle class=\"" + XmlEscape(cls) + "\" cx=\"" + Fixed(x) + "\" cy=\"" +
+         Fixed(y) + "\" r=\"3\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.3\"/>";
+}
+
+void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
+  const std::size_t n = std::min(s.x.size(), s.y.size());
+  if (s.style == SeriesStyle::kMarkers) {
+    out += "<g class=\"series\">";
+    for (std::size_t i = 0; i < n; ++i) {
+      if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
+    }
+    out += "</g>";
+    return;
+  }
+  std::string points;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+    if (!points.empty()) points += ' ';
+    points += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
+  }
+  if (points.empty()) return;
+  out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
+         "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
+  if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
+  out += "/>";
+}
+
+void AppendLegend(std::string& out, const Plot& plot, double left) {
+  double x = left;
+  out += "<g class=\"legend\" font-size=\"11\">";
+  for (const PlotSeries& s : plot.series) {
+    const bool drawn = std::any_of(s.x.begin(), s.x.end(), [](double v) { return std::isfinite(v); });
+    if (!drawn) continue;  // a series without points has no key
+    const double y = 32.0;
+    if (s.style == SeriesStyle::kMarkers) {
+      out += Mark(s, "key", x + 9, y - 4);
+    } else {
+      out += "<line x1=\"" + Fixed(x) + "\" y1=\"" + Fixed(y - 4) + "\" x2=\"" + Fixed(x + 18) +
+             "\" y2=\"" + Fixed(y - 4) + "\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
+      if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
+      out += "/>";
+    }
+    out += "<text x=\"" + Fixed(x + 24) + "\" y=\"" + Fixed(y) + "\">" + XmlEscape(s.label) +
+           "</text>";
+    x += 36.0 + 6.2 * static_cast<double>(s.label.size());
+  }
+  out += "</g>";
+}
+
+}  // namespace
+
+std::vector<double> NiceTicks(double lo, double hi, int target) {
+  std::vector<double> ticks;
+  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi) || target < 1) return ticks;
+  const double raw = (hi - lo) / target;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = magnitude * 10.0;
+  for (double m : {1.0, 2.0, 5.0}) {
+    if (raw <= m * magnitude * 1.0000001) {
+      step = m * magnitude;
+      break;
+    }
+  }
+  const double first = std::floor(lo / step + 1e-9);
+  const double last = std::ceil(hi / step - 1e-9);
+  for (double k = first; k <= last; k += 1.0) {
+    const double t = k * step;
+    ticks.push_back(std::abs(t) < step * 1e-9 ? 0.0 : t);
+  }
+  return ticks;
+}
+
+std::string TickText(double value, double step) {
+  char buffer[32];
+  const double a = std::max(std::abs(value), std::abs(step));
+  if (a != 0.0 && (a >= 1e6 || a < 1e-4)) {
+    std::snprintf(buffer, sizeof buffer, "%.3g", value);
+  } else {
+    // Enough decimals to tell neighbouring ticks apart.
+    const int decimals = step > 0.0 ? std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9))) : 0;
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  }
+  std::string text = buffer;
+  if (text.size() > 1 && text[0] == '-') text.replace(0, 1, "\u2212");
+  return text;
+}
+
+std::string XmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string RenderPlot(const Plot& plot) {
+  Range rx, ry;
+  for (const PlotSeries& s : plot.series) {
+    const std::size_t n = std::min(s.x.size(), s.y.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+      rx.Add(s.x[i]);
+      ry.Add(s.y[i]);
+    }
+  }
+  rx.Settle();
+  ry.Settle();
+  const std::vector<double> xt = NiceTicks(rx.lo, rx.hi, 6);
+  const std::vector<double> yt = NiceTicks(ry.lo, ry.hi, 5);
+  Frame f{xt.front(), xt.back(), yt.front(), yt.back(),
+          kLeft, plot.width - kRight, kTop, plot.height - kBottom};
+
+  std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" width=\"" +
+                    std::to_string(plot.width) + "\" height=\"" + std::to_string(plot.height) +
+                    "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
+                    std::to_string(plot.height) + "\" font-family=\"sans-serif\">";
+  out += "<text class=\"title\" x=\"" + Fixed(kLeft) + "\" y=\"14\" font-size=\"13\" font-weight=\"bold\">" +
+         XmlEscape(plot.title) + "</text>";
+  AppendLegend(out, plot, kLeft);
+  AppendAxes(out, f, xt, yt, plot);
+  for (const PlotSeries& s : plot.series) AppendSeries(out, f, s);
+  out += "</svg>";
+  return out;
+}
+
+}  // namespace soilcal::report

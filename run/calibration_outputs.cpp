@@ -1,0 +1,71 @@
+// The progress line, the trace of the run and the files written at its end.
+#include "run/calibration_outputs.hpp"
+
+#include <algorithm>
+#include <exception>
+
+#include "report/html_report.hpp"
+#include "report/summary_json.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::run {
+
+namespace {
+
+constexpr const char* kReferencedSuffix = "_referenced";
+constexpr const char* kCalculatedSuffix = "_calculated";
+
+}  // namespace
+
+void CalibrationOutputs::State::Note(const optimisation::SearchProgress& p) {
+  trace.last = p;
+  line.Show(p);
+}
+
+optimisation::ProgressObserver CalibrationOutputs::Observer() const {
+  State* state = state_.get();
+  return [state](const optimisation::SearchProgress& p) { state->Note(p); };
+}
+
+void CalibrationOutputs::CurvesStarting(const std::string& suffix) {
+  optimisation::SearchProgress p = state_->trace.last;
+  p.phase = suffix == kReferencedSuffix ? optimisation::SearchPhase::kReferenceRun
+                                        : optimisation::SearchPhase::kFinalRun;
+  p.convergence = -1.0;
+  if (p.phase == optimisation::SearchPhase::kFinalRun) state_->trace.finalStarted = true;
+  state_->Note(p);
+}
+
+void CalibrationOutputs::CurvesWritten(const std::string& suffix) {
+  if (suffix == kReferencedSuffix) state_->trace.referenceWritten = true;
+  if (suffix == kCalculatedSuffix) state_->trace.finalWritten = true;
+}
+
+void CalibrationOutputs::KernelError(const std::string& message) {
+  const std::string text = services::TrimRight(message);
+  state_->trace.kernelError = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+}
+
+void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
+  state_->trace.found = found;
+  state_->trace.last.evaluations = found.evaluations;
+  state_->trace.last.iteration = found.iterations;
+  state_->trace.last.bestError = found.bestError;
+}
+
+void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResources& resources,
+                                const ResultFile& result, const std::string& folder) {
+  state_->line.Finish();
+  try {
+    report::Summary summary;
+    report::JobCurves curves;
+    BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
+    report::WriteTextFile(services::ResolvePath(folder + report::kReportFileName),
+                          report::RenderCalibrationReport(summary, curves));
+  } catch (...) {
+    // The result file is what the host reads; the report must never cost it.
+  }
+}
+
+}  // namespace soilcal::run

@@ -1,0 +1,68 @@
+// What a calibration shows beside its result file: the progress line while
+// it runs, calibration_summary.json and calibration_report.html when it
+// ends, whatever way it ends.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "input/records.hpp"
+#include "models/family.hpp"
+#include "optimisation/progress.hpp"
+#include "optimisation/pswarm.hpp"
+#include "report/summary.hpp"
+#include "run/progress_line.hpp"
+#include "run/result_file.hpp"
+
+namespace soilcal::run {
+
+// How far the run got; the start and best curves of the report exist once
+// their curve files were written.
+struct CalibrationTrace {
+  bool referenceWritten = false;   // the "_referenced" files
+  bool finalStarted = false;       // the result body was written, the final run began
+  bool finalWritten = false;       // the "_calculated" files
+  std::optional<optimisation::SwarmResult> found;
+  optimisation::SearchProgress last;  // the last progress report
+  std::string kernelError;         // message of the kernel error that ended the run
+};
+
+// The summary and the curves of the report, built from the job, the search
+// result and the result file's last "General" section. Simulates the tests
+// once more at the start and the best values for the per-curve errors.
+void BuildCalibrationSummary(const input::Job& job, const models::ModelResources& resources,
+                             const CalibrationTrace& trace,
+                             const std::optional<GeneralRecord>& general,
+                             report::Summary& summary, report::JobCurves& curves);
+
+class CalibrationOutputs {
+ public:
+  CalibrationOutputs() = default;
+  CalibrationOutputs(const CalibrationOutputs&) = delete;
+  CalibrationOutputs& operator=(const CalibrationOutputs&) = delete;
+
+  // The observer to hand to the search (the progress line and the trace).
+  optimisation::ProgressObserver Observer() const;
+  // Before and after writing simulated curves with `suffix`.
+  void CurvesStarting(const std::string& suffix);
+  void CurvesWritten(const std::string& suffix);
+  void SearchEnded(const optimisation::SwarmResult& found);
+  void KernelError(const std::string& message);
+  // Ends the progress line and writes the summary and the report into
+  // `folder`. Never throws: what cannot be known is left out.
+  void Finish(const input::Job& job, const models::ModelResources& resources,
+              const ResultFile& result, const std::string& folder);
+
+ private:
+  // What the observer changes lives behind a pointer, so that the observer
+  // of a const object can still note progress.
+  struct State {
+    ProgressLine line;
+    CalibrationTrace trace;
+    void Note(const optimisation::SearchProgress& p);
+  };
+  std::unique_ptr<State> state_ = std::make_unique<State>();
+};
+
+}  // namespace soilcal::run

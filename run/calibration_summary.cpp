@@ -1,0 +1,139 @@
+// The calibration summary built from the records the result writer uses:
+// the job, the search result and the last "General" section. The per-curve
+// errors come from simulating the tests once more at the start and at the
+// best values, as the reference and the final run did.
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+#include "labtest/context.hpp"
+#include "optimisation/curve_errors.hpp"
+#include "run/calibration_outputs.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::run {
+
+namespace {
+
+using report::CurveSeries;
+
+// The free parameters as the test files give them, once every test file is
+// read (the job's material is set only then).
+std::optional<double> StartValue(const input::Job& job, int slot) {
+  if (job.material.version == 0) return std::nullopt;
+  if (slot < 0 || slot >= static_cast<int>(job.material.params.size())) return std::nullopt;
+  return job.material.params[static_cast<std::size_t>(slot)];
+}
+
+template <typename T>
+std::optional<T> At(const std::vector<T>& v, std::size_t i) {
+  return i < v.size() ? std::optional<T>(v[i]) : std::nullopt;
+}
+
+void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Summary& s) {
+  const input::OptimisationSettings& o = job.settings;
+  const bool withBest = trace.found && trace.finalStarted;
+  for (std::size_t j = 0; j < static_cast<std::size_t>(std::max(o.nParams, 0)) && j < o.index.size(); ++j) {
+    report::ParameterSummary p;
+    p.slot = o.index[j];
+    p.name = ParamName(p.slot, job.modelNumber % 100);
+    p.lower = At(o.lower, j).value_or(0.0);
+    p.upper = At(o.upper, j).value_or(0.0);
+    p.start = StartValue(job, p.slot);
+    if (withBest) {
+      p.best = At(trace.found->best, j);
+      p.sensitivity = At(trace.found->sensitivity, j);
+    }
+    s.parameters.push_back(std::move(p));
+  }
+}
+
+// Tests and curves with what the readers got to; measured points in the
+// file's column order.
+void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves) {
+  for (const input::LabTest& test : job.tests) {
+    report::TestSummary t{services::BareName(test.testFile), {}};
+    std::vector<report::CurvePoints> points;
+    for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
+      report::CurveSummary curve;
+      curve.file = services::BareName(test.curveFiles[c]);
+      report::CurvePoints p;
+      if (c < test.curves.size()) {
+        const input::Curve& m = test.curves[c];
+        curve.column1 = m.swapped ? m.yCode : m.xCode;
+        curve.column2 = m.swapped ? m.xCode : m.yCode;
+        curve.nPoints = m.nPoints;
+        p.measured = m.swapped ? CurveSeries{m.y, m.x} : CurveSeries{m.x, m.y};
+      }
+      t.curves.push_back(std::move(curve));
+      points.push_back(std::move(p));
+    }
+    s.tests.push_back(std::move(t));
+    curves.push_back(std::move(points));
+  }
+}
+
+// Simulates the job at x; nullopt when the simulation ends the run.
+std::optional<optimisation::JobErrors> Simulate(const input::Job& job,
+                                                const models::ModelResources& resources,
+                                                std::span<const double> x, bool keep) {
+  try {
+    auto ctx = std::make_unique<labtest::SimulationContext>();
+    labtest::InitContext(*ctx, job, resources);
+    return optimisation::CurveErrors(job, *ctx, x, keep);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+// Fills the start or best side of every curve.
+void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
+          report::JobCurves& curves) {
+  for (std::size_t t = 0; t < errors.tests.size() && t < s.tests.size(); ++t) {
+    const auto& tested = errors.tests[t].curves;
+    for (std::size_t c = 0; c < tested.size() && c < s.tests[t].curves.size(); ++c) {
+      const report::CurveFitSummary fit{tested[c].error, tested[c].nValid};
+      (best ? s.tests[t].curves[c].best : s.tests[t].curves[c].start) = fit;
+      (best ? curves[t][c].best : curves[t][c].start) = CurveSeries{tested[c].x, tested[c].y};
+    }
+  }
+}
+
+}  // namespace
+
+void BuildCalibrationSummary(const input::Job& job, const models::ModelResources& resources,
+                             const CalibrationTrace& trace,
+                             const std::optional<GeneralRecord>& general,
+                             report::Summary& s, report::JobCurves& curves) {
+  s.job = services::BareName(job.argument);
+  if (general) {
+    s.exitCode = general->exitCode;
+    s.exitName = general->exitCode == 0 ? "" : ExitCodeName(general->exitCode);
+    s.wallMs = general->wallMs;
+    s.cpuSeconds = general->cpu;
+  }
+  s.kernelError = trace.kernelError;
+  s.modelNumber = job.modelNumber;
+  s.intensity = job.settings.intensity;
+  s.tolerance = job.settings.tolerance;
+  s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
+  s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;
+  Parameters(job, trace, s);
+  Tests(job, s, curves);
+
+  if (trace.referenceWritten) {
+    if (const auto start = Simulate(job, resources, {}, true)) {
+      Fits(*start, false, s, curves);
+      if (start->usable) s.start = report::PointSummary{start->meanError, start->objective};
+    }
+  }
+  if (trace.found && trace.finalStarted) {
+    s.best = report::PointSummary{trace.found->bestError, trace.found->bestObjective};
+  }
+  if (trace.found && trace.finalWritten) {
+    if (const auto best = Simulate(job, resources, trace.found->best, false)) Fits(*best, true, s, curves);
+  }
+  s.warnings = report::CollectWarnings(s, curves);
+}
+
+}  // namespace soilcal::run

@@ -1,0 +1,251 @@
+// The calibration's report and summary on the shipped example jobs and on
+// jobs that fail: the page parses as XML, holds one plot per curve with every
+// measured point, and its numbers and the summary's are the result file's.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "job_files.hpp"
+#include "test_support.hpp"
+#include "xml_tree.hpp"
+
+#ifdef SOILCAL_WITH_JSON
+#include <nlohmann/json.hpp>
+#endif
+
+namespace soilcal::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Key lines " key = value" of one section of the result file, in order.
+std::vector<std::pair<std::string, std::string>> Section(const std::string& result,
+                                                         const std::string& name) {
+  std::vector<std::pair<std::string, std::string>> keys;
+  std::istringstream in(result);
+  std::string line;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    if (line.rfind(" [", 0) == 0) {
+      inside = line == " [" + name + "]";
+      continue;
+    }
+    const auto eq = line.find(" = ");
+    if (inside && eq != std::string::npos) keys.emplace_back(line.substr(1, eq - 1), line.substr(eq + 3));
+  }
+  return keys;
+}
+
+// Number of measured points a curve file announces in its segment sizes.
+int MeasuredPoints(const fs::path& file) {
+  std::ifstream in(file);
+  int c1 = 0, c2 = 0, segments = 0, flag = 0, total = 0;
+  in >> c1 >> c2 >> segments >> flag;
+  for (int s = 0; s < segments; ++s) {
+    int n = 0;
+    in >> n;
+    total += n;
+  }
+  return total;
+}
+
+// Curve files of the job in the order of its optimisation file.
+std::vector<std::string> CurveFiles(const fs::path& optim) {
+  std::ifstream in(optim);
+  int n = 0, intensity = 0;
+  double tolerance = 0.0;
+  in >> n >> intensity >> tolerance;
+  for (int j = 0; j < 3 * n; ++j) {
+    double skip = 0.0;
+    in >> skip;  // slots, then lower and upper bounds
+  }
+  int tests = 0;
+  in >> tests;
+  std::vector<std::string> files;
+  for (int t = 0; t < tests; ++t) {
+    std::string test;
+    int curves = 0;
+    in >> test >> curves;
+    for (int c = 0; c < curves; ++c) {
+      std::string name;
+      in >> name;
+      files.push_back(name);
+    }
+  }
+  return files;
+}
+
+std::unique_ptr<XmlNode> ParsedReport(const fs::path& folder) {
+  const std::string html = ReadText(folder / "calibration_report.html");
+  std::string error;
+  auto doc = ParseXml(html, error);
+  EXPECT_NE(doc, nullptr) << "not well-formed: " << error;
+  return doc;
+}
+
+void CopyFolder(const fs::path& from, const fs::path& to) {
+  for (const auto& entry : fs::directory_iterator(from)) {
+    if (entry.is_regular_file()) fs::copy_file(entry.path(), to / entry.path().filename());
+  }
+}
+
+class ExampleReport : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
+  if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
+  TempDir job;
+  CopyFolder(SourcePath(std::string("examples/") + GetParam()), job.path());
+  const ProgramRun run = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", job.path().string());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");  // not a terminal: no progress line
+  const std::string result = job.Read("Optimization_result.txt");
+  ASSERT_NE(result.find(" Exit Code = 0\n"), std::string::npos) << result;
+
+  const auto doc = ParsedReport(job.path());
+  ASSERT_NE(doc, nullptr);
+  const std::vector<std::string> files = CurveFiles(job.path() / "OPTIM.TXT");
+  const auto plots = doc->FindAll("svg", "plot");
+  ASSERT_EQ(plots.size(), files.size());
+  for (std::size_t c = 0; c < files.size(); ++c) {
+    EXPECT_NE(plots[c]->text.find(files[c]), std::string::npos) << "plot " << c << " title";
+    EXPECT_EQ(plots[c]->FindAll("circle", "measured").size(),
+              static_cast<std::size_t>(MeasuredPoints(job.path() / files[c])))
+        << files[c];
+    EXPECT_EQ(plots[c]->FindAll("polyline", "calibrated").size(), 1u);
+    EXPECT_EQ(plots[c]->FindAll("polyline", "start").size(), 1u);
+  }
+
+  // Parameter table: name and calibrated value exactly as the result file.
+  const auto params = Section(result, "Params");
+  const auto tables = doc->FindAll("table", "parameters");
+  ASSERT_EQ(tables.size(), 1u);
+  const auto rows = tables[0]->FindAll("tr");
+  ASSERT_EQ(rows.size(), params.size() + 1);
+  const auto sens = Section(result, "Relative Sensitivity");
+  for (std::size_t j = 0; j < params.size(); ++j) {
+    const auto cells = rows[j + 1]->FindAll("td");
+    ASSERT_GE(cells.size(), 8u);
+    EXPECT_EQ(cells[0]->text, params[j].first);
+    EXPECT_EQ(cells[4]->text, params[j].second);
+    EXPECT_EQ(cells[7]->text, sens[j].second);
+  }
+
+#ifdef SOILCAL_WITH_JSON
+  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  EXPECT_EQ(summary["exit_code"], 0);
+  const auto general = Section(result, "General");
+  EXPECT_EQ(summary["wall_time_ms"].get<int>(), std::stoi(general[0].second));
+  EXPECT_EQ(summary["cpu_time_s"].get<double>(), std::stod(general[1].second));
+  ASSERT_EQ(summary["parameters"].size(), params.size());
+  for (std::size_t j = 0; j < params.size(); ++j) {
+    const auto& p = summary["parameters"][j];
+    EXPECT_EQ(p["name"], params[j].first);
+    EXPECT_EQ(p["calibrated"].get<double>(), std::stod(params[j].second));
+    EXPECT_EQ(p["relative_sensitivity"].get<double>(), std::stod(sens[j].second));
+    EXPECT_LE(p["lower"].get<double>(), p["calibrated"].get<double>());
+    EXPECT_GE(p["upper"].get<double>(), p["calibrated"].get<double>());
+  }
+  const double error = std::stod(Section(result, "Objective info")[0].second);
+  EXPECT_EQ(summary["best"]["mean_relative_error"].get<double>(), error);
+  // The per-curve errors at the best values average (per test, then over
+  // the tests) to the reported mean relative error.
+  double mean = 0.0;
+  std::size_t curves = 0;
+  for (const auto& test : summary["tests"]) {
+    double sum = 0.0;
+    for (const auto& c : test["curves"]) {
+      sum += c["best"]["relative_error"].get<double>();
+      EXPECT_EQ(c["best"]["points_in_range"], c["measured_points"]);
+      ++curves;
+    }
+    mean += sum / static_cast<double>(test["curves"].size());
+  }
+  EXPECT_EQ(curves, files.size());
+  EXPECT_NEAR(mean / static_cast<double>(summary["tests"].size()), error, 1e-9 * error);
+
+  // soilcal-report renders the same page from the summary and the files.
+  const std::string written = ReadText(job.path() / "calibration_report.html");
+  fs::remove(job.path() / "calibration_report.html");
+  const ProgramRun again = RunProgram(BuildPath("soilcal-report"), job.path().string(), job.path().string());
+  ASSERT_EQ(again.exitStatus, 0) << again.err;
+  EXPECT_EQ(ReadText(job.path() / "calibration_report.html"), written);
+#else
+  EXPECT_FALSE(fs::exists(job.path() / "calibration_summary.json"));
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleReport,
+                         ::testing::Values("sand_triaxial", "soft_clay", "hardening_soil", "udsm_job"));
+
+TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
+  if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
+  TempDir job;
+  CopyFolder(SourcePath("examples/sand_triaxial"), job.path());
+  fs::remove(job.path() / "EV_EPS.TXT");
+  const ProgramRun run = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", job.path().string());
+  ASSERT_EQ(run.exitStatus, 0);
+  ASSERT_NE(job.Read("Optimization_result.txt").find(" CURVE_FILE_NOT_FOUND = 10"), std::string::npos);
+
+  const auto doc = ParsedReport(job.path());
+  ASSERT_NE(doc, nullptr);
+  EXPECT_NE(doc->text.find("CURVE_FILE_NOT_FOUND"), std::string::npos);
+  // The parameters and their start values are known, calibrated ones not.
+  const auto rows = doc->FindAll("table", "parameters").at(0)->FindAll("tr");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1]->FindAll("td").at(3)->text, "15000");
+  EXPECT_EQ(rows[1]->FindAll("td").at(4)->text, "–");
+#ifdef SOILCAL_WITH_JSON
+  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  EXPECT_EQ(summary["exit_code"], 10);
+  EXPECT_EQ(summary["exit_name"], "CURVE_FILE_NOT_FOUND");
+  EXPECT_TRUE(summary["best"].is_null());
+  EXPECT_TRUE(summary["parameters"][0]["calibrated"].is_null());
+  EXPECT_EQ(summary["parameters"][1]["start"].get<double>(), 0.5);
+  // The curve that was read keeps its points; the missing one has none.
+  EXPECT_EQ(summary["tests"][0]["curves"][0]["measured_points"], 19);
+  EXPECT_EQ(summary["tests"][0]["curves"][1]["measured_points"], 0);
+#endif
+
+  // A kernel error leaves the result file empty; the summary names it, the
+  // curves read are still there, and nothing was simulated to the end.
+  TempDir broken;
+  CopyFolder(SourcePath("examples/sand_triaxial"), broken.path());
+  std::string test = broken.Read("TRIAX1.VLT");
+  test.replace(test.find("Material\n2\n"), 11, "Material\n3\n");  // no such model
+  broken.Write("TRIAX1.VLT", test);
+  ASSERT_EQ(RunProgram(BuildPath("soilcal"), "OPTIM.TXT", broken.path().string()).exitStatus, 0);
+  EXPECT_EQ(broken.Read("Optimization_result.txt"), "");
+  const auto kernel = ParsedReport(broken.path());
+  ASSERT_NE(kernel, nullptr);
+  EXPECT_NE(kernel->text.find("Ended by a kernel error: Invalid model"), std::string::npos);
+  EXPECT_EQ(kernel->FindAll("svg", "plot").at(0)->FindAll("circle", "measured").size(), 19u);
+  EXPECT_TRUE(kernel->FindAll("svg", "plot").at(0)->FindAll("polyline").empty());
+#ifdef SOILCAL_WITH_JSON
+  const auto failed = nlohmann::json::parse(ReadText(broken.path() / "calibration_summary.json"));
+  EXPECT_TRUE(failed["exit_code"].is_null());
+  EXPECT_EQ(failed["kernel_error"], "Invalid model in ELEMBoth");
+  EXPECT_TRUE(failed["tests"][0]["curves"][0]["start"].is_null());
+#endif
+
+  // No argument: the result file lies in the current folder, and so do the
+  // summary and the report.
+  TempDir empty;
+  const ProgramRun bare = RunProgram(BuildPath("soilcal"), std::nullopt, empty.path().string());
+  ASSERT_EQ(bare.exitStatus, 0);
+  EXPECT_NE(empty.Read("Optimization_result.txt").find("OPTIMIZATION_FILE_NOT_INDICATED"), std::string::npos);
+  EXPECT_NE(empty.Read("calibration_report.html").find("OPTIMIZATION_FILE_NOT_INDICATED"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace soilcal::testing
