@@ -48,17 +48,39 @@ void CopyState(const double* src, double* dst, int n) {
   if (i < n) dst[i] = src[i];
 }
 
-void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
-                   GetSigTotals& totals) {
-  // The end-of-step state starts from the committed one in every iteration,
-  // so a model that leaves a value alone keeps its start value.
-  const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
-  CopyState(pt.stVar0.data(), pt.stVar.data(), nCopy);
-  // Water bulk of the point for undrained sets (set by ELEMBoth).
-  pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
+// The point's values as the dispatcher reads them, in place.
+models::StressPointView ViewOf(const SimulationContext& ctx, MaterialPoint& pt, int model,
+                               int intGlo) {
+  models::StressPointView v;
+  v.model = model;
+  v.set = &ctx.set;
+  v.iSet = 1;
+  v.intGlo = intGlo;
+  v.k = &ctx.k;
+  v.family = model == ctx.familyModel ? ctx.family : models::FindModelFamily(model);
+  v.D = &ctx.set.D;
+  v.dEps = &pt.dEps;
+  v.sig0 = &pt.sig0;
+  v.eps = &pt.eps;
+  v.epsV = VolumetricStrain(pt.eps) + VolumetricStrain(pt.dEps);
+  v.voidRatio = pt.voidRatio;
+  v.stVar0 = pt.stVar0.data();
+  v.stVar = pt.stVar.data();
+  v.nStat = pt.nStat;
+  v.tol = pt.tolerance;
+  v.iter = pt.iter;
+  v.step = pt.step;
+  v.time = pt.time;
+  v.dTime = pt.dTime;
+  v.swp0 = pt.swp0;
+  return v;
+}
 
-  pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
-
+// The dispatcher with everything only the diagnostics read: the reference
+// stress, the accuracy check, the debug dumps. Gives the stress, pore
+// pressure and state the lean path gives.
+void CallMatSig(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
+                GetSigTotals& totals) {
   models::MatSigInput in{models::MatSigInput::StiffnessByPointer{}};
   in.model = model;
   in.set = &ctx.set;
@@ -90,12 +112,38 @@ void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int int
   out.swp = pt.swp0;
   models::MatSig(in, ctx.resources, out, totals.counters, ctx.texts);
   if (out.iAbort != 0) services::KernelError(out.iAbort, ctx.texts);
-
-  double pw = out.swp;
-  CapWaterPressure(totals.waterPressureResets, pt.waterPressureCap, pt.waterPressureFactor, pw,
-                   pt.waterPressureHead);
-  pt.swp = pw;
+  pt.swp = out.swp;
   pt.sig = out.sigC;
+}
+
+void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
+                   bool diagnostics, GetSigTotals& totals) {
+  // The end-of-step state starts from the committed one in every iteration,
+  // so a model that leaves a value alone keeps its start value.
+  const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
+  CopyState(pt.stVar0.data(), pt.stVar.data(), nCopy);
+  // Water bulk of the point for undrained sets (set by ELEMBoth).
+  pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
+
+  pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
+
+  const models::ModelFamily* family =
+      model == ctx.familyModel ? ctx.family : models::FindModelFamily(model);
+  if (diagnostics || family == nullptr) {
+    CallMatSig(ctx, pt, model, intGlo, totals);
+  } else {
+    // The lean path: the call is filled straight from the point and its
+    // result read straight back.
+    models::StressCall call{models::StressCall::StiffnessFilledLater{}};
+    models::MatSigLean(ViewOf(ctx, pt, model, intGlo), ctx.resources, call, totals.counters,
+                       ctx.texts);
+    if (call.iAbort != 0) services::KernelError(call.iAbort, ctx.texts);
+    pt.swp = call.swp;
+    pt.sig = call.sigC;
+  }
+
+  CapWaterPressure(totals.waterPressureResets, pt.waterPressureCap, pt.waterPressureFactor, pt.swp,
+                   pt.waterPressureHead);
   pt.dEpsPrevIter = pt.dEps;
   ++totals.pointsEvaluated;
 }
@@ -118,10 +166,12 @@ void GetSig(SimulationContext& ctx, std::span<MaterialPoint> points, int cluster
   (void)cluster;
   const int model = ctx.set.modelCode % 100;
   const int ppe = ctx.mesh.pointsPerElement;
+  const bool diagnostics = services::Diag().on();
   for (int e = firstElement; e <= lastElement; ++e) {
     for (int ip = 1; ip <= ppe; ++ip) {
       const int intGlo = ip + ppe * (e - 1);
-      EvaluatePoint(ctx, points[static_cast<std::size_t>(intGlo - 1)], model, intGlo, totals);
+      EvaluatePoint(ctx, points[static_cast<std::size_t>(intGlo - 1)], model, intGlo, diagnostics,
+                    totals);
     }
   }
 }
