@@ -250,7 +250,7 @@ bool SolveSmall(Mat4 a, Vec4 b, int n, Vec4& x) {
 // returns that converge need at most two; a solve that needs more is almost
 // always one creeping towards a set without solution, and the caller tries
 // the next set or edge anyway.
-constexpr int kMaxHalvings = 8;
+constexpr int kMaxHalvings = 4;
 
 // Newton from `guess`; false when it stalls or ends with a negative
 // multiplier.
