@@ -50,14 +50,14 @@ void CopyState(const double* src, double* dst, int n) {
 
 // The point's values as the dispatcher reads them, in place.
 models::StressPointView ViewOf(const SimulationContext& ctx, MaterialPoint& pt, int model,
-                               int intGlo) {
+                               int intGlo, const models::ModelFamily& family) {
   models::StressPointView v;
   v.model = model;
   v.set = &ctx.set;
   v.iSet = 1;
   v.intGlo = intGlo;
   v.k = &ctx.k;
-  v.family = model == ctx.familyModel ? ctx.family : models::FindModelFamily(model);
+  v.family = &family;
   v.D = &ctx.set.D;
   v.dEps = &pt.dEps;
   v.sig0 = &pt.sig0;
@@ -135,7 +135,7 @@ void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int int
     // The lean path: the call is filled straight from the point and its
     // result read straight back.
     models::StressCall call{models::StressCall::StiffnessFilledLater{}};
-    models::MatSigLean(ViewOf(ctx, pt, model, intGlo), ctx.resources, call, totals.counters,
+    models::MatSigLean(ViewOf(ctx, pt, model, intGlo, *family), ctx.resources, call, totals.counters,
                        ctx.texts);
     if (call.iAbort != 0) services::KernelError(call.iAbort, ctx.texts);
     pt.swp = call.swp;
