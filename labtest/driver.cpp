@@ -1,6 +1,7 @@
 #include "labtest/driver.hpp"
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 #include "labtest/step_solver.hpp"
@@ -188,26 +189,47 @@ void StartPhase(SimulationContext& ctx, int p, int steps) {
   pt.dTime = dt / steps;
 }
 
+// A point with every value at its default. Copying it is one pass over the
+// two state arrays; a new point each time would clear them and copy them.
+const MaterialPoint& FreshPoint() {
+  static const MaterialPoint fresh{};
+  return fresh;
+}
+
+void SetInitialStress(MaterialPoint& pt, const Vec6& initialStress) {
+  pt.sig0 = initialStress;
+  pt.sig = initialStress;
+  pt.target = initialStress;
+  pt.targetStart = initialStress;
+}
+
 // Puts the point back to the start of the test: initial stress, zero strain,
 // time and pore pressure, fresh state variables and step control. The
 // settings loaded by PrepareLabTest stay.
 void RestartPoint(MaterialPoint& pt, const Vec6& initialStress) {
-  MaterialPoint fresh;
-  fresh.maxIterations = pt.maxIterations;
-  fresh.acceleration = pt.acceleration;
-  fresh.controlFlags = pt.controlFlags;
-  fresh.tolerance = pt.tolerance;
-  fresh.relaxation = pt.relaxation;
-  fresh.initialPrediction = pt.initialPrediction;
-  fresh.porePressureFlags = pt.porePressureFlags;
-  fresh.waterPressureCap = pt.waterPressureCap;
-  fresh.waterPressureFactor = pt.waterPressureFactor;
-  fresh.waterPressureHead = pt.waterPressureHead;
-  fresh.sig0 = initialStress;
-  fresh.sig = initialStress;
-  fresh.target = initialStress;
-  fresh.targetStart = initialStress;
+  const MaterialPoint& fresh = FreshPoint();
+  const int maxIterations = pt.maxIterations;
+  const int acceleration = pt.acceleration;
+  const std::array<int, 6> controlFlags = pt.controlFlags;
+  const double tolerance = pt.tolerance;
+  const double relaxation = pt.relaxation;
+  const int initialPrediction = pt.initialPrediction;
+  const std::array<int, 6> porePressureFlags = pt.porePressureFlags;
+  const double waterPressureCap = pt.waterPressureCap;
+  const double waterPressureFactor = pt.waterPressureFactor;
+  const double waterPressureHead = pt.waterPressureHead;
   pt = fresh;
+  pt.maxIterations = maxIterations;
+  pt.acceleration = acceleration;
+  pt.controlFlags = controlFlags;
+  pt.tolerance = tolerance;
+  pt.relaxation = relaxation;
+  pt.initialPrediction = initialPrediction;
+  pt.porePressureFlags = porePressureFlags;
+  pt.waterPressureCap = waterPressureCap;
+  pt.waterPressureFactor = waterPressureFactor;
+  pt.waterPressureHead = waterPressureHead;
+  SetInitialStress(pt, initialStress);
 }
 
 }  // namespace
@@ -219,13 +241,13 @@ void PrepareLabTest(SimulationContext& ctx, const input::LabTest& test) {
   ctx.totalIterations = 0;
 
   MaterialPoint& pt = ctx.point;
-  pt = MaterialPoint{};
+  pt = FreshPoint();
   pt.maxIterations = test.maxIterations;
   pt.acceleration = test.accelerationFlag;
   pt.controlFlags = test.controlFlags;
   pt.tolerance = test.tolerance;
   pt.relaxation = test.realSettings[0] > 1e-10 ? test.realSettings[0] : 1.0;
-  RestartPoint(pt, test.initialStress);
+  SetInitialStress(pt, test.initialStress);
   ctx.phaseTime.assign(test.timeIncrement.begin(), test.timeIncrement.end());
   ctx.phaseTime.resize(static_cast<std::size_t>(std::max(0, test.nPhases)), 0.0);
 

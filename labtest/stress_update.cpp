@@ -48,17 +48,39 @@ void CopyState(const double* src, double* dst, int n) {
   if (i < n) dst[i] = src[i];
 }
 
-void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
-                   GetSigTotals& totals) {
-  // The end-of-step state starts from the committed one in every iteration,
-  // so a model that leaves a value alone keeps its start value.
-  const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
-  CopyState(pt.stVar0.data(), pt.stVar.data(), nCopy);
-  // Water bulk of the point for undrained sets (set by ELEMBoth).
-  pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
+// The point's values as the dispatcher reads them, in place.
+models::StressPointView ViewOf(const SimulationContext& ctx, MaterialPoint& pt, int model,
+                               int intGlo, const models::ModelFamily& family) {
+  models::StressPointView v;
+  v.model = model;
+  v.set = &ctx.set;
+  v.iSet = 1;
+  v.intGlo = intGlo;
+  v.k = &ctx.k;
+  v.family = &family;
+  v.D = &ctx.set.D;
+  v.dEps = &pt.dEps;
+  v.sig0 = &pt.sig0;
+  v.eps = &pt.eps;
+  v.epsV = VolumetricStrain(pt.eps) + VolumetricStrain(pt.dEps);
+  v.voidRatio = pt.voidRatio;
+  v.stVar0 = pt.stVar0.data();
+  v.stVar = pt.stVar.data();
+  v.nStat = pt.nStat;
+  v.tol = pt.tolerance;
+  v.iter = pt.iter;
+  v.step = pt.step;
+  v.time = pt.time;
+  v.dTime = pt.dTime;
+  v.swp0 = pt.swp0;
+  return v;
+}
 
-  pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
-
+// The dispatcher with everything only the diagnostics read: the reference
+// stress, the accuracy check, the debug dumps. Gives the stress, pore
+// pressure and state the lean path gives.
+void CallMatSig(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
+                GetSigTotals& totals) {
   models::MatSigInput in{models::MatSigInput::StiffnessByPointer{}};
   in.model = model;
   in.set = &ctx.set;
@@ -90,12 +112,38 @@ void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int int
   out.swp = pt.swp0;
   models::MatSig(in, ctx.resources, out, totals.counters, ctx.texts);
   if (out.iAbort != 0) services::KernelError(out.iAbort, ctx.texts);
-
-  double pw = out.swp;
-  CapWaterPressure(totals.waterPressureResets, pt.waterPressureCap, pt.waterPressureFactor, pw,
-                   pt.waterPressureHead);
-  pt.swp = pw;
+  pt.swp = out.swp;
   pt.sig = out.sigC;
+}
+
+void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int intGlo,
+                   bool diagnostics, GetSigTotals& totals) {
+  // The end-of-step state starts from the committed one in every iteration,
+  // so a model that leaves a value alone keeps its start value.
+  const int nCopy = std::min(models::kModelStateOffset + pt.nStat, models::kStateCapacity);
+  CopyState(pt.stVar0.data(), pt.stVar.data(), nCopy);
+  // Water bulk of the point for undrained sets (set by ELEMBoth).
+  pt.stVar0[models::kPointMatStatePos + 1] = ctx.set.BUW;
+
+  pt.voidRatio = UpdatedVoidRatio(pt.voidRatioCommitted, VolumetricStrain(pt.dEps));
+
+  const models::ModelFamily* family =
+      model == ctx.familyModel ? ctx.family : models::FindModelFamily(model);
+  if (diagnostics || family == nullptr) {
+    CallMatSig(ctx, pt, model, intGlo, totals);
+  } else {
+    // The lean path: the call is filled straight from the point and its
+    // result read straight back.
+    models::StressCall call{models::StressCall::StiffnessFilledLater{}};
+    models::MatSigLean(ViewOf(ctx, pt, model, intGlo, *family), ctx.resources, call, totals.counters,
+                       ctx.texts);
+    if (call.iAbort != 0) services::KernelError(call.iAbort, ctx.texts);
+    pt.swp = call.swp;
+    pt.sig = call.sigC;
+  }
+
+  CapWaterPressure(totals.waterPressureResets, pt.waterPressureCap, pt.waterPressureFactor, pt.swp,
+                   pt.waterPressureHead);
   pt.dEpsPrevIter = pt.dEps;
   ++totals.pointsEvaluated;
 }
@@ -118,16 +166,35 @@ void GetSig(SimulationContext& ctx, std::span<MaterialPoint> points, int cluster
   (void)cluster;
   const int model = ctx.set.modelCode % 100;
   const int ppe = ctx.mesh.pointsPerElement;
+  const bool diagnostics = services::Diag().on();
   for (int e = firstElement; e <= lastElement; ++e) {
     for (int ip = 1; ip <= ppe; ++ip) {
       const int intGlo = ip + ppe * (e - 1);
-      EvaluatePoint(ctx, points[static_cast<std::size_t>(intGlo - 1)], model, intGlo, totals);
+      EvaluatePoint(ctx, points[static_cast<std::size_t>(intGlo - 1)], model, intGlo, diagnostics,
+                    totals);
     }
   }
 }
 
+// The figures of one update into the context.
+void StoreTotals(SimulationContext& ctx, const GetSigTotals& totals) {
+  ctx.counters = totals.counters;
+  ctx.waterPressureResets = totals.waterPressureResets;
+  ctx.pointsEvaluated = totals.pointsEvaluated;
+  ctx.relativeError = totals.counters.sumErr / std::max(1.0, totals.counters.sumWt);
+}
+
 void UpdateStressPoints(SimulationContext& ctx) {
   const bool diagOn = services::Diag().on();
+  const LabMesh& mesh = ctx.mesh;
+  if (!diagOn && mesh.nClusters == 1 && mesh.firstElement == 1 && mesh.lastElement == 1 &&
+      mesh.pointsPerElement == 1) {
+    // The lab's single point without diagnostics: straight to the point.
+    GetSigTotals totals;
+    EvaluatePoint(ctx, ctx.point, ctx.set.modelCode % 100, 1, false, totals);
+    StoreTotals(ctx, totals);
+    return;
+  }
   if (diagOn) {
     std::string line = "iDum from Header :  -1";
     if (ctx.point.dTime > 0.0) {
@@ -139,7 +206,6 @@ void UpdateStressPoints(SimulationContext& ctx) {
 
   GetSigTotals totals;
   std::span<MaterialPoint> points(&ctx.point, 1);
-  const LabMesh& mesh = ctx.mesh;
   for (int cluster = 1; cluster <= mesh.nClusters; ++cluster) {
     const int first = mesh.firstElement;
     const int last = mesh.lastElement;
@@ -167,10 +233,7 @@ void UpdateStressPoints(SimulationContext& ctx) {
     }
   }
 
-  ctx.counters = totals.counters;
-  ctx.waterPressureResets = totals.waterPressureResets;
-  ctx.pointsEvaluated = totals.pointsEvaluated;
-  ctx.relativeError = totals.counters.sumErr / std::max(1.0, totals.counters.sumWt);
+  StoreTotals(ctx, totals);
   if (diagOn) WriteUpdateSummary(totals.counters);
 }
 

@@ -27,7 +27,9 @@ struct GetSigTotals {
 // Entry of the step solver, once per iteration after the trial strain
 // increment has been set. Writes the end stress and state of the point, its
 // pore pressure swp, and the counters and relative error of the update into
-// the context.
+// the context. The accuracy check behind the relative error (and the
+// newly-plastic and inaccurate counts) runs only with the diagnostic channel
+// on, the only reader of those figures; without it they stay zero.
 void UpdateMaterialPointStress(SimulationContext& ctx, int iter);
 
 // Evaluates every stress point of the mesh (the lab mesh: one point).

@@ -26,31 +26,32 @@ PointMatState LoadRecord(const PointMatState& start, const double* end) {
 
 // Effective elastic matrix: the family's own, or the caller's. Returns the
 // family's abort code.
-int EffectiveStiffness(const MatSigInput& in, const ModelFamily& family, ModelResources& res,
-                       const PointMatState& pms, Mat6& D) {
+int EffectiveStiffness(const StressPointView& v, ModelResources& res, const PointMatState& pms,
+                       Mat6& D) {
+  const ModelFamily& family = *v.family;
   if (family.elasticMatrix == nullptr) {
     // Row by row: one block copy of the whole matrix compiles to a slow
     // string move on this size.
-    const Mat6& src = in.stiffness != nullptr ? *in.stiffness : in.D;
+    const Mat6& src = *v.D;
     for (int i = 0; i < 6; ++i) D[i] = src[i];
     return 0;
   }
   ElasticCall ec;
-  ec.set = in.set;
-  ec.k = in.k;
-  ec.model = in.model;
+  ec.set = v.set;
+  ec.k = v.k;
+  ec.model = v.model;
   ec.mode = 3;
   ec.checkWord = 804;
   ec.pms = &pms;
-  ec.stVar0 = in.stVar0;
-  ec.nStat = in.nStat;
-  ec.sig0 = in.sig0;
-  ec.eps = in.eps;
-  ec.swp0 = in.swp0;
-  ec.time = in.time;
-  ec.dTime = in.dTime;
-  ec.step = in.step;
-  ec.iter = in.iter;
+  ec.stVar0 = v.stVar0;
+  ec.nStat = v.nStat;
+  ec.sig0 = *v.sig0;
+  ec.eps = *v.eps;
+  ec.swp0 = v.swp0;
+  ec.time = v.time;
+  ec.dTime = v.dTime;
+  ec.step = v.step;
+  ec.iter = v.iter;
   ec.resources = &res;
   family.elasticMatrix(ec);
   D = ec.D;
@@ -72,13 +73,13 @@ Vec6 ReferenceStress(const MatSigInput& in, const Mat6& D, const Vec6& sigE) {
 
 // Work of the dispatcher for the Hardening Soil models: the dilatancy
 // cut-off flag from the current porosity and the cap values.
-void PrepareHardeningSoil(const MatSigInput& in, StressCall& call) {
-  const PropSoil& p = in.set->prop;
-  const double ev = in.epsV;
+void PrepareHardeningSoil(const StressPointView& v, StressCall& call) {
+  const PropSoil& p = v.set->prop;
+  const double ev = v.epsV;
   const double n = (p[20] + ev) / (1.0 + ev);
   call.dilatancyCutOff = n > p[22] || n < p[21];
   call.capAlpha = p[31];
-  call.ksKc = in.model == 6 ? std::max(1.0, p[32]) : p[32];
+  call.ksKc = v.model == 6 ? std::max(1.0, p[32]) : p[32];
 }
 
 // Shear stress scale of the accuracy check for the user, concrete and sand
@@ -94,17 +95,17 @@ bool UsesInvariantTauMax(int model) {
   return model >= 21 && model <= 34 && model != 31 && model != 32;
 }
 
-void FillCall(const MatSigInput& in, const PointMatState& pms0, const PointMatState& pms,
+void FillCall(const StressPointView& v, const PointMatState& pms0, const PointMatState& pms,
               StressCall& call) {
-  const PropSoil& prop = in.set->prop;
-  call.model = in.model;
-  call.modelCode = in.set->modelCode;
-  call.iSet = in.iSet;
-  call.intGlo = in.intGlo;
+  const PropSoil& prop = v.set->prop;
+  call.model = v.model;
+  call.modelCode = v.set->modelCode;
+  call.iSet = v.iSet;
+  call.intGlo = v.intGlo;
   call.prop = &prop;
-  call.k = in.k;
-  call.sig0 = in.sig0;
-  call.dEps = in.dEps;
+  call.k = v.k;
+  call.sig0 = *v.sig0;
+  call.dEps = *v.dEps;
   // Lab-test mode: no strength reduction, sin(phi) is the record's entry 2.
   call.SPhi = pms.SPhi;
   call.Tens = prop[16];
@@ -112,19 +113,18 @@ void FillCall(const MatSigInput& in, const PointMatState& pms0, const PointMatSt
   call.CoheSi = pms.CoheSi;
   call.G = pms.G;
   call.nu = prop[2];
-  call.epsV = in.epsV;
-  call.voidRatio = in.voidRatio;
-  call.time = in.time;
-  call.dTime = in.dTime;
-  call.step = in.step;
-  call.iter = in.iter;
-  call.tol = in.tol;
-  call.debug = in.debug;
+  call.epsV = v.epsV;
+  call.voidRatio = v.voidRatio;
+  call.time = v.time;
+  call.dTime = v.dTime;
+  call.step = v.step;
+  call.iter = v.iter;
+  call.tol = v.tol;
   call.pms0 = pms0;
   call.pms = pms;
-  call.stVar0 = in.stVar0;
-  call.stVar = in.stVar;
-  call.nStat = in.nStat;
+  call.stVar0 = v.stVar0;
+  call.stVar = v.stVar;
+  call.nStat = v.nStat;
 }
 
 // Pore pressure at the end of the step. An undrained set (drainage type 2)
@@ -132,9 +132,74 @@ void FillCall(const MatSigInput& in, const PointMatState& pms0, const PointMatSt
 // water bulk value of the record; this is how the program settles the pore
 // pressure left open for other control settings: drained sets and the other
 // variants hand the start value back unchanged.
-double EndPorePressure(const MatSigInput& in, const PointMatState& pms) {
-  if (in.set->DrainageType() != 2) return in.swp0;
-  return in.swp0 + pms.waterBulk * VolumetricStrain(in.dEps);
+double EndPorePressure(const StressPointView& v, const PointMatState& pms) {
+  if (v.set->DrainageType() != 2) return v.swp0;
+  return v.swp0 + pms.waterBulk * VolumetricStrain(*v.dEps);
+}
+
+// Everything before the model's routine: the call filled from the point,
+// the effective stiffness, the elastic trial stress (also the reference
+// stress until the caller sets one) and the pore pressure. Returns the
+// abort code of the stiffness; `dsigE` receives the elastic stress change.
+int BeginCall(const StressPointView& v, ModelResources& res, const PointMatState& pms0,
+              const PointMatState& pms, StressCall& call, services::KernelMessageTexts& texts,
+              Vec6& dsigE) {
+  FillCall(v, pms0, pms, call);
+  call.texts = &texts;
+  const int abort = EffectiveStiffness(v, res, pms, call.D);
+  if (abort != 0) return abort;
+  dsigE = MatVec(call.D, *v.dEps);
+  for (int i = 0; i < 6; ++i) call.sigE[i] = (*v.sig0)[i] + dsigE[i];
+  call.referenceStress = false;
+  call.sigEQ = call.sigE;
+  call.sigC = call.sigE;
+  call.tension = false;
+  call.apex = false;
+  call.capFlag = false;
+  call.iArea = 0;
+  call.iAbort = 0;
+  call.tauMax = 1.0;
+  call.swp0 = v.swp0;
+  call.swp = EndPorePressure(v, pms);
+  if (v.model == 6 || v.model == 19) PrepareHardeningSoil(v, call);
+  return 0;
+}
+
+// After the model's routine: a bounded sin(phi) goes into the record, and
+// the invariant stress scale of the models that use it.
+void FinishCall(const StressPointView& v, const PointMatState& pms, StressCall& call) {
+  // sin(phi) is the record's entry 2; a routine that bounds it bounds the record.
+  if (call.SPhi != pms.SPhi) call.pms.SPhi = call.SPhi;
+  if (UsesInvariantTauMax(v.model)) {
+    const double floor = v.k ? v.k->stressFloor : ModelConstants{}.stressFloor;
+    call.tauMax = InvariantTauMax(call.sigC, floor);
+  }
+}
+
+StressPointView ViewOf(const MatSigInput& in, const ModelFamily* family) {
+  StressPointView v;
+  v.model = in.model;
+  v.set = in.set;
+  v.iSet = in.iSet;
+  v.intGlo = in.intGlo;
+  v.k = in.k;
+  v.family = family;
+  v.D = in.stiffness != nullptr ? in.stiffness : &in.D;
+  v.dEps = &in.dEps;
+  v.sig0 = &in.sig0;
+  v.eps = &in.eps;
+  v.epsV = in.epsV;
+  v.voidRatio = in.voidRatio;
+  v.stVar0 = in.stVar0;
+  v.stVar = in.stVar;
+  v.nStat = in.nStat;
+  v.tol = in.tol;
+  v.iter = in.iter;
+  v.step = in.step;
+  v.time = in.time;
+  v.dTime = in.dTime;
+  v.swp0 = in.swp0;
+  return v;
 }
 
 }  // namespace
@@ -156,36 +221,24 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
   }
 
   StressCall call{StressCall::StiffnessFilledLater{}};
-  FillCall(in, pms0, pms, call);
-  call.texts = &texts;
-  out.iAbort = EffectiveStiffness(in, *family, res, pms, call.D);
+  const StressPointView v = ViewOf(in, family);
+  Vec6 dsigE{};
+  out.iAbort = BeginCall(v, res, pms0, pms, call, texts, dsigE);
   if (out.iAbort != 0) return;
+  call.debug = in.debug;
+  if (in.accuracyCheck) {
+    call.referenceStress = true;
+    call.sigEQ = ReferenceStress(in, call.D, call.sigE);
+  }
 
-  const Vec6 dsigE = MatVec(call.D, in.dEps);
-  for (int i = 0; i < 6; ++i) call.sigE[i] = in.sig0[i] + dsigE[i];
-  call.sigEQ = ReferenceStress(in, call.D, call.sigE);
-  call.sigC = call.sigE;
-  call.tension = false;
-  call.apex = false;
-  call.iArea = 0;
-  call.tauMax = 1.0;
-  call.swp0 = in.swp0;
-  call.swp = EndPorePressure(in, pms);
-
-  if (in.model == 6 || in.model == 19) PrepareHardeningSoil(in, call);
   if (family->stress) family->stress(call, res);
   if (call.iAbort != 0) {
     out.iAbort = call.iAbort;
     return;
   }
-  // sin(phi) is the record's entry 2; a routine that bounds it bounds the record.
-  if (call.SPhi != pms.SPhi) call.pms.SPhi = call.SPhi;
+  FinishCall(v, pms, call);
 
   const bool debug = in.debug && Diag().on();
-  if (UsesInvariantTauMax(in.model)) {
-    const double floor = in.k ? in.k->stressFloor : ModelConstants{}.stressFloor;
-    call.tauMax = InvariantTauMax(call.sigC, floor);
-  }
   if (debug && in.model >= 21 && in.model <= 30) matsig::DumpStresses(call);
   if (debug && in.model == 111) matsig::DumpElasticTestPoint(call, in.dEps, dsigE);
 
@@ -194,12 +247,27 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
   if (debug) Diag().Line("D TauMax : ", call.tauMax);
 
   for (int i = 0; i < 6; ++i) out.sigEminusC[i] = call.sigE[i] - call.sigC[i];
-  matsig::CheckAccuracy(in, call, counters);
+  if (in.accuracyCheck) matsig::CheckAccuracy(in, call, counters);
 
   call.pms.Store(in.stVar + kPointMatStatePos);
   out.sigC = call.sigC;
   out.iArea = call.iArea;
   out.swp = call.swp;
+}
+
+void MatSigLean(const StressPointView& v, ModelResources& res, StressCall& call,
+                MatSigCounters& counters, services::KernelMessageTexts& texts) {
+  PointMatState pms0;
+  pms0.Load(v.stVar0 + kPointMatStatePos);
+  const PointMatState pms = LoadRecord(pms0, v.stVar + kPointMatStatePos);
+  Vec6 dsigE;
+  call.iAbort = BeginCall(v, res, pms0, pms, call, texts, dsigE);
+  if (call.iAbort != 0) return;
+  if (v.family->stress) v.family->stress(call, res);
+  if (call.iAbort != 0) return;
+  FinishCall(v, pms, call);
+  matsig::CountOutcome(call, counters);
+  call.pms.Store(v.stVar + kPointMatStatePos);
 }
 
 }  // namespace soilcal::models

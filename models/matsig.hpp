@@ -44,6 +44,11 @@ struct MatSigInput {
   double time = 0.0, dTime = 0.0;
   double swp0 = 0.0;             // pore pressure at the start of the step
   bool debug = false;
+  // The reference stress SigEQ, the accuracy check and the counters that
+  // depend on them (newly plastic, inaccurate, error sums). Only diagnostics
+  // read them: the stress-point loop asks for them only when unit 2 is a
+  // real file. Stresses and state come out the same either way.
+  bool accuracyCheck = true;
 };
 
 struct MatSigOutput {
@@ -64,5 +69,38 @@ struct MatSigOutput {
 // message texts of an abort.
 void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
             MatSigCounters& counters, services::KernelMessageTexts& texts);
+
+// A stress point as the dispatcher reads it, by reference to where the
+// caller keeps the values: nothing is copied into an input record first.
+struct StressPointView {
+  int model = 0;                      // reduced model number
+  const MaterialSet* set = nullptr;
+  int iSet = 1;
+  int intGlo = 1;
+  const ModelConstants* k = nullptr;
+  const ModelFamily* family = nullptr;  // the family of `model` (required)
+  const Mat6* D = nullptr;            // effective elastic matrix (families without their own)
+  const Vec6* dEps = nullptr;         // strain increment of the step
+  const Vec6* sig0 = nullptr;         // stress at the start of the step
+  const Vec6* eps = nullptr;          // total strain at the start of the step
+  double epsV = 0.0;                  // volumetric strain since the start of the test
+  double voidRatio = 0.0;
+  const double* stVar0 = nullptr;     // start-of-step state (1000 doubles)
+  double* stVar = nullptr;            // end-of-step state (1000 doubles)
+  int nStat = 0;
+  double tol = 0.01;
+  int iter = 1;
+  int step = 1;
+  double time = 0.0, dTime = 0.0;
+  double swp0 = 0.0;
+};
+
+// MatSig for a stress-point loop whose diagnostic channel is off: no
+// reference stress, no accuracy check, no debug dumps (MatSig with
+// accuracyCheck false and debug false gives the same stresses, state and
+// pore pressure). The result stays in `call` (sigC, iArea, swp, iAbort);
+// the record of the end-of-step state is written; the outcome is counted.
+void MatSigLean(const StressPointView& v, ModelResources& res, StressCall& call,
+                MatSigCounters& counters, services::KernelMessageTexts& texts);
 
 }  // namespace soilcal::models

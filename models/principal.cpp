@@ -76,7 +76,10 @@ void Rotate(Mat3& a, Mat3& v, int p, int q, double bound) {
 // fewer for callers that only rotate).
 Principal Decompose(Mat3 a, bool invariants) {
   Mat3 v{{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
-  const double bound = kRelativeOffDiagonal * LargestAbsComponent(a);
+  // A diagonal tensor (every triaxial and oedometric state) needs no
+  // rotation and no bound.
+  const double bound =
+      LargestOffDiagonal(a) == 0.0 ? 0.0 : kRelativeOffDiagonal * LargestAbsComponent(a);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
     const double off = LargestOffDiagonal(a);
     if (off == 0.0 || off < bound) break;

@@ -28,6 +28,10 @@ struct StressCall {
   Vec6 sigE{};              // elastic trial stress
   Vec6 sig0{};              // stress at the start of the step
   Vec6 sigEQ{};             // reference stress of MatSig's accuracy check
+  // False when only the diagnostics would read what sigEQ tells (the sign
+  // of iArea, the accuracy counters): sigEQ is then sigE and a routine may
+  // skip its test of the reference stress.
+  bool referenceStress = true;
   Vec6 dEps{};              // strain increment of the step
   Mat6 D;                   // effective elastic matrix used for sigE (zero by default)
   double SPhi = 0.0, SPsi = 0.0, CoheSi = 0.0, Tens = 0.0;

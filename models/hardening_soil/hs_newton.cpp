@@ -103,7 +103,10 @@ struct Eval {
   bool valid = true;
 };
 
-// Stress, hardening, residuals and their derivatives at multipliers `lam`.
+// Stress, hardening, residuals and (with kJacobian) their derivatives at
+// multipliers `lam`. The residuals come out with the same bits either way:
+// a rejected trial step of the line search needs only them.
+template <bool kJacobian>
 Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
   const Material& m = *in.m;
   const int n = P.n;
@@ -122,7 +125,9 @@ Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
   if (dpDen <= 0.0 || dqDen <= 0.0) e.valid = false;
   double p = (P.pt - m.bulk * trB) / dpDen;
   Vec4 dp{};
-  for (int j = 0; j < n; ++j) dp[j] = j == P.cap ? -2.0 * m.bulk * p / dpDen : -m.bulk * P.trB[j] / dpDen;
+  if constexpr (kJacobian) {
+    for (int j = 0; j < n; ++j) dp[j] = j == P.cap ? -2.0 * m.bulk * p / dpDen : -m.bulk * P.trB[j] / dpDen;
+  }
   if (P.cap >= 0 && p < 0.0) {
     p = 0.0;
     dp = Vec4{};
@@ -131,35 +136,43 @@ Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
   P3 s{};
   P3 ds[4]{};
   for (int i = 0; i < 3; ++i) s[i] = P.devT[i] - 2.0 * m.G * devB[i];
-  for (int j = 0; j < n; ++j) {
-    if (j == P.cap) continue;
-    for (int i = 0; i < 3; ++i) ds[j][i] = -2.0 * m.G * P.devB[j][i];
+  if constexpr (kJacobian) {
+    for (int j = 0; j < n; ++j) {
+      if (j == P.cap) continue;
+      for (int i = 0; i < 3; ++i) ds[j][i] = -2.0 * m.G * P.devB[j][i];
+    }
   }
   e.st = in.start;
   Vec4 dpc{};
   if (P.cap >= 0) {
     const double qt = Dot(P.c, s) / dqDen;
     const double f = 4.0 * m.G / m.alpha2;
-    Vec4 dqt{}, dmu{};
-    for (int j = 0; j < n; ++j) {
-      dqt[j] = j == P.cap ? -P.cq * qt / dqDen : Dot(P.c, ds[j]) / dqDen;
-      dmu[j] = j == P.cap ? f * (qt + lc * dqt[j]) : f * lc * dqt[j];
-    }
     const double mu = f * lc * qt;
     for (int i = 0; i < 3; ++i) s[i] -= mu * P.c[i];
-    for (int j = 0; j < n; ++j) {
-      for (int i = 0; i < 3; ++i) ds[j][i] -= dmu[j] * P.c[i];
+    if constexpr (kJacobian) {
+      Vec4 dqt{}, dmu{};
+      for (int j = 0; j < n; ++j) {
+        dqt[j] = j == P.cap ? -P.cq * qt / dqDen : Dot(P.c, ds[j]) / dqDen;
+        dmu[j] = j == P.cap ? f * (qt + lc * dqt[j]) : f * lc * dqt[j];
+      }
+      for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < 3; ++i) ds[j][i] -= dmu[j] * P.c[i];
+      }
     }
     const double raw = in.start.pc + 2.0 * m.H * lc * p;
     if (raw > in.start.pc) {
       e.st.pc = raw;
-      for (int j = 0; j < n; ++j) dpc[j] = 2.0 * m.H * (lc * dp[j] + (j == P.cap ? p : 0.0));
+      if constexpr (kJacobian) {
+        for (int j = 0; j < n; ++j) dpc[j] = 2.0 * m.H * (lc * dp[j] + (j == P.cap ? p : 0.0));
+      }
     }
   }
   P3 dsig[4]{};
   for (int i = 0; i < 3; ++i) e.sig[i] = p + s[i];
-  for (int j = 0; j < n; ++j) {
-    for (int i = 0; i < 3; ++i) dsig[j][i] = dp[j] + ds[j][i];
+  if constexpr (kJacobian) {
+    for (int j = 0; j < n; ++j) {
+      for (int i = 0; i < 3; ++i) dsig[j][i] = dp[j] + ds[j][i];
+    }
   }
   Vec4 dg{};
   if (P.shear >= 0) {
@@ -174,6 +187,7 @@ Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
       const double u = (P.B * q + e.st.gammaP) / P.A;
       const double sc2 = P.sc * P.sc;
       e.r[i] = (q * qa - u * (qa - q)) / sc2;
+      if constexpr (!kJacobian) continue;
       for (int j = 0; j < n; ++j) {
         const double dq = Dot(P.wq, dsig[j]), dqa = Dot(P.wf, dsig[j]);
         const double du = (P.B * dq + dg[j]) / P.A;
@@ -187,6 +201,7 @@ Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
       const double rad = std::sqrt(pm * pm + qd * qd / m.alpha2);
       const double g = (rad - e.st.pc) / P.pcs;
       e.r[i] = g * dpDen;
+      if constexpr (!kJacobian) continue;
       for (int j = 0; j < n; ++j) {
         const double dpm = pm > 0.0 ? (dsig[j][0] + dsig[j][1] + dsig[j][2]) / 3.0 : 0.0;
         const double drad = rad > 0.0 ? (pm * dpm + qd / m.alpha2 * Dot(P.wCap, dsig[j])) / rad : 0.0;
@@ -194,6 +209,7 @@ Eval Evaluate(const Prepared& P, const ReturnInput& in, const Vec4& lam) {
       }
     } else {
       e.r[i] = (Dot(P.normal[i], e.sig) - P.k[i]) / P.sc;
+      if constexpr (!kJacobian) continue;
       for (int j = 0; j < n; ++j) e.jac[i][j] = Dot(P.normal[i], dsig[j]) / P.sc;
     }
   }
@@ -230,12 +246,19 @@ bool SolveSmall(Mat4 a, Vec4 b, int n, Vec4& x) {
   return true;
 }
 
+// Step halvings of the line search before a Newton solve gives up. In
+// calibrations the returns that converge need at most two; a solve that
+// needs more is nearly always one creeping towards a set without solution
+// (with 30 halvings such solves took most of the time of a Hardening Soil
+// job), and the caller tries the next set or edge anyway.
+constexpr int kMaxHalvings = 4;
+
 // Newton from `guess`; false when it stalls or ends with a negative
 // multiplier.
 bool Newton(const Prepared& P, const ReturnInput& in, const Vec4& guess, ReturnResult& out) {
   const int n = P.n;
   Vec4 lam = guess;
-  Eval e = Evaluate(P, in, lam);
+  Eval e = Evaluate<true>(P, in, lam);
   double norm = e.valid ? MaxAbs(e.r, n) : 1e300;
   out.converged = false;
   // Accepted at 1e-10 relative on every residual, but iterated on towards
@@ -248,17 +271,19 @@ bool Newton(const Prepared& P, const ReturnInput& in, const Vec4& guess, ReturnR
     for (int i = 0; i < n; ++i) rhs[i] = -e.r[i];
     if (!SolveSmall(e.jac, rhs, n, step)) return false;
     // Backtracking keeps the iteration inside the region where the explicit
-    // stress is defined and the residual decreases.
+    // stress is defined and the residual decreases. The full step is
+    // evaluated with its derivatives (it is nearly always taken); a halved
+    // one first by its residuals alone.
     double t = 1.0;
     bool accepted = false;
-    for (int ls = 0; ls < 30; ++ls, t *= 0.5) {
+    for (int ls = 0; ls <= kMaxHalvings; ++ls, t *= 0.5) {
       Vec4 trial = lam;
       for (int i = 0; i < n; ++i) trial[i] += t * step[i];
-      const Eval et = Evaluate(P, in, trial);
+      const Eval et = ls == 0 ? Evaluate<true>(P, in, trial) : Evaluate<false>(P, in, trial);
       const double nt = MaxAbs(et.r, n);
       if (et.valid && nt < norm) {
         lam = trial;
-        e = et;
+        e = ls == 0 ? et : Evaluate<true>(P, in, trial);
         norm = nt;
         accepted = true;
         break;

@@ -78,7 +78,7 @@ void MC_Sig(StressCall& call) {
     return;
   }
 
-  call.iArea = ReferenceElastic(call.sigEQ, m, debug) ? -1 : 1;
+  call.iArea = call.referenceStress && ReferenceElastic(call.sigEQ, m, debug) ? -1 : 1;
 
   const mohr_coulomb::McReturn r = mohr_coulomb::ReturnPrincipalStresses(tr.s, m, call.intGlo);
   if (r.zone >= 4) call.iArea = 2;

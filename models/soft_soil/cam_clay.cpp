@@ -136,6 +136,7 @@ void CamClaySig(StressCall& call) {
     call.capFlag = false;
   }
 
+  if (!call.referenceStress) return;
   const PQ eq = Invariants(call.sigEQ);
   if (Yield(Point{eq.p, eq.q, r.pc0}, r.M2) <= 0.0) call.iArea = -call.iArea;
 }

@@ -124,9 +124,11 @@ void SoftSoilSig(StressCall& call) {
     call.iArea = 3;
     call.capFlag = true;
     call.tauMax = 0.5 * std::max(0.5 * M * pCap, prop[35] / 100.0);
-    const PQ eq = Invariants(call.sigEQ);
-    const double pEq = eq.p + shift;
-    if (CapYield(pEq, eq.q, pc0, in.M2) <= 0.0 || pEq <= 0.0) call.iArea = -3;
+    if (call.referenceStress) {
+      const PQ eq = Invariants(call.sigEQ);
+      const double pEq = eq.p + shift;
+      if (CapYield(pEq, eq.q, pc0, in.M2) <= 0.0 || pEq <= 0.0) call.iArea = -3;
+    }
   }
   if (call.debug && Diag().on()) Diag().Line("iArea:", call.iArea);
 }

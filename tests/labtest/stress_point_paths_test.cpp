@@ -1,0 +1,157 @@
+// The stress-point loop has two routes to the model: with the diagnostic
+// channel off the lean one (no reference stress, no accuracy check, the call
+// filled straight from the point), with it on the dispatcher with everything
+// the diagnostics read. Both must simulate every model to the same bits.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "labtest/lab_records.hpp"
+#include "models/core_test_helpers.hpp"
+#include "services/library.hpp"
+#include "test_support.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Case {
+  std::string name;
+  std::unique_ptr<input::Job> job;
+  input::LabTest test;
+};
+
+std::unique_ptr<input::Job> HardeningSoil(int modelNumber) {
+  SoilParams s;
+  s.G = 25000.0;
+  s.nu = 0.2;
+  auto job = MakeJob(modelNumber, s);
+  auto& p = job->material.params;
+  p[21] = 0.0;
+  p[22] = 1.0;
+  p[34] = 0.5;
+  p[35] = 100.0;
+  p[37] = 0.9;
+  p[38] = 20000.0;
+  p[39] = -1.0;
+  p[40] = 20000.0;
+  p[49] = 75000.0;
+  p[50] = 1e-4;
+  return job;
+}
+
+std::unique_ptr<input::Job> SoftClay(int modelNumber) {
+  SoilParams s;
+  s.nu = 0.15;
+  s.c = 1.0;
+  s.sinPsi = 0.0;
+  s.porosity = 0.5;
+  auto job = MakeJob(modelNumber, s);
+  auto& p = job->material.params;
+  p[31] = 1.2;
+  p[37] = 0.6;
+  p[38] = 0.02;
+  p[39] = 0.1;
+  p[40] = 0.004;
+  return job;
+}
+
+std::unique_ptr<input::Job> UserSand() {
+  const SoilParams s;
+  auto job = MakeJob(121, s);
+  input::MaterialInput& m = job->material;
+  m.name = "usermod.dll";
+  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
+  m.params[32] = s.nu;
+  m.params[33] = s.c;
+  m.params[34] = std::asin(s.sinPhi) * 180.0 / kPi;
+  m.params[35] = std::asin(s.sinPsi) * 180.0 / kPi;
+  return job;
+}
+
+// Simple shear from a K0 state: lateral strains held, vertical stress
+// held, shear strain prescribed; the principal axes rotate.
+input::LabTest SimpleShear(int modelNumber) {
+  const Phase shear{40, {0, 0, 0, 0.04, 0, 0}, {}, {0, 1, 0, 0, 1, 1}};
+  return MakeTest(modelNumber, {-50, -100, -50, 0, 0, 0}, {shear}, 0.0025);
+}
+
+// Oedometer loading and unloading.
+input::LabTest Oedometer(int modelNumber) {
+  const Phase load{30, {}, {0, -300.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, 30.0};
+  const Phase unload{10, {}, {0, 200.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, 10.0};
+  return MakeTest(modelNumber, {-60, -100, -60, 0, 0, 0}, {load, unload}, 0.0025);
+}
+
+RunOutcome Simulate(const Case& c, const models::ModelResources& res) {
+  RunOutcome r;
+  r.ctx = std::make_unique<labtest::SimulationContext>();
+  labtest::InitContext(*r.ctx, *c.job, res);
+  labtest::PrepareLabTest(*r.ctx, c.test);
+  r.run = labtest::RunLabTest(*r.ctx);
+  return r;
+}
+
+int DifferingBits(const Vec6& a, const Vec6& b) {
+  int n = 0;
+  for (int i = 0; i < 6; ++i) {
+    n += std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i]);
+  }
+  return n;
+}
+
+TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
+  services::SharedLibrary capLibrary;
+  models::ModelResources res;
+  ASSERT_TRUE(capLibrary.LoadPath(BuildPath("libzarirude.so")));
+  res.capItr = reinterpret_cast<models::HsCapItrFn>(capLibrary.Symbol("HS_CapItr"));
+
+  std::vector<Case> cases;
+  cases.push_back({"Mohr-Coulomb triaxial", MakeJob(102), TriaxialCompression(102, -0.05, 40, 0.0025)});
+  cases.push_back({"Mohr-Coulomb simple shear", MakeJob(102), SimpleShear(102)});
+  cases.push_back({"Hardening Soil triaxial", HardeningSoil(106), TriaxialCompression(106, -0.1, 40, 0.0025)});
+  cases.push_back({"Hardening Soil simple shear", HardeningSoil(106), SimpleShear(106)});
+  cases.push_back({"small-strain stiffness triaxial", HardeningSoil(119), TriaxialCompression(119, -0.05, 40, 0.0025)});
+  cases.push_back({"soft soil triaxial", SoftClay(104), TriaxialCompression(104, -0.1, 40, 0.0025)});
+  cases.push_back({"Cam-Clay oedometer", SoftClay(105), Oedometer(105)});
+  cases.push_back({"creep oedometer", SoftClay(108), Oedometer(108)});
+  cases.push_back({"user model triaxial", UserSand(), TriaxialCompression(121, -0.05, 40, 0.0025)});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunOutcome lean = Simulate(c, res);
+    RunOutcome full;
+    {
+      models::testing::DiagCapture diag;
+      full = Simulate(c, res);
+    }
+    ASSERT_EQ(lean.run.status, 0);
+    ASSERT_EQ(full.run.status, 0);
+    const labtest::Recording& a = lean.ctx->rec;
+    const labtest::Recording& b = full.ctx->rec;
+    ASSERT_EQ(a.nRecorded, b.nRecorded);
+    ASSERT_GT(a.nRecorded, 30);
+    int differing = 0;
+    for (int k = 1; k <= a.nRecorded; ++k) {
+      differing += DifferingBits(a.Point(k).stress, b.Point(k).stress);
+      differing += DifferingBits(a.Point(k).strain, b.Point(k).strain);
+      differing += a.Point(k).pw != b.Point(k).pw;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(lean.ctx->totalIterations, full.ctx->totalIterations);
+    // The last update reached the model's return on both routes; only the
+    // diagnostic one ran the accuracy check.
+    EXPECT_EQ(lean.ctx->counters.plastic, full.ctx->counters.plastic);
+    EXPECT_EQ(lean.ctx->counters.sumWt, 0.0);
+    if (full.ctx->counters.plastic > 0) {
+      EXPECT_GT(full.ctx->counters.sumWt, 0.0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::testing
