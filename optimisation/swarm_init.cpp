@@ -1,7 +1,9 @@
 // Set-up of a search: sizes, the abort watch, the arrays, the starting
 // points and velocities.
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "optimisation/swarm_state.hpp"
 #include "services/clock.hpp"
@@ -47,22 +49,54 @@ bool InitialPositions(SwarmRun& run) {
   const auto& up = run.options.upper;
   long long attempts = 0;
   int i = 0;
+  bool aborted = false;
+  std::vector<double> drawn;          // candidate k in row k
+  std::vector<UniformRandom> after;   // the generator after candidate k
+  std::vector<Evaluation> evaluated;
   while (i < w.S) {
-    for (int j = 0; j < w.n; ++j) {
-      const double r = run.random.Next();
-      w.At(w.position, i, j) = lo[j] + r * (up[j] - lo[j]);
+    // At least the points still missing, and at least one per thread; what
+    // is drawn beyond the last candidate taken is given back below.
+    const int count = std::max(w.S - i, run.pool.threads());
+    drawn.resize(static_cast<std::size_t>(count) * w.n);
+    after.assign(static_cast<std::size_t>(count), run.random);
+    evaluated.assign(static_cast<std::size_t>(count), Evaluation{});
+    for (int k = 0; k < count; ++k) {
+      for (int j = 0; j < w.n; ++j) {
+        const double r = run.random.Next();
+        drawn[static_cast<std::size_t>(k) * w.n + j] = lo[j] + r * (up[j] - lo[j]);
+      }
+      after[k] = run.random;
     }
-    const Evaluation e = run.eval.Evaluate(w.Row(w.position, i));
-    if (run.abort.Requested()) return true;
-    if (e.status == 0) {
-      ++i;
-    } else if (e.status < 1 || e.status > 3) {
-      services::StopWithError(services::kInternalErrorPswarm);
-    }
-    // A failed or inadmissible point is drawn again, within a budget.
-    if (++attempts > run.sizes.initLimit) {
-      services::StopWithError(services::kCouldNotInitializePoints);
-    }
+    auto candidate = [&](int k) {
+      return std::span<const double>(drawn).subspan(static_cast<std::size_t>(k) * w.n, w.n);
+    };
+    int taken = 0;
+    RunBatch(
+        run.pool, count,
+        [&](int k, Problem& problem) { evaluated[k] = problem.Evaluate(candidate(k)); },
+        [&](int k) {
+          taken = k + 1;
+          const auto x = candidate(k);
+          std::copy(x.begin(), x.end(), w.Row(w.position, i).begin());
+          ++run.eval.evaluations;
+          if (run.abort.Requested()) {
+            aborted = true;
+            return false;
+          }
+          const Evaluation& e = evaluated[k];
+          if (e.status == 0) {
+            ++i;
+          } else if (e.status < 1 || e.status > 3) {
+            services::StopWithError(services::kInternalErrorPswarm);
+          }
+          // A failed or inadmissible point is drawn again, within a budget.
+          if (++attempts > run.sizes.initLimit) {
+            services::StopWithError(services::kCouldNotInitializePoints);
+          }
+          return i < w.S;
+        });
+    run.random = after[taken - 1];
+    if (aborted) return true;
   }
   return false;
 }
