@@ -25,7 +25,9 @@ class ProblemPool {
   explicit ProblemPool(Problem& primary, int threads = 0);
   int threads() const { return static_cast<int>(clones_.size()) + 1; }
   // The problem thread `t` evaluates on (0: the primary).
-  Problem& ForThread(int t) { return t == 0 ? primary_ : *clones_[static_cast<std::size_t>(t - 1)]; }
+  Problem& ForThread(int t) {
+    return t == 0 ? primary_ : *clones_[static_cast<std::size_t>(t - 1)];
+  }
   Problem& primary() { return primary_; }
 
  private:

@@ -43,37 +43,52 @@ Swarm::Swarm(int particles, int parameters) : S(particles), n(parameters) {
   globalBest.assign(static_cast<std::size_t>(n), 0.0);
 }
 
-bool InitialPositions(SwarmRun& run) {
-  Swarm& w = run.swarm;
+namespace {
+
+// Candidate starting points drawn ahead, one row of n each, with the state
+// of the generator after each.
+struct Candidates {
+  std::vector<double> points;
+  std::vector<UniformRandom> after;
+  std::vector<Evaluation> evaluated;
+};
+
+void DrawCandidates(SwarmRun& run, int count, Candidates& c) {
+  const int n = run.swarm.n;
   const auto& lo = run.options.lower;
   const auto& up = run.options.upper;
+  c.points.resize(static_cast<std::size_t>(count) * n);
+  c.after.assign(static_cast<std::size_t>(count), run.random);
+  c.evaluated.assign(static_cast<std::size_t>(count), Evaluation{});
+  for (int k = 0; k < count; ++k) {
+    for (int j = 0; j < n; ++j) {
+      const double r = run.random.Next();
+      c.points[static_cast<std::size_t>(k) * n + j] = lo[j] + r * (up[j] - lo[j]);
+    }
+    c.after[k] = run.random;
+  }
+}
+
+}  // namespace
+
+bool InitialPositions(SwarmRun& run) {
+  Swarm& w = run.swarm;
   long long attempts = 0;
   int i = 0;
   bool aborted = false;
-  std::vector<double> drawn;          // candidate k in row k
-  std::vector<UniformRandom> after;   // the generator after candidate k
-  std::vector<Evaluation> evaluated;
+  Candidates c;
   while (i < w.S) {
-    // At least the points still missing, and at least one per thread; what
-    // is drawn beyond the last candidate taken is given back below.
+    // At least the points still missing, and at least one per thread; the
+    // draws beyond the last candidate taken are given back below.
     const int count = std::max(w.S - i, run.pool.threads());
-    drawn.resize(static_cast<std::size_t>(count) * w.n);
-    after.assign(static_cast<std::size_t>(count), run.random);
-    evaluated.assign(static_cast<std::size_t>(count), Evaluation{});
-    for (int k = 0; k < count; ++k) {
-      for (int j = 0; j < w.n; ++j) {
-        const double r = run.random.Next();
-        drawn[static_cast<std::size_t>(k) * w.n + j] = lo[j] + r * (up[j] - lo[j]);
-      }
-      after[k] = run.random;
-    }
+    DrawCandidates(run, count, c);
     auto candidate = [&](int k) {
-      return std::span<const double>(drawn).subspan(static_cast<std::size_t>(k) * w.n, w.n);
+      return std::span<const double>(c.points).subspan(static_cast<std::size_t>(k) * w.n, w.n);
     };
     int taken = 0;
     RunBatch(
         run.pool, count,
-        [&](int k, Problem& problem) { evaluated[k] = problem.Evaluate(candidate(k)); },
+        [&](int k, Problem& problem) { c.evaluated[k] = problem.Evaluate(candidate(k)); },
         [&](int k) {
           taken = k + 1;
           const auto x = candidate(k);
@@ -83,7 +98,7 @@ bool InitialPositions(SwarmRun& run) {
             aborted = true;
             return false;
           }
-          const Evaluation& e = evaluated[k];
+          const Evaluation& e = c.evaluated[k];
           if (e.status == 0) {
             ++i;
           } else if (e.status < 1 || e.status > 3) {
@@ -95,7 +110,7 @@ bool InitialPositions(SwarmRun& run) {
           }
           return i < w.S;
         });
-    run.random = after[taken - 1];
+    run.random = c.after[taken - 1];
     if (aborted) return true;
   }
   return false;
