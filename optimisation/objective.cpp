@@ -3,8 +3,8 @@
 #include "optimisation/objective.hpp"
 
 #include "labtest/driver.hpp"
-#include "optimisation/simulated_curves.hpp"
 #include "models/udsm/session.hpp"
+#include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
 #include "services/run_services.hpp"
 
