@@ -3,8 +3,10 @@
 #include "optimisation/objective.hpp"
 
 #include "labtest/driver.hpp"
+#include "models/udsm/session.hpp"
 #include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::optimisation {
 
@@ -47,13 +49,46 @@ Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& 
   return out;
 }
 
+namespace {
+
+bool IsUserModel(int modelNumber) {
+  const int base = modelNumber % 100;
+  return base >= 21 && base <= 30;
+}
+
+bool UsesUserModel(const input::Job& job) {
+  if (IsUserModel(job.modelNumber)) return true;
+  for (const input::LabTest& test : job.tests) {
+    if (IsUserModel(test.modelNumber)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources)
-    : job_(job) {
+    : job_(job), resources_(resources), services_(&services::CurrentServices()) {
   labtest::InitContext(ctx_, job, resources);
 }
 
 Evaluation JobObjective::Evaluate(std::span<const double> x) {
+  if (&services::CurrentServices() != services_) {
+    services::ServicesBinding binding(*services_);
+    return EvaluateObjective(job_, ctx_, x);
+  }
   return EvaluateObjective(job_, ctx_, x);
+}
+
+std::unique_ptr<Problem> JobObjective::Clone() const {
+  if (UsesUserModel(job_)) {
+    // A session handed in by the caller cannot be shared between threads.
+    if (resources_.udsm != nullptr) return nullptr;
+    if (!ctx_.udsmSession || !ctx_.udsmSession->parallelCalls) return nullptr;
+  }
+  auto clone = std::make_unique<JobObjective>(job_, resources_);
+  clone->services_ = services_;
+  clone->ctx_.set1 = ctx_.set1;
+  return clone;
 }
 
 bool JobObjective::IsAdmissible(std::span<const double> x) {

@@ -11,6 +11,10 @@
 #include "models/family.hpp"
 #include "optimisation/problem.hpp"
 
+namespace soilcal::services {
+struct RunServices;
+}
+
 namespace soilcal::optimisation {
 
 inline constexpr double kPenaltyInadmissible = 1e21;
@@ -38,15 +42,24 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
                           bool keepTestParameters);
 
 // The job seen as a Problem by the optimiser; owns its simulation context.
+// It evaluates in the run state (files, diagnostics) of the thread that made
+// it, whichever thread calls it.
 class JobObjective : public Problem {
  public:
   JobObjective(const input::Job& job, const models::ModelResources& resources);
   Evaluation Evaluate(std::span<const double> x) override;
   bool IsAdmissible(std::span<const double> x) override;
+  // A copy with its own context and user-model session, starting from this
+  // one's material set 1; nullptr for user-defined models unless the toggle
+  // USE_PARALLEL_UDSM_STRESS_INTEGRATION allows parallel calls. Not to be
+  // called while this objective evaluates on another thread.
+  std::unique_ptr<Problem> Clone() const override;
   labtest::SimulationContext& context() { return ctx_; }
 
  private:
   const input::Job& job_;
+  models::ModelResources resources_;  // the run's, as given
+  services::RunServices* services_;   // run state of the creating thread
   labtest::SimulationContext ctx_;
 };
 

@@ -62,8 +62,8 @@ SwarmResult Search(SwarmRun& run) {
     result.sensitivity.assign(static_cast<std::size_t>(w.n), -1.0);
   } else {
     ReportSwarm(run, SearchPhase::kSensitivities, result.iterations);
-    result.sensitivity = RelativeSensitivities(run.eval, run.options, w.globalBest,
-                                               w.globalBestError);
+    result.sensitivity = RelativeSensitivities(run.pool, run.eval.evaluations, run.options,
+                                               w.globalBest, w.globalBestError);
   }
   result.evaluations = run.eval.evaluations;
   if (services::Diag().on()) {
@@ -86,14 +86,16 @@ Swarm AllocateSwarm(int particles, int parameters) {
 SwarmResult PSwarm(const SwarmOptions& options, Problem& problem) {
   const SwarmSizes sizes = SizesForIntensity(options.intensity);
   const int n = static_cast<int>(options.lower.size());
+  const auto rows = static_cast<std::size_t>(sizes.particles) * static_cast<std::size_t>(n);
   SwarmRun run{options,
                sizes,
                CountingProblem{problem},
                UniformRandom{},
                AbortWatch(options.abortFlagPath),
                AllocateSwarm(sizes.particles, n),
-               std::vector<double>(static_cast<std::size_t>(n)),
-               std::vector<double>(static_cast<std::size_t>(n))};
+               std::vector<double>(rows),
+               std::vector<double>(rows),
+               ProblemPool(problem)};
   return Search(run);
 }
 

@@ -7,23 +7,33 @@
 
 namespace soilcal::optimisation {
 
-std::vector<double> RelativeSensitivities(CountingProblem& eval, const SwarmOptions& options,
+std::vector<double> RelativeSensitivities(ProblemPool& pool, long& evaluations,
+                                          const SwarmOptions& options,
                                           std::span<const double> best, double bestError) {
   const std::size_t n = best.size();
   std::vector<double> sensitivity(n, 0.0);
-  std::vector<double> xp(best.begin(), best.end());
+  // Point j moves parameter j forward, or backward when the forward point is
+  // not admissible.
+  std::vector<std::vector<double>> points(n, std::vector<double>(best.begin(), best.end()));
   for (std::size_t j = 0; j < n; ++j) {
-    std::copy(best.begin(), best.end(), xp.begin());
+    std::vector<double>& xp = points[j];
     double h = (options.upper[j] - options.lower[j]) * 0.01;
     xp[j] = best[j] + h;
-    if (!eval.problem.IsAdmissible(xp)) {
+    if (!pool.primary().IsAdmissible(xp)) {
       // The backward point is taken whatever the rules say of it.
       h = -h;
       xp[j] = best[j] + h;
     }
-    const Evaluation e = eval.Evaluate(xp);
-    sensitivity[j] = std::abs(e.error - bestError);
   }
+  std::vector<Evaluation> moved(n);
+  RunBatch(
+      pool, static_cast<int>(n),
+      [&](int j, Problem& problem) { moved[j] = problem.Evaluate(points[j]); },
+      [&](int j) {
+        ++evaluations;
+        sensitivity[j] = std::abs(moved[j].error - bestError);
+        return true;
+      });
   double largest = 0.0;
   for (double s : sensitivity) largest = std::max(largest, s);
   // 1e-20 keeps all-zero sensitivities at 0 instead of 0/0.

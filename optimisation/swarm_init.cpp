@@ -1,7 +1,9 @@
 // Set-up of a search: sizes, the abort watch, the arrays, the starting
 // points and velocities.
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
@@ -42,29 +44,76 @@ Swarm::Swarm(int particles, int parameters) : S(particles), n(parameters) {
   globalBest.assign(static_cast<std::size_t>(n), 0.0);
 }
 
-bool InitialPositions(SwarmRun& run) {
-  Swarm& w = run.swarm;
+namespace {
+
+// Candidate starting points drawn ahead, one row of n each, with the state
+// of the generator after each.
+struct Candidates {
+  std::vector<double> points;
+  std::vector<UniformRandom> after;
+  std::vector<Evaluation> evaluated;
+};
+
+void DrawCandidates(SwarmRun& run, int count, Candidates& c) {
+  const int n = run.swarm.n;
   const auto& lo = run.options.lower;
   const auto& up = run.options.upper;
+  c.points.resize(static_cast<std::size_t>(count) * n);
+  c.after.assign(static_cast<std::size_t>(count), run.random);
+  c.evaluated.assign(static_cast<std::size_t>(count), Evaluation{});
+  for (int k = 0; k < count; ++k) {
+    for (int j = 0; j < n; ++j) {
+      const double r = run.random.Next();
+      c.points[static_cast<std::size_t>(k) * n + j] = lo[j] + r * (up[j] - lo[j]);
+    }
+    c.after[k] = run.random;
+  }
+}
+
+}  // namespace
+
+bool InitialPositions(SwarmRun& run) {
+  Swarm& w = run.swarm;
   long long attempts = 0;
   int i = 0;
+  bool aborted = false;
+  Candidates c;
   while (i < w.S) {
-    for (int j = 0; j < w.n; ++j) {
-      const double r = run.random.Next();
-      w.At(w.position, i, j) = lo[j] + r * (up[j] - lo[j]);
-    }
-    const Evaluation e = run.eval.Evaluate(w.Row(w.position, i));
-    if (run.abort.Requested()) return true;
-    if (e.status == 0) {
-      ++i;
-      ReportSwarm(run, SearchPhase::kStartingPoints, 0);
-    } else if (e.status < 1 || e.status > 3) {
-      services::StopWithError(services::kInternalErrorPswarm);
-    }
-    // A failed or inadmissible point is drawn again, within a budget.
-    if (++attempts > run.sizes.initLimit) {
-      services::StopWithError(services::kCouldNotInitializePoints);
-    }
+    // At least the points still missing, and at least one per thread; the
+    // draws beyond the last candidate taken are given back below.
+    const int count = std::max(w.S - i, run.pool.threads());
+    DrawCandidates(run, count, c);
+    auto candidate = [&](int k) {
+      return std::span<const double>(c.points).subspan(static_cast<std::size_t>(k) * w.n, w.n);
+    };
+    int taken = 0;
+    RunBatch(
+        run.pool, count,
+        [&](int k, Problem& problem) { c.evaluated[k] = problem.Evaluate(candidate(k)); },
+        [&](int k) {
+          taken = k + 1;
+          const auto x = candidate(k);
+          std::copy(x.begin(), x.end(), w.Row(w.position, i).begin());
+          ++run.eval.evaluations;
+          if (run.abort.Requested()) {
+            aborted = true;
+            return false;
+          }
+          const Evaluation& e = c.evaluated[k];
+          if (e.status == 0) {
+            ++i;
+            ReportSwarm(run, SearchPhase::kStartingPoints, 0);
+          } else if (e.status < 1 || e.status > 3) {
+            services::StopWithError(services::kInternalErrorPswarm);
+          }
+          // A failed or inadmissible point is drawn again, within a budget.
+          if (++attempts > run.sizes.initLimit) {
+            services::StopWithError(services::kCouldNotInitializePoints);
+          }
+          return i < w.S;
+        });
+    run.random = c.after[taken - 1];
+    if (aborted) return true;
   }
   return false;
 }

@@ -10,20 +10,40 @@ namespace soilcal::optimisation {
 
 bool EvaluateParticles(SwarmRun& run) {
   Swarm& w = run.swarm;
-  for (int i = 0; i < w.S; ++i) {
-    const auto pos = w.Row(w.position, i);
-    const auto vel = w.Row(w.velocity, i);
-    std::copy(pos.begin(), pos.end(), run.work.begin());
-    const LineSearchResult ls =
-        VelocityLineSearch(run.eval, run.work, vel, run.sizes.samples, run.trial);
-    if (run.abort.Requested()) return true;
-    if (ls.improved && ls.objective < w.bestObjective[i]) {
-      w.bestObjective[i] = ls.objective;
-      w.bestError[i] = ls.error;
-      std::copy(run.work.begin(), run.work.end(), w.Row(w.bestPosition, i).begin());
-    }
-  }
-  return false;
+  std::vector<LineSearchResult> searched(static_cast<std::size_t>(w.S));
+  std::vector<long> evaluations(static_cast<std::size_t>(w.S), 0);
+  // Particle i searches in row i of the scratch arrays.
+  auto row = [&](std::vector<double>& a, int i) {
+    return std::span<double>(a).subspan(static_cast<std::size_t>(i) * w.n, w.n);
+  };
+  bool aborted = false;
+  RunBatch(
+      run.pool, w.S,
+      [&](int i, Problem& problem) {
+        const auto pos = w.Row(w.position, i);
+        const auto x = row(run.work, i);
+        std::copy(pos.begin(), pos.end(), x.begin());
+        CountingProblem eval{problem};
+        searched[i] = VelocityLineSearch(eval, x, w.Row(w.velocity, i), run.sizes.samples,
+                                         row(run.trial, i));
+        evaluations[i] = eval.evaluations;
+      },
+      [&](int i) {
+        run.eval.evaluations += evaluations[i];
+        if (run.abort.Requested()) {
+          aborted = true;
+          return false;
+        }
+        const LineSearchResult& ls = searched[i];
+        if (ls.improved && ls.objective < w.bestObjective[i]) {
+          w.bestObjective[i] = ls.objective;
+          w.bestError[i] = ls.error;
+          const auto x = row(run.work, i);
+          std::copy(x.begin(), x.end(), w.Row(w.bestPosition, i).begin());
+        }
+        return true;
+      });
+  return aborted;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "optimisation/parallel_batch.hpp"
 #include "optimisation/problem.hpp"
 #include "optimisation/pswarm.hpp"
 
@@ -72,20 +73,24 @@ struct Swarm {
 struct SwarmRun {
   const SwarmOptions& options;
   SwarmSizes sizes;
-  CountingProblem eval;
+  CountingProblem eval;             // the primary problem; counts every evaluation
   UniformRandom random;
   AbortWatch abort;
   Swarm swarm;
-  std::vector<double> work, trial;  // scratch vectors of n
+  std::vector<double> work, trial;  // scratch rows of n, one per particle
+  ProblemPool pool;                 // the problem and its clones, one per thread
 };
 
 // Draws S starting points whose evaluation succeeds. Run errors 7
-// and 8. Returns true when the abort flag was found.
+// and 8. Returns true when the abort flag was found. Several draws are
+// evaluated at once, but they are taken in draw order and the generator is
+// left where a one-at-a-time search would leave it.
 bool InitialPositions(SwarmRun& run);
 // Random velocities of 5 % of the range; no personal bests yet.
 void InitialVelocities(SwarmRun& run);
-// Each particle's line search along its velocity. Returns true when
-// the abort flag was found.
+// Each particle's line search along its velocity, all at once; outcomes,
+// evaluation count and abort check are taken in particle order. Returns true
+// when the abort flag was found.
 bool EvaluateParticles(SwarmRun& run);
 // Cognitive, social, random and inertia terms. Run error 9.
 void UpdateVelocities(SwarmRun& run);
@@ -107,8 +112,10 @@ LineSearchResult VelocityLineSearch(CountingProblem& eval, std::span<double> x,
                                     std::span<double> trial);
 
 // Relative sensitivity of the mean error to each parameter at `best`, scaled
-// so that the largest is 100.
-std::vector<double> RelativeSensitivities(CountingProblem& eval, const SwarmOptions& options,
+// so that the largest is 100. The parameters are evaluated at once on the
+// pool; `evaluations` counts them.
+std::vector<double> RelativeSensitivities(ProblemPool& pool, long& evaluations,
+                                          const SwarmOptions& options,
                                           std::span<const double> best, double bestError);
 
 // One line " <label> = <value>" on standard output.

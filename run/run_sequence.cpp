@@ -29,6 +29,7 @@
 #include "services/errors.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::run {
 namespace {
@@ -153,6 +154,10 @@ void EndRun(Run& run) {
 }  // namespace
 
 int RunSequence(int argc, char** argv) {
+  // The run's own units, diagnostics and messages, so that several runs can
+  // share one process.
+  services::RunServices services;
+  services::ServicesBinding binding(services);
   services::SetFlushToZero();
   services::InitMessageState();
   services::SetVirtualLabMode(0);

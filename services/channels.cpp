@@ -1,6 +1,7 @@
-// Unit table: unit numbers naming open text files. Unit 2 is the diagnostic
-// channel and is mirrored into services::Diag() whenever it is opened or
-// closed, so the hot code only asks Diag().on().
+// Unit table: unit numbers naming open text files. Each run has its own
+// table (services/run_services.hpp). Unit 2 is the run's diagnostic channel
+// and is mirrored into it whenever it is opened or closed, so the hot code
+// only asks Diag().on().
 #include "services/channels.hpp"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "services/diag.hpp"
 #include "services/paths.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::services {
 namespace {
@@ -19,15 +21,7 @@ namespace {
 constexpr int kDiagUnit = 2;
 constexpr int kHighestUnit = 99;
 
-struct UnitTable {
-  std::mutex mutex;
-  std::map<int, std::FILE*> files;
-};
-
-UnitTable& Units() {
-  static UnitTable table;
-  return table;
-}
+UnitTable& Units() { return CurrentServices().units; }
 
 std::atomic<int> retryDelayUnitMs{100};
 
@@ -50,7 +44,7 @@ int TryOpen(int unit, const std::string& resolved, OpenMode mode) {
     std::lock_guard lock(Units().mutex);
     Units().files[unit] = f;
   }
-  if (unit == kDiagUnit) Diag().Attach(f, IsNullDevice(resolved));
+  if (unit == kDiagUnit) CurrentServices().diag.Attach(f, IsNullDevice(resolved));
   return 0;
 }
 
@@ -88,7 +82,7 @@ void CloseUnit(int unit) {
     Units().files.erase(it);
   }
   // Unbind the diagnostic channel before the stream goes away.
-  if (unit == kDiagUnit) Diag().Detach();
+  if (unit == kDiagUnit) CurrentServices().diag.Detach();
   std::fclose(f);
 }
 

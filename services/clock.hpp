@@ -30,5 +30,10 @@ void ShowMessageBox(const std::string& caption, const std::string& text);
 void OK_MessageBox(const std::string& text, int variant = 0);
 // Sets flush-to-zero and denormals-are-zero for this thread.
 void SetFlushToZero();
+// This thread's floating-point control word (rounding, flush-to-zero), and
+// setting it: a worker thread takes the word of the thread it works for, so
+// it computes bit for bit the same numbers.
+unsigned long FpControlWord();
+void SetFpControlWord(unsigned long word);
 
 }  // namespace soilcal::services

@@ -4,11 +4,6 @@
 
 namespace soilcal::services {
 
-DiagChannel& Diag() {
-  static DiagChannel channel;
-  return channel;
-}
-
 std::string FormatReal(double value) {
   char buffer[64];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -78,6 +73,14 @@ void DiagChannel::Raw(const std::string& line) {
   std::FILE* f = file_.load();
   if (!f) return;
   std::fprintf(f, " %s\n", line.c_str());
+}
+
+void DiagChannel::Append(std::string_view lines) {
+  if (!on() || lines.empty()) return;
+  std::lock_guard lock(mutex_);
+  std::FILE* f = file_.load();
+  if (!f) return;
+  std::fwrite(lines.data(), 1, lines.size(), f);
 }
 
 void DiagChannel::Flush() {

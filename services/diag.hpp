@@ -37,6 +37,8 @@ class DiagChannel {
   void Error(std::string_view text, long long value);
   // Writes an already formatted line (a leading blank is added).
   void Raw(const std::string& line);
+  // Writes finished lines as they are (lines another channel buffered).
+  void Append(std::string_view lines);
   void Flush();
 
   std::FILE* file() const noexcept { return file_.load(); }
@@ -46,9 +48,21 @@ class DiagChannel {
   std::mutex mutex_;
 };
 
-// The process-wide diagnostic channel. It is a sink only: nothing read back
-// from it changes a computed number.
-DiagChannel& Diag();
+namespace detail {
+// The channel of this thread when one is bound (services/run_services.hpp
+// keeps it), else nullptr; and the channel of threads that bound none.
+extern constinit thread_local DiagChannel* threadDiag;
+DiagChannel& DefaultDiag();
+}  // namespace detail
+
+// The diagnostic channel of this thread: the run's unit 2
+// (services/run_services.hpp), or a task's buffer on a worker thread. It is a
+// sink only: nothing read back from it changes a computed number. Inline, as
+// the innermost loop asks it whether it is on.
+inline DiagChannel& Diag() {
+  DiagChannel* bound = detail::threadDiag;
+  return bound != nullptr ? *bound : detail::DefaultDiag();
+}
 
 // Shortest text that reads back to the same double ("1e+30", "0.1", "-3").
 std::string FormatReal(double value);

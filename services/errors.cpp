@@ -5,21 +5,16 @@
 #include <mutex>
 
 #include "services/message_state.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::services {
-namespace {
-std::atomic<int> virtualLabMode{0};
-}  // namespace
 
 void StopWithError(int code) { throw RunError(code); }
 
-void SetVirtualLabMode(int flag) { virtualLabMode.store(flag); }
-int VirtualLabMode() { return virtualLabMode.load(); }
+void SetVirtualLabMode(int flag) { CurrentServices().virtualLabMode.store(flag); }
+int VirtualLabMode() { return CurrentServices().virtualLabMode.load(); }
 
-MessageState& Messages() {
-  static MessageState state;
-  return state;
-}
+MessageState& Messages() { return CurrentServices().messages; }
 
 void InitMessageState() {
   MessageState& m = Messages();

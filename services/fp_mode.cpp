@@ -21,4 +21,26 @@ void SetFlushToZero() {
 #endif
 }
 
+unsigned long FpControlWord() {
+#if defined(__x86_64__) || defined(__i386__)
+  return _mm_getcsr();
+#elif defined(__aarch64__)
+  unsigned long fpcr = 0;
+  __asm__ __volatile__("mrs %0, fpcr" : "=r"(fpcr));
+  return fpcr;
+#else
+  return 0;
+#endif
+}
+
+void SetFpControlWord(unsigned long word) {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_setcsr(static_cast<unsigned>(word));
+#elif defined(__aarch64__)
+  __asm__ __volatile__("msr fpcr, %0" : : "r"(word));
+#else
+  (void)word;
+#endif
+}
+
 }  // namespace soilcal::services

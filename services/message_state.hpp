@@ -1,4 +1,4 @@
-// Internal to services: the process-wide message state behind errors.hpp.
+// Internal to services: the message state of a run behind errors.hpp.
 // It holds report texts only, never a number a simulation computes with.
 #pragma once
 
@@ -21,6 +21,7 @@ struct MessageState {
   int warnings = 0;
 };
 
+// The message state of the run bound to this thread.
 MessageState& Messages();
 void SetLastMessageText(const std::string& text);
 int StopOnError();

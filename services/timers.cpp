@@ -7,31 +7,15 @@
 
 #include "services/clock.hpp"
 #include "services/diag.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::services {
 namespace {
 
-constexpr int kMaxTimer = 64;
 constexpr int kDayMs = 86400000;
 
-struct TimerTable {
-  std::mutex mutex;
-  bool enabled = false;
-  int reportLevel = 0;
-  double cpuAtReset = 0.0;
-  int wallAtReset = 0;
-  std::array<double, kMaxTimer + 1> cpu{};
-  std::array<double, kMaxTimer + 1> wallMs{};
-  std::array<bool, kMaxTimer + 1> used{};  // started since the reset
-  int running = 0;
-  double cpuAtStart = 0.0;
-  int wallAtStart = 0;
-};
-
-TimerTable& Table() {
-  static TimerTable table;
-  return table;
-}
+// The timers of the run bound to this thread.
+TimerTable& Table() { return CurrentServices().timers; }
 
 // Wall-clock difference that survives one pass through midnight.
 int WallDifference(int from, int to) {
