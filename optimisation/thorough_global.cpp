@@ -16,7 +16,6 @@ namespace {
 
 constexpr double kF = 0.6;          // differential weight
 constexpr double kCR = 0.9;         // crossover rate
-constexpr std::uint64_t kSeed = 20261206;
 
 struct Population {
   int size = 0;
@@ -70,7 +69,7 @@ bool Initialise(ThoroughRun& run, SearchRandom& random, Population& pop, long lo
   for (;;) {
     LatinHypercube(random, pop.size, pop.n, pop.u);
     if (!EvaluateRows(run, pop.u, pop.size, pop.rank)) return false;
-    if (run.haveBest) return true;
+    if (std::any_of(pop.rank.begin(), pop.rank.end(), [](double r) { return r < kUnusable; })) return true;
     drawn += pop.size;
     if (drawn >= initLimit) services::StopWithError(services::kCouldNotInitializePoints);
   }
@@ -135,21 +134,22 @@ double Spread(const Population& pop) {
 
 }  // namespace
 
-double GlobalStage(ThoroughRun& run, long evaluations, long long initLimit) {
+GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimit,
+                          std::uint64_t seed) {
   Population pop;
   pop.n = run.n;
   pop.size = PopulationSize(run.n, evaluations);
   pop.u.assign(static_cast<std::size_t>(pop.size) * pop.n, 0.0);
-  SearchRandom random(kSeed);
+  SearchRandom random(seed);
   const long start = run.eval.evaluations();
-  if (!Initialise(run, random, pop, initLimit)) return 0.0;
+  if (!Initialise(run, random, pop, initLimit)) return {};
   run.Tell(SearchPhase::kIterations, -1.0, run.options.tolerance);
 
-  // Stalled: the best improved by less than the tolerance over `window`
-  // generations.
+  // Stalled: the population's best improved by less than the tolerance over
+  // `window` generations.
   const int window = 8 + 2 * run.n;
   const double tolerance = std::max(run.options.tolerance, 1e-9);
-  std::vector<double> history{run.bestObjective};
+  std::vector<double> history{*std::min_element(pop.rank.begin(), pop.rank.end())};
   std::vector<double> trials(pop.u.size());
   std::vector<double> trialRank;
   while (run.eval.evaluations() - start + pop.size <= evaluations) {
@@ -162,16 +162,19 @@ double GlobalStage(ThoroughRun& run, long evaluations, long long initLimit) {
       }
     }
     ++run.iteration;
-    history.push_back(run.bestObjective);
-    const double before = history[history.size() > static_cast<std::size_t>(window) ? history.size() - 1 - window : 0];
-    const double change = std::abs(before - run.bestObjective) / (std::abs(before) + 1e-300);
+    history.push_back(*std::min_element(pop.rank.begin(), pop.rank.end()));
+    const std::size_t back = std::min(history.size() - 1, static_cast<std::size_t>(window));
+    const double before = history[history.size() - 1 - back];
+    const double change = std::abs(before - history.back()) / (std::abs(before) + 1e-300);
     PrintLabelledValue("ERROR", run.bestError);
     run.Tell(SearchPhase::kIterations, change, tolerance);
-    if (!ok) return 0.0;
+    if (!ok) return {};
     if (static_cast<int>(history.size()) > window && change < tolerance) break;
     if (Spread(pop) < 1e-6) break;
   }
-  return Spread(pop);
+  const int best = Order(pop).front();
+  const auto row = pop.Row(best);
+  return {std::vector<double>(row.begin(), row.end()), pop.rank[best], Spread(pop)};
 }
 
 }  // namespace soilcal::optimisation

@@ -60,11 +60,12 @@ double Objective(unsigned n, const double* u, double* /*grad*/, void* data) {
   return e.status == 0 ? e.objective : std::max(e.objective, kPenaltyFloor);
 }
 
-// One Sbplx run from the run's best point; returns the objective it reached.
-double Round(ThoroughRun& run, long evaluations, double step) {
+// One Sbplx run from u, which it moves to the best point it found; returns
+// that point's objective.
+double Round(ThoroughRun& run, std::vector<double>& u, long evaluations, double step) {
   const auto n = static_cast<unsigned>(run.n);
   Optimizer opt(nlopt_create(NLOPT_LN_SBPLX, n));
-  if (!opt) return run.bestObjective;
+  if (!opt) return kNoObjective;
   Callback c{run, opt.get(), std::vector<double>(n), 0, nullptr};
   nlopt_set_lower_bounds1(opt.get(), 0.0);
   nlopt_set_upper_bounds1(opt.get(), 1.0);
@@ -73,28 +74,29 @@ double Round(ThoroughRun& run, long evaluations, double step) {
   nlopt_set_ftol_rel(opt.get(), 1e-10);
   nlopt_set_xtol_rel(opt.get(), 1e-8);
   nlopt_set_initial_step1(opt.get(), step);
-  std::vector<double> u = run.bestUnit;
-  double reached = run.bestObjective;
+  double reached = kNoObjective;
   nlopt_optimize(opt.get(), u.data(), &reached);
   if (c.failure) std::rethrow_exception(c.failure);
-  return run.bestObjective;
+  return reached;
 }
 
 }  // namespace
 
 bool ThoroughHasLocalRefinement() { return true; }
 
-void LocalStage(ThoroughRun& run, long evaluations, double step) {
-  if (!run.haveBest || run.n == 0) return;
-  const long start = run.eval.evaluations();
-  step = std::clamp(step, 1e-3, 0.1);
+void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start) {
+  if (start.best.empty() || run.n == 0) return;
+  const long first = run.eval.evaluations();
+  std::vector<double> u = start.best;
+  double objective = start.objective;
+  double step = std::clamp(start.step, 1e-3, 0.1);
   for (int round = 0; round < kRounds && !run.aborted; ++round) {
-    const long left = evaluations - (run.eval.evaluations() - start);
+    const long left = evaluations - (run.eval.evaluations() - first);
     if (left < 2L * run.n + 2) break;
-    const double before = run.bestObjective;
-    const double after = Round(run, left, step);
+    const double reached = Round(run, u, left, step);
     PrintLabelledValue("ERROR", run.bestError);
-    if (before - after <= 1e-9 * before) break;
+    if (!(objective - reached > 1e-9 * std::abs(objective))) break;
+    objective = reached;
     step = std::max(step * 0.25, 1e-4);
   }
 }
@@ -103,7 +105,7 @@ void LocalStage(ThoroughRun& run, long evaluations, double step) {
 
 bool ThoroughHasLocalRefinement() { return false; }
 
-void LocalStage(ThoroughRun&, long, double) {}
+void LocalStage(ThoroughRun&, long, const GlobalOutcome&) {}
 
 #endif
 

@@ -13,8 +13,26 @@ namespace soilcal::optimisation {
 
 namespace {
 
-// Share of the budget the global stage may use when a local stage follows.
+// Share of the budget one global stage may use when a local stage follows.
 constexpr double kGlobalShare = 0.6;
+constexpr std::uint64_t kSeed = 20261206;
+
+// Global and local stage from fresh seeds until a cycle no longer improves
+// the best by the tolerance or the budget runs short.
+void Cycles(ThoroughRun& run, long long initLimit) {
+  const bool local = ThoroughHasLocalRefinement();
+  for (std::uint64_t cycle = 0; !run.aborted; ++cycle) {
+    const double before = run.bestObjective;
+    const long left = run.remaining();
+    const long global = local ? std::min(static_cast<long>(kGlobalShare * run.budget), left * 4 / 5) : left;
+    const GlobalOutcome outcome = GlobalStage(run, global, initLimit, kSeed + cycle);
+    if (run.aborted) return;
+    if (local) LocalStage(run, run.remaining(), outcome);
+    const bool improved = run.bestObjective < before - run.options.tolerance * std::abs(before);
+    if (cycle > 0 && !improved) return;
+    if (run.remaining() < run.budget / 10) return;
+  }
+}
 
 }  // namespace
 
@@ -22,7 +40,6 @@ long ThoroughBudget(int n) { return std::min(1500L * std::max(n, 1), 5000L); }
 
 bool ThoroughRun::Offer(std::span<const double> u, const Evaluation& e) {
   if (e.status != 0 || (haveBest && !(e.objective < bestObjective))) return false;
-  bestUnit.assign(u.begin(), u.end());
   bestX.resize(u.size());
   ToParameters(u, bestX);
   bestObjective = e.objective;
@@ -51,10 +68,7 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   ThoroughRun run(options, std::max(total - n, 1L), problem, thorough.threads);
   run.Tell(SearchPhase::kStartingPoints, -1.0, options.tolerance);
 
-  const bool local = ThoroughHasLocalRefinement();
-  const long global = local ? static_cast<long>(kGlobalShare * run.budget) : run.budget;
-  const double step = GlobalStage(run, global, sizes.initLimit);
-  if (!run.aborted && local) LocalStage(run, run.remaining(), step);
+  Cycles(run, sizes.initLimit);
 
   SwarmResult result;
   result.best = run.haveBest ? run.bestX : std::vector<double>(static_cast<std::size_t>(n), 0.0);

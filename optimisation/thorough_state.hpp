@@ -26,8 +26,8 @@ struct ThoroughRun {
   bool aborted = false;
   int iteration = 0;  // generations and local rounds so far, for the observer
 
-  // Best usable point so far (unit coordinates and parameters).
-  std::vector<double> bestUnit, bestX;
+  // Best usable point so far, in parameters.
+  std::vector<double> bestX;
   double bestObjective = kNoObjective;
   double bestError = 1.0;
   bool haveBest = false;
@@ -41,15 +41,22 @@ struct ThoroughRun {
   void Tell(SearchPhase phase, double convergence, double tolerance) const;
 };
 
-// Latin-hypercube start, then differential evolution until it stalls or
-// has used `evaluations`. Run error 8 when no usable starting point turns up
-// within `initLimit` draws. Updates the run's best and returns the spread of
-// the final population's best members (unit coordinates), a step for the
-// local stage.
-double GlobalStage(ThoroughRun& run, long evaluations, long long initLimit);
+// What the global stage hands to the local stage.
+struct GlobalOutcome {
+  std::vector<double> best;  // its best point, unit coordinates (empty after an abort)
+  double objective = kNoObjective;
+  double step = 0.0;  // spread of its best members, a starting step
+};
 
-// Bound-constrained local refinement of the run's best point with at most
+// Latin-hypercube start, then differential evolution from `seed` until it
+// stalls or has used `evaluations`. Run error 8 when no usable starting
+// point turns up within `initLimit` draws. Offers every point to the run's
+// best.
+GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimit,
+                          std::uint64_t seed);
+
+// Bound-constrained local refinement from `start` with at most
 // `evaluations` evaluations. Does nothing when the library is missing.
-void LocalStage(ThoroughRun& run, long evaluations, double step);
+void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start);
 
 }  // namespace soilcal::optimisation
