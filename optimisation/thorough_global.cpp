@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "optimisation/thorough_search.hpp"
 #include "optimisation/thorough_state.hpp"
 #include "services/errors.hpp"
 
@@ -132,6 +133,35 @@ double Spread(const Population& pop) {
   return 0.5 * widest;
 }
 
+// Best and mean objective of the usable members.
+struct Level {
+  double best = kUnusable;
+  double mean = kUnusable;
+};
+
+Level LevelOf(const Population& pop) {
+  Level level;
+  double sum = 0.0;
+  int usable = 0;
+  for (double r : pop.rank) {
+    if (r >= kUnusable) continue;
+    level.best = std::min(level.best, r);
+    sum += r;
+    ++usable;
+  }
+  if (usable > 0) level.mean = sum / usable;
+  return level;
+}
+
+// The larger relative change of the best and of the mean.
+double Change(const Level& before, const Level& now) {
+  auto relative = [](double a, double b) {
+    if (a >= kUnusable || b >= kUnusable) return a == b ? 0.0 : 1.0;
+    return std::abs(a - b) / (std::abs(a) + 1e-300);
+  };
+  return std::max(relative(before.best, now.best), relative(before.mean, now.mean));
+}
+
 }  // namespace
 
 GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimit,
@@ -145,11 +175,16 @@ GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimi
   if (!Initialise(run, random, pop, initLimit)) return {};
   run.Tell(SearchPhase::kIterations, -1.0, run.options.tolerance);
 
-  // Stalled: the population's best improved by less than the tolerance over
-  // `window` generations.
+  // Stalled: neither the population's best nor its mean improved by the
+  // tolerance over `window` generations. The mean keeps the search going
+  // while the population still moves towards a better region its best
+  // member has found.
   const int window = 8 + 2 * run.n;
-  const double tolerance = std::max(run.options.tolerance, 1e-9);
-  std::vector<double> history{*std::min_element(pop.rank.begin(), pop.rank.end())};
+  // Without a local stage to finish the work the population itself has to
+  // close in on the minimum: it stops only on a far smaller change.
+  const double tolerance =
+      ThoroughHasLocalRefinement() ? std::max(run.options.tolerance, 1e-9) : 1e-9;
+  std::vector<Level> history{LevelOf(pop)};
   std::vector<double> trials(pop.u.size());
   std::vector<double> trialRank;
   while (run.eval.evaluations() - start + pop.size <= evaluations) {
@@ -162,10 +197,9 @@ GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimi
       }
     }
     ++run.iteration;
-    history.push_back(*std::min_element(pop.rank.begin(), pop.rank.end()));
+    history.push_back(LevelOf(pop));
     const std::size_t back = std::min(history.size() - 1, static_cast<std::size_t>(window));
-    const double before = history[history.size() - 1 - back];
-    const double change = std::abs(before - history.back()) / (std::abs(before) + 1e-300);
+    const double change = Change(history[history.size() - 1 - back], history.back());
     PrintLabelledValue("ERROR", run.bestError);
     run.Tell(SearchPhase::kIterations, change, tolerance);
     if (!ok) return {};
