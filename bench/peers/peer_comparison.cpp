@@ -169,7 +169,7 @@ void CompareOn(const std::string& folder, unsigned seeds) {
                optimisation::ThoroughBudget(n));
   std::printf("| method                 | budget |  evals |    objective | error (%%) |\n");
   std::printf("|---|---:|---:|---:|---:|\n");
-  Row("default, intensity 1", 0, RunOurs(*loaded, false, 0));
+  Row("default search", 0, RunOurs(*loaded, false, 0));
   for (long budget : {500L, 1000L, 2000L}) Row("thorough", budget, RunOurs(*loaded, true, budget));
   Row("thorough (own budget)", optimisation::ThoroughBudget(n), RunOurs(*loaded, true, 0));
   for (bool swarm : {true, false}) {
