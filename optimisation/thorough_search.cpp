@@ -34,6 +34,52 @@ void Cycles(ThoroughRun& run, long long initLimit) {
   }
 }
 
+// Forwards to the problem and keeps the best usable point below a bar: a
+// sensitivity probe that beats the best point.
+class ProbeWatch : public Problem {
+ public:
+  ProbeWatch(Problem& inner, double bar) : inner_(inner), bar_(bar) {}
+  Evaluation Evaluate(std::span<const double> x) override {
+    const Evaluation e = inner_.Evaluate(x);
+    if (e.status == 0 && e.objective < bar_) {
+      bar_ = e.objective;
+      better.assign(x.begin(), x.end());
+      betterEvaluation = e;
+    }
+    return e;
+  }
+  bool IsAdmissible(std::span<const double> x) override { return inner_.IsAdmissible(x); }
+
+  std::vector<double> better;  // empty: no probe beat the bar
+  Evaluation betterEvaluation;
+
+ private:
+  Problem& inner_;
+  double bar_;
+};
+
+// The sensitivities at the best point. A probe (1 % of a range away) that
+// beats the best shows the search short of the bottom: when the budget
+// still holds another round of probes, the probe becomes the best, is
+// refined, and the sensitivities are taken again there.
+std::vector<double> Sensitivities(ThoroughRun& run, Problem& problem, long& evaluations) {
+  const auto& o = run.options;
+  for (;;) {
+    run.Tell(SearchPhase::kSensitivities, -1.0, o.tolerance);
+    ProbeWatch watch(problem, run.bestObjective);
+    CountingProblem probes{watch};
+    std::vector<double> sensitivity = RelativeSensitivities(probes, o, run.bestX, run.bestError);
+    evaluations += probes.evaluations;
+    if (watch.better.empty() || run.remaining() < run.n || run.aborted) return sensitivity;
+    std::vector<double> u(watch.better.size());
+    for (int j = 0; j < run.n; ++j) u[j] = (watch.better[j] - o.lower[j]) / (o.upper[j] - o.lower[j]);
+    run.Offer(u, watch.betterEvaluation);
+    run.bestX = watch.better;  // exactly the probe, not its round trip through u
+    LocalStage(run, run.remaining() - run.n, {u, watch.betterEvaluation.objective, 0.01});
+    if (run.aborted) return {};
+  }
+}
+
 }  // namespace
 
 long ThoroughBudget(int n) { return std::min(1500L * std::max(n, 1), 5000L); }
@@ -71,19 +117,17 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   Cycles(run, sizes.initLimit);
 
   SwarmResult result;
+  long probes = 0;
+  if (!run.aborted) result.sensitivity = Sensitivities(run, problem, probes);
+  if (run.aborted) {
+    result.exitStatus = services::kUserAbort;
+    result.sensitivity.assign(static_cast<std::size_t>(n), -1.0);
+  }
   result.best = run.haveBest ? run.bestX : std::vector<double>(static_cast<std::size_t>(n), 0.0);
   result.bestObjective = run.bestObjective;
   result.bestError = run.bestError;
   result.iterations = run.iteration;
-  CountingProblem probes{problem};
-  if (run.aborted) {
-    result.exitStatus = services::kUserAbort;
-    result.sensitivity.assign(static_cast<std::size_t>(n), -1.0);
-  } else {
-    run.Tell(SearchPhase::kSensitivities, -1.0, options.tolerance);
-    result.sensitivity = RelativeSensitivities(probes, options, result.best, result.bestError);
-  }
-  result.evaluations = run.eval.evaluations() + probes.evaluations;
+  result.evaluations = run.eval.evaluations() + probes;
   std::fprintf(stderr, "thorough search: %ld evaluations of a budget of %ld (%d free parameters)\n",
                result.evaluations, total, n);
   if (services::Diag().on()) {

@@ -168,6 +168,34 @@ TEST(ThoroughSearch, FindsTheDeepWellTheDefaultSearchMissesWithinItsBudget) {
   }
 }
 
+TEST(ThoroughSearch, ASensitivityProbeBetterThanTheBestBecomesTheBest) {
+  const SwarmOptions o = Box({0.0, 0.0}, {1.0, 1.0});
+  auto bowl = [](std::span<const double> x) {
+    const double f = 1.0 + (x[0] - 0.4) * (x[0] - 0.4) + (x[1] - 0.6) * (x[1] - 0.6);
+    return Evaluation{f, 10.0 * f, 0};
+  };
+  FunctionProblem first({0.0, 0.0}, {1.0, 1.0}, [&](std::span<const double> x, long) { return bowl(x); });
+  const SwarmResult plain = Thorough(o, first, {0, 1});
+  // The same search again, but the first probe (call E - 1 of E) dips below
+  // everything else, as a search stopped short of the bottom would see it.
+  const long firstProbe = plain.evaluations - 1;
+  FunctionProblem dipped({0.0, 0.0}, {1.0, 1.0}, [&](std::span<const double> x, long call) {
+    Evaluation e = bowl(x);
+    if (call == firstProbe) e.objective = e.error = 0.5;
+    return e;
+  });
+  const SwarmResult r = Thorough(o, dipped, {0, 1});
+  EXPECT_EQ(r.best, dipped.evaluated[static_cast<std::size_t>(firstProbe - 1)]);
+  EXPECT_EQ(r.bestObjective, 0.5);
+  EXPECT_EQ(r.bestError, 0.5);
+  // Probes again at the new best, within the budget.
+  EXPECT_GT(r.evaluations, plain.evaluations + 1);
+  EXPECT_LE(r.evaluations, ThoroughBudget(2));
+  // The last probe moved the second parameter of the new best by 1 %.
+  EXPECT_EQ(dipped.evaluated.back()[0], r.best[0]);
+  EXPECT_NEAR(dipped.evaluated.back()[1], r.best[1] + 0.01, 1e-12);
+}
+
 TEST(ThoroughSearch, AnAbortFlagEndsTheSearchWithStatus18AndTheBestSoFar) {
   soilcal::testing::TempDir dir;
   const std::string flag = (dir.path() / "AbortCalc").string();
