@@ -22,7 +22,9 @@
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/options.hpp"
 #include "run/result_file.hpp"
+#include "run/search_choice.hpp"
 #include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
@@ -127,7 +129,7 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions.
-void Calibrate(Run& run, const std::string& argument) {
+void Calibrate(Run& run, const std::string& argument, SearchMode search) {
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
   if (NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
@@ -137,7 +139,8 @@ void Calibrate(Run& run, const std::string& argument) {
   WriteCurves(run, x, "_referenced", true);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources);
-  const optimisation::SwarmResult found = optimisation::PSwarm(OptionsOf(run), *objective);
+  const optimisation::SwarmResult found =
+      RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
@@ -165,16 +168,17 @@ int RunSequence(int argc, char** argv) {
   run.start = RunClock{services::WallClockMs(), services::CpuTime()};
 
   try {
-    if (argc < 2 || argv[1] == nullptr) {
+    const RunOptions options = ParseCommandLine(argc, argv);
+    if (!options.hasPath) {
       OpenResultFile("", run.result);
       services::StopWithError(services::kOptimizationFileNotIndicated);
     }
-    const std::string argument = services::ToUpperCase(argv[1]);
+    const std::string argument = services::ToUpperCase(options.path);
     run.folder = services::FolderOf(argument);
     OpenDiagnosticChannel(run.folder);
     OpenResultFile(run.folder, run.result);
     services::SetRecordFolder(run.folder);
-    Calibrate(run, argument);
+    Calibrate(run, argument, options.search);
   } catch (const services::RunError& error) {
     run.result.WriteGeneralSection(error.code, run.start);
   } catch (const services::KernelAbort& abort) {

@@ -1,0 +1,145 @@
+// The thorough search: budget, the two stages, the result record and the
+// sensitivities at the best point.
+#include "optimisation/thorough_search.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "optimisation/parallel_batch.hpp"
+#include "optimisation/thorough_state.hpp"
+#include "services/diag.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::optimisation {
+
+namespace {
+
+// Share of the budget one global stage may use when a local stage follows.
+constexpr double kGlobalShare = 0.6;
+constexpr std::uint64_t kSeed = 20261206;
+
+// Global and local stage from fresh seeds until a cycle no longer improves
+// the best by the tolerance or the budget runs short.
+void Cycles(ThoroughRun& run, long long initLimit) {
+  const bool local = ThoroughHasLocalRefinement();
+  for (std::uint64_t cycle = 0; !run.aborted; ++cycle) {
+    const double before = run.bestObjective;
+    const long left = run.remaining();
+    const long global = local ? std::min(static_cast<long>(kGlobalShare * run.budget), left * 4 / 5) : left;
+    const GlobalOutcome outcome = GlobalStage(run, global, initLimit, kSeed + cycle);
+    if (run.aborted) return;
+    if (local) LocalStage(run, run.remaining(), outcome);
+    const bool improved = run.bestObjective < before - run.options.tolerance * std::abs(before);
+    if (cycle > 0 && !improved) return;
+    if (run.remaining() < run.budget / 10) return;
+  }
+}
+
+// Forwards to the problem and keeps the best usable point below a bar: a
+// sensitivity probe that beats the best point.
+class ProbeWatch : public Problem {
+ public:
+  ProbeWatch(Problem& inner, double bar) : inner_(inner), bar_(bar) {}
+  Evaluation Evaluate(std::span<const double> x) override {
+    const Evaluation e = inner_.Evaluate(x);
+    if (e.status == 0 && e.objective < bar_) {
+      bar_ = e.objective;
+      better.assign(x.begin(), x.end());
+      betterEvaluation = e;
+    }
+    return e;
+  }
+  bool IsAdmissible(std::span<const double> x) override { return inner_.IsAdmissible(x); }
+
+  std::vector<double> better;  // empty: no probe beat the bar
+  Evaluation betterEvaluation;
+
+ private:
+  Problem& inner_;
+  double bar_;
+};
+
+// The sensitivities at the best point. A probe (1 % of a range away) that
+// beats the best shows the search short of the bottom: when the budget
+// still holds another round of probes, the probe becomes the best, is
+// refined, and the sensitivities are taken again there.
+std::vector<double> Sensitivities(ThoroughRun& run, Problem& problem, long& evaluations) {
+  const auto& o = run.options;
+  for (;;) {
+    run.Tell(SearchPhase::kSensitivities, -1.0, o.tolerance);
+    ProbeWatch watch(problem, run.bestObjective);
+    // The watch offers no clone, so the probes stay on this thread and are
+    // seen in order.
+    ProblemPool pool(watch);
+    long probes = 0;
+    std::vector<double> sensitivity =
+        RelativeSensitivities(pool, probes, o, run.bestX, run.bestError);
+    evaluations += probes;
+    if (watch.better.empty() || run.remaining() < run.n || run.aborted) return sensitivity;
+    std::vector<double> u(watch.better.size());
+    for (int j = 0; j < run.n; ++j) u[j] = (watch.better[j] - o.lower[j]) / (o.upper[j] - o.lower[j]);
+    run.Offer(u, watch.betterEvaluation);
+    run.bestX = watch.better;  // exactly the probe, not its round trip through u
+    LocalStage(run, run.remaining() - run.n, {u, watch.betterEvaluation.objective, 0.01});
+    if (run.aborted) return {};
+  }
+}
+
+}  // namespace
+
+long ThoroughBudget(int n) { return std::min(1500L * std::max(n, 1), 5000L); }
+
+bool ThoroughRun::Offer(std::span<const double> u, const Evaluation& e) {
+  if (e.status != 0 || (haveBest && !(e.objective < bestObjective))) return false;
+  bestX.resize(u.size());
+  ToParameters(u, bestX);
+  bestObjective = e.objective;
+  bestError = e.error;
+  haveBest = true;
+  return true;
+}
+
+void ThoroughRun::Tell(SearchPhase phase, double convergence, double tolerance) const {
+  SearchProgress p;
+  p.phase = phase;
+  p.iteration = iteration;
+  p.evaluations = eval.evaluations();
+  p.bestError = haveBest ? bestError : -1.0;
+  p.convergence = convergence;
+  p.tolerance = tolerance;
+  Report(options.progress, p);
+}
+
+SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
+                           const ThoroughOptions& thorough) {
+  const SwarmSizes sizes = SizesForIntensity(options.intensity);
+  const int n = static_cast<int>(options.lower.size());
+  const long total = thorough.maxEvaluations > 0 ? thorough.maxEvaluations : ThoroughBudget(n);
+  // The sensitivities take n evaluations of the budget.
+  ThoroughRun run(options, std::max(total - n, 1L), problem, thorough.threads);
+  run.Tell(SearchPhase::kStartingPoints, -1.0, options.tolerance);
+
+  Cycles(run, sizes.initLimit);
+
+  SwarmResult result;
+  long probes = 0;
+  if (!run.aborted) result.sensitivity = Sensitivities(run, problem, probes);
+  if (run.aborted) {
+    result.exitStatus = services::kUserAbort;
+    result.sensitivity.assign(static_cast<std::size_t>(n), -1.0);
+  }
+  result.best = run.haveBest ? run.bestX : std::vector<double>(static_cast<std::size_t>(n), 0.0);
+  result.bestObjective = run.bestObjective;
+  result.bestError = run.bestError;
+  result.iterations = run.iteration;
+  result.evaluations = run.eval.evaluations() + probes;
+  std::fprintf(stderr, "thorough search: %ld evaluations of a budget of %ld (%d free parameters)\n",
+               result.evaluations, total, n);
+  if (services::Diag().on()) {
+    services::Diag().Line("thorough search iterations", result.iterations);
+    services::Diag().Line("thorough search evaluations", static_cast<long long>(result.evaluations));
+  }
+  return result;
+}
+
+}  // namespace soilcal::optimisation
