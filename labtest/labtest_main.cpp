@@ -16,6 +16,7 @@
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/library.hpp"
+#include "services/version.hpp"
 
 namespace {
 
@@ -124,14 +125,24 @@ int Run(const std::string& testFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: soilcal-labtest TESTFILE\n");
-    return 1;
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("soilcal-labtest %s\n", soilcal::kVersion);
+    return 0;
+  }
+  if (argc != 2 || std::string(argv[1]) == "--help") {
+    std::fprintf(argc == 2 ? stdout : stderr,
+                 "usage: soilcal-labtest TESTFILE\n"
+                 "Simulates one lab-test file with its own material parameters and prints the "
+                 "recorded points.\n"
+                 "  --help     this text\n"
+                 "  --version  the program's version\n");
+    return argc == 2 ? 0 : 1;
   }
   try {
     return Run(argv[1]);
   } catch (const soilcal::services::RunError& e) {
-    std::fprintf(stderr, "run error %d\n", e.code);
+    std::fprintf(stderr, "run error %d%s%s\n", e.code, e.detail.empty() ? "" : ": ",
+                 e.detail.c_str());
   } catch (const soilcal::services::KernelAbort& e) {
     std::fprintf(stderr, "%s: %s\n", e.caption.c_str(), e.message.c_str());
   } catch (const std::exception& e) {

@@ -85,7 +85,7 @@ SwarmResult PSwarm(const SwarmOptions& options, Problem& problem) {
   const int n = static_cast<int>(options.lower.size());
   SwarmRun run{options,
                sizes,
-               CountingProblem{problem},
+               CountingProblem{problem, 0, {}},
                UniformRandom{},
                AbortWatch(options.abortFlagPath),
                AllocateSwarm(sizes.particles, n),

@@ -6,6 +6,7 @@
 #include "optimisation/swarm_state.hpp"
 #include "services/clock.hpp"
 #include "services/errors.hpp"
+#include "services/interrupt.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::optimisation {
@@ -23,6 +24,8 @@ AbortWatch::AbortWatch(std::string flagPath)
     : path_(std::move(flagPath)), last_(services::WallClockMs()) {}
 
 bool AbortWatch::Requested() {
+  // Ctrl-C or SIGTERM: seen at once, not only every 100 ms.
+  if (services::InterruptRequested()) return true;
   const int now = services::WallClockMs();
   // The absolute difference keeps the check alive when the clock passes
   // midnight and starts again from 0.
@@ -61,7 +64,9 @@ bool InitialPositions(SwarmRun& run) {
     }
     // A failed or inadmissible point is drawn again, within a budget.
     if (++attempts > run.sizes.initLimit) {
-      services::StopWithError(services::kCouldNotInitializePoints);
+      services::StopWithError(services::kCouldNotInitializePoints,
+                              "no starting point could be simulated; most frequent reason: " +
+                                  run.eval.failures.MostFrequent());
     }
   }
   return false;

@@ -56,7 +56,11 @@ void UpdateVelocities(SwarmRun& run) {
       const double r1 = run.random.Next();
       const double ta = r1 * 0.5 * (w.At(w.bestPosition, i, j) - x);
       const double r2 = run.random.Next();
-      if (w.informant < 0) services::StopWithError(services::kNoFeasiblePointsFound);
+      if (w.informant < 0) {
+        services::StopWithError(services::kNoFeasiblePointsFound,
+                                "no feasible point found; most frequent reason: " +
+                                    run.eval.failures.MostFrequent());
+      }
       const int inf = w.informant;
       // A particle at least as good as its informant keeps its own velocity
       // as the social term.

@@ -4,8 +4,9 @@
 // folder and its channels, the job's input, the cap-parameter library for
 // the Hardening Soil models, the reference run, the search and the final
 // run. A run error ends the pass with a "General" section carrying its exit
-// code; a kernel error ends it with the message box and no section. The
-// process exit status is 0 in every case.
+// code; a kernel error ends it with the message box and no section. Either
+// also gets a line on standard error. The process exit status is 0 in every
+// case unless --exit-status asks for the outcome.
 #include "run/run_sequence.hpp"
 
 #include <cstdio>
@@ -21,11 +22,18 @@
 #include "models/family.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
+#include "run/argument_path.hpp"
+#include "run/job_checks.hpp"
+#include "run/messages.hpp"
+#include "run/options.hpp"
 #include "run/result_file.hpp"
+#include "run/usage.hpp"
 #include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/interrupt.hpp"
+#include "services/notices.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
 
@@ -67,7 +75,9 @@ void ReadTests(input::Job& job) {
     if (current.testType == kCavityTest) {
       services::Diag().Line("cavity: not implemented in 3D");
       services::Diag().Flush();
-      services::StopWithError(services::kErrorInVlcParameter);
+      services::StopWithError(services::kErrorInVlcParameter,
+                              services::BareName(test.testFile) +
+                                  ": test type 6 (a cavity test) cannot be simulated");
     }
   }
   job.material = current.material;
@@ -83,10 +93,15 @@ bool NeedsCapLibrary(int modelNumber) {
 void LoadZaRirUde(Run& run) {
   if (!run.capLibrary.LoadByName("zarirude.dll")) {
     if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
-    services::StopWithError(services::kCouldNotLoadZarirudeDll);
+    services::StopWithError(services::kCouldNotLoadZarirudeDll,
+                            "the cap library zarirude.dll of the Hardening Soil models cannot be "
+                            "loaded: " + run.capLibrary.error());
   }
   void* entry = run.capLibrary.Symbol("HS_CapItr");
-  if (!entry) services::StopWithError(services::kZarirudeDllIsCorrupt);
+  if (!entry) {
+    services::StopWithError(services::kZarirudeDllIsCorrupt,
+                            "the cap library zarirude.dll has no entry point HS_CapItr");
+  }
   run.resources.capItr = reinterpret_cast<models::HsCapItrFn>(entry);
 }
 
@@ -103,10 +118,16 @@ std::vector<double> StartingVector(const input::Job& job) {
   return x;
 }
 
-void WriteCurves(Run& run, std::span<const double> x, const std::string& suffix, bool keep) {
+// Simulates every test from material set `set1` and writes the curves;
+// returns set 1 as the run left it (with the completion written back).
+models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
+                                std::span<const double> x, const std::string& suffix,
+                                bool keep) {
   auto ctx = std::make_unique<labtest::SimulationContext>();
   labtest::InitContext(*ctx, run.job, run.resources);
+  if (set1 != nullptr) optimisation::StartFromMaterialSet(*ctx, *set1);
   optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
+  return ctx->set1;
 }
 
 optimisation::SwarmOptions OptionsOf(const Run& run) {
@@ -120,23 +141,28 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
 }
 
 // Everything after the argument is known; run errors and kernel errors
-// leave it as exceptions.
-void Calibrate(Run& run, const std::string& argument) {
+// leave it as exceptions. Returns the exit code of the search.
+int Calibrate(Run& run, const std::string& argument) {
+  WarnIfAbortFilePresent(run.folder + "AbortCalc");
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
   if (NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
   input::ReadMeasuredCurves(run.job);
+  WarnAboutLikelyMistakes(run.job);
 
+  // Material set 1 lives through the reference run, the search and the
+  // final run: what the reference run completes is where the search starts.
   const std::vector<double> x = StartingVector(run.job);
-  WriteCurves(run, x, "_referenced", true);
+  const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
 
-  auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources);
+  auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const optimisation::SwarmResult found = optimisation::PSwarm(OptionsOf(run), *objective);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
-  WriteCurves(run, found.best, "_calculated", false);
+  WriteCurves(run, &set1, found.best, "_calculated", false);
+  return found.exitStatus;
 }
 
 void EndRun(Run& run) {
@@ -147,34 +173,53 @@ void EndRun(Run& run) {
 }  // namespace
 
 int RunSequence(int argc, char** argv) {
+  const RunOptions options = ParseCommandLine(argc, argv);
+  if (options.help || options.version) {
+    std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
+    return 0;
+  }
+  for (const std::string& unknown : options.unknown) {
+    services::Warn("unknown option " + unknown + " ignored (see soilcal --help)");
+  }
+  services::InstallInterruptHandlers();
   services::SetFlushToZero();
   services::InitMessageState();
   services::SetVirtualLabMode(0);
   Run run;
   run.start = RunClock{services::WallClockMs(), services::CpuTime()};
 
+  Outcome outcome;
   try {
-    if (argc < 2 || argv[1] == nullptr) {
+    if (!options.hasPath) {
       OpenResultFile("", run.result);
       services::StopWithError(services::kOptimizationFileNotIndicated);
     }
-    const std::string argument = services::ToUpperCase(argv[1]);
+    const std::string argument = ChooseArgumentSpelling(options.path);
     run.folder = services::FolderOf(argument);
     OpenDiagnosticChannel(run.folder);
     OpenResultFile(run.folder, run.result);
     services::SetRecordFolder(run.folder);
-    Calibrate(run, argument);
+    outcome.exitCode = Calibrate(run, argument);
+    if (outcome.exitCode == services::kUserAbort) {
+      ReportUserAbort(services::InterruptRequested());
+    }
   } catch (const services::RunError& error) {
     run.result.WriteGeneralSection(error.code, run.start);
+    ReportRunError(error);
+    outcome.exitCode = error.code;
   } catch (const services::KernelAbort& abort) {
-    if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
+    ReportKernelError(abort);
+    outcome.kernelError = true;
   } catch (const std::bad_alloc&) {
     run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
+    ReportRunError(services::RunError(services::kCouldNotAllocateMemory));
+    outcome.exitCode = services::kCouldNotAllocateMemory;
   } catch (const std::exception& unexpected) {
     services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+    outcome.kernelError = true;
   }
   EndRun(run);
-  return 0;
+  return options.exitStatus ? ProcessStatus(outcome) : 0;
 }
 
 }  // namespace soilcal::run

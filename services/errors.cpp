@@ -12,6 +12,7 @@ std::atomic<int> virtualLabMode{0};
 }  // namespace
 
 void StopWithError(int code) { throw RunError(code); }
+void StopWithError(int code, std::string detail) { throw RunError(code, std::move(detail)); }
 
 void SetVirtualLabMode(int flag) { virtualLabMode.store(flag); }
 int VirtualLabMode() { return virtualLabMode.load(); }
