@@ -140,6 +140,20 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   return options;
 }
 
+// After an abort the result file is complete; a best point that cannot be
+// simulated (all zeros while the starting points were still being drawn)
+// costs the "_calculated" curves, not the outcome of the run.
+void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
+                           std::span<const double> best) {
+  try {
+    WriteCurves(run, &set1, best, "_calculated", false);
+  } catch (const services::KernelAbort& abort) {
+    if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
+    services::Notice("the best point so far cannot be simulated (kernel error " +
+                     std::to_string(abort.number) + "); no \"_calculated\" curves were written");
+  }
+}
+
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
 int Calibrate(Run& run, const std::string& argument) {
@@ -161,7 +175,11 @@ int Calibrate(Run& run, const std::string& argument) {
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
-  WriteCurves(run, &set1, found.best, "_calculated", false);
+  if (found.exitStatus == services::kUserAbort) {
+    WriteCurvesAfterAbort(run, set1, found.best);
+  } else {
+    WriteCurves(run, &set1, found.best, "_calculated", false);
+  }
   return found.exitStatus;
 }
 
