@@ -52,7 +52,8 @@ std::string OneLine(std::string text) {
 
 void ReportKernelError(const services::KernelAbort& abort) {
   if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
-  std::string line = "the run ended with kernel error " + std::to_string(abort.number);
+  std::string line = "the run ended with a kernel error";
+  if (abort.number != 0) line += " (number " + std::to_string(abort.number) + ")";
   if (abort.caption.empty() && !abort.message.empty()) line += ": " + OneLine(abort.message);
   if (!abort.where.empty()) line += " in " + abort.where;
   services::Notice(line + "; the result file stays empty");
