@@ -16,7 +16,10 @@ SwarmSizes SizesForIntensity(int intensity) {
     case 1: return {10, 5, 10000};
     case 2: return {30, 10, 100000};
     case 3: return {90, 15, 100000000};
-    default: services::StopWithError(services::kUnknownSearchIntensity);
+    default:
+      services::StopWithError(services::kUnknownSearchIntensity,
+                              "search intensity " + std::to_string(intensity) +
+                                  " is not 1 (10 particles), 2 (30) or 3 (90)");
   }
 }
 

@@ -124,7 +124,12 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
                                 std::span<const double> x, const std::string& suffix,
                                 bool keep) {
   auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, run.job, run.resources);
+  try {
+    labtest::InitContext(*ctx, run.job, run.resources);
+  } catch (services::KernelAbort& abort) {
+    if (abort.where.empty()) abort.where = "the set-up of material set 1";
+    throw;
+  }
   if (set1 != nullptr) optimisation::StartFromMaterialSet(*ctx, *set1);
   optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
   return ctx->set1;
@@ -234,6 +239,9 @@ int RunSequence(int argc, char** argv) {
     outcome.exitCode = services::kCouldNotAllocateMemory;
   } catch (const std::exception& unexpected) {
     services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+    outcome.kernelError = true;
+  } catch (...) {
+    services::ShowMessageBox("soilcal", "internal error");
     outcome.kernelError = true;
   }
   EndRun(run);

@@ -352,3 +352,37 @@ TEST(LabTestReader, UserModelParametersComeFromUdsmparmInTheCurrentFolder) {
 
 }  // namespace
 }  // namespace soilcal::input
+
+namespace soilcal::input {
+namespace {
+
+// Counts are summed in 64 bits: a test of many steps is warned about before
+// it runs, one that cannot be recorded is refused; sines below -1 are warned
+// about (degrees given for a sine).
+TEST(LabTestReader, LargeStepCountsAndSinesBelowMinusOneAreReported) {
+  LabTestFileDesc desc = TwoPhaseDesc(6);
+  desc.phases[0].loadSteps = 60000;
+  desc.phases[1].loadSteps = 60000;
+  desc.params[3] = -30.0;
+  ::testing::internal::CaptureStderr();
+  const LabTest t = ReadDesc(desc);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(t.capacity, 120001);
+  EXPECT_NE(err.find("warning: test.vlc: material parameter 3 (sin phi) = -30 is below -1"),
+            std::string::npos) << err;
+  EXPECT_NE(err.find("warning: test.vlc: 120000 load steps in all"), std::string::npos) << err;
+
+  desc.params[3] = 0.5;
+  desc.phases[0].loadSteps = 2147483647;
+  desc.phases[1].loadSteps = 2147483647;  // the sum overflows 32 bits
+  try {
+    ReadDesc(desc);
+    ADD_FAILURE() << "no error for 4294967294 load steps";
+  } catch (const services::RunError& e) {
+    EXPECT_EQ(e.code, 6);
+    EXPECT_NE(e.detail.find("4294967294 load steps in all"), std::string::npos) << e.detail;
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::input
