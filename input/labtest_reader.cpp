@@ -165,20 +165,25 @@ void ReadUserModelParameters(MaterialInput& m) {
   }
 }
 
+// "TEST.VLT: material parameter 3 (sin phi) = 30" for the slot of the
+// offending sine (3 when both are).
+std::string SineText(const LineReader& lines, const MaterialInput& m, bool slot3) {
+  return services::BareName(lines.fileName()) + ": material parameter " +
+         (slot3 ? "3 (sin phi) = " : "5 (sin psi) = ") +
+         services::FormatReal(m.params[slot3 ? 3 : 5]);
+}
+
 void CompleteMaterial(MaterialInput& m, const LineReader& lines) {
   auto& p = m.params;
   p[7] = 0.0;
   p[19] = 0.0;
-  const std::string file = services::BareName(lines.fileName());
   if (p[3] > 1.0 || p[5] > 1.0) {
     services::StopWithError(services::kErrorInVlcParameter,
-                            file + ": material parameter " + (p[3] > 1.0 ? "3 (sin phi) = " : "5 (sin psi) = ") +
-                                services::FormatReal(p[3] > 1.0 ? p[3] : p[5]) +
+                            SineText(lines, m, p[3] > 1.0) +
                                 " is above 1 (give the sine of the angle, not degrees)");
   }
   if (p[3] < -1.0 || p[5] < -1.0) {
-    services::Warn(file + ": material parameter " + (p[3] < -1.0 ? "3 (sin phi) = " : "5 (sin psi) = ") +
-                   services::FormatReal(p[3] < -1.0 ? p[3] : p[5]) +
+    services::Warn(SineText(lines, m, p[3] < -1.0) +
                    " is below -1; slots 3 and 5 hold the sine of the angle");
   }
   if (p[20] < 1e-20) p[20] = 0.01;
@@ -338,8 +343,8 @@ bool ReadFile(LineReader& lines, LabTest& s) {
                      ": reading ended in " + file.stage + " at " + found +
                      ", which cannot be read; the test is left without a description");
   } else {
-    services::Notice(name + ": reading ended in " + file.stage + " at the end of the file after line " +
-                     std::to_string(lines.lineNumber()) +
+    services::Notice(name + ": reading ended in " + file.stage +
+                     " at the end of the file after line " + std::to_string(lines.lineNumber()) +
                      "; the test is left without a description");
   }
   return false;

@@ -60,7 +60,8 @@ void ReportKernelError(const services::KernelAbort& abort) {
 }
 
 void ReportUserAbort(bool interrupted) {
-  services::Notice(std::string(interrupted ? "interrupted" : "stopped by the abort file AbortCalc") +
+  const char* by = interrupted ? "interrupted" : "stopped by the abort file AbortCalc";
+  services::Notice(std::string(by) +
                    ": the result holds the best point found so far (exit code 18, USER_ABORT)");
 }
 

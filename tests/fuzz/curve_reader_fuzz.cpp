@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input::Job job;
     input::LabTest test;
     test.nPhases = data[0] & 3;
-    for (int i = 0; i < 6; ++i) test.controlFlags[static_cast<std::size_t>(i)] = (data[0] >> (2 + i % 6)) & 1;
+    for (int i = 0; i < 6; ++i)
+      test.controlFlags[static_cast<std::size_t>(i)] = (data[0] >> (2 + i % 6)) & 1;
     test.curveFiles.push_back(path);
     job.tests.push_back(test);
     input::ReadMeasuredCurves(job);

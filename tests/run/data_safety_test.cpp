@@ -31,7 +31,8 @@ void CopySand(const fs::path& to) {
 // the input files are untouched and every output lies beside them.
 void ExpectCurvesBesideUntouchedInputs(const fs::path& folder) {
   const fs::path example = testing::SourcePath("examples/sand_triaxial");
-  const auto run = acceptance::RunSoilcal((folder / "OPTIM.TXT").string(), fs::temp_directory_path());
+  const auto run =
+      acceptance::RunSoilcal((folder / "OPTIM.TXT").string(), fs::temp_directory_path());
   EXPECT_EQ(run.exitStatus, 0);
   for (const char* name : kMeasured) {
     EXPECT_EQ(ReadFile(folder / name), ReadFile(example / name)) << name;
@@ -69,7 +70,7 @@ TEST(DataSafety, LongFolderPathsKeepMeasuredFilesAndWriteCurvesBesideThem) {
 }
 
 struct Interrupted {
-  int status = -1;   // exit status, or 128 + signal when killed by one
+  int status = -1;  // exit status, or 128 + signal when killed by one
   std::string err;
 };
 

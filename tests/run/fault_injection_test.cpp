@@ -4,6 +4,7 @@
 // code is the expected one (or, where none is fixed, any run error with its
 // line on standard error), without a sanitizer report, and without NaN or
 // Inf in any file the program wrote.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,10 +12,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cctype>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -141,7 +141,8 @@ void CheckCase(const Case& c, const fs::path& root) {
   WriteBaseJob(dir);
   c.mutate(dir);
   const Outcome run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
-  if (std::getenv("SOILCAL_FAULT_LOG")) std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.status);
+  if (std::getenv("SOILCAL_FAULT_LOG"))
+    std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.status);
   ASSERT_GE(run.status, 0) << "crashed or over the time limit\n" << run.err;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
@@ -170,19 +171,29 @@ void Rewrite(const fs::path& file, const std::function<std::string(std::string)>
 
 std::vector<Case> FileCases(const std::string& file, int missing, int empty) {
   std::vector<Case> cases;
-  cases.push_back({file + " missing", [file](const fs::path& d) { fs::remove(d / file); }, missing});
-  cases.push_back({file + " empty", [file](const fs::path& d) { Rewrite(d / file, [](auto) { return std::string(); }); }, empty});
-  cases.push_back({file + " a folder", [file](const fs::path& d) {
+  cases.push_back(
+      {file + " missing", [file](const fs::path& d) { fs::remove(d / file); }, missing});
+  cases.push_back(
+      {file + " empty",
+       [file](const fs::path& d) { Rewrite(d / file, [](auto) { return std::string(); }); },
+       empty});
+  cases.push_back({file + " a folder",
+                   [file](const fs::path& d) {
                      fs::remove(d / file);
                      fs::create_directory(d / file);
-                   }, missing});
+                   },
+                   missing});
   for (double at : {0.001, 0.1, 0.5, 0.9, 0.999}) {
     cases.push_back({file + " cut at " + std::to_string(at), [file, at](const fs::path& d) {
-                       Rewrite(d / file, [at](std::string t) { return t.substr(0, static_cast<std::size_t>(at * t.size())); });
+                       Rewrite(d / file, [at](std::string t) {
+                         return t.substr(0, static_cast<std::size_t>(at * t.size()));
+                       });
                      }});
   }
   cases.push_back({file + " non-UTF-8 bytes", [file](const fs::path& d) {
-                     Rewrite(d / file, [](std::string t) { return "\xff\xfe\x80\xc3(" + t.insert(t.size() / 2, "\x80\x81\xfe"); });
+                     Rewrite(d / file, [](std::string t) {
+                       return "\xff\xfe\x80\xc3(" + t.insert(t.size() / 2, "\x80\x81\xfe");
+                     });
                    }});
   cases.push_back({file + " over-long line", [file](const fs::path& d) {
                      Rewrite(d / file, [](std::string t) {
@@ -197,10 +208,11 @@ void AddValueCases(std::vector<Case>& cases, const std::string& file,
                    const std::vector<std::size_t>& lines, const std::vector<std::string>& values) {
   for (std::size_t line : lines) {
     for (const std::string& value : values) {
-      cases.push_back({file + " line " + std::to_string(line) + " = " + value,
-                       [file, line, value](const fs::path& d) {
-                         Rewrite(d / file, [line, value](std::string t) { return WithValue(t, line, value); });
-                       }});
+      cases.push_back(
+          {file + " line " + std::to_string(line) + " = " + value,
+           [file, line, value](const fs::path& d) {
+             Rewrite(d / file, [line, value](std::string t) { return WithValue(t, line, value); });
+           }});
     }
   }
 }

@@ -57,7 +57,7 @@ TEST(UserMessages, HelpAndVersionPrintAndRunNothing) {
   EXPECT_EQ(labtest.exitStatus, 0);
   EXPECT_EQ(labtest.out.substr(0, 16), "soilcal-labtest ");
   EXPECT_EQ(labtest.out.substr(16), version.out.substr(8));  // one version for both
-  EXPECT_TRUE(fs::is_empty(dir.path()));  // no result file
+  EXPECT_TRUE(fs::is_empty(dir.path()));                     // no result file
 }
 
 TEST(UserMessages, ExitStatusOptionGivesTheOutcomeAndRunErrorsSayWhy) {
@@ -108,8 +108,10 @@ TEST(UserMessages, ExitStatusOptionGivesTheOutcomeAndRunErrorsSayWhy) {
   WriteText(dir.path() / "TRIAX1.VLT", test);
   run = Soilcal({"--exit-status", optim}, dir.path());
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_TRUE(Has(run.err, "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a "
-                           "kernel error")) << run.err;
+  EXPECT_TRUE(Has(run.err,
+                  "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a "
+                  "kernel error"))
+      << run.err;
   WriteText(dir.path() / "TRIAX1.VLT", triax);
 }
 
@@ -121,8 +123,10 @@ TEST(UserMessages, SearchWithoutUsablePointsNamesTheMostFrequentReason) {
             "2\n1\n0.001\n1\n2\n5000 60000\n0.5 0.6\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
   const ProcessRun run = Soilcal({"--exit-status", "OPTIM.TXT"}, dir.path());
   EXPECT_EQ(run.exitStatus, 8);
-  EXPECT_TRUE(Has(run.err, "most frequent reason: Poisson's ratio outside 0..0.49999 (10001 of "
-                           "10001 failed points)")) << run.err;
+  EXPECT_TRUE(Has(run.err,
+                  "most frequent reason: Poisson's ratio outside 0..0.49999 (10001 of "
+                  "10001 failed points)"))
+      << run.err;
 }
 
 TEST(UserMessages, LikelyMistakesWarnAndLeaveTheRunAsItIs) {
@@ -139,8 +143,10 @@ TEST(UserMessages, LikelyMistakesWarnAndLeaveTheRunAsItIs) {
   ProcessRun run = Soilcal({"OPTIM.TXT"}, dir.path());
   EXPECT_TRUE(Has(run.err, "warning: slot 3 (phi) holds a sine, but its bounds are 20 and 40"))
       << run.err;
-  EXPECT_TRUE(Has(run.err, "warning: slot 3 (phi): the start value 0.5 of the test files lies "
-                           "outside the bounds 20 and 40")) << run.err;
+  EXPECT_TRUE(Has(run.err,
+                  "warning: slot 3 (phi): the start value 0.5 of the test files lies "
+                  "outside the bounds 20 and 40"))
+      << run.err;
 
   WriteText(dir.path() / "OPTIM.TXT",
             "2\n1\n0,001\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
