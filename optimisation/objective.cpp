@@ -90,11 +90,13 @@ Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& 
 JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources)
     : job_(job) {
   labtest::InitContext(ctx_, job, resources);
+  start_ = ctx_.set1;
 }
 
 JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources,
                            const models::MaterialSet& set1)
     : JobObjective(job, resources) {
+  start_ = set1;
   StartFromMaterialSet(ctx_, set1);
 }
 

@@ -65,8 +65,13 @@ class JobObjective : public Problem {
   bool IsAdmissible(std::span<const double> x) override;
   labtest::SimulationContext& context() { return ctx_; }
 
+  // Material set 1 the objective started from: an input that never changes,
+  // so an objective made for another thread starts from the same set.
+  const models::MaterialSet& startSet() const { return start_; }
+
  private:
   const input::Job& job_;
+  models::MaterialSet start_;
   labtest::SimulationContext ctx_;
 };
 
