@@ -165,12 +165,13 @@ void ReadUserModelParameters(MaterialInput& m) {
   }
 }
 
-// "TEST.VLT: material parameter 3 (sin phi) = 30" for the slot of the
-// offending sine (3 when both are).
+// "TEST.VLT line 23: material parameter 3 (sin phi) = 30" for the slot of
+// the offending sine (3 when both are), read just after the 200th parameter.
 std::string SineText(const LineReader& lines, const MaterialInput& m, bool slot3) {
-  return services::BareName(lines.fileName()) + ": material parameter " +
-         (slot3 ? "3 (sin phi) = " : "5 (sin psi) = ") +
-         services::FormatReal(m.params[slot3 ? 3 : 5]);
+  const int slot = slot3 ? 3 : 5;
+  return services::BareName(lines.fileName()) + " line " +
+         std::to_string(lines.lineNumber() - (200 - slot)) + ": material parameter " +
+         (slot3 ? "3 (sin phi) = " : "5 (sin psi) = ") + services::FormatReal(m.params[slot]);
 }
 
 void CompleteMaterial(MaterialInput& m, const LineReader& lines) {

@@ -368,7 +368,7 @@ TEST(LabTestReader, LargeStepCountsAndSinesBelowMinusOneAreReported) {
   const LabTest t = ReadDesc(desc);
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(t.capacity, 120001);
-  EXPECT_NE(err.find("warning: test.vlc: material parameter 3 (sin phi) = -30 is below -1"),
+  EXPECT_NE(err.find("warning: test.vlc line 23: material parameter 3 (sin phi) = -30 is below -1"),
             std::string::npos) << err;
   EXPECT_NE(err.find("warning: test.vlc: 120000 load steps in all"), std::string::npos) << err;
 
