@@ -9,6 +9,7 @@
 // last phase is complete counts as read even without the free lines that
 // newer versions put after each phase. One line on standard error names the
 // file and the line where the reading ended.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -203,7 +204,10 @@ bool ReadTestSettings(TestFile& file, LabTest& s, int& nPhases, std::array<int, 
   if (!file.Real(value)) return false;  // step 2
   s.testType = RoundHalfAway(value);
   if (!file.Real(value)) return false;  // step 3
-  s.modelNumber = base + 100 * (RoundHalfAway(value) + 1);
+  // In 64 bits: a model number beyond the int range is held at its end,
+  // which names no model.
+  const long long modelNumber = base + 100LL * (RoundHalfAway(value) + 1LL);
+  s.modelNumber = static_cast<int>(std::clamp<long long>(modelNumber, INT_MIN, INT_MAX));
   if (version > 8) {  // step 4
     if (!file.Real(s.step4Value) || !file.Free()) return false;
   }
