@@ -33,8 +33,8 @@
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/interrupt.hpp"
-#include "services/notices.hpp"
 #include "services/library.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
