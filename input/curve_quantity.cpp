@@ -68,7 +68,7 @@ double Value(const RecordedPoint& p, int k) {
 }  // namespace
 
 bool IsKnownQuantity(int code) {
-  const int k = code < 0 ? -code : code;
+  const long long k = code < 0 ? -static_cast<long long>(code) : code;
   return (k >= 1 && k <= 10) || (k >= 13 && k <= 35);
 }
 
@@ -77,7 +77,10 @@ double CurveQuantity(const RecordedPoint& point, int code) {
     const std::string line = " ERROR: curve parameter " + std::to_string(code) + " does not exist\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
-    services::StopWithError(services::kWrongMatParamInCurveFile);
+    services::StopWithError(services::kWrongMatParamInCurveFile,
+                            "quantity code " + std::to_string(code) +
+                                " of a curve file does not exist (codes 1-10 and 13-35, "
+                                "negative for the negated value)");
   }
   const double value = Value(point, code < 0 ? -code : code);
   return code < 0 ? -value : value;

@@ -24,7 +24,7 @@ using services::kInternalInconsistTestCurve;
 // flags (1 stress, 0 strain prescribed) and test type: such a quantity is the
 // independent axis of a curve.
 bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType) {
-  const int k = code < 0 ? -code : code;
+  const long long k = code < 0 ? -static_cast<long long>(code) : code;
   if (k == 1) return flag[1] == 0 && testType == 0;
   if (k >= 2 && k <= 7) return flag[static_cast<std::size_t>(k - 2)] == 0;
   if (k == 13) return flag[0] == 1 && flag[1] == 1 && flag[2] == 1;
@@ -35,9 +35,7 @@ bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType) {
 
 void Read(LineReader& lines, std::initializer_list<ReadItem> items, const char* what) {
   const ReadStatus status = ReadStatement(lines, items);
-  if (status != ReadStatus::kOk) {
-    StopMalformed(kInternalInconsistTestCurve, lines, std::string(what) + ": " + StatusText(status));
-  }
+  if (status != ReadStatus::kOk) StopUnreadable(kInternalInconsistTestCurve, lines, what, status);
 }
 
 void ReadSegments(LineReader& lines, Curve& curve) {
@@ -70,9 +68,16 @@ void ReadPoints(LineReader& lines, Curve& curve) {
 }
 
 Curve ReadCurve(const LabTest& test, const std::string& name) {
-  if (!services::FileExists(name)) services::StopWithError(services::kCurveFileNotFound);
+  const std::string folder = services::FolderOf(name);
+  if (!services::FileExists(name)) {
+    services::StopWithError(services::kCurveFileNotFound, "curve file " + services::BareName(name) +
+                                                              " not found in " + folder);
+  }
   InputFile file(name);
-  if (!file.opened()) services::StopWithError(services::kCurveFileNotFound);
+  if (!file.opened()) {
+    services::StopWithError(services::kCurveFileNotFound, "curve file " + services::BareName(name) +
+                                                              " in " + folder + " cannot be opened");
+  }
   LineReader& lines = file.lines();
 
   Curve curve;
@@ -95,7 +100,8 @@ Curve ReadCurve(const LabTest& test, const std::string& name) {
   if (curve.nSegments != test.nPhases) {
     StopMalformed(kInternalInconsistTestCurve, lines,
                   "number of segments " + std::to_string(curve.nSegments) +
-                      " differs from the test's number of phases " + std::to_string(test.nPhases));
+                      " differs from the number of phases " + std::to_string(test.nPhases) +
+                      " of its test " + services::BareName(test.testFile));
   }
   ReadSegments(lines, curve);
   ReadPoints(lines, curve);
@@ -111,9 +117,9 @@ void ReadMeasuredCurves(Job& job) {
       for (const std::string& name : test.curveFiles) test.curves.push_back(ReadCurve(test, name));
     }
   } catch (const std::bad_alloc&) {
-    services::StopWithError(services::kCouldNotAllocateMemory);
+    services::StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the curves");
   } catch (const std::length_error&) {
-    services::StopWithError(services::kCouldNotAllocateMemory);
+    services::StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the curves");
   }
 }
 

@@ -10,6 +10,7 @@
 #include "services/channels.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::input {
@@ -58,6 +59,7 @@ bool LineReader::Next(std::string& line) {
     }
   }
   StripByteOrderMark(line);
+  last_ = line;
   return true;
 }
 
@@ -221,7 +223,9 @@ ReadStatus ReadStatement(LineReader& lines, std::initializer_list<ReadItem> item
   std::size_t next = 0;
   std::string line;
   while (lines.Next(line)) {
+    const std::size_t wanted = items.size() - next;
     const ReadStatus status = FillFrom(line, items, next);
+    if (status == ReadStatus::kOk) CheckDecimalComma(lines, line, wanted);
     if (status != ReadStatus::kMissing) return status;
   }
   return ReadStatus::kMissing;
@@ -241,7 +245,59 @@ void StopMalformed(int code, const LineReader& lines, const std::string& what) {
     services::Diag().Line(what + " in " + lines.fileName() + " line " +
                           std::to_string(lines.lineNumber()));
   }
-  services::StopWithError(code);
+  services::StopWithError(code, services::BareName(lines.fileName()) + " line " +
+                                    std::to_string(lines.lineNumber()) + ": " + what);
+}
+
+std::string FirstNonNumber(std::string_view record) {
+  for (const FreeValue& value : SplitValues(record).values) {
+    double v = 0.0;
+    if (!value.null && !ParseReal(value.text, v)) return services::Quoted(value.text);
+  }
+  return {};
+}
+
+void StopUnreadable(int code, const LineReader& lines, const std::string& what,
+                    ReadStatus status) {
+  if (status == ReadStatus::kMissing) {
+    StopMalformed(code, lines, "the file ends before the " + what);
+  }
+  std::string found = FirstNonNumber(lines.lastRecord());
+  if (found.empty()) found = services::Quoted(lines.lastRecord());
+  StopMalformed(code, lines, found + " is not a number (" + what + ")");
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The blank-separated word of `record` around position `pos`.
+std::string_view WordAt(std::string_view record, std::size_t pos) {
+  std::size_t begin = pos;
+  while (begin > 0 && !IsBlank(record[begin - 1])) --begin;
+  std::size_t end = pos;
+  while (end < record.size() && !IsBlank(record[end])) ++end;
+  return record.substr(begin, end - begin);
+}
+
+}  // namespace
+
+void CheckDecimalComma(LineReader& lines, std::string_view record, std::size_t wanted) {
+  if (lines.commaWarned) return;
+  std::size_t comma = std::string_view::npos;
+  for (std::size_t i = 1; i + 1 < record.size(); ++i) {
+    if (record[i] == ',' && IsDigit(record[i - 1]) && IsDigit(record[i + 1])) {
+      comma = i;
+      break;
+    }
+  }
+  if (comma == std::string_view::npos || SplitValues(record).values.size() <= wanted) return;
+  lines.commaWarned = true;
+  services::Warn(services::BareName(lines.fileName()) + " line " +
+                 std::to_string(lines.lineNumber()) + ": " +
+                 services::Quoted(WordAt(record, comma)) +
+                 " looks like a decimal comma; a comma separates values, so it is read as two "
+                 "numbers (write a decimal point)");
 }
 
 }  // namespace soilcal::input

@@ -40,6 +40,10 @@ class LineReader {
   // Number of the record read last (1-based).
   int lineNumber() const { return lineNumber_; }
   const std::string& fileName() const { return fileName_; }
+  // The record read last, as read (empty before the first).
+  const std::string& lastRecord() const { return last_; }
+  // Set once a decimal comma has been reported for this file.
+  bool commaWarned = false;
   // Bytes not read yet; a very large number when the size is unknown. Counts
   // read from a file can never exceed what the rest of the file can hold.
   long long remainingBytes() const;
@@ -51,6 +55,7 @@ class LineReader {
   long long consumed_ = 0;
   int lineNumber_ = 0;
   bool ended_ = false;
+  std::string last_;
 };
 
 // Opens a file of the job for reading on the first free unit from 10 and
@@ -116,7 +121,18 @@ ReadStatus ReadStatement(LineReader& lines, std::initializer_list<ReadItem> item
 // Text of a status for diagnostic lines.
 const char* StatusText(ReadStatus status);
 
-// Writes "<what> in <file> line <n>" to unit 2 and raises run error `code`.
+// Writes "<what> in <file> line <n>" to unit 2 and raises run error `code`
+// with "<FILE> line <n>: <what>" as its cause.
 [[noreturn]] void StopMalformed(int code, const LineReader& lines, const std::string& what);
+// Raises run error `code` for a read statement of `what` that failed with
+// `status`: the cause names the file, the line and the value found there.
+[[noreturn]] void StopUnreadable(int code, const LineReader& lines, const std::string& what,
+                                 ReadStatus status);
+// The first value of `record` that is not a number, quoted ("" when all are).
+std::string FirstNonNumber(std::string_view record);
+// One warning per file when `record` gives more values than the `wanted`
+// items of its read and holds a comma between two digits: most likely a
+// decimal comma, which free format reads as two values.
+void CheckDecimalComma(LineReader& lines, std::string_view record, std::size_t wanted);
 
 }  // namespace soilcal::input

@@ -3,9 +3,13 @@
 //
 // The file is read into `current`, the current-test state that lives from
 // one file to the next. End of file or a value that cannot be read ends the
-// reading quietly: what was read stands, the rest keeps the previous file's
-// values. Whatever was read, the record gets the state at the end, so that
-// the run goes on with what the file gave.
+// reading: what was read stands in the state, the rest keeps the previous
+// file's values, and the record does not get the state (its description
+// stays empty, so the check of its curves reports the error). A file whose
+// last phase is complete counts as read even without the free lines that
+// newer versions put after each phase. One line on standard error names the
+// file and the line where the reading ended.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -17,12 +21,16 @@
 #include "input/units.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::input {
 namespace {
 
 using services::Diag;
+
+constexpr long long kLoadStepsWarning = 100000;
+constexpr long long kMaxLoadSteps = 5000000;
 
 // Record by record access to the lab-test file. Every value record is read
 // as from an internal file: a record short of values is a read error.
@@ -37,9 +45,17 @@ class TestFile {
     }
     return true;
   }
-  bool Values(std::initializer_list<ReadItem> items) {
-    return Free() && ReadFromRecord(line_, items) == ReadStatus::kOk;
+  // Reads the items from the record read last; a value that cannot be read
+  // marks the reading as ended by a bad value.
+  bool Parse(std::initializer_list<ReadItem> items) {
+    if (ReadFromRecord(line_, items) != ReadStatus::kOk) {
+      badValue_ = true;
+      return false;
+    }
+    CheckDecimalComma(lines_, line_, items.size());
+    return true;
   }
+  bool Values(std::initializer_list<ReadItem> items) { return Free() && Parse(items); }
   bool Real(double& value) {
     double v = value;
     if (!Values({&v})) return false;
@@ -60,10 +76,14 @@ class TestFile {
   }
   const std::string& line() const { return line_; }
   LineReader& lines() { return lines_; }
+  bool badValue() const { return badValue_; }
+  // What the reader is at, for the message when the reading ends early.
+  std::string stage = "the header";
 
  private:
   LineReader& lines_;
   std::string line_;
+  bool badValue_ = false;
 };
 
 // The first value of a unit line ("" when there is none).
@@ -94,7 +114,7 @@ bool ReadHeader(TestFile& file, MaterialInput& m) {
   if (!file.Free()) return false;  // line 7: header value of newer files
   if (m.version > 8) {
     double value = m.headerValue;
-    if (ReadFromRecord(file.line(), {&value}) != ReadStatus::kOk) return false;
+    if (!file.Parse({&value})) return false;
     m.headerValue = value;
   } else {
     m.headerValue = 10.0;
@@ -112,6 +132,7 @@ std::string MaterialName(std::string_view line) {
 }
 
 bool ReadMaterialBlock(TestFile& file, LabTest& s) {
+  file.stage = "the material block";
   MaterialInput& m = s.material;
   if (!file.Free()) return false;  // line 0
   int base = m.baseModel;
@@ -121,6 +142,7 @@ bool ReadMaterialBlock(TestFile& file, LabTest& s) {
   if (!file.Free()) return false;  // line 2
   m.name = MaterialName(file.line());
   if (!file.Skip(7)) return false;  // lines 3..9
+  file.stage = "the 200 material parameters";
   for (int i = 1; i <= 200; ++i) {
     if (!file.Real(m.params[static_cast<std::size_t>(i)])) return false;
   }
@@ -144,11 +166,28 @@ void ReadUserModelParameters(MaterialInput& m) {
   }
 }
 
-void CompleteMaterial(MaterialInput& m) {
+// "TEST.VLT line 23: material parameter 3 (sin phi) = 30" for the slot of
+// the offending sine (3 when both are), read just after the 200th parameter.
+std::string SineText(const LineReader& lines, const MaterialInput& m, bool slot3) {
+  const int slot = slot3 ? 3 : 5;
+  return services::BareName(lines.fileName()) + " line " +
+         std::to_string(lines.lineNumber() - (200 - slot)) + ": material parameter " +
+         (slot3 ? "3 (sin phi) = " : "5 (sin psi) = ") + services::FormatReal(m.params[slot]);
+}
+
+void CompleteMaterial(MaterialInput& m, const LineReader& lines) {
   auto& p = m.params;
   p[7] = 0.0;
   p[19] = 0.0;
-  if (p[3] > 1.0 || p[5] > 1.0) services::StopWithError(services::kErrorInVlcParameter);
+  if (p[3] > 1.0 || p[5] > 1.0) {
+    services::StopWithError(services::kErrorInVlcParameter,
+                            SineText(lines, m, p[3] > 1.0) +
+                                " is above 1 (give the sine of the angle, not degrees)");
+  }
+  if (p[3] < -1.0 || p[5] < -1.0) {
+    services::Warn(SineText(lines, m, p[3] < -1.0) +
+                   " is below -1; slots 3 and 5 hold the sine of the angle");
+  }
   if (p[20] < 1e-20) p[20] = 0.01;
   if (m.baseModel >= 21 && m.baseModel <= 30) ReadUserModelParameters(m);
   if (m.baseModel == 18) throw services::KernelAbort(0, "rIroVuzu3", "Still need fill_proprj_2d");
@@ -158,13 +197,17 @@ void CompleteMaterial(MaterialInput& m) {
 bool ReadTestSettings(TestFile& file, LabTest& s, int& nPhases, std::array<int, 6>& oldFlags) {
   const int version = s.material.version;
   const int base = s.material.baseModel;
+  file.stage = "the test block";
   if (version > 8 && !file.Skip(5)) return false;
   if (!file.Free()) return false;  // step 1
   double value = 0.0;
   if (!file.Real(value)) return false;  // step 2
   s.testType = RoundHalfAway(value);
   if (!file.Real(value)) return false;  // step 3
-  s.modelNumber = base + 100 * (RoundHalfAway(value) + 1);
+  // In 64 bits: a model number beyond the int range is held at its end,
+  // which names no model.
+  const long long modelNumber = base + 100LL * (RoundHalfAway(value) + 1LL);
+  s.modelNumber = static_cast<int>(std::clamp<long long>(modelNumber, INT_MIN, INT_MAX));
   if (version > 8) {  // step 4
     if (!file.Real(s.step4Value) || !file.Free()) return false;
   }
@@ -183,9 +226,7 @@ bool ReadTestSettings(TestFile& file, LabTest& s, int& nPhases, std::array<int, 
   if (!file.Free()) return false;  // step 10
   const bool hardening = base == 6 || base == 19;
   double step10 = 0.0;
-  if ((version == 1 || hardening) && ReadFromRecord(file.line(), {&step10}) != ReadStatus::kOk) {
-    return false;
-  }
+  if ((version == 1 || hardening) && !file.Parse({&step10})) return false;
   s.realSettings[2] = version == 1 ? step10 : 0.0;
   if (hardening) s.step10Value = step10;
 
@@ -213,8 +254,7 @@ bool ReadPhase(TestFile& file, LabTest& s, std::size_t p) {
   if (!file.Real(s.timeIncrement[p])) return false;
   if (!file.Reals6(s.prescribedStrain[p])) return false;
   if (!file.Reals6(s.prescribedStress[p])) return false;
-  if (version >= 6 && !file.Integers6(s.phaseFlags[p])) return false;
-  return version <= 8 || file.Skip(2);
+  return version < 6 || file.Integers6(s.phaseFlags[p]);
 }
 
 // Capacity and control flags once the phases are in (also after a file that
@@ -235,12 +275,14 @@ void FinishPhases(LabTest& s, const std::array<int, 6>& oldFlags) {
   }
 }
 
-void ReadPhases(TestFile& file, LabTest& s, int nPhases, const std::array<int, 6>& oldFlags) {
+// True when every declared phase was read.
+bool ReadPhases(TestFile& file, LabTest& s, int nPhases, const std::array<int, 6>& oldFlags) {
   // A phase takes at least four records of at least two bytes each: a count
   // beyond what the rest of the file holds is a read error, not an array.
   if (nPhases > file.lines().remainingBytes() / 4 + 1) {
     if (Diag().on()) Diag().Line("number of phases beyond the file's end", nPhases);
-    return;
+    file.stage = std::to_string(nPhases) + " phases, more than the rest of the file can hold";
+    return false;
   }
   const auto n = static_cast<std::size_t>(nPhases);
   try {
@@ -253,21 +295,64 @@ void ReadPhases(TestFile& file, LabTest& s, int nPhases, const std::array<int, 6
   } catch (const std::bad_alloc&) {
     services::StopWithError(services::kCouldNotAllocateMemory);
   }
-  for (std::size_t p = 0; p < n; ++p) {
-    if (!ReadPhase(file, s, p)) break;
+  bool complete = true;
+  for (std::size_t p = 0; p < n && complete; ++p) {
+    file.stage = "phase " + std::to_string(p + 1) + " of " + std::to_string(n);
+    complete = ReadPhase(file, s, p);
+    // The free lines after a phase; after the last one they may be missing.
+    if (complete && s.material.version > 8 && !file.Skip(2)) complete = p + 1 == n;
   }
   FinishPhases(s, oldFlags);
+  return complete;
 }
 
-void ReadFile(LineReader& lines, LabTest& s) {
-  TestFile file(lines);
-  if (!ReadHeader(file, s.material)) return;
-  if (!ReadMaterialBlock(file, s)) return;
-  CompleteMaterial(s.material);
+// Counts of load steps are summed in 64 bits; a test that would need more
+// recorded points than memory sensibly holds is refused before it runs.
+void CheckLoadSteps(const LabTest& s, const LineReader& lines) {
+  long long steps = 0;
+  for (int n : s.loadSteps) steps += std::max(n, 0);
+  const std::string file = services::BareName(lines.fileName());
+  if (steps > kMaxLoadSteps) {
+    services::StopWithError(services::kCouldNotAllocateMemory,
+                            file + ": " + std::to_string(steps) + " load steps in all; at most " +
+                                std::to_string(kMaxLoadSteps) + " can be recorded");
+  }
+  if (steps > kLoadStepsWarning) {
+    services::Warn(file + ": " + std::to_string(steps) +
+                   " load steps in all; every evaluation simulates them all, so the search will "
+                   "be slow");
+  }
+}
+
+// True when the whole description was read.
+bool ReadBlocks(TestFile& file, LabTest& s) {
+  if (!ReadHeader(file, s.material)) return false;
+  if (!ReadMaterialBlock(file, s)) return false;
+  CompleteMaterial(s.material, file.lines());
   int nPhases = 0;
   std::array<int, 6> oldFlags = s.controlFlags;
-  if (!ReadTestSettings(file, s, nPhases, oldFlags)) return;
-  ReadPhases(file, s, nPhases, oldFlags);
+  if (!ReadTestSettings(file, s, nPhases, oldFlags)) return false;
+  if (!ReadPhases(file, s, nPhases, oldFlags)) return false;
+  CheckLoadSteps(s, file.lines());
+  return true;
+}
+
+bool ReadFile(LineReader& lines, LabTest& s) {
+  TestFile file(lines);
+  if (ReadBlocks(file, s)) return true;
+  const std::string name = services::BareName(lines.fileName());
+  if (file.badValue()) {
+    std::string found = FirstNonNumber(file.line());
+    if (found.empty()) found = services::Quoted(file.line());
+    services::Notice(name + " line " + std::to_string(lines.lineNumber()) +
+                     ": reading ended in " + file.stage + " at " + found +
+                     ", which cannot be read; the test is left without a description");
+  } else {
+    services::Notice(name + ": reading ended in " + file.stage +
+                     " at the end of the file after line " + std::to_string(lines.lineNumber()) +
+                     "; the test is left without a description");
+  }
+  return false;
 }
 
 // StoreLabTest: the record takes the state, keeping its own file and curves.
@@ -283,13 +368,18 @@ void StoreLabTest(const LabTest& current, LabTest& record) {
 }  // namespace
 
 void ReadLabTestInput(LabTest& record, LabTest& current) {
-  if (!services::FileExists(record.testFile)) services::StopWithError(services::kNoInputVlcFile);
+  if (!services::FileExists(record.testFile)) {
+    services::StopWithError(services::kNoInputVlcFile,
+                            "lab-test file " + services::BareName(record.testFile) +
+                                " not found in " + services::FolderOf(record.testFile));
+  }
   current.material.referencePressure = 100000.0;
+  bool complete = false;
   {
     InputFile file(record.testFile);
-    ReadFile(file.lines(), current);
+    complete = ReadFile(file.lines(), current);
   }
-  StoreLabTest(current, record);
+  if (complete) StoreLabTest(current, record);
 }
 
 }  // namespace soilcal::input

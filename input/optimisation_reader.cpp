@@ -28,8 +28,9 @@ constexpr std::size_t kTestNameLength = 255;
 constexpr std::size_t kCurveNameLength = 80;
 
 // Every file of the job lies in the project folder, whatever folder its
-// listed name gives. The curve-name field limit applies to the listed name:
-// the folder in front of it is as long as the host's folders are.
+// listed name gives. The field limits (255 for test files, 80 for curve
+// files) apply to the listed name only: the folder in front of it is as long
+// as the user's folders are, and no path is ever cut.
 std::string InProjectFolder(const std::string& folder, const std::string& name,
                             std::size_t nameLimit) {
   return folder + services::BareName(name).substr(0, nameLimit);
@@ -42,10 +43,10 @@ class OptimisationFile {
   void Read(std::initializer_list<ReadItem> items, const char* what) {
     const ReadStatus status = ReadStatement(lines_, items);
     if (status != ReadStatus::kOk) {
-      StopMalformed(services::kNoOptimizationInputFile, lines_,
-                    std::string(what) + ": " + StatusText(status));
+      StopUnreadable(services::kNoOptimizationInputFile, lines_, what, status);
     }
   }
+  [[noreturn]] void Stop(int code, const std::string& what) { StopMalformed(code, lines_, what); }
 
  private:
   LineReader& lines_;
@@ -56,9 +57,17 @@ void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
   file.Read({&n}, "number of free parameters");
   file.Read({&s.intensity}, "search intensity");
   file.Read({&s.tolerance}, "convergence tolerance");
+  // Without a positive tolerance the convergence test never holds and the
+  // search runs to its iteration limit.
+  if (!(s.tolerance > 0.0)) {
+    file.Stop(services::kNoOptimizationInputFile,
+              "convergence tolerance " + services::FormatReal(s.tolerance) +
+                  " is not a positive number");
+  }
   if (n > kMaxFreeParameters) {
     services::Diag().Line("number of free parameters above 255:", n);
-    StopWithError(services::kCouldNotAllocateMemory);
+    StopWithError(services::kCouldNotAllocateMemory,
+                  std::to_string(n) + " free parameters: at most 255 (one per slot)");
   }
   s.nParams = std::max(n, 0);
   s.index.assign(static_cast<std::size_t>(s.nParams), 0);
@@ -66,11 +75,19 @@ void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
   s.upper.assign(static_cast<std::size_t>(s.nParams), 0.0);
   for (int& index : s.index) {
     file.Read({&index}, "parameter index");
-    if (index < 1 || index > 255) StopWithError(services::kMatParamIndexOutsideRange);
+    if (index < 1 || index > 255) {
+      file.Stop(services::kMatParamIndexOutsideRange,
+                "parameter index " + std::to_string(index) + " outside 1..255");
+    }
   }
   for (std::size_t j = 0; j < s.lower.size(); ++j) {
     file.Read({&s.lower[j], &s.upper[j]}, "parameter bounds");
-    if (s.upper[j] < s.lower[j]) StopWithError(services::kMatPrmUpperBoundAboveLower);
+    if (s.upper[j] < s.lower[j]) {
+      file.Stop(services::kMatPrmUpperBoundAboveLower,
+                "upper bound " + services::FormatReal(s.upper[j]) + " below lower bound " +
+                    services::FormatReal(s.lower[j]) + " of free parameter " +
+                    std::to_string(j + 1));
+    }
   }
 }
 
@@ -82,8 +99,7 @@ void ReadTestList(OptimisationFile& file, Job& job) {
     int nCurves = 0;
     file.Read({&name, &nCurves}, "test file name and number of curves");
     LabTest test;
-    test.testFile = InProjectFolder(job.projectFolder, name, kTestNameLength)
-                        .substr(0, kTestNameLength);
+    test.testFile = InProjectFolder(job.projectFolder, name, kTestNameLength);
     test.nCurves = std::max(nCurves, 0);
     for (int c = 0; c < test.nCurves; ++c) {
       std::string curve;
@@ -98,20 +114,30 @@ void ReadTestList(OptimisationFile& file, Job& job) {
 
 void ReadOptimisationInput(const std::string& argument, Job& job) {
   job.argument = argument;
-  if (!services::FileExists(argument)) StopWithError(services::kNoOptimizationInputFile);
-  job.projectFolder = services::FolderOf(argument);
+  const std::string folder = services::FolderOf(argument);
+  const std::string where = folder.empty() ? "the current folder" : folder;
+  if (!services::FileExists(argument)) {
+    StopWithError(services::kNoOptimizationInputFile,
+                  "optimisation input file " + services::BareName(argument) + " not found in " +
+                      where);
+  }
+  job.projectFolder = folder;
   if (job.projectFolder.empty()) job.projectFolder = "./";
 
   InputFile file(argument);
-  if (!file.opened()) StopWithError(services::kNoOptimizationInputFile);
+  if (!file.opened()) {
+    StopWithError(services::kNoOptimizationInputFile,
+                  "optimisation input file " + services::BareName(argument) + " in " + where +
+                      " cannot be opened");
+  }
   OptimisationFile reader(file.lines());
   try {
     ReadFreeParameters(reader, job.settings);
     ReadTestList(reader, job);
   } catch (const std::bad_alloc&) {
-    StopWithError(services::kCouldNotAllocateMemory);
+    StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the test list");
   } catch (const std::length_error&) {
-    StopWithError(services::kCouldNotAllocateMemory);
+    StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the test list");
   }
 }
 

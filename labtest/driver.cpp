@@ -10,6 +10,7 @@
 #include "models/setup.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/paths.hpp"
 
 namespace soilcal::labtest {
 namespace {
@@ -142,16 +143,18 @@ int InitialisePoint(SimulationContext& ctx) {
 }
 
 void AllocateRecording(Recording& rec, const input::LabTest& test) {
-  int points = 1;
+  long long points = 1;  // 64 bits: the sum of the steps of many phases
   for (int s : test.loadSteps) points += std::max(0, s);
-  const std::size_t n = static_cast<std::size_t>(std::max(points, test.capacity));
+  const auto n = static_cast<std::size_t>(std::max<long long>(points, test.capacity));
   try {
     rec.time.assign(n, 0.0);
     rec.strain.assign(n, Vec6{});
     rec.stress.assign(n, Vec6{});
     rec.pw.assign(n, 0.0);
   } catch (const std::bad_alloc&) {
-    services::StopWithError(services::kCouldNotAllocateMemory);
+    services::StopWithError(services::kCouldNotAllocateMemory,
+                            "not enough memory to record " + std::to_string(n) + " points of " +
+                                services::BareName(test.testFile));
   }
   rec.capacity = test.capacity;
   rec.nRecorded = 0;

@@ -22,6 +22,7 @@
 #include "services/errors.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
+#include "services/version.hpp"
 
 namespace {
 
@@ -155,15 +156,28 @@ int Run(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("soilcal-labtest %s\n", soilcal::kVersion);
+    return 0;
+  }
+  const bool help = argc == 2 && std::string(argv[1]) == "--help";
   Arguments args;
-  if (!ParseArguments(argc, argv, args)) {
-    std::fprintf(stderr, "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html]\n");
-    return 1;
+  if (help || !ParseArguments(argc, argv, args)) {
+    std::fprintf(help ? stdout : stderr,
+                 "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html]\n"
+                 "Simulates one lab-test file with its own material parameters and prints the "
+                 "recorded points.\n"
+                 "  --derived         add the columns p, q, eps_v, eps_1 and pore pressure\n"
+                 "  --report FILE     write an HTML page with the stress path and the curves\n"
+                 "  --help            this text\n"
+                 "  --version         the program's version\n");
+    return help ? 0 : 1;
   }
   try {
     return Run(args);
   } catch (const soilcal::services::RunError& e) {
-    std::fprintf(stderr, "run error %d\n", e.code);
+    std::fprintf(stderr, "run error %d%s%s\n", e.code, e.detail.empty() ? "" : ": ",
+                 e.detail.c_str());
   } catch (const soilcal::services::KernelAbort& e) {
     std::fprintf(stderr, "%s: %s\n", e.caption.c_str(), e.message.c_str());
   } catch (const std::exception& e) {

@@ -67,7 +67,7 @@ double OutOfBalance(MaterialPoint& pt, const Vec6& start, Vec6& r) {
 
 void CommitStep(SimulationContext& ctx) {
   MaterialPoint& pt = ctx.point;
-  pt.stepSizeFactor = pt.iter > (10 * pt.maxIterations) / 3 ? 0.5 : 1.0;
+  pt.stepSizeFactor = pt.iter > (10LL * pt.maxIterations) / 3 ? 0.5 : 1.0;
   // The evaluation after an accepted step, still with the start stress. Its
   // matrix is not used: only a user library does something with it (it
   // refreshes the stiffness it receives in its next stress call); for every

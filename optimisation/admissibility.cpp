@@ -13,75 +13,78 @@ using Prop = models::PropSoil;
 
 bool Between(double lo, double v, double hi) { return lo <= v && v <= hi; }
 
-// Mohr-Coulomb: cohesion >= 0, friction > 0, dilatancy not above friction.
-bool MohrCoulombRule(const Prop& p) { return p[4] >= 0 && p[3] > 0 && p[5] <= p[3]; }
+// Each rule gives nullptr when it holds, else what it rejects, in words.
+using Reason = const char*;
 
-bool MohrCoulombPowerRule(const Prop& p) {
-  return MohrCoulombRule(p) && Between(0.0, p[34], 1.0);
+// Mohr-Coulomb: cohesion >= 0, friction > 0, dilatancy not above friction.
+Reason MohrCoulombRule(const Prop& p) {
+  if (!(p[4] >= 0)) return "negative cohesion";
+  if (!(p[3] > 0)) return "sin phi not positive";
+  if (!(p[5] <= p[3])) return "dilatancy angle above the friction angle";
+  return nullptr;
+}
+
+Reason PowerRule(const Prop& p) {
+  return Between(0.0, p[34], 1.0) ? nullptr : "stiffness power m outside 0..1";
+}
+
+Reason MohrCoulombPowerRule(const Prop& p) {
+  if (Reason r = MohrCoulombRule(p)) return r;
+  return PowerRule(p);
 }
 
 // Soft-soil family (4, 5): K0nc, strength, kappa*/lambda* and power.
-bool SoftSoilRule(const Prop& p) {
-  return p[37] <= 1 && p[5] <= p[3] && p[3] > 0 && p[4] >= 0 &&
-         (1 - p[3]) / (p[3] + 1) <= p[37] && p[38] <= p[39] && p[31] >= 0 &&
-         Between(0.0, p[34], 1.0);
+Reason SoftSoilRule(const Prop& p) {
+  if (!(p[37] <= 1)) return "K0nc above 1";
+  if (!(p[5] <= p[3])) return "dilatancy angle above the friction angle";
+  if (!(p[3] > 0)) return "sin phi not positive";
+  if (!(p[4] >= 0)) return "negative cohesion";
+  if (!((1 - p[3]) / (p[3] + 1) <= p[37])) return "K0nc below (1 - sin phi)/(1 + sin phi)";
+  if (!(p[38] <= p[39])) return "kappa* above lambda*";
+  if (!(p[31] >= 0)) return "negative M";
+  return PowerRule(p);
 }
 
-bool SoftSoilCreepRule(const Prop& p) { return SoftSoilRule(p) && p[40] >= 0; }
+Reason SoftSoilCreepRule(const Prop& p) {
+  if (Reason r = SoftSoilRule(p)) return r;
+  return p[40] >= 0 ? nullptr : "negative mu*";
+}
 
 // Hardening Soil (6): E50ref within E/20..E/2 of the unloading stiffness
 // E = 2 Gref (1 + nu); with friction also EOedRef, K0nc and M.
-bool HardeningSoilRule(const Prop& p) {
+Reason HardeningSoilRule(const Prop& p) {
   const double d = 2 * p[1] * (p[2] + 1);
-  if (!(p[3] >= 0 && p[5] <= p[3] && p[4] >= 0 && p[40] <= 0.5 * d && d <= 20 * p[40])) {
-    return false;
-  }
+  if (!(p[3] >= 0)) return "negative sin phi";
+  if (!(p[5] <= p[3])) return "dilatancy angle above the friction angle";
+  if (!(p[4] >= 0)) return "negative cohesion";
+  if (!(p[40] <= 0.5 * d && d <= 20 * p[40])) return "E50ref outside Eur/20..Eur/2";
   if (p[3] > 0) {
-    if (!((1 - p[3]) / (p[3] + 1) <= p[39] && p[39] <= 1 &&
-          Between(0.3333 * p[40], p[38], 2 * p[40]) && p[31] >= 0)) {
-      return false;
+    if (!((1 - p[3]) / (p[3] + 1) <= p[39] && p[39] <= 1)) {
+      return "K0nc outside (1 - sin phi)/(1 + sin phi)..1";
     }
+    if (!Between(0.3333 * p[40], p[38], 2 * p[40])) return "EOedRef outside E50ref/3..2 E50ref";
+    if (!(p[31] >= 0)) return "negative cap parameter (slot 31)";
   }
-  return Between(0.0, p[34], 1.0);
+  return PowerRule(p);
 }
 
 // Small-strain variant (19): G0ref at least Gref.
-bool HardeningSoilSmallRule(const Prop& p) { return HardeningSoilRule(p) && p[49] >= p[1]; }
-
-bool Model10Rule(const Prop& p) { return p[33] <= p[31]; }
-
-// NGI-ADP: G_ur/s_u^A positive; no strength, strength ratio or peak
-// strain negative (0 means not given); nu_u below 0.5.
-bool NgiAdpRule(const Prop& p) {
-  for (int k : {4, 33, 34, 36, 37, 38, 39, 40, 44}) {
-    if (p[k] < 0) return false;
-  }
-  return p[31] >= 1e-15 && Between(0.0, p[28], 0.49999);
+Reason HardeningSoilSmallRule(const Prop& p) {
+  if (Reason r = HardeningSoilRule(p)) return r;
+  return p[49] >= p[1] ? nullptr : "G0ref below Gref";
 }
 
-// Hoek-Brown (15): positive strength, GSI in 0..100, D in 0..1, given mb, s
-// and a in range, dilatancy angle in 0..90 degrees with a positive fading
-// confinement.
-bool HoekBrownRule(const Prop& p) {
-  return p[31] > 0 && (p[32] > 0 || p[45] > 0) && Between(0.0, p[33], 100.0) &&
-         Between(0.0, p[36], 1.0) && p[46] >= 0 && Between(0.0, p[47], 1.0) &&
-         Between(0.0, p[48], 89.0) && (p[48] < 0.5 || p[49] > 0);
-}
+Reason Model10Rule(const Prop& p) { return p[33] <= p[31] ? nullptr : "slot 33 above slot 31"; }
 
-// Sekiguchi-Ohta (31): 0 < kappa* < lambda*, M > 0, K0nc in 0.001..1.
-bool SekiguchiOhtaRule(const Prop& p) {
-  return p[31] > 0 && p[38] > 0 && p[38] < p[39] && Between(0.001, p[37], 1.0);
-}
+Reason PositiveSlot31Rule(const Prop& p) { return p[31] >= 1e-15 ? nullptr : "slot 31 not positive"; }
 
-// Viscid form (32): also positive alpha and initial strain rate.
-bool SekiguchiOhtaViscidRule(const Prop& p) {
-  return SekiguchiOhtaRule(p) && p[40] > 0 && p[41] > 0;
+Reason JointedRockRule(const Prop& p) {
+  if (!Between(1e-15, p[32], 0.49999)) return "slot 32 outside 0..0.49999";
+  return p[34] >= 1e-15 ? nullptr : "slot 34 not positive";
 }
-
-bool JointedRockRule(const Prop& p) { return Between(1e-15, p[32], 0.49999) && p[34] >= 1e-15; }
 
 // Rule of each reduced model number 0..35; nullptr means no further rule.
-using Rule = bool (*)(const Prop&);
+using Rule = Reason (*)(const Prop&);
 constexpr int kLastRuledModel = 35;
 
 std::array<Rule, kLastRuledModel + 1> MakeRuleTable() {
@@ -96,11 +99,8 @@ std::array<Rule, kLastRuledModel + 1> MakeRuleTable() {
   set({19}, HardeningSoilSmallRule);
   set({8}, SoftSoilCreepRule);
   set({10}, Model10Rule);
-  set({12, 35}, NgiAdpRule);
+  set({12, 35}, PositiveSlot31Rule);
   set({18}, JointedRockRule);
-  set({15}, HoekBrownRule);
-  set({31}, SekiguchiOhtaRule);
-  set({32}, SekiguchiOhtaViscidRule);
   return t;
 }
 
@@ -117,22 +117,27 @@ void RemapModel34(Prop& p) {
 
 }  // namespace
 
-bool IsAdmissibleParameterSet(const input::Job& job, const models::PropSoil& set1,
-                              std::span<const double> x) {
+const char* InadmissibleReason(const input::Job& job, const models::PropSoil& set1,
+                               std::span<const double> x) {
   const auto& s = job.settings;
   for (std::size_t j = 0; j < x.size(); ++j) {
-    if (x[j] < s.lower[j] || x[j] > s.upper[j]) return false;
+    if (x[j] < s.lower[j] || x[j] > s.upper[j]) return "a free parameter outside its bounds";
   }
   Prop p = set1;
   for (std::size_t j = 0; j < x.size(); ++j) p[s.index[j]] = x[j];
   const int m = job.modelNumber % 100;
   if (m == 34) RemapModel34(p);
-  if (p[2] > 0.49999 || p[2] < 0) return false;
-  if (p[1] < 1e-15 && m != 33) return false;
-  if (p[20] < 1e-15) return false;
-  if (m < 0 || m > kLastRuledModel) return true;
+  if (p[2] > 0.49999 || p[2] < 0) return "Poisson's ratio outside 0..0.49999";
+  if (p[1] < 1e-15 && m != 33) return "shear modulus Gref not positive";
+  if (p[20] < 1e-15) return "initial porosity not positive";
+  if (m < 0 || m > kLastRuledModel) return nullptr;
   const Rule rule = kRules[static_cast<std::size_t>(m)];
-  return rule == nullptr || rule(p);
+  return rule == nullptr ? nullptr : rule(p);
+}
+
+bool IsAdmissibleParameterSet(const input::Job& job, const models::PropSoil& set1,
+                              std::span<const double> x) {
+  return InadmissibleReason(job, set1, x) == nullptr;
 }
 
 }  // namespace soilcal::optimisation

@@ -7,6 +7,8 @@
 #include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
 #include "services/run_services.hpp"
+#include "services/errors.hpp"
+#include "services/paths.hpp"
 
 namespace soilcal::optimisation {
 
@@ -18,22 +20,60 @@ void WriteFreeParameters(const input::Job& job, models::PropSoil& prop,
   for (std::size_t j = 0; j < x.size() && j < index.size(); ++j) prop[index[j]] = x[j];
 }
 
-Evaluation Penalty(double value, int status) { return Evaluation{value, value, status}; }
+Evaluation Penalty(double value, int status, const char* reason = nullptr) {
+  return Evaluation{value, value, status, reason};
+}
+
+// Why a test run failed, for the message of a search that found no usable
+// point.
+const char* RunFailureReason(int status, int model, const models::PropSoil& prop) {
+  if (prop[3] > 1.0 || prop[5] > 1.0) return "sin phi or sin psi above 1";
+  switch (status) {
+    case 1: return "the stress point could not be initialised";
+    case 2:
+      return model == 6 || model == 19
+                 ? "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref "
+                   "at the given phi"
+                 : "the parameter completion of the model failed";
+    case 3: return "a load step did not converge";
+    default: return "a test run failed";
+  }
+}
 
 }  // namespace
+
+std::string TestLabel(std::size_t t, const input::LabTest& test) {
+  return "test " + std::to_string(t + 1) + " (" + services::BareName(test.testFile) + ")";
+}
+
+labtest::LabTestRun RunTest(labtest::SimulationContext& ctx, const input::LabTest& test,
+                            std::size_t t) {
+  try {
+    labtest::PrepareLabTest(ctx, test);
+    return labtest::RunLabTest(ctx);
+  } catch (services::KernelAbort& abort) {
+    if (abort.where.empty()) abort.where = TestLabel(t, test);
+    throw;
+  }
+}
 
 Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
                              std::span<const double> x) {
   WriteFreeParameters(job, ctx.set1.prop, x);
-  if (!IsAdmissibleParameterSet(job, ctx.set1.prop, x)) return Penalty(kPenaltyInadmissible, 1);
+  if (const char* reason = InadmissibleReason(job, ctx.set1.prop, x)) {
+    return Penalty(kPenaltyInadmissible, 1, reason);
+  }
 
   Evaluation out;
   std::vector<input::Curve> sim;
-  for (const input::LabTest& test : job.tests) {
-    labtest::PrepareLabTest(ctx, test);
-    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
+  for (std::size_t t = 0; t < job.tests.size(); ++t) {
+    const input::LabTest& test = job.tests[t];
+    const labtest::LabTestRun run = RunTest(ctx, test, t);
     out.status = run.status;
-    if (run.status != 0 && run.status != -3) return Penalty(kPenaltyRunFailed, run.status);
+    if (run.status != 0 && run.status != -3) {
+      return Penalty(kPenaltyRunFailed, run.status,
+                     RunFailureReason(run.status, ctx.model, ctx.set.prop));
+    }
     const TestFit fit = FitRecordedTest(test, ctx.rec, run.nRecorded, sim);
     if (fit.smallOverlap) return Penalty(kPenaltySmallOverlap, out.status);
     out.objective += fit.objective;
@@ -69,6 +109,19 @@ bool UsesUserModel(const input::Job& job) {
 JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources)
     : job_(job), resources_(resources), services_(&services::CurrentServices()) {
   labtest::InitContext(ctx_, job, resources);
+  start_ = ctx_.set1;
+}
+
+JobObjective::JobObjective(const input::Job& job, const models::ModelResources& resources,
+                           const models::MaterialSet& set1)
+    : JobObjective(job, resources) {
+  start_ = set1;
+  StartFromMaterialSet(ctx_, set1);
+}
+
+void StartFromMaterialSet(labtest::SimulationContext& ctx, const models::MaterialSet& set1) {
+  ctx.set1 = set1;
+  ctx.set = set1;
 }
 
 Evaluation JobObjective::Evaluate(std::span<const double> x) {
@@ -85,9 +138,8 @@ std::unique_ptr<Problem> JobObjective::Clone() const {
     if (resources_.udsm != nullptr) return nullptr;
     if (!ctx_.udsmSession || !ctx_.udsmSession->parallelCalls) return nullptr;
   }
-  auto clone = std::make_unique<JobObjective>(job_, resources_);
+  auto clone = std::make_unique<JobObjective>(job_, resources_, start_);
   clone->services_ = services_;
-  clone->ctx_.set1 = ctx_.set1;
   return clone;
 }
 

@@ -8,6 +8,7 @@
 
 #include "input/records.hpp"
 #include "labtest/context.hpp"
+#include "labtest/driver.hpp"
 #include "models/family.hpp"
 #include "optimisation/problem.hpp"
 
@@ -26,13 +27,28 @@ inline constexpr double kPenaltySmallOverlap = 1e23;
 bool IsAdmissibleParameterSet(const input::Job& job, const models::PropSoil& set1,
                               std::span<const double> x);
 
+// nullptr when the vector is admissible, else the rule it breaks, in words.
+const char* InadmissibleReason(const input::Job& job, const models::PropSoil& set1,
+                               std::span<const double> x);
+
 // First and last recorded point of phase p (1-based) of `test`.
 int PhaseFirstPoint(int p, const input::LabTest& test);
 int PhaseLastPoint(int p, const input::LabTest& test);
 
+// "test 2 (OEDO.VLT)": test t (0-based) as messages name it.
+std::string TestLabel(std::size_t t, const input::LabTest& test);
+// PrepareLabTest and RunLabTest of test t (0-based); a kernel error raised
+// inside leaves with the test named in its `where`.
+labtest::LabTestRun RunTest(labtest::SimulationContext& ctx, const input::LabTest& test,
+                            std::size_t t);
+
 // One evaluation on the given context (its own material set 1).
 Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
                              std::span<const double> x);
+
+// Makes `ctx` start from material set 1 `set1` (the completed material of
+// the reference run) instead of the job's material.
+void StartFromMaterialSet(labtest::SimulationContext& ctx, const models::MaterialSet& set1);
 
 // Simulates every test once and writes each curve's simulated points next to
 // its measured file, with `suffix` appended to the file name. With
@@ -47,6 +63,10 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
 class JobObjective : public Problem {
  public:
   JobObjective(const input::Job& job, const models::ModelResources& resources);
+  // Starts from `set1`, material set 1 as the reference run left it (with
+  // the completion it wrote back), instead of the job's material as read.
+  JobObjective(const input::Job& job, const models::ModelResources& resources,
+               const models::MaterialSet& set1);
   Evaluation Evaluate(std::span<const double> x) override;
   bool IsAdmissible(std::span<const double> x) override;
   // A copy with its own context and user-model session, starting from this
@@ -56,10 +76,15 @@ class JobObjective : public Problem {
   std::unique_ptr<Problem> Clone() const override;
   labtest::SimulationContext& context() { return ctx_; }
 
+  // Material set 1 the objective started from: an input that never changes,
+  // so an objective made for another thread starts from the same set.
+  const models::MaterialSet& startSet() const { return start_; }
+
  private:
   const input::Job& job_;
   models::ModelResources resources_;  // the run's, as given
   services::RunServices* services_;   // run state of the creating thread
+  models::MaterialSet start_;
   labtest::SimulationContext ctx_;
 };
 

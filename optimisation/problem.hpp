@@ -11,6 +11,9 @@ struct Evaluation {
   double objective = 0.0;  // minimised
   double error = 0.0;      // mean relative error in percent (reported)
   int status = 0;          // 0 usable, 1 not admissible, else a failed test run
+  // Why a point failed (status != 0), in words: a static text, nullptr when
+  // unknown. Only reported, never compared.
+  const char* reason = nullptr;
 };
 
 class Problem {

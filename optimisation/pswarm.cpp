@@ -89,7 +89,7 @@ SwarmResult PSwarm(const SwarmOptions& options, Problem& problem) {
   const auto rows = static_cast<std::size_t>(sizes.particles) * static_cast<std::size_t>(n);
   SwarmRun run{options,
                sizes,
-               CountingProblem{problem},
+               CountingProblem{problem, 0, {}},
                UniformRandom{},
                AbortWatch(options.abortFlagPath),
                AllocateSwarm(sizes.particles, n),

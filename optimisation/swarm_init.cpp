@@ -9,6 +9,7 @@
 #include "optimisation/swarm_state.hpp"
 #include "services/clock.hpp"
 #include "services/errors.hpp"
+#include "services/interrupt.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::optimisation {
@@ -18,7 +19,10 @@ SwarmSizes SizesForIntensity(int intensity) {
     case 1: return {10, 5, 10000};
     case 2: return {30, 10, 100000};
     case 3: return {90, 15, 100000000};
-    default: services::StopWithError(services::kUnknownSearchIntensity);
+    default:
+      services::StopWithError(services::kUnknownSearchIntensity,
+                              "search intensity " + std::to_string(intensity) +
+                                  " is not 1 (10 particles), 2 (30) or 3 (90)");
   }
 }
 
@@ -26,6 +30,8 @@ AbortWatch::AbortWatch(std::string flagPath)
     : path_(std::move(flagPath)), last_(services::WallClockMs()) {}
 
 bool AbortWatch::Requested() {
+  // Ctrl-C or SIGTERM: seen at once, not only every 100 ms.
+  if (services::InterruptRequested()) return true;
   const int now = services::WallClockMs();
   // The absolute difference keeps the check alive when the clock passes
   // midnight and starts again from 0.
@@ -100,6 +106,7 @@ bool InitialPositions(SwarmRun& run) {
             return false;
           }
           const Evaluation& e = c.evaluated[k];
+          if (e.status != 0) run.eval.failures.Add(e.reason);
           if (e.status == 0) {
             ++i;
             ReportSwarm(run, SearchPhase::kStartingPoints, 0);
@@ -108,7 +115,9 @@ bool InitialPositions(SwarmRun& run) {
           }
           // A failed or inadmissible point is drawn again, within a budget.
           if (++attempts > run.sizes.initLimit) {
-            services::StopWithError(services::kCouldNotInitializePoints);
+            services::StopWithError(services::kCouldNotInitializePoints,
+                                    "no starting point could be simulated; most frequent reason: " +
+                                        run.eval.failures.MostFrequent());
           }
           return i < w.S;
         });

@@ -2,6 +2,7 @@
 // global best. The order of the random draws fixes the trial points.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "optimisation/swarm_state.hpp"
 #include "services/errors.hpp"
@@ -12,6 +13,7 @@ bool EvaluateParticles(SwarmRun& run) {
   Swarm& w = run.swarm;
   std::vector<LineSearchResult> searched(static_cast<std::size_t>(w.S));
   std::vector<long> evaluations(static_cast<std::size_t>(w.S), 0);
+  std::vector<FailureTally> failures(static_cast<std::size_t>(w.S));
   // Particle i searches in row i of the scratch arrays.
   auto row = [&](std::vector<double>& a, int i) {
     return std::span<double>(a).subspan(static_cast<std::size_t>(i) * w.n, w.n);
@@ -27,9 +29,11 @@ bool EvaluateParticles(SwarmRun& run) {
         searched[i] = VelocityLineSearch(eval, x, w.Row(w.velocity, i), run.sizes.samples,
                                          row(run.trial, i));
         evaluations[i] = eval.evaluations;
+        failures[i] = std::move(eval.failures);
       },
       [&](int i) {
         run.eval.evaluations += evaluations[i];
+        run.eval.failures.Merge(failures[i]);
         if (run.abort.Requested()) {
           aborted = true;
           return false;
@@ -76,7 +80,11 @@ void UpdateVelocities(SwarmRun& run) {
       const double r1 = run.random.Next();
       const double ta = r1 * 0.5 * (w.At(w.bestPosition, i, j) - x);
       const double r2 = run.random.Next();
-      if (w.informant < 0) services::StopWithError(services::kNoFeasiblePointsFound);
+      if (w.informant < 0) {
+        services::StopWithError(services::kNoFeasiblePointsFound,
+                                "no feasible point found; most frequent reason: " +
+                                    run.eval.failures.MostFrequent());
+      }
       const int inf = w.informant;
       // A particle at least as good as its informant keeps its own velocity
       // as the social term.

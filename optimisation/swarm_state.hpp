@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "optimisation/parallel_batch.hpp"
+#include "optimisation/failure_tally.hpp"
 #include "optimisation/problem.hpp"
 #include "optimisation/pswarm.hpp"
 
@@ -26,21 +27,26 @@ struct SwarmSizes {
 // Sizes for intensity 1, 2 or 3; run error 5 for any other intensity.
 SwarmSizes SizesForIntensity(int intensity);
 
-// The problem with a count of its evaluations.
+// The problem with a count of its evaluations and of why points failed.
 struct CountingProblem {
   Problem& problem;
   long evaluations = 0;
+  FailureTally failures;
   Evaluation Evaluate(std::span<const double> x) {
     ++evaluations;
-    return problem.Evaluate(x);
+    Evaluation e = problem.Evaluate(x);
+    if (e.status != 0) failures.Add(e.reason);
+    return e;
   }
 };
 
-// Looks for the abort flag file at most once per 100 ms of wall clock.
+// Looks for the abort flag file at most once per 100 ms of wall clock, and
+// for an interrupt (Ctrl-C, SIGTERM) at every call.
 class AbortWatch {
  public:
   explicit AbortWatch(std::string flagPath);
-  // True when more than 100 ms passed since the last look and the flag exists.
+  // True after an interrupt, or when more than 100 ms passed since the last
+  // look and the flag exists.
   bool Requested();
 
  private:

@@ -4,8 +4,9 @@
 // folder and its channels, the job's input, the cap-parameter library for
 // the Hardening Soil models, the reference run, the search and the final
 // run. A run error ends the pass with a "General" section carrying its exit
-// code; a kernel error ends it with the message box and no section. The
-// process exit status is 0 in every case.
+// code; a kernel error ends it with the message box and no section. Either
+// also gets a line on standard error. The process exit status is 0 in every
+// case unless --exit-status asks for the outcome.
 #include "run/run_sequence.hpp"
 
 #include <cstdio>
@@ -21,15 +22,21 @@
 #include "models/family.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
+#include "run/argument_path.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/job_checks.hpp"
+#include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
 #include "run/search_choice.hpp"
+#include "run/usage.hpp"
 #include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/interrupt.hpp"
 #include "services/library.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 #include "services/run_services.hpp"
 
@@ -72,7 +79,9 @@ void ReadTests(input::Job& job) {
     if (current.testType == kCavityTest) {
       services::Diag().Line("cavity: not implemented in 3D");
       services::Diag().Flush();
-      services::StopWithError(services::kErrorInVlcParameter);
+      services::StopWithError(services::kErrorInVlcParameter,
+                              services::BareName(test.testFile) +
+                                  ": test type 6 (a cavity test) cannot be simulated");
     }
   }
   job.material = current.material;
@@ -88,10 +97,15 @@ bool NeedsCapLibrary(int modelNumber) {
 void LoadZaRirUde(Run& run) {
   if (!run.capLibrary.LoadByName("zarirude.dll")) {
     if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
-    services::StopWithError(services::kCouldNotLoadZarirudeDll);
+    services::StopWithError(services::kCouldNotLoadZarirudeDll,
+                            "the cap library zarirude.dll of the Hardening Soil models cannot be "
+                            "loaded: " + run.capLibrary.error());
   }
   void* entry = run.capLibrary.Symbol("HS_CapItr");
-  if (!entry) services::StopWithError(services::kZarirudeDllIsCorrupt);
+  if (!entry) {
+    services::StopWithError(services::kZarirudeDllIsCorrupt,
+                            "the cap library zarirude.dll has no entry point HS_CapItr");
+  }
   run.resources.capItr = reinterpret_cast<models::HsCapItrFn>(entry);
 }
 
@@ -108,12 +122,23 @@ std::vector<double> StartingVector(const input::Job& job) {
   return x;
 }
 
-void WriteCurves(Run& run, std::span<const double> x, const std::string& suffix, bool keep) {
+// Simulates every test from material set `set1` and writes the curves;
+// returns set 1 as the run left it (with the completion written back).
+models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
+                                std::span<const double> x, const std::string& suffix,
+                                bool keep) {
   run.outputs.CurvesStarting(suffix);
   auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, run.job, run.resources);
+  try {
+    labtest::InitContext(*ctx, run.job, run.resources);
+  } catch (services::KernelAbort& abort) {
+    if (abort.where.empty()) abort.where = "the set-up of material set 1";
+    throw;
+  }
+  if (set1 != nullptr) optimisation::StartFromMaterialSet(*ctx, *set1);
   optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
   run.outputs.CurvesWritten(suffix);
+  return ctx->set1;
 }
 
 optimisation::SwarmOptions OptionsOf(const Run& run) {
@@ -127,18 +152,36 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   return options;
 }
 
+// After an abort the result file is complete; a best point that cannot be
+// simulated (all zeros while the starting points were still being drawn)
+// costs the "_calculated" curves, not the outcome of the run.
+void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
+                           std::span<const double> best) {
+  try {
+    WriteCurves(run, &set1, best, "_calculated", false);
+  } catch (const services::KernelAbort& abort) {
+    if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
+    services::Notice("the best point so far cannot be simulated (kernel error " +
+                     std::to_string(abort.number) + "); no \"_calculated\" curves were written");
+  }
+}
+
 // Everything after the argument is known; run errors and kernel errors
-// leave it as exceptions.
-void Calibrate(Run& run, const std::string& argument, SearchMode search) {
+// leave it as exceptions. Returns the exit code of the search.
+int Calibrate(Run& run, const std::string& argument, SearchMode search) {
+  WarnIfAbortFilePresent(run.folder + "AbortCalc");
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
   if (NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
   input::ReadMeasuredCurves(run.job);
+  WarnAboutLikelyMistakes(run.job);
 
+  // Material set 1 lives through the reference run, the search and the
+  // final run: what the reference run completes is where the search starts.
   const std::vector<double> x = StartingVector(run.job);
-  WriteCurves(run, x, "_referenced", true);
+  const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
 
-  auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources);
+  auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const optimisation::SwarmResult found =
       RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
@@ -146,7 +189,12 @@ void Calibrate(Run& run, const std::string& argument, SearchMode search) {
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
-  WriteCurves(run, found.best, "_calculated", false);
+  if (found.exitStatus == services::kUserAbort) {
+    WriteCurvesAfterAbort(run, set1, found.best);
+  } else {
+    WriteCurves(run, &set1, found.best, "_calculated", false);
+  }
+  return found.exitStatus;
 }
 
 void EndRun(Run& run) {
@@ -157,6 +205,15 @@ void EndRun(Run& run) {
 }  // namespace
 
 int RunSequence(int argc, char** argv) {
+  const RunOptions options = ParseCommandLine(argc, argv);
+  if (options.help || options.version) {
+    std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
+    return 0;
+  }
+  for (const std::string& unknown : options.unknown) {
+    services::Warn("unknown option " + unknown + " ignored (see soilcal --help)");
+  }
+  services::InstallInterruptHandlers();
   // The run's own units, diagnostics and messages, so that several runs can
   // share one process.
   services::RunServices services;
@@ -167,31 +224,43 @@ int RunSequence(int argc, char** argv) {
   Run run;
   run.start = RunClock{services::WallClockMs(), services::CpuTime()};
 
+  Outcome outcome;
   try {
-    const RunOptions options = ParseCommandLine(argc, argv);
     if (!options.hasPath) {
       OpenResultFile("", run.result);
       services::StopWithError(services::kOptimizationFileNotIndicated);
     }
-    const std::string argument = services::ToUpperCase(options.path);
+    const std::string argument = ChooseArgumentSpelling(options.path);
     run.folder = services::FolderOf(argument);
     OpenDiagnosticChannel(run.folder);
     OpenResultFile(run.folder, run.result);
     services::SetRecordFolder(run.folder);
-    Calibrate(run, argument, options.search);
+    outcome.exitCode = Calibrate(run, argument, options.search);
+    if (outcome.exitCode == services::kUserAbort) {
+      ReportUserAbort(services::InterruptRequested());
+    }
   } catch (const services::RunError& error) {
     run.result.WriteGeneralSection(error.code, run.start);
+    ReportRunError(error);
+    outcome.exitCode = error.code;
   } catch (const services::KernelAbort& abort) {
     run.outputs.KernelError(abort.message);
-    if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
+    ReportKernelError(abort);
+    outcome.kernelError = true;
   } catch (const std::bad_alloc&) {
     run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
+    ReportRunError(services::RunError(services::kCouldNotAllocateMemory));
+    outcome.exitCode = services::kCouldNotAllocateMemory;
   } catch (const std::exception& unexpected) {
     services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+    outcome.kernelError = true;
+  } catch (...) {
+    services::ShowMessageBox("soilcal", "internal error");
+    outcome.kernelError = true;
   }
   run.outputs.Finish(run.job, run.resources, run.result, run.folder);
   EndRun(run);
-  return 0;
+  return options.exitStatus ? ProcessStatus(outcome) : 0;
 }
 
 }  // namespace soilcal::run

@@ -10,6 +10,7 @@
 namespace soilcal::services {
 
 void StopWithError(int code) { throw RunError(code); }
+void StopWithError(int code, std::string detail) { throw RunError(code, std::move(detail)); }
 
 void SetVirtualLabMode(int flag) { CurrentServices().virtualLabMode.store(flag); }
 int VirtualLabMode() { return CurrentServices().virtualLabMode.load(); }

@@ -42,13 +42,18 @@ enum RunErrorCode : int {
 };
 
 struct RunError : std::exception {
-  explicit RunError(int c) : code(c) {}
+  explicit RunError(int c, std::string d = {}) : code(c), detail(std::move(d)) {}
   const char* what() const noexcept override { return "run error"; }
   int code;
+  // The cause in words for the standard-error line (file, line, text found);
+  // empty when the code says it all.
+  std::string detail;
 };
 
 // Raises run error `code`; never returns.
 [[noreturn]] void StopWithError(int code);
+// Raises run error `code` with the cause in words; never returns.
+[[noreturn]] void StopWithError(int code, std::string detail);
 
 // The two extra message texts a reporter fills before raising kernel error
 // 247 (a user routine's abort, an allocation failure). They travel with the
@@ -67,6 +72,9 @@ struct KernelAbort : std::exception {
   int number;
   std::string caption;
   std::string message;
+  // Where the error arose ("test 2 (OEDO.VLT)"), filled in by the caller
+  // that knows it; empty when unknown.
+  std::string where;
 };
 
 // Raises kernel error n (see kernel_error.cpp for the full behaviour). In

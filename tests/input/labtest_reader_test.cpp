@@ -212,7 +212,10 @@ TEST(LabTestReader, ReadingRulesRoundClampAndCompleteValues) {
   EXPECT_EQ(t.tolerance, 0.002);
 }
 
-TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
+// A file that ends or holds an unreadable value before its last phase is
+// complete leaves its record without a description (so the curve check
+// fails on it) while the values read stay in the current-test state.
+TEST(LabTestReader, IncompleteFileLeavesItsRecordEmptyAndNamesWhereReadingEnded) {
   LabTest current;
   const LabTest first = ReadText(MakeLabTestFile(TwoPhaseDesc(9)), current);
   ASSERT_EQ(first.nPhases, 2);
@@ -225,35 +228,60 @@ TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
   desc.relaxation = 0.5;
   std::string text = MakeLabTestFile(desc);
   text.resize(text.find("\n0.5\n") + 1);
+  ::testing::internal::CaptureStderr();
   const LabTest second = ReadText(text, current);
-  EXPECT_EQ(second.material.params[100], 0.001 * 100 * 2.0);
-  EXPECT_EQ(second.material.params[7], 0.0);  // completed after the 200 values
-  EXPECT_EQ(second.testType, 3);
-  EXPECT_EQ(second.tolerance, 0.002);
-  EXPECT_EQ(second.realSettings[0], 0.8);  // from the first file
-  EXPECT_EQ(second.nPhases, 2);
-  EXPECT_EQ(second.capacity, first.capacity);
-  EXPECT_EQ(second.phaseFlags, first.phaseFlags);
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("test.vlc: reading ended in the test block at the end of the file"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(second.nPhases, 0);
+  EXPECT_EQ(second.capacity, 1);
+  EXPECT_TRUE(second.phaseFlags.empty());
+  EXPECT_EQ(second.curveFiles, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(current.material.params[100], 0.001 * 100 * 2.0);
+  EXPECT_EQ(current.testType, 3);
+  EXPECT_EQ(current.realSettings[0], 0.8);  // not reached: from the first file
 
-  // Third file: ends inside the parameters; no completion, no test block.
+  // Third file: ends inside the parameters; the state keeps the rest.
   text = MakeLabTestFile(TwoPhaseDesc(9));
   std::size_t cut = 0;
   for (int i = 0; i < 20; ++i) cut = text.find('\n', cut) + 1;  // header and material lines
   text.resize(cut);
   text += "5\n";  // parameter 1 only
   const LabTest third = ReadText(text, current);
-  EXPECT_EQ(third.material.params[1], 5.0);
-  EXPECT_EQ(third.material.params[2], 0.001 * 2 * 2.0);
-  EXPECT_EQ(third.testType, 3);
+  EXPECT_EQ(third.nPhases, 0);
+  EXPECT_EQ(current.material.params[1], 5.0);
+  EXPECT_EQ(current.material.params[2], 0.001 * 2 * 2.0);
 
-  // A phase count beyond the file's end allocates nothing and reads no phase.
+  // Two phases declared, the file cut after phase 1: phase 2 is never
+  // simulated against half a description.
+  text = MakeLabTestFile(TwoPhaseDesc(6));
+  text.resize(text.rfind("0 0 0 1 1 1"));
+  EXPECT_EQ(ReadText(text, current).nPhases, 0);
+
+  // A value that cannot be read in phase 2: the line and the text are named.
+  text = MakeLabTestFile(TwoPhaseDesc(6));
+  text.replace(text.rfind("0 0 0 1 1 1"), 11, "0 0 x 1 1 1");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ReadText(text, current).nPhases, 0);
+  err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("reading ended in phase 2 of 2 at \"x\", which cannot be read"),
+            std::string::npos)
+      << err;
+
+  // A version 9 file without the free lines after its last phase is whole.
+  text = MakeLabTestFile(TwoPhaseDesc(9));
+  while (text.size() > 1 && text[text.size() - 2] == '\n') text.pop_back();
+  const std::size_t lastFlags = text.rfind("0 0 0 1 1 1");
+  text.resize(lastFlags + 12);
+  EXPECT_EQ(ReadText(text, current).nPhases, 2);
+
+  // A phase count beyond the file's end allocates nothing and stores nothing.
   desc = TwoPhaseDesc(9);
   desc.phases.clear();
   text = MakeLabTestFile(desc);
   text.replace(text.rfind("\n0\n"), 3, "\n1000000000\n");
-  const LabTest fourth = ReadText(text, current);
-  EXPECT_EQ(fourth.nPhases, 2);
-  EXPECT_EQ(fourth.capacity, 66);
+  EXPECT_EQ(ReadText(text, current).nPhases, 0);
 }
 
 TEST(LabTestReader, WritesUnitAndPhaseDiagnostics) {
@@ -320,6 +348,40 @@ TEST(LabTestReader, UserModelParametersComeFromUdsmparmInTheCurrentFolder) {
   EXPECT_EQ(user.material.params[32], 6.5);
   EXPECT_EQ(user.material.params[33], 0.001 * 33);  // the record with index 0 ended the file
   EXPECT_EQ(other.material.params[31], 0.001 * 31);
+}
+
+}  // namespace
+}  // namespace soilcal::input
+
+namespace soilcal::input {
+namespace {
+
+// Counts are summed in 64 bits: a test of many steps is warned about before
+// it runs, one that cannot be recorded is refused; sines below -1 are warned
+// about (degrees given for a sine).
+TEST(LabTestReader, LargeStepCountsAndSinesBelowMinusOneAreReported) {
+  LabTestFileDesc desc = TwoPhaseDesc(6);
+  desc.phases[0].loadSteps = 60000;
+  desc.phases[1].loadSteps = 60000;
+  desc.params[3] = -30.0;
+  ::testing::internal::CaptureStderr();
+  const LabTest t = ReadDesc(desc);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(t.capacity, 120001);
+  EXPECT_NE(err.find("warning: test.vlc line 23: material parameter 3 (sin phi) = -30 is below -1"),
+            std::string::npos) << err;
+  EXPECT_NE(err.find("warning: test.vlc: 120000 load steps in all"), std::string::npos) << err;
+
+  desc.params[3] = 0.5;
+  desc.phases[0].loadSteps = 2147483647;
+  desc.phases[1].loadSteps = 2147483647;  // the sum overflows 32 bits
+  try {
+    ReadDesc(desc);
+    ADD_FAILURE() << "no error for 4294967294 load steps";
+  } catch (const services::RunError& e) {
+    EXPECT_EQ(e.code, 6);
+    EXPECT_NE(e.detail.find("4294967294 load steps in all"), std::string::npos) << e.detail;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// The standard-error lines of the run: what ended it, in words. The result
+// file and standard output stay as the host expects; these lines are for the
+// person who started the run.
+#pragma once
+
+#include <string>
+
+#include "services/errors.hpp"
+
+namespace soilcal::run {
+
+// What a run error means when its raiser gave no cause of its own.
+std::string RunErrorCause(int code);
+// "soilcal: <cause> (exit code N)" for a run error.
+void ReportRunError(const services::RunError& error);
+// A kernel error: the message-box line (when it has a caption), then a line
+// naming the error and the test it arose in. No kernel error ends silently.
+void ReportKernelError(const services::KernelAbort& abort);
+// The search ended early by the abort file or an interrupt (exit code 18).
+void ReportUserAbort(bool interrupted);
+
+// What ended the run, for --exit-status.
+struct Outcome {
+  int exitCode = 0;         // the result file's Exit Code (0 success)
+  bool kernelError = false; // ended by an error inside a simulated test
+};
+// Process status under --exit-status: 0 success, the exit code of a run
+// error, 1 for a kernel error.
+int ProcessStatus(const Outcome& outcome);
+
+}  // namespace soilcal::run

@@ -1,0 +1,21 @@
+// Ctrl-C (SIGINT) and SIGTERM during a run. The first signal only raises a
+// flag: the search sees it at its next abort check and ends as if the abort
+// file had appeared, so the result and curve files are still written. A
+// second signal ends the process at once.
+//
+// The flag is the one piece of process-wide mutable state of the program: a
+// signal can reach nothing else.
+#pragma once
+
+namespace soilcal::services {
+
+// Installs the handlers for SIGINT and SIGTERM and clears the flag.
+void InstallInterruptHandlers();
+// True once SIGINT or SIGTERM has arrived.
+bool InterruptRequested() noexcept;
+// The signal that raised the flag (0 when none).
+int InterruptSignal() noexcept;
+// Clears the flag (tests).
+void ClearInterrupt() noexcept;
+
+}  // namespace soilcal::services

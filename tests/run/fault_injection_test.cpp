@@ -1,0 +1,274 @@
+// Fault injection through the real program: every file of a small job in
+// turn missing, empty, cut short, a folder, with hostile values, counts,
+// bytes and lines. Every case must end in time with a result file whose exit
+// code is the expected one (or, where none is fixed, any run error with its
+// line on standard error), without a sanitizer report, and without NaN or
+// Inf in any file the program wrote.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "acceptance_support.hpp"
+#include "job_files.hpp"
+#include "test_support.hpp"
+
+namespace soilcal {
+namespace {
+
+namespace fs = std::filesystem;
+using acceptance::ReadFile;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr unsigned kTimeLimitS = 40;  // the sanitizers slow every run down
+#else
+constexpr unsigned kTimeLimitS = 10;
+#endif
+
+struct Outcome {
+  int status = -1;  // exit status; -1 when a signal (crash, time limit) ended it
+  std::string out, err;
+};
+
+Outcome RunWithLimit(const fs::path& dir, const std::string& argument) {
+  const std::string program = testing::BuildPath("soilcal");
+  const std::string outPath = (dir.parent_path() / "stdout").string();
+  const std::string errPath = (dir.parent_path() / "stderr").string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.parent_path().c_str()) != 0) ::_exit(126);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::alarm(kTimeLimitS);
+    ::execl(program.c_str(), program.c_str(), "--exit-status", argument.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  Outcome outcome;
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    outcome.status = WEXITSTATUS(status);
+  }
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  return outcome;
+}
+
+// The small base job: one drained triaxial test of 20 steps, one curve.
+void WriteBaseJob(const fs::path& dir) {
+  fs::create_directories(dir);
+  testing::OptimisationDesc optim;
+  optim.tolerance = 0.01;
+  std::ofstream(dir / "OPTIM.TXT") << testing::OptimisationFileText(optim);
+  std::ofstream(dir / "TRIAX1.VLT") << testing::LabTestFileText(testing::LabTestDesc());
+  std::ofstream(dir / "Q_EPS.TXT") << testing::CurveFileText(testing::DeviatorCurve());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// The text with the first value of line `line` (1-based) replaced.
+std::string WithValue(const std::string& text, std::size_t line, const std::string& value) {
+  std::vector<std::string> lines = Lines(text);
+  if (line == 0 || line > lines.size()) return text;
+  std::string& l = lines[line - 1];
+  const std::size_t end = l.find_first_of(" ,");
+  l = value + (end == std::string::npos ? "" : l.substr(end));
+  return Join(lines);
+}
+
+struct Case {
+  std::string name;
+  std::function<void(const fs::path& dir)> mutate;
+  int expected = -1;  // the exit code a Part fixes; -1 when any outcome is fine
+};
+
+bool HoldsNanOrInf(const std::string& text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower.find("nan") != std::string::npos || lower.find("inf") != std::string::npos;
+}
+
+// The values (the text after " = ") of the result file's key lines.
+std::string ResultValues(const std::string& result) {
+  std::string values;
+  for (const std::string& line : Lines(result)) {
+    const auto at = line.find(" = ");
+    if (at != std::string::npos) values += line.substr(at + 3) + "\n";
+  }
+  return values;
+}
+
+int ResultExitCode(const std::string& result) {
+  const auto at = result.rfind("Exit Code = ");
+  return at == std::string::npos ? -1 : std::stoi(result.substr(at + 12));
+}
+
+void CheckCase(const Case& c, const fs::path& root) {
+  SCOPED_TRACE(c.name);
+  const fs::path dir = root / "job";
+  fs::remove_all(dir);
+  WriteBaseJob(dir);
+  c.mutate(dir);
+  const Outcome run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
+  if (std::getenv("SOILCAL_FAULT_LOG"))
+    std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.status);
+  ASSERT_GE(run.status, 0) << "crashed or over the time limit\n" << run.err;
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+  ASSERT_TRUE(fs::is_regular_file(dir / "Optimization_result.txt"));
+  const std::string result = ReadFile(dir / "Optimization_result.txt");
+  if (run.status == 1) {
+    EXPECT_EQ(result, "");  // a kernel error: empty result file, a line on stderr
+  } else {
+    EXPECT_EQ(ResultExitCode(result), run.status) << result;
+  }
+  if (c.expected >= 0) EXPECT_EQ(run.status, c.expected) << run.err;
+  if (run.status != 0) EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
+  EXPECT_FALSE(HoldsNanOrInf(ResultValues(result))) << result;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.ends_with("_referenced") || name.ends_with("_calculated")) {
+      EXPECT_FALSE(HoldsNanOrInf(ReadFile(entry.path()))) << name;
+    }
+  }
+}
+
+void Rewrite(const fs::path& file, const std::function<std::string(std::string)>& change) {
+  const std::string text = ReadFile(file);
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << change(text);
+}
+
+std::vector<Case> FileCases(const std::string& file, int missing, int empty) {
+  std::vector<Case> cases;
+  cases.push_back(
+      {file + " missing", [file](const fs::path& d) { fs::remove(d / file); }, missing});
+  cases.push_back(
+      {file + " empty",
+       [file](const fs::path& d) { Rewrite(d / file, [](auto) { return std::string(); }); },
+       empty});
+  cases.push_back({file + " a folder",
+                   [file](const fs::path& d) {
+                     fs::remove(d / file);
+                     fs::create_directory(d / file);
+                   },
+                   missing});
+  for (double at : {0.001, 0.1, 0.5, 0.9, 0.999}) {
+    cases.push_back({file + " cut at " + std::to_string(at), [file, at](const fs::path& d) {
+                       Rewrite(d / file, [at](std::string t) {
+                         return t.substr(0, static_cast<std::size_t>(at * t.size()));
+                       });
+                     }});
+  }
+  cases.push_back({file + " non-UTF-8 bytes", [file](const fs::path& d) {
+                     Rewrite(d / file, [](std::string t) {
+                       return "\xff\xfe\x80\xc3(" + t.insert(t.size() / 2, "\x80\x81\xfe");
+                     });
+                   }});
+  cases.push_back({file + " over-long line", [file](const fs::path& d) {
+                     Rewrite(d / file, [](std::string t) {
+                       const std::size_t mid = t.find('\n', t.size() / 2) + 1;
+                       return t.insert(mid, std::string(20000, '7') + "\n");
+                     });
+                   }});
+  return cases;
+}
+
+void AddValueCases(std::vector<Case>& cases, const std::string& file,
+                   const std::vector<std::size_t>& lines, const std::vector<std::string>& values) {
+  for (std::size_t line : lines) {
+    for (const std::string& value : values) {
+      cases.push_back(
+          {file + " line " + std::to_string(line) + " = " + value,
+           [file, line, value](const fs::path& d) {
+             Rewrite(d / file, [line, value](std::string t) { return WithValue(t, line, value); });
+           }});
+    }
+  }
+}
+
+std::vector<Case> AllCases() {
+  std::vector<Case> cases;
+  cases.push_back({"unchanged", [](const fs::path&) {}, 0});
+  for (auto& c : FileCases("OPTIM.TXT", 12, 12)) cases.push_back(c);
+  for (auto& c : FileCases("TRIAX1.VLT", 15, 11)) cases.push_back(c);
+  for (auto& c : FileCases("Q_EPS.TXT", 10, 11)) cases.push_back(c);
+  const std::vector<std::string> reals = {"NaN", "Inf", "1e308", "-1e308", "4.9e-324"};
+  const std::vector<std::string> counts = {"-7", "0", "2147483647", "1e9", "-2147483648"};
+  // Optimisation file: counts (parameters, intensity, tests), the tolerance,
+  // a slot, the bounds.
+  AddValueCases(cases, "OPTIM.TXT", {1, 2, 8}, counts);
+  AddValueCases(cases, "OPTIM.TXT", {3, 6, 7}, reals);
+  AddValueCases(cases, "OPTIM.TXT", {4}, {"0", "256", "2147483647"});
+  // Lab-test file: Gref, sin phi, porosity; tolerance, iterations; initial
+  // stress; phases, steps, time, strain.
+  AddValueCases(cases, "TRIAX1.VLT", {21, 23, 40, 224, 226, 230, 233, 234}, reals);
+  AddValueCases(cases, "TRIAX1.VLT", {12, 222, 231, 232}, counts);
+  // Curve file: codes, segments, points; the values of a point.
+  AddValueCases(cases, "Q_EPS.TXT", {1, 2, 4}, counts);
+  AddValueCases(cases, "Q_EPS.TXT", {6, 10}, reals);
+  return cases;
+}
+
+TEST(FaultInjection, EveryBrokenJobEndsInTimeWithAResultAndItsCause) {
+  testing::TempDir root;
+  const std::vector<Case> cases = AllCases();
+  for (const Case& c : cases) CheckCase(c, root.path());
+  RecordProperty("cases", static_cast<int>(cases.size()));
+}
+
+TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
+  testing::TempDir root;
+  // A folder path far beyond the 255 characters of the host's fields.
+  fs::path deep = root.path();
+  for (int i = 0; i < 4; ++i) deep /= std::string(100, static_cast<char>('p' + i));
+  WriteBaseJob(deep);
+  Outcome run = RunWithLimit(deep, (deep / "OPTIM.TXT").string());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(deep / "Q_EPS.TXT_calculated"));
+
+  // A job folder where nothing can be written: the outcome goes to standard
+  // output instead (a folder in place of the result file stops even root).
+  const fs::path locked = root.path() / "locked";
+  WriteBaseJob(locked);
+  fs::create_directory(locked / "Optimization_result.txt");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  run = RunWithLimit(locked, (locked / "OPTIM.TXT").string());
+  fs::permissions(locked, fs::perms::owner_all);
+  EXPECT_GE(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" Exit Code = "), std::string::npos) << run.out;
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace soilcal

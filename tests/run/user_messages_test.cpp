@@ -1,0 +1,205 @@
+// The program as a user meets it: options, the exit status, the lines on
+// standard error, likely mistakes, the spelling of the argument and a stale
+// abort file. Every job here is a copy of an example in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "acceptance_support.hpp"
+#include "test_support.hpp"
+
+namespace soilcal {
+namespace {
+
+namespace fs = std::filesystem;
+using acceptance::ProcessRun;
+using acceptance::RunProcess;
+
+void CopyExample(const std::string& example, const fs::path& to) {
+  fs::create_directories(to);
+  fs::copy(testing::SourcePath("examples/" + example), to, fs::copy_options::recursive);
+}
+
+void WriteText(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+ProcessRun Soilcal(const std::vector<std::string>& args, const fs::path& dir) {
+  return RunProcess(testing::BuildPath("soilcal"), args, dir);
+}
+
+int ExitCodeOf(const fs::path& dir) {
+  const std::string text = acceptance::ReadFile(dir / "Optimization_result.txt");
+  const auto at = text.find("Exit Code = ");
+  return at == std::string::npos ? -1 : std::stoi(text.substr(at + 12));
+}
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(UserMessages, HelpAndVersionPrintAndRunNothing) {
+  testing::TempDir dir;
+  const ProcessRun help = Soilcal({"--help", "OPTIM.TXT"}, dir.path());
+  EXPECT_EQ(help.exitStatus, 0);
+  for (const char* part : {"do_opti", "AbortCalc", "toggles", "Optimization_result.txt",
+                           "--exit-status", "--version", "--search=thorough"}) {
+    EXPECT_TRUE(Has(help.out, part)) << part;
+  }
+  const ProcessRun version = Soilcal({"--version"}, dir.path());
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out.rfind("soilcal ", 0), 0u);
+  const ProcessRun labtest =
+      RunProcess(testing::BuildPath("soilcal-labtest"), {"--version"}, dir.path());
+  EXPECT_EQ(labtest.exitStatus, 0);
+  EXPECT_EQ(labtest.out.substr(0, 16), "soilcal-labtest ");
+  EXPECT_EQ(labtest.out.substr(16), version.out.substr(8));  // one version for both
+  EXPECT_TRUE(fs::is_empty(dir.path()));                     // no result file
+}
+
+TEST(UserMessages, ExitStatusOptionGivesTheOutcomeAndRunErrorsSayWhy) {
+  testing::TempDir dir;
+  CopyExample("sand_triaxial", dir.path());
+  const std::string optim = (dir.path() / "OPTIM.TXT").string();
+
+  // Success; an unknown option is reported and changes nothing.
+  ProcessRun run = Soilcal({"--colour", "--exit-status", optim}, dir.path());
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ExitCodeOf(dir.path()), 0);
+  EXPECT_EQ(run.err, "soilcal: warning: unknown option --colour ignored (see soilcal --help)\n");
+
+  // A tolerance that is not a number: the file, the line and the text.
+  const std::string original = acceptance::ReadFile(optim);
+  std::string text = original;
+  text.replace(text.find("0.001"), 5, "0.0o1");
+  WriteText(optim, text);
+  run = Soilcal({"--exit-status", optim}, dir.path());
+  EXPECT_EQ(run.exitStatus, 12);
+  EXPECT_TRUE(Has(run.err, "soilcal: OPTIM.TXT line 3: \"0.0o1\" is not a number")) << run.err;
+  EXPECT_TRUE(Has(run.err, "(exit code 12, NO_OPTIMIZATION_INPUT_FILE)")) << run.err;
+  // Without the option the status stays 0, the result file says 12.
+  EXPECT_EQ(Soilcal({optim}, dir.path()).exitStatus, 0);
+  EXPECT_EQ(ExitCodeOf(dir.path()), 12);
+
+  // A zero tolerance would never converge: refused like unreadable text.
+  text = original;
+  text.replace(text.find("0.001"), 5, "0");
+  WriteText(optim, text);
+  run = Soilcal({"--exit-status", optim}, dir.path());
+  EXPECT_EQ(run.exitStatus, 12);
+  EXPECT_TRUE(Has(run.err, "convergence tolerance 0 is not a positive number")) << run.err;
+
+  // A missing curve file names the file and the folder.
+  WriteText(optim, original);
+  fs::rename(dir.path() / "Q_EPS.TXT", dir.path() / "Q.BAK");
+  run = Soilcal({"--exit-status", optim}, dir.path());
+  EXPECT_EQ(run.exitStatus, 10);
+  EXPECT_TRUE(Has(run.err, "soilcal: curve file Q_EPS.TXT not found in " + dir.path().string()))
+      << run.err;
+  fs::rename(dir.path() / "Q.BAK", dir.path() / "Q_EPS.TXT");
+
+  // A kernel error (model 18): the message box, a line of its own, status 1.
+  std::string test = acceptance::ReadFile(dir.path() / "TRIAX1.VLT");
+  const std::string triax = test;
+  test.replace(test.find("\nMaterial\n2\n"), 12, "\nMaterial\n18\n");
+  WriteText(dir.path() / "TRIAX1.VLT", test);
+  run = Soilcal({"--exit-status", optim}, dir.path());
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_TRUE(Has(run.err,
+                  "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a "
+                  "kernel error"))
+      << run.err;
+  WriteText(dir.path() / "TRIAX1.VLT", triax);
+}
+
+// No starting point can be simulated: the most frequent reason is named.
+TEST(UserMessages, SearchWithoutUsablePointsNamesTheMostFrequentReason) {
+  testing::TempDir dir;
+  CopyExample("sand_triaxial", dir.path());
+  WriteText(dir.path() / "OPTIM.TXT",
+            "2\n1\n0.001\n1\n2\n5000 60000\n0.5 0.6\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
+  const ProcessRun run = Soilcal({"--exit-status", "OPTIM.TXT"}, dir.path());
+  EXPECT_EQ(run.exitStatus, 8);
+  EXPECT_TRUE(Has(run.err,
+                  "most frequent reason: Poisson's ratio outside 0..0.49999 (10001 of "
+                  "10001 failed points)"))
+      << run.err;
+}
+
+TEST(UserMessages, LikelyMistakesWarnAndLeaveTheRunAsItIs) {
+  testing::TempDir dir;
+  CopyExample("sand_triaxial", dir.path());
+  const ProcessRun clean = Soilcal({"OPTIM.TXT"}, dir.path());
+  const std::string cleanResult = acceptance::ReadFile(dir.path() / "Q_EPS.TXT_calculated");
+  EXPECT_EQ(clean.err, "");
+
+  // sin phi bounds in degrees-like numbers, a start value outside its bounds,
+  // a decimal comma in the Gref bounds, and a stale abort file.
+  WriteText(dir.path() / "OPTIM.TXT",
+            "2\n1\n0.001\n1\n3\n5000 60000\n20 40\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
+  ProcessRun run = Soilcal({"OPTIM.TXT"}, dir.path());
+  EXPECT_TRUE(Has(run.err, "warning: slot 3 (phi) holds a sine, but its bounds are 20 and 40"))
+      << run.err;
+  EXPECT_TRUE(Has(run.err,
+                  "warning: slot 3 (phi): the start value 0.5 of the test files lies "
+                  "outside the bounds 20 and 40"))
+      << run.err;
+
+  WriteText(dir.path() / "OPTIM.TXT",
+            "2\n1\n0,001\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
+  run = Soilcal({"OPTIM.TXT"}, dir.path());
+  EXPECT_TRUE(Has(run.err, "warning: OPTIM.TXT line 3: \"0,001\" looks like a decimal comma"))
+      << run.err;
+
+  fs::copy_file(testing::SourcePath("examples/sand_triaxial/OPTIM.TXT"), dir.path() / "OPTIM.TXT",
+                fs::copy_options::overwrite_existing);
+  WriteText(dir.path() / "AbortCalc", "");
+  run = Soilcal({"OPTIM.TXT"}, dir.path());
+  EXPECT_TRUE(Has(run.err, "warning: the abort file AbortCalc exists already")) << run.err;
+  // The abort watch looks at most every 100 ms, so a search this quick may
+  // end before its first look; either way the result file is complete.
+  const int code = ExitCodeOf(dir.path());
+  EXPECT_TRUE(code == 18 || code == 0) << code;
+  fs::remove(dir.path() / "AbortCalc");
+
+  // The warnings changed nothing: the same job gives the same curves.
+  EXPECT_EQ(Soilcal({"OPTIM.TXT"}, dir.path()).err, "");
+  EXPECT_EQ(acceptance::ReadFile(dir.path() / "Q_EPS.TXT_calculated"), cleanResult);
+}
+
+// The user's own spelling wins over the upper-cased one when both exist.
+TEST(UserMessages, ArgumentIsTakenAsWrittenBeforeItsUpperCase) {
+  testing::TempDir dir;
+  CopyExample("sand_triaxial", dir.path() / "case" / "run");
+  CopyExample("sand_triaxial", dir.path() / "CASE" / "RUN");
+  EXPECT_EQ(Soilcal({"case/run/OPTIM.TXT"}, dir.path()).exitStatus, 0);
+  EXPECT_TRUE(fs::exists(dir.path() / "case/run/Optimization_result.txt"));
+  EXPECT_FALSE(fs::exists(dir.path() / "CASE/RUN/Optimization_result.txt"));
+  // Lower case that exists nowhere as written still finds the upper-case job.
+  fs::remove_all(dir.path() / "case");
+  EXPECT_EQ(Soilcal({"case/run/optim.txt"}, dir.path()).exitStatus, 0);
+  EXPECT_EQ(ExitCodeOf(dir.path() / "CASE/RUN"), 0);
+}
+
+// A Hardening Soil job whose K0nc asks for the default 1 - sin phi: the
+// reference run completes it, and the search starts from that.
+TEST(UserMessages, DefaultK0ncOfTheReferenceRunCarriesIntoTheSearch) {
+  testing::TempDir dir;
+  CopyExample("hardening_soil", dir.path());
+  WriteText(dir.path() / "OPTIM.TXT",
+            "2\n1\n0.01\n40\n3\n10000 40000\n0.3 0.7\n1\nTRIAX100.VLT 1\nQ_EPS_100.TXT\n");
+  std::string test = acceptance::ReadFile(dir.path() / "TRIAX100.VLT");
+  std::size_t at = 0;
+  for (int line = 1; line < 59; ++line) at = test.find('\n', at) + 1;  // slot 39 is line 59
+  test.replace(at, test.find('\n', at) - at, "-1");
+  WriteText(dir.path() / "TRIAX100.VLT", test);
+  const ProcessRun run = Soilcal({"--exit-status", "OPTIM.TXT"}, dir.path());
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "Q_EPS_100.TXT_calculated"));
+}
+
+}  // namespace
+}  // namespace soilcal
