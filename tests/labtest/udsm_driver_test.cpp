@@ -150,7 +150,7 @@ TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
 // What the probe library recorded during one driver run.
 struct ProbeLog {
   std::shared_ptr<const models::udsm::LoadedLibrary> lib = models::udsm::LoadLibraryOnce(
-      models::udsm::ResolveLibraryFile(BuildPath("udsm_probe64.dll")), nullptr);
+      models::udsm::ResolveLibraryFile(FixturePath("udsm_probe64.dll")), nullptr);
   std::vector<ProbeRecord> Calls() const {
     auto count = reinterpret_cast<int (*)()>(lib->lib.Symbol("ProbeCallCount"));
     auto call = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib->lib.Symbol("ProbeCall"));

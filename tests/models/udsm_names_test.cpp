@@ -58,8 +58,10 @@ struct Folders {
   fs::path above = tmp.path() / "udsm";
   fs::path beside = tmp.path() / "prog";
   fs::path below = tmp.path() / "prog" / "udsm";
+  fs::path installed = tmp.path() / "lib";
   Folders() {
     fs::create_directories(above);
+    fs::create_directories(installed);
     fs::create_directories(below);
   }
   static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
@@ -75,6 +77,10 @@ TEST(UserModelNames, UdsmFolderAboveTheProgramComesFirstThenTheProgramFolder) {
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "model64.dll");
   fs::remove(f.beside / "libmodel64.so");
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
+  // An installed program (bin/ beside lib/) finds it in ../lib before udsm\.
+  Folders::Touch(f.installed / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "..\\lib\\model64.dll");
+  fs::remove(f.installed / "libmodel64.so");
   // The last folder is taken without a test, even when nothing is there.
   fs::remove(f.below / "libmodel64.so");
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
@@ -87,8 +93,8 @@ TEST(UserModelNames, LinkLoadsTheCopyAboveTheProgramWhenBothExist) {
   // Two different libraries under the same name: the one in ../udsm/
   // exports User_Mod, the one beside the program only user_mod.
   Folders f;
-  fs::copy_file(testing::BuildPath("libudsm_probe64.so"), f.above / "libtwin64.so");
-  fs::copy_file(testing::BuildPath("libudsm_lower64.so"), f.beside / "libtwin64.so");
+  fs::copy_file(testing::FixturePath("libudsm_probe64.so"), f.above / "libtwin64.so");
+  fs::copy_file(testing::FixturePath("libudsm_lower64.so"), f.beside / "libtwin64.so");
   services::SetVirtualLabMode(1);
   MaterialSet set;
   set.modelCode = 121;

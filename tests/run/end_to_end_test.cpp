@@ -154,10 +154,13 @@ TEST_F(ProgramRunTest, UnsupportedModel18EndsWithAMessageBoxAndAnEmptyResultFile
 }
 
 // Errors 3 and 4 need a program with nothing beside it: a copy of it in a
-// folder of its own, where the cap library is absent or lacks HS_CapItr.
+// folder of its own ("bin/"), where the cap library is absent or lacks
+// HS_CapItr, beside it or in ../lib as in an installed tree.
 TEST_F(ProgramRunTest, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
-  TempDir bin;
-  const fs::path program = bin.path() / "soilcal";
+  TempDir tree;
+  fs::create_directories(tree.path() / "bin");
+  fs::create_directories(tree.path() / "lib");
+  const fs::path program = tree.path() / "bin" / "soilcal";
   fs::copy_file(BuildPath("soilcal"), program);
   LabTestDesc test;
   test.baseModel = 6;
@@ -167,11 +170,12 @@ TEST_F(ProgramRunTest, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
   EXPECT_EQ(Run(program.string()).exitStatus, 0);
   ExpectOnlyGeneralSection(Result(), 3, "COULD_NOT_LOAD_ZARIRUDE_DLL");
 
-  for (const char* name : {"libzarirude.so", "zarirude.dll", "zarirude.so"}) {
-    fs::copy_file(BuildPath("libsoilcal_test_nocap.so"), bin.path() / name);
+  for (const char* place : {"bin/libzarirude.so", "bin/zarirude.dll", "bin/zarirude.so",
+                            "lib/libzarirude.so"}) {
+    fs::copy_file(FixturePath("libsoilcal_test_nocap.so"), tree.path() / place);
     EXPECT_EQ(Run(program.string()).exitStatus, 0);
     ExpectOnlyGeneralSection(Result(), 4, "ZARIRUDE_DLL_IS_CORRUPT");
-    fs::remove(bin.path() / name);
+    fs::remove(tree.path() / place);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "test_support.hpp"
+#include "support/files.hpp"
 
 #include <fstream>
 #include <random>
@@ -36,6 +36,9 @@ std::string TempDir::Read(const std::string& name) const {
 }
 
 std::string BuildPath(const std::string& name) { return std::string(SOILCAL_BINARY_DIR) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+  return std::string(SOILCAL_FIXTURE_DIR) + "/" + name;
+}
 std::string SourcePath(const std::string& relative) {
   return std::string(SOILCAL_SOURCE_DIR) + "/" + relative;
 }
