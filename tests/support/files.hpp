@@ -1,4 +1,5 @@
-// Helpers shared by the tests: temporary project folders and file writing.
+// Helpers shared by the tests: temporary project folders, file reading and
+// writing, and the folders of the build and the source tree.
 #pragma once
 
 #include <filesystem>
@@ -19,6 +20,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole file as bytes; "" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& file);
+// Copies every file of `from` into the folder `to`.
+void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Path of a built program or library in the build folder.
 std::string BuildPath(const std::string& name);
