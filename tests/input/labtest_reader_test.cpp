@@ -18,26 +18,6 @@ using testing::LabTestFileDesc;
 using testing::LabTestPhase;
 using testing::MakeLabTestFile;
 
-// Unit 2 bound to a temporary file for the life of the object.
-class DiagCapture {
- public:
-  DiagCapture() : file_(std::tmpfile()) { services::Diag().Attach(file_, false); }
-  ~DiagCapture() {
-    services::Diag().Detach();
-    std::fclose(file_);
-  }
-  std::string Text() {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string text;
-    for (int c; (c = std::fgetc(file_)) != EOF;) text.push_back(static_cast<char>(c));
-    return text;
-  }
-
- private:
-  std::FILE* file_;
-};
-
 // Reads `text` as a lab-test file into a fresh record of a test with two
 // curves; `current` carries the state from one file to the next.
 LabTest ReadText(const std::string& text, LabTest& current) {
@@ -254,22 +234,6 @@ TEST(LabTestReader, TruncatedFileEndsQuietlyAndEarlierValuesStand) {
   const LabTest fourth = ReadText(text, current);
   EXPECT_EQ(fourth.nPhases, 2);
   EXPECT_EQ(fourth.capacity, 66);
-}
-
-TEST(LabTestReader, WritesUnitAndPhaseDiagnostics) {
-  DiagCapture diag;
-  LabTestFileDesc desc = TwoPhaseDesc(9);
-  desc.baseModel = 19;
-  desc.forceUnit = "tonne";
-  desc.lengthUnit = "furlong";
-  desc.timeUnit = "week";
-  ReadDesc(desc);
-  const std::string text = diag.Text();
-  EXPECT_NE(text.find(" unknown force unit tonne\n"), std::string::npos);
-  EXPECT_NE(text.find(" unknown length unit furlong\n"), std::string::npos);
-  EXPECT_NE(text.find(" Unit T: week\n unknown time unit week\n"), std::string::npos);
-  EXPECT_NE(text.find(" call genmat A\n"), std::string::npos);
-  EXPECT_NE(text.find("  iBndPh 1 0 1 1 1 1\n  iBndPh 0 0 0 1 1 1\n"), std::string::npos);
 }
 
 TEST(LabTestReader, RaisesItsRunErrorsAndStopsOnModel18) {

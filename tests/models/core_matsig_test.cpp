@@ -49,29 +49,6 @@ TEST(MatSig, ElasticPointGetsTheTrialStressAndCountsOnlyTheSmallWeight) {
   }
 }
 
-TEST(MatSig, RecordTakesHardeningValuesFromTheEndVectorAndTheRestFromTheStart) {
-  PointHarness h(2, kG, kNu, kSinPhi, kSinPsi, kC, kT);
-  h.stVar0[5] = 111.0;  // start value of entry 5
-  h.stVar[5] = 222.0;   // value an earlier iteration left at the end
-  h.stVar0[6] = 11.0;
-  h.stVar[6] = 22.0;
-  h.stVar0[7] = 7.0;    // entries 7, 8 come from the start vector
-  h.stVar[7] = 99.0;
-  h.stVar0[1] = 3.0;
-  h.stVar[1] = -1.0;
-  h.stVar0[kModelStateOffset] = 42.0;  // model state is not the dispatcher's
-  h.stVar[kModelStateOffset] = 43.0;
-  h.in.sig0 = {-50.0, -50.0, -50.0, 0.0, 0.0, 0.0};
-  ASSERT_EQ(h.Run().iAbort, 0);
-  EXPECT_EQ(h.stVar[5], 222.0);
-  EXPECT_EQ(h.stVar[6], 22.0);
-  EXPECT_EQ(h.stVar[7], 7.0);
-  EXPECT_EQ(h.stVar[1], 3.0);
-  EXPECT_EQ(h.stVar[0], kG);
-  EXPECT_EQ(h.stVar[2], kSinPhi);
-  EXPECT_EQ(h.stVar[kModelStateOffset], 43.0);
-}
-
 TEST(MatSig, ElasticStiffnessEqualsCentralDifferencesOfTheReturnedStress) {
   // In the elastic region SigC is linear in dEps, so central differences
   // recover D to rounding: stresses ~100, h = 1e-6 -> error ~1e-14*100/1e-6.

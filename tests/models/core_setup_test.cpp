@@ -96,20 +96,5 @@ TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
   EXPECT_DOUBLE_EQ(pms.CoheSi, 20.0);
 }
 
-TEST(GenMat, UntreatedModelIsReportedAsAnError) {
-  DiagCapture diag;
-  PropSoil p;
-  p[1] = 300.0;
-  GenMatCall call;
-  call.prop = &p;
-  call.model = 3;
-  PointMatState pms;
-  GenMat(call, pms);
-  const std::string text = diag.Text();
-  EXPECT_NE(text.find(" Untreated model GenMat !!  3"), std::string::npos) << text;
-  EXPECT_NE(text.find(" [ERROR] Untreated model in GenMat"), std::string::npos);
-  EXPECT_NE(text.find(" [ERROR] Material Model not available"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace soilcal::models

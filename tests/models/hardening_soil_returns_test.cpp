@@ -22,45 +22,6 @@ double BulkOf(const HsPoint& pt) {
   return 2.0 * pt.pms.G * (1.0 + pt.prop[2]) / (3.0 * (1.0 - 2.0 * pt.prop[2]));
 }
 
-TEST(HardeningSoil, TriaxialLoadingFollowsTheHyperbolaAndStopsAtFailure) {
-  PropSoil p = SandProps();
-  SetCap(p, 1.0, 1.0);  // no cap: shear hardening and failure only
-  // psi chosen so that phi_cv = 0.75 phi: the dilatancy starts from zero
-  // where the stress-dilatancy rule switches on (no jump in the flow).
-  p[5] = (0.5 - 0.375) / (1.0 - 0.5 * 0.375);
-  HsPoint pt(p, Isotropic(100.0));
-  double prevEps = 0.0, prevQ = 0.0, epsAtHalf = 0.0;
-  double eps = 0.0;
-  for (int i = 0; i < 1000; ++i) {
-    const StressCall c = pt.TriaxialStep(-1e-4, 100.0);
-    eps += 1e-4;
-    const auto s = CompressionPrincipal(pt.sig);
-    const double q = s[0] - s[2];
-    ASSERT_NEAR(s[2], 100.0, 1e-8 * 100.0);  // lateral stress held
-    if (c.iArea == 5) {
-      // On the hardening surface: f(sigma) = gamma_p.
-      EXPECT_NEAR(HyperbolaOf(s, p, pt.pms.G), pt.pms.v5, kRel * pt.pms.v5);
-      EXPECT_NEAR(s[1], s[2], 1e-9 * s[0]);  // kept on the triaxial edge
-    }
-    if (prevQ < 100.0 && q >= 100.0) {
-      epsAtHalf = prevEps + (100.0 - prevQ) / (q - prevQ) * (eps - prevEps);
-    }
-    prevEps = eps;
-    prevQ = q;
-  }
-  // sigma3 = pref: E50 = E50ref. q_f = 2 * 100 * 0.5 / 0.5 = 200, so half the
-  // failure deviator, 100, is reached at eps = 100 / 20000. 2 %: the
-  // interpolation between steps of 1e-4 on a curved line.
-  EXPECT_NEAR(100.0 / epsAtHalf, 20000.0, 0.02 * 20000.0);
-  // After 10 % axial strain the point sits on Mohr-Coulomb: q = q_f = 200,
-  // below the asymptote q_f / Rf.
-  const auto s = CompressionPrincipal(pt.sig);
-  EXPECT_NEAR(s[0] - s[2], 200.0, 1e-6 * 200.0);
-  EXPECT_NEAR(MohrCoulombOf(s, p), 0.0, kRel * 200.0);
-  // Reaching failure along the hyperbola: gamma_p is the hyperbola's value.
-  EXPECT_NEAR(HyperbolaOf(s, p, pt.pms.G), pt.pms.v5, kRel * pt.pms.v5);
-}
-
 TEST(HardeningSoil, IsotropicCompressionReturnsToTheCapWithItsHardeningModulus) {
   PropSoil p = SandProps();
   SetCap(p, 1.2, 1.6);
