@@ -62,14 +62,6 @@ RunOutcome SimulateHs(const input::Job& job, const input::LabTest& test, const C
   return out;
 }
 
-double Deviator(const Vec6& s) { return s[0] - s[1]; }  // lateral minus axial (tension +)
-
-// Drained triaxial compression from an isotropic state sigma3.
-input::LabTest Triaxial(int model, double sigma3, double axialStrain, int steps) {
-  const Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  return MakeTest(model, {-sigma3, -sigma3, -sigma3, 0, 0, 0}, {shear}, 1e-9);
-}
-
 // Oedometer on the normal compression line: all strains prescribed, the
 // axial one compressing.
 input::LabTest Oedometer(int model, double sigmaV, double k0, double axialStrain, int steps) {
@@ -127,17 +119,6 @@ TEST(HardeningSoilLab, PreconsolidationRaisesTheHardeningStateAndStiffensReloadi
   // 0.25 is below K0nc) and shear hardening sets in before sigma_pc.
   EXPECT_NEAR(OedometricTangent(out.ctx->rec, 500.0), 20000.0 * std::sqrt(5.0),
               0.03 * 20000.0 * std::sqrt(5.0));
-}
-
-TEST(HardeningSoilLab, AnOedometricStiffnessNoCapCanGiveStopsTheTestBeforeItStarts) {
-  CapLibrary cap;
-  ASSERT_NE(cap.res.capItr, nullptr);
-  HsParams h;
-  h.eoed = 200000.0;
-  auto job = HsJob(6, h);
-  const RunOutcome out = SimulateHs(*job, Triaxial(6, 100.0, -0.01, 10), cap);
-  EXPECT_EQ(out.run.status, 2);
-  EXPECT_EQ(out.run.nRecorded, 0);
 }
 
 }  // namespace

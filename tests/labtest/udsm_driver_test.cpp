@@ -195,16 +195,5 @@ TEST(UserModelDriver, EveryLibraryFailureEndsInItsKernelError) {
             "Invalid number of state variables from UDSM-DLL, set 1\r\nnStat=5000");
 }
 
-TEST(UserModelDriver, InitContextGivesEveryEvaluationItsOwnSession) {
-  const auto job = UserJob(121, "usermod.dll");
-  labtest::SimulationContext a, b;
-  labtest::InitContext(a, *job, models::ModelResources{});
-  labtest::InitContext(b, *job, models::ModelResources{});
-  ASSERT_TRUE(a.udsmSession);
-  EXPECT_EQ(a.resources.udsm, a.udsmSession.get());
-  EXPECT_EQ(a.resources.texts, &a.texts);
-  EXPECT_NE(a.udsmSession.get(), b.udsmSession.get());
-}
-
 }  // namespace
 }  // namespace soilcal::testing

@@ -12,34 +12,17 @@ namespace {
 
 using testing::PointHarness;
 
-// G = 1000, nu = 0.3: D11 = 2G(1-nu)/(1-2nu) = 3500, D12 = 2G nu/(1-2nu) = 1500.
-constexpr double kG = 1000.0, kNu = 0.3, kD11 = 3500.0, kD12 = 1500.0;
+// G = 1000, nu = 0.3.
+constexpr double kG = 1000.0, kNu = 0.3;
 // phi = 30 deg, psi = 0, c = 10, no tension: F31 = (s3-s1)/2 + (s3+s1)/2 sin(phi) - c cos(phi).
 constexpr double kSinPhi = 0.5, kC = 10.0, kT = 0.0;
 const double kCohesi = kC * std::sqrt(1.0 - kSinPhi * kSinPhi);
 
 PointHarness MohrCoulombPoint() { return PointHarness(2, kG, kNu, kSinPhi, 0.0, kC, kT); }
 
-TEST(MatSig, StiffnessByPointerReplacesTheCopiedMatrixInElasticAndPlasticSteps) {
+TEST(MatSig, StiffnessByPointerGivesWhatTheCopiedMatrixGives) {
   const Mat6 D = IsotropicElasticMatrix(kG, kNu);
   const Vec6 sig0{-100.0, -100.0, -100.0, 0.0, 0.0, 0.0};
-
-  // Elastic: sigC = sig0 + D dEps (4-ulp comparison: one rounding in the
-  // product and one in the sum).
-  {
-    PointHarness pt = MohrCoulombPoint();
-    pt.in.D = Mat6{};  // the pointer must win over the zero matrix
-    pt.in.stiffness = &D;
-    pt.in.family = FindModelFamily(2);
-    pt.in.sig0 = sig0;
-    pt.in.dEps = {-1e-4, 0.0, 0.0, 0.0, 0.0, 0.0};
-    const MatSigOutput out = pt.Run();
-    ASSERT_EQ(out.iAbort, 0);
-    EXPECT_EQ(out.iArea, 0);
-    EXPECT_DOUBLE_EQ(out.sigC[0], -100.0 - kD11 * 1e-4);
-    EXPECT_DOUBLE_EQ(out.sigC[1], -100.0 - kD12 * 1e-4);
-    EXPECT_DOUBLE_EQ(out.sigC[2], -100.0 - kD12 * 1e-4);
-  }
 
   // Plastic: axial compression with lateral extension (trial s1 = -330,
   // s3 = -50, F31 > 0) returns onto F31 = 0, and the pointer route gives bit

@@ -25,35 +25,6 @@ TEST(ModelNumber, ReductionTakesTheRemainderAndLowersAliasesAboveFifty) {
   }
 }
 
-TEST(CopySoilProp, UnknownModelIsNotedAndKeepsItsNumber) {
-  const ModelConstants k;
-  {
-    DiagCapture diag;
-    MaterialSet set;
-    set.modelCode = 7;
-    set.prop[1] = 1234.0;
-    EXPECT_EQ(CopySoilProp(1, set, k), 7);
-    EXPECT_EQ(set.modelCode, 7);
-    EXPECT_EQ(set.prop[1], 1234.0);
-    const std::string text = diag.Text();
-    EXPECT_NE(text.find(" Material model not tested yet !!\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(" Program stopped due to invalid material model !!!\n"),
-              std::string::npos);
-  }
-  {
-    // Mohr-Coulomb has no extra rule: the parameters pass unchanged and
-    // nothing is noted.
-    DiagCapture diag;
-    MaterialSet set;
-    set.modelCode = 202;
-    for (int i = 1; i <= 50; ++i) set.prop[i] = 0.01 * i;
-    const PropSoil before = set.prop;
-    EXPECT_EQ(CopySoilProp(1, set, k), 2);
-    EXPECT_EQ(set.prop.slot, before.slot);
-    EXPECT_EQ(diag.Text().find("not tested"), std::string::npos);
-  }
-}
-
 TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
   PropSoil p;
   p[1] = 2000.0;  // Gref

@@ -43,13 +43,6 @@ TEST(UserModelNames, RecordKeepsLengthAndSeparatesMessageAndLoadNames) {
   EXPECT_EQ(LibraryName(longRecord).size(), 255u);
 }
 
-TEST(UserModelNames, LinuxFileNamesServeTheDllName) {
-  const auto names = LibraryFileNames("UserMod64.DLL");
-  EXPECT_EQ(names[0], "UserMod64.DLL");
-  EXPECT_EQ(names[1], "libUserMod64.so");
-  EXPECT_EQ(names[2], "UserMod64.so");
-}
-
 // A program folder "prog/" inside a temporary folder, with the sibling
 // "udsm/" (the program's ..\udsm\) and the sub-folder "prog/udsm/".
 struct Folders {

@@ -63,19 +63,6 @@ input::Curve Simulated(input::LabTest& t, const input::Curve& m, const labtest::
   return sim[0];
 }
 
-TEST(SimulatedCurves, PhaseFirstAndLastPointsOfAThreePhaseTest) {
-  // Load steps 4, 3, 5: point 1 initial, 2..5 phase 1, 6..8 phase 2, 9..13
-  // phase 3.
-  const input::LabTest t = Phases({4, 3, 5});
-  EXPECT_EQ(PhaseFirstPoint(1, t), 1);
-  EXPECT_EQ(PhaseFirstPoint(2, t), 6);   // 1 + (4 + 1)
-  EXPECT_EQ(PhaseFirstPoint(3, t), 10);  // 1 + (4 + 1) + (3 + 1): one past 9
-  EXPECT_EQ(PhaseLastPoint(0, t), 1);
-  EXPECT_EQ(PhaseLastPoint(1, t), 5);
-  EXPECT_EQ(PhaseLastPoint(2, t), 8);
-  EXPECT_EQ(PhaseLastPoint(3, t), 13);
-}
-
 TEST(SimulatedCurves, InterpolationSearchesOnlyTheRecordedPointsOfThePhase) {
   // One phase, y = x^2 + x + 10 at x = 0..4.
   input::LabTest t = Phases({4});
