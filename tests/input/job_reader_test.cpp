@@ -71,22 +71,6 @@ TEST(OptimisationReader, ReadsSettingsAndPutsEveryFileInTheProjectFolder) {
   EXPECT_EQ(relative.tests[0].testFile, "./Test1.vlc");
 }
 
-TEST(OptimisationReader, LongNamesAreCutToTheirFields) {
-  testing::TempDir dir;
-  // The name fits a record; with the folder in front the path is longer
-  // than the 255 characters of its field.
-  const std::string longTest(250, 't');
-  const std::string longCurve(100, 'c');
-  const std::string path = dir.Write("opt.txt", "0\n1\n0.01\n1\n" + longTest + " 1\n" + longCurve + "\n");
-  Job job;
-  ReadOptimisationInput(path, job);
-  ASSERT_EQ(job.tests.size(), 1u);
-  EXPECT_EQ(job.tests[0].testFile.size(), 255u);
-  EXPECT_EQ(job.tests[0].curveFiles[0], job.projectFolder + std::string(80, 'c'));
-  // A record cut at 255 characters loses the curve count that followed.
-  EXPECT_EQ(OptimisationError("0\n1\n0.01\n1\n" + std::string(300, 't') + " 1\nc.txt\n"), 12);
-}
-
 TEST(OptimisationReader, RaisesTheRunErrorOfEachFault) {
   Job job;
   EXPECT_EQ(RunErrorOf([&] { ReadOptimisationInput("/nonexistent/opt.txt", job); }), 12);
@@ -152,28 +136,6 @@ TEST(CurveReader, ColumnsAreExchangedWhenOnlyTheSecondQuantityIsPrescribed) {
     EXPECT_EQ(curve.x, c.swapped ? (std::vector<double>{10, 20}) : (std::vector<double>{1, 2}));
     EXPECT_EQ(curve.y, c.swapped ? (std::vector<double>{1, 2}) : (std::vector<double>{10, 20}));
   }
-}
-
-TEST(CurveReader, SegmentsFollowThePhasesOfTheTest) {
-  CurveJob j({1, 0, 1, 1, 1, 1}, 0, 2);
-  j.AddCurve(testing::MakeCurveFile(14, 9, {{{0, 0}, {0.01, 50}}, {{0.02, 80}}}, 0));
-  j.AddCurve("14 9\n2\n1\n0\n1\n\n0.5,7\n");  // an empty segment; a blank line is passed over
-  ReadMeasuredCurves(j.job);
-  const auto& curves = j.job.tests[0].curves;
-  ASSERT_EQ(curves.size(), 2u);
-  EXPECT_TRUE(curves[0].multiSegment);  // two segments, whatever the flag says
-  EXPECT_EQ(curves[0].segmentSizes, (std::vector<int>{2, 1}));
-  EXPECT_EQ(curves[0].nPoints, 3);
-  EXPECT_EQ(curves[0].y, (std::vector<double>{0, 50, 80}));
-  EXPECT_EQ(curves[1].segmentSizes, (std::vector<int>{0, 1}));
-  EXPECT_EQ(curves[1].x, (std::vector<double>{0.5}));
-
-  CurveJob one({1, 0, 1, 1, 1, 1});
-  one.AddCurve("14 9\n1\n1\n1\n0 0\n");
-  one.AddCurve("14 9\n1\n0\n1\n0 0\n");
-  ReadMeasuredCurves(one.job);
-  EXPECT_TRUE(one.job.tests[0].curves[0].multiSegment);  // flag 1
-  EXPECT_FALSE(one.job.tests[0].curves[1].multiSegment);
 }
 
 TEST(CurveReader, RaisesTheRunErrorOfEachFault) {

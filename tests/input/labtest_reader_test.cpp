@@ -99,34 +99,6 @@ TEST(LabTestReader, EveryVersionReadsItsOwnLayout) {
   }
 }
 
-TEST(LabTestReader, MarksCrLfCommasAndLongLinesReadAsPlainText) {
-  LabTestFileDesc desc = TwoPhaseDesc(9);
-  desc.header = std::string(2000, 'h');
-  desc.materialName = "Clay";
-  desc.params[1] = 123.0;
-  const LabTest plain = ReadDesc(desc);
-  desc.lineEnd = "\r\n";
-  desc.byteOrderMark = true;
-  std::string text = MakeLabTestFile(desc);
-  std::replace(text.begin(), text.end(), ' ', ',');
-  // A mark on a value line in the middle of the file is removed too.
-  text.insert(text.find("\r\n350.4") + 2, "\xEF\xBB\xBF");
-  // A value line longer than a record: the value stands in the first 255.
-  text.replace(text.find("\n123\r") + 1, 3, "123" + std::string(400, ' ') + "junk");
-  ::testing::internal::CaptureStdout();
-  LabTest current;
-  const LabTest t = ReadText(text, current);
-  // The record holds 255 bytes with the mark; 252 are left once it is removed.
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), " Header line " + std::string(252, 'h') + "\n");
-  EXPECT_EQ(t.material.name, "Clay");
-  EXPECT_EQ(t.material.version, 9);
-  EXPECT_EQ(t.material.params, plain.material.params);
-  EXPECT_EQ(t.maxIterations, 350);
-  EXPECT_EQ(t.initialStress, plain.initialStress);
-  EXPECT_EQ(t.phaseFlags, plain.phaseFlags);
-  EXPECT_EQ(t.capacity, plain.capacity);
-}
-
 TEST(LabTestReader, UnitsGiveReferencePressureAndTimeFactor) {
   struct Case {
     const char* force;

@@ -55,25 +55,6 @@ labtest::LabTestRun RunOn(labtest::SimulationContext& ctx, const input::LabTest&
   return labtest::RunLabTest(ctx);
 }
 
-TEST(UserModelDriver, LibraryStateVariableIsCommittedAtEveryAcceptedStep) {
-  services::SetVirtualLabMode(1);
-  SoilParams soil;
-  const auto user = UserJob(121, "usermod.dll", soil);
-  auto ctx = UserContext(*user);
-  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.05, 100)).status, 0);
-  // StVar 1 of the example model sums the plastic volumetric strain,
-  // d(eps_v) - dp / K, so at the end it equals eps_v - (p - p0) / K.
-  const std::size_t last = static_cast<std::size_t>(ctx->rec.nRecorded - 1);
-  const Vec6& eps = ctx->rec.strain[last];
-  const Vec6& sig = ctx->rec.stress[last];
-  const double K = 2.0 * soil.G * (1.0 + soil.nu) / (3.0 * (1.0 - 2.0 * soil.nu));
-  const double expected = (eps[0] + eps[1] + eps[2]) - ((sig[0] + sig[1] + sig[2]) / 3.0 + 100.0) / K;
-  const double stored = ctx->point.stVar0[models::kModelStateOffset];
-  EXPECT_GT(expected, 1e-3);  // the sample dilated plastically
-  // Sum of 100 step increments in double precision.
-  EXPECT_NEAR(stored, expected, 1e-10);
-}
-
 TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
   services::SetVirtualLabMode(1);
   const auto user = UserJob(121, "usermod.dll");

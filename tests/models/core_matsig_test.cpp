@@ -108,18 +108,6 @@ TEST(MatSig, ReferenceStressMovesThePreviousStressByTheScaledStrainChange) {
   EXPECT_NEAR(h.counters.sumErr, 0.5 * std::sqrt(d2) / kCohesi, 1e-12);
 }
 
-TEST(MatSig, UndrainedSetBuildsPorePressureFromTheVolumetricStrain) {
-  // dpw = BUW * (dexx + deyy + dezz) = 2e5 * -3e-4 = -60 for drainage type 2.
-  for (int code : {201, 1, 101}) {
-    PointHarness h(code, kG, kNu, kSinPhi, kSinPsi, kC, kT);
-    h.stVar0[1] = 2e5;
-    h.in.swp0 = -10.0;
-    h.in.dEps = {-1e-4, -1e-4, -1e-4, 0, 0, 0};
-    const MatSigOutput out = h.Run();
-    EXPECT_NEAR(out.swp, code / 100 == 2 ? -70.0 : -10.0, 1e-12) << code;
-  }
-}
-
 TEST(MatSig, ModelsWithoutAStressRoutineEndInTheDefaultCase) {
   DiagCapture diag;
   for (int model : {3, 7, 10, 14}) {

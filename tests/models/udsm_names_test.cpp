@@ -82,33 +82,5 @@ TEST(UserModelNames, UdsmFolderAboveTheProgramComesFirstThenTheProgramFolder) {
   EXPECT_EQ(FindUserModelLibrary(f.program, "Model64.Dll"), f.program + "Model64.Dll");
 }
 
-TEST(UserModelNames, LinkLoadsTheCopyAboveTheProgramWhenBothExist) {
-  // Two different libraries under the same name: the one in ../udsm/
-  // exports User_Mod, the one beside the program only user_mod.
-  Folders f;
-  fs::copy_file(testing::FixturePath("libudsm_probe64.so"), f.above / "libtwin64.so");
-  fs::copy_file(testing::FixturePath("libudsm_lower64.so"), f.beside / "libtwin64.so");
-  services::SetVirtualLabMode(1);
-  MaterialSet set;
-  set.modelCode = 121;
-  set.name = "twin.dll";
-  services::KernelMessageTexts texts;
-
-  Session first;
-  first.programFolder = f.program;
-  LoadUserModelLibrary(first, 1, MakeNameRecord(set.name), set, texts);
-  ASSERT_TRUE(first.links[1].library);
-  EXPECT_STREQ(EntryName(*first.links[1].library), "User_Mod");
-
-  fs::remove(f.above / "libtwin64.so");
-  Session second;
-  second.programFolder = f.program;
-  LoadUserModelLibrary(second, 1, MakeNameRecord(set.name), set, texts);
-  ASSERT_TRUE(second.links[1].library);
-  // Found on the third lookup.
-  EXPECT_STREQ(EntryName(*second.links[1].library), "user_mod");
-  EXPECT_NE(second.links[1].entry, nullptr);
-}
-
 }  // namespace
 }  // namespace soilcal::models::udsm

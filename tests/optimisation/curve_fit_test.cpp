@@ -99,37 +99,6 @@ TEST(SimulatedCurves, InterpolationSearchesOnlyTheRecordedPointsOfThePhase) {
   EXPECT_FALSE(out);
 }
 
-TEST(SimulatedCurves, LaterPhasesAreShiftedOntoTheirFirstMeasuredPoint) {
-  // Two phases of 2 steps; phase 2 (points 4..5) measured from (5, 100): the
-  // shift (2.5, 85) moves point 4 onto it, and the whole phase fits.
-  input::LabTest t = Phases({2, 2});
-  const labtest::Recording rec = Recording({{0, 0}, {1, 10}, {2, 20}, {2.5, 15}, {3, 25}});
-  const input::Curve m = Measured({{{0, 0}, {2, 20}}, {{5, 100}, {5.5, 110}}});
-  input::Curve sim = Simulated(t, m, rec, 5);
-  const CurveFit fit = CompareCurve(t, m, sim, 5);
-  EXPECT_EQ(sim.x, (std::vector<double>{0, 1, 2, 5, 5.5}));
-  EXPECT_EQ(sim.y, (std::vector<double>{0, 10, 20, 100, 110}));
-  EXPECT_EQ(fit.nValid, 4);
-  EXPECT_EQ(fit.sumSquared, 0.0);
-  // Without the multi-segment flag nothing moves: x = 5 and 5.5 lie outside
-  // phase 2's range 2.5..3.
-  input::Curve single = m;
-  single.multiSegment = false;
-  sim = Simulated(t, single, rec, 5);
-  EXPECT_EQ(CompareCurve(t, single, sim, 5).nValid, 2);
-
-  // Three phases of 1 step: 4 points, but PhaseFirstPoint(3) = 5 was never
-  // recorded, so phase 3 is not shifted and its point is out of range. Phase
-  // 2 (point 3) shifts by (8, 8) but has no pair of points to interpolate.
-  input::LabTest three = Phases({1, 1, 1});
-  const input::Curve m3 = Measured({{{0.5, 1}}, {{10, 10}}, {{20, 20}}});
-  sim = Simulated(three, m3, Recording({{0, 0}, {1, 1}, {2, 2}, {3, 3}}), 4);
-  const CurveFit fit3 = CompareCurve(three, m3, sim, 4);
-  EXPECT_EQ(sim.x, (std::vector<double>{0, 1, 10, 3}));
-  EXPECT_EQ(fit3.nValid, 1);
-  EXPECT_DOUBLE_EQ(fit3.sumSquared, 0.25);  // simulated 0.5 against measured 1
-}
-
 TEST(SimulatedCurves, DeviationsCountOnlyPointsInsideTheRangeAndAwayFromZero) {
   // Simulated y = 2x for x = 0..10; measured y = 2.5x deviates by
   // (2.5x - 2x) / 2.5x = 0.2 wherever it lies inside the range.
@@ -167,20 +136,6 @@ TEST(SimulatedCurves, DeviationsCountOnlyPointsInsideTheRangeAndAwayFromZero) {
   EXPECT_NEAR(fit.error, 0.2 / 2 * 100, 1e-12);
   t.curves = {Measured({{{1, 2.5}, {3, 2e-15}}})};
   EXPECT_GT(FitRecordedTest(t, rec, 11, sim).objective, 1e29);
-}
-
-TEST(SimulatedCurves, CurveFilesHoldCodesAndPointsInTheFileColumnOrder) {
-  soilcal::testing::TempDir dir;
-  const labtest::Recording rec = Recording({{0.0, -100.0}, {0.001, -150.5}, {0.0025, -1e-7}});
-  input::Curve c = Measured({{{0, 0}}});
-  c.yCode = -19;  // negated stress
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "a").string(), c, rec, 3));
-  EXPECT_EQ(dir.Read("a"), " 13 -19\n 0 100\n 0.001 150.5\n 0.0025 1e-07\n");
-  c.swapped = true;  // the file had stress first: keep that order
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "b").string(), c, rec, 2));
-  EXPECT_EQ(dir.Read("b"), " -19 13\n 100 0\n 150.5 0.001\n");
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "c").string(), c, rec, 0));
-  EXPECT_EQ(dir.Read("c"), " -19 13\n");  // nothing recorded: the header alone
 }
 
 }  // namespace

@@ -34,24 +34,6 @@ TEST(Clock, FillIntegerPlaceholderReplacesOnlyTheFirstPlaceholder) {
   EXPECT_EQ(FillIntegerPlaceholder("no placeholder", 5), "no placeholder");
 }
 
-TEST(Clock, RunTimeReportWithoutTimersPutsAllTimeUnderRest) {
-  DiagFile diag;
-  TimerReset(0);
-  TimerReport();
-  const std::string text = diag.Text();
-  EXPECT_EQ(text.rfind(" Total cpu  : ", 0), 0u) << text;
-  EXPECT_NE(text.find("\n Total wall : "), std::string::npos) << text;
-  EXPECT_NE(text.find("\n Rest : "), std::string::npos) << text;
-  EXPECT_EQ(text.find("Timer "), std::string::npos) << text;
-
-  // A timer that ran gets its own line.
-  TimerReset(0);
-  TimerStart(3);
-  TimerStop();
-  TimerReport();
-  EXPECT_NE(diag.Text().find(" Timer 3 : "), std::string::npos);
-}
-
 TEST(Clock, TogglesAreFoundBesideTheProgramOrInItsParentFolder) {
   DiagFile diag;
   testing::TempDir root;
