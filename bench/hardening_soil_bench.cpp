@@ -2,12 +2,8 @@
 // Hardening Soil model (model 6, cap parameters from the library), run on
 // one context again and again as the objective function does, beside the
 // same test with Mohr-Coulomb (model 2) for comparison.
-#include <benchmark/benchmark.h>
-
-#include <cmath>
-
+#include "bench_support.hpp"
 #include "services/library.hpp"
-#include "tests/labtest/lab_records.hpp"
 
 namespace {
 
@@ -39,22 +35,8 @@ void RunTest(benchmark::State& state, int model) {
   if (lib.LoadByName("zarirude.dll")) {
     res.capItr = reinterpret_cast<models::HsCapItrFn>(lib.Symbol("HS_CapItr"));
   }
-  auto job = SandJob(model);
-  const input::LabTest test = testing::TriaxialCompression(model, -0.15, 100, 0.0025);
-  labtest::SimulationContext ctx;
-  labtest::InitContext(ctx, *job, res);
-  long long iterations = 0;
-  for (auto _ : state) {
-    labtest::PrepareLabTest(ctx, test);
-    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
-    if (run.status != 0) state.SkipWithError("test run failed");
-    iterations += ctx.totalIterations;
-    benchmark::DoNotOptimize(ctx.rec.stress.data());
-  }
-  const double tests = static_cast<double>(state.iterations());
-  state.counters["time_per_test"] =
-      benchmark::Counter(tests, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  state.counters["iterations_per_test"] = static_cast<double>(iterations) / tests;
+  bench::RunLabTestRepeatedly(state, *SandJob(model),
+                              testing::TriaxialCompression(model, -0.15, 100, 0.0025), res);
 }
 
 void BM_HardeningSoilTriaxial100Steps(benchmark::State& state) { RunTest(state, 106); }

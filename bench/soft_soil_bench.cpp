@@ -3,9 +3,7 @@
 // function does: drained triaxial compression of modified Cam-Clay (model
 // 5) and of the soft-soil model (model 4), and a 100-step oedometer of the
 // soft-soil creep model (model 8) over 100 days.
-#include <benchmark/benchmark.h>
-
-#include "tests/labtest/lab_records.hpp"
+#include "bench_support.hpp"
 
 namespace {
 
@@ -30,21 +28,7 @@ std::unique_ptr<input::Job> SoftClayJob(int model) {
 }
 
 void RunTest(benchmark::State& state, int model, const input::LabTest& test) {
-  auto job = SoftClayJob(model);
-  labtest::SimulationContext ctx;
-  labtest::InitContext(ctx, *job, models::ModelResources{});
-  long long iterations = 0;
-  for (auto _ : state) {
-    labtest::PrepareLabTest(ctx, test);
-    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
-    if (run.status != 0) state.SkipWithError("test run failed");
-    iterations += ctx.totalIterations;
-    benchmark::DoNotOptimize(ctx.rec.stress.data());
-  }
-  const double tests = static_cast<double>(state.iterations());
-  state.counters["time_per_test"] =
-      benchmark::Counter(tests, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  state.counters["iterations_per_test"] = static_cast<double>(iterations) / tests;
+  bench::RunLabTestRepeatedly(state, *SoftClayJob(model), test);
 }
 
 // Tolerance 0.0025: the loosest a test file can ask for.

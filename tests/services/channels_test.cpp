@@ -65,25 +65,5 @@ TEST(Channels, OpenWithRetryGivesUpAfterFiveGrowingWaits) {
   EXPECT_EQ(count, 5u) << text;
 }
 
-TEST(Channels, UnitTwoOnTheNullDeviceSwitchesDiagnosticsOff) {
-  ChannelGuard guard;
-  testing::TempDir dir;
-  ASSERT_TRUE(OpenWithRetry(2, "nul", OpenMode::kWrite));
-  EXPECT_TRUE(IsUnitOpen(2));
-  EXPECT_FALSE(Diag().on());
-  Diag().Line("nothing to see", 1.5);  // must not crash nor write
-
-  ASSERT_TRUE(OpenWithRetry(2, (dir.path() / "file2").string(), OpenMode::kWrite));
-  EXPECT_TRUE(Diag().on());
-  Diag().Line("value", 0.1);
-  Diag().Line("count", 3);
-  Diag().Error("bad step", 7);
-  const int flags[] = {1, 0, 1};
-  Diag().Line(" iBndPh", std::span<const int>(flags));
-  CloseUnit(2);
-  EXPECT_FALSE(Diag().on());
-  EXPECT_EQ(dir.Read("file2"), " value 0.1\n count 3\n [ERROR] bad step 7\n  iBndPh 1 0 1\n");
-}
-
 }  // namespace
 }  // namespace soilcal::services

@@ -51,22 +51,6 @@ TEST_F(KernelErrorTest, VirtualLabModeShowsTheNumberInTheZIrezBox) {
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / ".itp"));
 }
 
-TEST_F(KernelErrorTest, Error247ShowsTheExtraTextsOnOneOrTwoLines) {
-  SetVirtualLabMode(1);
-  EXPECT_EQ(Raise(247, {"User routine aborted", ""}).message, "User routine aborted");
-  // A one-character second text counts as empty.
-  EXPECT_EQ(Raise(247, {"User routine aborted", "x"}).message, "User routine aborted");
-  EXPECT_EQ(Raise(247, {"User routine aborted   ", "in model ABC"}).message,
-            "User routine aborted\r\nin model ABC");
-  try {
-    KernelErrorWithTexts("Main text", "Second text");
-    FAIL() << "KernelErrorWithTexts returned";
-  } catch (const KernelAbort& abort) {
-    EXPECT_EQ(abort.number, 247);
-    EXPECT_EQ(abort.message, "Main text\r\nSecond text");
-  }
-}
-
 TEST_F(KernelErrorTest, OutsideVirtualLabModeWarningsReturnAndOtherNumbersStop) {
   EXPECT_EQ(Raise(0).number, -999);
   EXPECT_EQ(Raise(100).number, -999);

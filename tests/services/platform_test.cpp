@@ -12,19 +12,6 @@
 namespace soilcal::services {
 namespace {
 
-TEST(MessageBox, IsOneLineOnStandardError) {
-  ::testing::internal::CaptureStderr();
-  ShowMessageBox("ZIrez   ", " Error 32 in program   ");
-  ShowMessageBox("ZIrez", "Main text\r\nSecond text");
-  OK_MessageBox("Done");
-  OK_MessageBox("Done", 1);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "ZIrez:  Error 32 in program\n"
-            "ZIrez: Main text / Second text\n"
-            "TrkW3D: Done\n"
-            "TrkW3DF: Done\n");
-}
-
 TEST(FloatingPointMode, DenormalsAreFlushedToZero) {
   std::fenv_t saved;
   std::fegetenv(&saved);
