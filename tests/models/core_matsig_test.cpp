@@ -18,37 +18,6 @@ constexpr double kG = 1000.0, kNu = 0.3, kD11 = 3500.0, kD12 = 1500.0;
 constexpr double kSinPhi = 0.5, kSinPsi = 0.08715574274765817, kC = 10.0, kT = 5.0;
 const double kCohesi = kC * std::sqrt(1.0 - kSinPhi * kSinPhi);
 
-TEST(MatSig, ElasticPointGetsTheTrialStressAndCountsOnlyTheSmallWeight) {
-  for (int model : {1, 111}) {
-    PointHarness h(model, kG, kNu, kSinPhi, kSinPsi, kC, kT);
-    h.in.model = model;  // 111 is the dispatcher's own elastic test number
-    h.in.sig0 = {-100.0, -80.0, -60.0, 5.0, 0.0, -2.0};
-    h.in.dEps = {-1e-3, 2e-4, 0.0, 4e-4, 0.0, 0.0};
-    h.in.weight = 2.0;
-    h.in.iter = 1;
-    MatSigOutput out = h.Run();
-    ASSERT_EQ(out.iAbort, 0);
-    EXPECT_EQ(out.iArea, 0);
-    // sig = sig0 + D dEps (the full matrix is checked by the tangent test).
-    EXPECT_NEAR(out.sigC[0], -100.0 + kD11 * -1e-3 + kD12 * 2e-4, 1e-12);
-    EXPECT_NEAR(out.sigC[3], 5.0 + kG * 4e-4, 1e-12);
-    EXPECT_EQ(out.sigEminusC, Vec6{});
-    EXPECT_EQ(h.counters.plastic + h.counters.inaccurate + h.counters.tension, 0);
-    // First iteration: nothing enters the sums.
-    EXPECT_EQ(h.counters.sumErr, 0.0);
-    EXPECT_EQ(h.counters.sumWt, 0.0);
-
-    // Second iteration: only 1e-5 of the weight is added.
-    h.in.iter = 2;
-    h.in.sigPrev = out.sigC;
-    h.in.dEpsPrev = h.in.dEps;
-    h.Run();
-    EXPECT_EQ(h.counters.sumErr, 0.0);
-    EXPECT_DOUBLE_EQ(h.counters.sumWt, 1e-5 * 2.0);
-    EXPECT_EQ(h.counters.plastic, 0);
-  }
-}
-
 TEST(MatSig, InaccuratePointsGetTenAddedToTheMagnitudeOfTheirZone) {
   // Newly plastic shear point (-1): second iteration whose reference stress
   // is the elastic previous stress, far from the returned one.

@@ -118,28 +118,5 @@ TEST(HardeningSoilCompletion, HandsTheFifteenArgumentsAndTakesThreeResults) {
   EXPECT_EQ(q.slot, before.slot);
 }
 
-TEST(HardeningSoilCompletion, ZeroFrictionNeedsNoLibraryAndSwitchesTheCapOff) {
-  Record() = Recorded{};
-  PropSoil p = SandProps();
-  p[3] = 0.0;
-  p[4] = 20.0;
-  hs::CopySoilProp(1, p, ModelConstants{});
-  EXPECT_EQ(p[34], 0.0);  // m = 0 without friction
-  ModelResources res;
-  res.capItr = &FakeCapItr;
-  EXPECT_EQ(hs::PerTestCompletion(p, ModelConstants{}, res), 0);
-  EXPECT_EQ(Record().calls, 0);
-  EXPECT_EQ(p[31], 1.0);
-  EXPECT_EQ(p[32], 1.0);
-  EXPECT_DOUBLE_EQ(p[36], 20000.0 / ((2.0 - 0.9) * 1.2));
-  // Ks/Kc = 1: an isotropic compression far beyond pc stays elastic in
-  // volume (no cap), so pc never moves.
-  HsPoint pt(p, {-100, -100, -100, 0, 0, 0});
-  const StressCall c = pt.Step({-0.001, -0.001, -0.001, 0, 0, 0});
-  EXPECT_EQ(c.iArea, 0);
-  // p = 100 + K * 0.003 with K = 2 Gref (1 + nu) / (3 (1 - 2 nu)) = 33333.
-  EXPECT_NEAR(-MeanStress(pt.sig), 100.0 + 0.003 * 2.0 * p[1] * 1.2 / 1.8, 1e-9 * 200);
-}
-
 }  // namespace
 }  // namespace soilcal::models::testing

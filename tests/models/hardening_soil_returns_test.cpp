@@ -70,28 +70,6 @@ TEST(HardeningSoil, OedometricLoadingHardensShearAndCapTogether) {
   EXPECT_GT(both, 30);
 }
 
-TEST(HardeningSoil, StrainBeyondFailureReturnsToMohrCoulomb) {
-  PropSoil p = SandProps();
-  p[4] = 5.0;  // c = 5 kPa
-  p[5] = std::sin(5.0 * M_PI / 180.0);
-  SetCap(p, 1.0, 1.0);
-  HsPoint pt(p, Isotropic(100.0));
-  // A hardening surface near its asymptote: the hyperbola lies beyond
-  // failure, so only the Mohr-Coulomb plane can hold the stress.
-  pt.pms.v5 = 10.0;
-  // A general (three different principal values) increment far beyond failure.
-  const StressCall c = pt.Step({0.004, -0.03, -0.005, 0, 0, 0});
-  const auto s = CompressionPrincipal(pt.sig);
-  EXPECT_EQ(c.iArea, 1);
-  EXPECT_NEAR(MohrCoulombOf(s, p), 0.0, kRel * s[0]);
-  EXPECT_EQ(pt.pms.v5, 10.0);  // on failure, below the hardening surface
-  EXPECT_LT(HyperbolaOf(s, p, pt.pms.G), 10.0);
-  EXPECT_FALSE(c.tension);
-  EXPECT_GE(s[0], s[1]);
-  EXPECT_GE(s[1], s[2]);
-  EXPECT_GT(s[1] - s[2], 1.0);  // a general state, not an edge
-}
-
 TEST(HardeningSoil, CapAndFailureTogetherLandOnBothSurfaces) {
   PropSoil p = SandProps();
   p[4] = 2.0;
