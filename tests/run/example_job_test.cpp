@@ -7,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "job_files.hpp"
 #include "support/files.hpp"
 #include "support/outputs.hpp"
 #include "support/process.hpp"
@@ -126,32 +125,6 @@ TEST(ExampleJob, SoftClayReproducesItsCurvesAtTheKnownParameters) {
   const ResultFile result = ParseResultFile(pinned.Read("Optimization_result.txt"));
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 0.0);
   EXPECT_LT(KeyValue(result, "Objective info", "Relative Error"), 1e-9);
-}
-
-TEST(ExampleJob, ShearModulusIsRecoveredFromAClosedFormDeviatorCurve) {
-  // Measured curve of E = 60000 (G = 24000 with nu = 0.25) and phi = 38 deg;
-  // the test file holds the same phi, so only Gref is searched.
-  TempDir job;
-  OptimisationDesc opt;
-  opt.index = {1};
-  opt.bounds = {{5000.0, 60000.0}};
-  LabTestDesc test;
-  test.params[1] = 10000.0;
-  test.params[3] = std::sin(38.0 * kPi / 180.0);
-  test.steps = 100;
-  job.Write("OPTIM.TXT", OptimisationFileText(opt));
-  job.Write("triax1.vlt", LabTestFileText(test));  // found case-insensitively
-  job.Write("q_eps.txt", CurveFileText(DeviatorCurve()));
-
-  EXPECT_EQ(RunSoilcal((job.path() / "OPTIM.TXT").string(), job.path()).exitStatus, 0);
-  const ResultFile result = ParseResultFile(job.Read("Optimization_result.txt"));
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0);
-  // The swarm stops on a relative improvement of 1e-3 per iteration; 3 % of
-  // Gref is well inside what any point of the elastic branch would show.
-  EXPECT_NEAR(KeyValue(result, "Params", "Gref"), 24000.0, 0.03 * 24000.0);
-  EXPECT_LT(KeyValue(result, "Objective info", "Relative Error"), 3.0);
-  // Output names follow the optimisation file, not the name found on disk.
-  EXPECT_TRUE(fs::exists(job.path() / "Q_EPS.TXT_calculated"));
 }
 
 }  // namespace
