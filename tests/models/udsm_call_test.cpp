@@ -163,24 +163,5 @@ TEST_F(UserModelCall, UndrainedSetWithoutWaterStiffnessGetsHundredTimesMeanNorma
   EXPECT_EQ(c.bulkW, 0.0);
 }
 
-TEST_F(UserModelCall, PointStartAsksUsageCodesAndLetsTheLibraryInitialise) {
-  ProbeSettings s;
-  s.nStat = 3;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 123, s);
-  ASSERT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
-  double stVar0[3] = {1.0, 2.0, 3.0};
-  PointStart point;
-  point.sig0 = {-10.0, -20.0, -30.0, 0.0, 0.0, 0.0};
-  point.stVar0 = stVar0;
-  ASSERT_EQ(InitUsrStat(session, set, point, texts), 0);
-  // Usage code of the probe: 10 * iMod + variable number (model 23: iMod 3).
-  EXPECT_EQ(session.stVarUsageList, (std::vector<std::int32_t>{31, 32, 33}));
-  const ProbeRecord r = probe.Calls().back();
-  EXPECT_EQ(r.IDTask, 1);
-  EXPECT_EQ(r.Sig0[2], -30.0);
-  EXPECT_EQ(r.StVar0[2], 3.0);
-  EXPECT_EQ(point.sig0[1], -20.0);  // the probe leaves the stresses as they are
-}
-
 }  // namespace
 }  // namespace soilcal::models::udsm
