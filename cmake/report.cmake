@@ -23,14 +23,11 @@ if(SOILCAL_TESTS)
   file(GLOB report_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/report/*.cpp)
   if(report_tests)
     find_package(EXPAT QUIET)  # test-only: the XHTML well-formedness check
-    add_executable(test_report ${report_tests} ${CMAKE_SOURCE_DIR}/tests/test_support.cpp
-                   ${CMAKE_SOURCE_DIR}/tests/run/job_files.cpp
+    add_executable(test_report ${report_tests} ${CMAKE_SOURCE_DIR}/tests/run/job_files.cpp
                    ${CMAKE_SOURCE_DIR}/tests/run/acceptance_support.cpp)
-    target_include_directories(test_report PRIVATE ${CMAKE_SOURCE_DIR}/tests
-                               ${CMAKE_SOURCE_DIR}/tests/run ${CMAKE_SOURCE_DIR}/tests/input)
-    target_link_libraries(test_report PRIVATE soilcal_core GTest::gtest GTest::gtest_main util)
-    target_compile_definitions(test_report PRIVATE
-      SOILCAL_BINARY_DIR="${CMAKE_BINARY_DIR}" SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    target_include_directories(test_report PRIVATE ${CMAKE_SOURCE_DIR}/tests/run
+                               ${CMAKE_SOURCE_DIR}/tests/input)
+    target_link_libraries(test_report PRIVATE soilcal_test_support GTest::gtest_main util)
     if(EXPAT_FOUND)
       target_link_libraries(test_report PRIVATE EXPAT::EXPAT)
       target_compile_definitions(test_report PRIVATE SOILCAL_HAVE_EXPAT=1)

@@ -63,6 +63,9 @@ bool SharedLibrary::LoadByName(const std::string& dllName) {
   // Beside the program first: an explicit path is never searched elsewhere.
   if (LoadPath(ProgramFolder() + bare)) return true;
   std::string errors = error_;
+  // Then ../lib, where an installed program keeps its libraries.
+  if (LoadPath(ProgramFolder() + "../lib/" + bare)) return true;
+  errors += "; " + error_;
   // Then the normal search path of the dynamic loader.
   for (int k = 0; k < kNameVariants; ++k) {
     const std::string candidate = LibraryCandidates(bare, k);

@@ -1,6 +1,6 @@
 // Dynamic libraries by their program names: "X.dll" (any case) is looked for
-// as X.dll, libX.so and X.so, first beside the program, then on the normal
-// search path. The handle is closed when the object goes away.
+// as X.dll, libX.so and X.so, first beside the program, then in ../lib
+// relative to it (an installed program), then on the normal search path. The handle is closed when the object goes away.
 #pragma once
 
 #include <string>
@@ -16,7 +16,7 @@ class SharedLibrary {
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  // Loads by program name from the program's folder, then the search path.
+  // Loads by program name from the program's folder, ../lib, then the search path.
   bool LoadByName(const std::string& dllName);
   // Loads exactly this path (with the .so variants of its name in its folder).
   bool LoadPath(const std::string& path);

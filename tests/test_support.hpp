@@ -1,28 +1,4 @@
-// Helpers shared by the tests: temporary project folders and file writing.
+// Kept for the tests that include it: the helpers live in tests/support/.
 #pragma once
 
-#include <filesystem>
-#include <string>
-
-namespace soilcal::testing {
-
-// A fresh temporary folder, removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::filesystem::path& path() const { return path_; }
-  // Writes `text` to `name` inside the folder and returns the full path.
-  std::string Write(const std::string& name, const std::string& text) const;
-  std::string Read(const std::string& name) const;
-
- private:
-  std::filesystem::path path_;
-};
-
-// Path of a built program or library in the build folder.
-std::string BuildPath(const std::string& name);
-// Path below the source tree.
-std::string SourcePath(const std::string& relative);
-
-}  // namespace soilcal::testing
+#include "support/files.hpp"

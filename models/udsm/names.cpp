@@ -76,6 +76,9 @@ std::string FindUserModelLibrary(const std::string& programFolder, const std::st
   if (LibraryFileExists(above)) return above;
   const std::string beside = programFolder + name;
   if (LibraryFileExists(beside)) return beside;
+  // An installed program keeps its libraries in ../lib beside bin/.
+  const std::string installed = programFolder + "..\\lib\\" + name;
+  if (LibraryFileExists(installed)) return installed;
   return programFolder + "udsm\\" + name;
 }
 

@@ -37,8 +37,8 @@ std::string ResolveLibraryFile(const std::string& path);
 
 // Path of the library `name` (after Insert64) relative to `programFolder`
 // (with its trailing separator): "..\udsm\" + name when it exists there,
-// else name in the folder itself when it exists, else "udsm\" + name taken
-// without a further test.
+// else name in the folder itself, else "..\lib\" + name (an installed
+// program) when it exists, else "udsm\" + name taken without a further test.
 std::string FindUserModelLibrary(const std::string& programFolder, const std::string& name);
 
 }  // namespace soilcal::models::udsm

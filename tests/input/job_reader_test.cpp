@@ -154,28 +154,6 @@ TEST(CurveReader, ColumnsAreExchangedWhenOnlyTheSecondQuantityIsPrescribed) {
   }
 }
 
-TEST(CurveReader, SegmentsFollowThePhasesOfTheTest) {
-  CurveJob j({1, 0, 1, 1, 1, 1}, 0, 2);
-  j.AddCurve(testing::MakeCurveFile(14, 9, {{{0, 0}, {0.01, 50}}, {{0.02, 80}}}, 0));
-  j.AddCurve("14 9\n2\n1\n0\n1\n\n0.5,7\n");  // an empty segment; a blank line is passed over
-  ReadMeasuredCurves(j.job);
-  const auto& curves = j.job.tests[0].curves;
-  ASSERT_EQ(curves.size(), 2u);
-  EXPECT_TRUE(curves[0].multiSegment);  // two segments, whatever the flag says
-  EXPECT_EQ(curves[0].segmentSizes, (std::vector<int>{2, 1}));
-  EXPECT_EQ(curves[0].nPoints, 3);
-  EXPECT_EQ(curves[0].y, (std::vector<double>{0, 50, 80}));
-  EXPECT_EQ(curves[1].segmentSizes, (std::vector<int>{0, 1}));
-  EXPECT_EQ(curves[1].x, (std::vector<double>{0.5}));
-
-  CurveJob one({1, 0, 1, 1, 1, 1});
-  one.AddCurve("14 9\n1\n1\n1\n0 0\n");
-  one.AddCurve("14 9\n1\n0\n1\n0 0\n");
-  ReadMeasuredCurves(one.job);
-  EXPECT_TRUE(one.job.tests[0].curves[0].multiSegment);  // flag 1
-  EXPECT_FALSE(one.job.tests[0].curves[1].multiSegment);
-}
-
 TEST(CurveReader, RaisesTheRunErrorOfEachFault) {
   auto errorOf = [](const std::string& text) {
     CurveJob j({1, 1, 1, 1, 1, 1}, 0, 1);

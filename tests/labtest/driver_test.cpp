@@ -1,17 +1,11 @@
-// The test driver: phases, failed steps, independence of simulation
-// contexts, and the soilcal-labtest program on a real test file.
+// The test driver: phases, failed steps and independence of simulation
+// contexts (the soilcal-labtest program is run by the acceptance tests).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <thread>
 
-#include "input/labtest_file_writer.hpp"
 #include "labtest/lab_records.hpp"
-#include "test_support.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -89,64 +83,6 @@ TEST(LabTestDriver, TwoContextsOnTwoThreadsGiveTheRecordsEachGivesAlone) {
     EXPECT_TRUE(SameRecording(a.ctx->rec, aloneA.ctx->rec)) << "round " << round;
     EXPECT_TRUE(SameRecording(b.ctx->rec, aloneB.ctx->rec)) << "round " << round;
   }
-}
-
-TEST(LabTestProgram, PrintsOneLinePerRecordedPointAndExitsWithTheStatus) {
-  TempDir dir;
-  LabTestFileDesc desc;
-  desc.baseModel = 1;
-  desc.params[1] = 10000.0;
-  desc.params[2] = 0.3;
-  desc.params[20] = 0.4;
-  desc.initialStress = {-100, -100, -100, 0, 0, 0};
-  LabTestPhase iso;
-  iso.loadSteps = 2;
-  iso.timeIncrement = 1.0;
-  iso.stress = {-20, -20, -20, 0, 0, 0};
-  LabTestPhase shear;
-  shear.loadSteps = 3;
-  shear.strain = {0, -0.003, 0, 0, 0, 0};
-  shear.flags = {1, 0, 1, 1, 1, 1};
-  desc.phases = {iso, shear};
-  const std::string file = dir.Write("elastic.vlc", MakeLabTestFile(desc));
-  const std::string out = (dir.path() / "out.txt").string();
-  const std::string command = BuildPath("soilcal-labtest") + " " + file + " > " + out + " 2>/dev/null";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-
-  std::ifstream in(out);
-  std::string line;
-  ASSERT_TRUE(std::getline(in, line));
-  EXPECT_EQ(line.substr(0, 1), "#");
-  std::vector<std::vector<double>> rows;
-  while (std::getline(in, line)) {
-    std::istringstream s(line);
-    std::vector<double> row;
-    for (double v; s >> v;) row.push_back(v);
-    ASSERT_EQ(row.size(), 16u) << line;
-    rows.push_back(row);
-  }
-  ASSERT_EQ(rows.size(), 6u);
-  // Point, phase and time columns: the initial point is phase 0; phase 1
-  // adds its time increment 1.0 in two steps, phase 2 none.
-  const double phases[] = {0, 1, 1, 2, 2, 2};
-  const double times[] = {0, 0.5, 1, 1, 1, 1};
-  for (int k = 0; k < 6; ++k) {
-    EXPECT_EQ(rows[k][0], k + 1);
-    EXPECT_EQ(rows[k][1], phases[k]);
-    EXPECT_NEAR(rows[k][2], times[k], 1e-12);
-  }
-  // Last point: the isotropic phase strains every axis by dp/(3K) with
-  // K = 2G(1 + nu)/(3(1 - 2 nu)) = 21666.7; the shear phase adds -0.003
-  // axially and sigma_yy = -120 + E eps with E = 26000; sigma_xx stays -120.
-  const double isoStrain = -20.0 / (3.0 * 2.0 * 10000.0 * 1.3 / (3.0 * 0.4));
-  EXPECT_NEAR(rows[5][4], isoStrain - 0.003, 1e-12);
-  EXPECT_NEAR(rows[5][10], -120.0 - 26000.0 * 0.003, 1e-4);
-  EXPECT_NEAR(rows[5][9], -120.0, 1e-4);
-  EXPECT_EQ(rows[5][15], 0.0);
-
-  // A missing file is a run error: exit status 1.
-  const std::string missing = BuildPath("soilcal-labtest") + " " + file + ".none > /dev/null 2>&1";
-  EXPECT_NE(std::system(missing.c_str()), 0);
 }
 
 }  // namespace

@@ -84,29 +84,16 @@ TEST(InvertMatrix, InvertsWithPivotingAndGuardsAZeroPivot) {
     }
   }
 
-  // Rows 1 and 2 equal: the second pivot is exactly 0 and becomes +1e-30.
-  // The inverse is huge but finite, and the pivot is reported on unit 2.
+  // Rows 1 and 2 equal: the second pivot is exactly 0 and becomes +1e-30
+  // (2 - 2 * 1 after eliminating row 0), so the inverse is huge but finite.
   Mat6 singular{};
   for (int i = 0; i < 6; ++i) singular[i][i] = 2.0;
   singular[0][1] = 2.0;
   singular[1][0] = 2.0;
-  std::FILE* log = std::tmpfile();
-  ASSERT_NE(log, nullptr);
-  services::Diag().Attach(log, false);
-  const int replaced = labtest::InvertMatrix(singular, inv);
-  services::Diag().Flush();
-  services::Diag().Detach();
-  EXPECT_EQ(replaced, 1);
-  // Column 1 after eliminating row 0: 2 - 2 * 1 = 0 -> pivot 1e-30, so the
-  // inverse entry (1,1) is 1/1e-30.
+  EXPECT_EQ(labtest::InvertMatrix(singular, inv), 1);
   EXPECT_DOUBLE_EQ(inv[1][1], 1e30);
   for (const auto& row : inv)
     for (double v : row) EXPECT_TRUE(std::isfinite(v));
-  std::rewind(log);
-  char buffer[256] = {};
-  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, log);
-  std::fclose(log);
-  EXPECT_NE(std::string(buffer, n).find("(nearly) zero pivot 0"), std::string::npos);
 }
 
 TEST(MaterialPointStep, AllStrainPrescribedTakesTwoIterationsAndGivesTheElasticStress) {

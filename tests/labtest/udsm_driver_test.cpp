@@ -55,80 +55,6 @@ labtest::LabTestRun RunOn(labtest::SimulationContext& ctx, const input::LabTest&
   return labtest::RunLabTest(ctx);
 }
 
-input::LabTest Oedometer(int modelNumber, double axialStrain, int steps) {
-  Phase load{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}};
-  return MakeTest(modelNumber, {-50, -100, -50, 0, 0, 0}, {load});
-}
-
-// Same recorded points within 1e-6 relative to the larger of the value and
-// 1 kPa (stresses) or 1e-6 (strains). Both runs integrate the same
-// closed-form return in double precision; only the rounding of the
-// principal-stress decompositions differs (about 1e-13), while a wrong flow
-// rule or a lost stiffness shows at the per-cent level.
-void ExpectSamePoints(const labtest::Recording& a, const labtest::Recording& b) {
-  ASSERT_EQ(a.nRecorded, b.nRecorded);
-  for (int k = 0; k < a.nRecorded; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    for (std::size_t c = 0; c < 6; ++c) {
-      const double s = b.stress[i][c], e = b.strain[i][c];
-      EXPECT_NEAR(a.stress[i][c], s, 1e-6 * std::max(std::fabs(s), 1.0)) << "point " << k + 1;
-      EXPECT_NEAR(a.strain[i][c], e, 1e-6 * std::max(std::fabs(e), 1e-6)) << "point " << k + 1;
-    }
-  }
-}
-
-TEST(UserModelDriver, ExampleMohrCoulombGivesTheBuiltInModelsPoints) {
-  services::SetVirtualLabMode(1);
-  SoilParams soil;
-  soil.tension = 2.0;  // below c cot(phi) = 8.66: the cut-off is active in both
-  const auto builtIn = MakeJob(102, soil);
-  const auto user = UserJob(121, "usermod.dll", soil);
-  struct Case {
-    const char* name;
-    input::LabTest builtInTest, userTest;
-  };
-  const Case cases[] = {
-      {"triaxial", TriaxialCompression(102, -0.05, 100), TriaxialCompression(121, -0.05, 100)},
-      {"oedometer", Oedometer(102, -0.02, 50), Oedometer(121, -0.02, 50)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto a = UserContext(*user);
-    auto b = UserContext(*builtIn);
-    const auto runA = RunOn(*a, c.userTest);
-    const auto runB = RunOn(*b, c.builtInTest);
-    ASSERT_EQ(runA.status, 0);
-    ASSERT_EQ(runB.status, 0);
-    ExpectSamePoints(a->rec, b->rec);
-  }
-  // The triaxial test reached failure: q = 2 (c cos phi + sigma3 sin phi) /
-  // (1 - sin phi) = 2 (4.33 + 50) / 0.5 = 217.3 with sigma3 = 100.
-  auto ctx = UserContext(*user);
-  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.05, 100)).status, 0);
-  const Vec6& last = ctx->rec.stress[static_cast<std::size_t>(ctx->rec.nRecorded - 1)];
-  const double qf = 2.0 * (5.0 * std::sqrt(0.75) + 100.0 * 0.5) / 0.5;
-  EXPECT_NEAR(last[2] - last[1], qf, 1e-6 * qf);
-}
-
-TEST(UserModelDriver, LibraryStateVariableIsCommittedAtEveryAcceptedStep) {
-  services::SetVirtualLabMode(1);
-  SoilParams soil;
-  const auto user = UserJob(121, "usermod.dll", soil);
-  auto ctx = UserContext(*user);
-  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.05, 100)).status, 0);
-  // StVar 1 of the example model sums the plastic volumetric strain,
-  // d(eps_v) - dp / K, so at the end it equals eps_v - (p - p0) / K.
-  const std::size_t last = static_cast<std::size_t>(ctx->rec.nRecorded - 1);
-  const Vec6& eps = ctx->rec.strain[last];
-  const Vec6& sig = ctx->rec.stress[last];
-  const double K = 2.0 * soil.G * (1.0 + soil.nu) / (3.0 * (1.0 - 2.0 * soil.nu));
-  const double expected = (eps[0] + eps[1] + eps[2]) - ((sig[0] + sig[1] + sig[2]) / 3.0 + 100.0) / K;
-  const double stored = ctx->point.stVar0[models::kModelStateOffset];
-  EXPECT_GT(expected, 1e-3);  // the sample dilated plastically
-  // Sum of 100 step increments in double precision.
-  EXPECT_NEAR(stored, expected, 1e-10);
-}
-
 TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
   services::SetVirtualLabMode(1);
   const auto user = UserJob(121, "usermod.dll");
@@ -150,7 +76,7 @@ TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
 // What the probe library recorded during one driver run.
 struct ProbeLog {
   std::shared_ptr<const models::udsm::LoadedLibrary> lib = models::udsm::LoadLibraryOnce(
-      models::udsm::ResolveLibraryFile(BuildPath("udsm_probe64.dll")), nullptr);
+      models::udsm::ResolveLibraryFile(FixturePath("udsm_probe64.dll")), nullptr);
   std::vector<ProbeRecord> Calls() const {
     auto count = reinterpret_cast<int (*)()>(lib->lib.Symbol("ProbeCallCount"));
     auto call = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib->lib.Symbol("ProbeCall"));
@@ -248,17 +174,6 @@ TEST(UserModelDriver, EveryLibraryFailureEndsInItsKernelError) {
   EXPECT_EQ(countError.number, 247);
   EXPECT_EQ(countError.message,
             "Invalid number of state variables from UDSM-DLL, set 1\r\nnStat=5000");
-}
-
-TEST(UserModelDriver, InitContextGivesEveryEvaluationItsOwnSession) {
-  const auto job = UserJob(121, "usermod.dll");
-  labtest::SimulationContext a, b;
-  labtest::InitContext(a, *job, models::ModelResources{});
-  labtest::InitContext(b, *job, models::ModelResources{});
-  ASSERT_TRUE(a.udsmSession);
-  EXPECT_EQ(a.resources.udsm, a.udsmSession.get());
-  EXPECT_EQ(a.resources.texts, &a.texts);
-  EXPECT_NE(a.udsmSession.get(), b.udsmSession.get());
 }
 
 }  // namespace

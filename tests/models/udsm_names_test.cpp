@@ -43,13 +43,6 @@ TEST(UserModelNames, RecordKeepsLengthAndSeparatesMessageAndLoadNames) {
   EXPECT_EQ(LibraryName(longRecord).size(), 255u);
 }
 
-TEST(UserModelNames, LinuxFileNamesServeTheDllName) {
-  const auto names = LibraryFileNames("UserMod64.DLL");
-  EXPECT_EQ(names[0], "UserMod64.DLL");
-  EXPECT_EQ(names[1], "libUserMod64.so");
-  EXPECT_EQ(names[2], "UserMod64.so");
-}
-
 // A program folder "prog/" inside a temporary folder, with the sibling
 // "udsm/" (the program's ..\udsm\) and the sub-folder "prog/udsm/".
 struct Folders {
@@ -58,8 +51,10 @@ struct Folders {
   fs::path above = tmp.path() / "udsm";
   fs::path beside = tmp.path() / "prog";
   fs::path below = tmp.path() / "prog" / "udsm";
+  fs::path installed = tmp.path() / "lib";
   Folders() {
     fs::create_directories(above);
+    fs::create_directories(installed);
     fs::create_directories(below);
   }
   static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
@@ -75,40 +70,16 @@ TEST(UserModelNames, UdsmFolderAboveTheProgramComesFirstThenTheProgramFolder) {
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "model64.dll");
   fs::remove(f.beside / "libmodel64.so");
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
+  // An installed program (bin/ beside lib/) finds it in ../lib before udsm\.
+  Folders::Touch(f.installed / "libmodel64.so");
+  EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "..\\lib\\model64.dll");
+  fs::remove(f.installed / "libmodel64.so");
   // The last folder is taken without a test, even when nothing is there.
   fs::remove(f.below / "libmodel64.so");
   EXPECT_EQ(FindUserModelLibrary(f.program, "model64.dll"), f.program + "udsm\\model64.dll");
   // Letter case of the file does not matter, and X.so serves as well.
   Folders::Touch(f.beside / "MODEL64.so");
   EXPECT_EQ(FindUserModelLibrary(f.program, "Model64.Dll"), f.program + "Model64.Dll");
-}
-
-TEST(UserModelNames, LinkLoadsTheCopyAboveTheProgramWhenBothExist) {
-  // Two different libraries under the same name: the one in ../udsm/
-  // exports User_Mod, the one beside the program only user_mod.
-  Folders f;
-  fs::copy_file(testing::BuildPath("libudsm_probe64.so"), f.above / "libtwin64.so");
-  fs::copy_file(testing::BuildPath("libudsm_lower64.so"), f.beside / "libtwin64.so");
-  services::SetVirtualLabMode(1);
-  MaterialSet set;
-  set.modelCode = 121;
-  set.name = "twin.dll";
-  services::KernelMessageTexts texts;
-
-  Session first;
-  first.programFolder = f.program;
-  LoadUserModelLibrary(first, 1, MakeNameRecord(set.name), set, texts);
-  ASSERT_TRUE(first.links[1].library);
-  EXPECT_STREQ(EntryName(*first.links[1].library), "User_Mod");
-
-  fs::remove(f.above / "libtwin64.so");
-  Session second;
-  second.programFolder = f.program;
-  LoadUserModelLibrary(second, 1, MakeNameRecord(set.name), set, texts);
-  ASSERT_TRUE(second.links[1].library);
-  // Found on the third lookup.
-  EXPECT_STREQ(EntryName(*second.links[1].library), "user_mod");
-  EXPECT_NE(second.links[1].entry, nullptr);
 }
 
 }  // namespace

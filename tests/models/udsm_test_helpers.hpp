@@ -51,7 +51,8 @@ inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeS
   return set;
 }
 
-// A session whose libraries are looked for in the build folder.
+// A session whose libraries are looked for from the build folder (the
+// fixture libraries in its "udsm/" folder).
 inline Session BuildFolderSession() {
   Session session;
   session.programFolder = soilcal::testing::BuildPath("");
@@ -62,7 +63,7 @@ inline Session BuildFolderSession() {
 class Probe {
  public:
   explicit Probe(const std::string& dllName) {
-    lib_ = LoadLibraryOnce(ResolveLibraryFile(soilcal::testing::BuildPath(dllName)), nullptr);
+    lib_ = LoadLibraryOnce(ResolveLibraryFile(soilcal::testing::FixturePath(dllName)), nullptr);
     if (!lib_) return;
     count_ = reinterpret_cast<int (*)()>(lib_->lib.Symbol("ProbeCallCount"));
     call_ = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib_->lib.Symbol("ProbeCall"));

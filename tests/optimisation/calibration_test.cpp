@@ -28,16 +28,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-SwarmOptions OptionsOf(const input::Job& job, int intensity) {
-  SwarmOptions o;
-  o.intensity = intensity;
-  o.tolerance = job.settings.tolerance;
-  o.lower = job.settings.lower;
-  o.upper = job.settings.upper;
-  o.abortFlagPath = job.projectFolder + "AbortCalc";
-  return o;
-}
-
 TEST(Calibration, ObjectiveIsZeroAtTheTruthSumsTestsAndPenalisesFailures) {
   soilcal::testing::TempDir dir;
   const input::Job job = RecoveryJob(Folder(dir));
@@ -95,73 +85,6 @@ TEST(Calibration, ObjectiveIsZeroAtTheTruthSumsTestsAndPenalisesFailures) {
   EXPECT_EQ(lines[0], " -14 5");
   EXPECT_EQ(lines[1], " 0 0");  // at rest, the negated strain written as 0
   EXPECT_EQ(Lines(dir.Read("Q_EPS_200.TXT_calculated")).size(), 1u + 1u + kSteps);
-}
-
-TEST(Calibration, SwarmRecoversMohrCoulombStiffnessAndFriction) {
-  soilcal::testing::TempDir dir;
-  const input::Job job = RecoveryJob(Folder(dir));
-  const Evaluation atStart = Evaluate(job, {1.3 * kTrueG, 0.7 * kTrueSinPhi});
-  JobObjective objective(job, models::ModelResources{});
-  ::testing::internal::CaptureStdout();
-  const SwarmResult r2 = PSwarm(OptionsOf(job, 2), objective);
-  const SwarmResult r1 = PSwarm(OptionsOf(job, 1), objective);
-  ::testing::internal::GetCapturedStdout();
-
-  // Intensity 2 (30 particles, 10 samples) lands within 1 % of both values.
-  EXPECT_EQ(r2.exitStatus, 0);
-  EXPECT_NEAR(r2.best[0], kTrueG, 0.01 * kTrueG);
-  EXPECT_NEAR(r2.best[1], kTrueSinPhi, 0.01 * kTrueSinPhi);
-  EXPECT_LT(r2.bestError, 1.0);  // percent
-  EXPECT_EQ(Evaluate(job, r2.best).error, r2.bestError);
-  // Friction governs the deviator at 5 % strain far more than stiffness.
-  EXPECT_NEAR(r2.sensitivity[1], 100.0, 1e-9);
-  EXPECT_LT(r2.sensitivity[0], 100.0);
-
-  // Intensity 1 stops at its first iteration without progress: far better
-  // than the start, within 10 % of the truth but not 1 %.
-  EXPECT_NEAR(r1.best[0], kTrueG, 0.1 * kTrueG);
-  EXPECT_NEAR(r1.best[1], kTrueSinPhi, 0.05 * kTrueSinPhi);
-  EXPECT_LT(r1.bestError, atStart.error / 5.0);
-}
-
-TEST(Calibration, SameJobTwiceGivesIdenticalResultsAndCurveFiles) {
-  soilcal::testing::TempDir dirA, dirB;
-  auto run = [](const soilcal::testing::TempDir& dir) {
-    const input::Job job = RecoveryJob(Folder(dir));
-    JobObjective reference(job, models::ModelResources{});
-    WriteSimulatedCurves(job, reference.context(), {}, "_referenced", true);
-    JobObjective objective(job, models::ModelResources{});
-    ::testing::internal::CaptureStdout();
-    SwarmResult r = PSwarm(OptionsOf(job, 1), objective);
-    ::testing::internal::GetCapturedStdout();
-    JobObjective final(job, models::ModelResources{});
-    WriteSimulatedCurves(job, final.context(), r.best, "_calculated", false);
-    WriteSimulatedCurves(job, final.context(), std::vector{kTrueG, kTrueSinPhi}, "_truth", false);
-    return r;
-  };
-  const SwarmResult a = run(dirA), b = run(dirB);
-  EXPECT_EQ(a.best, b.best);
-  EXPECT_EQ(a.bestError, b.bestError);
-  EXPECT_EQ(a.sensitivity, b.sensitivity);
-  EXPECT_EQ(a.evaluations, b.evaluations);
-  for (const char* name : {"Q_EPS_100.TXT_calculated", "Q_EPS_200.TXT_referenced"}) {
-    EXPECT_EQ(Lines(dirA.Read(name)).size(), 1u + 1u + kSteps) << name;
-    EXPECT_EQ(dirA.Read(name), dirB.Read(name)) << name;
-  }
-  EXPECT_NE(dirA.Read("Q_EPS_100.TXT_calculated"), dirA.Read("Q_EPS_100.TXT_referenced"));
-
-  // At the truth the file reproduces the measured points (recorded points
-  // 2, 4, ... are lines 3, 5, ...; shortest round-trip text reads back
-  // exactly).
-  const input::Curve measured = RecoveryJob(Folder(dirA)).tests[1].curves[0];
-  const auto lines = Lines(dirA.Read("Q_EPS_200.TXT_truth"));
-  ASSERT_EQ(lines.size(), 1u + 1u + kSteps);
-  for (int i = 0; i < measured.nPoints; ++i) {
-    double x = 0, y = 0;
-    std::istringstream(lines[static_cast<std::size_t>(2 + 2 * i)]) >> x >> y;
-    EXPECT_EQ(x, measured.x[i]);
-    EXPECT_EQ(y, measured.y[i]);
-  }
 }
 
 }  // namespace

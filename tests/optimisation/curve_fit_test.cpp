@@ -63,19 +63,6 @@ input::Curve Simulated(input::LabTest& t, const input::Curve& m, const labtest::
   return sim[0];
 }
 
-TEST(SimulatedCurves, PhaseFirstAndLastPointsOfAThreePhaseTest) {
-  // Load steps 4, 3, 5: point 1 initial, 2..5 phase 1, 6..8 phase 2, 9..13
-  // phase 3.
-  const input::LabTest t = Phases({4, 3, 5});
-  EXPECT_EQ(PhaseFirstPoint(1, t), 1);
-  EXPECT_EQ(PhaseFirstPoint(2, t), 6);   // 1 + (4 + 1)
-  EXPECT_EQ(PhaseFirstPoint(3, t), 10);  // 1 + (4 + 1) + (3 + 1): one past 9
-  EXPECT_EQ(PhaseLastPoint(0, t), 1);
-  EXPECT_EQ(PhaseLastPoint(1, t), 5);
-  EXPECT_EQ(PhaseLastPoint(2, t), 8);
-  EXPECT_EQ(PhaseLastPoint(3, t), 13);
-}
-
 TEST(SimulatedCurves, InterpolationSearchesOnlyTheRecordedPointsOfThePhase) {
   // One phase, y = x^2 + x + 10 at x = 0..4.
   input::LabTest t = Phases({4});
@@ -110,37 +97,6 @@ TEST(SimulatedCurves, InterpolationSearchesOnlyTheRecordedPointsOfThePhase) {
   EXPECT_TRUE(out);
   EXPECT_EQ(InterpolateSimulated(two, gap, 2, 3, sim2, 5, out), 3.5);
   EXPECT_FALSE(out);
-}
-
-TEST(SimulatedCurves, LaterPhasesAreShiftedOntoTheirFirstMeasuredPoint) {
-  // Two phases of 2 steps; phase 2 (points 4..5) measured from (5, 100): the
-  // shift (2.5, 85) moves point 4 onto it, and the whole phase fits.
-  input::LabTest t = Phases({2, 2});
-  const labtest::Recording rec = Recording({{0, 0}, {1, 10}, {2, 20}, {2.5, 15}, {3, 25}});
-  const input::Curve m = Measured({{{0, 0}, {2, 20}}, {{5, 100}, {5.5, 110}}});
-  input::Curve sim = Simulated(t, m, rec, 5);
-  const CurveFit fit = CompareCurve(t, m, sim, 5);
-  EXPECT_EQ(sim.x, (std::vector<double>{0, 1, 2, 5, 5.5}));
-  EXPECT_EQ(sim.y, (std::vector<double>{0, 10, 20, 100, 110}));
-  EXPECT_EQ(fit.nValid, 4);
-  EXPECT_EQ(fit.sumSquared, 0.0);
-  // Without the multi-segment flag nothing moves: x = 5 and 5.5 lie outside
-  // phase 2's range 2.5..3.
-  input::Curve single = m;
-  single.multiSegment = false;
-  sim = Simulated(t, single, rec, 5);
-  EXPECT_EQ(CompareCurve(t, single, sim, 5).nValid, 2);
-
-  // Three phases of 1 step: 4 points, but PhaseFirstPoint(3) = 5 was never
-  // recorded, so phase 3 is not shifted and its point is out of range. Phase
-  // 2 (point 3) shifts by (8, 8) but has no pair of points to interpolate.
-  input::LabTest three = Phases({1, 1, 1});
-  const input::Curve m3 = Measured({{{0.5, 1}}, {{10, 10}}, {{20, 20}}});
-  sim = Simulated(three, m3, Recording({{0, 0}, {1, 1}, {2, 2}, {3, 3}}), 4);
-  const CurveFit fit3 = CompareCurve(three, m3, sim, 4);
-  EXPECT_EQ(sim.x, (std::vector<double>{0, 1, 10, 3}));
-  EXPECT_EQ(fit3.nValid, 1);
-  EXPECT_DOUBLE_EQ(fit3.sumSquared, 0.25);  // simulated 0.5 against measured 1
 }
 
 TEST(SimulatedCurves, DeviationsCountOnlyPointsInsideTheRangeAndAwayFromZero) {
@@ -180,20 +136,6 @@ TEST(SimulatedCurves, DeviationsCountOnlyPointsInsideTheRangeAndAwayFromZero) {
   EXPECT_NEAR(fit.error, 0.2 / 2 * 100, 1e-12);
   t.curves = {Measured({{{1, 2.5}, {3, 2e-15}}})};
   EXPECT_GT(FitRecordedTest(t, rec, 11, sim).objective, 1e29);
-}
-
-TEST(SimulatedCurves, CurveFilesHoldCodesAndPointsInTheFileColumnOrder) {
-  soilcal::testing::TempDir dir;
-  const labtest::Recording rec = Recording({{0.0, -100.0}, {0.001, -150.5}, {0.0025, -1e-7}});
-  input::Curve c = Measured({{{0, 0}}});
-  c.yCode = -19;  // negated stress
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "a").string(), c, rec, 3));
-  EXPECT_EQ(dir.Read("a"), " 13 -19\n 0 100\n 0.001 150.5\n 0.0025 1e-07\n");
-  c.swapped = true;  // the file had stress first: keep that order
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "b").string(), c, rec, 2));
-  EXPECT_EQ(dir.Read("b"), " -19 13\n 100 0\n 150.5 0.001\n");
-  ASSERT_TRUE(WriteCurveFile((dir.path() / "c").string(), c, rec, 0));
-  EXPECT_EQ(dir.Read("c"), " -19 13\n");  // nothing recorded: the header alone
 }
 
 }  // namespace

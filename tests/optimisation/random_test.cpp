@@ -10,22 +10,6 @@ namespace {
 
 constexpr std::int64_t kP = 2147483647;  // 2^31 - 1
 
-TEST(UniformRandom, FollowsTheLehmerRecurrenceFromStateOne) {
-  // Reference: plain 64-bit arithmetic instead of Schrage's factorisation.
-  UniformRandom random;
-  std::int64_t state = 1;
-  for (int k = 1; k <= 10000; ++k) {
-    state = state * 48271 % kP;
-    const float value = random.Next();
-    ASSERT_EQ(random.state(), state) << "draw " << k;
-    // Exact: the same integer rounded to float and scaled by 2^-31.
-    ASSERT_EQ(value, static_cast<float>(state) * 4.656613e-10f) << "draw " << k;
-  }
-  // Published check value of this generator: state 399268537 after 10000
-  // draws from seed 1.
-  EXPECT_EQ(state, 399268537);
-}
-
 TEST(UniformRandom, ValuesThatRoundToOneAreClampedBelowOne) {
   // The state 2^31 - 2 converts to the float 2^31, i.e. the value 1.0. Its
   // predecessor is (2^31 - 2) times the inverse of 48271 modulo p (Fermat:

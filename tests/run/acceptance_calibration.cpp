@@ -156,31 +156,5 @@ TEST(AcceptanceCalibration, MohrCoulombJobRecoversShearModulusAndFriction) {
   ExpectClosedFormCurve(dir.path() / "Q.TXT_calculated", Soil(G, sinPhi));
 }
 
-TEST(AcceptanceCalibration, SameJobTwiceGivesIdenticalFiles) {
-  std::array<std::string, 3> first;
-  for (int round = 0; round < 2; ++round) {
-    TempDir dir;
-    WriteJob(dir, 1);
-    const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
-    ASSERT_EQ(run.exitStatus, 0);
-    const std::string result = ReadFile(dir.path() / "Optimization_result.txt");
-    ASSERT_NE(result.find(" Exit Code = 0\n"), std::string::npos) << result;
-    const std::array<std::string, 3> files = {WithoutTimingLines(result),
-                                              ReadFile(dir.path() / "Q.TXT_referenced"),
-                                              ReadFile(dir.path() / "Q.TXT_calculated")};
-    // The two timing lines are the only ones taken out.
-    EXPECT_EQ(std::count(result.begin(), result.end(), '\n') -
-                  std::count(files[0].begin(), files[0].end(), '\n'),
-              2);
-    if (round == 0) {
-      first = files;
-    } else {
-      EXPECT_EQ(files[0], first[0]);
-      EXPECT_EQ(files[1], first[1]);
-      EXPECT_EQ(files[2], first[2]);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace soilcal::acceptance

@@ -94,6 +94,8 @@ TEST(AcceptanceMohrCoulomb, OedometerGivesConstrainedModulusK0AndActiveRatio) {
                                                {loading, unloading})));
   const LabTestOutput run = RunLabTestProgram(dir.path(), "OED.VLT");
   ASSERT_EQ(run.exitStatus, 0) << run.err;
+  // A missing test file is a run error: a non-zero exit status.
+  EXPECT_NE(RunLabTestProgram(dir.path(), "MISSING.VLT").exitStatus, 0);
   EXPECT_EQ(run.headerLine.rfind('#', 0), 0u) << run.headerLine;
   EXPECT_EQ(run.badLines, 0);
   ASSERT_EQ(run.points.size(), 121u);

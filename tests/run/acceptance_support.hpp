@@ -1,8 +1,7 @@
 // Acceptance tests run the built programs on job folders written the way a
 // host application writes them, and compare what comes out with closed-form
-// soil mechanics. This header holds what those tests share: running a
-// program, reading its outputs (the point table of soilcal-labtest, the
-// result file, simulated-curve files) and writing lab-test files.
+// soil mechanics. This header holds the job builders and closed-form
+// formulas those tests share; running and reading come from tests/support/.
 //
 // Sign conventions of the program: tension positive, so a cell pressure of
 // 100 is a stress of -100 and axial compression is a negative strain. The
@@ -17,92 +16,29 @@
 #include <utility>
 #include <vector>
 
-#include "input/labtest_file_writer.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/job_writer.hpp"
+#include "support/outputs.hpp"
+#include "support/process.hpp"
 
 namespace soilcal::acceptance {
 
-// ---- running the programs -------------------------------------------------
-
-struct ProcessRun {
-  int exitStatus = -1;  // -1: did not end normally (crash or timeout)
-  std::string out;      // standard output
-  std::string err;      // standard error
-};
-
-// Runs `program` with `args` in the working folder `workDir`. A run that
-// takes longer than 120 s is killed (exitStatus -1).
-ProcessRun RunProcess(const std::string& program, const std::vector<std::string>& args,
-                      const std::filesystem::path& workDir);
-
-// soilcal on the optimisation file `argument`, run in `workDir`; nullopt
-// starts it without any argument.
-ProcessRun RunSoilcal(const std::optional<std::string>& argument,
-                      const std::filesystem::path& workDir);
-
-// ---- the point table of soilcal-labtest ----------------------------------
-
-struct RecordedPoint {
-  int point = 0;
-  int phase = 0;
-  double time = 0.0;
-  std::array<double, 6> eps{};  // xx yy zz xy yz zx, shear as engineering strain
-  std::array<double, 6> sig{};  // effective stresses, same order
-  double pw = 0.0;
-
-  double AxialStrain() const { return -eps[1]; }              // compression positive (yy axial)
-  double VolumetricStrain() const { return eps[0] + eps[1] + eps[2]; }  // expansion positive
-  // Lateral minus axial stress: q, positive in triaxial compression.
-  double Deviator() const { return sig[0] - sig[1]; }
-  double MeanEffective() const { return (sig[0] + sig[1] + sig[2]) / 3.0; }
-};
-
-struct LabTestOutput {
-  int exitStatus = -1;
-  std::string headerLine;             // first line of standard output
-  std::vector<RecordedPoint> points;  // one per line after the header
-  int badLines = 0;                   // lines that do not hold 16 numbers
-  std::string err;
-};
-
-// Runs soilcal-labtest on `fileName` in `dir` and parses its table.
-LabTestOutput RunLabTestProgram(const std::filesystem::path& dir, const std::string& fileName);
-
-// ---- the result file and the simulated-curve files -----------------------
-
-struct KeyLine {
-  std::string key;
-  std::string value;  // the text after " = "
-};
-
-struct ResultSection {
-  std::string name;
-  std::vector<KeyLine> keys;
-};
-
-struct ResultFile {
-  std::vector<ResultSection> sections;
-  std::vector<std::string> badLines;  // lines that are not blank-led key, header or empty lines
-};
-
-ResultFile ParseResultFile(const std::string& text);
-// The section named `name`, or nullptr.
-const ResultSection* FindSection(const ResultFile& file, const std::string& name);
-// Numeric value of `key` in section `section`; NaN when missing.
-double KeyValue(const ResultFile& file, const std::string& section, const std::string& key);
-// The result text without the two timing lines, for run-to-run comparison.
-std::string WithoutTimingLines(const std::string& text);
-
-struct SimulatedCurve {
-  bool headerOk = false;  // first line is " xcode ycode"
-  int xCode = 0;
-  int yCode = 0;
-  std::vector<std::pair<double, double>> points;
-  int badLines = 0;
-};
-
-SimulatedCurve ReadSimulatedCurve(const std::filesystem::path& file);
-std::string ReadFile(const std::filesystem::path& file);
+using testing::FindSection;
+using testing::KeyLine;
+using testing::KeyValue;
+using testing::LabTestOutput;
+using testing::ParseResultFile;
+using testing::ProcessRun;
+using testing::ReadFile;
+using testing::ReadSimulatedCurve;
+using testing::RecordedPoint;
+using testing::ResultFile;
+using testing::ResultSection;
+using testing::RunLabTestProgram;
+using testing::RunProcess;
+using testing::RunSoilcal;
+using testing::SimulatedCurve;
+using testing::WithoutTimingLines;
 
 // ---- job files ------------------------------------------------------------
 

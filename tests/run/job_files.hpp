@@ -1,5 +1,6 @@
 // Calibration jobs written by the tests: the optimisation input file, one
-// lab-test file (version 6) and curve files, plus running the program.
+// lab-test file (version 6) and curve files, plus running the program. The
+// texts come from the writers of tests/support/.
 #pragma once
 
 #include <array>
@@ -7,6 +8,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 
@@ -47,11 +50,7 @@ std::string OptimisationFileText(const OptimisationDesc& desc);
 // E = 60000, phi = 38 degrees, c = 1, at a cell pressure of 100.
 CurveDesc DeviatorCurve();
 
-struct ProgramRun {
-  int exitStatus = -1;   // the process exit status (-1: did not end normally)
-  std::string out;       // standard output
-  std::string err;       // standard error
-};
+using ProgramRun = ProcessRun;
 
 // Runs `program` in `folder` with the argument (none when nullopt).
 ProgramRun RunProgram(const std::string& program, const std::optional<std::string>& argument,

@@ -55,24 +55,6 @@ TEST(ParamNames, ModelTableOverridesGeneralTableOverridesDefault) {
   EXPECT_EQ(ParamName(116, 2), "ProLay116");
 }
 
-TEST(ResultFile, GeneralSectionOfSuccessHasNoNameLine) {
-  ResultText result;
-  result.file.WriteGeneralSection(0, Now());
-  const std::string text = result.Text();
-  EXPECT_EQ(text.rfind(" \n [General]\n Wall Time [ms] = ", 0), 0u) << text;
-  EXPECT_EQ(AfterTimes(text), " Exit Code = 0\n");
-  int wall = -1;
-  double cpu = -1.0;
-  ASSERT_EQ(std::sscanf(text.c_str(), " [General] Wall Time [ms] = %d CPU Time = %lf", &wall, &cpu),
-            2)
-      << text;
-  // Written right after the start times: no more than a second can have gone.
-  EXPECT_GE(wall, 0);
-  EXPECT_LT(wall, 1000);
-  EXPECT_GE(cpu, 0.0);
-  EXPECT_LT(cpu, 1.0);
-}
-
 TEST(ResultFile, GeneralSectionNamesTheErrorOrCallsItUnknown) {
   ResultText result;
   result.file.WriteGeneralSection(5, Now());
@@ -85,27 +67,6 @@ TEST(ResultFile, GeneralSectionNamesTheErrorOrCallsItUnknown) {
   ResultText unknown;
   unknown.file.WriteGeneralSection(25, Now());
   EXPECT_EQ(AfterTimes(unknown.Text()), " Exit Code = 25\n Unknown error = 25\n");
-}
-
-TEST(ResultFile, OptimisationResultListsParametersErrorAndSensitivities) {
-  ResultText result;
-  const std::vector<double> best = {24000.5, 0.6156};
-  const std::vector<int> index = {1, 3};
-  const std::vector<double> sensitivity = {35.25, 100.0};
-  result.file.WriteOptimisationResult(best, index, 2, 1.25, sensitivity, 0, Now());
-  EXPECT_EQ(AfterTimes(result.Text()),
-            " Exit Code = 0\n"
-            " \n"
-            " [Params]\n"
-            " Gref = 24000.5\n"
-            " phi = 0.6156\n"
-            " \n"
-            " [Objective info]\n"
-            " Relative Error = 1.25\n"
-            " \n"
-            " [Relative Sensitivity]\n"
-            " Gref = 35.25\n"
-            " phi = 100\n");
 }
 
 TEST(ResultFile, PenaltyErrorRaisesSmallOverlapWithoutWritingAnything) {

@@ -41,33 +41,6 @@ TEST(Channels, FindFreeUnitSkipsOpenUnitsAndStopsAt99) {
   EXPECT_EQ(FindFreeUnit(98), 99);
 }
 
-TEST(Channels, OpenWithRetryWaitsForAFileThatAppearsLate) {
-  ChannelGuard guard;
-  testing::TempDir dir;
-  const std::string log = (dir.path() / "file2").string();
-  ASSERT_TRUE(OpenWithRetry(2, log, OpenMode::kWrite));
-  const std::string late = (dir.path() / "late.txt").string();
-
-  std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    dir.Write("late.txt", "here\n");
-  });
-  const auto t0 = Clock::now();
-  const bool opened = OpenWithRetry(20, late, OpenMode::kRead);
-  const auto waited = Clock::now() - t0;
-  writer.join();
-
-  ASSERT_TRUE(opened);
-  char buffer[16] = {};
-  ASSERT_NE(std::fgets(buffer, sizeof buffer, UnitFile(20)), nullptr);
-  EXPECT_STREQ(buffer, "here\n");
-  // Waits of 100 and 200 ms cover the 150 ms the file takes to appear.
-  EXPECT_GE(waited, std::chrono::milliseconds(150));
-  CloseUnit(2);
-  const std::string text = dir.Read("file2");
-  EXPECT_NE(text.find(" Problem to opening " + late + " ios = 2\n"), std::string::npos) << text;
-}
-
 TEST(Channels, OpenWithRetryGivesUpAfterFiveGrowingWaits) {
   ChannelGuard guard;
   testing::TempDir dir;
@@ -90,26 +63,6 @@ TEST(Channels, OpenWithRetryGivesUpAfterFiveGrowingWaits) {
     ++count;
   }
   EXPECT_EQ(count, 5u) << text;
-}
-
-TEST(Channels, UnitTwoOnTheNullDeviceSwitchesDiagnosticsOff) {
-  ChannelGuard guard;
-  testing::TempDir dir;
-  ASSERT_TRUE(OpenWithRetry(2, "nul", OpenMode::kWrite));
-  EXPECT_TRUE(IsUnitOpen(2));
-  EXPECT_FALSE(Diag().on());
-  Diag().Line("nothing to see", 1.5);  // must not crash nor write
-
-  ASSERT_TRUE(OpenWithRetry(2, (dir.path() / "file2").string(), OpenMode::kWrite));
-  EXPECT_TRUE(Diag().on());
-  Diag().Line("value", 0.1);
-  Diag().Line("count", 3);
-  Diag().Error("bad step", 7);
-  const int flags[] = {1, 0, 1};
-  Diag().Line(" iBndPh", std::span<const int>(flags));
-  CloseUnit(2);
-  EXPECT_FALSE(Diag().on());
-  EXPECT_EQ(dir.Read("file2"), " value 0.1\n count 3\n [ERROR] bad step 7\n  iBndPh 1 0 1\n");
 }
 
 }  // namespace

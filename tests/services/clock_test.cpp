@@ -1,7 +1,6 @@
 // Clocks, the "%I" placeholder, the run-time report, memory and toggles.
 #include <gtest/gtest.h>
 
-#include <ctime>
 
 #include "services/channels.hpp"
 #include "services/clock.hpp"
@@ -33,48 +32,6 @@ TEST(Clock, FillIntegerPlaceholderReplacesOnlyTheFirstPlaceholder) {
             "Material set -3, MCC model with M=0");
   EXPECT_EQ(FillIntegerPlaceholder("%I and %I", 5), "5 and %I");
   EXPECT_EQ(FillIntegerPlaceholder("no placeholder", 5), "no placeholder");
-}
-
-TEST(Clock, WallClockCountsMillisecondsSinceLocalMidnight) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const int expected = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000;
-  const int measured = WallClockMs();
-  // Same second, up to a second boundary passed between the two reads;
-  // the modulo keeps a read just around midnight comparable.
-  const int day = 86400000;
-  EXPECT_LT(((measured - expected) % day + day) % day, 2000);
-  EXPECT_GE(measured, 0);
-  EXPECT_LT(measured, day);
-}
-
-TEST(Clock, RunTimeReportWithoutTimersPutsAllTimeUnderRest) {
-  DiagFile diag;
-  TimerReset(0);
-  TimerReport();
-  const std::string text = diag.Text();
-  EXPECT_EQ(text.rfind(" Total cpu  : ", 0), 0u) << text;
-  EXPECT_NE(text.find("\n Total wall : "), std::string::npos) << text;
-  EXPECT_NE(text.find("\n Rest : "), std::string::npos) << text;
-  EXPECT_EQ(text.find("Timer "), std::string::npos) << text;
-
-  // A timer that ran gets its own line.
-  TimerReset(0);
-  TimerStart(3);
-  TimerStop();
-  TimerReport();
-  EXPECT_NE(diag.Text().find(" Timer 3 : "), std::string::npos);
-}
-
-TEST(Clock, FreeMemoryIsReportedInMegabytes) {
-  DiagFile diag;
-  ReportFreeMemory();
-  const std::string text = diag.Text();
-  long long mb = -1;
-  ASSERT_EQ(std::sscanf(text.c_str(), " %lld MB (free) physical memory", &mb), 1) << text;
-  EXPECT_GT(mb, 0);
-  EXPECT_NE(text.find(" MB (free) physical memory\n"), std::string::npos);
 }
 
 TEST(Clock, TogglesAreFoundBesideTheProgramOrInItsParentFolder) {

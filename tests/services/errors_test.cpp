@@ -41,15 +41,6 @@ KernelAbort Raise(int n, const KernelMessageTexts& texts = {}) {
   return KernelAbort(-999, "", "returned");
 }
 
-TEST(RunErrors, StopWithErrorCarriesTheExitCode) {
-  try {
-    StopWithError(kCurveFileNotFound);
-    FAIL() << "StopWithError returned";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.code, 10);
-  }
-}
-
 TEST_F(KernelErrorTest, VirtualLabModeShowsTheNumberInTheZIrezBox) {
   SetVirtualLabMode(1);
   const KernelAbort abort = Raise(32);
@@ -58,22 +49,6 @@ TEST_F(KernelErrorTest, VirtualLabModeShowsTheNumberInTheZIrezBox) {
   EXPECT_EQ(abort.message, " Error 32 in program");
   // No record file on this path.
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / ".itp"));
-}
-
-TEST_F(KernelErrorTest, Error247ShowsTheExtraTextsOnOneOrTwoLines) {
-  SetVirtualLabMode(1);
-  EXPECT_EQ(Raise(247, {"User routine aborted", ""}).message, "User routine aborted");
-  // A one-character second text counts as empty.
-  EXPECT_EQ(Raise(247, {"User routine aborted", "x"}).message, "User routine aborted");
-  EXPECT_EQ(Raise(247, {"User routine aborted   ", "in model ABC"}).message,
-            "User routine aborted\r\nin model ABC");
-  try {
-    KernelErrorWithTexts("Main text", "Second text");
-    FAIL() << "KernelErrorWithTexts returned";
-  } catch (const KernelAbort& abort) {
-    EXPECT_EQ(abort.number, 247);
-    EXPECT_EQ(abort.message, "Main text\r\nSecond text");
-  }
 }
 
 TEST_F(KernelErrorTest, OutsideVirtualLabModeWarningsReturnAndOtherNumbersStop) {
@@ -116,30 +91,6 @@ TEST_F(KernelErrorTest, FailedAssertionKeepsItsWordsJoinedByUnderscores) {
   EXPECT_EQ(LastMessageText(), "stress_not_finite");
   CloseUnit(2);
   EXPECT_NE(dir_.Read("file2").find(" Assertion error: stress not finite"), std::string::npos);
-}
-
-TEST_F(KernelErrorTest, AllocationErrorsReportThePositionAndStop) {
-  EXPECT_NO_THROW(ReportAllocationError(17, 0));
-  EXPECT_NO_THROW(ReportDeallocationError(17, 0));
-  EXPECT_FALSE(std::filesystem::exists(dir_.path() / ".itp"));
-
-  OpenWithRetry(2, (dir_.path() / "file2").string(), OpenMode::kWrite);
-  SetVirtualLabMode(1);
-  try {
-    ReportAllocationError(17, 12);
-    FAIL() << "ReportAllocationError returned";
-  } catch (const KernelAbort& abort) {
-    EXPECT_EQ(abort.number, 32);
-    EXPECT_EQ(abort.message, " Error 32 in program");
-  }
-  SetVirtualLabMode(0);
-  EXPECT_THROW(ReportDeallocationError(4, 12), KernelAbort);
-  EXPECT_EQ(Record(), " 0 37 0\n");
-  CloseUnit(2);
-  const std::string log = dir_.Read("file2");
-  EXPECT_NE(log.find(" Allocation error, 12 from position 17\n msg : "), std::string::npos)
-      << log;
-  EXPECT_NE(log.find(" DeAllocation error, 12 from position 4\n"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -64,12 +64,5 @@ TEST(Paths, NulIsTheNullDevice) {
   EXPECT_FALSE(IsNullDevice(dir.Write("file2", "")));
 }
 
-TEST(Paths, ProgramFolderIsTheFolderOfTheRunningTest) {
-  const std::string folder = ProgramFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(std::filesystem::equivalent(folder, testing::BuildPath("")));
-}
-
 }  // namespace
 }  // namespace soilcal::services

@@ -12,19 +12,6 @@
 namespace soilcal::services {
 namespace {
 
-TEST(MessageBox, IsOneLineOnStandardError) {
-  ::testing::internal::CaptureStderr();
-  ShowMessageBox("ZIrez   ", " Error 32 in program   ");
-  ShowMessageBox("ZIrez", "Main text\r\nSecond text");
-  OK_MessageBox("Done");
-  OK_MessageBox("Done", 1);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "ZIrez:  Error 32 in program\n"
-            "ZIrez: Main text / Second text\n"
-            "TrkW3D: Done\n"
-            "TrkW3DF: Done\n");
-}
-
 TEST(FloatingPointMode, DenormalsAreFlushedToZero) {
   std::fenv_t saved;
   std::fegetenv(&saved);
@@ -38,13 +25,11 @@ TEST(FloatingPointMode, DenormalsAreFlushedToZero) {
   std::fesetenv(&saved);
 }
 
-TEST(SharedLibrary, LoadsBesideTheProgramAndResolvesSymbols) {
-  const std::string built = testing::BuildPath("libsoilcal_test_nocap.so");
-  if (!std::filesystem::exists(built)) GTEST_SKIP() << "fixture library not built";
+TEST(SharedLibrary, LoadsByProgramNameAndResolvesSymbols) {
   SharedLibrary lib;
-  // "soilcal_test_nocap.dll" is found as libsoilcal_test_nocap.so beside the
-  // test program.
-  ASSERT_TRUE(lib.LoadByName("soilcal_test_nocap.dll")) << lib.error();
+  // "soilcal_test_nocap.dll" is found as libsoilcal_test_nocap.so in the
+  // folder of the path.
+  ASSERT_TRUE(lib.LoadPath(testing::FixturePath("soilcal_test_nocap.dll"))) << lib.error();
   EXPECT_EQ(std::filesystem::path(lib.path()).filename(), "libsoilcal_test_nocap.so");
   EXPECT_NE(lib.Symbol("SoilcalTestFixtureVersion"), nullptr);
   EXPECT_EQ(lib.Symbol("HS_CapItr"), nullptr);

@@ -1,4 +1,4 @@
-#include "test_support.hpp"
+#include "support/files.hpp"
 
 #include <fstream>
 #include <random>
@@ -28,14 +28,25 @@ std::string TempDir::Write(const std::string& name, const std::string& text) con
   return p.string();
 }
 
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
+std::string TempDir::Read(const std::string& name) const { return ReadFile(path_ / name); }
+
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
 }
 
+void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to) {
+  for (const auto& entry : std::filesystem::directory_iterator(from)) {
+    if (entry.is_regular_file()) std::filesystem::copy_file(entry.path(), to / entry.path().filename());
+  }
+}
+
 std::string BuildPath(const std::string& name) { return std::string(SOILCAL_BINARY_DIR) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+  return std::string(SOILCAL_FIXTURE_DIR) + "/" + name;
+}
 std::string SourcePath(const std::string& relative) {
   return std::string(SOILCAL_SOURCE_DIR) + "/" + relative;
 }

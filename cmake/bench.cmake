@@ -1,0 +1,22 @@
+# The benchmarks (Google Benchmark): SOILCAL_BENCH=AUTO builds them with the
+# tests when the package is found, ON insists on them, OFF leaves them out.
+if(SOILCAL_SANITIZE OR (NOT SOILCAL_BENCH STREQUAL "AUTO" AND NOT SOILCAL_BENCH))
+  return()
+endif()
+if(SOILCAL_BENCH STREQUAL "AUTO" AND NOT SOILCAL_TESTS)
+  return()
+endif()
+
+find_package(benchmark QUIET)
+if(NOT benchmark_FOUND)
+  if(NOT SOILCAL_BENCH STREQUAL "AUTO")
+    message(FATAL_ERROR "The benchmarks need Google Benchmark: install libbenchmark-dev, or configure with -DSOILCAL_BENCH=OFF")
+  endif()
+  return()
+endif()
+
+file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+add_executable(soilcal_bench ${bench_sources})
+target_include_directories(soilcal_bench PRIVATE ${CMAKE_SOURCE_DIR}/bench)
+target_link_libraries(soilcal_bench PRIVATE soilcal_core benchmark::benchmark benchmark::benchmark_main)
+target_compile_definitions(soilcal_bench PRIVATE SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -1,0 +1,38 @@
+# The test suite (-DSOILCAL_TESTS=ON; scripts/test does it all): one
+# GoogleTest program per subsystem in the top of the build folder, beside the
+# programs they start, with the shared helpers of tests/support/.
+if(NOT SOILCAL_TESTS)
+  return()
+endif()
+
+find_package(GTest QUIET)
+if(NOT GTest_FOUND)
+  message(FATAL_ERROR "The tests need GoogleTest: install libgtest-dev, or configure with -DSOILCAL_TESTS=OFF")
+endif()
+enable_testing()
+include(GoogleTest)
+
+# A library without HS_CapItr (run error 4, loading by name).
+add_library(soilcal_test_nocap SHARED ${CMAKE_SOURCE_DIR}/tests/run/fixture/no_cap_library.cc)
+set_target_properties(soilcal_test_nocap PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${SOILCAL_FIXTURE_DIR})
+set_property(GLOBAL APPEND PROPERTY SOILCAL_TEST_FIXTURES soilcal_test_nocap)
+get_property(test_fixtures GLOBAL PROPERTY SOILCAL_TEST_FIXTURES)
+
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_library(soilcal_test_support STATIC ${support_sources})
+target_include_directories(soilcal_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(soilcal_test_support PUBLIC soilcal_core GTest::gtest)
+target_compile_definitions(soilcal_test_support PUBLIC
+  SOILCAL_BINARY_DIR="${CMAKE_BINARY_DIR}" SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  SOILCAL_FIXTURE_DIR="${SOILCAL_FIXTURE_DIR}")
+
+foreach(sub services input models labtest optimisation run)
+  file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${sub}/*.cpp)
+  if(test_sources)
+    add_executable(test_${sub} ${test_sources})
+    target_link_libraries(test_${sub} PRIVATE soilcal_test_support GTest::gtest_main)
+    # The programs and every library loaded at run time are built first.
+    add_dependencies(test_${sub} soilcal soilcal-labtest ${test_fixtures})
+    gtest_discover_tests(test_${sub} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
+endforeach()

@@ -1,0 +1,36 @@
+// Helpers shared by the tests: temporary project folders, file reading and
+// writing, and the folders of the build and the source tree.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace soilcal::testing {
+
+// A fresh temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::filesystem::path& path() const { return path_; }
+  // Writes `text` to `name` inside the folder and returns the full path.
+  std::string Write(const std::string& name, const std::string& text) const;
+  std::string Read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The whole file as bytes; "" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& file);
+// Copies every file of `from` into the folder `to`.
+void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Path of a built program or library in the build folder.
+std::string BuildPath(const std::string& name);
+// Path of a test fixture library in its own folder of the build.
+std::string FixturePath(const std::string& name);
+// Path below the source tree.
+std::string SourcePath(const std::string& relative);
+
+}  // namespace soilcal::testing
