@@ -46,6 +46,10 @@ void CalibrationOutputs::KernelError(const std::string& message) {
   state_->trace.kernelError = text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
+void CalibrationOutputs::StartSetKnown(const models::MaterialSet& set1) {
+  state_->trace.startSet = set1;
+}
+
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;

@@ -24,6 +24,9 @@ struct CalibrationTrace {
   bool finalStarted = false;       // the result body was written, the final run began
   bool finalWritten = false;       // the "_calculated" files
   std::optional<optimisation::SwarmResult> found;
+  // Material set 1 as the reference run completed it: where the search and
+  // the final run start, so the best values are simulated from it too.
+  std::optional<models::MaterialSet> startSet;
   optimisation::SearchProgress last;  // the last progress report
   std::string kernelError;         // message of the kernel error that ended the run
 };
@@ -47,6 +50,7 @@ class CalibrationOutputs {
   // Before and after writing simulated curves with `suffix`.
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
+  void StartSetKnown(const models::MaterialSet& set1);
   void SearchEnded(const optimisation::SwarmResult& found);
   void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into

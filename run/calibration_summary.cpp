@@ -8,6 +8,7 @@
 
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
+#include "optimisation/objective.hpp"
 #include "run/calibration_outputs.hpp"
 #include "services/paths.hpp"
 
@@ -73,13 +74,16 @@ void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves)
   }
 }
 
-// Simulates the job at x; nullopt when the simulation ends the run.
+// Simulates the job at x, from material set `set1` when given; nullopt when
+// the simulation ends the run.
 std::optional<optimisation::JobErrors> Simulate(const input::Job& job,
                                                 const models::ModelResources& resources,
+                                                const models::MaterialSet* set1,
                                                 std::span<const double> x, bool keep) {
   try {
     auto ctx = std::make_unique<labtest::SimulationContext>();
     labtest::InitContext(*ctx, job, resources);
+    if (set1 != nullptr) optimisation::StartFromMaterialSet(*ctx, *set1);
     return optimisation::CurveErrors(job, *ctx, x, keep);
   } catch (...) {
     return std::nullopt;
@@ -122,7 +126,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   Tests(job, s, curves);
 
   if (trace.referenceWritten) {
-    if (const auto start = Simulate(job, resources, {}, true)) {
+    if (const auto start = Simulate(job, resources, nullptr, {}, true)) {
       Fits(*start, false, s, curves);
       if (start->usable) s.start = report::PointSummary{start->meanError, start->objective};
     }
@@ -131,7 +135,10 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     s.best = report::PointSummary{trace.found->bestError, trace.found->bestObjective};
   }
   if (trace.found && trace.finalWritten) {
-    if (const auto best = Simulate(job, resources, trace.found->best, false)) Fits(*best, true, s, curves);
+    const models::MaterialSet* set1 = trace.startSet ? &*trace.startSet : nullptr;
+    if (const auto best = Simulate(job, resources, set1, trace.found->best, false)) {
+      Fits(*best, true, s, curves);
+    }
   }
   s.warnings = report::CollectWarnings(s, curves);
 }

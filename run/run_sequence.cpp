@@ -180,6 +180,7 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   // final run: what the reference run completes is where the search starts.
   const std::vector<double> x = StartingVector(run.job);
   const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
+  run.outputs.StartSetKnown(set1);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const optimisation::SwarmResult found =
