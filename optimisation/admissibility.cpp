@@ -50,33 +50,8 @@ bool HardeningSoilSmallRule(const Prop& p) { return HardeningSoilRule(p) && p[49
 
 bool Model10Rule(const Prop& p) { return p[33] <= p[31]; }
 
-// NGI-ADP: G_ur/s_u^A positive; no strength, strength ratio or peak
-// strain negative (0 means not given); nu_u below 0.5.
-bool NgiAdpRule(const Prop& p) {
-  for (int k : {4, 33, 34, 36, 37, 38, 39, 40, 44}) {
-    if (p[k] < 0) return false;
-  }
-  return p[31] >= 1e-15 && Between(0.0, p[28], 0.49999);
-}
-
-// Hoek-Brown (15): positive strength, GSI in 0..100, D in 0..1, given mb, s
-// and a in range, dilatancy angle in 0..90 degrees with a positive fading
-// confinement.
-bool HoekBrownRule(const Prop& p) {
-  return p[31] > 0 && (p[32] > 0 || p[45] > 0) && Between(0.0, p[33], 100.0) &&
-         Between(0.0, p[36], 1.0) && p[46] >= 0 && Between(0.0, p[47], 1.0) &&
-         Between(0.0, p[48], 89.0) && (p[48] < 0.5 || p[49] > 0);
-}
-
-// Sekiguchi-Ohta (31): 0 < kappa* < lambda*, M > 0, K0nc in 0.001..1.
-bool SekiguchiOhtaRule(const Prop& p) {
-  return p[31] > 0 && p[38] > 0 && p[38] < p[39] && Between(0.001, p[37], 1.0);
-}
-
-// Viscid form (32): also positive alpha and initial strain rate.
-bool SekiguchiOhtaViscidRule(const Prop& p) {
-  return SekiguchiOhtaRule(p) && p[40] > 0 && p[41] > 0;
-}
+// NGI-ADP (12, 35): G_ur/s_u^A positive.
+bool NgiAdpRule(const Prop& p) { return p[31] >= 1e-15; }
 
 bool JointedRockRule(const Prop& p) { return Between(1e-15, p[32], 0.49999) && p[34] >= 1e-15; }
 
@@ -98,9 +73,6 @@ std::array<Rule, kLastRuledModel + 1> MakeRuleTable() {
   set({10}, Model10Rule);
   set({12, 35}, NgiAdpRule);
   set({18}, JointedRockRule);
-  set({15}, HoekBrownRule);
-  set({31}, SekiguchiOhtaRule);
-  set({32}, SekiguchiOhtaViscidRule);
   return t;
 }
 
