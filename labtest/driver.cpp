@@ -188,7 +188,7 @@ void StartPhase(SimulationContext& ctx, int p, int steps) {
   }
   // Time in the file's own unit; the creep model needs a time step.
   double& dt = ctx.phaseTime[static_cast<std::size_t>(p)];
-  if ((ctx.model == 8 || ctx.model == 32) && dt < 1e-20) dt = 1.0;
+  if (ctx.model == 8 && dt < 1e-20) dt = 1.0;
   pt.dTime = dt / steps;
 }
 

@@ -10,11 +10,9 @@ namespace {
 
 // Models whose own elastic stiffness routine (the family's hook) replaces
 // the isotropic matrix: creep, small-strain stiffness, concrete, UBC sand,
-// the model of number 36, NGI-ADP (undrained Poisson's ratio) and the
-// user-defined models.
+// the model of number 36 and the user-defined models.
 bool HasOwnElasticMatrix(int model) {
   return model == 8 || model == 19 || model == 33 || model == 34 || model == 36 ||
-         model == 12 || model == 35 ||
          (model >= 21 && model <= 30);
 }
 
@@ -68,7 +66,7 @@ double UndrainedWaterStiffness(double G, double nu, double nuU) {
 bool IsElemBothModel(int model) {
   if (model < 1 || model > 36) return false;
   switch (model) {
-    case 3: case 7: case 10: case 11: case 14: case 20:
+    case 3: case 7: case 10: case 11: case 14: case 20: case 31: case 32:
       return false;
     default:
       return true;

@@ -1,10 +1,8 @@
-// The NGI-ADP family: models 12 and 35 (the same model). A total-stress
-// model of undrained clay: its elastic stiffness uses the undrained
-// Poisson's ratio, so a drained lab test of the set is an undrained test in
-// total stresses. An undrained set (drainage type 2) keeps the drained
-// Poisson's ratio and gets the pore-water stiffness from nu_u instead; both
-// give the same shear response, the second splits the mean stress into an
-// effective part and the pore pressure.
+// The NGI-ADP family: models 12 and 35 (the same model), undrained clay.
+// Its elastic stiffness is the set's isotropic matrix of G and nu: an
+// undrained set (drainage type 2) adds the pore-water stiffness from nu_u
+// and so keeps the volume constant; a set with nu close to 0.5 behaves
+// nearly so in total stresses.
 #include <algorithm>
 #include <cmath>
 
@@ -119,15 +117,6 @@ void Stress(StressCall& call, ModelResources&) {
   }
 }
 
-// Isotropic stiffness of G and the undrained Poisson's ratio; an undrained
-// set takes the drained ratio (its pore water adds the rest).
-void ElasticMatrix(ElasticCall& call) {
-  const PropSoil& p = call.set->prop;
-  const double G = call.pms ? call.pms->G : p[1];
-  const double nu = call.set->DrainageType() == 2 ? p[2] : na::UndrainedPoisson(p);
-  call.D = IsotropicElasticMatrix(G, nu);
-}
-
 }  // namespace
 
 const ModelFamily& NgiAdpFamily() {
@@ -140,7 +129,6 @@ const ModelFamily& NgiAdpFamily() {
       .genMatShearModulus = ShearModulus,
       .initPoint = InitPoint,
       .stress = Stress,
-      .elasticMatrix = ElasticMatrix,
   };
   return family;
 }

@@ -25,9 +25,6 @@ inline constexpr int kXi = 0;
 inline constexpr int kGammaP = 1;
 inline constexpr int kStateVars = 2;
 
-// Undrained Poisson's ratio used when slot 28 is not within (0, 0.5).
-inline constexpr double kDefaultUndrainedNu = 0.495;
-
 // Material constants of one stress point.
 struct Params {
   double suA = 0.0;       // plane-strain active strength at the point
@@ -48,9 +45,6 @@ struct Params {
 // Constants of a point whose strength s_u^A is suA (CoheSi of the point) and
 // whose shear modulus is G.
 Params MakeParams(const PropSoil& prop, double suA, double G);
-
-// Undrained Poisson's ratio of the set (slot 43, else slot 28, else 0.495).
-double UndrainedPoisson(const PropSoil& prop);
 
 // Hardening: kappa = 2 sqrt(xi)/(1 + xi) below the peak, 1 beyond.
 double Kappa(double xi);

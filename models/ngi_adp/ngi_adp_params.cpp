@@ -35,12 +35,6 @@ double ShapeFactor(double ratio) {
 
 }  // namespace
 
-double UndrainedPoisson(const PropSoil& prop) {
-  double nuU = prop[43] != 0.0 ? prop[43] : prop[28];
-  if (!(nuU > 0.0 && nuU < 0.5)) nuU = kDefaultUndrainedNu;
-  return nuU;
-}
-
 Params MakeParams(const PropSoil& prop, double suA, double G) {
   Params p;
   p.suA = suA;

@@ -87,6 +87,15 @@ TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
   EXPECT_EQ(set.prop[41], 1.0);
   EXPECT_EQ(set.prop[49], 1e10);
   EXPECT_EQ(set.prop[58], 0.5 * kSci / 4.0);
+  // Once derived they count as given: completing again after mi and GSI
+  // changed keeps them.
+  set.prop = disturbed;
+  set.prop[32] = 20.0;
+  set.prop[33] = 80.0;
+  models::CopySoilProp(1, set, models::ModelConstants{});
+  EXPECT_EQ(set.prop[45], disturbed[45]);
+  EXPECT_EQ(set.prop[46], disturbed[46]);
+  EXPECT_EQ(set.prop[47], disturbed[47]);
 }
 
 TEST(HoekBrownLab, DrainedTriaxialPeaksOnTheCriterionAtEveryCellPressure) {

@@ -1,13 +1,9 @@
 // Set-up and dispatch of the Hoek-Brown (15) and Sekiguchi-Ohta (31, 32)
-// models: completion, the K0nc stop, MatSig's return codes and the
-// admissibility of their parameters.
+// models: completion, the K0nc stop and MatSig's return codes.
 #include <gtest/gtest.h>
-
-#include <vector>
 
 #include "core_test_helpers.hpp"
 #include "models/setup.hpp"
-#include "optimisation/objective.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::models {
@@ -92,62 +88,9 @@ TEST(RockAndClayDispatch, MatSigServesTheModelsWithSignedReturnCodes) {
   EXPECT_EQ(hb.Run().iArea, -1);
   EXPECT_EQ(hb.counters.negative, 1);
 
-  // Sekiguchi-Ohta: one oedometric step of a normally consolidated point,
-  // whose record holds pc = p' of its K0 state.
-  testing::PointHarness so(31, 2750.0, 0.2, 0.0, 0.0, 0.0, 0.0);
-  so.set = SoftClay(31);
-  CopySoilProp(1, so.set, so.k);
-  so.stVar0[6] = so.stVar[6] = 220.0 / 3.0;
-  so.in.iter = 1;
-  so.in.tol = 10.0;
-  so.in.weight = 1.0;
-  so.in.sig0 = {-60.0, -100.0, -60.0, 0, 0, 0};
-  so.in.dEps = {0.0, -0.002, 0.0, 0, 0, 0};
-  out = so.Run();
-  EXPECT_EQ(out.iAbort, 0);
-  EXPECT_EQ(out.iArea, 1);
-  EXPECT_NEAR(out.sigC[0] / out.sigC[1], 0.6, 1e-9);  // stays on K0nc
-  EXPECT_GT(so.stVar[6], 220.0 / 3.0);               // pc hardened
-
   // The models of the table that stay unbuilt keep the default case.
   testing::PointHarness jointed(14, 10000.0, 0.25, 0.5, 0.0, 0.0, 0.0);
   EXPECT_EQ(jointed.Run().iAbort, 246);
-}
-
-TEST(RockAndClayAdmissibility, SensibleBoundsOfTheirParameters) {
-  struct Case {
-    int model, slot;
-    double value;
-    bool admissible;
-  };
-  const std::vector<Case> cases{
-      {15, 33, 100.0, true}, {15, 33, 100.1, false}, {15, 33, -1.0, false},
-      {15, 36, 1.0, true},   {15, 36, 1.01, false},  {15, 31, 0.0, false},
-      {15, 32, 0.0, false},  {15, 48, 10.0, true},   {15, 48, 95.0, false},
-      {31, 38, 0.1, false},  {31, 37, 0.0009, false}, {31, 37, 1.0, true},
-      {31, 31, 0.0, false},  {32, 40, 0.0, false},   {32, 41, 0.0, false},
-      {32, 40, 0.004, true},
-  };
-  for (const Case& c : cases) {
-    PropSoil p;
-    p[1] = 1000.0;
-    p[2] = 0.2;
-    p[20] = 0.5;
-    p[31] = c.model == 15 ? 50000.0 : 1.2;
-    p[32] = 10.0;
-    p[33] = 60.0;
-    p[37] = 0.6;
-    p[38] = 0.02;
-    p[39] = 0.1;
-    p[40] = 0.004;
-    p[41] = 1e-3;
-    p[49] = 1000.0;
-    input::Job job;
-    job.modelNumber = c.model;
-    job.settings = {1, 1, 0.0, {c.slot}, {-1e6}, {1e6}};
-    EXPECT_EQ(optimisation::IsAdmissibleParameterSet(job, p, std::vector{c.value}), c.admissible)
-        << "model " << c.model << " slot " << c.slot << " = " << c.value;
-  }
 }
 
 }  // namespace

@@ -74,10 +74,10 @@ TEST(Admissibility, GeneralAndPerModelRules) {
       // 32 in [1e-15, 0.49999] and slot 34 >= 1e-15.
       {10, 33, 0.5, true}, {10, 33, 0.6, false}, {12, 31, 0.0, false}, {35, 31, 1e-15, true},
       {18, 32, 0.49999, true}, {18, 32, 0.5, false}, {18, 34, 0.0, false},
-      // NGI-ADP also: no negative strength, ratio or peak strain; nu_u
-      // (slot 28) below 0.5.
-      {12, 33, -1.0, false}, {35, 37, -0.1, false}, {12, 40, -1e-9, false}, {12, 40, 0.0, true},
-      {12, 28, 0.495, true}, {35, 28, 0.5, false}, {2, 28, 0.5, true},
+      // NGI-ADP judges slot 31 only; Hoek-Brown and Sekiguchi-Ohta have no
+      // rule of their own, so values the completion replaces pass.
+      {12, 33, -1.0, true}, {35, 28, 0.5, true}, {15, 33, 150.0, true}, {15, 36, 2.0, true},
+      {31, 37, 0.0, true}, {32, 40, -1.0, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Judge(c), c.admissible) << "model " << c.model << " slot " << c.slot << " = "
