@@ -4,6 +4,10 @@
 // direct simple shear to 10 %, both through the peak.
 #include <benchmark/benchmark.h>
 
+#include <utility>
+
+#include "bench/lab_bench.hpp"
+
 #include "tests/labtest/lab_records.hpp"
 
 namespace {
@@ -35,22 +39,9 @@ std::unique_ptr<input::Job> ClayJob() {
   return job;
 }
 
-void RunTest(benchmark::State& state, const input::LabTest& test) {
-  auto job = ClayJob();
-  labtest::SimulationContext ctx;
-  labtest::InitContext(ctx, *job, models::ModelResources{});
-  long long iterations = 0;
-  for (auto _ : state) {
-    labtest::PrepareLabTest(ctx, test);
-    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
-    if (run.status != 0) state.SkipWithError("test run failed");
-    iterations += ctx.totalIterations;
-    benchmark::DoNotOptimize(ctx.rec.stress.data());
-  }
-  const double tests = static_cast<double>(state.iterations());
-  state.counters["time_per_test"] =
-      benchmark::Counter(tests, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  state.counters["iterations_per_test"] = static_cast<double>(iterations) / tests;
+void RunTest(benchmark::State& state, input::LabTest test) {
+  bench::LabBench lab(ClayJob(), std::move(test));
+  bench::RunLabBenchmark(state, lab);
 }
 
 // Tolerance 0.0025: the loosest a test file can ask for.

@@ -7,6 +7,10 @@
 // (model 32).
 #include <benchmark/benchmark.h>
 
+#include <utility>
+
+#include "bench/lab_bench.hpp"
+
 #include "tests/labtest/lab_records.hpp"
 #include "tests/models/sekiguchi_ohta_point.hpp"
 
@@ -31,27 +35,15 @@ std::unique_ptr<input::Job> RockJob() {
   return job;
 }
 
-void RunTest(benchmark::State& state, const input::Job& job, const input::LabTest& test) {
-  labtest::SimulationContext ctx;
-  labtest::InitContext(ctx, job, models::ModelResources{});
-  long long iterations = 0;
-  for (auto _ : state) {
-    labtest::PrepareLabTest(ctx, test);
-    const labtest::LabTestRun run = labtest::RunLabTest(ctx);
-    if (run.status != 0) state.SkipWithError("test run failed");
-    iterations += ctx.totalIterations;
-    benchmark::DoNotOptimize(ctx.rec.stress.data());
-  }
-  const double tests = static_cast<double>(state.iterations());
-  state.counters["time_per_test"] =
-      benchmark::Counter(tests, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  state.counters["iterations_per_test"] = static_cast<double>(iterations) / tests;
+void RunTest(benchmark::State& state, std::unique_ptr<input::Job> job, input::LabTest test) {
+  bench::LabBench lab(std::move(job), std::move(test));
+  bench::RunLabBenchmark(state, lab);
 }
 
 // Tolerance 0.0025: the loosest a test file can ask for.
 void BM_HoekBrownTriaxial100Steps(benchmark::State& state) {
   const testing::Phase shear{100, {0, -0.01, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  RunTest(state, *RockJob(),
+  RunTest(state, RockJob(),
           testing::MakeTest(15, {-5000, -5000, -5000, 0, 0, 0}, {shear}, 0.0025));
 }
 BENCHMARK(BM_HoekBrownTriaxial100Steps)->Unit(benchmark::kMicrosecond);
