@@ -22,13 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Key lines " key = value" of one section of the result file, in order.
 std::vector<std::pair<std::string, std::string>> Section(const std::string& result,
                                                          const std::string& name) {
@@ -87,17 +80,11 @@ std::vector<std::string> CurveFiles(const fs::path& optim) {
 }
 
 std::unique_ptr<XmlNode> ParsedReport(const fs::path& folder) {
-  const std::string html = ReadText(folder / "calibration_report.html");
+  const std::string html = ReadFile(folder / "calibration_report.html");
   std::string error;
   auto doc = ParseXml(html, error);
   EXPECT_NE(doc, nullptr) << "not well-formed: " << error;
   return doc;
-}
-
-void CopyFolder(const fs::path& from, const fs::path& to) {
-  for (const auto& entry : fs::directory_iterator(from)) {
-    if (entry.is_regular_file()) fs::copy_file(entry.path(), to / entry.path().filename());
-  }
 }
 
 class ExampleReport : public ::testing::TestWithParam<const char*> {};
@@ -142,7 +129,7 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   }
 
 #ifdef SOILCAL_WITH_JSON
-  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 0);
   const auto general = Section(result, "General");
   EXPECT_EQ(summary["wall_time_ms"].get<int>(), std::stoi(general[0].second));
@@ -175,11 +162,11 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   EXPECT_NEAR(mean / static_cast<double>(summary["tests"].size()), error, 1e-9 * error);
 
   // soilcal-report renders the same page from the summary and the files.
-  const std::string written = ReadText(job.path() / "calibration_report.html");
+  const std::string written = ReadFile(job.path() / "calibration_report.html");
   fs::remove(job.path() / "calibration_report.html");
   const ProgramRun again = RunProgram(BuildPath("soilcal-report"), job.path().string(), job.path().string());
   ASSERT_EQ(again.exitStatus, 0) << again.err;
-  EXPECT_EQ(ReadText(job.path() / "calibration_report.html"), written);
+  EXPECT_EQ(ReadFile(job.path() / "calibration_report.html"), written);
 #else
   EXPECT_FALSE(fs::exists(job.path() / "calibration_summary.json"));
 #endif
@@ -206,7 +193,7 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_EQ(rows[1]->FindAll("td").at(3)->text, "15000");
   EXPECT_EQ(rows[1]->FindAll("td").at(4)->text, "–");
 #ifdef SOILCAL_WITH_JSON
-  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 10);
   EXPECT_EQ(summary["exit_name"], "CURVE_FILE_NOT_FOUND");
   EXPECT_TRUE(summary["best"].is_null());
@@ -232,7 +219,7 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_EQ(kernel->FindAll("svg", "plot").at(0)->FindAll("circle", "measured").size(), 19u);
   EXPECT_TRUE(kernel->FindAll("svg", "plot").at(0)->FindAll("polyline").empty());
 #ifdef SOILCAL_WITH_JSON
-  const auto failed = nlohmann::json::parse(ReadText(broken.path() / "calibration_summary.json"));
+  const auto failed = nlohmann::json::parse(ReadFile(broken.path() / "calibration_summary.json"));
   EXPECT_TRUE(failed["exit_code"].is_null());
   EXPECT_EQ(failed["kernel_error"], "Invalid model in ELEMBoth");
   EXPECT_TRUE(failed["tests"][0]["curves"][0]["start"].is_null());

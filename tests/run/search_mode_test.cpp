@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "job_files.hpp"
+#include "support/outputs.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::testing {
@@ -20,30 +21,6 @@ const char* const kWritten[] = {"Optimization_result.txt", "Q_EPS.TXT_referenced
                                 "EV_EPS.TXT_referenced", "Q_EPS.TXT_calculated",
                                 "EV_EPS.TXT_calculated"};
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// The file without its two timing lines.
-std::string WithoutTimes(const std::string& text) {
-  std::istringstream in(text);
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.rfind(" Wall Time [ms] = ", 0) == 0 || line.rfind(" CPU Time = ", 0) == 0) continue;
-    out += line + "\n";
-  }
-  return out;
-}
-
-void CopyExample(const TempDir& to) {
-  for (const char* name : {"OPTIM.TXT", "TRIAX1.VLT", "Q_EPS.TXT", "EV_EPS.TXT"}) {
-    fs::copy_file(SourcePath(std::string("examples/sand_triaxial/") + name), to.path() / name);
-  }
-}
-
 double RelativeError(const std::string& result) {
   const auto at = result.find(" Relative Error = ");
   return at == std::string::npos ? -1.0 : std::stod(result.substr(at + 18));
@@ -51,7 +28,7 @@ double RelativeError(const std::string& result) {
 
 TEST(SearchMode, DefaultMatchesTheReferenceAndThoroughRepeatsByFlagOrOption) {
   TempDir plain, flagged, again, optioned;
-  for (const TempDir* d : {&plain, &flagged, &again, &optioned}) CopyExample(*d);
+  for (const TempDir* d : {&plain, &flagged, &again, &optioned}) CopyFolder(SourcePath("examples/sand_triaxial"), d->path());
   std::ofstream(flagged.path() / "thorough_search").flush();
   std::ofstream(again.path() / "thorough_search").flush();
   for (const TempDir* d : {&plain, &flagged, &again}) {
@@ -65,12 +42,12 @@ TEST(SearchMode, DefaultMatchesTheReferenceAndThoroughRepeatsByFlagOrOption) {
 
   const fs::path reference = SourcePath("tests/fixtures/reference_runs/sand_triaxial");
   for (const char* name : kWritten) {
-    EXPECT_EQ(WithoutTimes(ReadFile(plain.path() / name)), WithoutTimes(ReadFile(reference / name)))
+    EXPECT_EQ(WithoutTimingLines(ReadFile(plain.path() / name)), WithoutTimingLines(ReadFile(reference / name)))
         << name;
-    const std::string thorough = WithoutTimes(ReadFile(flagged.path() / name));
+    const std::string thorough = WithoutTimingLines(ReadFile(flagged.path() / name));
     EXPECT_FALSE(thorough.empty()) << name;
-    EXPECT_EQ(WithoutTimes(ReadFile(again.path() / name)), thorough) << name;
-    EXPECT_EQ(WithoutTimes(ReadFile(optioned.path() / name)), thorough) << name;
+    EXPECT_EQ(WithoutTimingLines(ReadFile(again.path() / name)), thorough) << name;
+    EXPECT_EQ(WithoutTimingLines(ReadFile(optioned.path() / name)), thorough) << name;
   }
   // The example's curves are the closed-form response of G = 24000 and
   // sin(phi) = sin(38 deg): the thorough search gets far closer than the
