@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "input/records.hpp"
@@ -70,6 +71,23 @@ inline std::unique_ptr<input::Job> MakeJob(int modelNumber, const SoilParams& s 
   m.params[20] = s.porosity;
   m.params[28] = s.nuU;
   m.params[103] = 1.0;
+  return job;
+}
+
+// The sand above as parameters of the example user model (model 21 in
+// `library`): E = 2 G (1 + nu), angles in degrees.
+inline std::unique_ptr<input::Job> UserJob(int modelNumber, const std::string& library,
+                                           const SoilParams& s = {}) {
+  constexpr double kDegree = 180.0 / 3.14159265358979323846;
+  auto job = MakeJob(modelNumber, s);
+  input::MaterialInput& m = job->material;
+  m.name = library;
+  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
+  m.params[32] = s.nu;
+  m.params[33] = s.c;
+  m.params[34] = std::asin(s.sinPhi) * kDegree;
+  m.params[35] = std::asin(s.sinPsi) * kDegree;
+  m.params[36] = s.tension;
   return job;
 }
 

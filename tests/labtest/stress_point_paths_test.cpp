@@ -17,8 +17,6 @@
 namespace soilcal::testing {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct Case {
   std::string name;
   std::unique_ptr<input::Job> job;
@@ -57,19 +55,6 @@ std::unique_ptr<input::Job> SoftClay(int modelNumber) {
   p[38] = 0.02;
   p[39] = 0.1;
   p[40] = 0.004;
-  return job;
-}
-
-std::unique_ptr<input::Job> UserSand() {
-  const SoilParams s;
-  auto job = MakeJob(121, s);
-  input::MaterialInput& m = job->material;
-  m.name = "usermod.dll";
-  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
-  m.params[32] = s.nu;
-  m.params[33] = s.c;
-  m.params[34] = std::asin(s.sinPhi) * 180.0 / kPi;
-  m.params[35] = std::asin(s.sinPsi) * 180.0 / kPi;
   return job;
 }
 
@@ -119,7 +104,7 @@ TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
   cases.push_back({"soft soil triaxial", SoftClay(104), TriaxialCompression(104, -0.1, 40, 0.0025)});
   cases.push_back({"Cam-Clay oedometer", SoftClay(105), Oedometer(105)});
   cases.push_back({"creep oedometer", SoftClay(108), Oedometer(108)});
-  cases.push_back({"user model triaxial", UserSand(), TriaxialCompression(121, -0.05, 40, 0.0025)});
+  cases.push_back({"user model triaxial", UserJob(121, "usermod.dll"), TriaxialCompression(121, -0.05, 40, 0.0025)});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "analytic_problems.hpp"
 #include "calibration_job.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/parallel_batch.hpp"
@@ -225,12 +226,7 @@ TEST(ParallelSearch, SameResultOutputAndDiagnosticsOnOneTwoAndThreeThreads) {
     SCOPED_TRACE(threads);
     Bowl bowl;
     const SearchOutput many = Search(bowl, threads);
-    EXPECT_EQ(many.result.best, one.result.best);
-    EXPECT_EQ(many.result.bestObjective, one.result.bestObjective);
-    EXPECT_EQ(many.result.bestError, one.result.bestError);
-    EXPECT_EQ(many.result.sensitivity, one.result.sensitivity);
-    EXPECT_EQ(many.result.evaluations, one.result.evaluations);
-    EXPECT_EQ(many.result.iterations, one.result.iterations);
+    testing::ExpectSameResult(many.result, one.result);
     EXPECT_EQ(many.out, one.out);
     EXPECT_TRUE(many.log == one.log) << "diagnostic lines differ";
   }
