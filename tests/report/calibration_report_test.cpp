@@ -50,7 +50,9 @@ std::vector<std::string> CurveFiles(const fs::path& optim) {
   input::ReadOptimisationInput(optim.string(), job);
   std::vector<std::string> files;
   for (const input::LabTest& test : job.tests) {
-    for (const std::string& curve : test.curveFiles) files.push_back(fs::path(curve).filename().string());
+    for (const std::string& curve : test.curveFiles) {
+      files.push_back(fs::path(curve).filename().string());
+    }
   }
   return files;
 }

@@ -56,7 +56,9 @@ PtyRun RunOnTerminal(const std::string& argument, const fs::path& folder, const 
 
 TEST(ProgressLine, ShownOnATerminalOnlyAndStandardOutputUnchanged) {
   TempDir plain, tty;
-  for (const TempDir* d : {&plain, &tty}) CopyFolder(SourcePath("examples/sand_triaxial"), d->path());
+  for (const TempDir* d : {&plain, &tty}) {
+    CopyFolder(SourcePath("examples/sand_triaxial"), d->path());
+  }
   const ProgramRun piped = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", plain.path().string());
   ASSERT_EQ(piped.exitStatus, 0);
   EXPECT_EQ(piped.err, "");

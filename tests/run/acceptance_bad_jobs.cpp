@@ -231,9 +231,10 @@ TEST(AcceptanceBadJobs, CavityTestStopsBeforeTheNextTestAndLogsOnlyWithDoOpti) {
   dir.Write("do_opti", "");
   for (bool logged : {true, false}) {
     EXPECT_EQ(RunSoilcal((dir.path() / job.optName).string(), dir.path()).exitStatus, 0);
-    ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), 16, "ERROR_IN_VLC_PARAMETER");
-    EXPECT_EQ(ReadFile(dir.path() / "file2").find(" cavity: not implemented in 3D\n") != std::string::npos,
-              logged);
+    const std::string result = ReadFile(dir.path() / "Optimization_result.txt");
+    ExpectOnlyGeneral(result, 16, "ERROR_IN_VLC_PARAMETER");
+    const std::string log = ReadFile(dir.path() / "file2");
+    EXPECT_EQ(log.find(" cavity: not implemented in 3D\n") != std::string::npos, logged);
     fs::remove(dir.path() / "do_opti");
     fs::remove(dir.path() / "file2");
   }
@@ -266,12 +267,13 @@ TEST(AcceptanceBadJobs, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
   job.Write(dir.path());
   const std::vector<std::string> args{(dir.path() / job.optName).string()};
   EXPECT_EQ(RunProcess(program, args, dir.path()).exitStatus, 0);
-  ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), 3, "COULD_NOT_LOAD_ZARIRUDE_DLL");
+  const fs::path result = dir.path() / "Optimization_result.txt";
+  ExpectOnlyGeneral(ReadFile(result), 3, "COULD_NOT_LOAD_ZARIRUDE_DLL");
   for (const char* place : {"bin/libzarirude.so", "bin/zarirude.dll", "bin/zarirude.so",
                             "lib/libzarirude.so"}) {
     fs::copy_file(testing::FixturePath("libsoilcal_test_nocap.so"), tree.path() / place);
     EXPECT_EQ(RunProcess(program, args, dir.path()).exitStatus, 0);
-    ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), 4, "ZARIRUDE_DLL_IS_CORRUPT");
+    ExpectOnlyGeneral(ReadFile(result), 4, "ZARIRUDE_DLL_IS_CORRUPT");
     fs::remove(tree.path() / place);
   }
 }
