@@ -12,8 +12,6 @@
 namespace soilcal::testing {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct CapLibrary {
   services::SharedLibrary lib;
   models::ModelResources res;
@@ -23,44 +21,6 @@ struct CapLibrary {
     }
   }
 };
-
-struct HsParams {
-  double e50 = 20000.0, eur = 60000.0, eoed = 20000.0, nu = 0.2, m = 0.5, pref = 100.0;
-  double phiDeg = 30.0, psiDeg = 0.0, c = 0.0, rf = 0.9, k0nc = -1.0, ocr = 1.0;
-  double g0ref = 0.0, gamma07 = 0.0;
-};
-
-std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
-  SoilParams s;
-  s.G = h.eur / (2.0 * (1.0 + h.nu));
-  s.nu = h.nu;
-  s.sinPhi = std::sin(h.phiDeg * kPi / 180.0);
-  s.sinPsi = std::sin(h.psiDeg * kPi / 180.0);
-  s.c = h.c;
-  auto job = MakeJob(model, s);
-  auto& p = job->material.params;
-  p[21] = 0.0;
-  p[22] = 1.0;
-  p[34] = h.m;
-  p[35] = h.pref;
-  p[37] = h.rf;
-  p[38] = h.eoed;
-  p[39] = h.k0nc;
-  p[40] = h.e50;
-  p[49] = h.g0ref;
-  p[50] = h.gamma07;
-  p[103] = h.ocr;
-  return job;
-}
-
-RunOutcome SimulateHs(const input::Job& job, const input::LabTest& test, const CapLibrary& cap) {
-  RunOutcome out;
-  out.ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*out.ctx, job, cap.res);
-  labtest::PrepareLabTest(*out.ctx, test);
-  out.run = labtest::RunLabTest(*out.ctx);
-  return out;
-}
 
 // Oedometer on the normal compression line: all strains prescribed, the
 // axial one compressing.
@@ -89,7 +49,7 @@ TEST(HardeningSoilLab, PreconsolidationRaisesTheHardeningStateAndStiffensReloadi
     h.ocr = i == 0 ? 1.0 : 2.0;
     auto job = HsJob(6, h);
     // No load step: the initialised point is what stays.
-    const RunOutcome out = SimulateHs(*job, MakeTest(6, {-50, -100, -50, 0, 0, 0}, {}), cap);
+    const RunOutcome out = Simulate(*job, MakeTest(6, {-50, -100, -50, 0, 0, 0}, {}), cap.res);
     ASSERT_EQ(out.run.status, 0);
     gammaP[i] = out.ctx->point.stVar0[5];
     pc[i] = out.ctx->point.stVar0[6];
@@ -108,7 +68,7 @@ TEST(HardeningSoilLab, PreconsolidationRaisesTheHardeningStateAndStiffensReloadi
   HsParams h;
   h.ocr = 2.0;
   auto job = HsJob(6, h);
-  const RunOutcome out = SimulateHs(*job, Oedometer(6, 100.0, 0.5, -0.03, 600), cap);
+  const RunOutcome out = Simulate(*job, Oedometer(6, 100.0, 0.5, -0.03, 600), cap.res);
   ASSERT_EQ(out.run.status, 0);
   // Elastic oedometric modulus E_ur (1 - nu)/((1 + nu)(1 - 2 nu)) with the
   // factor of the lateral stress, 51.25 at sigma_v = 105 (it grows by

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "input/records.hpp"
@@ -73,6 +74,55 @@ inline std::unique_ptr<input::Job> MakeJob(int modelNumber, const SoilParams& s 
   return job;
 }
 
+// The sand above as parameters of the example user model (model 21 in
+// `library`): E = 2 G (1 + nu), angles in degrees.
+inline std::unique_ptr<input::Job> UserJob(int modelNumber, const std::string& library,
+                                           const SoilParams& s = {}) {
+  constexpr double kDegree = 180.0 / 3.14159265358979323846;
+  auto job = MakeJob(modelNumber, s);
+  input::MaterialInput& m = job->material;
+  m.name = library;
+  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
+  m.params[32] = s.nu;
+  m.params[33] = s.c;
+  m.params[34] = std::asin(s.sinPhi) * kDegree;
+  m.params[35] = std::asin(s.sinPsi) * kDegree;
+  m.params[36] = s.tension;
+  return job;
+}
+
+// Hardening Soil parameters in engineering units (angles in degrees; k0nc -1
+// for 1 - sin phi) and a job of model `model` made of them.
+struct HsParams {
+  double e50 = 20000.0, eur = 60000.0, eoed = 20000.0, nu = 0.2, m = 0.5, pref = 100.0;
+  double phiDeg = 30.0, psiDeg = 0.0, c = 0.0, rf = 0.9, k0nc = -1.0, ocr = 1.0;
+  double g0ref = 0.0, gamma07 = 0.0;
+};
+
+inline std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
+  constexpr double kRadian = 3.14159265358979323846 / 180.0;
+  SoilParams s;
+  s.G = h.eur / (2.0 * (1.0 + h.nu));
+  s.nu = h.nu;
+  s.sinPhi = std::sin(h.phiDeg * kRadian);
+  s.sinPsi = std::sin(h.psiDeg * kRadian);
+  s.c = h.c;
+  auto job = MakeJob(model, s);
+  auto& p = job->material.params;
+  p[21] = 0.0;
+  p[22] = 1.0;
+  p[34] = h.m;
+  p[35] = h.pref;
+  p[37] = h.rf;
+  p[38] = h.eoed;
+  p[39] = h.k0nc;
+  p[40] = h.e50;
+  p[49] = h.g0ref;
+  p[50] = h.gamma07;
+  p[103] = h.ocr;
+  return job;
+}
+
 inline constexpr std::array<double, 6> kIsotropic100{-100, -100, -100, 0, 0, 0};
 
 // Drained triaxial compression at constant cell pressure: axial strain
@@ -83,16 +133,17 @@ inline input::LabTest TriaxialCompression(int modelNumber, double axialStrain, i
   return MakeTest(modelNumber, kIsotropic100, {shear}, tolerance);
 }
 
-// Runs `test` on a fresh context of `job`.
+// Runs `test` on a fresh context of `job` (`res`: the cap library, if any).
 struct RunOutcome {
   labtest::LabTestRun run;
   std::unique_ptr<labtest::SimulationContext> ctx;
 };
 
-inline RunOutcome Simulate(const input::Job& job, const input::LabTest& test) {
+inline RunOutcome Simulate(const input::Job& job, const input::LabTest& test,
+                           const models::ModelResources& res = {}) {
   RunOutcome out;
   out.ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*out.ctx, job, models::ModelResources{});
+  labtest::InitContext(*out.ctx, job, res);
   labtest::PrepareLabTest(*out.ctx, test);
   out.run = labtest::RunLabTest(*out.ctx);
   return out;

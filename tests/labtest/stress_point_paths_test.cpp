@@ -17,32 +17,14 @@
 namespace soilcal::testing {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct Case {
   std::string name;
   std::unique_ptr<input::Job> job;
   input::LabTest test;
 };
 
-std::unique_ptr<input::Job> HardeningSoil(int modelNumber) {
-  SoilParams s;
-  s.G = 25000.0;
-  s.nu = 0.2;
-  auto job = MakeJob(modelNumber, s);
-  auto& p = job->material.params;
-  p[21] = 0.0;
-  p[22] = 1.0;
-  p[34] = 0.5;
-  p[35] = 100.0;
-  p[37] = 0.9;
-  p[38] = 20000.0;
-  p[39] = -1.0;
-  p[40] = 20000.0;
-  p[49] = 75000.0;
-  p[50] = 1e-4;
-  return job;
-}
+// With the small-strain stiffness (model 19) and a cohesion, as a sand.
+const HsParams kHs{.c = 5.0, .g0ref = 75000.0, .gamma07 = 1e-4};
 
 std::unique_ptr<input::Job> SoftClay(int modelNumber) {
   SoilParams s;
@@ -60,19 +42,6 @@ std::unique_ptr<input::Job> SoftClay(int modelNumber) {
   return job;
 }
 
-std::unique_ptr<input::Job> UserSand() {
-  const SoilParams s;
-  auto job = MakeJob(121, s);
-  input::MaterialInput& m = job->material;
-  m.name = "usermod.dll";
-  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
-  m.params[32] = s.nu;
-  m.params[33] = s.c;
-  m.params[34] = std::asin(s.sinPhi) * 180.0 / kPi;
-  m.params[35] = std::asin(s.sinPsi) * 180.0 / kPi;
-  return job;
-}
-
 // Simple shear from a K0 state: lateral strains held, vertical stress
 // held, shear strain prescribed; the principal axes rotate.
 input::LabTest SimpleShear(int modelNumber) {
@@ -85,15 +54,6 @@ input::LabTest Oedometer(int modelNumber) {
   const Phase load{30, {}, {0, -300.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, 30.0};
   const Phase unload{10, {}, {0, 200.0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, 10.0};
   return MakeTest(modelNumber, {-60, -100, -60, 0, 0, 0}, {load, unload}, 0.0025);
-}
-
-RunOutcome Simulate(const Case& c, const models::ModelResources& res) {
-  RunOutcome r;
-  r.ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*r.ctx, *c.job, res);
-  labtest::PrepareLabTest(*r.ctx, c.test);
-  r.run = labtest::RunLabTest(*r.ctx);
-  return r;
 }
 
 int DifferingBits(const Vec6& a, const Vec6& b) {
@@ -113,21 +73,21 @@ TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
   std::vector<Case> cases;
   cases.push_back({"Mohr-Coulomb triaxial", MakeJob(102), TriaxialCompression(102, -0.05, 40, 0.0025)});
   cases.push_back({"Mohr-Coulomb simple shear", MakeJob(102), SimpleShear(102)});
-  cases.push_back({"Hardening Soil triaxial", HardeningSoil(106), TriaxialCompression(106, -0.1, 40, 0.0025)});
-  cases.push_back({"Hardening Soil simple shear", HardeningSoil(106), SimpleShear(106)});
-  cases.push_back({"small-strain stiffness triaxial", HardeningSoil(119), TriaxialCompression(119, -0.05, 40, 0.0025)});
+  cases.push_back({"Hardening Soil triaxial", HsJob(106, kHs), TriaxialCompression(106, -0.1, 40, 0.0025)});
+  cases.push_back({"Hardening Soil simple shear", HsJob(106, kHs), SimpleShear(106)});
+  cases.push_back({"small-strain stiffness triaxial", HsJob(119, kHs), TriaxialCompression(119, -0.05, 40, 0.0025)});
   cases.push_back({"soft soil triaxial", SoftClay(104), TriaxialCompression(104, -0.1, 40, 0.0025)});
   cases.push_back({"Cam-Clay oedometer", SoftClay(105), Oedometer(105)});
   cases.push_back({"creep oedometer", SoftClay(108), Oedometer(108)});
-  cases.push_back({"user model triaxial", UserSand(), TriaxialCompression(121, -0.05, 40, 0.0025)});
+  cases.push_back({"user model triaxial", UserJob(121, "usermod.dll"), TriaxialCompression(121, -0.05, 40, 0.0025)});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const RunOutcome lean = Simulate(c, res);
+    const RunOutcome lean = Simulate(*c.job, c.test, res);
     RunOutcome full;
     {
       models::testing::DiagCapture diag;
-      full = Simulate(c, res);
+      full = Simulate(*c.job, c.test, res);
     }
     ASSERT_EQ(lean.run.status, 0);
     ASSERT_EQ(full.run.status, 0);

@@ -5,9 +5,22 @@
 #include <span>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "optimisation/problem.hpp"
+#include "optimisation/pswarm.hpp"
 
 namespace soilcal::optimisation::testing {
+
+// Two searches that must agree to the last bit: best point, figures, counts.
+inline void ExpectSameResult(const SwarmResult& a, const SwarmResult& b) {
+  EXPECT_EQ(a.best, b.best);
+  EXPECT_EQ(a.bestObjective, b.bestObjective);
+  EXPECT_EQ(a.bestError, b.bestError);
+  EXPECT_EQ(a.sensitivity, b.sensitivity);
+  EXPECT_EQ(a.evaluations, b.evaluations);
+  EXPECT_EQ(a.iterations, b.iterations);
+}
 
 // A problem built from a function of (x, call number); points outside the
 // box are inadmissible (penalty 1e21, status 1), as the objective does it.

@@ -28,7 +28,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST(Calibration, ObjectiveIsZeroAtTheTruthSumsTestsAndPenalisesFailures) {
+TEST(Calibration, ObjectiveIsZeroAtTheTruthAndPenalisesFailures) {
   soilcal::testing::TempDir dir;
   const input::Job job = RecoveryJob(Folder(dir));
   // The measured points are the program's own recorded points at the truth,
@@ -38,29 +38,12 @@ TEST(Calibration, ObjectiveIsZeroAtTheTruthSumsTestsAndPenalisesFailures) {
   EXPECT_EQ(truth.objective, 0.0);
   EXPECT_EQ(truth.error, 0.0);
 
-  // Objective: sum over the tests; error: mean over the tests.
-  const std::vector<double> x{1.3 * kTrueG, 0.45};
-  input::Job first = job, second = job;
-  first.tests.pop_back();
-  second.tests.erase(second.tests.begin());
-  const Evaluation both = Evaluate(job, x), a = Evaluate(first, x), b = Evaluate(second, x);
-  EXPECT_GT(a.objective, 0.0);
-  EXPECT_GT(b.objective, 0.0);
-  EXPECT_NEAR(both.objective, a.objective + b.objective, 1e-15 * both.objective);  // one rounding
-  EXPECT_NEAR(both.error, (a.error + b.error) / 2.0, 1e-15 * both.error);
-
+  // The sum over tests and the mean error are checked through the program
+  // (acceptance_jobs.cpp), and so is the overlap penalty (exit code 19).
   const Evaluation outside = Evaluate(job, {3.0 * kTrueG, 0.5});
   EXPECT_EQ(outside.objective, 1e21);
   EXPECT_EQ(outside.error, 1e21);
   EXPECT_EQ(outside.status, 1);
-
-  // Measured strains stretched threefold: of 25 points (0.003 .. 0.147) only
-  // 8 lie within the simulated 5 %, fewer than 25 / 2.
-  input::Job stretched = job;
-  for (double& v : stretched.tests[0].curves[0].x) v *= 3.0;
-  const Evaluation overlap = Evaluate(stretched, {kTrueG, kTrueSinPhi});
-  EXPECT_EQ(overlap.objective, 1e23);
-  EXPECT_EQ(overlap.status, 0);
 
   // Axial stress loading past the strength at cell pressure 100:
   // q_f = 2 (c cos phi + 100 sin phi) / (1 - sin phi) = 217.3, so the third

@@ -100,14 +100,8 @@ TEST(ThoroughSearch, SameResultOnOneAndTwoThreadsAndOnEveryRun) {
   EXPECT_GT(calls->load(), 0) << "the second thread never evaluated";
   const SwarmResult again = Thorough(o, p, {0, 2});
 
-  for (const SwarmResult* r : {&two, &again}) {
-    EXPECT_EQ(r->best, one.best);
-    EXPECT_EQ(r->bestObjective, one.bestObjective);
-    EXPECT_EQ(r->bestError, one.bestError);
-    EXPECT_EQ(r->sensitivity, one.sensitivity);
-    EXPECT_EQ(r->evaluations, one.evaluations);
-    EXPECT_EQ(r->iterations, one.iterations);
-  }
+  testing::ExpectSameResult(two, one);
+  testing::ExpectSameResult(again, one);
   // The global minimum at the origin (objective 1), within the default
   // budget of 4500 evaluations for three parameters. The nearest other
   // minima lie a unit away with objectives near 2; without the local stage

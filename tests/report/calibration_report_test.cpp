@@ -9,7 +9,9 @@
 #include <map>
 #include <sstream>
 
+#include "input/readers.hpp"
 #include "job_files.hpp"
+#include "support/outputs.hpp"
 #include "test_support.hpp"
 #include "xml_tree.hpp"
 
@@ -22,29 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Key lines " key = value" of one section of the result file, in order.
-std::vector<std::pair<std::string, std::string>> Section(const std::string& result,
-                                                         const std::string& name) {
-  std::vector<std::pair<std::string, std::string>> keys;
-  std::istringstream in(result);
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (line.rfind(" [", 0) == 0) {
-      inside = line == " [" + name + "]";
-      continue;
-    }
-    const auto eq = line.find(" = ");
-    if (inside && eq != std::string::npos) keys.emplace_back(line.substr(1, eq - 1), line.substr(eq + 3));
-  }
-  return keys;
+std::vector<KeyLine> Section(const std::string& result, const std::string& name) {
+  const ResultFile file = ParseResultFile(result);
+  const ResultSection* section = FindSection(file, name);
+  return section ? section->keys : std::vector<KeyLine>{};
 }
 
 // Number of measured points a curve file announces in its segment sizes.
@@ -62,42 +46,23 @@ int MeasuredPoints(const fs::path& file) {
 
 // Curve files of the job in the order of its optimisation file.
 std::vector<std::string> CurveFiles(const fs::path& optim) {
-  std::ifstream in(optim);
-  int n = 0, intensity = 0;
-  double tolerance = 0.0;
-  in >> n >> intensity >> tolerance;
-  for (int j = 0; j < 3 * n; ++j) {
-    double skip = 0.0;
-    in >> skip;  // slots, then lower and upper bounds
-  }
-  int tests = 0;
-  in >> tests;
+  input::Job job;
+  input::ReadOptimisationInput(optim.string(), job);
   std::vector<std::string> files;
-  for (int t = 0; t < tests; ++t) {
-    std::string test;
-    int curves = 0;
-    in >> test >> curves;
-    for (int c = 0; c < curves; ++c) {
-      std::string name;
-      in >> name;
-      files.push_back(name);
+  for (const input::LabTest& test : job.tests) {
+    for (const std::string& curve : test.curveFiles) {
+      files.push_back(fs::path(curve).filename().string());
     }
   }
   return files;
 }
 
 std::unique_ptr<XmlNode> ParsedReport(const fs::path& folder) {
-  const std::string html = ReadText(folder / "calibration_report.html");
+  const std::string html = ReadFile(folder / "calibration_report.html");
   std::string error;
   auto doc = ParseXml(html, error);
   EXPECT_NE(doc, nullptr) << "not well-formed: " << error;
   return doc;
-}
-
-void CopyFolder(const fs::path& from, const fs::path& to) {
-  for (const auto& entry : fs::directory_iterator(from)) {
-    if (entry.is_regular_file()) fs::copy_file(entry.path(), to / entry.path().filename());
-  }
 }
 
 class ExampleReport : public ::testing::TestWithParam<const char*> {};
@@ -136,27 +101,27 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   for (std::size_t j = 0; j < params.size(); ++j) {
     const auto cells = rows[j + 1]->FindAll("td");
     ASSERT_GE(cells.size(), 8u);
-    EXPECT_EQ(cells[0]->text, params[j].first);
-    EXPECT_EQ(cells[4]->text, params[j].second);
-    EXPECT_EQ(cells[7]->text, sens[j].second);
+    EXPECT_EQ(cells[0]->text, params[j].key);
+    EXPECT_EQ(cells[4]->text, params[j].value);
+    EXPECT_EQ(cells[7]->text, sens[j].value);
   }
 
 #ifdef SOILCAL_WITH_JSON
-  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 0);
   const auto general = Section(result, "General");
-  EXPECT_EQ(summary["wall_time_ms"].get<int>(), std::stoi(general[0].second));
-  EXPECT_EQ(summary["cpu_time_s"].get<double>(), std::stod(general[1].second));
+  EXPECT_EQ(summary["wall_time_ms"].get<int>(), std::stoi(general[0].value));
+  EXPECT_EQ(summary["cpu_time_s"].get<double>(), std::stod(general[1].value));
   ASSERT_EQ(summary["parameters"].size(), params.size());
   for (std::size_t j = 0; j < params.size(); ++j) {
     const auto& p = summary["parameters"][j];
-    EXPECT_EQ(p["name"], params[j].first);
-    EXPECT_EQ(p["calibrated"].get<double>(), std::stod(params[j].second));
-    EXPECT_EQ(p["relative_sensitivity"].get<double>(), std::stod(sens[j].second));
+    EXPECT_EQ(p["name"], params[j].key);
+    EXPECT_EQ(p["calibrated"].get<double>(), std::stod(params[j].value));
+    EXPECT_EQ(p["relative_sensitivity"].get<double>(), std::stod(sens[j].value));
     EXPECT_LE(p["lower"].get<double>(), p["calibrated"].get<double>());
     EXPECT_GE(p["upper"].get<double>(), p["calibrated"].get<double>());
   }
-  const double error = std::stod(Section(result, "Objective info")[0].second);
+  const double error = std::stod(Section(result, "Objective info")[0].value);
   EXPECT_EQ(summary["best"]["mean_relative_error"].get<double>(), error);
   // The per-curve errors at the best values average (per test, then over
   // the tests) to the reported mean relative error.
@@ -175,11 +140,11 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   EXPECT_NEAR(mean / static_cast<double>(summary["tests"].size()), error, 1e-9 * error);
 
   // soilcal-report renders the same page from the summary and the files.
-  const std::string written = ReadText(job.path() / "calibration_report.html");
+  const std::string written = ReadFile(job.path() / "calibration_report.html");
   fs::remove(job.path() / "calibration_report.html");
   const ProgramRun again = RunProgram(BuildPath("soilcal-report"), job.path().string(), job.path().string());
   ASSERT_EQ(again.exitStatus, 0) << again.err;
-  EXPECT_EQ(ReadText(job.path() / "calibration_report.html"), written);
+  EXPECT_EQ(ReadFile(job.path() / "calibration_report.html"), written);
 #else
   EXPECT_FALSE(fs::exists(job.path() / "calibration_summary.json"));
 #endif
@@ -206,7 +171,7 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_EQ(rows[1]->FindAll("td").at(3)->text, "15000");
   EXPECT_EQ(rows[1]->FindAll("td").at(4)->text, "–");
 #ifdef SOILCAL_WITH_JSON
-  const auto summary = nlohmann::json::parse(ReadText(job.path() / "calibration_summary.json"));
+  const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 10);
   EXPECT_EQ(summary["exit_name"], "CURVE_FILE_NOT_FOUND");
   EXPECT_TRUE(summary["best"].is_null());
@@ -232,7 +197,7 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_EQ(kernel->FindAll("svg", "plot").at(0)->FindAll("circle", "measured").size(), 19u);
   EXPECT_TRUE(kernel->FindAll("svg", "plot").at(0)->FindAll("polyline").empty());
 #ifdef SOILCAL_WITH_JSON
-  const auto failed = nlohmann::json::parse(ReadText(broken.path() / "calibration_summary.json"));
+  const auto failed = nlohmann::json::parse(ReadFile(broken.path() / "calibration_summary.json"));
   EXPECT_TRUE(failed["exit_code"].is_null());
   EXPECT_EQ(failed["kernel_error"], "Invalid model in ELEMBoth");
   EXPECT_TRUE(failed["tests"][0]["curves"][0]["start"].is_null());

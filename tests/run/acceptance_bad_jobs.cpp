@@ -217,5 +217,66 @@ TEST(AcceptanceBadJobs, AbortFileEndsTheSearchWithExitCode18) {
   }
 }
 
+// A cavity test (5.5 rounds to 6) stops the run with error 16 before the
+// next test and the curves: their missing files would give 15 and 10.
+// The diagnostic file is written only when "do_opti" exists.
+TEST(AcceptanceBadJobs, CavityTestStopsBeforeTheNextTestAndLogsOnlyWithDoOpti) {
+  TempDir dir;
+  Job job;
+  job.test.testType = 5.5;
+  job.testName = "cavity.vlt";  // named in upper case by the optimisation file
+  job.opt.tests = {{"CAVITY.VLT", {"MISSING1.TXT"}}, {"MISSING.VLT", {"MISSING2.TXT"}}};
+  job.writeCurve = false;
+  job.Write(dir.path());
+  dir.Write("do_opti", "");
+  for (bool logged : {true, false}) {
+    EXPECT_EQ(RunSoilcal((dir.path() / job.optName).string(), dir.path()).exitStatus, 0);
+    const std::string result = ReadFile(dir.path() / "Optimization_result.txt");
+    ExpectOnlyGeneral(result, 16, "ERROR_IN_VLC_PARAMETER");
+    const std::string log = ReadFile(dir.path() / "file2");
+    EXPECT_EQ(log.find(" cavity: not implemented in 3D\n") != std::string::npos, logged);
+    fs::remove(dir.path() / "do_opti");
+    fs::remove(dir.path() / "file2");
+  }
+}
+
+TEST(AcceptanceBadJobs, UnsupportedModel18EndsWithAMessageBoxAndAnEmptyResultFile) {
+  TempDir dir;
+  Job job;
+  job.test.baseModel = 18;
+  job.Write(dir.path());
+  const ProcessRun run = RunSoilcal((dir.path() / job.optName).string(), dir.path());
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.err.rfind("rIroVuzu3: Still need fill_proprj_2d\nsoilcal: ", 0), 0u) << run.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "Optimization_result.txt"));
+  EXPECT_EQ(ReadFile(dir.path() / "Optimization_result.txt"), "");
+}
+
+// Errors 3 and 4 need a program with nothing beside it: a copy of it in a
+// folder of its own ("bin/"), where the cap library is absent or lacks
+// HS_CapItr, beside it or in ../lib as in an installed tree.
+TEST(AcceptanceBadJobs, HardeningSoilJobNeedsACapLibraryWithHsCapItr) {
+  TempDir tree, dir;
+  fs::create_directories(tree.path() / "bin");
+  fs::create_directories(tree.path() / "lib");
+  const std::string program = (tree.path() / "bin" / "soilcal").string();
+  fs::copy_file(testing::BuildPath("soilcal"), program);
+  Job job;
+  job.test.baseModel = 6;
+  job.test.params[31] = 0.5;  // nothing here is simulated: the load stops first
+  job.Write(dir.path());
+  const std::vector<std::string> args{(dir.path() / job.optName).string()};
+  EXPECT_EQ(RunProcess(program, args, dir.path()).exitStatus, 0);
+  const fs::path result = dir.path() / "Optimization_result.txt";
+  ExpectOnlyGeneral(ReadFile(result), 3, "COULD_NOT_LOAD_ZARIRUDE_DLL");
+  for (const char* place : {"bin/libzarirude.so", "bin/zarirude.dll", "bin/zarirude.so",
+                            "lib/libzarirude.so"}) {
+    fs::copy_file(testing::FixturePath("libsoilcal_test_nocap.so"), tree.path() / place);
+    EXPECT_EQ(RunProcess(program, args, dir.path()).exitStatus, 0);
+    ExpectOnlyGeneral(ReadFile(result), 4, "ZARIRUDE_DLL_IS_CORRUPT");
+    fs::remove(tree.path() / place);
+  }
+}
+
 }  // namespace
 }  // namespace soilcal::acceptance

@@ -98,24 +98,8 @@ TEST(AcceptanceCalibration, MohrCoulombJobRecoversShearModulusAndFriction) {
   EXPECT_EQ(run.exitStatus, 0);
   const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
   const ResultFile result = ParseResultFile(text);
-  EXPECT_TRUE(result.badLines.empty()) << text;
-
-  // Section order and keys, with no name line after a zero exit code.
-  ASSERT_EQ(result.sections.size(), 4u) << text;
-  EXPECT_EQ(result.sections[0].name, "General");
-  EXPECT_EQ(result.sections[1].name, "Params");
-  EXPECT_EQ(result.sections[2].name, "Objective info");
-  EXPECT_EQ(result.sections[3].name, "Relative Sensitivity");
-  ASSERT_EQ(result.sections[0].keys.size(), 3u) << text;
-  EXPECT_EQ(result.sections[0].keys[0].key, "Wall Time [ms]");
-  EXPECT_EQ(result.sections[0].keys[1].key, "CPU Time");
-  EXPECT_EQ(result.sections[0].keys[2].key, "Exit Code");
-  EXPECT_EQ(result.sections[0].keys[2].value, "0");
-  for (int s : {1, 3}) {
-    ASSERT_EQ(result.sections[s].keys.size(), 2u) << text;
-    EXPECT_EQ(result.sections[s].keys[0].key, "Gref");
-    EXPECT_EQ(result.sections[s].keys[1].key, "phi");
-  }
+  // Layout and key names of the result file: see reference_identity_test.
+  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
 
   // The swarm stops at its first iteration that does not improve the best
   // objective, so it ends near, not at, the optimum: 2 % is what a search

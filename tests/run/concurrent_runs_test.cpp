@@ -30,12 +30,6 @@ void WriteLoggedJob(const TempDir& dir) {
   dir.Write("do_opti", "");
 }
 
-void CopySandExample(const TempDir& dir) {
-  for (const auto& entry : fs::directory_iterator(SourcePath("examples/sand_triaxial"))) {
-    fs::copy_file(entry.path(), dir.path() / entry.path().filename());
-  }
-}
-
 void Calibrate(const TempDir& dir) {
   std::string argument = (dir.path() / "OPTIM.TXT").string();
   char program[] = "soilcal";
@@ -63,8 +57,8 @@ TEST(ConcurrentRuns, TwoCalibrationsInOneProcessWriteWhatEachWritesAlone) {
   TempDir loggedAlone, sandAlone, logged, sand;
   WriteLoggedJob(loggedAlone);
   WriteLoggedJob(logged);
-  CopySandExample(sandAlone);
-  CopySandExample(sand);
+  CopyFolder(SourcePath("examples/sand_triaxial"), sandAlone.path());
+  CopyFolder(SourcePath("examples/sand_triaxial"), sand.path());
 
   Calibrate(loggedAlone);
   Calibrate(sandAlone);

@@ -23,8 +23,7 @@ using acceptance::ReadFile;
 const char* const kMeasured[] = {"OPTIM.TXT", "TRIAX1.VLT", "Q_EPS.TXT", "EV_EPS.TXT"};
 
 void CopySand(const fs::path& to) {
-  fs::create_directories(to);
-  fs::copy(testing::SourcePath("examples/sand_triaxial"), to, fs::copy_options::recursive);
+  testing::CopyFolder(testing::SourcePath("examples/sand_triaxial"), to);
 }
 
 // Runs the sand job in `folder` (given as an absolute path) and checks that

@@ -4,12 +4,7 @@
 // code is the expected one (or, where none is fixed, any run error with its
 // line on standard error), without a sanitizer report, and without NaN or
 // Inf in any file the program wrote.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -31,41 +26,11 @@ namespace {
 namespace fs = std::filesystem;
 using acceptance::ReadFile;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr unsigned kTimeLimitS = 40;  // the sanitizers slow every run down
-#else
-constexpr unsigned kTimeLimitS = 10;
-#endif
-
-struct Outcome {
-  int status = -1;  // exit status; -1 when a signal (crash, time limit) ended it
-  std::string out, err;
-};
-
-Outcome RunWithLimit(const fs::path& dir, const std::string& argument) {
-  const std::string program = testing::BuildPath("soilcal");
-  const std::string outPath = (dir.parent_path() / "stdout").string();
-  const std::string errPath = (dir.parent_path() / "stderr").string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.parent_path().c_str()) != 0) ::_exit(126);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
-    ::alarm(kTimeLimitS);
-    ::execl(program.c_str(), program.c_str(), "--exit-status", argument.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  Outcome outcome;
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    outcome.status = WEXITSTATUS(status);
-  }
-  outcome.out = ReadFile(outPath);
-  outcome.err = ReadFile(errPath);
-  return outcome;
+// Runs the program in the job's parent folder; a crash or a hang (killed
+// after the shared time limit) gives status -1.
+acceptance::ProcessRun RunWithLimit(const fs::path& dir, const std::string& argument) {
+  return acceptance::RunProcess(testing::BuildPath("soilcal"), {"--exit-status", argument},
+                                dir.parent_path());
 }
 
 // The small base job: one drained triaxial test of 20 steps, one curve.
@@ -140,21 +105,21 @@ void CheckCase(const Case& c, const fs::path& root) {
   fs::remove_all(dir);
   WriteBaseJob(dir);
   c.mutate(dir);
-  const Outcome run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
+  const acceptance::ProcessRun run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
   if (std::getenv("SOILCAL_FAULT_LOG"))
-    std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.status);
-  ASSERT_GE(run.status, 0) << "crashed or over the time limit\n" << run.err;
+    std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.exitStatus);
+  ASSERT_GE(run.exitStatus, 0) << "crashed or over the time limit\n" << run.err;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
   ASSERT_TRUE(fs::is_regular_file(dir / "Optimization_result.txt"));
   const std::string result = ReadFile(dir / "Optimization_result.txt");
-  if (run.status == 1) {
+  if (run.exitStatus == 1) {
     EXPECT_EQ(result, "");  // a kernel error: empty result file, a line on stderr
   } else {
-    EXPECT_EQ(ResultExitCode(result), run.status) << result;
+    EXPECT_EQ(ResultExitCode(result), run.exitStatus) << result;
   }
-  if (c.expected >= 0) EXPECT_EQ(run.status, c.expected) << run.err;
-  if (run.status != 0) EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
+  if (c.expected >= 0) EXPECT_EQ(run.exitStatus, c.expected) << run.err;
+  if (run.exitStatus != 0) EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
   EXPECT_FALSE(HoldsNanOrInf(ResultValues(result))) << result;
   for (const auto& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
@@ -253,8 +218,8 @@ TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
   fs::path deep = root.path();
   for (int i = 0; i < 4; ++i) deep /= std::string(100, static_cast<char>('p' + i));
   WriteBaseJob(deep);
-  Outcome run = RunWithLimit(deep, (deep / "OPTIM.TXT").string());
-  EXPECT_EQ(run.status, 0) << run.err;
+  acceptance::ProcessRun run = RunWithLimit(deep, (deep / "OPTIM.TXT").string());
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_TRUE(fs::exists(deep / "Q_EPS.TXT_calculated"));
 
   // A job folder where nothing can be written: the outcome goes to standard
@@ -265,7 +230,7 @@ TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
   run = RunWithLimit(locked, (locked / "OPTIM.TXT").string());
   fs::permissions(locked, fs::perms::owner_all);
-  EXPECT_GE(run.status, 0) << run.err;
+  EXPECT_GE(run.exitStatus, 0) << run.err;
   EXPECT_NE(run.out.find(" Exit Code = "), std::string::npos) << run.out;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 }

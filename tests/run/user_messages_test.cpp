@@ -19,8 +19,7 @@ using acceptance::ProcessRun;
 using acceptance::RunProcess;
 
 void CopyExample(const std::string& example, const fs::path& to) {
-  fs::create_directories(to);
-  fs::copy(testing::SourcePath("examples/" + example), to, fs::copy_options::recursive);
+  testing::CopyFolder(testing::SourcePath("examples/" + example), to);
 }
 
 void WriteText(const fs::path& file, const std::string& text) {

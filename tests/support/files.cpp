@@ -38,6 +38,7 @@ std::string ReadFile(const std::filesystem::path& file) {
 }
 
 void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::filesystem::create_directories(to);
   for (const auto& entry : std::filesystem::directory_iterator(from)) {
     if (entry.is_regular_file()) std::filesystem::copy_file(entry.path(), to / entry.path().filename());
   }

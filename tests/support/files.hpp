@@ -23,7 +23,7 @@ class TempDir {
 
 // The whole file as bytes; "" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
-// Copies every file of `from` into the folder `to`.
+// Copies every file of `from` into the folder `to`, made if missing.
 void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Path of a built program or library in the build folder.
