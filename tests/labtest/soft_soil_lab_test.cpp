@@ -123,8 +123,7 @@ TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
     EXPECT_NEAR(last.stress[0] / last.stress[1], kK0nc, 0.01);
   }
   // 3 %: the start transient has died out over 40 % strain (100 mu*).
-  EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0),
-              0.03 * kMu * std::log(10.0));
+  EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0), 0.03 * kMu * std::log(10.0));
 }
 
 }  // namespace

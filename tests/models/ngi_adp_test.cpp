@@ -76,12 +76,9 @@ TEST(NgiAdp, SetUpDerivesStiffnessRatiosAndStrengthAtDepth) {
     MaterialSet set = Clay(model);
     const PreparedPoint pt = Prepare(set, 4.0, {-80, -80, -80, 0, 0, 0});
     EXPECT_EQ(pt.errors, 0);
-    EXPECT_EQ(set.prop[1], 40.0 * 300.0);
-    EXPECT_EQ(set.prop[19], 300.0 * 2.0);
-    EXPECT_EQ(set.prop[3], 0.0);
-    EXPECT_EQ(set.prop[16], 1e10);
-    EXPECT_EQ(set.prop[42], 0.25);
-    EXPECT_EQ(set.prop[43], 0.495);
+    const std::pair<int, double> props[] = {
+        {1, 40.0 * 300.0}, {19, 300.0 * 2.0}, {3, 0.0}, {16, 1e10}, {42, 0.25}, {43, 0.495}};
+    for (const auto& [i, value] : props) EXPECT_EQ(set.prop[i], value) << i;
     EXPECT_DOUBLE_EQ(set.prop[36], 0.6);
     EXPECT_DOUBLE_EQ(set.prop[37], 0.75);
     // s_u^A + s_u,inc^A (y_ref - y) = 40 + 2 (10 - 4), and G in proportion.
