@@ -22,11 +22,10 @@ std::unique_ptr<input::Job> SoftClayJob(int model) {
   s.porosity = 0.5;
   auto job = MakeJob(model, s);
   auto& p = job->material.params;
-  p[31] = 1.2;      // M (models 4 and 8 take it from K0nc)
-  p[37] = kK0nc;
-  p[38] = kKappa;
-  p[39] = kLambda;
-  p[40] = kMu;      // mu* of model 8, reference time 1 (slot 42 empty)
+  const std::pair<int, double> slots[] = {
+      {31, 1.2}, {37, kK0nc}, {38, kKappa},  // 31: M (models 4 and 8 take it from K0nc)
+      {39, kLambda}, {40, kMu}};  // 40: mu* of model 8, reference time 1 (slot 42 empty)
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return job;
 }
 

@@ -61,12 +61,9 @@ struct PointHarness {
   PointHarness(int modelCode, double G, double nu, double sinPhi, double sinPsi, double c,
                double tens) {
     set.modelCode = modelCode;
-    set.prop[1] = G;
-    set.prop[2] = nu;
-    set.prop[3] = sinPhi;
-    set.prop[4] = c;
-    set.prop[5] = sinPsi;
-    set.prop[16] = tens;
+    const std::pair<int, double> propSlots[] = {
+        {1, G}, {2, nu}, {3, sinPhi}, {4, c}, {5, sinPsi}, {16, tens}};
+    for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
     PointMatState pms;
     pms.G = G;
     pms.SPhi = sinPhi;

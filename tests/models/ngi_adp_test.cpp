@@ -25,19 +25,10 @@ MaterialSet Clay(int model = 12) {
   MaterialSet set;
   set.modelCode = model;
   PropSoil& p = set.prop;
-  p[2] = 0.25;
-  p[4] = 40.0;
-  p[6] = 10.0;
-  p[7] = 2.0;
-  p[20] = 0.5;
-  p[28] = 0.495;
-  p[31] = 300.0;
-  p[33] = 24.0;
-  p[34] = 30.0;
-  p[38] = 3.0;
-  p[39] = 6.0;
-  p[40] = 4.0;
-  p[44] = 0.9;
+  const std::pair<int, double> slots[] = {
+      {2, 0.25}, {4, 40.0}, {6, 10.0}, {7, 2.0}, {20, 0.5}, {28, 0.495}, {31, 300.0}, {33, 24.0},
+      {34, 30.0}, {38, 3.0}, {39, 6.0}, {40, 4.0}, {44, 0.9}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return set;
 }
 

@@ -8,12 +8,10 @@
 namespace soilcal::testing {
 
 LabTestDesc::LabTestDesc() {
-  params[1] = 24000.0;  // Gref
-  params[2] = 0.25;     // nu
-  params[3] = 0.6157;   // sin(38 deg)
-  params[4] = 1.0;      // Cref
-  params[5] = 0.1392;   // sin(8 deg)
-  params[20] = 0.35;    // ninit
+  const std::pair<int, double> slots[] = {
+      {1, 24000.0}, {2, 0.25}, {3, 0.6157}, {4, 1.0},  // Gref, nu, sin(38 deg), Cref
+      {5, 0.1392}, {20, 0.35}};  // sin(8 deg), ninit
+  for (const auto& [slot, value] : slots) params[slot] = value;
 }
 
 std::string LabTestFileText(const LabTestDesc& desc) {
