@@ -32,15 +32,9 @@ testing::LabTestPhase OedometerPhase(double axialStrain, int steps) {
 
 testing::LabTestFileDesc LabTest(int baseModel, const std::array<double, 201>& params,
                                  double cell, std::vector<testing::LabTestPhase> phases) {
-  testing::LabTestFileDesc testFile;
-  testFile.version = 6;
-  testFile.header = "acceptance test";
-  testFile.baseModel = baseModel;
-  testFile.params = params;
-  testFile.testType = 1.0;
-  testFile.initialStress = {-cell, -cell, -cell, 0.0, 0.0, 0.0};
-  testFile.phases = std::move(phases);
-  return testFile;
+  return {.version = 6, .header = "acceptance test", .baseModel = baseModel, .params = params,
+          .testType = 1.0, .initialStress = {-cell, -cell, -cell, 0.0, 0.0, 0.0},
+          .phases = std::move(phases)};
 }
 
 LabTestOutput RunTightly(const fs::path& dir, const testing::LabTestFileDesc& testFile) {

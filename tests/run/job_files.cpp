@@ -15,14 +15,9 @@ LabTestDesc::LabTestDesc() {
 }
 
 std::string LabTestFileText(const LabTestDesc& desc) {
-  LabTestFileDesc file;
-  file.version = 6;
-  file.header = "Test written by the run tests";
-  file.baseModel = desc.baseModel;
-  file.materialName = "Test sand";
-  file.params = desc.params;
-  file.testType = desc.testType;
-  file.initialStress = {-100, -100, -100, 0, 0, 0};
+  LabTestFileDesc file{.version = 6, .header = "Test written by the run tests",
+                       .baseModel = desc.baseModel, .materialName = "Test sand", .params = desc.params,
+                       .testType = desc.testType, .initialStress = {-100, -100, -100, 0, 0, 0}};
   for (int p = 0; p < desc.nPhases; ++p) {
     LabTestPhase phase;
     phase.loadSteps = desc.steps;
