@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "models/matsig.hpp"
+#include "models/mohr_coulomb/mc_return.hpp"
 #include "models/principal.hpp"
 #include "services/diag.hpp"
 
@@ -85,5 +86,21 @@ struct PointHarness {
     return out;
   }
 };
+
+// A Mohr-Coulomb stress call with the trial stress `trial` and the reference
+// stress `reference` of the elastic step.
+inline StressCall CallFor(const mohr_coulomb::McParams& m, const Vec6& trial, const Vec6& reference) {
+  StressCall call;
+  call.SPhi = m.s;
+  call.SPsi = m.d;
+  call.CoheSi = m.cc;
+  call.Tens = m.T;
+  call.G = m.G;
+  call.nu = m.nu;
+  call.sigE = trial;
+  call.sigC = trial;
+  call.sigEQ = reference;
+  return call;
+}
 
 }  // namespace soilcal::models::testing
