@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "services/errors.hpp"
 
@@ -23,17 +24,12 @@ TEST(CurveQuantity, PrincipalValuesFollowMohrsCircleInAscendingOrder) {
   p.strain = {-0.01, 0.004, 0.002, 0.006, 0, 0};
   const double r = std::sqrt(725.0);
   const double s1 = -75.0 - r, s2 = -75.0 + r, s3 = -30.0;
-  EXPECT_NEAR(CurveQuantity(p, 2), s1, kPrincipalTol);
-  EXPECT_NEAR(CurveQuantity(p, 3), s2, kPrincipalTol);
-  EXPECT_NEAR(CurveQuantity(p, 4), s3, kPrincipalTol);
-  EXPECT_NEAR(CurveQuantity(p, 5), s3 - s1, kPrincipalTol);
-  EXPECT_NEAR(CurveQuantity(p, 25), (s1 + s3) / 2, kPrincipalTol);
-  EXPECT_NEAR(CurveQuantity(p, 26), (s1 - s3) / 2, kPrincipalTol);
   const double re = std::sqrt(0.007 * 0.007 + 0.003 * 0.003);
-  EXPECT_NEAR(CurveQuantity(p, 1), -0.003 - re, kStrainTol);
-  EXPECT_NEAR(CurveQuantity(p, 27), 0.002, kStrainTol);
-  EXPECT_NEAR(CurveQuantity(p, 28), -0.003 + re, kStrainTol);
-  EXPECT_NEAR(CurveQuantity(p, -2), -s1, kPrincipalTol);
+  const std::pair<int, double> stresses[] = {{2, s1}, {3, s2}, {4, s3}, {5, s3 - s1},
+                                             {25, (s1 + s3) / 2}, {26, (s1 - s3) / 2}, {-2, -s1}};
+  for (auto [c, v] : stresses) EXPECT_NEAR(CurveQuantity(p, c), v, kPrincipalTol) << c;
+  const std::pair<int, double> strains[] = {{1, -0.003 - re}, {27, 0.002}, {28, -0.003 + re}};
+  for (auto [c, v] : strains) EXPECT_NEAR(CurveQuantity(p, c), v, kStrainTol) << c;
 }
 
 TEST(CurveQuantity, InvariantsMatchTheirTriaxialAndShearForms) {
@@ -66,15 +62,11 @@ TEST(CurveQuantity, ComponentsPorePressureAndTimeWithNegatedCodes) {
     EXPECT_EQ(CurveQuantity(p, 19 + i), p.stress[static_cast<std::size_t>(i)]);
     EXPECT_EQ(CurveQuantity(p, -(19 + i)), -p.stress[static_cast<std::size_t>(i)]);
   }
-  EXPECT_EQ(CurveQuantity(p, 7), -20.0);
-  EXPECT_EQ(CurveQuantity(p, 10), 3.5);
-  EXPECT_EQ(CurveQuantity(p, -10), -3.5);
-  EXPECT_EQ(CurveQuantity(p, 29), 25.0);  // -(sxx - syy) / 2
-  EXPECT_EQ(CurveQuantity(p, 31), -120.0);
-  EXPECT_EQ(CurveQuantity(p, 32), -70.0);
-  EXPECT_EQ(CurveQuantity(p, 33), -50.0);
-  EXPECT_EQ(CurveQuantity(p, 34), -80.0);  // pw + mean total stress -60
-  EXPECT_EQ(CurveQuantity(p, 35), -75.0);
+  // 29 is -(sxx - syy) / 2; 34 is pw plus the mean total stress -60.
+  const std::pair<int, double> codes[] = {{7, -20.0}, {10, 3.5}, {-10, -3.5},
+                                          {29, 25.0}, {31, -120.0}, {32, -70.0},
+                                          {33, -50.0}, {34, -80.0}, {35, -75.0}};
+  for (const auto& [code, value] : codes) EXPECT_EQ(CurveQuantity(p, code), value) << code;
 }
 
 TEST(CurveQuantity, UnknownCodesPrintAnErrorAndRaiseRunError17) {

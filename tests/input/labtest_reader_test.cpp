@@ -37,27 +37,15 @@ LabTest ReadDesc(const LabTestFileDesc& desc) {
 
 // Two phases with every value different, so that a shifted line shows.
 LabTestFileDesc TwoPhaseDesc(int version) {
-  LabTestFileDesc s;
-  s.version = version;
-  s.headerValue = 3.5;
-  s.baseModel = 2;
-  s.materialName = "Dense sand\tcomment\tmore";
-  for (int i = 1; i <= 200; ++i) s.params[static_cast<std::size_t>(i)] = 0.001 * i;
-  s.testType = 1.0;
-  s.variant = 1.0;
-  s.step4Value = 4.25;
-  s.tolerance = 0.001;
-  s.relaxation = 0.8;
-  s.maxIterations = 350.4;
-  s.acceleration = 1.0;
-  s.realSetting2 = -2.0;
-  s.step10Value = 7.0;
-  s.step11Value = 11.5;
-  s.step11Setting = 2.6;
-  s.initialStress = {-100, -110, -120, 1, 2, 3};
-  s.oldFlags = {1, 0, 1, 1, 1, 0};
+  LabTestFileDesc s{.version = version, .headerValue = 3.5, .baseModel = 2,
+                    .materialName = "Dense sand\tcomment\tmore", .testType = 1.0, .variant = 1.0,
+                    .step4Value = 4.25, .tolerance = 0.001, .relaxation = 0.8,
+                    .maxIterations = 350.4, .acceleration = 1.0, .realSetting2 = -2.0,
+                    .step10Value = 7.0, .step11Value = 11.5, .step11Setting = 2.6,
+                    .initialStress = {-100, -110, -120, 1, 2, 3}, .oldFlags = {1, 0, 1, 1, 1, 0}};
   s.phases = {LabTestPhase{25, 0.5, {0, -0.01, 0, 0, 0, 0}, {-100, 0, -100, 0, 0, 0}, {1, 0, 1, 1, 1, 1}},
               LabTestPhase{40, 1.5, {0, -0.02, 0, 0, 0, 0}, {-50, 0, -60, 0, 0, 0}, {0, 0, 0, 1, 1, 1}}};
+  for (int i = 1; i <= 200; ++i) s.params[static_cast<std::size_t>(i)] = 0.001 * i;
   return s;
 }
 

@@ -24,13 +24,10 @@ std::unique_ptr<input::Job> RockJob(double tensionFactor = 0.0, double psiDeg = 
   s.sinPsi = 0.0;
   auto job = MakeJob(15, s);
   auto& p = job->material.params;
-  p[31] = kSci;
-  p[32] = 10.0;
-  p[33] = 60.0;
-  p[36] = 0.0;
-  p[41] = tensionFactor;
-  p[48] = psiDeg;
-  p[49] = sigPsi;
+  const std::pair<int, double> slots[] = {
+      {31, kSci}, {32, 10.0}, {33, 60.0}, {36, 0.0}, {41, tensionFactor}, {48, psiDeg},
+      {49, sigPsi}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return job;
 }
 
@@ -74,12 +71,9 @@ TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
   // dilatancy confinement.
   models::MaterialSet set;
   set.modelCode = 15;
-  set.prop[31] = kSci;
-  set.prop[45] = 4.0;
-  set.prop[46] = 0.5;
-  set.prop[47] = 0.6;
-  set.prop[41] = 0.05;
-  set.prop[49] = 300.0;
+  const std::pair<int, double> propSlots[] = {
+      {31, kSci}, {45, 4.0}, {46, 0.5}, {47, 0.6}, {41, 0.05}, {49, 300.0}};
+  for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   models::CopySoilProp(1, set, models::ModelConstants{});
   EXPECT_EQ(set.prop[45], 4.0);
   EXPECT_EQ(set.prop[46], 0.5);

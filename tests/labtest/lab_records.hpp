@@ -61,16 +61,10 @@ inline std::unique_ptr<input::Job> MakeJob(int modelNumber, const SoilParams& s 
   input::MaterialInput& m = job->material;
   m.baseModel = modelNumber % 100;
   m.referencePressure = 100.0;
-  m.params[1] = s.G;
-  m.params[2] = s.nu;
-  m.params[3] = s.sinPhi;
-  m.params[4] = s.c;
-  m.params[5] = s.sinPsi;
-  m.params[15] = s.tension;
-  m.params[16] = s.tension;
-  m.params[20] = s.porosity;
-  m.params[28] = s.nuU;
-  m.params[103] = 1.0;
+  const std::pair<int, double> slots[] = {
+      {1, s.G}, {2, s.nu}, {3, s.sinPhi}, {4, s.c}, {5, s.sinPsi}, {15, s.tension}, {16, s.tension},
+      {20, s.porosity}, {28, s.nuU}, {103, 1.0}};
+  for (const auto& [slot, value] : slots) m.params[slot] = value;
   return job;
 }
 
@@ -82,12 +76,10 @@ inline std::unique_ptr<input::Job> UserJob(int modelNumber, const std::string& l
   auto job = MakeJob(modelNumber, s);
   input::MaterialInput& m = job->material;
   m.name = library;
-  m.params[31] = 2.0 * s.G * (1.0 + s.nu);
-  m.params[32] = s.nu;
-  m.params[33] = s.c;
-  m.params[34] = std::asin(s.sinPhi) * kDegree;
-  m.params[35] = std::asin(s.sinPsi) * kDegree;
-  m.params[36] = s.tension;
+  const std::pair<int, double> slots[] = {
+      {31, 2.0 * s.G * (1.0 + s.nu)}, {32, s.nu}, {33, s.c}, {34, std::asin(s.sinPhi) * kDegree},
+      {35, std::asin(s.sinPsi) * kDegree}, {36, s.tension}};
+  for (const auto& [slot, value] : slots) m.params[slot] = value;
   return job;
 }
 
@@ -109,17 +101,10 @@ inline std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
   s.c = h.c;
   auto job = MakeJob(model, s);
   auto& p = job->material.params;
-  p[21] = 0.0;
-  p[22] = 1.0;
-  p[34] = h.m;
-  p[35] = h.pref;
-  p[37] = h.rf;
-  p[38] = h.eoed;
-  p[39] = h.k0nc;
-  p[40] = h.e50;
-  p[49] = h.g0ref;
-  p[50] = h.gamma07;
-  p[103] = h.ocr;
+  const std::pair<int, double> slots[] = {
+      {21, 0.0}, {22, 1.0}, {34, h.m}, {35, h.pref}, {37, h.rf}, {38, h.eoed}, {39, h.k0nc},
+      {40, h.e50}, {49, h.g0ref}, {50, h.gamma07}, {103, h.ocr}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return job;
 }
 

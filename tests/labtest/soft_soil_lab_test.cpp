@@ -22,11 +22,10 @@ std::unique_ptr<input::Job> SoftClayJob(int model) {
   s.porosity = 0.5;
   auto job = MakeJob(model, s);
   auto& p = job->material.params;
-  p[31] = 1.2;      // M (models 4 and 8 take it from K0nc)
-  p[37] = kK0nc;
-  p[38] = kKappa;
-  p[39] = kLambda;
-  p[40] = kMu;      // mu* of model 8, reference time 1 (slot 42 empty)
+  const std::pair<int, double> slots[] = {
+      {31, 1.2}, {37, kK0nc}, {38, kKappa},  // 31: M (models 4 and 8 take it from K0nc)
+      {39, kLambda}, {40, kMu}};  // 40: mu* of model 8, reference time 1 (slot 42 empty)
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return job;
 }
 
@@ -123,8 +122,7 @@ TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
     EXPECT_NEAR(last.stress[0] / last.stress[1], kK0nc, 0.01);
   }
   // 3 %: the start transient has died out over 40 % strain (100 mu*).
-  EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0),
-              0.03 * kMu * std::log(10.0));
+  EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0), 0.03 * kMu * std::log(10.0));
 }
 
 }  // namespace

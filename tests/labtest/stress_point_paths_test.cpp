@@ -34,11 +34,8 @@ std::unique_ptr<input::Job> SoftClay(int modelNumber) {
   s.porosity = 0.5;
   auto job = MakeJob(modelNumber, s);
   auto& p = job->material.params;
-  p[31] = 1.2;
-  p[37] = 0.6;
-  p[38] = 0.02;
-  p[39] = 0.1;
-  p[40] = 0.004;
+  const std::pair<int, double> slots[] = {{31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}, {40, 0.004}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return job;
 }
 

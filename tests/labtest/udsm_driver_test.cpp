@@ -72,11 +72,9 @@ struct ProbeLog {
 std::unique_ptr<input::Job> ProbeJob(double nStat, double failure = 0, double abortValue = 0) {
   auto job = MakeJob(121);
   job->material.name = "udsm_probe.dll";
-  job->material.params[31] = 10000.0;  // E
-  job->material.params[32] = 0.25;     // nu
-  job->material.params[33] = nStat;
-  job->material.params[39] = failure;
-  job->material.params[40] = abortValue;
+  const std::pair<int, double> paramsSlots[] = {
+      {31, 10000.0}, {32, 0.25}, {33, nStat}, {39, failure}, {40, abortValue}};  // 31: E; 32: nu
+  for (const auto& [slot, value] : paramsSlots) job->material.params[slot] = value;
   return job;
 }
 

@@ -27,12 +27,10 @@ TEST(ModelNumber, ReductionTakesTheRemainderAndLowersAliasesAboveFifty) {
 
 TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
   PropSoil p;
-  p[1] = 2000.0;  // Gref
-  p[3] = 0.5;     // sin(phi)
-  p[4] = 10.0;    // Cref
-  p[6] = 5.0;     // vert_ref
-  p[7] = 2.0;     // cincr
-  p[19] = 100.0;  // Ginc
+  const std::pair<int, double> slots[] = {
+      {1, 2000.0}, {3, 0.5}, {4, 10.0}, {6, 5.0},  // Gref, sin(phi), Cref, vert_ref
+      {7, 2.0}, {19, 100.0}};  // cincr, Ginc
+  for (const auto& [slot, value] : slots) p[slot] = value;
   GenMatCall call;
   call.prop = &p;
   call.model = 2;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "models/matsig.hpp"
+#include "models/mohr_coulomb/mc_return.hpp"
 #include "models/principal.hpp"
 #include "services/diag.hpp"
 
@@ -61,12 +62,9 @@ struct PointHarness {
   PointHarness(int modelCode, double G, double nu, double sinPhi, double sinPsi, double c,
                double tens) {
     set.modelCode = modelCode;
-    set.prop[1] = G;
-    set.prop[2] = nu;
-    set.prop[3] = sinPhi;
-    set.prop[4] = c;
-    set.prop[5] = sinPsi;
-    set.prop[16] = tens;
+    const std::pair<int, double> propSlots[] = {
+        {1, G}, {2, nu}, {3, sinPhi}, {4, c}, {5, sinPsi}, {16, tens}};
+    for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
     PointMatState pms;
     pms.G = G;
     pms.SPhi = sinPhi;
@@ -88,5 +86,21 @@ struct PointHarness {
     return out;
   }
 };
+
+// A Mohr-Coulomb stress call with the trial stress `trial` and the reference
+// stress `reference` of the elastic step.
+inline StressCall CallFor(const mohr_coulomb::McParams& m, const Vec6& trial, const Vec6& reference) {
+  StressCall call;
+  call.SPhi = m.s;
+  call.SPsi = m.d;
+  call.CoheSi = m.cc;
+  call.Tens = m.T;
+  call.G = m.G;
+  call.nu = m.nu;
+  call.sigE = trial;
+  call.sigC = trial;
+  call.sigEQ = reference;
+  return call;
+}
 
 }  // namespace soilcal::models::testing

@@ -18,21 +18,11 @@ namespace soilcal::models::testing {
 // Eoed = 20 MPa, m = 0.5, phi = 30 deg, psi = 0, c = 0, Rf = 0.9, nu = 0.2.
 inline PropSoil SandProps() {
   PropSoil p;
-  p[1] = 60000.0 / (2.0 * 1.2);  // Gref from Eur,ref and nu
-  p[2] = 0.2;
-  p[3] = 0.5;                    // sin 30
-  p[4] = 0.0;
-  p[5] = 0.0;
-  p[16] = 0.0;
-  p[34] = 0.5;
-  p[35] = 100.0;
-  p[37] = 0.9;
-  p[38] = 20000.0;
-  p[39] = -1.0;                  // K0nc from Jaky
-  p[40] = 20000.0;
-  p[20] = 0.4;
-  p[21] = 0.0;
-  p[22] = 1.0;
+  const std::pair<int, double> slots[] = {
+      {1, 60000.0 / (2.0 * 1.2)}, {2, 0.2}, {3, 0.5},  // 1: Gref from Eur,ref and nu; 3: sin 30
+      {4, 0.0}, {5, 0.0}, {16, 0.0}, {34, 0.5}, {35, 100.0}, {37, 0.9}, {38, 20000.0},
+      {39, -1.0}, {40, 20000.0}, {20, 0.4}, {21, 0.0}, {22, 1.0}};  // 39: K0nc from Jaky
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return p;
 }
 

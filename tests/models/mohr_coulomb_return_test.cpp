@@ -15,6 +15,7 @@ using mohr_coulomb::FindReturnZone;
 using mohr_coulomb::McParams;
 using mohr_coulomb::ReturnPrincipalStresses;
 using mohr_coulomb::YieldFunctions;
+using testing::CallFor;
 using testing::DiagCapture;
 using testing::Rotation;
 
@@ -23,20 +24,6 @@ constexpr double kDeg = std::numbers::pi / 180.0;
 // phi = 30 deg, psi = 5 deg, c = 10, T = 5, G = 1000, nu = 0.3.
 McParams WorkedExample() {
   return {0.5, std::sin(5.0 * kDeg), 10.0 * std::cos(30.0 * kDeg), 5.0, 1000.0, 0.3};
-}
-
-StressCall CallFor(const McParams& m, const Vec6& trial, const Vec6& reference) {
-  StressCall call;
-  call.SPhi = m.s;
-  call.SPsi = m.d;
-  call.CoheSi = m.cc;
-  call.Tens = m.T;
-  call.G = m.G;
-  call.nu = m.nu;
-  call.sigE = trial;
-  call.sigC = trial;
-  call.sigEQ = reference;
-  return call;
 }
 
 TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {

@@ -15,6 +15,7 @@ namespace {
 
 using mohr_coulomb::McParams;
 using mohr_coulomb::YieldFunctions;
+using testing::CallFor;
 using testing::Rotation;
 
 constexpr double kDeg = std::numbers::pi / 180.0;
@@ -76,14 +77,7 @@ TEST(MohrCoulomb, ReturnInARotatedFrameIsTheRotatedPrincipalReturn) {
   for (int n = 0; n < 3000; ++n) {
     const Draw d = RandomDraw(rng);
     const Vec6 trial = RebuildStress(d.trial, d.frame);
-    StressCall call;
-    call.SPhi = d.m.s;
-    call.SPsi = d.m.d;
-    call.CoheSi = d.m.cc;
-    call.Tens = d.m.T;
-    call.G = d.m.G;
-    call.nu = d.m.nu;
-    call.sigE = call.sigC = call.sigEQ = trial;
+    StressCall call = CallFor(d.m, trial, trial);
     MC_Sig(call);
     if (call.iArea == 0) continue;
 

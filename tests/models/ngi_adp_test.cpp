@@ -25,19 +25,10 @@ MaterialSet Clay(int model = 12) {
   MaterialSet set;
   set.modelCode = model;
   PropSoil& p = set.prop;
-  p[2] = 0.25;
-  p[4] = 40.0;
-  p[6] = 10.0;
-  p[7] = 2.0;
-  p[20] = 0.5;
-  p[28] = 0.495;
-  p[31] = 300.0;
-  p[33] = 24.0;
-  p[34] = 30.0;
-  p[38] = 3.0;
-  p[39] = 6.0;
-  p[40] = 4.0;
-  p[44] = 0.9;
+  const std::pair<int, double> slots[] = {
+      {2, 0.25}, {4, 40.0}, {6, 10.0}, {7, 2.0}, {20, 0.5}, {28, 0.495}, {31, 300.0}, {33, 24.0},
+      {34, 30.0}, {38, 3.0}, {39, 6.0}, {40, 4.0}, {44, 0.9}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return set;
 }
 
@@ -76,12 +67,9 @@ TEST(NgiAdp, SetUpDerivesStiffnessRatiosAndStrengthAtDepth) {
     MaterialSet set = Clay(model);
     const PreparedPoint pt = Prepare(set, 4.0, {-80, -80, -80, 0, 0, 0});
     EXPECT_EQ(pt.errors, 0);
-    EXPECT_EQ(set.prop[1], 40.0 * 300.0);
-    EXPECT_EQ(set.prop[19], 300.0 * 2.0);
-    EXPECT_EQ(set.prop[3], 0.0);
-    EXPECT_EQ(set.prop[16], 1e10);
-    EXPECT_EQ(set.prop[42], 0.25);
-    EXPECT_EQ(set.prop[43], 0.495);
+    const std::pair<int, double> props[] = {
+        {1, 40.0 * 300.0}, {19, 300.0 * 2.0}, {3, 0.0}, {16, 1e10}, {42, 0.25}, {43, 0.495}};
+    for (const auto& [i, value] : props) EXPECT_EQ(set.prop[i], value) << i;
     EXPECT_DOUBLE_EQ(set.prop[36], 0.6);
     EXPECT_DOUBLE_EQ(set.prop[37], 0.75);
     // s_u^A + s_u,inc^A (y_ref - y) = 40 + 2 (10 - 4), and G in proportion.

@@ -12,12 +12,9 @@ namespace {
 MaterialSet SoftClay(int model) {
   MaterialSet set;
   set.modelCode = model;
-  set.prop[2] = 0.2;
-  set.prop[20] = 0.5;
-  set.prop[31] = 1.2;
-  set.prop[37] = 0.6;
-  set.prop[38] = 0.02;
-  set.prop[39] = 0.1;
+  const std::pair<int, double> propSlots[] = {
+      {2, 0.2}, {20, 0.5}, {31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}};
+  for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   return set;
 }
 

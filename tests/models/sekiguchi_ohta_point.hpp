@@ -19,14 +19,9 @@ namespace soilcal::models::testing {
 inline MaterialSet SoftClaySet(int model) {
   MaterialSet set;
   set.modelCode = model;
-  set.prop[2] = 0.2;
-  set.prop[20] = 0.5;
-  set.prop[31] = 1.2;
-  set.prop[37] = 0.6;
-  set.prop[38] = 0.02;
-  set.prop[39] = 0.1;
-  set.prop[40] = 0.004;
-  set.prop[41] = 1e-3;
+  const std::pair<int, double> propSlots[] = {
+      {2, 0.2}, {20, 0.5}, {31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}, {40, 0.004}, {41, 1e-3}};
+  for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   return set;
 }
 

@@ -13,13 +13,10 @@ namespace {
 
 PropSoil SoftClay() {
   PropSoil p;
-  p[2] = 0.2;    // nu
-  p[20] = 0.5;   // initial porosity: e0 = 1
-  p[31] = 1.0;   // M
-  p[37] = 0.5;   // K0nc
-  p[38] = 0.02;  // kappa*
-  p[39] = 0.1;   // lambda*
-  p[40] = 0.004; // mu* (model 8)
+  const std::pair<int, double> slots[] = {
+      {2, 0.2}, {20, 0.5}, {31, 1.0}, {37, 0.5},  // nu, initial porosity: e0 = 1, M, K0nc
+      {38, 0.02}, {39, 0.1}, {40, 0.004}};  // kappa*, lambda*, mu* (model 8)
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return p;
 }
 

@@ -20,11 +20,9 @@ struct CamClayTrial {
   PropSoil prop;
   StressCall call;
   CamClayTrial(double lambdaOverKappa, double pc0) {
-    prop[2] = 0.2;
-    prop[31] = 1.2;
-    prop[32] = lambdaOverKappa;
-    prop[35] = 100.0;
-    prop[40] = 0.04;
+    const std::pair<int, double> propSlots[] = {
+        {2, 0.2}, {31, 1.2}, {32, lambdaOverKappa}, {35, 100.0}, {40, 0.04}};
+    for (const auto& [slot, value] : propSlots) prop[slot] = value;
     call.prop = &prop;
     call.G = 1000.0;
     call.nu = 0.2;
@@ -78,12 +76,9 @@ struct CreepCase {
   PropSoil prop;
   ModelConstants k;
   CreepCase() {
-    prop[2] = 0.15;
-    prop[31] = 1.3;
-    prop[35] = 100.0;
-    prop[38] = 0.02;
-    prop[39] = 0.1;
-    prop[40] = 0.004;
+    const std::pair<int, double> propSlots[] = {
+        {2, 0.15}, {31, 1.3}, {35, 100.0}, {38, 0.02}, {39, 0.1}, {40, 0.004}};
+    for (const auto& [slot, value] : propSlots) prop[slot] = value;
     CallFamilyCopySoilProp(SoftSoilFamily(), 8, 1, prop, k);
   }
   double G(double p) const { return 1.5 * 0.7 / 1.15 * p / 0.02; }  // K = p / kappa*

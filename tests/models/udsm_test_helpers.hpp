@@ -37,16 +37,10 @@ inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeS
   MaterialSet set;
   set.modelCode = modelCode;
   set.name = name;
-  set.prop[31] = kE;
-  set.prop[32] = kNu;
-  set.prop[33] = s.nStat;
-  set.prop[34] = s.bulkW;
-  set.prop[35] = s.nonSym;
-  set.prop[36] = s.strsDep;
-  set.prop[37] = s.timeDep;
-  set.prop[38] = s.tang;
-  set.prop[39] = s.failure;
-  set.prop[40] = s.abortValue;
+  const std::pair<int, double> propSlots[] = {
+      {31, kE}, {32, kNu}, {33, s.nStat}, {34, s.bulkW}, {35, s.nonSym}, {36, s.strsDep},
+      {37, s.timeDep}, {38, s.tang}, {39, s.failure}, {40, s.abortValue}};
+  for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   for (int i = 41; i <= 80; ++i) set.prop[i] = 0.5 * i;  // recognisable filler
   return set;
 }

@@ -21,19 +21,12 @@ struct Case {
 
 bool Judge(const Case& c) {
   models::PropSoil p;
-  p[1] = 10000.0;  // Gref
-  p[2] = 0.2;      // nu
-  p[3] = 0.5;      // sin(phi)
-  p[4] = 1.0;      // cohesion
-  p[20] = 0.5;     // porosity
-  p[31] = 0.5;     // M
-  p[32] = 0.3;
-  p[34] = 0.5;     // Powerm
-  p[37] = 0.5;     // K0nc (soft soil)
-  p[38] = 6000.0;  // EOedRef, within [0.3333, 2] E50ref
-  p[39] = 0.5;     // K0nc (Hardening Soil)
-  p[40] = 6000.0;  // E50ref
-  p[49] = 30000.0; // G0ref
+  const std::pair<int, double> slots[] = {
+      {1, 10000.0}, {2, 0.2}, {3, 0.5}, {4, 1.0},  // 1: Gref; 2: nu; 3: sin(phi); 4: cohesion
+      {20, 0.5}, {31, 0.5}, {32, 0.3}, {34, 0.5},  // 20: porosity; 31: M; 34: Powerm
+      {37, 0.5}, {38, 6000.0},  // 37: K0nc (soft soil); 38: EOedRef, within [0.3333, 2] E50ref
+      {39, 0.5}, {40, 6000.0}, {49, 30000.0}};  // 39: K0nc (Hardening Soil); 40: E50ref; 49: G0ref
+  for (const auto& [slot, value] : slots) p[slot] = value;
   if (c.model % 100 == 4 || c.model % 100 == 5 || c.model % 100 == 8) {
     p[38] = 0.01;  // kappa*
     p[39] = 0.05;  // lambda*

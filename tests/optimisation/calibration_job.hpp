@@ -22,12 +22,9 @@ inline void SetMaterial(input::Job& job, double G, double sinPhi) {
   m.baseModel = 2;
   m.referencePressure = 100.0;
   m.params = {};
-  m.params[1] = G;
-  m.params[2] = 0.3;
-  m.params[3] = sinPhi;
-  m.params[4] = 5.0;
-  m.params[20] = 0.4;
-  m.params[103] = 1.0;  // OCR
+  const std::pair<int, double> paramsSlots[] = {
+      {1, G}, {2, 0.3}, {3, sinPhi}, {4, 5.0}, {20, 0.4}, {103, 1.0}};  // 103: OCR
+  for (const auto& [slot, value] : paramsSlots) m.params[slot] = value;
   job.modelNumber = 102;
 }
 

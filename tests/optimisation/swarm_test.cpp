@@ -114,8 +114,7 @@ TEST(PSwarm, RaisesTheRunErrorsOfASearchThatCannotProceed) {
   FunctionProblem lastOnly({0.0}, {1.0}, [](auto, long call) {
     return Evaluation{1.0, 1.0, call <= 10 || (call > 55 && call <= 60) ? 0 : 3};
   });
-  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0}, {1.0}), lastOnly),
-            services::kNoFeasiblePointsFound);
+  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0}, {1.0}), lastOnly), services::kNoFeasiblePointsFound);
   EXPECT_EQ(lastOnly.calls, 60);
 }
 

@@ -24,6 +24,14 @@ MohrCoulombSoil Soil(double G, double sinPhi) {
 const MohrCoulombSoil kTruth = Soil(10000.0, 0.5);
 const MohrCoulombSoil kStart = Soil(7000.0, 0.35);
 
+// Writes `opt` as the job's optimisation file, runs the program on it (which
+// must end with status 0) and returns the text of the result file.
+std::string RunJob(const TempDir& dir, const testing::OptimisationFileDesc& opt) {
+  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
+  EXPECT_EQ(RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path()).exitStatus, 0);
+  return ReadFile(dir.path() / "Optimization_result.txt");
+}
+
 void WriteTriaxial(const TempDir& dir, const std::string& name, double cell) {
   dir.Write(name, testing::MakeLabTestFile(
                       LabTest(2, MohrCoulombParams(kStart), cell, {TriaxialPhase(-0.05, 100)})));
@@ -66,10 +74,7 @@ TEST(AcceptanceJobs, TwoTestsAreAveragedAndKeepTheirOwnCurves) {
     dir.Write(curves[t], testing::MakeCurveFile(-14, 5, {points}));
     opt.tests.push_back({tests[t], {curves[t]}});
   }
-  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
-  const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
+  const std::string text = RunJob(dir, opt);
   const ResultFile result = ParseResultFile(text);
   ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
   const MohrCoulombSoil best =
@@ -120,10 +125,7 @@ TEST(AcceptanceJobs, ExchangedColumnsAreWrittenBackInTheFileOrder) {
   dir.Write("QZ.TXT", testing::MakeCurveFile(5, 15, {points}));
   testing::OptimisationFileDesc opt = Optimisation(1);
   opt.tests = {{"TRIAX.VLT", {"QZ.TXT"}}};
-  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
-  const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
+  const std::string text = RunJob(dir, opt);
   ASSERT_NE(text.find(" Exit Code = 0\n"), std::string::npos) << text;
 
   const SimulatedCurve curve = ReadSimulatedCurve(dir.path() / "QZ.TXT_referenced");
@@ -163,10 +165,7 @@ TEST(AcceptanceJobs, LoadUnloadCurveIsComparedSegmentBySegment) {
   dir.Write("QLU.TXT", testing::MakeCurveFile(-14, 5, curveOf(kTruth), 1));
   testing::OptimisationFileDesc opt = Optimisation(2);
   opt.tests = {{"LU.VLT", {"QLU.TXT"}}};
-  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
-  const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
+  const std::string text = RunJob(dir, opt);
   const ResultFile result = ParseResultFile(text);
   ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
   const MohrCoulombSoil best =

@@ -30,14 +30,11 @@ using testing::TempDir;
 // kappa* referred to a void ratio between the initial and the current one.
 TEST(AcceptanceCamClay, IsotropicCompressionFollowsLambdaStar) {
   std::array<double, 201> p{};
-  p[2] = 0.2;
-  p[3] = 0.5;
-  p[20] = 0.5;     // e0 = 1
-  p[31] = 1.2;     // M
-  p[35] = 100.0;   // pref
-  p[38] = 0.02;    // kappa*
-  p[39] = 0.1;     // lambda*
-  p[103] = 1.0;    // OCR: normally consolidated
+  const std::pair<int, double> slots[] = {
+      {2, 0.2}, {3, 0.5}, {20, 0.5}, {31, 1.2}, {35, 100.0},  // 20: e0 = 1; 31: M; 35: pref
+      {38, 0.02}, {39, 0.1},  // 38: kappa*; 39: lambda*
+      {103, 1.0}};  // 103: OCR: normally consolidated
+  for (const auto& [slot, value] : slots) p[slot] = value;
   testing::LabTestPhase load;
   load.loadSteps = 100;
   load.timeIncrement = 1.0;
@@ -85,15 +82,11 @@ TEST(AcceptanceCamClay, IsotropicCompressionFollowsLambdaStar) {
 // The pore pressure takes the rest of the total mean-stress change.
 TEST(AcceptanceCamClay, UndrainedShearEndsOnTheCriticalStateLine) {
   std::array<double, 201> p{};
-  p[2] = 0.2;
-  p[3] = 0.5;
-  p[20] = 0.5;
-  p[28] = 0.495;  // undrained Poisson's ratio: the pore-water stiffness
-  p[31] = 1.2;    // M
-  p[35] = 100.0;
-  p[38] = 0.02;   // kappa*
-  p[39] = 0.1;    // lambda*
-  p[103] = 1.0;
+  const std::pair<int, double> slots[] = {
+      {2, 0.2}, {3, 0.5}, {20, 0.5},
+      {28, 0.495}, {31, 1.2},  // 28: undrained Poisson's ratio: the pore-water stiffness; 31: M
+      {35, 100.0}, {38, 0.02}, {39, 0.1}, {103, 1.0}};  // 38: kappa*; 39: lambda*
+  for (const auto& [slot, value] : slots) p[slot] = value;
   auto testFile = LabTest(5, p, 100.0, {TriaxialPhase(-0.2, 200)});
   testFile.variant = 1.0;
   TempDir dir;
@@ -120,15 +113,11 @@ TEST(AcceptanceCamClay, UndrainedShearEndsOnTheCriticalStateLine) {
 // stress ratio).
 TEST(AcceptanceSoftSoil, OedometerKeepsK0ncAndLambdaStar) {
   std::array<double, 201> p{};
-  p[2] = 0.2;
-  p[3] = 0.5;
-  p[20] = 0.5;
-  p[35] = 100.0;
-  p[31] = 1.0;   // M: must be given, then derived from K0nc
-  p[37] = 0.6;   // K0nc
-  p[38] = 0.02;  // kappa*
-  p[39] = 0.1;   // lambda*
-  p[103] = 1.0;
+  const std::pair<int, double> slots[] = {
+      {2, 0.2}, {3, 0.5}, {20, 0.5}, {35, 100.0},
+      {31, 1.0}, {37, 0.6},  // 31: M: must be given, then derived from K0nc; 37: K0nc
+      {38, 0.02}, {39, 0.1}, {103, 1.0}};  // 38: kappa*; 39: lambda*
+  for (const auto& [slot, value] : slots) p[slot] = value;
   auto testFile = LabTest(4, p, 0.0, {OedometerPhase(-0.1, 100)});
   testFile.initialStress = {-60.0, -100.0, -60.0, 0.0, 0.0, 0.0};
   TempDir dir;
@@ -159,14 +148,10 @@ TEST(AcceptanceUserModel, ExampleMohrCoulombLibraryEqualsModel2) {
   const LabTestOutput mc = RunTightly(builtIn.path(), LabTest(2, MohrCoulombParams(soil), 100.0, phases));
 
   std::array<double, 201> user{};
-  user[2] = soil.nu;
-  user[20] = 0.5;
-  user[31] = YoungsModulus(soil.G, soil.nu);
-  user[32] = soil.nu;
-  user[33] = soil.c;
-  user[34] = 30.0;  // phi, sin = 0.5
-  user[35] = 10.0;  // psi
-  user[36] = 0.0;   // tensile strength
+  const std::pair<int, double> userSlots[] = {
+      {2, soil.nu}, {20, 0.5}, {31, YoungsModulus(soil.G, soil.nu)}, {32, soil.nu}, {33, soil.c},
+      {34, 30.0}, {35, 10.0}, {36, 0.0}};  // 34: phi, sin = 0.5; 35: psi; 36: tensile strength
+  for (const auto& [slot, value] : userSlots) user[slot] = value;
   auto testFile = LabTest(21, user, 100.0, phases);
   testFile.materialName = "usermod.dll";
   TempDir library;
@@ -193,13 +178,9 @@ TEST(AcceptanceUserModel, ExampleMohrCoulombLibraryEqualsModel2) {
 // 0.1 N/mm2. The Hardening Soil file gives pref itself.
 TEST(AcceptanceUnits, NewtonsAndMillimetresScaleStressesOnly) {
   std::array<double, 201> mcc{};
-  mcc[2] = 0.2;
-  mcc[3] = 0.5;
-  mcc[20] = 0.5;
-  mcc[31] = 1.2;
-  mcc[38] = 0.02;
-  mcc[39] = 0.1;
-  mcc[103] = 1.0;
+  const std::pair<int, double> mccSlots[] = {
+      {2, 0.2}, {3, 0.5}, {20, 0.5}, {31, 1.2}, {38, 0.02}, {39, 0.1}, {103, 1.0}};
+  for (const auto& [slot, value] : mccSlots) mcc[slot] = value;
   testing::LabTestPhase compress;
   compress.loadSteps = 50;
   compress.timeIncrement = 1.0;

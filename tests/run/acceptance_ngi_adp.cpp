@@ -19,17 +19,10 @@ constexpr double kG = 500.0 * kSuA;
 
 std::array<double, 201> Clay() {
   std::array<double, 201> p{};
-  p[2] = 0.2;
-  p[4] = kSuA;
-  p[20] = 0.5;
-  p[28] = 0.495;
-  p[31] = 500.0;
-  p[33] = kSuP;
-  p[34] = kSuDSS;
-  p[38] = 4.0;
-  p[39] = 8.0;
-  p[40] = 6.0;
-  p[44] = 0.95;
+  const std::pair<int, double> slots[] = {
+      {2, 0.2}, {4, kSuA}, {20, 0.5}, {28, 0.495}, {31, 500.0}, {33, kSuP}, {34, kSuDSS}, {38, 4.0},
+      {39, 8.0}, {40, 6.0}, {44, 0.95}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return p;
 }
 

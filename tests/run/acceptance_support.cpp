@@ -8,14 +8,10 @@ namespace fs = std::filesystem;
 
 std::array<double, 201> MohrCoulombParams(const MohrCoulombSoil& soil) {
   std::array<double, 201> p{};
-  p[1] = soil.G;
-  p[2] = soil.nu;
-  p[3] = soil.sinPhi;
-  p[4] = soil.c;
-  p[5] = soil.sinPsi;
-  p[16] = soil.tension;
-  p[20] = 0.5;  // initial porosity
-  p[28] = soil.nuU;
+  const std::pair<int, double> slots[] = {
+      {1, soil.G}, {2, soil.nu}, {3, soil.sinPhi}, {4, soil.c}, {5, soil.sinPsi},
+      {16, soil.tension}, {20, 0.5}, {28, soil.nuU}};  // 20: initial porosity
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return p;
 }
 
@@ -36,15 +32,9 @@ testing::LabTestPhase OedometerPhase(double axialStrain, int steps) {
 
 testing::LabTestFileDesc LabTest(int baseModel, const std::array<double, 201>& params,
                                  double cell, std::vector<testing::LabTestPhase> phases) {
-  testing::LabTestFileDesc testFile;
-  testFile.version = 6;
-  testFile.header = "acceptance test";
-  testFile.baseModel = baseModel;
-  testFile.params = params;
-  testFile.testType = 1.0;
-  testFile.initialStress = {-cell, -cell, -cell, 0.0, 0.0, 0.0};
-  testFile.phases = std::move(phases);
-  return testFile;
+  return {.version = 6, .header = "acceptance test", .baseModel = baseModel, .params = params,
+          .testType = 1.0, .initialStress = {-cell, -cell, -cell, 0.0, 0.0, 0.0},
+          .phases = std::move(phases)};
 }
 
 LabTestOutput RunTightly(const fs::path& dir, const testing::LabTestFileDesc& testFile) {
@@ -56,18 +46,11 @@ LabTestOutput RunTightly(const fs::path& dir, const testing::LabTestFileDesc& te
 
 std::array<double, 201> HardeningSoilParams(double sinPhi, double c, double k0nc) {
   std::array<double, 201> p{};
-  p[1] = 25000.0;
-  p[2] = 0.2;
-  p[3] = sinPhi;
-  p[4] = c;
-  p[20] = 0.5;  // porosity between nmin (0) and nmax: no dilatancy cut-off
-  p[22] = 0.99;
-  p[34] = 0.5;
-  p[35] = 100.0;
-  p[37] = 0.9;
-  p[38] = 20000.0;
-  p[39] = k0nc;
-  p[40] = 20000.0;
+  const std::pair<int, double> slots[] = {
+      {1, 25000.0}, {2, 0.2}, {3, sinPhi}, {4, c},
+      {20, 0.5}, {22, 0.99},  // 20: porosity between nmin (0) and nmax: no dilatancy cut-off
+      {34, 0.5}, {35, 100.0}, {37, 0.9}, {38, 20000.0}, {39, k0nc}, {40, 20000.0}};
+  for (const auto& [slot, value] : slots) p[slot] = value;
   return p;
 }
 

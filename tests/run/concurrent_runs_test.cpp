@@ -72,8 +72,7 @@ TEST(ConcurrentRuns, TwoCalibrationsInOneProcessWriteWhatEachWritesAlone) {
   const auto expectedSand = Outputs(sandAlone);
   ASSERT_EQ(expectedLogged.count("file2"), 1u);
   EXPECT_GT(expectedLogged.at("file2").size(), 1000u);
-  EXPECT_NE(expectedLogged.at("Optimization_result.txt").find(" Exit Code = 0"),
-            std::string::npos);
+  EXPECT_NE(expectedLogged.at("Optimization_result.txt").find(" Exit Code = 0"), std::string::npos);
   EXPECT_NE(expectedSand.at("Optimization_result.txt").find(" Exit Code = 0"), std::string::npos);
   EXPECT_EQ(expectedSand.count("file2"), 0u);  // no do_opti: diagnostics to the null device
 

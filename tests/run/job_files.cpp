@@ -8,23 +8,16 @@
 namespace soilcal::testing {
 
 LabTestDesc::LabTestDesc() {
-  params[1] = 24000.0;  // Gref
-  params[2] = 0.25;     // nu
-  params[3] = 0.6157;   // sin(38 deg)
-  params[4] = 1.0;      // Cref
-  params[5] = 0.1392;   // sin(8 deg)
-  params[20] = 0.35;    // ninit
+  const std::pair<int, double> slots[] = {
+      {1, 24000.0}, {2, 0.25}, {3, 0.6157}, {4, 1.0},  // Gref, nu, sin(38 deg), Cref
+      {5, 0.1392}, {20, 0.35}};  // sin(8 deg), ninit
+  for (const auto& [slot, value] : slots) params[slot] = value;
 }
 
 std::string LabTestFileText(const LabTestDesc& desc) {
-  LabTestFileDesc file;
-  file.version = 6;
-  file.header = "Test written by the run tests";
-  file.baseModel = desc.baseModel;
-  file.materialName = "Test sand";
-  file.params = desc.params;
-  file.testType = desc.testType;
-  file.initialStress = {-100, -100, -100, 0, 0, 0};
+  LabTestFileDesc file{.version = 6, .header = "Test written by the run tests",
+                       .baseModel = desc.baseModel, .materialName = "Test sand", .params = desc.params,
+                       .testType = desc.testType, .initialStress = {-100, -100, -100, 0, 0, 0}};
   for (int p = 0; p < desc.nPhases; ++p) {
     LabTestPhase phase;
     phase.loadSteps = desc.steps;

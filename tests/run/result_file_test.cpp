@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run/result_file.hpp"
@@ -48,11 +49,10 @@ TEST(ParamNames, ModelTableOverridesGeneralTableOverridesDefault) {
   for (int model : {1, 2, 6, 19, 25}) EXPECT_EQ(ParamName(1, model), "Gref");
   for (int model : {3, 5, 6, 19}) EXPECT_EQ(ParamName(35, model), "pref") << model;
   for (int model : {1, 2, 4, 7, 8, 21}) EXPECT_EQ(ParamName(35, model), "ProLay35") << model;
-  EXPECT_EQ(ParamName(32, 19), "Ks/Kc");
-  EXPECT_EQ(ParamName(40, 8), "MuModified");
-  EXPECT_EQ(ParamName(40, 5), "ProLay40");
-  EXPECT_EQ(ParamName(115, 2), "gl");
-  EXPECT_EQ(ParamName(116, 2), "ProLay116");
+  const std::tuple<int, int, const char*> named[] = {
+      {32, 19, "Ks/Kc"}, {40, 8, "MuModified"}, {40, 5, "ProLay40"}, {115, 2, "gl"},
+      {116, 2, "ProLay116"}};
+  for (const auto& [slot, model, name] : named) EXPECT_EQ(ParamName(slot, model), name) << slot;
 }
 
 TEST(ResultFile, GeneralSectionCallsAnUnlistedCodeAnUnknownError) {

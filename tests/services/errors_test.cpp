@@ -52,14 +52,8 @@ TEST_F(KernelErrorTest, VirtualLabModeShowsTheNumberInTheZIrezBox) {
 }
 
 TEST_F(KernelErrorTest, OutsideVirtualLabModeWarningsReturnAndOtherNumbersStop) {
-  EXPECT_EQ(Raise(0).number, -999);
-  EXPECT_EQ(Raise(100).number, -999);
-  EXPECT_EQ(Raise(150).number, -999);
-  EXPECT_EQ(Raise(200).number, -999);
-  EXPECT_EQ(Raise(201).number, 201);
-  EXPECT_EQ(Raise(99).number, 99);
-  EXPECT_EQ(Raise(1).number, 1);
-  EXPECT_EQ(Raise(-4).number, -4);
+  for (int n : {0, 100, 150, 200}) EXPECT_EQ(Raise(n).number, -999) << n;
+  for (int n : {201, 99, 1, -4}) EXPECT_EQ(Raise(n).number, n) << n;
   // A stop outside the virtual lab shows no message box.
   EXPECT_EQ(Raise(47).caption, "");
   EXPECT_EQ(Raise(47).message, "Invalid material set.");
