@@ -31,7 +31,7 @@ SwarmSizes SizesForIntensity(int intensity);
 struct CountingProblem {
   Problem& problem;
   long evaluations = 0;
-  FailureTally failures;
+  FailureTally failures{};
   Evaluation Evaluate(std::span<const double> x) {
     ++evaluations;
     Evaluation e = problem.Evaluate(x);
