@@ -54,8 +54,10 @@ constexpr std::array<Name, 36> kNames{{
 }};
 
 const Name* Find(int code) {
-  const int k = std::abs(code);
-  if (k < 1 || k >= static_cast<int>(kNames.size()) || kNames[static_cast<std::size_t>(k)].symbol[0] == '\0') {
+  // In 64 bits: a code read from a damaged file may be the most negative int.
+  const long long k = std::llabs(static_cast<long long>(code));
+  if (k < 1 || k >= static_cast<long long>(kNames.size()) ||
+      kNames[static_cast<std::size_t>(k)].symbol[0] == '\0') {
     return nullptr;
   }
   return &kNames[static_cast<std::size_t>(k)];
