@@ -3,8 +3,8 @@
 // sin(phi) free), searched with intensity 1 and 2. Reports objective
 // evaluations per second and the wall time of one calibration.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
+
+#include "bench/example_jobs.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -20,44 +20,13 @@ namespace {
 
 using namespace soilcal;
 
-// The job as the run sequence reads it.
-input::Job ReadExampleJob() {
-  input::Job job;
-  const std::string path = std::string(SOILCAL_SOURCE_DIR) + "/examples/sand_triaxial/OPTIM.TXT";
-  input::ReadOptimisationInput(services::ToUpperCase(path), job);
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) input::ReadLabTestInput(test, current);
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-  input::ReadMeasuredCurves(job);
-  return job;
-}
 
-// Sends standard output (the optimiser's progress lines) to /dev/null while
-// it lives.
-class QuietStdout {
- public:
-  QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-    std::fflush(stdout);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-  }
-  ~QuietStdout() {
-    std::fflush(stdout);
-    dup2(saved_, STDOUT_FILENO);
-    close(saved_);
-  }
-  QuietStdout(const QuietStdout&) = delete;
-  QuietStdout& operator=(const QuietStdout&) = delete;
-
- private:
-  int saved_;
-};
 
 void BM_ExampleCalibration(benchmark::State& state) {
   services::SetFlushToZero();
-  const input::Job job = ReadExampleJob();
+  bench::ExampleJob example;
+  bench::ReadExample("sand_triaxial", example);
+  const input::Job& job = example.job;
   optimisation::SwarmOptions options;
   options.intensity = static_cast<int>(state.range(0));
   options.tolerance = job.settings.tolerance;
@@ -66,7 +35,7 @@ void BM_ExampleCalibration(benchmark::State& state) {
 
   long evaluations = 0;
   double bestError = 0.0;
-  QuietStdout quiet;
+  bench::Quiet quiet;
   const auto wallStart = std::chrono::steady_clock::now();
   const double cpuStart = services::CpuTime();
   for (auto _ : state) {

@@ -4,9 +4,9 @@
 // sensitivities) with its own search intensity; the evaluation count is the
 // same on any number of threads, so the ratio of the rates is the speed-up.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
+
+#include "bench/example_jobs.hpp"
 #include <omp.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -27,51 +27,8 @@ using namespace soilcal;
 
 const char* const kJobs[] = {"sand_triaxial", "soft_clay", "hardening_soil", "udsm_job"};
 
-// A shipped example as the run sequence reads it, with the cap library of
-// the Hardening Soil models loaded when the job needs it.
-struct ExampleJob {
-  input::Job job;
-  services::SharedLibrary capLibrary;
-  models::ModelResources resources;
-};
 
-void ReadExample(const std::string& name, ExampleJob& example) {
-  const std::string path = std::string(SOILCAL_SOURCE_DIR) + "/examples/" + name + "/OPTIM.TXT";
-  input::Job& job = example.job;
-  input::ReadOptimisationInput(services::ToUpperCase(path), job);
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) input::ReadLabTestInput(test, current);
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-  input::ReadMeasuredCurves(job);
-  const int base = job.modelNumber % 100;
-  if ((base == 6 || base == 19) && example.capLibrary.LoadByName("zarirude.dll")) {
-    example.resources.capItr =
-        reinterpret_cast<models::HsCapItrFn>(example.capLibrary.Symbol("HS_CapItr"));
-  }
-}
 
-// Standard output (the optimiser's progress lines) to /dev/null while it
-// lives.
-class QuietStdout {
- public:
-  QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-    std::fflush(stdout);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-  }
-  ~QuietStdout() {
-    std::fflush(stdout);
-    dup2(saved_, STDOUT_FILENO);
-    close(saved_);
-  }
-  QuietStdout(const QuietStdout&) = delete;
-  QuietStdout& operator=(const QuietStdout&) = delete;
-
- private:
-  int saved_;
-};
 
 struct Timed {
   long evaluations = 0;
@@ -79,7 +36,7 @@ struct Timed {
   double cpu = 0.0;   // s of all threads
 };
 
-Timed SearchOn(int threads, const ExampleJob& example) {
+Timed SearchOn(int threads, const bench::ExampleJob& example) {
   const input::Job& job = example.job;
   optimisation::SwarmOptions options;
   options.intensity = job.settings.intensity;
@@ -102,12 +59,12 @@ Timed SearchOn(int threads, const ExampleJob& example) {
 void BM_ExampleJobThreads(benchmark::State& state) {
   services::SetFlushToZero();
   const int all = optimisation::EvaluationThreads();
-  ExampleJob example;
+  bench::ExampleJob example;
   state.SetLabel(kJobs[state.range(0)]);
   Timed one, many;
   {
-    QuietStdout quiet;  // also the reader's header lines
-    ReadExample(kJobs[state.range(0)], example);
+    bench::Quiet quiet;  // also the reader's header lines
+    bench::ReadExample(kJobs[state.range(0)], example);
     for (auto _ : state) {
       one = SearchOn(1, example);
       many = SearchOn(all, example);

@@ -6,6 +6,8 @@
 // thread that is free. On a machine whose cores other work keeps busy the
 // wall-clock speed-up cannot be seen; this figure can.
 #include <benchmark/benchmark.h>
+
+#include "bench/example_jobs.hpp"
 #include <time.h>
 
 #include <algorithm>
@@ -107,26 +109,16 @@ const ExampleSearch kSearches[] = {{"sand_triaxial", 0},  {"sand_triaxial", 2}, 
 void BM_ExampleJobTwoCoreModel(benchmark::State& state) {
   services::SetFlushToZero();
   const ExampleSearch& search = kSearches[state.range(0)];
-  const std::string name = search.job;
-  const std::string path = std::string(SOILCAL_SOURCE_DIR) + "/examples/" + name + "/OPTIM.TXT";
-  input::Job job;
-  input::ReadOptimisationInput(services::ToUpperCase(path), job);
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) input::ReadLabTestInput(test, current);
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-  input::ReadMeasuredCurves(job);
-  services::SharedLibrary capLibrary;
-  models::ModelResources resources;
-  if (capLibrary.LoadByName("zarirude.dll")) {
-    resources.capItr = reinterpret_cast<models::HsCapItrFn>(capLibrary.Symbol("HS_CapItr"));
-  }
+  bench::ExampleJob example;
+  bench::ReadExample(search.job, example);
+  const input::Job& job = example.job;
+  const models::ModelResources& resources = example.resources;
   optimisation::SwarmOptions options;
   options.intensity = search.intensity > 0 ? search.intensity : job.settings.intensity;
   options.tolerance = job.settings.tolerance;
   options.lower = job.settings.lower;
   options.upper = job.settings.upper;
-  state.SetLabel(name + " intensity " + std::to_string(options.intensity));
+  state.SetLabel(std::string(search.job) + " intensity " + std::to_string(options.intensity));
 
   for (auto _ : state) {
     optimisation::JobObjective objective(job, resources);

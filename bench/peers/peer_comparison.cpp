@@ -9,9 +9,6 @@
 // Prints one table per job on standard output: method, budget, evaluations used, objective and
 // mean relative error of the best point. pagmo runs are the median of K
 // seeds (default 1) by objective.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -24,6 +21,7 @@
 #include <pagmo/population.hpp>
 #include <pagmo/problem.hpp>
 
+#include "bench/example_jobs.hpp"
 #include "input/readers.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
@@ -37,57 +35,12 @@ namespace {
 
 using namespace soilcal;
 
-struct LoadedJob {
-  input::Job job;
-  services::SharedLibrary capLibrary;
-  models::ModelResources resources;
-};
-
 // The job as the run sequence reads it, with the cap library when needed.
-std::unique_ptr<LoadedJob> ReadJob(const std::string& folder) {
-  auto loaded = std::make_unique<LoadedJob>();
-  input::Job& job = loaded->job;
-  input::ReadOptimisationInput(services::ToUpperCase(folder + "/OPTIM.TXT"), job);
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) input::ReadLabTestInput(test, current);
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-  const int base = job.modelNumber % 100;
-  if (base == 6 || base == 19) {
-    if (!loaded->capLibrary.LoadByName("zarirude.dll")) return nullptr;
-    loaded->resources.capItr =
-        reinterpret_cast<models::HsCapItrFn>(loaded->capLibrary.Symbol("HS_CapItr"));
-  }
-  input::ReadMeasuredCurves(job);
+std::unique_ptr<bench::ExampleJob> ReadJob(const std::string& folder) {
+  auto loaded = std::make_unique<bench::ExampleJob>();
+  if (!bench::ReadJobFolder(folder, *loaded)) return nullptr;
   return loaded;
 }
-
-// Standard output and error (the searches' progress and budget lines) go
-// to /dev/null while this lives.
-class Quiet {
- public:
-  Quiet() : out_(dup(STDOUT_FILENO)), err_(dup(STDERR_FILENO)) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    close(null);
-  }
-  ~Quiet() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out_, STDOUT_FILENO);
-    dup2(err_, STDERR_FILENO);
-    close(out_);
-    close(err_);
-  }
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
-
- private:
-  int out_, err_;
-};
 
 // The job's objective as a pagmo problem. pagmo copies problems, so the
 // objective is shared; it also remembers the error of the best point.
@@ -118,13 +71,13 @@ struct Outcome {
 
 constexpr unsigned kPopulation = 20;
 
-Outcome RunPeer(const LoadedJob& loaded, bool swarm, long budget, unsigned seed) {
+Outcome RunPeer(const bench::ExampleJob& loaded, bool swarm, long budget, unsigned seed) {
   auto shared = std::make_shared<Shared>(Shared{{loaded.job, loaded.resources}});
   const pagmo::problem problem{PagmoJob{shared, loaded.job.settings.lower, loaded.job.settings.upper}};
   const auto generations = static_cast<unsigned>(std::max<long>(1, budget / kPopulation - 1));
   pagmo::algorithm algorithm = swarm ? pagmo::algorithm{pagmo::pso(generations, 0.7298, 2.05, 2.05, 0.5, 5u, 2u, 4u, false, seed)}
                                      : pagmo::algorithm{pagmo::de(generations, 0.8, 0.9, 2u, 0.0, 0.0, seed)};
-  Quiet quiet;
+  bench::Quiet quiet(true);  // the searches' progress and budget lines
   pagmo::population population{problem, kPopulation, seed};
   population = algorithm.evolve(population);
   return {shared->bestObjective, shared->bestError,
@@ -136,14 +89,14 @@ Outcome Median(std::vector<Outcome> runs) {
   return runs[runs.size() / 2];
 }
 
-Outcome RunOurs(const LoadedJob& loaded, bool thorough, long budget) {
+Outcome RunOurs(const bench::ExampleJob& loaded, bool thorough, long budget) {
   optimisation::SwarmOptions options;
   options.intensity = loaded.job.settings.intensity;
   options.tolerance = loaded.job.settings.tolerance;
   options.lower = loaded.job.settings.lower;
   options.upper = loaded.job.settings.upper;
   optimisation::JobObjective objective(loaded.job, loaded.resources);
-  Quiet quiet;
+  bench::Quiet quiet(true);  // the searches' progress and budget lines
   const optimisation::SwarmResult r =
       thorough ? optimisation::ThoroughSearch(options, objective, {budget, 0})
                : optimisation::PSwarm(options, objective);
@@ -157,7 +110,7 @@ void Row(const char* method, long budget, const Outcome& o) {
 }
 
 void CompareOn(const std::string& folder, unsigned seeds) {
-  const std::unique_ptr<LoadedJob> loaded = ReadJob(folder);
+  const std::unique_ptr<bench::ExampleJob> loaded = ReadJob(folder);
   if (!loaded) {
     std::fprintf(stderr, "%s: cannot load the cap library\n", folder.c_str());
     return;
