@@ -63,8 +63,9 @@ struct MaterialPoint {
   // Last inverted iteration matrix and its inverse: a step whose matrix is
   // bit for bit the same (constant stiffness, same control) reuses it.
   Mat6 invertedMatrix{};
-  Mat6 inverseMatrix{};
   bool inverseValid = false;
+  // Transpose of the inverse the current step iterates with (MatVecTransposed).
+  Mat6 inverseTransposed{};
   // Refresh the shear modulus (GenMat) before every load step.
   bool stressDependent = false;
   // Cap of the pore pressure: the offset is factor * head; the default cap

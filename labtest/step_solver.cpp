@@ -49,22 +49,6 @@ void AddPrescribedStrains(const MaterialPoint& pt, Vec6& v) {
   for (int i = 0; i < 6; ++i) v[i] += (1 - pt.controlFlags[i]) * pt.strainIncrement[i];
 }
 
-// Out-of-balance of the iteration's end state and the relative error of it.
-double OutOfBalance(MaterialPoint& pt, const Vec6& start, Vec6& r) {
-  double num = 0.0;
-  double den = 0.0;
-  for (int i = 0; i < 6; ++i) {
-    const int s = pt.controlFlags[i];
-    pt.target[i] = start[i] + pt.Factor * s * pt.stressIncrement[i];
-    const double total = pt.sig[i] + pt.porePressureFlags[i] * pt.swp;
-    r[i] = s * (pt.target[i] - total);
-    num += r[i] * r[i];
-    const double t = s * pt.stressIncrement[i] + 0.01 * total;
-    den += t * t;
-  }
-  return std::sqrt(num / (den + 1e-10));
-}
-
 void CommitStep(SimulationContext& ctx) {
   MaterialPoint& pt = ctx.point;
   pt.stepSizeFactor = pt.iter > (10LL * pt.maxIterations) / 3 ? 0.5 : 1.0;
@@ -89,18 +73,41 @@ void CommitStep(SimulationContext& ctx) {
   pt.preconsolidation = std::min(pt.preconsolidation, smallest);
 }
 
-// Ainv = A^-1, reusing the point's last inverse when A has the same bits.
-// Only clean inversions are kept, so a reused one never skips the report of
-// a replaced pivot.
-void InvertIterationMatrix(MaterialPoint& pt, const Mat6& A, Mat6& Ainv) {
-  if (pt.inverseValid && std::memcmp(&A, &pt.invertedMatrix, sizeof A) == 0) {
-    Ainv = pt.inverseMatrix;
-    return;
-  }
+// Leaves the transpose of A^-1 in pt.inverseTransposed, reusing the point's
+// last inverse when A has the same bits. Only clean inversions are kept, so a
+// reused one never skips the report of a replaced pivot.
+void InvertIterationMatrix(MaterialPoint& pt, const Mat6& A) {
+  if (pt.inverseValid && std::memcmp(&A, &pt.invertedMatrix, sizeof A) == 0) return;
+  Mat6 Ainv;
   const int replaced = InvertMatrix(A, Ainv, 6, true);
   pt.inverseValid = replaced == 0;
   pt.invertedMatrix = A;
-  pt.inverseMatrix = Ainv;
+  pt.inverseTransposed = Transposed(Ainv);
+}
+
+// Out-of-balance of the iteration's end state and the relative error of it.
+// The flags enter as 0.0 or 1.0 and the terms are formed two components at a
+// time; each lane computes exactly the scalar expression, and the two sums
+// keep their order.
+double OutOfBalance(MaterialPoint& pt, const Vec6& start, const Vec6& S, const Vec6& P, Vec6& r) {
+  const Pair factor{pt.Factor, pt.Factor};
+  const Pair swp{pt.swp, pt.swp};
+  const Pair hundredth{0.01, 0.01};
+  Vec6 t;
+  for (int i = 0; i < 6; i += 2) {
+    const Pair s = LoadPair(&S[i]);
+    const Pair inc = LoadPair(&pt.stressIncrement[i]);
+    const Pair target = LoadPair(&start[i]) + factor * s * inc;
+    const Pair total = LoadPair(&pt.sig[i]) + LoadPair(&P[i]) * swp;
+    StorePair(&pt.target[i], target);
+    StorePair(&r[i], s * (target - total));
+    StorePair(&t[i], s * inc + hundredth * total);
+  }
+  double num = 0.0;
+  double den = 0.0;
+  for (int i = 0; i < 6; ++i) num += r[i] * r[i];
+  for (int i = 0; i < 6; ++i) den += t[i] * t[i];
+  return std::sqrt(num / (den + 1e-10));
 }
 
 }  // namespace
@@ -140,13 +147,18 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
 
   Vec6 r0;
   ModifyForPrescribedStrains(pt, A, r0);
-  Mat6 Ainv;
-  InvertIterationMatrix(pt, A, Ainv);
+  InvertIterationMatrix(pt, A);
+  const Mat6& AinvT = pt.inverseTransposed;
+  Vec6 Sd, Pd;
+  for (int i = 0; i < 6; ++i) {
+    Sd[i] = S[i];
+    Pd[i] = P[i];
+  }
 
   // Response to the full prescribed increments of the step.
   Vec6 rhs;
   for (int i = 0; i < 6; ++i) rhs[i] = S[i] * pt.stressIncrement[i] - S[i] * r0[i];
-  Vec6 duE = MatVec(Ainv, rhs);
+  Vec6 duE = MatVecTransposed(AinvT, rhs);
   AddPrescribedStrains(pt, duE);
 
   // Out-of-balance at the start of the step.
@@ -156,7 +168,7 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
     r[i] = S[i] * ((pt.stressIncrement[i] * pt.Factor + start[i]) - total0) - S[i] * r0[i];
   }
   if (pt.initialPrediction == 1) {
-    pt.dEps = MatVec(Ainv, r);
+    pt.dEps = MatVecTransposed(AinvT, r);
     AddPrescribedStrains(pt, pt.dEps);
     pt.du0 = pt.dEps;
   }
@@ -168,15 +180,20 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
     ++iter;
     pt.iter = iter;
     if (iter >= 2) {
-      const Vec6 dx = MatVec(Ainv, r);
+      const Vec6 dx = MatVecTransposed(AinvT, r);
       IterationAcceleration(pt, iter, pt.du0, duE, dx);
       pt.iterRelaxation = iter < 3 ? 1.0 : pt.relaxation;
       const double dFactor = pt.Factor - pt.FacOld;
-      for (int i = 0; i < 6; ++i) pt.dEps[i] += pt.iterRelaxation * dx[i] + dFactor * duE[i];
+      const Pair relax{pt.iterRelaxation, pt.iterRelaxation};
+      const Pair df{dFactor, dFactor};
+      for (int i = 0; i < 6; i += 2) {
+        const Pair d = LoadPair(&pt.dEps[i]) + (relax * LoadPair(&dx[i]) + df * LoadPair(&duE[i]));
+        StorePair(&pt.dEps[i], d);
+      }
     }
     UpdateMaterialPointStress(ctx, iter);
     ++ctx.totalIterations;
-    error = OutOfBalance(pt, start, r);
+    error = OutOfBalance(pt, start, Sd, Pd, r);
     // A non-finite error can only grow worse: stop and let the step fail.
     if (!std::isfinite(error)) break;
     if (!(iter == 1 || (iter < pt.maxIterations && error >= pt.tolerance))) break;

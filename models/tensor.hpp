@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 
 namespace soilcal {
 
@@ -20,6 +21,45 @@ inline Vec6 MatVec(const Mat6& a, const Vec6& x) {
     y[i] = s;
   }
   return y;
+}
+
+// Two doubles side by side (the GCC/Clang vector extension: SSE2 on x86-64,
+// NEON on ARM). Lane arithmetic is plain IEEE double arithmetic, so a sum
+// kept in a lane has the bits of the same sum done one value at a time.
+typedef double Pair __attribute__((vector_size(16)));
+
+inline Pair LoadPair(const double* p) {
+  Pair v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void StorePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+
+// y = a x from the transpose at = a^T. Each y[i] sums its products in the
+// order of MatVec (from 0.0, j = 0..5), so the result has the same bits;
+// stored by columns, the six sums run two by two in vector registers.
+inline Vec6 MatVecTransposed(const Mat6& at, const Vec6& x) {
+  Pair y0{0.0, 0.0}, y1{0.0, 0.0}, y2{0.0, 0.0};
+  for (int j = 0; j < 6; ++j) {
+    const Pair xj{x[j], x[j]};
+    y0 += LoadPair(&at[j][0]) * xj;
+    y1 += LoadPair(&at[j][2]) * xj;
+    y2 += LoadPair(&at[j][4]) * xj;
+  }
+  Vec6 y;
+  StorePair(&y[0], y0);
+  StorePair(&y[2], y1);
+  StorePair(&y[4], y2);
+  return y;
+}
+
+inline Mat6 Transposed(const Mat6& a) {
+  Mat6 t;
+  for (int i = 0; i < 6; ++i) {
+    for (int j = 0; j < 6; ++j) t[j][i] = a[i][j];
+  }
+  return t;
 }
 
 inline double Dot(const Vec6& a, const Vec6& b) {
