@@ -11,6 +11,7 @@
 #include "input/records.hpp"
 #include "models/family.hpp"
 #include "models/material.hpp"
+#include "models/stress_call.hpp"
 #include "models/tensor.hpp"
 #include "services/errors.hpp"
 
@@ -118,6 +119,9 @@ struct SimulationContext {
   int familyModel = -1;
   const input::LabTest* test = nullptr;
   MaterialPoint point;
+  // The call record of the lean stress-point path, reused from iteration to
+  // iteration: MatSigLean fills every field a routine reads before each call.
+  models::StressCall call{models::StressCall::StiffnessFilledLater{}};
   Recording rec;
   models::MatSigCounters counters;   // of the last stress-point update
   double relativeError = 0.0;        // SumErr / max(1, SumWt) of the last update

@@ -134,7 +134,7 @@ void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int int
   } else {
     // The lean path: the call is filled straight from the point and its
     // result read straight back.
-    models::StressCall call{models::StressCall::StiffnessFilledLater{}};
+    models::StressCall& call = ctx.call;
     models::MatSigLean(ViewOf(ctx, pt, model, intGlo, *family), ctx.resources, call, totals.counters,
                        ctx.texts);
     if (call.iAbort != 0) services::KernelError(call.iAbort, ctx.texts);

@@ -161,6 +161,11 @@ int BeginCall(const StressPointView& v, ModelResources& res, const PointMatState
   call.tauMax = 1.0;
   call.swp0 = v.swp0;
   call.swp = EndPorePressure(v, pms);
+  // The record may come from an earlier call (a reused one).
+  call.debug = false;
+  call.dilatancyCutOff = false;
+  call.capAlpha = 0.0;
+  call.ksKc = 0.0;
   if (v.model == 6 || v.model == 19) PrepareHardeningSoil(v, call);
   return 0;
 }
