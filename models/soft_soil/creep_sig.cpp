@@ -89,9 +89,12 @@ double CrpSig(StressCall& call) {
   call.sigE = r.sig;
   call.sigC = r.sig;
   call.pms.pc = r.pc;
+  // The model's own state (after the point record): the equivalent pressure
+  // and the creep multiplier summed over the steps.
   if (call.stVar && call.nStat >= 2) {
-    call.stVar[0] = r.peq;
-    call.stVar[1] = (call.stVar0 ? call.stVar0[1] : 0.0) + r.lambda;
+    double* own = call.stVar + kModelStateOffset;
+    own[0] = r.peq;
+    own[1] = (call.stVar0 ? call.stVar0[kModelStateOffset + 1] : 0.0) + r.lambda;
   }
   return r.peq;
 }
