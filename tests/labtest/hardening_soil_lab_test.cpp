@@ -5,22 +5,12 @@
 #include <cmath>
 
 #include "labtest/lab_records.hpp"
-#include "models/hardening_soil/hs_formulas.hpp"
-#include "services/library.hpp"
-#include "test_support.hpp"
+#include "models/core_test_helpers.hpp"
 
 namespace soilcal::testing {
 namespace {
 
-struct CapLibrary {
-  services::SharedLibrary lib;
-  models::ModelResources res;
-  CapLibrary() {
-    if (lib.LoadPath(BuildPath("libzarirude.so"))) {
-      res.capItr = reinterpret_cast<models::HsCapItrFn>(lib.Symbol("HS_CapItr"));
-    }
-  }
-};
+using models::testing::CapLibrary;
 
 // Oedometer on the normal compression line: all strains prescribed, the
 // axial one compressing.

@@ -16,13 +16,7 @@ constexpr double kSci = 50000.0;  // 50 MPa in kN and m
 // Rock mass of GSI 60, mi 10, D 0 (mb 2.3965, s 0.011744, a 0.50284).
 std::unique_ptr<input::Job> RockJob(double tensionFactor = 0.0, double psiDeg = 0.0,
                                     double sigPsi = 0.0) {
-  SoilParams s;
-  s.G = 2.0e6;
-  s.nu = 0.25;
-  s.sinPhi = 0.0;
-  s.c = 0.0;
-  s.sinPsi = 0.0;
-  auto job = MakeJob(15, s);
+  auto job = MakeJob(15, {.G = 2.0e6, .nu = 0.25, .sinPhi = 0.0, .c = 0.0, .sinPsi = 0.0});
   auto& p = job->material.params;
   const std::pair<int, double> slots[] = {
       {31, kSci}, {32, 10.0}, {33, 60.0}, {36, 0.0}, {41, tensionFactor}, {48, psiDeg},
@@ -75,21 +69,16 @@ TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
       {31, kSci}, {45, 4.0}, {46, 0.5}, {47, 0.6}, {41, 0.05}, {49, 300.0}};
   for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   models::CopySoilProp(1, set, models::ModelConstants{});
-  EXPECT_EQ(set.prop[45], 4.0);
-  EXPECT_EQ(set.prop[46], 0.5);
-  EXPECT_EQ(set.prop[47], 0.6);
-  EXPECT_EQ(set.prop[41], 1.0);
-  EXPECT_EQ(set.prop[49], 1e10);
-  EXPECT_EQ(set.prop[58], 0.5 * kSci / 4.0);
+  const std::pair<int, double> completed[] = {
+      {45, 4.0}, {46, 0.5}, {47, 0.6}, {41, 1.0}, {49, 1e10}, {58, 0.5 * kSci / 4.0}};
+  for (const auto& [slot, value] : completed) EXPECT_EQ(set.prop[slot], value) << slot;
   // Once derived they count as given: completing again after mi and GSI
   // changed keeps them.
   set.prop = disturbed;
   set.prop[32] = 20.0;
   set.prop[33] = 80.0;
   models::CopySoilProp(1, set, models::ModelConstants{});
-  EXPECT_EQ(set.prop[45], disturbed[45]);
-  EXPECT_EQ(set.prop[46], disturbed[46]);
-  EXPECT_EQ(set.prop[47], disturbed[47]);
+  for (int slot : {45, 46, 47}) EXPECT_EQ(set.prop[slot], disturbed[slot]) << slot;
 }
 
 TEST(HoekBrownLab, DrainedTriaxialPeaksOnTheCriterionAtEveryCellPressure) {

@@ -93,18 +93,25 @@ struct HsParams {
 
 inline std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
   constexpr double kRadian = 3.14159265358979323846 / 180.0;
-  SoilParams s;
-  s.G = h.eur / (2.0 * (1.0 + h.nu));
-  s.nu = h.nu;
-  s.sinPhi = std::sin(h.phiDeg * kRadian);
-  s.sinPsi = std::sin(h.psiDeg * kRadian);
-  s.c = h.c;
-  auto job = MakeJob(model, s);
+  auto job = MakeJob(model, {.G = h.eur / (2.0 * (1.0 + h.nu)), .nu = h.nu,
+                             .sinPhi = std::sin(h.phiDeg * kRadian), .c = h.c,
+                             .sinPsi = std::sin(h.psiDeg * kRadian)});
   auto& p = job->material.params;
   const std::pair<int, double> slots[] = {
       {21, 0.0}, {22, 1.0}, {34, h.m}, {35, h.pref}, {37, h.rf}, {38, h.eoed}, {39, h.k0nc},
       {40, h.e50}, {49, h.g0ref}, {50, h.gamma07}, {103, h.ocr}};
   for (const auto& [slot, value] : slots) p[slot] = value;
+  return job;
+}
+
+// A soft clay of the soft-soil family (kN and m): M 1.2 (models 4 and 8 take
+// it from K0nc), K0nc 0.6, kappa* 0.02, lambda* 0.1, mu* 0.004 of model 8 at
+// reference time 1 (slot 42 empty), nu 0.15, phi 30 deg, c 1, e0 = 1; the
+// shear modulus follows from kappa*.
+inline std::unique_ptr<input::Job> SoftClayJob(int model) {
+  auto job = MakeJob(model, {.G = 0.0, .nu = 0.15, .c = 1.0, .sinPsi = 0.0, .porosity = 0.5});
+  const std::pair<int, double> slots[] = {{31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}, {40, 0.004}};
+  for (const auto& [slot, value] : slots) job->material.params[slot] = value;
   return job;
 }
 

@@ -9,25 +9,8 @@
 namespace soilcal::testing {
 namespace {
 
-constexpr double kLambda = 0.1, kKappa = 0.02, kMu = 0.004, kK0nc = 0.6;
-
-// Soft clay in kN and m: nu 0.15, phi 30 deg, c 1, e0 = 1.
-std::unique_ptr<input::Job> SoftClayJob(int model) {
-  SoilParams s;
-  s.G = 0.0;  // from kappa*
-  s.nu = 0.15;
-  s.sinPhi = 0.5;
-  s.c = 1.0;
-  s.sinPsi = 0.0;
-  s.porosity = 0.5;
-  auto job = MakeJob(model, s);
-  auto& p = job->material.params;
-  const std::pair<int, double> slots[] = {
-      {31, 1.2}, {37, kK0nc}, {38, kKappa},  // 31: M (models 4 and 8 take it from K0nc)
-      {39, kLambda}, {40, kMu}};  // 40: mu* of model 8, reference time 1 (slot 42 empty)
-  for (const auto& [slot, value] : slots) p[slot] = value;
-  return job;
-}
+// lambda*, mu* and K0nc of SoftClayJob.
+constexpr double kLambda = 0.1, kMu = 0.004, kK0nc = 0.6;
 
 double MeanPressure(const Vec6& s) { return -(s[0] + s[1] + s[2]) / 3.0; }
 

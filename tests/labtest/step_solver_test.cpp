@@ -149,20 +149,16 @@ TEST(MaterialPointStep, SingularStiffnessHitsThePivotGuardWithoutNaN) {
 }
 
 TEST(CapWaterPressure, LowersOnlyAboveTheCapAndCountsResets) {
+  // {cap, p before, p after}: offset f h = 2 * 5 = 10, so 45 + 10 > 50 gives
+  // p = 50 - 10; 30 stays; the default cap 1e30 means no cap at all.
+  const std::array<double, 3> cases[] = {{50.0, 45.0, 40.0}, {50.0, 30.0, 30.0}, {1e30, 1e35, 1e35}};
   int counter = 0;
-  double p = 45.0;
-  // Offset f h = 2 * 5 = 10: 45 + 10 > 50, so p = 50 - 10.
-  labtest::CapWaterPressure(counter, 50.0, 2.0, p, 5.0);
-  EXPECT_EQ(p, 40.0);
-  EXPECT_EQ(counter, 1);
-  p = 30.0;
-  labtest::CapWaterPressure(counter, 50.0, 2.0, p, 5.0);
-  EXPECT_EQ(p, 30.0);
-  EXPECT_EQ(counter, 1);
-  p = 1e35;  // the default cap 1e30 means no cap at all
-  labtest::CapWaterPressure(counter, 1e30, 2.0, p, 5.0);
-  EXPECT_EQ(p, 1e35);
-  EXPECT_EQ(counter, 1);
+  for (const auto& [cap, before, after] : cases) {
+    double p = before;
+    labtest::CapWaterPressure(counter, cap, 2.0, p, 5.0);
+    EXPECT_EQ(p, after) << before;
+    EXPECT_EQ(counter, 1) << before;  // only the first one was reset
+  }
 }
 
 }  // namespace

@@ -31,10 +31,7 @@ TEST(GenMat, StiffnessAndStrengthGrowWithDepthBelowTheReferenceLevel) {
       {1, 2000.0}, {3, 0.5}, {4, 10.0}, {6, 5.0},  // Gref, sin(phi), Cref, vert_ref
       {7, 2.0}, {19, 100.0}};  // cincr, Ginc
   for (const auto& [slot, value] : slots) p[slot] = value;
-  GenMatCall call;
-  call.prop = &p;
-  call.model = 2;
-  call.y = 2.0;
+  GenMatCall call{.prop = &p, .model = 2, .y = 2.0};
   PointMatState pms;
   GenMat(call, pms);
   // 3 below the reference level: G = 2000 + 3*100, c = 10 + 3*2.

@@ -11,6 +11,8 @@
 #include "models/mohr_coulomb/mc_return.hpp"
 #include "models/principal.hpp"
 #include "services/diag.hpp"
+#include "services/library.hpp"
+#include "test_support.hpp"
 
 namespace soilcal::models::testing {
 
@@ -36,6 +38,18 @@ class DiagCapture {
 
  private:
   std::FILE* file_;
+};
+
+// The cap-parameter library of the Hardening Soil models, from the build
+// folder; `res.capItr` stays null when it cannot be loaded.
+struct CapLibrary {
+  services::SharedLibrary lib;
+  ModelResources res;
+  CapLibrary() {
+    if (lib.LoadPath(soilcal::testing::BuildPath("libzarirude.so"))) {
+      res.capItr = reinterpret_cast<HsCapItrFn>(lib.Symbol("HS_CapItr"));
+    }
+  }
 };
 
 // Orthonormal frame (rows) from three angles: rotations about z, y and x.

@@ -4,22 +4,11 @@
 
 #include <cmath>
 
+#include "core_test_helpers.hpp"
 #include "hardening_soil_point.hpp"
-#include "services/library.hpp"
-#include "test_support.hpp"
 
 namespace soilcal::models::testing {
 namespace {
-
-struct CapLibrary {
-  services::SharedLibrary lib;
-  HsCapItrFn fn = nullptr;
-  CapLibrary() {
-    if (lib.LoadPath(soilcal::testing::BuildPath("libzarirude.so"))) {
-      fn = reinterpret_cast<HsCapItrFn>(lib.Symbol("HS_CapItr"));
-    }
-  }
-};
 
 struct CapResult {
   double alpha = -1.0, ksKc = -1.0, giRef = -1.0, extra = -1.0, work = -1.0;
@@ -36,11 +25,12 @@ CapResult Call(HsCapItrFn fn, const PropSoil& p, double k0, double eoed) {
 
 TEST(HardeningSoilCapLibrary, RefusesWhatNoCapCanReproduceAndWritesNothing) {
   CapLibrary cap;
-  ASSERT_NE(cap.fn, nullptr);
+  const HsCapItrFn fn = cap.res.capItr;
+  ASSERT_NE(fn, nullptr);
   const PropSoil p = SandProps();
   // Eur/((1 + 2 K0)(1 - 2 nu)) at the K0nc state is the stiffest oedometer
   // the elastic part allows: 60000 * 0.5^0.5 / (2 * 0.6) = 35355.
-  const CapResult tooStiff = Call(cap.fn, p, 0.5, 36000.0);
+  const CapResult tooStiff = Call(fn, p, 0.5, 36000.0);
   EXPECT_NE(tooStiff.status, 0);
   EXPECT_EQ(tooStiff.alpha, -1.0);
   EXPECT_EQ(tooStiff.ksKc, -1.0);
@@ -49,10 +39,10 @@ TEST(HardeningSoilCapLibrary, RefusesWhatNoCapCanReproduceAndWritesNothing) {
   // vertical minus lateral strain rates of the elastic and shear parts,
   // (1 - K0)(1 + nu)/Eur + 3/4 l_s = 1/31400 here; between the two limits the
   // cap would have to pull the lateral stress the wrong way.
-  EXPECT_NE(Call(cap.fn, p, 0.5, 33000.0).status, 0);
-  EXPECT_EQ(Call(cap.fn, p, 0.5, 30000.0).status, 0);
-  EXPECT_NE(Call(cap.fn, p, 1.0, 20000.0).status, 0);   // isotropic line: no cap shape
-  EXPECT_NE(Call(cap.fn, p, 0.5, -1.0).status, 0);      // no oedometric stiffness
+  EXPECT_NE(Call(fn, p, 0.5, 33000.0).status, 0);
+  EXPECT_EQ(Call(fn, p, 0.5, 30000.0).status, 0);
+  EXPECT_NE(Call(fn, p, 1.0, 20000.0).status, 0);   // isotropic line: no cap shape
+  EXPECT_NE(Call(fn, p, 0.5, -1.0).status, 0);      // no oedometric stiffness
 }
 
 // A stand-in for the library that records its arguments.

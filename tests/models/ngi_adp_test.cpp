@@ -42,22 +42,11 @@ PreparedPoint Prepare(MaterialSet& set, double y, const Vec6& sig) {
   const ModelConstants k;
   CopySoilProp(1, set, k);
   PerTestCompletion(set.modelCode % 100, set.prop, k, ModelResources{});
+  const int model = set.modelCode % 100;
   PreparedPoint pt;
-  GenMatCall gm;
-  gm.prop = &set.prop;
-  gm.k = &k;
-  gm.model = set.modelCode % 100;
-  gm.stress = sig;
-  gm.y = y;
-  GenMat(gm, pt.pms);
-  PointInitCall init;
-  init.prop = &set.prop;
-  init.k = &k;
-  init.model = gm.model;
-  init.initialStress = sig;
-  init.pms = &pt.pms;
-  init.stVar = pt.state.data();
-  init.nStat = ngi_adp::kStateVars;
+  GenMat({.prop = &set.prop, .k = &k, .model = model, .stress = sig, .y = y}, pt.pms);
+  PointInitCall init{.prop = &set.prop, .k = &k, .model = model, .initialStress = sig,
+                     .pms = &pt.pms, .stVar = pt.state.data(), .nStat = ngi_adp::kStateVars};
   pt.errors = InitStressPoint(init);
   return pt;
 }

@@ -4,22 +4,16 @@
 
 #include "core_test_helpers.hpp"
 #include "models/setup.hpp"
+#include "sekiguchi_ohta_point.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::models {
 namespace {
 
-MaterialSet SoftClay(int model) {
-  MaterialSet set;
-  set.modelCode = model;
-  const std::pair<int, double> propSlots[] = {
-      {2, 0.2}, {20, 0.5}, {31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}};
-  for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
-  return set;
-}
+using testing::SoftClaySet;
 
 TEST(SekiguchiOhtaSetUp, CompletionDerivesStiffnessDAndEtaAndStopsOnZeroK0nc) {
-  MaterialSet set = SoftClay(31);
+  MaterialSet set = SoftClaySet(31);
   const ModelConstants k;  // reference pressure 100
   EXPECT_EQ(CopySoilProp(1, set, k), 31);
   // Gref = 1.5 (1 - 2 nu)/(1 + nu) pref / kappa* = 1.5 * 0.6 / 1.2 * 100 / 0.02.
@@ -30,18 +24,13 @@ TEST(SekiguchiOhtaSetUp, CompletionDerivesStiffnessDAndEtaAndStopsOnZeroK0nc) {
   EXPECT_EQ(set.prop[34], 1.0);
   EXPECT_EQ(set.prop[35], 100.0);
   // G at test start follows p' with power 1: K = p'/kappa*.
-  GenMatCall call;
-  call.prop = &set.prop;
-  call.k = &k;
-  call.model = 31;
-  call.stress = {-60.0, -100.0, -60.0, 0, 0, 0};
   PointMatState pms;
-  GenMat(call, pms);
+  GenMat({.prop = &set.prop, .k = &k, .model = 31, .stress = {-60.0, -100.0, -60.0, 0, 0, 0}}, pms);
   EXPECT_NEAR(pms.G, 3750.0 * (220.0 / 3.0) / 100.0, 1e-9);
 
   const int mode = services::VirtualLabMode();
   services::SetVirtualLabMode(1);
-  MaterialSet bad = SoftClay(132);
+  MaterialSet bad = SoftClaySet(132);
   bad.prop[37] = 0.0009;
   try {
     CopySoilProp(1, bad, k);

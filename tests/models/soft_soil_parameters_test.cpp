@@ -20,14 +20,19 @@ PropSoil SoftClay() {
   return p;
 }
 
-TEST(SoftSoilParameters, PerTestCompletionDerivesCriticalStateSlopeFromK0nc) {
+// `p` completed for `model` as before a test; slot 1 is cleared after the
+// copy so that the per-test completion must derive it.
+PropSoil Completed(int model, PropSoil p = SoftClay()) {
   const ModelConstants k;
-  const ModelResources res;
-  const ModelFamily& f = SoftSoilFamily();
-  PropSoil p = SoftClay();
-  CallFamilyCopySoilProp(f, 4, 1, p, k);
+  CallFamilyCopySoilProp(SoftSoilFamily(), model, 1, p, k);
   p[1] = 0.0;
-  EXPECT_EQ(CallFamilyPerTestCompletion(f, 4, p, k, res), 0);
+  EXPECT_EQ(CallFamilyPerTestCompletion(SoftSoilFamily(), model, p, k, ModelResources{}), 0)
+      << model;
+  return p;
+}
+
+TEST(SoftSoilParameters, PerTestCompletionDerivesCriticalStateSlopeFromK0nc) {
+  const PropSoil p = Completed(4);
   EXPECT_NEAR(p[32], 5.0, 1e-12);
   // Gref = 3 (1 - 2 nu) / (2 (1 + nu)) pref / kappa* = 0.75 * 100 / 0.02
   EXPECT_NEAR(p[1], 3750.0, 1e-9);
@@ -37,10 +42,9 @@ TEST(SoftSoilParameters, PerTestCompletionDerivesCriticalStateSlopeFromK0nc) {
   EXPECT_NEAR(p[31], std::sqrt(2.5625), 1e-12);
 
   // Model 5 keeps its own M.
-  PropSoil mcc = SoftClay();
-  mcc[31] = 1.1;
-  CallFamilyCopySoilProp(f, 5, 1, mcc, k);
-  CallFamilyPerTestCompletion(f, 5, mcc, k, res);
+  PropSoil own = SoftClay();
+  own[31] = 1.1;
+  const PropSoil mcc = Completed(5, own);
   EXPECT_DOUBLE_EQ(mcc[31], 1.1);
   EXPECT_NEAR(mcc[32], 5.0, 1e-12);
   EXPECT_NEAR(mcc[1], 3750.0, 1e-9);
@@ -73,48 +77,33 @@ TEST(SoftSoilParameters, MissingSlopeOrCompressionIndexStopsTheRun) {
 
 TEST(SoftSoilParameters, GenMatStiffnessFollowsMeanStressAndVolume) {
   const ModelConstants k;
-  const ModelFamily& f = SoftSoilFamily();
-  const ModelResources res;
-  const double nu = 0.2;
-  auto bulk = [nu](double G) { return 2.0 * G * (1.0 + nu) / (3.0 * (1.0 - 2.0 * nu)); };
-  GenMatCall call;
-  call.k = &k;
-  call.stress = Vec6{-150.0, -250.0, -200.0, 10.0, 0.0, 0.0};  // p = 200
-
-  // Models 4 and 8 with c = 0: K = p / kappa*.
-  for (int model : {4, 8}) {
-    PropSoil p = SoftClay();
-    CallFamilyCopySoilProp(f, model, 1, p, k);
-    CallFamilyPerTestCompletion(f, model, p, k, res);
+  GenMatCall call{.k = &k, .stress = Vec6{-150.0, -250.0, -200.0, 10.0, 0.0, 0.0}};  // p = 200
+  // The bulk modulus of GenMat's shear modulus with nu = 0.2.
+  auto bulk = [&call](const PropSoil& p, int model) {
     call.prop = &p;
     call.model = model;
-    EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 200.0 / 0.02, 1e-6) << model;
-  }
+    return 2.0 * SoftSoilFamily().genMatShearModulus(call) * 1.2 / (3.0 * 0.6);
+  };
+
+  // Models 4 and 8 with c = 0: K = p / kappa*.
+  for (int model : {4, 8}) EXPECT_NEAR(bulk(Completed(model), model), 200.0 / 0.02, 1e-6) << model;
   // Model 4 with c cot(phi) = 10 * cos 30 / sin 30 measures p from the apex.
-  PropSoil c = SoftClay();
-  c[3] = 0.5;
-  c[4] = 10.0;
-  CallFamilyCopySoilProp(f, 4, 1, c, k);
-  CallFamilyPerTestCompletion(f, 4, c, k, res);
-  call.prop = &c;
-  call.model = 4;
-  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), (200.0 + 10.0 * std::sqrt(3.0)) / 0.02, 1e-6);
+  PropSoil cohesive = SoftClay();
+  cohesive[3] = 0.5;
+  cohesive[4] = 10.0;
+  EXPECT_NEAR(bulk(Completed(4, cohesive), 4), (200.0 + 10.0 * std::sqrt(3.0)) / 0.02, 1e-6);
 
   // Model 5 in update mode: K = (1 + e) p / kappa with kappa = (1 + e0) kappa*.
-  PropSoil mcc = SoftClay();
-  CallFamilyCopySoilProp(f, 5, 1, mcc, k);
-  CallFamilyPerTestCompletion(f, 5, mcc, k, res);
-  call.prop = &mcc;
-  call.model = 5;
-  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 200.0 / 0.02, 1e-6);
+  const PropSoil mcc = Completed(5);
+  EXPECT_NEAR(bulk(mcc, 5), 200.0 / 0.02, 1e-6);
   call.updateMode = true;
   call.voidRatio = 0.6;
-  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 1.6 * 200.0 / 0.04, 1e-6);
+  EXPECT_NEAR(bulk(mcc, 5), 1.6 * 200.0 / 0.04, 1e-6);
   // Without a void ratio, e follows from the volumetric strain: a sample of
   // porosity 0.5 compressed by 10 % has n = 0.4 / 0.9 and e = 0.8.
   call.voidRatio = -1.0;
   call.epsV = -0.1;
-  EXPECT_NEAR(bulk(f.genMatShearModulus(call)), 1.8 * 200.0 / 0.04, 1e-6);
+  EXPECT_NEAR(bulk(mcc, 5), 1.8 * 200.0 / 0.04, 1e-6);
 }
 
 }  // namespace

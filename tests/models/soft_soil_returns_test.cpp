@@ -146,12 +146,7 @@ TEST(SoftSoilCreep, CreepStiffnessSpansElasticAndNormalCompressionStiffness) {
   PointMatState pms;
   pms.G = c.G(100.0);
   pms.pc = 100.0;
-  ElasticCall e;
-  e.set = &set;
-  e.k = &c.k;
-  e.model = 8;
-  e.pms = &pms;
-  e.sig0 = Iso(100.0);
+  ElasticCall e{.set = &set, .k = &c.k, .model = 8, .pms = &pms, .sig0 = Iso(100.0)};
   auto bulk = [&](double dT) {
     e.dTime = dT;
     SoftSoilFamily().elasticMatrix(e);

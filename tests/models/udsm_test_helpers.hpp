@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,13 @@ class Probe {
   void (*reset_)() = nullptr;
   int (*extra_)(SoilcalUdsmRealInfo*, SoilcalUdsmIntInfo*) = nullptr;
 };
+
+// The task numbers of the first `n` recorded calls (all of them by default).
+inline std::vector<int> Tasks(const std::vector<ProbeRecord>& calls, std::size_t n = SIZE_MAX) {
+  std::vector<int> tasks;
+  for (std::size_t k = 0; k < calls.size() && k < n; ++k) tasks.push_back(calls[k].IDTask);
+  return tasks;
+}
 
 // A ModUsr3D call of `task` for set 1 of `set`.
 inline UserCall Call(const MaterialSet& set, int task, int mChk = kCheckStress) {
