@@ -48,8 +48,8 @@ TEST(HardeningSoilCapLibrary, RefusesWhatNoCapCanReproduceAndWritesNothing) {
 // A stand-in for the library that records its arguments.
 struct Recorded {
   int calls = 0;
-  double args[9] = {};
-  double placesBefore[6] = {};
+  std::array<double, 9> args{};
+  std::array<double, 6> placesBefore{};
   int statusBefore = 0;
   int statusToReturn = 0;
 };
@@ -62,11 +62,8 @@ void FakeCapItr(double e50, double eur, double nu, double* work, double pref, do
                 double* work2, int* status) {
   Recorded& r = Record();
   ++r.calls;
-  const double a[9] = {e50, eur, nu, pref, rf, m, k0, eoed, 0.0};
-  for (int i = 0; i < 9; ++i) r.args[i] = a[i];
-  const double pl[6] = {*work, *alpha, *ksKc, *gi, *extra, *work2};
-  for (int i = 0; i < 6; ++i) r.placesBefore[i] = pl[i];
-  r.args[8] = work == work2 ? 1.0 : 0.0;
+  r.args = {e50, eur, nu, pref, rf, m, k0, eoed, work == work2 ? 1.0 : 0.0};
+  r.placesBefore = {*work, *alpha, *ksKc, *gi, *extra, *work2};
   r.statusBefore = *status;
   *status = r.statusToReturn;
   if (r.statusToReturn == 0) {
@@ -92,9 +89,7 @@ TEST(HardeningSoilCompletion, HandsTheFifteenArgumentsAndTakesThreeResults) {
   for (int i = 0; i < 9; ++i) EXPECT_DOUBLE_EQ(r.args[i], expected[i]) << "argument " << i;
   for (double v : r.placesBefore) EXPECT_EQ(v, -1.0);
   EXPECT_EQ(r.statusBefore, -999);
-  EXPECT_EQ(p[31], 1.5);
-  EXPECT_EQ(p[32], 2.5);
-  EXPECT_EQ(p[36], 1234.0);
+  EXPECT_EQ((std::array{p[31], p[32], p[36]}), (std::array{1.5, 2.5, 1234.0}));
   EXPECT_DOUBLE_EQ(p[39], 0.5);                  // the K0nc used is written back
 
   // A failing routine leaves every slot as it was and stops the test (2).

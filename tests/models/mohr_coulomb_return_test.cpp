@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include "core_test_helpers.hpp"
 #include "models/mohr_coulomb/mc_return.hpp"
@@ -26,18 +27,23 @@ McParams WorkedExample() {
   return {0.5, std::sin(5.0 * kDeg), 10.0 * std::cos(30.0 * kDeg), 5.0, 1000.0, 0.3};
 }
 
-TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
+TEST(MohrCoulomb, TriaxialReturnsGoToTheEdgesOfEqualMinorOrMajorStresses) {
   const McParams m = WorkedExample();
-  const Vec3 trial{-300.0, -50.0, -50.0};
-  EXPECT_EQ(FindReturnZone(trial, m), 3);
-  const auto r = ReturnPrincipalStresses(trial, m, 1);
-  // Reference values are quoted to three decimals.
-  EXPECT_NEAR(r.sig[0], -267.835, 1e-3);
-  EXPECT_NEAR(r.sig[1], -77.731, 1e-3);
-  EXPECT_NEAR(r.sig[2], -77.731, 1e-3);
-  EXPECT_FALSE(r.tension);
+  // {trial, zone, returned}: compression to the edge of equal minor stresses,
+  // extension to that of equal major ones; reference values are quoted to
+  // three decimals.
+  const std::tuple<Vec3, int, Vec3> cases[] = {
+      {{-300.0, -50.0, -50.0}, 3, {-267.835, -77.731, -77.731}},
+      {{-300.0, -300.0, -20.0}, 1, {-283.192, -283.192, -82.850}}};
+  for (const auto& [trial, zone, returned] : cases) {
+    EXPECT_EQ(FindReturnZone(trial, m), zone);
+    const auto r = ReturnPrincipalStresses(trial, m, 1);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(r.sig[i], returned[i], 1e-3) << zone << " " << i;
+    EXPECT_FALSE(r.tension);
+  }
 
   // Through MC_Sig with the trial as reference stress: plastic before too.
+  const Vec3 trial{-300.0, -50.0, -50.0};
   const Mat3 frame = Rotation(0.4, -1.1, 2.3);
   StressCall call = CallFor(m, RebuildStress(trial, frame), RebuildStress(trial, frame));
   MC_Sig(call);
@@ -59,16 +65,6 @@ TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
   vertical.s = 0.999;
   const Vec6 bounded = RebuildStress(ReturnPrincipalStresses(trial, vertical, 1).sig, frame);
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(call.sigC[i], bounded[i], 1e-9) << i;
-}
-
-TEST(MohrCoulomb, TriaxialExtensionReturnsToTheEdgeOfEqualMajorStresses) {
-  const McParams m = WorkedExample();
-  const Vec3 trial{-300.0, -300.0, -20.0};
-  EXPECT_EQ(FindReturnZone(trial, m), 1);
-  const auto r = ReturnPrincipalStresses(trial, m, 1);
-  EXPECT_NEAR(r.sig[0], -283.192, 1e-3);
-  EXPECT_NEAR(r.sig[1], -283.192, 1e-3);
-  EXPECT_NEAR(r.sig[2], -82.850, 1e-3);
 }
 
 TEST(MohrCoulomb, SinglePlaneReturnFollowsTheNonAssociatedFlowDirection) {

@@ -39,17 +39,12 @@ TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
   EXPECT_EQ(set.prop[30], 3.0);  // nStat lands in slot 30 of the set
 
   const auto calls = probe.Calls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].IDTask, 4);
-  EXPECT_EQ(calls[1].IDTask, 5);
+  ASSERT_EQ(Tasks(calls), (std::vector<int>{4, 5}));
   EXPECT_EQ(calls[0].iMod, 1);   // model 21
   EXPECT_EQ(calls[0].Props[0], kE);
   EXPECT_EQ(calls[0].Props[49], 40.0);  // slot 80 is user parameter 50
 
-  EXPECT_EQ(session.attributes.NonSym, 1);
-  EXPECT_EQ(session.attributes.iStrsDep, 0);
-  EXPECT_EQ(session.attributes.iTimeDep, 1);
-  EXPECT_EQ(session.attributes.iTang, 0);
+  EXPECT_EQ(Flags(session.attributes), (std::array{1, 0, 1, 0}));
 
   // The text's first character is skipped; the values are kept as given.
   const ExtraInfo& info = session.extra[1];
@@ -63,7 +58,7 @@ TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
   MaterialSet other = ProbeSet("udsm_probe.dll", 125, ProbeSettings{});
   ASSERT_EQ(LinkUserModels(session, 2, other, texts).iAbort, 0);
   EXPECT_EQ(probe.Calls().back().iMod, 5);
-  EXPECT_EQ(session.attributes.NonSym, 1);
+  EXPECT_EQ(Flags(session.attributes), (std::array{1, 0, 1, 0}));
   EXPECT_EQ(session.maxNStat, 3);
 }
 
@@ -78,18 +73,15 @@ TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnsw
   stiff.dTime = 0.5;
   stiff.D[0][0] = 99.0;  // whatever the caller holds, the library gets zeros
   ASSERT_EQ(ModUsr3D(session, stiff, &set.prop, texts), 0);
-  EXPECT_EQ(stiff.D[0][0], kD11);
-  EXPECT_EQ(stiff.D[0][1], kD12);
-  EXPECT_EQ(stiff.D[3][3], kG);
+  EXPECT_EQ(stiff.D, ProbeStiffness());
   EXPECT_EQ(session.savedStiffness, stiff.D);
 
-  double stVar0[2] = {5.0, 7.0};
-  double stVar[2] = {-1.0, -1.0};
+  std::array<double, 2> stVar0{5.0, 7.0}, stVar{-1.0, -1.0};
   UserCall c = Call(set, 2);
   c.sig0 = {-100.0, -50.0, -50.0, 0.0, 0.0, 0.0};
   c.dEps = {-1e-3, 0.0, 0.0, 2e-3, 0.0, 0.0};
-  c.stVar0 = stVar0;
-  c.stVar = stVar;
+  c.stVar0 = stVar0.data();
+  c.stVar = stVar.data();
   c.dTime = 0.5;
   c.swp0 = 1.0;
   c.swp = 3.5;
@@ -97,28 +89,20 @@ TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnsw
   // sig = sig0 + D dEps with D11 = 12000, D12 = 4000, G = 4000.
   EXPECT_EQ(c.sig, (Vec6{-112.0, -54.0, -54.0, 8.0, 0.0, 0.0}));
   // The library adds 1 to the StVar it receives: StVar started as StVar0.
-  EXPECT_EQ(stVar[0], 6.0);
-  EXPECT_EQ(stVar[1], 8.0);
+  EXPECT_EQ(stVar, (std::array{6.0, 8.0}));
 
   const auto calls = probe.Calls();
-  ASSERT_EQ(calls.size(), 4u);  // 4, 5, 3, 2
-  const ProbeRecord& k = calls[2];
-  EXPECT_EQ(k.IDTask, 3);
-  for (double d : k.D) EXPECT_EQ(d, 0.0);
+  ASSERT_EQ(Tasks(calls), (std::vector<int>{4, 5, 3, 2}));
+  for (double d : calls[2].D) EXPECT_EQ(d, 0.0);
   const ProbeRecord& r = calls[3];
-  EXPECT_EQ(r.IDTask, 2);
-  // Column-major saved stiffness: D(1,0) at 1, D(3,3) at 3 + 6 * 3.
-  EXPECT_EQ(r.D[0], kD11);
-  EXPECT_EQ(r.D[1], kD12);
-  EXPECT_EQ(r.D[21], kG);
+  // The saved stiffness column by column (symmetric, so equal to row by row).
+  for (int i = 0; i < 36; ++i) EXPECT_EQ(r.D[i], ProbeStiffness()[i % 6][i / 6]) << i;
   EXPECT_EQ(r.nStat, 2);
-  EXPECT_EQ(r.StVarIn[0], 5.0);
-  EXPECT_EQ(r.StVarIn[1], 7.0);
-  EXPECT_EQ(r.Sig0[9], 1.0);   // saturation at the end
-  EXPECT_EQ(r.Sig0[10], 1.0);  // and at the start
-  EXPECT_EQ(r.Sig0[11], 0.0);  // suction
-  EXPECT_EQ(r.Swp0, 1.0);
-  EXPECT_EQ(r.Swp, 3.5);  // in the virtual lab the caller's end value
+  EXPECT_EQ((std::array{r.StVarIn[0], r.StVarIn[1]}), stVar0);
+  // Saturation at the end and at the start, suction at the end.
+  EXPECT_EQ((std::array{r.Sig0[9], r.Sig0[10], r.Sig0[11]}), (std::array{1.0, 1.0, 0.0}));
+  // Swp: in the virtual lab the caller's end value.
+  EXPECT_EQ((std::array{r.Swp0, r.Swp}), (std::array{1.0, 3.5}));
   EXPECT_EQ(r.IsUndr, 0);
 
   // Outside the virtual lab a drained stress call starts from Swp0.
@@ -131,8 +115,8 @@ TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnsw
   // The initialisation task carries no time increment.
   UserCall init = Call(set, 1, kCheckInit);
   init.dTime = 0.5;
-  init.stVar0 = stVar0;
-  init.stVar = stVar;
+  init.stVar0 = stVar0.data();
+  init.stVar = stVar.data();
   ASSERT_EQ(ModUsr3D(session, init, nullptr, texts), 0);
   EXPECT_EQ(probe.Calls().back().dTime, 0.0);
 }

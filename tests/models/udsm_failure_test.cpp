@@ -47,8 +47,7 @@ TEST_F(UserModelFailure, ExceptionInsideTheLibraryIsACrash246DirectOrThroughTheB
   ProbeSettings s;
   s.failure = 3;
   for (const char* name : {"udsm_probe.dll", "udsm_bridged.dll"}) {
-    Session fresh = BuildFolderSession();
-    session = std::move(fresh);
+    session = BuildFolderSession();
     MaterialSet set = ProbeSet(name, 121, s);
     UserCall c;
     EXPECT_EQ(StressCall(set, c), 246) << name;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +26,21 @@ namespace soilcal::models::udsm::testing {
 inline constexpr double kE = 10000.0, kNu = 0.25;
 // G = E / (2 (1 + nu)) = 4000, lambda = E nu / ((1 + nu)(1 - 2 nu)) = 4000.
 inline constexpr double kD11 = 12000.0, kD12 = 4000.0, kG = 4000.0;
+
+// The probe's stiffness matrix.
+inline Mat6 ProbeStiffness() {
+  Mat6 D{};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) D[i][j] = i == j ? kD11 : kD12;
+    D[i + 3][i + 3] = kG;
+  }
+  return D;
+}
+
+// The four matrix attributes in the order of the link's answers.
+inline std::array<int, 4> Flags(const MatrixAttributes& a) {
+  return {a.NonSym, a.iStrsDep, a.iTimeDep, a.iTang};
+}
 
 struct ProbeSettings {
   int nStat = 0;
