@@ -39,11 +39,7 @@ class UserModelCall : public ::testing::Test {
 using UserModelFailure = UserModelCall;
 
 TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
-  ProbeSettings s;
-  s.nStat = 3;
-  s.nonSym = 1;
-  s.timeDep = 1;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121, {.nStat = 3, .nonSym = 1, .timeDep = 1});
   session.refPressure = 12.5;
   const LinkResult link = LinkUserModels(session, 1, set, texts);
   ASSERT_EQ(link.iAbort, 0);
@@ -67,7 +63,7 @@ TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
 
   // A second set of model 25 is model index 5 of the same library; a flag
   // once set stays set although this set answers 0.
-  MaterialSet other = ProbeSet("udsm_probe.dll", 125, ProbeSettings{});
+  MaterialSet other = ProbeSet("udsm_probe.dll", 125);
   ASSERT_EQ(LinkUserModels(session, 2, other, texts).iAbort, 0);
   EXPECT_EQ(probe.Calls().back().iMod, 5);
   EXPECT_EQ(Flags(session.attributes), (std::array{1, 0, 1, 0}));
@@ -75,9 +71,7 @@ TEST_F(UserModelCall, LinkAsksForStateCountThenAttributesAndKeepsTheExtraInfo) {
 }
 
 TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnswer) {
-  ProbeSettings s;
-  s.nStat = 2;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121, {.nStat = 2});
   ASSERT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
 
   UserCall stiff = Call(set, 3);
@@ -136,7 +130,7 @@ TEST_F(UserModelCall, StressTaskGetsSavedStiffnessAndStartStateAndReturnsTheAnsw
 TEST_F(UserModelCall, UndrainedSetWithoutWaterStiffnessGetsHundredTimesMeanNormalStiffness) {
   // Undrained (drainage type 2), the library returns BulkW = 0: 100 times the
   // mean of the normal block, (3 * 12000 + 6 * 4000) / 9 = 6666.67 = K.
-  MaterialSet undrained = ProbeSet("udsm_probe.dll", 221, ProbeSettings{});
+  MaterialSet undrained = ProbeSet("udsm_probe.dll", 221);
   ASSERT_EQ(LinkUserModels(session, 1, undrained, texts).iAbort, 0);
   UserCall c = Call(undrained, 6);
   ASSERT_EQ(ModUsr3D(session, c, &undrained.prop, texts), 0);
@@ -145,22 +139,20 @@ TEST_F(UserModelCall, UndrainedSetWithoutWaterStiffnessGetsHundredTimesMeanNorma
   EXPECT_EQ(probe.Calls().back().IsUndr, 1);
 
   // A value of the library's own is kept.
-  ProbeSettings own;
-  own.bulkW = 5e5;
-  MaterialSet withWater = ProbeSet("udsm_probe.dll", 221, own);
+  MaterialSet withWater = ProbeSet("udsm_probe.dll", 221, {.bulkW = 5e5});
   c = Call(withWater, 3);
   ASSERT_EQ(ModUsr3D(session, c, &withWater.prop, texts), 0);
   EXPECT_EQ(c.bulkW, 5e5);
 
   // A drained set keeps the library's 0.
-  MaterialSet drained = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
+  MaterialSet drained = ProbeSet("udsm_probe.dll", 121);
   c = Call(drained, 3);
   ASSERT_EQ(ModUsr3D(session, c, &drained.prop, texts), 0);
   EXPECT_EQ(c.bulkW, 0.0);
 }
 
 TEST_F(UserModelFailure, SetOutsideOneToThousandIsRefused) {
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121);
   for (int iSet : {0, 1001}) {
     try {
       LinkUserModels(session, iSet, set, texts);
@@ -173,11 +165,9 @@ TEST_F(UserModelFailure, SetOutsideOneToThousandIsRefused) {
 }
 
 TEST_F(UserModelFailure, ExceptionInsideTheLibraryIsACrash246DirectOrThroughTheBridge) {
-  ProbeSettings s;
-  s.failure = 3;
   for (const char* name : {"udsm_probe.dll", "udsm_bridged.dll"}) {
     session = BuildFolderSession();
-    MaterialSet set = ProbeSet(name, 121, s);
+    MaterialSet set = ProbeSet(name, 121, {.failure = 3});
     UserCall c;
     EXPECT_EQ(StressCall(set, c), 246) << name;
     EXPECT_EQ(texts.main, "Crash in UDSM-DLL, set 1, elm 1, gp 1") << name;
@@ -186,18 +176,17 @@ TEST_F(UserModelFailure, ExceptionInsideTheLibraryIsACrash246DirectOrThroughTheB
 }
 
 TEST_F(UserModelFailure, LibraryWithoutAnyEntryPointIsServedByTheBridgeAndFailsThere) {
-  MaterialSet set = ProbeSet("udsm_noentry.dll", 121, ProbeSettings{});
+  MaterialSet set = ProbeSet("udsm_noentry.dll", 121);
   // Linking succeeds (the bridge is told the name); the first call finds no
   // entry point in the library.
-  const LinkResult link = LinkUserModels(session, 1, set, texts);
-  EXPECT_EQ(link.iAbort, 26);
+  EXPECT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 26);
   EXPECT_EQ(texts.main, "Error loading function from UDSM-DLL, set 1");
   ASSERT_TRUE(session.bridge);
   EXPECT_EQ(session.links[1].entry, nullptr);
 }
 
 TEST_F(UserModelFailure, BridgeServesALibraryThatOnlyExportsTheBridgeEntry) {
-  MaterialSet set = ProbeSet("udsm_bridged.dll", 121, ProbeSettings{});
+  MaterialSet set = ProbeSet("udsm_bridged.dll", 121);
   UserCall c;
   ASSERT_EQ(StressCall(set, c), 0);
   EXPECT_EQ(session.links[1].entry, nullptr);
@@ -207,26 +196,21 @@ TEST_F(UserModelFailure, BridgeServesALibraryThatOnlyExportsTheBridgeEntry) {
 
 TEST_F(UserModelFailure, StateVariableCountOutsideThePointCapacityIs247) {
   for (int nStat : {-1, kMaxUserStateVars + 1}) {
-    ProbeSettings s;
-    s.nStat = nStat;
-    MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+    MaterialSet set = ProbeSet("udsm_probe.dll", 121, {.nStat = nStat});
     set.prop[30] = 0.0;
-    const LinkResult link = LinkUserModels(session, 1, set, texts);
-    EXPECT_EQ(link.iAbort, 247);
+    EXPECT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 247);
     EXPECT_EQ(texts.main, "Invalid number of state variables from UDSM-DLL, set 1");
     EXPECT_EQ(texts.second, "nStat=" + std::to_string(nStat));
     EXPECT_EQ(set.prop[30], 0.0);  // the bad count is not stored
   }
   // The largest count that fits is accepted.
-  ProbeSettings s;
-  s.nStat = kMaxUserStateVars;
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, s);
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121, {.nStat = kMaxUserStateVars});
   EXPECT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
   EXPECT_EQ(set.prop[30], kMaxUserStateVars);
 }
 
 TEST_F(UserModelFailure, CheckWordOf800OrLessIs247) {
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121);
   ASSERT_EQ(LinkUserModels(session, 1, set, texts).iAbort, 0);
   UserCall c = Call(set, 3, 800);
   EXPECT_EQ(ModUsr3D(session, c, &set.prop, texts), 247);
@@ -235,7 +219,7 @@ TEST_F(UserModelFailure, CheckWordOf800OrLessIs247) {
 }
 
 TEST_F(UserModelFailure, CallOfASetThatWasNeverLinkedIsALoadError26) {
-  MaterialSet set = ProbeSet("udsm_probe.dll", 121, ProbeSettings{});
+  MaterialSet set = ProbeSet("udsm_probe.dll", 121);
   UserCall c = Call(set, 3);
   EXPECT_EQ(ModUsr3D(session, c, &set.prop, texts), 26);
   EXPECT_EQ(texts.main, "Error loading UDSM-DLL, material set 1");

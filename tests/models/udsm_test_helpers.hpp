@@ -50,7 +50,7 @@ struct ProbeSettings {
   int abortValue = 0;
 };
 
-inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeSettings& s) {
+inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeSettings& s = {}) {
   MaterialSet set;
   set.modelCode = modelCode;
   set.name = name;
