@@ -49,8 +49,7 @@ TEST(LabTestDriver, StressPrescribedAfterStrainPrescribedStartsFromTheReachedStr
   // (zero stress increment): it must stay where phase 1 left it.
   Phase compress{4, {0, -2e-3, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
   Phase hold{2, {}, {}, {1, 1, 1, 1, 1, 1}};
-  const input::LabTest test = MakeTest(101, kIsotropic100, {compress, hold});
-  const RunOutcome out = Simulate(*job, test);
+  const RunOutcome out = Simulate(*job, MakeTest(101, kIsotropic100, {compress, hold}));
   ASSERT_EQ(out.run.status, 0);
   ASSERT_EQ(out.run.nRecorded, 7);
   const double E = 2.0 * 10000.0 * 1.3;

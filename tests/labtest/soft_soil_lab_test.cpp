@@ -74,8 +74,7 @@ TEST(SoftSoilLab, CreepAtConstantStressGrowsWithLogTime) {
   const std::array<int, 6> stressed{1, 1, 1, 0, 0, 0};
   std::vector<Phase> phases{{50, {}, {-100.0, -100.0, -100.0, 0, 0, 0}, stressed, 50.0}};
   for (double t : {10.0, 100.0, 1000.0, 10000.0}) phases.push_back({20, {}, {}, stressed, t});
-  const input::LabTest test = MakeTest(108, kIsotropic100, phases);
-  const RunOutcome out = Simulate(*job, test);
+  const RunOutcome out = Simulate(*job, MakeTest(108, kIsotropic100, phases));
   ASSERT_EQ(out.run.status, 0);
   const labtest::Recording& rec = out.ctx->rec;
   const int end3 = 51 + 60, end4 = 51 + 80;
@@ -97,8 +96,7 @@ TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
   for (int run = 0; run < 2; ++run) {
     const double duration = run == 0 ? 4000.0 : 400.0;
     const Phase load{400, {0, -0.4, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}, duration};
-    const input::LabTest test = MakeTest(108, {-60.0, -100.0, -60.0, 0, 0, 0}, {load});
-    const RunOutcome out = Simulate(*job, test);
+    const RunOutcome out = Simulate(*job, MakeTest(108, {-60.0, -100.0, -60.0, 0, 0, 0}, {load}));
     ASSERT_EQ(out.run.status, 0);
     const input::RecordedPoint last = out.ctx->rec.Point(out.run.nRecorded);
     sv[run] = -last.stress[1];

@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 #include "labtest/elem_both.hpp"
 #include "labtest/lab_records.hpp"
 #include "labtest/linalg.hpp"
 #include "labtest/stress_update.hpp"
-#include "services/diag.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::testing {
@@ -103,8 +100,7 @@ TEST(MaterialPointStep, AllStrainPrescribedTakesTwoIterationsAndGivesTheElasticS
   // strain in 4 steps, every component prescribed.
   Phase nothing{0, {-1, -1, -1, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}};
   Phase strain{4, {-1e-3, 0, 5e-4, 0, 2e-3, 0}, {}, {0, 0, 0, 0, 0, 0}};
-  const input::LabTest test = MakeTest(101, kIsotropic100, {nothing, strain}, 1e-7, 1);
-  const RunOutcome out = Simulate(*job, test);
+  const RunOutcome out = Simulate(*job, MakeTest(101, kIsotropic100, {nothing, strain}, 1e-7, 1));
   ASSERT_EQ(out.run.status, 0);
   ASSERT_EQ(out.run.nRecorded, 5);
   // At least two iterations per step, even with a maximum of 1.
@@ -122,8 +118,7 @@ TEST(MaterialPointStep, AllStrainPrescribedTakesTwoIterationsAndGivesTheElasticS
   EXPECT_EQ(out.ctx->rec.Point(1).stress, kIsotropic100);
 
   // Phases without load steps record only the initial point.
-  const input::LabTest empty = MakeTest(101, kIsotropic100, {nothing, nothing});
-  const RunOutcome none = Simulate(*job, empty);
+  const RunOutcome none = Simulate(*job, MakeTest(101, kIsotropic100, {nothing, nothing}));
   EXPECT_EQ(none.run.status, 0);
   EXPECT_EQ(none.run.nRecorded, 0);
   EXPECT_EQ(none.ctx->rec.Point(1).stress, kIsotropic100);
@@ -135,8 +130,7 @@ TEST(MaterialPointStep, SingularStiffnessHitsThePivotGuardWithoutNaN) {
   SoilParams soil;
   soil.G = 0.0;
   auto job = MakeJob(101, soil);
-  const input::LabTest test = MakeTest(101, kIsotropic100, {Phase{3}});
-  const RunOutcome out = Simulate(*job, test);
+  const RunOutcome out = Simulate(*job, MakeTest(101, kIsotropic100, {Phase{3}}));
   EXPECT_EQ(out.run.status, 0);
   ASSERT_EQ(out.run.nRecorded, 4);
   for (int k = 1; k <= 4; ++k) {

@@ -3,13 +3,10 @@
 
 #include <cmath>
 
-#include "core_test_helpers.hpp"
 #include "models/setup.hpp"
 
 namespace soilcal::models {
 namespace {
-
-using testing::DiagCapture;
 
 TEST(ModelNumber, ReductionTakesTheRemainderAndLowersAliasesAboveFifty) {
   struct Case {

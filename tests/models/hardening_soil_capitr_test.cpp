@@ -2,7 +2,6 @@
 // the per-test completion that calls it.
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 #include "core_test_helpers.hpp"
 #include "hardening_soil_point.hpp"

@@ -20,7 +20,6 @@ using mohr_coulomb::McParams;
 using mohr_coulomb::ReturnPrincipalStresses;
 using mohr_coulomb::YieldFunctions;
 using testing::CallFor;
-using testing::DiagCapture;
 using testing::Rotation;
 
 constexpr double kDeg = std::numbers::pi / 180.0;

@@ -5,10 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "models/udsm/library_cache.hpp"
-#include "models/udsm/link.hpp"
 #include "models/udsm/names.hpp"
-#include "services/errors.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::models::udsm {
