@@ -85,8 +85,7 @@ TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
   EXPECT_EQ(afterSteps, steps);
   EXPECT_GE(stressCalls, 2 * steps);  // at least two iterations per step
   EXPECT_EQ(calls.back().IDTask, 6);
-  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset], steps);
-  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset + 1], steps);
+  for (int i : {0, 1}) EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset + i], steps) << i;
 }
 
 // Runs `job` expecting the kernel error `number` (and its `message`, if given).

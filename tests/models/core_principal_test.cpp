@@ -20,9 +20,8 @@ TEST(PrincipalStresses, RotatedTensorGivesBackItsValuesDirectionsAndInvariants) 
 
   const Principal pr = PrincipalStresses(sig);
   // Ordered s1 <= s2 <= s3; rounding of a few ulps of 300.
-  EXPECT_NEAR(pr.s[0], -300.0, 1e-11);
-  EXPECT_NEAR(pr.s[1], -120.0, 1e-11);
-  EXPECT_NEAR(pr.s[2], 40.0, 1e-11);
+  const Vec3 ordered{-300.0, -120.0, 40.0};
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(pr.s[i], ordered[i], 1e-11) << i;
   // Each direction is the frame row of its value (up to sign), unit length.
   const int rowOf[3] = {0, 2, 1};
   for (int i = 0; i < 3; ++i) {
@@ -49,9 +48,8 @@ TEST(PrincipalStresses, RotatedTensorGivesBackItsValuesDirectionsAndInvariants) 
 TEST(PrincipalStrains, EngineeringShearEntersTheTensorHalved) {
   // Simple shear gamma_xy = 2e-3 is a pure shear of +-1e-3 at 45 degrees.
   const Principal pr = PrincipalStrains({0.0, 0.0, 0.0, 2e-3, 0.0, 0.0});
-  EXPECT_NEAR(pr.s[0], -1e-3, 1e-18);
-  EXPECT_NEAR(pr.s[1], 0.0, 1e-18);
-  EXPECT_NEAR(pr.s[2], 1e-3, 1e-18);
+  const Vec3 principal{-1e-3, 0.0, 1e-3};
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(pr.s[i], principal[i], 1e-18) << i;
   EXPECT_NEAR(std::fabs(pr.dir[2][0]), std::sqrt(0.5), 1e-15);
   EXPECT_NEAR(std::fabs(pr.dir[2][1]), std::sqrt(0.5), 1e-15);
   // The same vector read as a stress is not halved.

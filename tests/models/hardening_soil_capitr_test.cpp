@@ -31,9 +31,8 @@ TEST(HardeningSoilCapLibrary, RefusesWhatNoCapCanReproduceAndWritesNothing) {
   // the elastic part allows: 60000 * 0.5^0.5 / (2 * 0.6) = 35355.
   const CapResult tooStiff = Call(fn, p, 0.5, 36000.0);
   EXPECT_NE(tooStiff.status, 0);
-  EXPECT_EQ(tooStiff.alpha, -1.0);
-  EXPECT_EQ(tooStiff.ksKc, -1.0);
-  EXPECT_EQ(tooStiff.giRef, -1.0);
+  EXPECT_EQ((std::array{tooStiff.alpha, tooStiff.ksKc, tooStiff.giRef}),
+            (std::array{-1.0, -1.0, -1.0}));
   // The lateral condition needs a positive 1/alpha^2: 1/Eoed above the
   // vertical minus lateral strain rates of the elastic and shear parts,
   // (1 - K0)(1 + nu)/Eur + 3/4 l_s = 1/31400 here; between the two limits the

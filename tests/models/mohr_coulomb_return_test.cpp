@@ -168,13 +168,11 @@ Draw RandomDraw(std::mt19937_64& rng) {
   const double phi = (5.0 + 40.0 * u(rng)) * kDeg;
   const double psi = phi * u(rng);
   const double c = 1.0 + 30.0 * u(rng);
-  McParams m;
-  m.s = std::sin(phi);
-  m.d = std::sin(psi);
-  m.cc = c * std::cos(phi);
-  m.T = u(rng) * m.cc / m.s;
-  m.G = 500.0 + 20000.0 * u(rng);
-  m.nu = 0.45 * u(rng);
+  // The draws are made in the order of the members (a braced list is
+  // evaluated left to right).
+  const McParams m{.s = std::sin(phi), .d = std::sin(psi), .cc = c * std::cos(phi),
+                   .T = u(rng) * c * std::cos(phi) / std::sin(phi),
+                   .G = 500.0 + 20000.0 * u(rng), .nu = 0.45 * u(rng)};
   Draw d{m, {}, Rotation(6.3 * u(rng), 6.3 * u(rng), 6.3 * u(rng))};
   // Trials around the apex region, compressive and tensile.
   std::uniform_real_distribution<double> s(-400.0, 100.0);
