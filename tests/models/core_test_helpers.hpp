@@ -79,11 +79,9 @@ struct PointHarness {
     const std::pair<int, double> propSlots[] = {
         {1, G}, {2, nu}, {3, sinPhi}, {4, c}, {5, sinPsi}, {16, tens}};
     for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
-    PointMatState pms;
-    pms.G = G;
-    pms.SPhi = sinPhi;
-    pms.CoheSi = c * std::sqrt(1.0 - sinPhi * sinPhi);
-    pms.CCotPhi = sinPhi > 0 ? pms.CoheSi / sinPhi : 1e10;
+    const double cCosPhi = c * std::sqrt(1.0 - sinPhi * sinPhi);
+    PointMatState pms{.G = G, .SPhi = sinPhi, .CoheSi = cCosPhi,
+                      .CCotPhi = sinPhi > 0 ? cCosPhi / sinPhi : 1e10};
     pms.Store(stVar0.data());
     pms.Store(stVar.data());
     in.model = modelCode % 100;
