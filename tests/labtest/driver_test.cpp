@@ -222,7 +222,8 @@ TEST(MaterialPointStep, SingularStiffnessHitsThePivotGuardWithoutNaN) {
 TEST(CapWaterPressure, LowersOnlyAboveTheCapAndCountsResets) {
   // {cap, p before, p after}: offset f h = 2 * 5 = 10, so 45 + 10 > 50 gives
   // p = 50 - 10; 30 stays; the default cap 1e30 means no cap at all.
-  const std::array<double, 3> cases[] = {{50.0, 45.0, 40.0}, {50.0, 30.0, 30.0}, {1e30, 1e35, 1e35}};
+  const std::array<double, 3> cases[] = {
+      {50.0, 45.0, 40.0}, {50.0, 30.0, 30.0}, {1e30, 1e35, 1e35}};
   int counter = 0;
   for (const auto& [cap, before, after] : cases) {
     double p = before;

@@ -41,12 +41,6 @@ double Strength(double s3) {
   return s3 + kSci * std::pow(p[45] * s3 / kSci + p[46], p[47]);
 }
 
-// Drained triaxial compression at cell pressure s3 (compression positive).
-input::LabTest Triaxial(double s3, double axialStrain, int steps = 100) {
-  const Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  return MakeTest(15, {-s3, -s3, -s3, 0, 0, 0}, {shear});
-}
-
 TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
   // Intact rock: mb = mi, s = 1, a = 1/2 exactly.
   const models::PropSoil intact = Completed(10.0, 100.0, 0.0);
@@ -84,7 +78,7 @@ TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
 TEST(HoekBrownLab, DrainedTriaxialPeaksOnTheCriterionAtEveryCellPressure) {
   auto job = RockJob();
   for (double s3 : {0.0, 500.0, 2000.0, 8000.0}) {
-    const RunOutcome out = Simulate(*job, Triaxial(s3, -0.03));
+    const RunOutcome out = Simulate(*job, TriaxialCompression(15, -0.03, 100, 1e-7, s3));
     ASSERT_EQ(out.run.status, 0) << s3;
     const input::RecordedPoint last = out.ctx->rec.Point(101);
     // 1e-5: perfect plasticity, the solver's tolerance 1e-7 on the stresses.
@@ -103,7 +97,7 @@ TEST(HoekBrownLab, DilatancyFollowsPsiAndFadesWithConfinement) {
   const double sigPsi = 4000.0;
   auto job = RockJob(0.0, 10.0, sigPsi);
   auto rate = [&](double s3) {
-    const RunOutcome out = Simulate(*job, Triaxial(s3, -0.03));
+    const RunOutcome out = Simulate(*job, TriaxialCompression(15, -0.03, 100, 1e-7, s3));
     EXPECT_EQ(out.run.status, 0);
     const input::RecordedPoint a = out.ctx->rec.Point(81), b = out.ctx->rec.Point(101);
     return (VolumetricStrain(b.strain) - VolumetricStrain(a.strain)) / (b.strain[1] - a.strain[1]);

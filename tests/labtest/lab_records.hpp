@@ -117,12 +117,13 @@ inline std::unique_ptr<input::Job> SoftClayJob(int model) {
 
 inline constexpr std::array<double, 6> kIsotropic100{-100, -100, -100, 0, 0, 0};
 
-// Drained triaxial compression at constant cell pressure: axial strain
-// eps_yy prescribed, the other components stress-prescribed at zero change.
+// Drained triaxial compression at the constant cell pressure `s3`
+// (compression positive): axial strain eps_yy prescribed, the other
+// components stress-prescribed at zero change.
 inline input::LabTest TriaxialCompression(int modelNumber, double axialStrain, int steps,
-                                          double tolerance = 1e-7) {
+                                          double tolerance = 1e-7, double s3 = 100.0) {
   Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  return MakeTest(modelNumber, kIsotropic100, {shear}, tolerance);
+  return MakeTest(modelNumber, {-s3, -s3, -s3, 0, 0, 0}, {shear}, tolerance);
 }
 
 // Runs `test` on a fresh context of `job` (`res`: the cap library, if any).

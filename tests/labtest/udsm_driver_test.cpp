@@ -13,37 +13,21 @@
 namespace soilcal::testing {
 namespace {
 
-// A context for `job`; gives it a user-model session when InitContext did not.
-std::unique_ptr<labtest::SimulationContext> UserContext(const input::Job& job) {
-  auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, job, models::ModelResources{});
-  if (!ctx->udsmSession) ctx->udsmSession = models::udsm::MakeSession();
-  ctx->resources.udsm = ctx->udsmSession.get();
-  ctx->resources.texts = &ctx->texts;
-  return ctx;
-}
-
-labtest::LabTestRun RunOn(labtest::SimulationContext& ctx, const input::LabTest& test) {
-  labtest::PrepareLabTest(ctx, test);
-  return labtest::RunLabTest(ctx);
-}
-
 TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
   services::SetVirtualLabMode(1);
   const auto user = UserJob(121, "usermod.dll");
   const input::LabTest test = TriaxialCompression(121, -0.05, 100);
-  auto alone = UserContext(*user);
-  ASSERT_EQ(RunOn(*alone, test).status, 0);
-  auto a = UserContext(*user);
-  auto b = UserContext(*user);
-  std::thread ta([&] { RunOn(*a, test); });
-  std::thread tb([&] { RunOn(*b, test); });
+  const RunOutcome alone = Simulate(*user, test);
+  ASSERT_EQ(alone.run.status, 0);
+  RunOutcome a, b;
+  std::thread ta([&] { a = Simulate(*user, test); });
+  std::thread tb([&] { b = Simulate(*user, test); });
   ta.join();
   tb.join();
   // Identical, not merely close: the library is called with the same inputs.
-  EXPECT_EQ(a->rec.stress, alone->rec.stress);
-  EXPECT_EQ(b->rec.stress, alone->rec.stress);
-  EXPECT_EQ(b->rec.strain, alone->rec.strain);
+  EXPECT_EQ(a.ctx->rec.stress, alone.ctx->rec.stress);
+  EXPECT_EQ(b.ctx->rec.stress, alone.ctx->rec.stress);
+  EXPECT_EQ(b.ctx->rec.strain, alone.ctx->rec.strain);
 }
 
 std::unique_ptr<input::Job> ProbeJob(double nStat, double failure = 0, double abortValue = 0) {
@@ -61,9 +45,9 @@ TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
   ASSERT_TRUE(probe.ok());
   probe.Reset();
   const auto job = ProbeJob(2);
-  auto ctx = UserContext(*job);
   const int steps = 5;
-  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.001, steps)).status, 0);
+  const RunOutcome out = Simulate(*job, TriaxialCompression(121, -0.001, steps));
+  ASSERT_EQ(out.run.status, 0);
   const auto calls = probe.Calls();
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(models::udsm::testing::Tasks(calls, 3), (std::vector<int>{4, 5, 1}));
@@ -85,14 +69,13 @@ TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
   EXPECT_EQ(afterSteps, steps);
   EXPECT_GE(stressCalls, 2 * steps);  // at least two iterations per step
   EXPECT_EQ(calls.back().IDTask, 6);
-  for (int i : {0, 1}) EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset + i], steps) << i;
+  for (int i : {0, 1}) EXPECT_EQ(out.ctx->point.stVar0[models::kModelStateOffset + i], steps) << i;
 }
 
 // Runs `job` expecting the kernel error `number` (and its `message`, if given).
 void ExpectKernelError(const input::Job& job, int number, const char* message = nullptr) {
-  auto ctx = UserContext(job);
   try {
-    RunOn(*ctx, TriaxialCompression(121, -0.01, 10));
+    Simulate(job, TriaxialCompression(121, -0.01, 10));
     ADD_FAILURE() << "the run ended without kernel error " << number;
   } catch (const services::KernelAbort& e) {
     EXPECT_EQ(e.number, number);

@@ -53,11 +53,13 @@ struct HsPoint {
     hs::InitPoint(init);
   }
 
+  double CCosPhi() const { return prop[4] * std::sqrt(1.0 - prop[3] * prop[3]); }
+
   // GenMat before each step: modulus and strength values of the stress.
   void Refresh() {
     pms.G = hs::GenMatShearModulus({.prop = &prop, .k = &k, .model = model, .stress = sig});
     pms.SPhi = prop[3];
-    pms.CoheSi = prop[4] * std::sqrt(1.0 - prop[3] * prop[3]);
+    pms.CoheSi = CCosPhi();
     pms.CCotPhi = prop[3] > 0.0 ? pms.CoheSi / prop[3] : 1e10;
   }
 

@@ -79,20 +79,24 @@ class Probe {
     count_ = reinterpret_cast<int (*)()>(lib_->lib.Symbol("ProbeCallCount"));
     call_ = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib_->lib.Symbol("ProbeCall"));
     reset_ = reinterpret_cast<void (*)()>(lib_->lib.Symbol("ProbeReset"));
+    extra_ = reinterpret_cast<int (*)(SoilcalUdsmRealInfo*, SoilcalUdsmIntInfo*)>(
+        lib_->lib.Symbol("ProbeExtraInfo"));
   }
-  bool ok() const { return count_ && call_ && reset_; }
+  bool ok() const { return count_ && call_ && reset_ && extra_; }
   void Reset() const { reset_(); }
   std::vector<ProbeRecord> Calls() const {
     std::vector<ProbeRecord> calls(static_cast<std::size_t>(count_()));
     for (int k = 0; k < static_cast<int>(calls.size()); ++k) call_(k, &calls[static_cast<std::size_t>(k)]);
     return calls;
   }
+  int ExtraInfo(SoilcalUdsmRealInfo* r, SoilcalUdsmIntInfo* i) const { return extra_(r, i); }
 
  private:
   std::shared_ptr<const LoadedLibrary> lib_;
   int (*count_)() = nullptr;
   int (*call_)(int, ProbeRecord*) = nullptr;
   void (*reset_)() = nullptr;
+  int (*extra_)(SoilcalUdsmRealInfo*, SoilcalUdsmIntInfo*) = nullptr;
 };
 
 // The task numbers of the first `n` recorded calls (all of them by default).
