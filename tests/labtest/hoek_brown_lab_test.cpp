@@ -16,13 +16,7 @@ constexpr double kSci = 50000.0;  // 50 MPa in kN and m
 // Rock mass of GSI 60, mi 10, D 0 (mb 2.3965, s 0.011744, a 0.50284).
 std::unique_ptr<input::Job> RockJob(double tensionFactor = 0.0, double psiDeg = 0.0,
                                     double sigPsi = 0.0) {
-  SoilParams s;
-  s.G = 2.0e6;
-  s.nu = 0.25;
-  s.sinPhi = 0.0;
-  s.c = 0.0;
-  s.sinPsi = 0.0;
-  auto job = MakeJob(15, s);
+  auto job = MakeJob(15, {.G = 2.0e6, .nu = 0.25, .sinPhi = 0.0, .c = 0.0, .sinPsi = 0.0});
   auto& p = job->material.params;
   const std::pair<int, double> slots[] = {
       {31, kSci}, {32, 10.0}, {33, 60.0}, {36, 0.0}, {41, tensionFactor}, {48, psiDeg},
@@ -47,12 +41,6 @@ double Strength(double s3) {
   return s3 + kSci * std::pow(p[45] * s3 / kSci + p[46], p[47]);
 }
 
-// Drained triaxial compression at cell pressure s3 (compression positive).
-input::LabTest Triaxial(double s3, double axialStrain, int steps = 100) {
-  const Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  return MakeTest(15, {-s3, -s3, -s3, 0, 0, 0}, {shear});
-}
-
 TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
   // Intact rock: mb = mi, s = 1, a = 1/2 exactly.
   const models::PropSoil intact = Completed(10.0, 100.0, 0.0);
@@ -75,27 +63,22 @@ TEST(HoekBrownCompletion, GsiAndDisturbanceGiveTheTabulatedMbSA) {
       {31, kSci}, {45, 4.0}, {46, 0.5}, {47, 0.6}, {41, 0.05}, {49, 300.0}};
   for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
   models::CopySoilProp(1, set, models::ModelConstants{});
-  EXPECT_EQ(set.prop[45], 4.0);
-  EXPECT_EQ(set.prop[46], 0.5);
-  EXPECT_EQ(set.prop[47], 0.6);
-  EXPECT_EQ(set.prop[41], 1.0);
-  EXPECT_EQ(set.prop[49], 1e10);
-  EXPECT_EQ(set.prop[58], 0.5 * kSci / 4.0);
+  const std::pair<int, double> completed[] = {
+      {45, 4.0}, {46, 0.5}, {47, 0.6}, {41, 1.0}, {49, 1e10}, {58, 0.5 * kSci / 4.0}};
+  for (const auto& [slot, value] : completed) EXPECT_EQ(set.prop[slot], value) << slot;
   // Once derived they count as given: completing again after mi and GSI
   // changed keeps them.
   set.prop = disturbed;
   set.prop[32] = 20.0;
   set.prop[33] = 80.0;
   models::CopySoilProp(1, set, models::ModelConstants{});
-  EXPECT_EQ(set.prop[45], disturbed[45]);
-  EXPECT_EQ(set.prop[46], disturbed[46]);
-  EXPECT_EQ(set.prop[47], disturbed[47]);
+  for (int slot : {45, 46, 47}) EXPECT_EQ(set.prop[slot], disturbed[slot]) << slot;
 }
 
 TEST(HoekBrownLab, DrainedTriaxialPeaksOnTheCriterionAtEveryCellPressure) {
   auto job = RockJob();
   for (double s3 : {0.0, 500.0, 2000.0, 8000.0}) {
-    const RunOutcome out = Simulate(*job, Triaxial(s3, -0.03));
+    const RunOutcome out = Simulate(*job, TriaxialCompression(15, -0.03, 100, 1e-7, s3));
     ASSERT_EQ(out.run.status, 0) << s3;
     const input::RecordedPoint last = out.ctx->rec.Point(101);
     // 1e-5: perfect plasticity, the solver's tolerance 1e-7 on the stresses.
@@ -114,7 +97,7 @@ TEST(HoekBrownLab, DilatancyFollowsPsiAndFadesWithConfinement) {
   const double sigPsi = 4000.0;
   auto job = RockJob(0.0, 10.0, sigPsi);
   auto rate = [&](double s3) {
-    const RunOutcome out = Simulate(*job, Triaxial(s3, -0.03));
+    const RunOutcome out = Simulate(*job, TriaxialCompression(15, -0.03, 100, 1e-7, s3));
     EXPECT_EQ(out.run.status, 0);
     const input::RecordedPoint a = out.ctx->rec.Point(81), b = out.ctx->rec.Point(101);
     return (VolumetricStrain(b.strain) - VolumetricStrain(a.strain)) / (b.strain[1] - a.strain[1]);

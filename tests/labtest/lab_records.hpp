@@ -93,13 +93,9 @@ struct HsParams {
 
 inline std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
   constexpr double kRadian = 3.14159265358979323846 / 180.0;
-  SoilParams s;
-  s.G = h.eur / (2.0 * (1.0 + h.nu));
-  s.nu = h.nu;
-  s.sinPhi = std::sin(h.phiDeg * kRadian);
-  s.sinPsi = std::sin(h.psiDeg * kRadian);
-  s.c = h.c;
-  auto job = MakeJob(model, s);
+  auto job = MakeJob(model, {.G = h.eur / (2.0 * (1.0 + h.nu)), .nu = h.nu,
+                             .sinPhi = std::sin(h.phiDeg * kRadian), .c = h.c,
+                             .sinPsi = std::sin(h.psiDeg * kRadian)});
   auto& p = job->material.params;
   const std::pair<int, double> slots[] = {
       {21, 0.0}, {22, 1.0}, {34, h.m}, {35, h.pref}, {37, h.rf}, {38, h.eoed}, {39, h.k0nc},
@@ -108,14 +104,26 @@ inline std::unique_ptr<input::Job> HsJob(int model, const HsParams& h) {
   return job;
 }
 
+// A soft clay of the soft-soil family (kN and m): M 1.2 (models 4 and 8 take
+// it from K0nc), K0nc 0.6, kappa* 0.02, lambda* 0.1, mu* 0.004 of model 8 at
+// reference time 1 (slot 42 empty), nu 0.15, phi 30 deg, c 1, e0 = 1; the
+// shear modulus follows from kappa*.
+inline std::unique_ptr<input::Job> SoftClayJob(int model) {
+  auto job = MakeJob(model, {.G = 0.0, .nu = 0.15, .c = 1.0, .sinPsi = 0.0, .porosity = 0.5});
+  const std::pair<int, double> slots[] = {{31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}, {40, 0.004}};
+  for (const auto& [slot, value] : slots) job->material.params[slot] = value;
+  return job;
+}
+
 inline constexpr std::array<double, 6> kIsotropic100{-100, -100, -100, 0, 0, 0};
 
-// Drained triaxial compression at constant cell pressure: axial strain
-// eps_yy prescribed, the other components stress-prescribed at zero change.
+// Drained triaxial compression at the constant cell pressure `s3`
+// (compression positive): axial strain eps_yy prescribed, the other
+// components stress-prescribed at zero change.
 inline input::LabTest TriaxialCompression(int modelNumber, double axialStrain, int steps,
-                                          double tolerance = 1e-7) {
+                                          double tolerance = 1e-7, double s3 = 100.0) {
   Phase shear{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  return MakeTest(modelNumber, kIsotropic100, {shear}, tolerance);
+  return MakeTest(modelNumber, {-s3, -s3, -s3, 0, 0, 0}, {shear}, tolerance);
 }
 
 // Runs `test` on a fresh context of `job` (`res`: the cap library, if any).

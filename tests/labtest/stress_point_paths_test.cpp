@@ -5,14 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "labtest/lab_records.hpp"
 #include "models/core_test_helpers.hpp"
-#include "services/library.hpp"
-#include "test_support.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -25,19 +22,6 @@ struct Case {
 
 // With the small-strain stiffness (model 19) and a cohesion, as a sand.
 const HsParams kHs{.c = 5.0, .g0ref = 75000.0, .gamma07 = 1e-4};
-
-std::unique_ptr<input::Job> SoftClay(int modelNumber) {
-  SoilParams s;
-  s.nu = 0.15;
-  s.c = 1.0;
-  s.sinPsi = 0.0;
-  s.porosity = 0.5;
-  auto job = MakeJob(modelNumber, s);
-  auto& p = job->material.params;
-  const std::pair<int, double> slots[] = {{31, 1.2}, {37, 0.6}, {38, 0.02}, {39, 0.1}, {40, 0.004}};
-  for (const auto& [slot, value] : slots) p[slot] = value;
-  return job;
-}
 
 // Simple shear from a K0 state: lateral strains held, vertical stress
 // held, shear strain prescribed; the principal axes rotate.
@@ -62,10 +46,9 @@ int DifferingBits(const Vec6& a, const Vec6& b) {
 }
 
 TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
-  services::SharedLibrary capLibrary;
-  models::ModelResources res;
-  ASSERT_TRUE(capLibrary.LoadPath(BuildPath("libzarirude.so")));
-  res.capItr = reinterpret_cast<models::HsCapItrFn>(capLibrary.Symbol("HS_CapItr"));
+  const models::testing::CapLibrary cap;
+  ASSERT_NE(cap.res.capItr, nullptr);
+  const models::ModelResources& res = cap.res;
 
   std::vector<Case> cases;
   cases.push_back({"Mohr-Coulomb triaxial", MakeJob(102), TriaxialCompression(102, -0.05, 40, 0.0025)});
@@ -73,9 +56,9 @@ TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
   cases.push_back({"Hardening Soil triaxial", HsJob(106, kHs), TriaxialCompression(106, -0.1, 40, 0.0025)});
   cases.push_back({"Hardening Soil simple shear", HsJob(106, kHs), SimpleShear(106)});
   cases.push_back({"small-strain stiffness triaxial", HsJob(119, kHs), TriaxialCompression(119, -0.05, 40, 0.0025)});
-  cases.push_back({"soft soil triaxial", SoftClay(104), TriaxialCompression(104, -0.1, 40, 0.0025)});
-  cases.push_back({"Cam-Clay oedometer", SoftClay(105), Oedometer(105)});
-  cases.push_back({"creep oedometer", SoftClay(108), Oedometer(108)});
+  cases.push_back({"soft soil triaxial", SoftClayJob(104), TriaxialCompression(104, -0.1, 40, 0.0025)});
+  cases.push_back({"Cam-Clay oedometer", SoftClayJob(105), Oedometer(105)});
+  cases.push_back({"creep oedometer", SoftClayJob(108), Oedometer(108)});
   cases.push_back({"user model triaxial", UserJob(121, "usermod.dll"), TriaxialCompression(121, -0.05, 40, 0.0025)});
 
   for (const Case& c : cases) {

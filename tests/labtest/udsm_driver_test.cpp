@@ -4,70 +4,31 @@
 // ending in its kernel error.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <string>
 #include <thread>
 
 #include "lab_records.hpp"
-#include "labtest/context.hpp"
-#include "labtest/driver.hpp"
-#include "models/udsm/library_cache.hpp"
-#include "models/udsm/names.hpp"
-#include "models/udsm/session.hpp"
-#include "models/udsm/testlibs/probe_record.h"
-#include "services/errors.hpp"
-#include "test_support.hpp"
+#include "models/udsm_test_helpers.hpp"
 
 namespace soilcal::testing {
 namespace {
-
-// A context for `job`; gives it a user-model session when InitContext did not.
-std::unique_ptr<labtest::SimulationContext> UserContext(const input::Job& job) {
-  auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, job, models::ModelResources{});
-  if (!ctx->udsmSession) ctx->udsmSession = models::udsm::MakeSession();
-  ctx->resources.udsm = ctx->udsmSession.get();
-  ctx->resources.texts = &ctx->texts;
-  return ctx;
-}
-
-labtest::LabTestRun RunOn(labtest::SimulationContext& ctx, const input::LabTest& test) {
-  labtest::PrepareLabTest(ctx, test);
-  return labtest::RunLabTest(ctx);
-}
 
 TEST(UserModelDriver, TwoEvaluationsOnTwoThreadsGiveThePointsOfOneAlone) {
   services::SetVirtualLabMode(1);
   const auto user = UserJob(121, "usermod.dll");
   const input::LabTest test = TriaxialCompression(121, -0.05, 100);
-  auto alone = UserContext(*user);
-  ASSERT_EQ(RunOn(*alone, test).status, 0);
-  auto a = UserContext(*user);
-  auto b = UserContext(*user);
-  std::thread ta([&] { RunOn(*a, test); });
-  std::thread tb([&] { RunOn(*b, test); });
+  const RunOutcome alone = Simulate(*user, test);
+  ASSERT_EQ(alone.run.status, 0);
+  RunOutcome a, b;
+  std::thread ta([&] { a = Simulate(*user, test); });
+  std::thread tb([&] { b = Simulate(*user, test); });
   ta.join();
   tb.join();
   // Identical, not merely close: the library is called with the same inputs.
-  EXPECT_EQ(a->rec.stress, alone->rec.stress);
-  EXPECT_EQ(b->rec.stress, alone->rec.stress);
-  EXPECT_EQ(b->rec.strain, alone->rec.strain);
+  EXPECT_EQ(a.ctx->rec.stress, alone.ctx->rec.stress);
+  EXPECT_EQ(b.ctx->rec.stress, alone.ctx->rec.stress);
+  EXPECT_EQ(b.ctx->rec.strain, alone.ctx->rec.strain);
 }
-
-// What the probe library recorded during one driver run.
-struct ProbeLog {
-  std::shared_ptr<const models::udsm::LoadedLibrary> lib = models::udsm::LoadLibraryOnce(
-      models::udsm::ResolveLibraryFile(FixturePath("udsm_probe64.dll")), nullptr);
-  std::vector<ProbeRecord> Calls() const {
-    auto count = reinterpret_cast<int (*)()>(lib->lib.Symbol("ProbeCallCount"));
-    auto call = reinterpret_cast<int (*)(int, ProbeRecord*)>(lib->lib.Symbol("ProbeCall"));
-    std::vector<ProbeRecord> out(static_cast<std::size_t>(count()));
-    for (int k = 0; k < static_cast<int>(out.size()); ++k) call(k, &out[static_cast<std::size_t>(k)]);
-    return out;
-  }
-  void Reset() const { reinterpret_cast<void (*)()>(lib->lib.Symbol("ProbeReset"))(); }
-};
 
 std::unique_ptr<input::Job> ProbeJob(double nStat, double failure = 0, double abortValue = 0) {
   auto job = MakeJob(121);
@@ -80,18 +41,16 @@ std::unique_ptr<input::Job> ProbeJob(double nStat, double failure = 0, double ab
 
 TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
   services::SetVirtualLabMode(1);
-  ProbeLog probe;
-  ASSERT_TRUE(probe.lib);
+  const models::udsm::testing::Probe probe("udsm_probe64.dll");
+  ASSERT_TRUE(probe.ok());
   probe.Reset();
   const auto job = ProbeJob(2);
-  auto ctx = UserContext(*job);
   const int steps = 5;
-  ASSERT_EQ(RunOn(*ctx, TriaxialCompression(121, -0.001, steps)).status, 0);
+  const RunOutcome out = Simulate(*job, TriaxialCompression(121, -0.001, steps));
+  ASSERT_EQ(out.run.status, 0);
   const auto calls = probe.Calls();
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls[0].IDTask, 4);
-  EXPECT_EQ(calls[1].IDTask, 5);
-  EXPECT_EQ(calls[2].IDTask, 1);
+  EXPECT_EQ(models::udsm::testing::Tasks(calls, 3), (std::vector<int>{4, 5, 1}));
   int stressCalls = 0, afterSteps = 0;
   for (std::size_t k = 3; k < calls.size(); ++k) {
     const ProbeRecord& r = calls[k];
@@ -110,20 +69,20 @@ TEST(UserModelDriver, TasksComeInOrderAndStateVariablesCarryOverSteps) {
   EXPECT_EQ(afterSteps, steps);
   EXPECT_GE(stressCalls, 2 * steps);  // at least two iterations per step
   EXPECT_EQ(calls.back().IDTask, 6);
-  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset], steps);
-  EXPECT_EQ(ctx->point.stVar0[models::kModelStateOffset + 1], steps);
+  for (int i : {0, 1}) EXPECT_EQ(out.ctx->point.stVar0[models::kModelStateOffset + i], steps) << i;
 }
 
-// Runs `job` expecting a kernel error; returns it.
-services::KernelAbort ExpectKernelError(const input::Job& job) {
-  auto ctx = UserContext(job);
+// Runs `job` expecting the kernel error `number` (and its `message`, if given).
+void ExpectKernelError(const input::Job& job, int number, const char* message = nullptr) {
   try {
-    RunOn(*ctx, TriaxialCompression(121, -0.01, 10));
+    Simulate(job, TriaxialCompression(121, -0.01, 10));
+    ADD_FAILURE() << "the run ended without kernel error " << number;
   } catch (const services::KernelAbort& e) {
-    return e;
+    EXPECT_EQ(e.number, number);
+    if (message) {
+      EXPECT_EQ(e.message, message);
+    }
   }
-  ADD_FAILURE() << "the run ended without a kernel error";
-  return services::KernelAbort(0, "", "");
 }
 
 // A library without entry points and a crashing library are checked at the
@@ -132,23 +91,11 @@ TEST(UserModelDriver, EveryLibraryFailureEndsInItsKernelError) {
   services::SetVirtualLabMode(1);
   auto missing = ProbeJob(0);
   missing->material.name = "nosuchlib.dll";
-  EXPECT_EQ(ExpectKernelError(*missing).number, 26);
-
-  const auto aborting = ProbeJob(0, 1, 5);
-  const auto abortError = ExpectKernelError(*aborting);
-  EXPECT_EQ(abortError.number, 247);
-  EXPECT_EQ(abortError.message, "Abort request from USER-subroutine !\r\niAbort=5");
-
-  const auto nan = ProbeJob(0, 2);
-  const auto nanError = ExpectKernelError(*nan);
-  EXPECT_EQ(nanError.number, 247);
-  EXPECT_EQ(nanError.message, "Abort request from MODUSR3D-subroutine !\r\niAbort=1");
-
-  const auto tooMany = ProbeJob(5000);
-  const auto countError = ExpectKernelError(*tooMany);
-  EXPECT_EQ(countError.number, 247);
-  EXPECT_EQ(countError.message,
-            "Invalid number of state variables from UDSM-DLL, set 1\r\nnStat=5000");
+  ExpectKernelError(*missing, 26);
+  ExpectKernelError(*ProbeJob(0, 1, 5), 247, "Abort request from USER-subroutine !\r\niAbort=5");
+  ExpectKernelError(*ProbeJob(0, 2), 247, "Abort request from MODUSR3D-subroutine !\r\niAbort=1");
+  ExpectKernelError(*ProbeJob(5000), 247,
+                    "Invalid number of state variables from UDSM-DLL, set 1\r\nnStat=5000");
 }
 
 }  // namespace

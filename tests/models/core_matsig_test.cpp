@@ -1,10 +1,12 @@
 // The dispatcher MatSig: trial and reference stress, record handling,
-// counters, accuracy check, pore pressure and the default case.
+// counters, accuracy check, pore pressure, the signed return codes of a
+// model served through it and the default case.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "core_test_helpers.hpp"
+#include "models/setup.hpp"
 
 namespace soilcal::models {
 namespace {
@@ -91,6 +93,38 @@ TEST(MatSig, ModelsWithoutAStressRoutineEndInTheDefaultCase) {
               std::string::npos)
         << diag.Text();
   }
+}
+
+TEST(MatSig, ServesHoekBrownWithSignedReturnCodes) {
+  // Hoek-Brown, GSI 100, mi 10, sci 100: a trial far outside in triaxial
+  // compression comes back on the surface; its reference stress (the trial
+  // itself in the first iteration) was not elastic, so iArea is +1.
+  PointHarness hb(15, 10000.0, 0.25, 0.0, 0.0, 0.0, 0.0);
+  hb.set.prop[31] = 100.0;
+  hb.set.prop[32] = 10.0;
+  hb.set.prop[33] = 100.0;
+  CopySoilProp(1, hb.set, hb.k);
+  hb.in.iter = 1;
+  hb.in.tol = 10.0;  // no inaccuracy mark on this large step
+  hb.in.weight = 1.0;
+  hb.in.sig0 = {-10.0, -10.0, -10.0, 0, 0, 0};
+  hb.in.dEps = {0.0, -0.1, 0.0, 0, 0, 0};
+  MatSigOutput out = hb.Run();
+  EXPECT_EQ(out.iAbort, 0);
+  EXPECT_EQ(out.iArea, 1);
+  const Principal pr = PrincipalStresses(out.sigC);
+  // sigma1 - sigma3 = sci sqrt(mb sigma3 / sci + 1) on the surface.
+  const double c1 = -pr.s[0], c3 = -pr.s[2];
+  EXPECT_NEAR(c1 - c3, 100.0 * std::sqrt(10.0 * c3 / 100.0 + 1.0), 1e-6);
+  EXPECT_EQ(hb.counters.plastic, 1);
+  // Second iteration from an elastic previous stress with nearly the same
+  // increment: the reference stress SigEQ is elastic, the point newly plastic.
+  hb.in.iter = 2;
+  hb.in.iterFactor = 1.0;
+  hb.in.sigPrev = hb.in.sig0;
+  hb.in.dEpsPrev = {0.0, -0.099, 0.0, 0, 0, 0};
+  EXPECT_EQ(hb.Run().iArea, -1);
+  EXPECT_EQ(hb.counters.negative, 1);
 }
 
 }  // namespace

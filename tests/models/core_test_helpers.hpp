@@ -11,6 +11,8 @@
 #include "models/mohr_coulomb/mc_return.hpp"
 #include "models/principal.hpp"
 #include "services/diag.hpp"
+#include "services/library.hpp"
+#include "test_support.hpp"
 
 namespace soilcal::models::testing {
 
@@ -36,6 +38,18 @@ class DiagCapture {
 
  private:
   std::FILE* file_;
+};
+
+// The cap-parameter library of the Hardening Soil models, from the build
+// folder; `res.capItr` stays null when it cannot be loaded.
+struct CapLibrary {
+  services::SharedLibrary lib;
+  ModelResources res;
+  CapLibrary() {
+    if (lib.LoadPath(soilcal::testing::BuildPath("libzarirude.so"))) {
+      res.capItr = reinterpret_cast<HsCapItrFn>(lib.Symbol("HS_CapItr"));
+    }
+  }
 };
 
 // Orthonormal frame (rows) from three angles: rotations about z, y and x.
@@ -65,11 +79,9 @@ struct PointHarness {
     const std::pair<int, double> propSlots[] = {
         {1, G}, {2, nu}, {3, sinPhi}, {4, c}, {5, sinPsi}, {16, tens}};
     for (const auto& [slot, value] : propSlots) set.prop[slot] = value;
-    PointMatState pms;
-    pms.G = G;
-    pms.SPhi = sinPhi;
-    pms.CoheSi = c * std::sqrt(1.0 - sinPhi * sinPhi);
-    pms.CCotPhi = sinPhi > 0 ? pms.CoheSi / sinPhi : 1e10;
+    const double cCosPhi = c * std::sqrt(1.0 - sinPhi * sinPhi);
+    PointMatState pms{.G = G, .SPhi = sinPhi, .CoheSi = cCosPhi,
+                      .CCotPhi = sinPhi > 0 ? cCosPhi / sinPhi : 1e10};
     pms.Store(stVar0.data());
     pms.Store(stVar.data());
     in.model = modelCode % 100;

@@ -47,15 +47,9 @@ struct HsPoint {
   HsPoint(const PropSoil& p, const Vec6& initial, int modelNumber = 6)
       : prop(p), model(modelNumber), sig(initial) {
     Refresh();
-    PointInitCall init;
-    init.prop = &prop;
-    init.k = &k;
-    init.model = model;
-    init.initialStress = initial;
-    init.preconsolidation = PrincipalStresses(initial).s[0];
-    init.pms = &pms;
-    init.stVar = stVar0.data() + kModelStateOffset;
-    init.nStat = hs::kSmallStrainVars;
+    PointInitCall init{.prop = &prop, .k = &k, .model = model, .initialStress = initial,
+                       .preconsolidation = PrincipalStresses(initial).s[0], .pms = &pms,
+                       .stVar = stVar0.data() + kModelStateOffset, .nStat = hs::kSmallStrainVars};
     hs::InitPoint(init);
   }
 
@@ -63,12 +57,7 @@ struct HsPoint {
 
   // GenMat before each step: modulus and strength values of the stress.
   void Refresh() {
-    GenMatCall g;
-    g.prop = &prop;
-    g.k = &k;
-    g.model = model;
-    g.stress = sig;
-    pms.G = hs::GenMatShearModulus(g);
+    pms.G = hs::GenMatShearModulus({.prop = &prop, .k = &k, .model = model, .stress = sig});
     pms.SPhi = prop[3];
     pms.CoheSi = CCosPhi();
     pms.CCotPhi = prop[3] > 0.0 ? pms.CoheSi / prop[3] : 1e10;

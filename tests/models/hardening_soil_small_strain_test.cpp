@@ -78,12 +78,8 @@ TEST(HardeningSoilSmallStrain, StepSolverStiffnessIsTheTangentOfTheHistoryBounde
   HsPoint pt = ElasticSmallStrainPoint(0.0, 1000.0);
   MaterialSet set;
   set.prop = pt.prop;
-  ElasticCall e;
-  e.set = &set;
-  e.model = 19;
-  e.pms = &pt.pms;
-  e.stVar0 = pt.stVar0.data();
-  e.nStat = hs::kSmallStrainVars;
+  ElasticCall e{.set = &set, .model = 19, .pms = &pt.pms, .stVar0 = pt.stVar0.data(),
+                .nStat = hs::kSmallStrainVars};
   hs::ElasticMatrix(e);
   EXPECT_DOUBLE_EQ(e.G, 75000.0);  // fresh history: G0
   EXPECT_DOUBLE_EQ(e.D[3][3], 75000.0);

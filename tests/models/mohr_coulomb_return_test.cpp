@@ -1,8 +1,12 @@
-// Closed-form returns of the Mohr-Coulomb model with tension cut-off.
+// Closed-form returns of the Mohr-Coulomb model with tension cut-off, and
+// sweeps of random trial stresses through the return.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <tuple>
 
 #include "core_test_helpers.hpp"
 #include "models/mohr_coulomb/mc_return.hpp"
@@ -16,7 +20,6 @@ using mohr_coulomb::McParams;
 using mohr_coulomb::ReturnPrincipalStresses;
 using mohr_coulomb::YieldFunctions;
 using testing::CallFor;
-using testing::DiagCapture;
 using testing::Rotation;
 
 constexpr double kDeg = std::numbers::pi / 180.0;
@@ -26,18 +29,23 @@ McParams WorkedExample() {
   return {0.5, std::sin(5.0 * kDeg), 10.0 * std::cos(30.0 * kDeg), 5.0, 1000.0, 0.3};
 }
 
-TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
+TEST(MohrCoulomb, TriaxialReturnsGoToTheEdgesOfEqualMinorOrMajorStresses) {
   const McParams m = WorkedExample();
-  const Vec3 trial{-300.0, -50.0, -50.0};
-  EXPECT_EQ(FindReturnZone(trial, m), 3);
-  const auto r = ReturnPrincipalStresses(trial, m, 1);
-  // Reference values are quoted to three decimals.
-  EXPECT_NEAR(r.sig[0], -267.835, 1e-3);
-  EXPECT_NEAR(r.sig[1], -77.731, 1e-3);
-  EXPECT_NEAR(r.sig[2], -77.731, 1e-3);
-  EXPECT_FALSE(r.tension);
+  // {trial, zone, returned}: compression to the edge of equal minor stresses,
+  // extension to that of equal major ones; reference values are quoted to
+  // three decimals.
+  const std::tuple<Vec3, int, Vec3> cases[] = {
+      {{-300.0, -50.0, -50.0}, 3, {-267.835, -77.731, -77.731}},
+      {{-300.0, -300.0, -20.0}, 1, {-283.192, -283.192, -82.850}}};
+  for (const auto& [trial, zone, returned] : cases) {
+    EXPECT_EQ(FindReturnZone(trial, m), zone);
+    const auto r = ReturnPrincipalStresses(trial, m, 1);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(r.sig[i], returned[i], 1e-3) << zone << " " << i;
+    EXPECT_FALSE(r.tension);
+  }
 
   // Through MC_Sig with the trial as reference stress: plastic before too.
+  const Vec3 trial{-300.0, -50.0, -50.0};
   const Mat3 frame = Rotation(0.4, -1.1, 2.3);
   StressCall call = CallFor(m, RebuildStress(trial, frame), RebuildStress(trial, frame));
   MC_Sig(call);
@@ -59,16 +67,6 @@ TEST(MohrCoulomb, TriaxialCompressionReturnsToTheEdgeOfEqualMinorStresses) {
   vertical.s = 0.999;
   const Vec6 bounded = RebuildStress(ReturnPrincipalStresses(trial, vertical, 1).sig, frame);
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(call.sigC[i], bounded[i], 1e-9) << i;
-}
-
-TEST(MohrCoulomb, TriaxialExtensionReturnsToTheEdgeOfEqualMajorStresses) {
-  const McParams m = WorkedExample();
-  const Vec3 trial{-300.0, -300.0, -20.0};
-  EXPECT_EQ(FindReturnZone(trial, m), 1);
-  const auto r = ReturnPrincipalStresses(trial, m, 1);
-  EXPECT_NEAR(r.sig[0], -283.192, 1e-3);
-  EXPECT_NEAR(r.sig[1], -283.192, 1e-3);
-  EXPECT_NEAR(r.sig[2], -82.850, 1e-3);
 }
 
 TEST(MohrCoulomb, SinglePlaneReturnFollowsTheNonAssociatedFlowDirection) {
@@ -155,6 +153,74 @@ TEST(MohrCoulomb, TrescaReturnKeepsTheDeviatorAtTwiceTheCohesion) {
   EXPECT_NEAR(r.sig[2] - r.sig[0], 2.0 * m.cc, 1e-10);
   EXPECT_NEAR(r.sig[0] + r.sig[1] + r.sig[2], trial[0] + trial[1] + trial[2], 1e-10);
   EXPECT_NEAR(r.sig[1], trial[1], 1e-10);  // a2 = 2 G nu d/m = 0
+}
+
+// Material and trial drawn at random; T at most c cot(phi), the condition
+// under which every zone lands on the admissible surface.
+struct Draw {
+  McParams m;
+  Vec3 trial;
+  Mat3 frame;
+};
+
+Draw RandomDraw(std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  const double phi = (5.0 + 40.0 * u(rng)) * kDeg;
+  const double psi = phi * u(rng);
+  const double c = 1.0 + 30.0 * u(rng);
+  // The draws are made in the order of the members (a braced list is
+  // evaluated left to right).
+  const McParams m{.s = std::sin(phi), .d = std::sin(psi), .cc = c * std::cos(phi),
+                   .T = u(rng) * c * std::cos(phi) / std::sin(phi),
+                   .G = 500.0 + 20000.0 * u(rng), .nu = 0.45 * u(rng)};
+  Draw d{m, {}, Rotation(6.3 * u(rng), 6.3 * u(rng), 6.3 * u(rng))};
+  // Trials around the apex region, compressive and tensile.
+  std::uniform_real_distribution<double> s(-400.0, 100.0);
+  d.trial = {s(rng), s(rng), s(rng)};
+  std::sort(d.trial.begin(), d.trial.end());
+  return d;
+}
+
+TEST(MohrCoulomb, EveryPlasticTrialEndsOnTheAdmissibleSurface) {
+  std::mt19937_64 rng(20240611);
+  int plastic = 0;
+  int zonesSeen[10] = {};
+  for (int n = 0; n < 20000; ++n) {
+    const Draw d = RandomDraw(rng);
+    const auto f0 = YieldFunctions(d.trial, d.m);
+    if (f0.F31 <= 1e-12 && f0.FT3 <= 1e-12) continue;
+    ++plastic;
+    const auto r = mohr_coulomb::ReturnPrincipalStresses(d.trial, d.m, n);
+    ++zonesSeen[r.zone];
+    ASSERT_NE(r.zone, 0) << "trial " << d.trial[0] << " " << d.trial[1] << " " << d.trial[2];
+    const auto f = YieldFunctions(r.sig, d.m);
+    // 1e-6 is the acceptance bound of the return itself.
+    ASSERT_TRUE(f.AllAtMost(1e-6))
+        << "zone " << r.zone << " trial " << d.trial[0] << " " << d.trial[1] << " "
+        << d.trial[2] << " F " << f.F21 << " " << f.F32 << " " << f.F31 << " " << f.FT1 << " "
+        << f.FT2 << " " << f.FT3;
+  }
+  EXPECT_GT(plastic, 10000);
+  // The sweep must exercise the shear, tension and corner zones.
+  for (int zone : {1, 2, 3, 4, 5, 6, 7, 8, 9}) EXPECT_GT(zonesSeen[zone], 0) << "zone " << zone;
+}
+
+TEST(MohrCoulomb, ReturnInARotatedFrameIsTheRotatedPrincipalReturn) {
+  std::mt19937_64 rng(7);
+  for (int n = 0; n < 3000; ++n) {
+    const Draw d = RandomDraw(rng);
+    const Vec6 trial = RebuildStress(d.trial, d.frame);
+    StressCall call = CallFor(d.m, trial, trial);
+    MC_Sig(call);
+    if (call.iArea == 0) continue;
+
+    // The return in principal space rotated back with the trial's directions
+    // (the frame rows); the decomposition of the rotated tensor carries
+    // rounding of order 1e-13 of the stress level, hence 1e-8 absolute.
+    const auto r = mohr_coulomb::ReturnPrincipalStresses(d.trial, d.m, n);
+    const Vec6 expected = RebuildStress(r.sig, d.frame);
+    for (int i = 0; i < 6; ++i) ASSERT_NEAR(call.sigC[i], expected[i], 1e-8) << n;
+  }
 }
 
 }  // namespace

@@ -42,27 +42,16 @@ PreparedPoint Prepare(MaterialSet& set, double y, const Vec6& sig) {
   const ModelConstants k;
   CopySoilProp(1, set, k);
   PerTestCompletion(set.modelCode % 100, set.prop, k, ModelResources{});
+  const int model = set.modelCode % 100;
   PreparedPoint pt;
-  GenMatCall gm;
-  gm.prop = &set.prop;
-  gm.k = &k;
-  gm.model = set.modelCode % 100;
-  gm.stress = sig;
-  gm.y = y;
-  GenMat(gm, pt.pms);
-  PointInitCall init;
-  init.prop = &set.prop;
-  init.k = &k;
-  init.model = gm.model;
-  init.initialStress = sig;
-  init.pms = &pt.pms;
-  init.stVar = pt.state.data();
-  init.nStat = ngi_adp::kStateVars;
+  GenMat({.prop = &set.prop, .k = &k, .model = model, .stress = sig, .y = y}, pt.pms);
+  PointInitCall init{.prop = &set.prop, .k = &k, .model = model, .initialStress = sig,
+                     .pms = &pt.pms, .stVar = pt.state.data(), .nStat = ngi_adp::kStateVars};
   pt.errors = InitStressPoint(init);
   return pt;
 }
 
-TEST(NgiAdp, SetUpDerivesStiffnessRatiosAndStrengthAtDepth) {
+TEST(NgiAdp, SetUpDerivesStiffnessRatiosAndStrengthAtDepthAndTheStartMobilisation) {
   for (int model : {12, 35}) {
     MaterialSet set = Clay(model);
     const PreparedPoint pt = Prepare(set, 4.0, {-80, -80, -80, 0, 0, 0});
@@ -75,9 +64,11 @@ TEST(NgiAdp, SetUpDerivesStiffnessRatiosAndStrengthAtDepth) {
     // s_u^A + s_u,inc^A (y_ref - y) = 40 + 2 (10 - 4), and G in proportion.
     EXPECT_DOUBLE_EQ(pt.pms.CoheSi, 52.0);
     EXPECT_DOUBLE_EQ(pt.pms.G, 300.0 * 52.0);
-    // Isotropic start at tau0 = 0: the centre of the surface, no hardening.
+    // Isotropic start at tau0 = 0: the centre of the surface, no hardening;
+    // a start beyond the peak surface is taken as fully mobilised.
     EXPECT_EQ(pt.state[ngi_adp::kXi], 0.0);
     EXPECT_EQ(pt.state[ngi_adp::kGammaP], 0.0);
+    EXPECT_EQ(Prepare(set, 10.0, {-50, -200, -50, 0, 0, 0}).state[ngi_adp::kXi], 1.0);
   }
 }
 
@@ -137,12 +128,6 @@ TEST(NgiAdp, InitialisationReportsBadShapeAndLowPeakStrains) {
   const PreparedPoint pt = Prepare(set, 10.0, {-100, -100, -100, 0, 0, 0});
   EXPECT_EQ(pt.errors, 0);
   EXPECT_NEAR(ngi_adp::MakeParams(set.prop, 40.0, 12000.0).a1, 0.0, 1e-6);
-}
-
-// A stress beyond the peak surface at the start is taken as fully mobilised.
-TEST(NgiAdp, InitialStressBeyondThePeakStartsAtThePeak) {
-  MaterialSet set = Clay();
-  EXPECT_EQ(Prepare(set, 10.0, {-50, -200, -50, 0, 0, 0}).state[ngi_adp::kXi], 1.0);
 }
 
 TEST(NgiAdp, FailedReturnAbortsWith247) {

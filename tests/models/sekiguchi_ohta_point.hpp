@@ -44,15 +44,9 @@ struct SoPoint {
     CopySoilProp(1, set, k);
     family = FindModelFamily(set.modelCode % 100);
     PointMatState pms;
-    PointInitCall init;
-    init.prop = &set.prop;
-    init.k = &k;
-    init.model = set.modelCode % 100;
-    init.modelCode = set.modelCode;
-    init.initialStress = initial;
-    init.pms = &pms;
-    init.stVar = stVar0.data() + kModelStateOffset;
-    init.nStat = family->minStateVars;
+    PointInitCall init{.prop = &set.prop, .k = &k, .model = set.modelCode % 100,
+                       .modelCode = set.modelCode, .initialStress = initial, .pms = &pms,
+                       .stVar = stVar0.data() + kModelStateOffset, .nStat = family->minStateVars};
     family->initPoint(init);
     pms.Store(stVar0.data() + kPointMatStatePos);
   }
@@ -62,12 +56,8 @@ struct SoPoint {
   MatSigOutput Try(const Vec6& dEps, double dTime) {
     PointMatState pms;
     pms.Load(stVar0.data() + kPointMatStatePos);
-    GenMatCall g;
-    g.prop = &set.prop;
-    g.k = &k;
-    g.model = set.modelCode % 100;
-    g.stress = sig;
-    pms.G = family->genMatShearModulus(g);
+    pms.G = family->genMatShearModulus(
+        {.prop = &set.prop, .k = &k, .model = set.modelCode % 100, .stress = sig});
     pms.Store(stVar0.data() + kPointMatStatePos);
     stVar = stVar0;
     MatSigInput in;

@@ -1,11 +1,13 @@
 // Sekiguchi-Ohta models 31 (inviscid) and 32 (viscid) at the stress point,
 // driven through MatSig, against the closed forms of one-dimensional
-// compression, critical state and secondary compression.
+// compression, critical state and secondary compression; before that their
+// completion and its stop on K0nc = 0.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "sekiguchi_ohta_point.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::models {
 namespace {
@@ -16,6 +18,37 @@ using testing::SoPoint;
 using testing::VolumetricCompression;
 
 constexpr Vec6 kK0State{-60.0, -100.0, -60.0, 0, 0, 0};  // K0nc = 0.6
+
+TEST(SekiguchiOhtaSetUp, CompletionDerivesStiffnessDAndEtaAndStopsOnZeroK0nc) {
+  MaterialSet set = SoftClaySet(31);
+  const ModelConstants k;  // reference pressure 100
+  EXPECT_EQ(CopySoilProp(1, set, k), 31);
+  // Gref = 1.5 (1 - 2 nu)/(1 + nu) pref / kappa* = 1.5 * 0.6 / 1.2 * 100 / 0.02.
+  EXPECT_NEAR(set.prop[1], 3750.0, 1e-9);
+  EXPECT_NEAR(set.prop[33], (0.1 - 0.02) / 1.2, 1e-15);
+  // eta of K0 consolidation, q/p = 3 (1 - K0)/(1 + 2 K0).
+  EXPECT_NEAR(set.prop[36], 1.2 / 2.2, 1e-15);
+  EXPECT_EQ(set.prop[34], 1.0);
+  EXPECT_EQ(set.prop[35], 100.0);
+  // G at test start follows p' with power 1: K = p'/kappa*.
+  PointMatState pms;
+  GenMat({.prop = &set.prop, .k = &k, .model = 31, .stress = {-60.0, -100.0, -60.0, 0, 0, 0}}, pms);
+  EXPECT_NEAR(pms.G, 3750.0 * (220.0 / 3.0) / 100.0, 1e-9);
+
+  const int mode = services::VirtualLabMode();
+  services::SetVirtualLabMode(1);
+  MaterialSet bad = SoftClaySet(132);
+  bad.prop[37] = 0.0009;
+  try {
+    CopySoilProp(1, bad, k);
+    ADD_FAILURE() << "K0nc below 0.001 must stop";
+  } catch (const services::KernelAbort& e) {
+    EXPECT_EQ(e.number, 41);
+    EXPECT_EQ(services::KernelMessage(41, {}),
+              "K0-nc ~= 0 in Sekiguchi-Ohta model, please correct");
+  }
+  services::SetVirtualLabMode(mode);
+}
 
 // One-dimensional compression of a normally consolidated point from its
 // K0nc state: the stress ratio stays K0nc and the compression index in

@@ -5,10 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "models/udsm/library_cache.hpp"
-#include "models/udsm/link.hpp"
 #include "models/udsm/names.hpp"
-#include "services/errors.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::models::udsm {
@@ -17,16 +14,14 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(UserModelNames, SixtyFourGoesBeforeTheLastDllInAnyLetterCase) {
-  EXPECT_EQ(Insert64("usermod.dll"), "usermod64.dll");
-  EXPECT_EQ(Insert64("UserMod.DLL"), "UserMod64.DLL");
-  EXPECT_EQ(Insert64("USERMOD.Dll"), "USERMOD64.Dll");
-  EXPECT_EQ(Insert64("my.dll.dll"), "my.dll64.dll");
-  // Names that already hold "64.dll" (any case) are used unchanged.
-  EXPECT_EQ(Insert64("usermod64.dll"), "usermod64.dll");
-  EXPECT_EQ(Insert64("UserMod64.Dll"), "UserMod64.Dll");
-  EXPECT_EQ(Insert64("x64.DLL"), "x64.DLL");
-  // Without ".dll" there is nothing to insert before.
-  EXPECT_EQ(Insert64("usermod"), "usermod");
+  // Names that already hold "64.dll" (any case) are used unchanged; without
+  // ".dll" there is nothing to insert before.
+  const std::pair<const char*, const char*> names[] = {
+      {"usermod.dll", "usermod64.dll"}, {"UserMod.DLL", "UserMod64.DLL"},
+      {"USERMOD.Dll", "USERMOD64.Dll"}, {"my.dll.dll", "my.dll64.dll"},
+      {"usermod64.dll", "usermod64.dll"}, {"UserMod64.Dll", "UserMod64.Dll"},
+      {"x64.DLL", "x64.DLL"}, {"usermod", "usermod"}};
+  for (const auto& [given, loaded] : names) EXPECT_EQ(Insert64(given), loaded);
 }
 
 TEST(UserModelNames, RecordKeepsLengthAndSeparatesMessageAndLoadNames) {

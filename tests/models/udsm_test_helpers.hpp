@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,21 @@ inline constexpr double kE = 10000.0, kNu = 0.25;
 // G = E / (2 (1 + nu)) = 4000, lambda = E nu / ((1 + nu)(1 - 2 nu)) = 4000.
 inline constexpr double kD11 = 12000.0, kD12 = 4000.0, kG = 4000.0;
 
+// The probe's stiffness matrix.
+inline Mat6 ProbeStiffness() {
+  Mat6 D{};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) D[i][j] = i == j ? kD11 : kD12;
+    D[i + 3][i + 3] = kG;
+  }
+  return D;
+}
+
+// The four matrix attributes in the order of the link's answers.
+inline std::array<int, 4> Flags(const MatrixAttributes& a) {
+  return {a.NonSym, a.iStrsDep, a.iTimeDep, a.iTang};
+}
+
 struct ProbeSettings {
   int nStat = 0;
   double bulkW = 0.0;
@@ -33,7 +50,7 @@ struct ProbeSettings {
   int abortValue = 0;
 };
 
-inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeSettings& s) {
+inline MaterialSet ProbeSet(const std::string& name, int modelCode, const ProbeSettings& s = {}) {
   MaterialSet set;
   set.modelCode = modelCode;
   set.name = name;
@@ -81,6 +98,13 @@ class Probe {
   void (*reset_)() = nullptr;
   int (*extra_)(SoilcalUdsmRealInfo*, SoilcalUdsmIntInfo*) = nullptr;
 };
+
+// The task numbers of the first `n` recorded calls (all of them by default).
+inline std::vector<int> Tasks(const std::vector<ProbeRecord>& calls, std::size_t n = SIZE_MAX) {
+  std::vector<int> tasks;
+  for (std::size_t k = 0; k < calls.size() && k < n; ++k) tasks.push_back(calls[k].IDTask);
+  return tasks;
+}
 
 // A ModUsr3D call of `task` for set 1 of `set`.
 inline UserCall Call(const MaterialSet& set, int task, int mChk = kCheckStress) {

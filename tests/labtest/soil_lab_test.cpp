@@ -1,33 +1,20 @@
-// Soft-soil family models run through the lab-test driver (phases, mixed
-// control, committed states), against closed-form soil mechanics.
+// Soil models run through the lab-test driver (phases, mixed control,
+// committed states) against closed-form soil mechanics: the soft-soil family,
+// and the Hardening Soil models with the cap-parameter library.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "labtest/lab_records.hpp"
+#include "models/core_test_helpers.hpp"
 
 namespace soilcal::testing {
 namespace {
 
-constexpr double kLambda = 0.1, kKappa = 0.02, kMu = 0.004, kK0nc = 0.6;
+using models::testing::CapLibrary;
 
-// Soft clay in kN and m: nu 0.15, phi 30 deg, c 1, e0 = 1.
-std::unique_ptr<input::Job> SoftClayJob(int model) {
-  SoilParams s;
-  s.G = 0.0;  // from kappa*
-  s.nu = 0.15;
-  s.sinPhi = 0.5;
-  s.c = 1.0;
-  s.sinPsi = 0.0;
-  s.porosity = 0.5;
-  auto job = MakeJob(model, s);
-  auto& p = job->material.params;
-  const std::pair<int, double> slots[] = {
-      {31, 1.2}, {37, kK0nc}, {38, kKappa},  // 31: M (models 4 and 8 take it from K0nc)
-      {39, kLambda}, {40, kMu}};  // 40: mu* of model 8, reference time 1 (slot 42 empty)
-  for (const auto& [slot, value] : slots) p[slot] = value;
-  return job;
-}
+// lambda*, mu* and K0nc of SoftClayJob.
+constexpr double kLambda = 0.1, kMu = 0.004, kK0nc = 0.6;
 
 double MeanPressure(const Vec6& s) { return -(s[0] + s[1] + s[2]) / 3.0; }
 
@@ -91,8 +78,7 @@ TEST(SoftSoilLab, CreepAtConstantStressGrowsWithLogTime) {
   const std::array<int, 6> stressed{1, 1, 1, 0, 0, 0};
   std::vector<Phase> phases{{50, {}, {-100.0, -100.0, -100.0, 0, 0, 0}, stressed, 50.0}};
   for (double t : {10.0, 100.0, 1000.0, 10000.0}) phases.push_back({20, {}, {}, stressed, t});
-  const input::LabTest test = MakeTest(108, kIsotropic100, phases);
-  const RunOutcome out = Simulate(*job, test);
+  const RunOutcome out = Simulate(*job, MakeTest(108, kIsotropic100, phases));
   ASSERT_EQ(out.run.status, 0);
   const labtest::Recording& rec = out.ctx->rec;
   const int end3 = 51 + 60, end4 = 51 + 80;
@@ -114,8 +100,7 @@ TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
   for (int run = 0; run < 2; ++run) {
     const double duration = run == 0 ? 4000.0 : 400.0;
     const Phase load{400, {0, -0.4, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}, duration};
-    const input::LabTest test = MakeTest(108, {-60.0, -100.0, -60.0, 0, 0, 0}, {load});
-    const RunOutcome out = Simulate(*job, test);
+    const RunOutcome out = Simulate(*job, MakeTest(108, {-60.0, -100.0, -60.0, 0, 0, 0}, {load}));
     ASSERT_EQ(out.run.status, 0);
     const input::RecordedPoint last = out.ctx->rec.Point(out.run.nRecorded);
     sv[run] = -last.stress[1];
@@ -123,6 +108,65 @@ TEST(SoftSoilLab, FasterOedometerEndsOnShiftedCompressionLine) {
   }
   // 3 %: the start transient has died out over 40 % strain (100 mu*).
   EXPECT_NEAR(kLambda * std::log(sv[1] / sv[0]), kMu * std::log(10.0), 0.03 * kMu * std::log(10.0));
+}
+
+// Oedometer on the normal compression line: all strains prescribed, the
+// axial one compressing.
+input::LabTest Oedometer(int model, double sigmaV, double k0, double axialStrain, int steps) {
+  const Phase load{steps, {0, axialStrain, 0, 0, 0, 0}, {}, {0, 0, 0, 0, 0, 0}};
+  return MakeTest(model, {-k0 * sigmaV, -sigmaV, -k0 * sigmaV, 0, 0, 0}, {load}, 1e-9);
+}
+
+// Tangent d sigma_v / d eps_v where sigma_v passes `sv`.
+double OedometricTangent(const labtest::Recording& rec, double sv) {
+  for (int k = 2; k <= rec.nRecorded; ++k) {
+    const double s0 = -rec.Point(k - 1).stress[1], s1 = -rec.Point(k).stress[1];
+    if (s0 < sv && s1 >= sv) {
+      return (s1 - s0) / (rec.Point(k - 1).strain[1] - rec.Point(k).strain[1]);
+    }
+  }
+  return -1.0;
+}
+
+TEST(HardeningSoilLab, PreconsolidationRaisesTheHardeningStateAndStiffensReloading) {
+  CapLibrary cap;
+  ASSERT_NE(cap.res.capItr, nullptr);
+  double gammaP[2], pc[2];
+  for (int i = 0; i < 2; ++i) {
+    HsParams h;
+    h.ocr = i == 0 ? 1.0 : 2.0;
+    auto job = HsJob(6, h);
+    // No load step: the initialised point is what stays.
+    const RunOutcome out = Simulate(*job, MakeTest(6, {-50, -100, -50, 0, 0, 0}, {}), cap.res);
+    ASSERT_EQ(out.run.status, 0);
+    gammaP[i] = out.ctx->point.stVar0[5];
+    pc[i] = out.ctx->point.stVar0[6];
+  }
+  // OCR 2: the K0nc state at sigma_v = 200 (200, 100, 100) sets both.
+  // pc = sqrt(p^2 + (qt/alpha)^2) with p = 133.3 and qt = 200 + 0.4*100 -
+  // 1.4*100 = 100; gamma_p is the hyperbola there (sigma3 = 100, stress
+  // factor 1): (2/E_i) q/(1 - q/q_a) - 2q/E_ur with E_i = 2 E50/(2 - Rf).
+  const double ei = 2.0 * 20000.0 / 1.1, qa = 200.0 / 0.9;
+  EXPECT_NEAR(gammaP[1], 2.0 / ei * 100.0 / (1.0 - 100.0 / qa) - 200.0 / 60000.0, 1e-9);
+  EXPECT_GT(pc[1], 2.0 * pc[0] * 0.99);
+  EXPECT_GT(gammaP[1], gammaP[0]);
+
+  // Reloading the overconsolidated sample is elastic and stiff until it
+  // meets its pre-consolidation, then it follows the normal line again.
+  HsParams h;
+  h.ocr = 2.0;
+  auto job = HsJob(6, h);
+  const RunOutcome out = Simulate(*job, Oedometer(6, 100.0, 0.5, -0.03, 600), cap.res);
+  ASSERT_EQ(out.run.status, 0);
+  // Elastic oedometric modulus E_ur (1 - nu)/((1 + nu)(1 - 2 nu)) with the
+  // factor of the lateral stress, 51.25 at sigma_v = 105 (it grows by
+  // nu/(1 - nu) of the vertical): 60000 * sqrt(0.5125) * 0.8/0.72 = 47730;
+  // 2 %: the factor of each step is that of its start.
+  EXPECT_NEAR(OedometricTangent(out.ctx->rec, 105.0), 47730.0, 0.02 * 47730.0);
+  // Further on the elastic path turns towards failure (its lateral ratio
+  // 0.25 is below K0nc) and shear hardening sets in before sigma_pc.
+  EXPECT_NEAR(OedometricTangent(out.ctx->rec, 500.0), 20000.0 * std::sqrt(5.0),
+              0.03 * 20000.0 * std::sqrt(5.0));
 }
 
 }  // namespace
