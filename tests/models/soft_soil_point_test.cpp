@@ -186,7 +186,10 @@ struct CreepCase {
 
 TEST(SoftSoilCreep, CreepStepRespectsItsLimits) {
   const CreepCase c;
-  std::array<double, 4> state0{}, state{};
+  // The model's own state follows the point record: the equivalent pressure,
+  // then the summed creep multiplier.
+  constexpr std::size_t kOwn = kModelStateOffset;
+  std::array<double, kOwn + 2> state0{}, state{};
   StressCall call;
   call.prop = &c.prop;
   call.k = &c.k;
@@ -204,7 +207,7 @@ TEST(SoftSoilCreep, CreepStepRespectsItsLimits) {
   soft_soil::CrpSig(call);
   EXPECT_NEAR(-call.sigC[0], 100.0 + c.K(100.0) * 3e-3, 1e-9);
   EXPECT_DOUBLE_EQ(call.pms.pc, 100.0);
-  EXPECT_DOUBLE_EQ(state[1], 0.0);
+  EXPECT_DOUBLE_EQ(state[kOwn + 1], 0.0);
 
   // A trial stress in tension: no creep whatever the time, pc unchanged.
   call.sig0 = Iso(0.5);
@@ -212,7 +215,7 @@ TEST(SoftSoilCreep, CreepStepRespectsItsLimits) {
   call.dTime = 1e6;
   soft_soil::CrpSig(call);
   EXPECT_DOUBLE_EQ(call.pms.pc, 100.0);
-  EXPECT_DOUBLE_EQ(state[1], 0.0);
+  EXPECT_DOUBLE_EQ(state[kOwn + 1], 0.0);
 
   // A very long step at fixed strain: the stress relaxes by K times the
   // creep strain, pc grows by exp(creep / (lambda* - kappa*)), and the creep
@@ -221,8 +224,12 @@ TEST(SoftSoilCreep, CreepStepRespectsItsLimits) {
   call.dEps = Vec6{};
   call.dTime = 1e30;
   soft_soil::CrpSig(call);
-  const double creep = state[1];
+  const double creep = state[kOwn + 1];
   EXPECT_GT(creep, 0.0);
+  EXPECT_GT(state[kOwn], 0.0);
+  // The record's G and water bulk are MatSig's to write, not the routine's.
+  EXPECT_EQ(state[0], 0.0);
+  EXPECT_EQ(state[1], 0.0);
   EXPECT_GT(-call.sigC[0], 0.0);
   EXPECT_NEAR(-call.sigC[0], 100.0 - c.K(100.0) * creep, 1e-6);
   EXPECT_NEAR(call.pms.pc, 100.0 * std::exp(creep / 0.08), 1e-9 * call.pms.pc);
