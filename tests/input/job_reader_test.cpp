@@ -4,25 +4,16 @@
 #include <filesystem>
 #include <string>
 
-#include "input/labtest_file_writer.hpp"
 #include "input/readers.hpp"
-#include "services/errors.hpp"
 #include "services/paths.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/job_writer.hpp"
+#include "support/run_error.hpp"
 
 namespace soilcal::input {
 namespace {
 
-// Run error code raised by `f`, or 0 when it returns.
-template <typename F>
-int RunErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const services::RunError& e) {
-    return e.code;
-  }
-  return 0;
-}
+using testing::RunErrorOf;
 
 int OptimisationError(const std::string& text) {
   testing::TempDir dir;

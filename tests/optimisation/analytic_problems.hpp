@@ -12,6 +12,17 @@
 
 namespace soilcal::optimisation::testing {
 
+// Search options of the given intensity and tolerance on [lower, upper].
+inline SwarmOptions Box(std::vector<double> lower, std::vector<double> upper,
+                        double tolerance = 1e-3, int intensity = 1) {
+  SwarmOptions o;
+  o.intensity = intensity;
+  o.tolerance = tolerance;
+  o.lower = std::move(lower);
+  o.upper = std::move(upper);
+  return o;
+}
+
 // Two searches that must agree to the last bit: best point, figures, counts.
 inline void ExpectSameResult(const SwarmResult& a, const SwarmResult& b) {
   EXPECT_EQ(a.best, b.best);

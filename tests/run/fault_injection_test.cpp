@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,42 +32,19 @@ acceptance::ProcessRun RunWithLimit(const fs::path& dir, const std::string& argu
                                 dir.parent_path());
 }
 
-// The small base job: one drained triaxial test of 20 steps, one curve.
-void WriteBaseJob(const fs::path& dir) {
-  fs::create_directories(dir);
-  testing::OptimisationDesc optim;
-  optim.tolerance = 0.01;
-  std::ofstream(dir / "OPTIM.TXT") << testing::OptimisationFileText(optim);
-  std::ofstream(dir / "TRIAX1.VLT") << testing::LabTestFileText(testing::LabTestDesc());
-  std::ofstream(dir / "Q_EPS.TXT") << testing::CurveFileText(testing::DeviatorCurve());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
+// The small base job (job_files.hpp) with a coarser tolerance.
+void WriteBaseJob(const fs::path& dir) { testing::WriteSmallJob(dir, 0.01); }
 
 // The text with the first value of line `line` (1-based) replaced.
 std::string WithValue(const std::string& text, std::size_t line, const std::string& value) {
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = testing::SplitLines(text);
   if (line == 0 || line > lines.size()) return text;
   std::string& l = lines[line - 1];
   const std::size_t end = l.find_first_of(" ,");
   l = value + (end == std::string::npos ? "" : l.substr(end));
-  return Join(lines);
+  std::string joined;
+  for (const std::string& each : lines) joined += each + "\n";
+  return joined;
 }
 
 struct Case {
@@ -87,7 +63,7 @@ bool HoldsNanOrInf(const std::string& text) {
 // The values (the text after " = ") of the result file's key lines.
 std::string ResultValues(const std::string& result) {
   std::string values;
-  for (const std::string& line : Lines(result)) {
+  for (const std::string& line : testing::SplitLines(result)) {
     const auto at = line.find(" = ");
     if (at != std::string::npos) values += line.substr(at + 3) + "\n";
   }
@@ -130,8 +106,7 @@ void CheckCase(const Case& c, const fs::path& root) {
 }
 
 void Rewrite(const fs::path& file, const std::function<std::string(std::string)>& change) {
-  const std::string text = ReadFile(file);
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << change(text);
+  testing::WriteFile(file, change(ReadFile(file)));
 }
 
 std::vector<Case> FileCases(const std::string& file, int missing, int empty) {
