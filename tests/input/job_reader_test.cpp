@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "input/readers.hpp"
 #include "services/paths.hpp"
@@ -38,12 +39,10 @@ TEST(OptimisationReader, ReadsSettingsAndPutsEveryFileInTheProjectFolder) {
   ReadOptimisationInput(argument, job);
   const std::string folder = services::ToUpperCase(dir.path().string() + "/");
   EXPECT_EQ(job.projectFolder, folder);
-  EXPECT_EQ(job.settings.nParams, 2);
-  EXPECT_EQ(job.settings.intensity, 2);
-  EXPECT_EQ(job.settings.tolerance, 1e-3);
-  EXPECT_EQ(job.settings.index, (std::vector<int>{3, 1}));
-  EXPECT_EQ(job.settings.lower, (std::vector<double>{20.0, 2.0}));
-  EXPECT_EQ(job.settings.upper, (std::vector<double>{40.0, 2.0}));
+  const OptimisationSettings& s = job.settings;
+  EXPECT_EQ(std::tie(s.nParams, s.intensity, s.tolerance, s.index, s.lower, s.upper),
+            std::make_tuple(2, 2, 1e-3, std::vector<int>{3, 1}, std::vector<double>{20.0, 2.0},
+                            std::vector<double>{40.0, 2.0}));
   ASSERT_EQ(job.tests.size(), 2u);
   EXPECT_EQ(job.tests[0].testFile, folder + "Test1.vlc");
   EXPECT_TRUE(services::FileExists(job.tests[0].testFile));

@@ -202,10 +202,8 @@ SearchOutput Search(Problem& problem, int threads) {
   const SwarmOptions o = testing::Box({0.0, 0.0, 0.0}, {1.0, 1.0, 1.0}, 1e-6, 2);
   const int saved = omp_get_max_threads();
   omp_set_num_threads(threads);
-  ::testing::internal::CaptureStdout();
   SearchOutput s;
-  s.result = PSwarm(o, problem);
-  s.out = ::testing::internal::GetCapturedStdout();
+  s.result = testing::Captured([&] { return PSwarm(o, problem); }, &s.out);
   omp_set_num_threads(saved);
   s.log = run.Log();
   return s;

@@ -18,17 +18,7 @@ using testing::FunctionProblem;
 
 // PSwarm with standard output captured into `out`.
 SwarmResult Quiet(const SwarmOptions& o, Problem& p, std::string* out = nullptr) {
-  ::testing::internal::CaptureStdout();
-  SwarmResult r;
-  try {
-    r = PSwarm(o, p);
-  } catch (...) {
-    ::testing::internal::GetCapturedStdout();
-    throw;
-  }
-  const std::string text = ::testing::internal::GetCapturedStdout();
-  if (out) *out = text;
-  return r;
+  return testing::Captured([&] { return PSwarm(o, p); }, out);
 }
 
 int RunErrorOf(const SwarmOptions& options, Problem& problem) {

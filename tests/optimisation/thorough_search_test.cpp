@@ -23,19 +23,7 @@ using testing::Box;
 using testing::FunctionProblem;
 
 SwarmResult Thorough(const SwarmOptions& o, Problem& p, ThoroughOptions t = {}) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  SwarmResult r;
-  try {
-    r = ThoroughSearch(o, p, t);
-  } catch (...) {
-    ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
-    throw;
-  }
-  ::testing::internal::GetCapturedStdout();
-  ::testing::internal::GetCapturedStderr();
-  return r;
+  return testing::Captured([&] { return ThoroughSearch(o, p, t); });
 }
 
 // A wide bowl with its bottom (objective 1) at (0.3, 0.3) of the unit box
@@ -124,9 +112,7 @@ TEST(ThoroughSearch, SameResultOnOneAndTwoThreadsAndOnEveryRun) {
 TEST(ThoroughSearch, FindsTheDeepWellTheDefaultSearchMissesWithinItsBudget) {
   const SwarmOptions o = Box(kLower, kUpper);
   FunctionProblem forDefault(kLower, kUpper, [](std::span<const double> x, long) { return Misleading(x); });
-  ::testing::internal::CaptureStdout();
-  const SwarmResult byDefault = PSwarm(o, forDefault);
-  ::testing::internal::GetCapturedStdout();
+  const SwarmResult byDefault = testing::Captured([&] { return PSwarm(o, forDefault); });
   // The default search stops on the well's flank, far from its bottom.
   const double g0 = kLower[0] + 0.8 * (kUpper[0] - kLower[0]);
   const double s0 = kLower[1] + 0.75 * (kUpper[1] - kLower[1]);

@@ -55,10 +55,8 @@ TEST(AcceptanceCalibration, MohrCoulombJobRecoversShearModulusAndFriction) {
   dir.Write("Q.TXT", MakeCurveFile(-14, 5, {MeasuredDeviator(kTruth, kCell)}));
   OptimisationFileDesc opt = GrefAndPhi(3);
   opt.tests = {{"TRIAX.VLT", {"Q.TXT"}}};
-  const std::string text = RunJob(dir, opt);
-  const ResultFile result = ParseResultFile(text);
   // Layout and key names of the result file: see reference_identity_test.
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
+  const ResultFile result = RunJob(dir, opt);
 
   // The swarm stops at its first iteration that does not improve the best
   // objective, so it ends near, not at, the optimum: 2 % is what a search

@@ -28,11 +28,8 @@ TEST(AcceptanceJobs, TwoTestsAreAveragedAndKeepTheirOwnCurves) {
     dir.Write(curves[t], MakeCurveFile(-14, 5, {MeasuredDeviator(kTruth, cells[t])}));
     opt.tests.push_back({tests[t], {curves[t]}});
   }
-  const std::string text = RunJob(dir, opt);
-  const ResultFile result = ParseResultFile(text);
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
-  const MohrCoulombSoil best =
-      Soil(KeyValue(result, "Params", "Gref"), KeyValue(result, "Params", "phi"));
+  const ResultFile result = RunJob(dir, opt);
+  const MohrCoulombSoil best = Calibrated(result);
   // Two cell pressures pin G and phi better than one; 3 % for a search of
   // intensity 2, which stops at its first iteration without improvement.
   EXPECT_NEAR(best.G, kTruth.G, 0.03 * kTruth.G);
@@ -80,8 +77,7 @@ TEST(AcceptanceJobs, ExchangedColumnsAreWrittenBackInTheFileOrder) {
   dir.Write("QZ.TXT", MakeCurveFile(5, 15, {points}));
   OptimisationFileDesc opt = GrefAndPhi(1);
   opt.tests = {{"TRIAX.VLT", {"QZ.TXT"}}};
-  const std::string text = RunJob(dir, opt);
-  ASSERT_NE(text.find(" Exit Code = 0\n"), std::string::npos) << text;
+  RunJob(dir, opt);
 
   const SimulatedCurve curve = ReadSimulatedCurve(dir.path() / "QZ.TXT_referenced");
   ASSERT_TRUE(curve.headerOk);
@@ -119,11 +115,8 @@ TEST(AcceptanceJobs, LoadUnloadCurveIsComparedSegmentBySegment) {
   dir.Write("QLU.TXT", MakeCurveFile(-14, 5, curveOf(kTruth), 1));
   OptimisationFileDesc opt = GrefAndPhi(2);
   opt.tests = {{"LU.VLT", {"QLU.TXT"}}};
-  const std::string text = RunJob(dir, opt);
-  const ResultFile result = ParseResultFile(text);
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
-  const MohrCoulombSoil best =
-      Soil(KeyValue(result, "Params", "Gref"), KeyValue(result, "Params", "phi"));
+  const ResultFile result = RunJob(dir, opt);
+  const MohrCoulombSoil best = Calibrated(result);
   EXPECT_NEAR(best.G, kTruth.G, 0.03 * kTruth.G);
   EXPECT_NEAR(best.sinPhi, kTruth.sinPhi, 0.03 * kTruth.sinPhi);
 

@@ -47,10 +47,17 @@ OptimisationFileDesc GrefAndPhi(int intensity) {
           .tests = {}};
 }
 
-std::string RunJob(const TempDir& dir, const OptimisationFileDesc& opt) {
+ResultFile RunJob(const TempDir& dir, const OptimisationFileDesc& opt) {
   dir.Write("OPTIM.TXT", MakeOptimisationFile(opt));
   EXPECT_EQ(RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path()).exitStatus, 0);
-  return ReadFile(dir.path() / "Optimization_result.txt");
+  const std::string text = dir.Read("Optimization_result.txt");
+  const ResultFile result = ParseResultFile(text);
+  EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
+  return result;
+}
+
+MohrCoulombSoil Calibrated(const ResultFile& result) {
+  return Soil(KeyValue(result, "Params", "Gref"), KeyValue(result, "Params", "phi"));
 }
 
 LabTestOutput RunLabTest(const LabTestFileDesc& testFile) {

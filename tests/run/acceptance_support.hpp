@@ -64,8 +64,10 @@ void WriteTriaxial(const TempDir& dir, const std::string& name, const MohrCoulom
 OptimisationFileDesc GrefAndPhi(int intensity);
 
 // Writes `opt` as OPTIM.TXT in `dir`, runs soilcal on it (which must end
-// with status 0) and returns the text of the result file.
-std::string RunJob(const TempDir& dir, const OptimisationFileDesc& opt);
+// with status 0 and exit code 0) and returns the parsed result file.
+ResultFile RunJob(const TempDir& dir, const OptimisationFileDesc& opt);
+// The soil of the calibrated Gref and sin phi of a result file.
+MohrCoulombSoil Calibrated(const ResultFile& result);
 
 // Writes `testFile` to MODEL.VLT in a fresh folder and runs soilcal-labtest
 // on it; RunTightly with an equilibrium tolerance of 1e-6 (instead of the

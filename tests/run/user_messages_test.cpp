@@ -51,55 +51,51 @@ TEST(UserMessages, ExitStatusOptionGivesTheOutcomeAndRunErrorsSayWhy) {
   TempDir dir;
   CopyExample("sand_triaxial", dir.path());
   const std::string optim = (dir.path() / "OPTIM.TXT").string();
-
   // Success; an unknown option is reported and changes nothing.
-  ProcessRun run = Soilcal({"--colour", "--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
+  const ProcessRun ok = Soilcal({"--colour", "--exit-status", optim}, dir.path());
+  EXPECT_EQ(ok.exitStatus, 0);
   EXPECT_EQ(ExitCodeOf(dir.path()), 0);
-  EXPECT_EQ(run.err, "soilcal: warning: unknown option --colour ignored (see soilcal --help)\n");
+  EXPECT_EQ(ok.err, "soilcal: warning: unknown option --colour ignored (see soilcal --help)\n");
 
-  // A tolerance that is not a number: the file, the line and the text.
-  const std::string original = ReadFile(optim);
-  std::string text = original;
-  text.replace(text.find("0.001"), 5, "0.0o1");
-  WriteFile(optim, text);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 12);
-  EXPECT_TRUE(Has(run.err, "soilcal: OPTIM.TXT line 3: \"0.0o1\" is not a number")) << run.err;
-  EXPECT_TRUE(Has(run.err, "(exit code 12, NO_OPTIMIZATION_INPUT_FILE)")) << run.err;
-  // Without the option the status stays 0, the result file says 12.
-  EXPECT_EQ(Soilcal({optim}, dir.path()).exitStatus, 0);
-  EXPECT_EQ(ExitCodeOf(dir.path()), 12);
-
-  // A zero tolerance would never converge: refused like unreadable text.
-  text = original;
-  text.replace(text.find("0.001"), 5, "0");
-  WriteFile(optim, text);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 12);
-  EXPECT_TRUE(Has(run.err, "convergence tolerance 0 is not a positive number")) << run.err;
-
-  // A missing curve file names the file and the folder.
-  WriteFile(optim, original);
-  fs::rename(dir.path() / "Q_EPS.TXT", dir.path() / "Q.BAK");
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 10);
-  EXPECT_TRUE(Has(run.err, "soilcal: curve file Q_EPS.TXT not found in " + dir.path().string()))
-      << run.err;
-  fs::rename(dir.path() / "Q.BAK", dir.path() / "Q_EPS.TXT");
-
-  // A kernel error (model 18): the message box, a line of its own, status 1.
-  std::string test = ReadFile(dir.path() / "TRIAX1.VLT");
-  const std::string triax = test;
-  test.replace(test.find("\nMaterial\n2\n"), 12, "\nMaterial\n18\n");
-  dir.Write("TRIAX1.VLT", test);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_TRUE(Has(run.err,
-                  "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a "
-                  "kernel error"))
-      << run.err;
-  dir.Write("TRIAX1.VLT", triax);
+  // Each fault in a fresh copy: a tolerance that is not a number (the file,
+  // the line and the text), a zero one that would never converge, a missing
+  // curve file (the file and the folder), a kernel error (model 18: the
+  // message box, a line of its own, status 1).
+  const struct {
+    const char* file;
+    const char* from;  // nullptr: the file is removed
+    const char* to;
+    int status;
+    std::string says;
+  } faults[] = {
+      {"OPTIM.TXT", "0.001", "0.0o1", 12, "soilcal: OPTIM.TXT line 3: \"0.0o1\" is not a number"},
+      {"OPTIM.TXT", "0.001", "0", 12, "convergence tolerance 0 is not a positive number"},
+      {"Q_EPS.TXT", nullptr, nullptr, 10, "soilcal: curve file Q_EPS.TXT not found in "},
+      {"TRIAX1.VLT", "\nMaterial\n2\n", "\nMaterial\n18\n", 1,
+       "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a kernel error"},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault.says);
+    TempDir job;
+    CopyExample("sand_triaxial", job.path());
+    if (fault.from == nullptr) {
+      fs::remove(job.path() / fault.file);
+    } else {
+      std::string text = job.Read(fault.file);
+      text.replace(text.find(fault.from), std::string(fault.from).size(), fault.to);
+      job.Write(fault.file, text);
+    }
+    const std::string argument = (job.path() / "OPTIM.TXT").string();
+    const ProcessRun run = Soilcal({"--exit-status", argument}, job.path());
+    EXPECT_EQ(run.exitStatus, fault.status);
+    EXPECT_TRUE(Has(run.err, fault.says)) << run.err;
+    if (fault.status == 10) EXPECT_TRUE(Has(run.err, job.path().string())) << run.err;
+    if (fault.says.find("0.0o1") == std::string::npos) continue;
+    EXPECT_TRUE(Has(run.err, "(exit code 12, NO_OPTIMIZATION_INPUT_FILE)")) << run.err;
+    // Without the option the status stays 0, the result file says 12.
+    EXPECT_EQ(Soilcal({argument}, job.path()).exitStatus, 0);
+    EXPECT_EQ(ExitCodeOf(job.path()), 12);
+  }
 }
 
 // No starting point can be simulated: the most frequent reason is named.
