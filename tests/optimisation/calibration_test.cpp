@@ -59,7 +59,8 @@ TEST(Calibration, ObjectiveIsZeroAtTheTruthAndPenalisesFailures) {
   ASSERT_EQ(lines.size(), 1u + 3u);
   EXPECT_EQ(lines[0], " -14 5");
   EXPECT_EQ(lines[1], " 0 0");  // at rest, the negated strain written as 0
-  EXPECT_EQ(soilcal::testing::SplitLines(dir.Read("Q_EPS_200.TXT_calculated")).size(), 1u + 1u + kSteps);
+  EXPECT_EQ(soilcal::testing::SplitLines(dir.Read("Q_EPS_200.TXT_calculated")).size(),
+            1u + 1u + kSteps);
 }
 
 }  // namespace

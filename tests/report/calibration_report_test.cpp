@@ -142,7 +142,8 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   // soilcal-report renders the same page from the summary and the files.
   const std::string written = ReadFile(job.path() / "calibration_report.html");
   fs::remove(job.path() / "calibration_report.html");
-  const ProcessRun again = RunProcess(BuildPath("soilcal-report"), {job.path().string()}, job.path());
+  const ProcessRun again =
+      RunProcess(BuildPath("soilcal-report"), {job.path().string()}, job.path());
   ASSERT_EQ(again.exitStatus, 0) << again.err;
   EXPECT_EQ(ReadFile(job.path() / "calibration_report.html"), written);
 #else

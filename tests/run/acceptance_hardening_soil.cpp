@@ -115,7 +115,8 @@ TEST(AcceptanceHardeningSoil, OedometerFollowsK0ncAndTheOedometricModulus) {
 TEST(AcceptanceHardeningSoil, TriaxialEndsAtTheMohrCoulombStrength) {
   ASSERT_TRUE(CapLibraryBuilt()) << "build the target zarirude";
   const double cell = 200.0;
-  const LabTestOutput run = RunTightly(LabTest(6, HardeningSoilParams(0.5, 10.0, 0.5), cell, {TriaxialPhase(-0.15, 300)}));
+  const LabTestOutput run = RunTightly(
+      LabTest(6, HardeningSoilParams(0.5, 10.0, 0.5), cell, {TriaxialPhase(-0.15, 300)}));
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 301u);
   const double qf = FailureDeviator(0.5, 10.0, cell);

@@ -111,7 +111,8 @@ TEST(AcceptanceJobs, LoadUnloadCurveIsComparedSegmentBySegment) {
   };
   TempDir dir;
   dir.Write("LU.VLT", MakeLabTestFile(LabTest(2, MohrCoulombParams(kStart), cell,
-                                              {TriaxialPhase(-0.02, 40), TriaxialPhase(0.002, 10)})));
+                                              {TriaxialPhase(-0.02, 40),
+                                               TriaxialPhase(0.002, 10)})));
   dir.Write("QLU.TXT", MakeCurveFile(-14, 5, curveOf(kTruth), 1));
   OptimisationFileDesc opt = GrefAndPhi(2);
   opt.tests = {{"LU.VLT", {"QLU.TXT"}}};

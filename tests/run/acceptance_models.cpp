@@ -27,9 +27,10 @@ namespace fs = std::filesystem;
 // lambda* ln(p/p0) at small strain. Swelling on unloading is elastic, with
 // kappa* referred to a void ratio between the initial and the current one.
 TEST(AcceptanceCamClay, IsotropicCompressionFollowsLambdaStar) {
-  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5}, {31, 1.2}, {35, 100.0},  // 20: e0 = 1; 31: M; 35: pref
-                             {38, 0.02}, {39, 0.1},  // 38: kappa*; 39: lambda*
-                             {103, 1.0}});  // 103: OCR: normally consolidated
+  // 20: e0 = 1; 31: M; 35: pref; 38: kappa*; 39: lambda*; 103: OCR, normally
+  // consolidated.
+  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5}, {31, 1.2}, {35, 100.0},
+                             {38, 0.02}, {39, 0.1}, {103, 1.0}});
   LabTestPhase load;
   load.loadSteps = 100;
   load.timeIncrement = 1.0;
@@ -74,9 +75,10 @@ TEST(AcceptanceCamClay, IsotropicCompressionFollowsLambdaStar) {
 // q = M p, pc = 2p give p_f = p0 2^-L, L = 1 - kappa*/lambda*, q_f = M p_f.
 // The pore pressure takes the rest of the total mean-stress change.
 TEST(AcceptanceCamClay, UndrainedShearEndsOnTheCriticalStateLine) {
-  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5},
-                             {28, 0.495}, {31, 1.2},  // 28: undrained Poisson's ratio: the pore-water stiffness; 31: M
-                             {35, 100.0}, {38, 0.02}, {39, 0.1}, {103, 1.0}});  // 38: kappa*; 39: lambda*
+  // 28: undrained Poisson's ratio, the pore-water stiffness; 31: M;
+  // 38: kappa*; 39: lambda*.
+  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5}, {28, 0.495}, {31, 1.2},
+                             {35, 100.0}, {38, 0.02}, {39, 0.1}, {103, 1.0}});
   auto testFile = LabTest(5, p, 100.0, {TriaxialPhase(-0.2, 200)});
   testFile.variant = 1.0;
   const LabTestOutput run = RunTightly(testFile);
@@ -101,9 +103,10 @@ TEST(AcceptanceCamClay, UndrainedShearEndsOnTheCriticalStateLine) {
 // sigma_v0 exp(eps_a / lambda*) (eps_v = lambda* ln(p/p0) at a constant
 // stress ratio).
 TEST(AcceptanceSoftSoil, OedometerKeepsK0ncAndLambdaStar) {
-  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5}, {35, 100.0},
-                             {31, 1.0}, {37, 0.6},  // 31: M: must be given, then derived from K0nc; 37: K0nc
-                             {38, 0.02}, {39, 0.1}, {103, 1.0}});  // 38: kappa*; 39: lambda*
+  // 31: M, must be given, then derived from K0nc; 37: K0nc; 38: kappa*;
+  // 39: lambda*.
+  const auto p = ParamSlots({{2, 0.2}, {3, 0.5}, {20, 0.5}, {35, 100.0}, {31, 1.0}, {37, 0.6},
+                             {38, 0.02}, {39, 0.1}, {103, 1.0}});
   auto testFile = LabTest(4, p, 0.0, {OedometerPhase(-0.1, 100)});
   testFile.initialStress = {-60.0, -100.0, -60.0, 0.0, 0.0, 0.0};
   const LabTestOutput run = RunTightly(testFile);

@@ -72,15 +72,18 @@ LabTestOutput RunTightly(const LabTestFileDesc& testFile) {
   return RunLabTest(tight);
 }
 
+// Slots 20 and 22: a porosity between nmin (0) and nmax, so no dilatancy
+// cut-off.
 std::array<double, 201> HardeningSoilParams(double sinPhi, double c, double k0nc) {
-  return ParamSlots({{1, 25000.0}, {2, 0.2}, {3, sinPhi}, {4, c},
-                     {20, 0.5}, {22, 0.99},  // porosity between nmin (0) and nmax: no dilatancy cut-off
+  return ParamSlots({{1, 25000.0}, {2, 0.2}, {3, sinPhi}, {4, c}, {20, 0.5}, {22, 0.99},
                      {34, 0.5}, {35, 100.0}, {37, 0.9}, {38, 20000.0}, {39, k0nc}, {40, 20000.0}});
 }
 
 std::vector<std::pair<double, double>> MeasuredDeviator(const MohrCoulombSoil& soil, double cell) {
   std::vector<std::pair<double, double>> points;
-  for (int i = 1; i <= 49; ++i) points.emplace_back(0.001 * i, TriaxialDeviator(soil, cell, 0.001 * i));
+  for (int i = 1; i <= 49; ++i) {
+    points.emplace_back(0.001 * i, TriaxialDeviator(soil, cell, 0.001 * i));
+  }
   return points;
 }
 

@@ -21,7 +21,8 @@ ProcessRun Soilcal(const std::vector<std::string>& args, const fs::path& dir) {
 }
 
 double ExitCodeOf(const fs::path& dir) {
-  return KeyValue(ParseResultFile(ReadFile(dir / "Optimization_result.txt")), "General", "Exit Code");
+  const ResultFile result = ParseResultFile(ReadFile(dir / "Optimization_result.txt"));
+  return KeyValue(result, "General", "Exit Code");
 }
 
 bool Has(const std::string& text, const std::string& part) {
