@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "services/errors.hpp"
+#include "support/run_error.hpp"
 
 namespace soilcal::input {
 namespace {
@@ -74,12 +74,7 @@ TEST(CurveQuantity, UnknownCodesPrintAnErrorAndRaiseRunError17) {
   for (int code : {0, 11, 12, -11, 36, 1000}) {
     EXPECT_FALSE(IsKnownQuantity(code));
     ::testing::internal::CaptureStdout();
-    int raised = 0;
-    try {
-      CurveQuantity(p, code);
-    } catch (const services::RunError& e) {
-      raised = e.code;
-    }
+    const int raised = testing::RunErrorOf([&] { CurveQuantity(p, code); });
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(raised, 17);
     EXPECT_EQ(out, " ERROR: curve parameter " + std::to_string(code) + " does not exist\n");

@@ -3,26 +3,18 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
-#include "input/labtest_file_writer.hpp"
 #include "input/readers.hpp"
-#include "services/errors.hpp"
 #include "services/paths.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/job_writer.hpp"
+#include "support/run_error.hpp"
 
 namespace soilcal::input {
 namespace {
 
-// Run error code raised by `f`, or 0 when it returns.
-template <typename F>
-int RunErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const services::RunError& e) {
-    return e.code;
-  }
-  return 0;
-}
+using testing::RunErrorOf;
 
 int OptimisationError(const std::string& text) {
   testing::TempDir dir;
@@ -47,12 +39,10 @@ TEST(OptimisationReader, ReadsSettingsAndPutsEveryFileInTheProjectFolder) {
   ReadOptimisationInput(argument, job);
   const std::string folder = services::ToUpperCase(dir.path().string() + "/");
   EXPECT_EQ(job.projectFolder, folder);
-  EXPECT_EQ(job.settings.nParams, 2);
-  EXPECT_EQ(job.settings.intensity, 2);
-  EXPECT_EQ(job.settings.tolerance, 1e-3);
-  EXPECT_EQ(job.settings.index, (std::vector<int>{3, 1}));
-  EXPECT_EQ(job.settings.lower, (std::vector<double>{20.0, 2.0}));
-  EXPECT_EQ(job.settings.upper, (std::vector<double>{40.0, 2.0}));
+  const OptimisationSettings& s = job.settings;
+  EXPECT_EQ(std::tie(s.nParams, s.intensity, s.tolerance, s.index, s.lower, s.upper),
+            std::make_tuple(2, 2, 1e-3, std::vector<int>{3, 1}, std::vector<double>{20.0, 2.0},
+                            std::vector<double>{40.0, 2.0}));
   ASSERT_EQ(job.tests.size(), 2u);
   EXPECT_EQ(job.tests[0].testFile, folder + "Test1.vlc");
   EXPECT_TRUE(services::FileExists(job.tests[0].testFile));

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "input/readers.hpp"
-#include "input/labtest_file_writer.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/job_writer.hpp"
+#include "support/run_error.hpp"
 
 namespace soilcal::input {
 namespace {
@@ -17,6 +18,7 @@ namespace {
 using testing::LabTestFileDesc;
 using testing::LabTestPhase;
 using testing::MakeLabTestFile;
+using testing::RunErrorOf;
 
 // Reads `text` as a lab-test file into a fresh record of a test with two
 // curves; `current` carries the state from one file to the next.
@@ -217,23 +219,15 @@ TEST(LabTestReader, IncompleteFileLeavesItsRecordEmptyAndNamesWhereReadingEnded)
 
 // Model 18, which stops the run at once, is checked through the program.
 TEST(LabTestReader, RaisesItsRunErrors) {
-  auto codeOf = [](auto&& read) {
-    try {
-      read();
-    } catch (const services::RunError& e) {
-      return e.code;
-    }
-    return 0;
-  };
   LabTest current, missing;
   missing.testFile = "/nonexistent/folder/test.vlc";
-  EXPECT_EQ(codeOf([&] { ReadLabTestInput(missing, current); }), 15);
+  EXPECT_EQ(RunErrorOf([&] { ReadLabTestInput(missing, current); }), 15);
   for (int slot : {3, 5}) {
     LabTestFileDesc desc = TwoPhaseDesc(9);
     desc.params[static_cast<std::size_t>(slot)] = 1.0000001;
-    EXPECT_EQ(codeOf([&] { ReadDesc(desc); }), 16) << slot;
+    EXPECT_EQ(RunErrorOf([&] { ReadDesc(desc); }), 16) << slot;
     desc.params[static_cast<std::size_t>(slot)] = 1.0;  // 1.0 itself is admissible
-    EXPECT_EQ(codeOf([&] { ReadDesc(desc); }), 0) << slot;
+    EXPECT_EQ(RunErrorOf([&] { ReadDesc(desc); }), 0) << slot;
   }
 }
 
@@ -253,12 +247,6 @@ TEST(LabTestReader, UserModelParametersComeFromUdsmparmInTheCurrentFolder) {
   EXPECT_EQ(user.material.params[33], 0.001 * 33);  // the record with index 0 ended the file
   EXPECT_EQ(other.material.params[31], 0.001 * 31);
 }
-
-}  // namespace
-}  // namespace soilcal::input
-
-namespace soilcal::input {
-namespace {
 
 // Counts are summed in 64 bits: a test of many steps is warned about before
 // it runs, one that cannot be recorded is refused; sines below -1 are warned

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,34 @@
 #include "optimisation/pswarm.hpp"
 
 namespace soilcal::optimisation::testing {
+
+// Search options of the given intensity and tolerance on [lower, upper].
+inline SwarmOptions Box(std::vector<double> lower, std::vector<double> upper,
+                        double tolerance = 1e-3, int intensity = 1) {
+  SwarmOptions o;
+  o.intensity = intensity;
+  o.tolerance = tolerance;
+  o.lower = std::move(lower);
+  o.upper = std::move(upper);
+  return o;
+}
+
+// Runs `search` with standard output and error captured, the output into
+// `out` when given; the captures end also when the search throws.
+template <typename Search>
+SwarmResult Captured(Search&& search, std::string* out = nullptr) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  struct End {
+    std::string* out;
+    ~End() {
+      std::string text = ::testing::internal::GetCapturedStdout();
+      ::testing::internal::GetCapturedStderr();
+      if (out != nullptr) *out = std::move(text);
+    }
+  } end{out};
+  return search();
+}
 
 // Two searches that must agree to the last bit: best point, figures, counts.
 inline void ExpectSameResult(const SwarmResult& a, const SwarmResult& b) {

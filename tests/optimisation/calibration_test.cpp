@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,6 @@ std::string Folder(const soilcal::testing::TempDir& dir) { return dir.path().str
 Evaluation Evaluate(const input::Job& job, const std::vector<double>& x) {
   JobObjective objective(job, models::ModelResources{});
   return objective.Evaluate(x);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 TEST(Calibration, ObjectiveIsZeroAtTheTruthAndPenalisesFailures) {
@@ -63,11 +55,12 @@ TEST(Calibration, ObjectiveIsZeroAtTheTruthAndPenalisesFailures) {
   JobObjective objective(failing, models::ModelResources{});
   WriteSimulatedCurves(failing, objective.context(), std::vector{kTrueG, kTrueSinPhi},
                        "_calculated", false);
-  const auto lines = Lines(dir.Read("Q_EPS_100.TXT_calculated"));
+  const auto lines = soilcal::testing::SplitLines(dir.Read("Q_EPS_100.TXT_calculated"));
   ASSERT_EQ(lines.size(), 1u + 3u);
   EXPECT_EQ(lines[0], " -14 5");
   EXPECT_EQ(lines[1], " 0 0");  // at rest, the negated strain written as 0
-  EXPECT_EQ(Lines(dir.Read("Q_EPS_200.TXT_calculated")).size(), 1u + 1u + kSteps);
+  EXPECT_EQ(soilcal::testing::SplitLines(dir.Read("Q_EPS_200.TXT_calculated")).size(),
+            1u + 1u + kSteps);
 }
 
 }  // namespace

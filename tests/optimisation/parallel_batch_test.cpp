@@ -199,17 +199,11 @@ struct SearchOutput {
 SearchOutput Search(Problem& problem, int threads) {
   soilcal::testing::TempDir dir;
   LoggedRun run(dir);
-  SwarmOptions o;
-  o.intensity = 2;
-  o.tolerance = 1e-6;
-  o.lower = {0.0, 0.0, 0.0};
-  o.upper = {1.0, 1.0, 1.0};
+  const SwarmOptions o = testing::Box({0.0, 0.0, 0.0}, {1.0, 1.0, 1.0}, 1e-6, 2);
   const int saved = omp_get_max_threads();
   omp_set_num_threads(threads);
-  ::testing::internal::CaptureStdout();
   SearchOutput s;
-  s.result = PSwarm(o, problem);
-  s.out = ::testing::internal::GetCapturedStdout();
+  s.result = testing::Captured([&] { return PSwarm(o, problem); }, &s.out);
   omp_set_num_threads(saved);
   s.log = run.Log();
   return s;

@@ -7,45 +7,22 @@
 #include "optimisation/pswarm.hpp"
 #include "optimisation/swarm_state.hpp"
 #include "services/errors.hpp"
+#include "support/run_error.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::optimisation {
 namespace {
 
+using testing::Box;
 using testing::FunctionProblem;
-
-SwarmOptions Options(int intensity, double tolerance, std::vector<double> lower,
-                     std::vector<double> upper) {
-  SwarmOptions o;
-  o.intensity = intensity;
-  o.tolerance = tolerance;
-  o.lower = std::move(lower);
-  o.upper = std::move(upper);
-  return o;
-}
 
 // PSwarm with standard output captured into `out`.
 SwarmResult Quiet(const SwarmOptions& o, Problem& p, std::string* out = nullptr) {
-  ::testing::internal::CaptureStdout();
-  SwarmResult r;
-  try {
-    r = PSwarm(o, p);
-  } catch (...) {
-    ::testing::internal::GetCapturedStdout();
-    throw;
-  }
-  const std::string text = ::testing::internal::GetCapturedStdout();
-  if (out) *out = text;
-  return r;
+  return testing::Captured([&] { return PSwarm(o, p); }, out);
 }
 
 int RunErrorOf(const SwarmOptions& options, Problem& problem) {
-  try {
-    Quiet(options, problem);
-  } catch (const services::RunError& e) {
-    return e.code;
-  }
-  return 0;
+  return soilcal::testing::RunErrorOf([&] { Quiet(options, problem); });
 }
 
 int ProgressLines(const std::string& text) {
@@ -62,7 +39,7 @@ TEST(PSwarm, StopsOnAnUnchangedBestFromIterationTwoOrAtTheLimit) {
   // with 1e30, iteration 3 sees no change and stops even at tolerance 0.
   FunctionProblem flat({0.0}, {1.0}, [](auto, long) { return Evaluation{1.0, 2.5, 0}; });
   std::string out;
-  SwarmResult r = Quiet(Options(1, 0.0, {0.0}, {1.0}), flat, &out);
+  SwarmResult r = Quiet(Box({0.0}, {1.0}, 0.0), flat, &out);
   EXPECT_EQ(r.iterations, 3);
   EXPECT_EQ(r.evaluations, 10 + 3 * 50 + 1);
   EXPECT_EQ(out, " ERROR = 2.5\n");
@@ -72,7 +49,7 @@ TEST(PSwarm, StopsOnAnUnchangedBestFromIterationTwoOrAtTheLimit) {
   FunctionProblem falling({0.0}, {1.0}, [](auto, long call) {
     return Evaluation{1.0 / static_cast<double>(call), 1.0, 0};
   });
-  SwarmOptions o = Options(1, 0.0, {0.0}, {1.0});
+  SwarmOptions o = Box({0.0}, {1.0}, 0.0);
   o.maxIterations = 4;
   r = Quiet(o, falling, &out);
   EXPECT_EQ(r.exitStatus, 0);
@@ -87,17 +64,17 @@ TEST(PSwarm, RaisesTheRunErrorsOfASearchThatCannotProceed) {
   };
   // Intensities other than 1..3: error 5 before any evaluation.
   FunctionProblem ok({0.0}, {1.0}, always(0));
-  EXPECT_EQ(RunErrorOf(Options(0, 0.0, {0.0}, {1.0}), ok), services::kUnknownSearchIntensity);
-  EXPECT_EQ(RunErrorOf(Options(4, 0.0, {0.0}, {1.0}), ok), services::kUnknownSearchIntensity);
+  EXPECT_EQ(RunErrorOf(Box({0.0}, {1.0}, 0.0, 0), ok), services::kUnknownSearchIntensity);
+  EXPECT_EQ(RunErrorOf(Box({0.0}, {1.0}, 0.0, 4), ok), services::kUnknownSearchIntensity);
   EXPECT_EQ(ok.calls, 0);
   // Every run fails: redrawn until 10000 initial evaluations are used up.
   FunctionProblem failing({0.0}, {1.0}, always(2));
-  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0}, {1.0}), failing),
+  EXPECT_EQ(RunErrorOf(Box({0.0}, {1.0}, 0.0), failing),
             services::kCouldNotInitializePoints);
   EXPECT_EQ(failing.calls, 10001);
   // A status outside 0..3 is an internal error at once.
   FunctionProblem odd({0.0}, {1.0}, always(7));
-  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0}, {1.0}), odd), services::kInternalErrorPswarm);
+  EXPECT_EQ(RunErrorOf(Box({0.0}, {1.0}, 0.0), odd), services::kInternalErrorPswarm);
   EXPECT_EQ(odd.calls, 1);
 
   // Starting points alternate failure (status 3, redrawn) and success, so
@@ -106,7 +83,7 @@ TEST(PSwarm, RaisesTheRunErrorsOfASearchThatCannotProceed) {
   FunctionProblem noInformant({0.0, 0.0}, {1.0, 1.0}, [](auto, long call) {
     return Evaluation{1.0, 1.0, call <= 20 && call % 2 == 0 ? 0 : 3};
   });
-  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0, 0.0}, {1.0, 1.0}), noInformant),
+  EXPECT_EQ(RunErrorOf(Box({0.0, 0.0}, {1.0, 1.0}, 0.0), noInformant),
             services::kNoFeasiblePointsFound);
   EXPECT_EQ(noInformant.calls, 20 + 50);
   // Only particle 10's line search (evaluations 56..60) succeeds, but
@@ -114,7 +91,7 @@ TEST(PSwarm, RaisesTheRunErrorsOfASearchThatCannotProceed) {
   FunctionProblem lastOnly({0.0}, {1.0}, [](auto, long call) {
     return Evaluation{1.0, 1.0, call <= 10 || (call > 55 && call <= 60) ? 0 : 3};
   });
-  EXPECT_EQ(RunErrorOf(Options(1, 0.0, {0.0}, {1.0}), lastOnly), services::kNoFeasiblePointsFound);
+  EXPECT_EQ(RunErrorOf(Box({0.0}, {1.0}, 0.0), lastOnly), services::kNoFeasiblePointsFound);
   EXPECT_EQ(lastOnly.calls, 60);
 }
 
@@ -130,7 +107,7 @@ TEST(PSwarm, SensitivitiesUseTheForwardPointOrElseTheBackwardPoint) {
       return Evaluation{50.0 * a + 5.0 * b, 50.0 * a + 5.0 * b, 0};
     });
     p.rejectAllInAdmissibilityCheck = mirrored;
-    const SwarmResult r = Quiet(Options(1, 1e-6, lo, up), p);
+    const SwarmResult r = Quiet(Box(lo, up, 1e-6), p);
     ASSERT_EQ(r.sensitivity.size(), 3u);
     EXPECT_NEAR(r.sensitivity[0], 100.0, 1e-9);
     EXPECT_EQ(r.sensitivity[1], 0.0);

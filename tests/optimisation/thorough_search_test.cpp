@@ -12,36 +12,18 @@
 #include "optimisation/pswarm.hpp"
 #include "optimisation/thorough_search.hpp"
 #include "services/errors.hpp"
+#include "support/run_error.hpp"
 #include "test_support.hpp"
 
 namespace soilcal::optimisation {
 namespace {
 
+using soilcal::testing::RunErrorOf;
+using testing::Box;
 using testing::FunctionProblem;
 
-SwarmOptions Box(std::vector<double> lower, std::vector<double> upper, double tolerance = 1e-3) {
-  SwarmOptions o;
-  o.intensity = 1;
-  o.tolerance = tolerance;
-  o.lower = std::move(lower);
-  o.upper = std::move(upper);
-  return o;
-}
-
 SwarmResult Thorough(const SwarmOptions& o, Problem& p, ThoroughOptions t = {}) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  SwarmResult r;
-  try {
-    r = ThoroughSearch(o, p, t);
-  } catch (...) {
-    ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
-    throw;
-  }
-  ::testing::internal::GetCapturedStdout();
-  ::testing::internal::GetCapturedStderr();
-  return r;
+  return testing::Captured([&] { return ThoroughSearch(o, p, t); });
 }
 
 // A wide bowl with its bottom (objective 1) at (0.3, 0.3) of the unit box
@@ -130,9 +112,7 @@ TEST(ThoroughSearch, SameResultOnOneAndTwoThreadsAndOnEveryRun) {
 TEST(ThoroughSearch, FindsTheDeepWellTheDefaultSearchMissesWithinItsBudget) {
   const SwarmOptions o = Box(kLower, kUpper);
   FunctionProblem forDefault(kLower, kUpper, [](std::span<const double> x, long) { return Misleading(x); });
-  ::testing::internal::CaptureStdout();
-  const SwarmResult byDefault = PSwarm(o, forDefault);
-  ::testing::internal::GetCapturedStdout();
+  const SwarmResult byDefault = testing::Captured([&] { return PSwarm(o, forDefault); });
   // The default search stops on the well's flank, far from its bottom.
   const double g0 = kLower[0] + 0.8 * (kUpper[0] - kLower[0]);
   const double s0 = kLower[1] + 0.75 * (kUpper[1] - kLower[1]);
@@ -226,28 +206,14 @@ TEST(ThoroughSearch, ErrorsOfTheProblemLeaveTheThreadsAndReachTheCaller) {
     std::unique_ptr<Problem> Clone() const override { return std::make_unique<Failing>(nullptr); }
   };
   Failing p(calls);
-  const SwarmOptions o = Box({-5.0, -5.0}, {5.0, 5.0});
-  try {
-    Thorough(o, p, {0, 2});
-    ADD_FAILURE() << "no run error";
-  } catch (const services::RunError& e) {
-    EXPECT_EQ(e.code, services::kInternalErrorPswarm);
-  }
+  EXPECT_EQ(RunErrorOf([&] { Thorough(Box({-5.0, -5.0}, {5.0, 5.0}), p, {0, 2}); }),
+            services::kInternalErrorPswarm);
   // No usable point at all: run error 8; an unknown intensity: run error 5.
   FunctionProblem never({0.0}, {1.0}, [](auto, long) { return Evaluation{1e22, 1e22, 2}; });
-  EXPECT_THROW(
-      {
-        try {
-          Thorough(Box({0.0}, {1.0}), never);
-        } catch (const services::RunError& e) {
-          EXPECT_EQ(e.code, services::kCouldNotInitializePoints);
-          throw;
-        }
-      },
-      services::RunError);
-  SwarmOptions bad = Box({0.0}, {1.0});
-  bad.intensity = 4;
-  EXPECT_THROW(Thorough(bad, never), services::RunError);
+  EXPECT_EQ(RunErrorOf([&] { Thorough(Box({0.0}, {1.0}), never); }),
+            services::kCouldNotInitializePoints);
+  EXPECT_EQ(RunErrorOf([&] { Thorough(Box({0.0}, {1.0}, 1e-3, 4), never); }),
+            services::kUnknownSearchIntensity);
 }
 
 }  // namespace

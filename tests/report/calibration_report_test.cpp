@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "input/readers.hpp"
-#include "job_files.hpp"
+#include "support/files.hpp"
 #include "support/outputs.hpp"
-#include "test_support.hpp"
+#include "support/process.hpp"
 #include "xml_tree.hpp"
 
 #ifdef SOILCAL_WITH_JSON
@@ -70,8 +70,8 @@ class ExampleReport : public ::testing::TestWithParam<const char*> {};
 TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
   TempDir job;
-  CopyFolder(SourcePath(std::string("examples/") + GetParam()), job.path());
-  const ProgramRun run = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", job.path().string());
+  CopyExample(GetParam(), job.path());
+  const ProcessRun run = RunSoilcal("OPTIM.TXT", job.path());
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");  // not a terminal: no progress line
   const std::string result = job.Read("Optimization_result.txt");
@@ -142,7 +142,8 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
   // soilcal-report renders the same page from the summary and the files.
   const std::string written = ReadFile(job.path() / "calibration_report.html");
   fs::remove(job.path() / "calibration_report.html");
-  const ProgramRun again = RunProgram(BuildPath("soilcal-report"), job.path().string(), job.path().string());
+  const ProcessRun again =
+      RunProcess(BuildPath("soilcal-report"), {job.path().string()}, job.path());
   ASSERT_EQ(again.exitStatus, 0) << again.err;
   EXPECT_EQ(ReadFile(job.path() / "calibration_report.html"), written);
 #else
@@ -156,9 +157,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleReport,
 TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
   TempDir job;
-  CopyFolder(SourcePath("examples/sand_triaxial"), job.path());
+  CopyExample("sand_triaxial", job.path());
   fs::remove(job.path() / "EV_EPS.TXT");
-  const ProgramRun run = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", job.path().string());
+  const ProcessRun run = RunSoilcal("OPTIM.TXT", job.path());
   ASSERT_EQ(run.exitStatus, 0);
   ASSERT_NE(job.Read("Optimization_result.txt").find(" CURVE_FILE_NOT_FOUND = 10"), std::string::npos);
 
@@ -185,11 +186,11 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   // A kernel error leaves the result file empty; the summary names it, the
   // curves read are still there, and nothing was simulated to the end.
   TempDir broken;
-  CopyFolder(SourcePath("examples/sand_triaxial"), broken.path());
+  CopyExample("sand_triaxial", broken.path());
   std::string test = broken.Read("TRIAX1.VLT");
   test.replace(test.find("Material\n2\n"), 11, "Material\n3\n");  // no such model
   broken.Write("TRIAX1.VLT", test);
-  ASSERT_EQ(RunProgram(BuildPath("soilcal"), "OPTIM.TXT", broken.path().string()).exitStatus, 0);
+  ASSERT_EQ(RunSoilcal("OPTIM.TXT", broken.path()).exitStatus, 0);
   EXPECT_EQ(broken.Read("Optimization_result.txt"), "");
   const auto kernel = ParsedReport(broken.path());
   ASSERT_NE(kernel, nullptr);
@@ -206,7 +207,7 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   // No argument: the result file lies in the current folder, and so do the
   // summary and the report.
   TempDir empty;
-  const ProgramRun bare = RunProgram(BuildPath("soilcal"), std::nullopt, empty.path().string());
+  const ProcessRun bare = RunSoilcal(std::nullopt, empty.path());
   ASSERT_EQ(bare.exitStatus, 0);
   EXPECT_NE(empty.Read("Optimization_result.txt").find("OPTIMIZATION_FILE_NOT_INDICATED"), std::string::npos);
   EXPECT_NE(empty.Read("calibration_report.html").find("OPTIMIZATION_FILE_NOT_INDICATED"), std::string::npos);

@@ -10,8 +10,8 @@
 
 #include <filesystem>
 
-#include "job_files.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -56,10 +56,8 @@ PtyRun RunOnTerminal(const std::string& argument, const fs::path& folder, const 
 
 TEST(ProgressLine, ShownOnATerminalOnlyAndStandardOutputUnchanged) {
   TempDir plain, tty;
-  for (const TempDir* d : {&plain, &tty}) {
-    CopyFolder(SourcePath("examples/sand_triaxial"), d->path());
-  }
-  const ProgramRun piped = RunProgram(BuildPath("soilcal"), "OPTIM.TXT", plain.path().string());
+  for (const TempDir* d : {&plain, &tty}) CopyExample("sand_triaxial", d->path());
+  const ProcessRun piped = RunSoilcal("OPTIM.TXT", plain.path());
   ASSERT_EQ(piped.exitStatus, 0);
   EXPECT_EQ(piped.err, "");
 

@@ -6,12 +6,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "acceptance_support.hpp"
-#include "job_files.hpp"
 #include "report/summary.hpp"
 #include "report/summary_json.hpp"
 #include "report/svg_plot.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/process.hpp"
 #include "xml_tree.hpp"
 
 namespace soilcal::testing {
@@ -129,12 +128,12 @@ TEST(LabTestProgram, DerivedColumnsLineUpAndAgreeWithTheStresses) {
   const fs::path example = SourcePath("examples/sand_triaxial");
   TempDir dir;
   fs::copy_file(example / "TRIAX1.VLT", dir.path() / "TRIAX1.VLT");
-  const ProgramRun plain = RunProgram(BuildPath("soilcal-labtest"), "TRIAX1.VLT", dir.path().string());
+  const ProcessRun plain = RunProcess(BuildPath("soilcal-labtest"), {"TRIAX1.VLT"}, dir.path());
   ASSERT_EQ(plain.exitStatus, 0);
   ASSERT_EQ(plain.out.rfind("# point phase time", 0), 0u);  // the default table is unchanged
 
   const std::string report = (dir.path() / "lab.html").string();
-  const acceptance::ProcessRun run = acceptance::RunProcess(
+  const ProcessRun run = RunProcess(
       BuildPath("soilcal-labtest"), {"TRIAX1.VLT", "--derived", "--report", report}, dir.path());
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   std::istringstream in(run.out);
@@ -167,7 +166,7 @@ TEST(LabTestProgram, DerivedColumnsLineUpAndAgreeWithTheStresses) {
 
   if (!XmlParserAvailable()) return;
   std::string error;
-  const auto doc = ParseXml(acceptance::ReadFile(report), error);
+  const auto doc = ParseXml(ReadFile(report), error);
   ASSERT_NE(doc, nullptr) << error;
   const auto plots = doc->FindAll("svg", "plot");
   ASSERT_EQ(plots.size(), 3u);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 
@@ -17,12 +16,11 @@ namespace soilcal::acceptance {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
 
 // The parts of a small Mohr-Coulomb calibration job, spoilt by each case.
 struct Job {
-  testing::OptimisationFileDesc opt;
-  testing::LabTestFileDesc test;
+  OptimisationFileDesc opt = GrefAndPhi(1);
+  LabTestFileDesc test;
   int xCode = -14;
   int yCode = 5;
   int segments = 1;
@@ -35,17 +33,13 @@ struct Job {
   bool writeOpt = true;
 
   Job() {
-    MohrCoulombSoil soil;
-    test = LabTest(2, MohrCoulombParams(soil), 100.0, {TriaxialPhase(-0.05, 50)});
-    opt.intensity = 1;
-    opt.index = {1, 3};
-    opt.bounds = {{5000.0, 20000.0}, {0.3, 0.7}};
+    test = LabTest(2, MohrCoulombParams(MohrCoulombSoil{}), 100.0, {TriaxialPhase(-0.05, 50)});
     opt.tests = {{testName, {curveName}}};
   }
 
   void Write(const fs::path& dir) const {
-    if (writeOpt) WriteText(dir / optName, testing::MakeOptimisationFile(opt));
-    if (writeTest) WriteText(dir / testName, testing::MakeLabTestFile(test));
+    if (writeOpt) WriteFile(dir / optName, MakeOptimisationFile(opt));
+    if (writeTest) WriteFile(dir / testName, MakeLabTestFile(test));
     if (!writeCurve) return;
     // Deviator of G = 12000 (E = 31200) and phi = 30 deg, c = 5 at 100 kPa.
     std::vector<std::vector<std::pair<double, double>>> segs(static_cast<std::size_t>(segments));
@@ -53,13 +47,16 @@ struct Job {
       const double e = 0.004 * i;
       segs[0].emplace_back(e + strainOffset, std::min(31200.0 * e, FailureDeviator(0.5, 5.0, 100.0)));
     }
-    WriteText(dir / curveName, testing::MakeCurveFile(xCode, yCode, segs));
+    WriteFile(dir / curveName, MakeCurveFile(xCode, yCode, segs));
   }
-
-  static void WriteText(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
+  // Writes the job into `dir` and runs soilcal on its optimisation file.
+  ProcessRun Run(const TempDir& dir) const {
+    Write(dir.path());
+    return RunSoilcal((dir.path() / optName).string(), dir.path());
   }
 };
+
+std::string ResultText(const TempDir& dir) { return dir.Read("Optimization_result.txt"); }
 
 // Exactly one "General" section with exit code `code` and its name line.
 void ExpectOnlyGeneral(const std::string& text, int code, const std::string& name) {
@@ -114,10 +111,9 @@ TEST(AcceptanceBadJobs, EachFaultEndsWithItsExitCodeAndStatusZero) {
     TempDir dir;
     Job job;
     c.spoil(job);
-    job.Write(dir.path());
-    const ProcessRun run = RunSoilcal((dir.path() / job.optName).string(), dir.path());
+    const ProcessRun run = job.Run(dir);
     EXPECT_EQ(run.exitStatus, 0);
-    ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), c.code, c.name);
+    ExpectOnlyGeneral(ResultText(dir), c.code, c.name);
     // Input errors stop the run before the reference simulation. An
     // unknown quantity code shows when the reference run asks for its
     // value, and the search intensity only in the optimiser, after it.
@@ -135,8 +131,7 @@ TEST(AcceptanceBadJobs, WithoutArgumentTheResultGoesToTheCurrentFolder) {
   Job().Write(dir.path());
   const ProcessRun run = RunSoilcal(std::nullopt, dir.path());
   EXPECT_EQ(run.exitStatus, 0);
-  ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), 2,
-                    "OPTIMIZATION_FILE_NOT_INDICATED");
+  ExpectOnlyGeneral(ResultText(dir), 2, "OPTIMIZATION_FILE_NOT_INDICATED");
   EXPECT_FALSE(fs::exists(dir.path() / "Q.TXT_referenced"));
 }
 
@@ -182,10 +177,8 @@ TEST(AcceptanceBadJobs, TruncatedTestFileIsInconsistentWithItsCurve) {
   std::size_t cut = 0;
   for (int line = 0; line < 20 + 100; ++line) cut = full.find('\n', cut) + 1;  // 100 parameters
   dir.Write(job.testName, full.substr(0, cut));
-  const ProcessRun run = RunSoilcal((dir.path() / job.optName).string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  ExpectOnlyGeneral(ReadFile(dir.path() / "Optimization_result.txt"), 11,
-                    "INTERNAL_INCONSIST_TEST_CURVE");
+  EXPECT_EQ(RunSoilcal((dir.path() / job.optName).string(), dir.path()).exitStatus, 0);
+  ExpectOnlyGeneral(ResultText(dir), 11, "INTERNAL_INCONSIST_TEST_CURVE");
   EXPECT_FALSE(fs::exists(dir.path() / "Q.TXT_referenced"));
 }
 
@@ -197,11 +190,9 @@ TEST(AcceptanceBadJobs, AbortFileEndsTheSearchWithExitCode18) {
   TempDir dir;
   Job job;
   job.opt.intensity = 3;  // long enough (about a second) to reach a look
-  job.Write(dir.path());
   dir.Write("AbortCalc", "");
-  const ProcessRun run = RunSoilcal((dir.path() / job.optName).string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
+  EXPECT_EQ(job.Run(dir).exitStatus, 0);
+  const std::string text = ResultText(dir);
   const ResultFile result = ParseResultFile(text);
   ASSERT_EQ(result.sections.size(), 4u) << text;
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 18.0);
@@ -231,8 +222,7 @@ TEST(AcceptanceBadJobs, CavityTestStopsBeforeTheNextTestAndLogsOnlyWithDoOpti) {
   dir.Write("do_opti", "");
   for (bool logged : {true, false}) {
     EXPECT_EQ(RunSoilcal((dir.path() / job.optName).string(), dir.path()).exitStatus, 0);
-    const std::string result = ReadFile(dir.path() / "Optimization_result.txt");
-    ExpectOnlyGeneral(result, 16, "ERROR_IN_VLC_PARAMETER");
+    ExpectOnlyGeneral(ResultText(dir), 16, "ERROR_IN_VLC_PARAMETER");
     const std::string log = ReadFile(dir.path() / "file2");
     EXPECT_EQ(log.find(" cavity: not implemented in 3D\n") != std::string::npos, logged);
     fs::remove(dir.path() / "do_opti");
@@ -244,12 +234,11 @@ TEST(AcceptanceBadJobs, UnsupportedModel18EndsWithAMessageBoxAndAnEmptyResultFil
   TempDir dir;
   Job job;
   job.test.baseModel = 18;
-  job.Write(dir.path());
-  const ProcessRun run = RunSoilcal((dir.path() / job.optName).string(), dir.path());
+  const ProcessRun run = job.Run(dir);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.err.rfind("rIroVuzu3: Still need fill_proprj_2d\nsoilcal: ", 0), 0u) << run.err;
   EXPECT_TRUE(fs::exists(dir.path() / "Optimization_result.txt"));
-  EXPECT_EQ(ReadFile(dir.path() / "Optimization_result.txt"), "");
+  EXPECT_EQ(ResultText(dir), "");
 }
 
 // Errors 3 and 4 need a program with nothing beside it: a copy of it in a

@@ -5,10 +5,9 @@
 // closed form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <algorithm>
-#include <array>
 
 #include "acceptance_support.hpp"
 
@@ -16,61 +15,17 @@ namespace soilcal::acceptance {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
 
 constexpr double kCell = 100.0;
-constexpr double kTrueG = 10000.0;
-constexpr double kTrueSinPhi = 0.5;
-// Free parameters: slot 1 (Gref) and slot 3 (sin phi) with these bounds.
+const MohrCoulombSoil kTruth = Soil(10000.0, 0.5);
+// Free parameters: slot 1 (Gref) and slot 3 (sin phi) with the bounds of
+// GrefAndPhi.
 constexpr double kLowerG = 5000.0, kUpperG = 20000.0;
 constexpr double kLowerPhi = 0.3, kUpperPhi = 0.7;
 
-MohrCoulombSoil Soil(double G, double sinPhi) {
-  MohrCoulombSoil soil;
-  soil.G = G;
-  soil.sinPhi = sinPhi;
-  return soil;
-}
-
-// Measured axial strains: 0.1 % to 4.9 %, every one a recorded point of the
-// 100-step test, so the program's interpolation adds nothing.
-std::vector<double> MeasuredStrains() {
-  std::vector<double> e;
-  for (int i = 1; i <= 49; ++i) e.push_back(0.001 * i);
-  return e;
-}
-
-// The job: TRIAX.VLT (Gref and sin phi 30 % below the truth), the deviator
-// curve Q.TXT (codes -14: axial compression, 5: |sigma1 - sigma3|), OPTIM.TXT.
-void WriteJob(const TempDir& dir, int intensity) {
-  const MohrCoulombSoil start = Soil(0.7 * kTrueG, 0.7 * kTrueSinPhi);
-  dir.Write("TRIAX.VLT", testing::MakeLabTestFile(LabTest(2, MohrCoulombParams(start), kCell,
-                                                          {TriaxialPhase(-0.05, 100)})));
-  std::vector<std::pair<double, double>> points;
-  for (double e : MeasuredStrains()) {
-    points.emplace_back(e, TriaxialDeviator(Soil(kTrueG, kTrueSinPhi), kCell, e));
-  }
-  dir.Write("Q.TXT", testing::MakeCurveFile(-14, 5, {points}));
-  testing::OptimisationFileDesc opt;
-  opt.intensity = intensity;
-  opt.tolerance = 0.001;
-  opt.index = {1, 3};
-  opt.bounds = {{kLowerG, kUpperG}, {kLowerPhi, kUpperPhi}};
-  opt.tests = {{"TRIAX.VLT", {"Q.TXT"}}};
-  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
-}
-
-// Mean relative deviation in percent of the closed-form curve of (G, sin phi)
-// from the measured curve: the program's "Relative Error" for one test with
-// one curve whose measured points all lie on recorded points.
+// The program's "Relative Error" at (G, sin phi).
 double ClosedFormError(double G, double sinPhi) {
-  double sum = 0.0;
-  const std::vector<double> strains = MeasuredStrains();
-  for (double e : strains) {
-    const double measured = TriaxialDeviator(Soil(kTrueG, kTrueSinPhi), kCell, e);
-    sum += std::abs(measured - TriaxialDeviator(Soil(G, sinPhi), kCell, e)) / measured;
-  }
-  return 100.0 * sum / static_cast<double>(strains.size());
+  return DeviatorError(Soil(G, sinPhi), kTruth, kCell);
 }
 
 // Every recorded point of a simulated deviator curve lies on the closed-form
@@ -92,22 +47,24 @@ void ExpectClosedFormCurve(const fs::path& file, const MohrCoulombSoil& soil) {
 }
 
 TEST(AcceptanceCalibration, MohrCoulombJobRecoversShearModulusAndFriction) {
+  // TRIAX.VLT with Gref and sin phi 30 % below the truth; the deviator curve
+  // Q.TXT (codes -14: axial compression, 5: |sigma1 - sigma3|).
   TempDir dir;
-  WriteJob(dir, 3);
-  const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
-  const std::string text = ReadFile(dir.path() / "Optimization_result.txt");
-  const ResultFile result = ParseResultFile(text);
+  const MohrCoulombSoil start = Soil(0.7 * kTruth.G, 0.7 * kTruth.sinPhi);
+  WriteTriaxial(dir, "TRIAX.VLT", start, kCell);
+  dir.Write("Q.TXT", MakeCurveFile(-14, 5, {MeasuredDeviator(kTruth, kCell)}));
+  OptimisationFileDesc opt = GrefAndPhi(3);
+  opt.tests = {{"TRIAX.VLT", {"Q.TXT"}}};
   // Layout and key names of the result file: see reference_identity_test.
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
+  const ResultFile result = RunJob(dir, opt);
 
   // The swarm stops at its first iteration that does not improve the best
   // objective, so it ends near, not at, the optimum: 2 % is what a search
   // of intensity 3 must deliver on this well-posed two-parameter job.
   const double G = KeyValue(result, "Params", "Gref");
   const double sinPhi = KeyValue(result, "Params", "phi");
-  EXPECT_NEAR(G, kTrueG, 0.02 * kTrueG);
-  EXPECT_NEAR(sinPhi, kTrueSinPhi, 0.02 * kTrueSinPhi);
+  EXPECT_NEAR(G, kTruth.G, 0.02 * kTruth.G);
+  EXPECT_NEAR(sinPhi, kTruth.sinPhi, 0.02 * kTruth.sinPhi);
 
   // The reported error is the mean relative deviation at the reported
   // point. The held cell pressure drifts by about 6e-5 of itself after
@@ -136,7 +93,7 @@ TEST(AcceptanceCalibration, MohrCoulombJobRecoversShearModulusAndFriction) {
 
   // The reference run used the test file's parameters, the final run the
   // reported ones; both curve files lie beside the measured curve.
-  ExpectClosedFormCurve(dir.path() / "Q.TXT_referenced", Soil(0.7 * kTrueG, 0.7 * kTrueSinPhi));
+  ExpectClosedFormCurve(dir.path() / "Q.TXT_referenced", start);
   ExpectClosedFormCurve(dir.path() / "Q.TXT_calculated", Soil(G, sinPhi));
 }
 

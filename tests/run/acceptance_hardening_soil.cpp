@@ -14,7 +14,6 @@
 namespace soilcal::acceptance {
 namespace {
 
-using testing::TempDir;
 
 // With phi = 0 the cap is switched off (Ks/Kc = 1) and the stiffness does not
 // depend on stress (m is set to 0), so drained triaxial loading follows the
@@ -23,11 +22,10 @@ using testing::TempDir;
 // dilatancy the volume changes elastically only: eps_v = -dp / K_ur.
 TEST(AcceptanceHardeningSoil, TriaxialFollowsTheHyperbolaUpToFailure) {
   ASSERT_TRUE(CapLibraryBuilt()) << "build the target zarirude";
-  TempDir dir;
   const double cell = 200.0;
   const double c = 50.0;
   const LabTestOutput run =
-      RunTightly(dir.path(), LabTest(6, HardeningSoilParams(0.0, c, 0.5), cell, {TriaxialPhase(-0.05, 200)}));
+      RunTightly(LabTest(6, HardeningSoilParams(0.0, c, 0.5), cell, {TriaxialPhase(-0.05, 200)}));
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 201u);
 
@@ -65,9 +63,7 @@ TEST(AcceptanceHardeningSoil, UnloadingStiffnessDependsOnTheCellPressure) {
   ASSERT_TRUE(CapLibraryBuilt()) << "build the target zarirude";
   for (double cell : {100.0, 200.0, 400.0}) {
     SCOPED_TRACE(cell);
-    TempDir dir;
-    const LabTestOutput run = RunTightly(
-        dir.path(), LabTest(6, HardeningSoilParams(0.5, 0.0, 0.5), cell,
+    const LabTestOutput run = RunTightly(LabTest(6, HardeningSoilParams(0.5, 0.0, 0.5), cell,
                      {TriaxialPhase(-0.005, 100), TriaxialPhase(0.0005, 10)}));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     ASSERT_EQ(run.points.size(), 111u);
@@ -89,11 +85,10 @@ TEST(AcceptanceHardeningSoil, UnloadingStiffnessDependsOnTheCellPressure) {
 // EOedRef (sigma_v / pref)^m.
 TEST(AcceptanceHardeningSoil, OedometerFollowsK0ncAndTheOedometricModulus) {
   ASSERT_TRUE(CapLibraryBuilt()) << "build the target zarirude";
-  TempDir dir;
   const double k0nc = 0.5;
   auto testFile = LabTest(6, HardeningSoilParams(0.5, 0.0, k0nc), 0.0, {OedometerPhase(-0.04, 200)});
   testFile.initialStress = {-25.0, -50.0, -25.0, 0.0, 0.0, 0.0};
-  const LabTestOutput run = RunTightly(dir.path(), testFile);
+  const LabTestOutput run = RunTightly(testFile);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 201u);
   int checked = 0;
@@ -119,10 +114,9 @@ TEST(AcceptanceHardeningSoil, OedometerFollowsK0ncAndTheOedometricModulus) {
 // 10 % axial strain (Rf = 0.9) and kept to the end.
 TEST(AcceptanceHardeningSoil, TriaxialEndsAtTheMohrCoulombStrength) {
   ASSERT_TRUE(CapLibraryBuilt()) << "build the target zarirude";
-  TempDir dir;
   const double cell = 200.0;
   const LabTestOutput run = RunTightly(
-      dir.path(), LabTest(6, HardeningSoilParams(0.5, 10.0, 0.5), cell, {TriaxialPhase(-0.15, 300)}));
+      LabTest(6, HardeningSoilParams(0.5, 10.0, 0.5), cell, {TriaxialPhase(-0.15, 300)}));
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 301u);
   const double qf = FailureDeviator(0.5, 10.0, cell);

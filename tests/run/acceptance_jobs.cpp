@@ -4,57 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 
 #include "acceptance_support.hpp"
 
 namespace soilcal::acceptance {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::TempDir;
-
-MohrCoulombSoil Soil(double G, double sinPhi) {
-  MohrCoulombSoil soil;  // nu 0.3, c 5, psi 0
-  soil.G = G;
-  soil.sinPhi = sinPhi;
-  return soil;
-}
-
+// nu 0.3, c 5, psi 0; the start 30 % below the truth.
 const MohrCoulombSoil kTruth = Soil(10000.0, 0.5);
 const MohrCoulombSoil kStart = Soil(7000.0, 0.35);
-
-// Writes `opt` as the job's optimisation file, runs the program on it (which
-// must end with status 0) and returns the text of the result file.
-std::string RunJob(const TempDir& dir, const testing::OptimisationFileDesc& opt) {
-  dir.Write("OPTIM.TXT", testing::MakeOptimisationFile(opt));
-  EXPECT_EQ(RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path()).exitStatus, 0);
-  return ReadFile(dir.path() / "Optimization_result.txt");
-}
-
-void WriteTriaxial(const TempDir& dir, const std::string& name, double cell) {
-  dir.Write(name, testing::MakeLabTestFile(
-                      LabTest(2, MohrCoulombParams(kStart), cell, {TriaxialPhase(-0.05, 100)})));
-}
-
-testing::OptimisationFileDesc Optimisation(int intensity) {
-  testing::OptimisationFileDesc opt;
-  opt.intensity = intensity;
-  opt.index = {1, 3};
-  opt.bounds = {{5000.0, 20000.0}, {0.3, 0.7}};
-  return opt;
-}
-
-// Mean relative deviation in percent of the closed-form deviator curve of
-// `soil` from the measured one (all measured strains on recorded points).
-double DeviatorError(const MohrCoulombSoil& soil, double cell) {
-  double sum = 0.0;
-  for (int i = 1; i <= 49; ++i) {
-    const double measured = TriaxialDeviator(kTruth, cell, 0.001 * i);
-    sum += std::abs(measured - TriaxialDeviator(soil, cell, 0.001 * i)) / measured;
-  }
-  return 100.0 * sum / 49.0;
-}
 
 // Two triaxial tests, at 50 and 200 kPa, one deviator curve each. The
 // "Relative Error" is the mean over the tests, and each test's simulated
@@ -64,27 +22,21 @@ TEST(AcceptanceJobs, TwoTestsAreAveragedAndKeepTheirOwnCurves) {
   const double cells[2] = {50.0, 200.0};
   const std::string tests[2] = {"T050.VLT", "T200.VLT"};
   const std::string curves[2] = {"Q050.TXT", "Q200.TXT"};
-  testing::OptimisationFileDesc opt = Optimisation(2);
+  OptimisationFileDesc opt = GrefAndPhi(2);
   for (int t = 0; t < 2; ++t) {
-    WriteTriaxial(dir, tests[t], cells[t]);
-    std::vector<std::pair<double, double>> points;
-    for (int i = 1; i <= 49; ++i) {
-      points.emplace_back(0.001 * i, TriaxialDeviator(kTruth, cells[t], 0.001 * i));
-    }
-    dir.Write(curves[t], testing::MakeCurveFile(-14, 5, {points}));
+    WriteTriaxial(dir, tests[t], kStart, cells[t]);
+    dir.Write(curves[t], MakeCurveFile(-14, 5, {MeasuredDeviator(kTruth, cells[t])}));
     opt.tests.push_back({tests[t], {curves[t]}});
   }
-  const std::string text = RunJob(dir, opt);
-  const ResultFile result = ParseResultFile(text);
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
-  const MohrCoulombSoil best =
-      Soil(KeyValue(result, "Params", "Gref"), KeyValue(result, "Params", "phi"));
+  const ResultFile result = RunJob(dir, opt);
+  const MohrCoulombSoil best = Calibrated(result);
   // Two cell pressures pin G and phi better than one; 3 % for a search of
   // intensity 2, which stops at its first iteration without improvement.
   EXPECT_NEAR(best.G, kTruth.G, 0.03 * kTruth.G);
   EXPECT_NEAR(best.sinPhi, kTruth.sinPhi, 0.03 * kTruth.sinPhi);
   // Cell pressures drift by about 6e-5 of themselves after failure: 0.01.
-  const double mean = (DeviatorError(best, cells[0]) + DeviatorError(best, cells[1])) / 2.0;
+  const double mean =
+      (DeviatorError(best, kTruth, cells[0]) + DeviatorError(best, kTruth, cells[1])) / 2.0;
   EXPECT_NEAR(KeyValue(result, "Objective info", "Relative Error"), mean, 0.01);
 
   for (int t = 0; t < 2; ++t) {
@@ -108,7 +60,7 @@ TEST(AcceptanceJobs, TwoTestsAreAveragedAndKeepTheirOwnCurves) {
 // q and eps_zz on every line.
 TEST(AcceptanceJobs, ExchangedColumnsAreWrittenBackInTheFileOrder) {
   TempDir dir;
-  WriteTriaxial(dir, "TRIAX.VLT", 100.0);
+  WriteTriaxial(dir, "TRIAX.VLT", kStart, 100.0);
   const double E = YoungsModulus(kTruth.G, kTruth.nu);
   const double yieldStrain = FailureDeviator(kTruth.sinPhi, kTruth.c, 100.0) / E;
   // Lateral strain: nu eps_a while elastic, then half the axial strain
@@ -122,11 +74,10 @@ TEST(AcceptanceJobs, ExchangedColumnsAreWrittenBackInTheFileOrder) {
     points.emplace_back(TriaxialDeviator(kTruth, 100.0, 0.001 * i), lateral(kTruth, 0.001 * i));
   }
   ASSERT_GT(0.049, yieldStrain);
-  dir.Write("QZ.TXT", testing::MakeCurveFile(5, 15, {points}));
-  testing::OptimisationFileDesc opt = Optimisation(1);
+  dir.Write("QZ.TXT", MakeCurveFile(5, 15, {points}));
+  OptimisationFileDesc opt = GrefAndPhi(1);
   opt.tests = {{"TRIAX.VLT", {"QZ.TXT"}}};
-  const std::string text = RunJob(dir, opt);
-  ASSERT_NE(text.find(" Exit Code = 0\n"), std::string::npos) << text;
+  RunJob(dir, opt);
 
   const SimulatedCurve curve = ReadSimulatedCurve(dir.path() / "QZ.TXT_referenced");
   ASSERT_TRUE(curve.headerOk);
@@ -159,17 +110,14 @@ TEST(AcceptanceJobs, LoadUnloadCurveIsComparedSegmentBySegment) {
     return std::vector{loading, unloading};
   };
   TempDir dir;
-  dir.Write("LU.VLT", testing::MakeLabTestFile(LabTest(2, MohrCoulombParams(kStart), cell,
-                                                       {TriaxialPhase(-0.02, 40),
-                                                        TriaxialPhase(0.002, 10)})));
-  dir.Write("QLU.TXT", testing::MakeCurveFile(-14, 5, curveOf(kTruth), 1));
-  testing::OptimisationFileDesc opt = Optimisation(2);
+  dir.Write("LU.VLT", MakeLabTestFile(LabTest(2, MohrCoulombParams(kStart), cell,
+                                              {TriaxialPhase(-0.02, 40),
+                                               TriaxialPhase(0.002, 10)})));
+  dir.Write("QLU.TXT", MakeCurveFile(-14, 5, curveOf(kTruth), 1));
+  OptimisationFileDesc opt = GrefAndPhi(2);
   opt.tests = {{"LU.VLT", {"QLU.TXT"}}};
-  const std::string text = RunJob(dir, opt);
-  const ResultFile result = ParseResultFile(text);
-  ASSERT_EQ(KeyValue(result, "General", "Exit Code"), 0.0) << text;
-  const MohrCoulombSoil best =
-      Soil(KeyValue(result, "Params", "Gref"), KeyValue(result, "Params", "phi"));
+  const ResultFile result = RunJob(dir, opt);
+  const MohrCoulombSoil best = Calibrated(result);
   EXPECT_NEAR(best.G, kTruth.G, 0.03 * kTruth.G);
   EXPECT_NEAR(best.sinPhi, kTruth.sinPhi, 0.03 * kTruth.sinPhi);
 

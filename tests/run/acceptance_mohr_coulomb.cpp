@@ -10,8 +10,6 @@
 namespace soilcal::acceptance {
 namespace {
 
-using testing::MakeLabTestFile;
-using testing::TempDir;
 
 // The step solver accepts a step when the out-of-balance of the
 // stress-prescribed components is within its tolerance, at most 0.0025 of
@@ -23,10 +21,8 @@ TEST(AcceptanceMohrCoulomb, DrainedTriaxialFollowsElasticSlopePeakAndDilatancy) 
   soil.sinPsi = std::sin(10.0 * std::acos(-1.0) / 180.0);
   const double cell = 100.0;
   const double dStrain = 0.05 / 100;
-  TempDir dir;
-  dir.Write("TX.VLT", MakeLabTestFile(LabTest(2, MohrCoulombParams(soil), cell,
-                                              {TriaxialPhase(-0.05, 100)})));
-  const LabTestOutput run = RunLabTestProgram(dir.path(), "TX.VLT");
+  const LabTestOutput run =
+      RunLabTest(LabTest(2, MohrCoulombParams(soil), cell, {TriaxialPhase(-0.05, 100)}));
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 101u);
 
@@ -86,16 +82,14 @@ TEST(AcceptanceMohrCoulomb, OedometerGivesConstrainedModulusK0AndActiveRatio) {
   soil.c = 0.0;
   soil.sinPsi = 0.0;
   const double cell = 100.0;
-  TempDir dir;
-  auto loading = OedometerPhase(-0.05, 100);
   auto unloading = OedometerPhase(0.005, 20);
   unloading.timeIncrement = 2.0;
-  dir.Write("OED.VLT", MakeLabTestFile(LabTest(2, MohrCoulombParams(soil), cell,
-                                               {loading, unloading})));
-  const LabTestOutput run = RunLabTestProgram(dir.path(), "OED.VLT");
+  const LabTestOutput run = RunLabTest(
+      LabTest(2, MohrCoulombParams(soil), cell, {OedometerPhase(-0.05, 100), unloading}));
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   // A missing test file is a run error: a non-zero exit status.
-  EXPECT_NE(RunLabTestProgram(dir.path(), "MISSING.VLT").exitStatus, 0);
+  const TempDir empty;
+  EXPECT_NE(RunLabTestProgram(empty.path(), "MISSING.VLT").exitStatus, 0);
   EXPECT_EQ(run.headerLine.rfind('#', 0), 0u) << run.headerLine;
   EXPECT_EQ(run.badLines, 0);
   ASSERT_EQ(run.points.size(), 121u);
@@ -153,11 +147,9 @@ TEST(AcceptanceMohrCoulomb, UndrainedTriaxialCarriesTheMeanStressInThePorePressu
   MohrCoulombSoil soil;
   soil.nuU = 0.495;
   const double cell = 100.0;
-  TempDir dir;
   auto testFile = LabTest(2, MohrCoulombParams(soil), cell, {TriaxialPhase(-0.002, 20)});
   testFile.variant = 1.0;
-  dir.Write("UND.VLT", MakeLabTestFile(testFile));
-  const LabTestOutput run = RunLabTestProgram(dir.path(), "UND.VLT");
+  const LabTestOutput run = RunLabTest(testFile);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   ASSERT_EQ(run.points.size(), 21u);
 

@@ -18,33 +18,25 @@ constexpr double kSuA = 50.0, kSuP = 30.0, kSuDSS = 35.0, kSuC = 0.95 * kSuA;
 constexpr double kG = 500.0 * kSuA;
 
 std::array<double, 201> Clay() {
-  std::array<double, 201> p{};
-  const std::pair<int, double> slots[] = {
-      {2, 0.2}, {4, kSuA}, {20, 0.5}, {28, 0.495}, {31, 500.0}, {33, kSuP}, {34, kSuDSS}, {38, 4.0},
-      {39, 8.0}, {40, 6.0}, {44, 0.95}};
-  for (const auto& [slot, value] : slots) p[slot] = value;
-  return p;
+  return ParamSlots({{2, 0.2}, {4, kSuA}, {20, 0.5}, {28, 0.495}, {31, 500.0}, {33, kSuP},
+                     {34, kSuDSS}, {38, 4.0}, {39, 8.0}, {40, 6.0}, {44, 0.95}});
 }
 
-testing::LabTestPhase SimpleShearPhase(double gamma, int steps) {
-  testing::LabTestPhase phase;
-  phase.loadSteps = steps;
-  phase.timeIncrement = 1.0;
-  phase.strain = {0.0, 0.0, 0.0, gamma, 0.0, 0.0};
-  phase.flags = {0, 1, 0, 0, 1, 1};  // exx = ezz = 0, sigma_yy held, gamma_xy prescribed
-  return phase;
+// exx = ezz = 0, sigma_yy held, gamma_xy prescribed.
+LabTestPhase SimpleShearPhase(double gamma, int steps) {
+  return {.loadSteps = steps, .timeIncrement = 1.0, .strain = {0.0, 0.0, 0.0, gamma, 0.0, 0.0},
+          .flags = {0, 1, 0, 0, 1, 1}};
 }
 
 // variant 1: undrained set; 0 a total-stress set, whose slot 2 then needs
 // nu close to 0.5.
-LabTestOutput RunClay(const testing::LabTestPhase& phase, int model = 12, double variant = 1.0,
+LabTestOutput RunClay(const LabTestPhase& phase, int model = 12, double variant = 1.0,
                       double nu = 0.2) {
   auto params = Clay();
   params[2] = nu;
   auto file = LabTest(model, params, 100.0, {phase});
   file.variant = variant;
-  testing::TempDir dir;
-  return RunTightly(dir.path(), file);
+  return RunTightly(file);
 }
 
 // Maximum shear strain and (sigma_x - sigma_y)/2 of a triaxial point.
@@ -138,11 +130,8 @@ TEST(AcceptanceNgiAdp, Model35AndTheTotalStressSetGiveTheSameShearCurve) {
 // curves were made with, within 2 %, on search intensity 1.
 TEST(AcceptanceNgiAdp, ExampleJobRecoversTheStrengths) {
   namespace fs = std::filesystem;
-  testing::TempDir job;
-  for (const auto& entry : fs::directory_iterator(testing::SourcePath("examples/ngi_adp"))) {
-    const std::string name = entry.path().filename().string();
-    if (name.ends_with(".VLT") || name.ends_with(".TXT")) fs::copy_file(entry.path(), job.path() / name);
-  }
+  TempDir job;
+  CopyExample("ngi_adp", job.path());
   const ProcessRun run = RunSoilcal("OPTIM.TXT", job.path());
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   const ResultFile result = ParseResultFile(ReadFile(job.path() / "Optimization_result.txt"));

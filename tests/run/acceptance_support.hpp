@@ -23,22 +23,8 @@
 
 namespace soilcal::acceptance {
 
-using testing::FindSection;
-using testing::KeyLine;
-using testing::KeyValue;
-using testing::LabTestOutput;
-using testing::ParseResultFile;
-using testing::ProcessRun;
-using testing::ReadFile;
-using testing::ReadSimulatedCurve;
-using testing::RecordedPoint;
-using testing::ResultFile;
-using testing::ResultSection;
-using testing::RunLabTestProgram;
-using testing::RunProcess;
-using testing::RunSoilcal;
-using testing::SimulatedCurve;
-using testing::WithoutTimingLines;
+// The writers, runners and readers of tests/support/.
+using namespace soilcal::testing;
 
 // ---- job files ------------------------------------------------------------
 
@@ -54,6 +40,8 @@ struct MohrCoulombSoil {
 };
 
 std::array<double, 201> MohrCoulombParams(const MohrCoulombSoil& soil);
+// The soil above with shear modulus G and friction sine sinPhi.
+MohrCoulombSoil Soil(double G, double sinPhi);
 
 // One phase of axial loading: axial (yy) strain `axialStrain` (negative in
 // compression) prescribed in `steps` steps, the other components held at
@@ -66,9 +54,26 @@ testing::LabTestPhase OedometerPhase(double axialStrain, int steps);
 testing::LabTestFileDesc LabTest(int baseModel, const std::array<double, 201>& params,
                                  double cell, std::vector<testing::LabTestPhase> phases);
 
-// Writes `testFile` with an equilibrium tolerance of 1e-6 (instead of the
-// usual 0.0025) to MODEL.VLT in `dir` and runs soilcal-labtest on it.
-LabTestOutput RunTightly(const std::filesystem::path& dir, const testing::LabTestFileDesc& testFile);
+// Writes `name` in `dir`: a triaxial test on `soil` at cell pressure `cell`,
+// 100 steps to 5 % axial compression.
+void WriteTriaxial(const TempDir& dir, const std::string& name, const MohrCoulombSoil& soil,
+                   double cell);
+
+// The optimisation file of a job calibrating slot 1 (Gref) in [5000, 20000]
+// and slot 3 (sin phi) in [0.3, 0.7]; its tests are added by the caller.
+OptimisationFileDesc GrefAndPhi(int intensity);
+
+// Writes `opt` as OPTIM.TXT in `dir`, runs soilcal on it (which must end
+// with status 0 and exit code 0) and returns the parsed result file.
+ResultFile RunJob(const TempDir& dir, const OptimisationFileDesc& opt);
+// The soil of the calibrated Gref and sin phi of a result file.
+MohrCoulombSoil Calibrated(const ResultFile& result);
+
+// Writes `testFile` to MODEL.VLT in a fresh folder and runs soilcal-labtest
+// on it; RunTightly with an equilibrium tolerance of 1e-6 (instead of the
+// usual 0.0025).
+LabTestOutput RunLabTest(const LabTestFileDesc& testFile);
+LabTestOutput RunTightly(const LabTestFileDesc& testFile);
 
 // Hardening Soil parameters (model 6), kN and m: E50ref 20000, Eur,ref 60000
 // (Gref 25000, nu 0.2), EOedRef 20000, m 0.5, pref 100, Rf 0.9, psi 0.
@@ -96,5 +101,12 @@ inline double FailureDeviator(double sinPhi, double c, double sigma3) {
 inline double TriaxialDeviator(const MohrCoulombSoil& s, double sigma3, double ea) {
   return std::min(YoungsModulus(s.G, s.nu) * ea, FailureDeviator(s.sinPhi, s.c, sigma3));
 }
+// The measured curve of `soil` at cell pressure `cell`: its deviator at the
+// axial strains 0.1 % to 4.9 %, every one a recorded point of the 100-step
+// test of WriteTriaxial, so the program's interpolation adds nothing.
+std::vector<std::pair<double, double>> MeasuredDeviator(const MohrCoulombSoil& soil, double cell);
+// Mean relative deviation in percent of the deviator curve of `soil` from
+// the measured one of `truth`: the program's "Relative Error" of such a test.
+double DeviatorError(const MohrCoulombSoil& soil, const MohrCoulombSoil& truth, double cell);
 
 }  // namespace soilcal::acceptance

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "acceptance_support.hpp"
+#include "support/outputs.hpp"
 #include "job_files.hpp"
 #include "run/run_sequence.hpp"
 #include "services/diag.hpp"
@@ -20,13 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A small job with the diagnostic log switched on.
+// The small job with the diagnostic log switched on.
 void WriteLoggedJob(const TempDir& dir) {
-  LabTestDesc test;
-  test.steps = 20;
-  dir.Write("OPTIM.TXT", OptimisationFileText(OptimisationDesc{}));
-  dir.Write("TRIAX1.VLT", LabTestFileText(test));
-  dir.Write("Q_EPS.TXT", CurveFileText(DeviatorCurve()));
+  WriteSmallJob(dir.path());
   dir.Write("do_opti", "");
 }
 
@@ -43,7 +39,7 @@ std::map<std::string, std::string> Outputs(const TempDir& dir) {
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     const std::string name = entry.path().filename().string();
     if (name == "Optimization_result.txt") {
-      out[name] = acceptance::WithoutTimingLines(dir.Read(name));
+      out[name] = WithoutTimingLines(dir.Read(name));
     } else if (name == "file2" || name.find("_referenced") != std::string::npos ||
                name.find("_calculated") != std::string::npos) {
       out[name] = dir.Read(name);
@@ -57,8 +53,8 @@ TEST(ConcurrentRuns, TwoCalibrationsInOneProcessWriteWhatEachWritesAlone) {
   TempDir loggedAlone, sandAlone, logged, sand;
   WriteLoggedJob(loggedAlone);
   WriteLoggedJob(logged);
-  CopyFolder(SourcePath("examples/sand_triaxial"), sandAlone.path());
-  CopyFolder(SourcePath("examples/sand_triaxial"), sand.path());
+  CopyExample("sand_triaxial", sandAlone.path());
+  CopyExample("sand_triaxial", sand.path());
 
   Calibrate(loggedAlone);
   Calibrate(sandAlone);

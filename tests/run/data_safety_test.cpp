@@ -8,30 +8,25 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "acceptance_support.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/process.hpp"
 
-namespace soilcal {
+namespace soilcal::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using acceptance::ReadFile;
 
 const char* const kMeasured[] = {"OPTIM.TXT", "TRIAX1.VLT", "Q_EPS.TXT", "EV_EPS.TXT"};
 
-void CopySand(const fs::path& to) {
-  testing::CopyFolder(testing::SourcePath("examples/sand_triaxial"), to);
-}
+void CopySand(const fs::path& to) { CopyExample("sand_triaxial", to); }
 
 // Runs the sand job in `folder` (given as an absolute path) and checks that
 // the input files are untouched and every output lies beside them.
 void ExpectCurvesBesideUntouchedInputs(const fs::path& folder) {
-  const fs::path example = testing::SourcePath("examples/sand_triaxial");
-  const auto run =
-      acceptance::RunSoilcal((folder / "OPTIM.TXT").string(), fs::temp_directory_path());
+  const fs::path example = SourcePath("examples/sand_triaxial");
+  const auto run = RunSoilcal((folder / "OPTIM.TXT").string(), fs::temp_directory_path());
   EXPECT_EQ(run.exitStatus, 0);
   for (const char* name : kMeasured) {
     EXPECT_EQ(ReadFile(folder / name), ReadFile(example / name)) << name;
@@ -51,7 +46,7 @@ void ExpectCurvesBesideUntouchedInputs(const fs::path& folder) {
 }
 
 TEST(DataSafety, LongFolderPathsKeepMeasuredFilesAndWriteCurvesBesideThem) {
-  testing::TempDir dir;
+  TempDir dir;
   // A folder path of 200 characters.
   const std::string base = dir.path().string() + "/";
   fs::path deep = dir.path() / std::string(90, 'a');
@@ -79,7 +74,7 @@ Interrupted InterruptSearch(const fs::path& optim) {
   int out[2];
   if (::pipe(out) != 0) return {};
   const std::string errPath = (optim.parent_path() / "stderr.txt").string();
-  const std::string program = testing::BuildPath("soilcal");
+  const std::string program = BuildPath("soilcal");
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out[1], STDOUT_FILENO);
@@ -114,11 +109,11 @@ Interrupted InterruptSearch(const fs::path& optim) {
 }
 
 TEST(DataSafety, InterruptEndsTheSearchLikeTheAbortFile) {
-  testing::TempDir dir;
+  TempDir dir;
   CopySand(dir.path());
   // A tolerance that never converges keeps the search going until stopped.
-  std::ofstream(dir.path() / "OPTIM.TXT")
-      << "2\n1\n1e-300\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n";
+  dir.Write("OPTIM.TXT",
+            "2\n1\n1e-300\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
   const Interrupted once = InterruptSearch(dir.path() / "OPTIM.TXT");
   EXPECT_EQ(once.status, 18) << once.err;
   EXPECT_NE(once.err.find("soilcal: interrupted"), std::string::npos) << once.err;
@@ -133,4 +128,4 @@ TEST(DataSafety, InterruptEndsTheSearchLikeTheAbortFile) {
 }
 
 }  // namespace
-}  // namespace soilcal
+}  // namespace soilcal::testing

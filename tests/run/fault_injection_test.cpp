@@ -1,9 +1,9 @@
-// Fault injection through the real program: every file of a small job in
-// turn missing, empty, cut short, a folder, with hostile values, counts,
-// bytes and lines. Every case must end in time with a result file whose exit
-// code is the expected one (or, where none is fixed, any run error with its
-// line on standard error), without a sanitizer report, and without NaN or
-// Inf in any file the program wrote.
+// Fault injection through the real program: every file of the small job
+// (job_files.hpp, at tolerance 0.01) in turn missing, empty, cut short, a
+// folder, with hostile values, counts, bytes and lines. Every case must end
+// in time with a result file whose exit code is the expected one (or, where
+// none is fixed, any run error with its line on standard error), without a
+// sanitizer report, and without NaN or Inf in any file the program wrote.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,70 +11,42 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "acceptance_support.hpp"
 #include "job_files.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/outputs.hpp"
+#include "support/process.hpp"
 
-namespace soilcal {
+namespace soilcal::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using acceptance::ReadFile;
 
 // Runs the program in the job's parent folder; a crash or a hang (killed
 // after the shared time limit) gives status -1.
-acceptance::ProcessRun RunWithLimit(const fs::path& dir, const std::string& argument) {
-  return acceptance::RunProcess(testing::BuildPath("soilcal"), {"--exit-status", argument},
-                                dir.parent_path());
-}
-
-// The small base job: one drained triaxial test of 20 steps, one curve.
-void WriteBaseJob(const fs::path& dir) {
-  fs::create_directories(dir);
-  testing::OptimisationDesc optim;
-  optim.tolerance = 0.01;
-  std::ofstream(dir / "OPTIM.TXT") << testing::OptimisationFileText(optim);
-  std::ofstream(dir / "TRIAX1.VLT") << testing::LabTestFileText(testing::LabTestDesc());
-  std::ofstream(dir / "Q_EPS.TXT") << testing::CurveFileText(testing::DeviatorCurve());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
+ProcessRun RunWithLimit(const fs::path& dir, const std::string& argument) {
+  return RunProcess(BuildPath("soilcal"), {"--exit-status", argument}, dir.parent_path());
 }
 
 // The text with the first value of line `line` (1-based) replaced.
 std::string WithValue(const std::string& text, std::size_t line, const std::string& value) {
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = SplitLines(text);
   if (line == 0 || line > lines.size()) return text;
   std::string& l = lines[line - 1];
   const std::size_t end = l.find_first_of(" ,");
   l = value + (end == std::string::npos ? "" : l.substr(end));
-  return Join(lines);
+  std::string joined;
+  for (const std::string& each : lines) joined += each + "\n";
+  return joined;
 }
 
 struct Case {
   std::string name;
   std::function<void(const fs::path& dir)> mutate;
-  int expected = -1;  // the exit code a Part fixes; -1 when any outcome is fine
+  int expected = -1;  // the exit code the case must give; -1 when any outcome is fine
 };
 
 bool HoldsNanOrInf(const std::string& text) {
@@ -87,25 +59,20 @@ bool HoldsNanOrInf(const std::string& text) {
 // The values (the text after " = ") of the result file's key lines.
 std::string ResultValues(const std::string& result) {
   std::string values;
-  for (const std::string& line : Lines(result)) {
+  for (const std::string& line : SplitLines(result)) {
     const auto at = line.find(" = ");
     if (at != std::string::npos) values += line.substr(at + 3) + "\n";
   }
   return values;
 }
 
-int ResultExitCode(const std::string& result) {
-  const auto at = result.rfind("Exit Code = ");
-  return at == std::string::npos ? -1 : std::stoi(result.substr(at + 12));
-}
-
 void CheckCase(const Case& c, const fs::path& root) {
   SCOPED_TRACE(c.name);
   const fs::path dir = root / "job";
   fs::remove_all(dir);
-  WriteBaseJob(dir);
+  WriteSmallJob(dir, 0.01);
   c.mutate(dir);
-  const acceptance::ProcessRun run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
+  const ProcessRun run = RunWithLimit(dir, (dir / "OPTIM.TXT").string());
   if (std::getenv("SOILCAL_FAULT_LOG"))
     std::fprintf(stderr, "%s -> %d\n", c.name.c_str(), run.exitStatus);
   ASSERT_GE(run.exitStatus, 0) << "crashed or over the time limit\n" << run.err;
@@ -116,7 +83,7 @@ void CheckCase(const Case& c, const fs::path& root) {
   if (run.exitStatus == 1) {
     EXPECT_EQ(result, "");  // a kernel error: empty result file, a line on stderr
   } else {
-    EXPECT_EQ(ResultExitCode(result), run.exitStatus) << result;
+    EXPECT_EQ(KeyValue(ParseResultFile(result), "General", "Exit Code"), run.exitStatus) << result;
   }
   if (c.expected >= 0) EXPECT_EQ(run.exitStatus, c.expected) << run.err;
   if (run.exitStatus != 0) EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
@@ -130,8 +97,7 @@ void CheckCase(const Case& c, const fs::path& root) {
 }
 
 void Rewrite(const fs::path& file, const std::function<std::string(std::string)>& change) {
-  const std::string text = ReadFile(file);
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << change(text);
+  WriteFile(file, change(ReadFile(file)));
 }
 
 std::vector<Case> FileCases(const std::string& file, int missing, int empty) {
@@ -206,26 +172,26 @@ std::vector<Case> AllCases() {
 }
 
 TEST(FaultInjection, EveryBrokenJobEndsInTimeWithAResultAndItsCause) {
-  testing::TempDir root;
+  TempDir root;
   const std::vector<Case> cases = AllCases();
   for (const Case& c : cases) CheckCase(c, root.path());
   RecordProperty("cases", static_cast<int>(cases.size()));
 }
 
 TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
-  testing::TempDir root;
+  TempDir root;
   // A folder path far beyond the 255 characters of the host's fields.
   fs::path deep = root.path();
   for (int i = 0; i < 4; ++i) deep /= std::string(100, static_cast<char>('p' + i));
-  WriteBaseJob(deep);
-  acceptance::ProcessRun run = RunWithLimit(deep, (deep / "OPTIM.TXT").string());
+  WriteSmallJob(deep, 0.01);
+  ProcessRun run = RunWithLimit(deep, (deep / "OPTIM.TXT").string());
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_TRUE(fs::exists(deep / "Q_EPS.TXT_calculated"));
 
   // A job folder where nothing can be written: the outcome goes to standard
   // output instead (a folder in place of the result file stops even root).
   const fs::path locked = root.path() / "locked";
-  WriteBaseJob(locked);
+  WriteSmallJob(locked, 0.01);
   fs::create_directory(locked / "Optimization_result.txt");
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
   run = RunWithLimit(locked, (locked / "OPTIM.TXT").string());
@@ -236,4 +202,4 @@ TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
 }
 
 }  // namespace
-}  // namespace soilcal
+}  // namespace soilcal::testing

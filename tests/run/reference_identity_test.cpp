@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "acceptance_support.hpp"
-#include "job_files.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/outputs.hpp"
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -26,9 +26,7 @@ std::string ExampleOf(const std::string& job) {
 }
 
 void CopyJob(const std::string& job, const fs::path& to) {
-  for (const auto& entry : fs::directory_iterator(SourcePath("examples/" + ExampleOf(job)))) {
-    if (entry.is_regular_file()) fs::copy_file(entry.path(), to / entry.path().filename());
-  }
+  CopyExample(ExampleOf(job), to);
   const fs::path ownOptim = SourcePath("tests/fixtures/reference_runs/" + job + "/OPTIM.TXT");
   if (fs::exists(ownOptim)) {
     fs::copy_file(ownOptim, to / "OPTIM.TXT", fs::copy_options::overwrite_existing);
@@ -57,18 +55,17 @@ TEST_P(ReferenceIdentity, ResultAndCurvesEqualTheReferenceOnOneAndTwoThreads) {
     TempDir dir;
     CopyJob(job, dir.path());
     ::setenv("OMP_NUM_THREADS", std::to_string(threads).c_str(), 1);  // read by the program
-    const ProgramRun run = RunProgram(BuildPath("soilcal"), (dir.path() / "OPTIM.TXT").string(),
-                                      dir.path().string());
+    const ProcessRun run = RunSoilcal((dir.path() / "OPTIM.TXT").string(), dir.path());
     ::unsetenv("OMP_NUM_THREADS");
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     for (const fs::path& file : reference) {
       const std::string name = file.filename().string();
       ASSERT_TRUE(fs::exists(dir.path() / name)) << name << " not written";
-      std::string expected = acceptance::ReadFile(file);
+      std::string expected = ReadFile(file);
       std::string written = dir.Read(name);
       if (name == "Optimization_result.txt") {
-        expected = acceptance::WithoutTimingLines(expected);
-        written = acceptance::WithoutTimingLines(written);
+        expected = WithoutTimingLines(expected);
+        written = WithoutTimingLines(written);
       }
       EXPECT_EQ(written, expected) << name;
     }

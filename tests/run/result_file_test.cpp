@@ -8,7 +8,7 @@
 
 #include "run/result_file.hpp"
 #include "services/clock.hpp"
-#include "services/errors.hpp"
+#include "support/run_error.hpp"
 
 namespace soilcal::run {
 namespace {
@@ -66,12 +66,9 @@ TEST(ResultFile, PenaltyErrorRaisesSmallOverlapWithoutWritingAnything) {
   ResultText result;
   const std::vector<double> best = {1.0};
   const std::vector<int> index = {1};
-  try {
-    result.file.WriteOptimisationResult(best, index, 2, 6e22, best, 0, Now());
-    FAIL() << "no run error";
-  } catch (const services::RunError& error) {
-    EXPECT_EQ(error.code, 19);
-  }
+  EXPECT_EQ(testing::RunErrorOf(
+                [&] { result.file.WriteOptimisationResult(best, index, 2, 6e22, best, 0, Now()); }),
+            19);
   EXPECT_EQ(result.Text(), "");
 
   // 5e22 itself is not above the limit.

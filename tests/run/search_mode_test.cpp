@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "job_files.hpp"
+#include "support/files.hpp"
 #include "support/outputs.hpp"
-#include "test_support.hpp"
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -21,21 +19,17 @@ const char* const kWritten[] = {"Optimization_result.txt", "Q_EPS.TXT_referenced
                                 "EV_EPS.TXT_calculated"};
 
 double RelativeError(const std::string& result) {
-  const auto at = result.find(" Relative Error = ");
-  return at == std::string::npos ? -1.0 : std::stod(result.substr(at + 18));
+  return KeyValue(ParseResultFile(result), "Objective info", "Relative Error");
 }
 
 // Without flag or option the default search runs: the reference runs of
 // reference_identity_test.cpp.
 TEST(SearchMode, ThoroughRepeatsByFlagOrOptionAndBeatsTheDefault) {
   TempDir flagged, again, optioned;
-  for (const TempDir* d : {&flagged, &again, &optioned}) {
-    CopyFolder(SourcePath("examples/sand_triaxial"), d->path());
-  }
-  std::ofstream(flagged.path() / "thorough_search").flush();
-  std::ofstream(again.path() / "thorough_search").flush();
+  for (const TempDir* d : {&flagged, &again, &optioned}) CopyExample("sand_triaxial", d->path());
   for (const TempDir* d : {&flagged, &again}) {
-    EXPECT_EQ(RunProgram(BuildPath("soilcal"), "OPTIM.TXT", d->path().string()).exitStatus, 0);
+    d->Write("thorough_search", "");
+    EXPECT_EQ(RunSoilcal("OPTIM.TXT", d->path()).exitStatus, 0);
   }
   const ProcessRun option =
       RunProcess(BuildPath("soilcal"), {"--search=thorough", "OPTIM.TXT"}, optioned.path());
@@ -55,9 +49,7 @@ TEST(SearchMode, ThoroughRepeatsByFlagOrOptionAndBeatsTheDefault) {
   EXPECT_LT(RelativeError(result), 0.1) << result;
   const fs::path byDefault = SourcePath("tests/fixtures/reference_runs/sand_triaxial");
   EXPECT_GT(RelativeError(ReadFile(byDefault / "Optimization_result.txt")), 1.0);
-  const auto g = result.find(" Gref = ");
-  ASSERT_NE(g, std::string::npos);
-  EXPECT_NEAR(std::stod(result.substr(g + 8)), 24000.0, 24.0) << result;
+  EXPECT_NEAR(KeyValue(ParseResultFile(result), "Params", "Gref"), 24000.0, 24.0) << result;
 }
 
 }  // namespace

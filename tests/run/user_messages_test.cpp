@@ -4,36 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "acceptance_support.hpp"
-#include "test_support.hpp"
+#include "support/files.hpp"
+#include "support/outputs.hpp"
+#include "support/process.hpp"
 
-namespace soilcal {
+namespace soilcal::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using acceptance::ProcessRun;
-using acceptance::RunProcess;
-
-void CopyExample(const std::string& example, const fs::path& to) {
-  testing::CopyFolder(testing::SourcePath("examples/" + example), to);
-}
-
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 ProcessRun Soilcal(const std::vector<std::string>& args, const fs::path& dir) {
-  return RunProcess(testing::BuildPath("soilcal"), args, dir);
+  return RunProcess(BuildPath("soilcal"), args, dir);
 }
 
-int ExitCodeOf(const fs::path& dir) {
-  const std::string text = acceptance::ReadFile(dir / "Optimization_result.txt");
-  const auto at = text.find("Exit Code = ");
-  return at == std::string::npos ? -1 : std::stoi(text.substr(at + 12));
+double ExitCodeOf(const fs::path& dir) {
+  const ResultFile result = ParseResultFile(ReadFile(dir / "Optimization_result.txt"));
+  return KeyValue(result, "General", "Exit Code");
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -41,7 +30,7 @@ bool Has(const std::string& text, const std::string& part) {
 }
 
 TEST(UserMessages, HelpAndVersionPrintAndRunNothing) {
-  testing::TempDir dir;
+  TempDir dir;
   const ProcessRun help = Soilcal({"--help", "OPTIM.TXT"}, dir.path());
   EXPECT_EQ(help.exitStatus, 0);
   for (const char* part : {"do_opti", "AbortCalc", "toggles", "Optimization_result.txt",
@@ -52,7 +41,7 @@ TEST(UserMessages, HelpAndVersionPrintAndRunNothing) {
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_EQ(version.out.rfind("soilcal ", 0), 0u);
   const ProcessRun labtest =
-      RunProcess(testing::BuildPath("soilcal-labtest"), {"--version"}, dir.path());
+      RunProcess(BuildPath("soilcal-labtest"), {"--version"}, dir.path());
   EXPECT_EQ(labtest.exitStatus, 0);
   EXPECT_EQ(labtest.out.substr(0, 16), "soilcal-labtest ");
   EXPECT_EQ(labtest.out.substr(16), version.out.substr(8));  // one version for both
@@ -60,65 +49,61 @@ TEST(UserMessages, HelpAndVersionPrintAndRunNothing) {
 }
 
 TEST(UserMessages, ExitStatusOptionGivesTheOutcomeAndRunErrorsSayWhy) {
-  testing::TempDir dir;
+  TempDir dir;
   CopyExample("sand_triaxial", dir.path());
   const std::string optim = (dir.path() / "OPTIM.TXT").string();
-
   // Success; an unknown option is reported and changes nothing.
-  ProcessRun run = Soilcal({"--colour", "--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 0);
+  const ProcessRun ok = Soilcal({"--colour", "--exit-status", optim}, dir.path());
+  EXPECT_EQ(ok.exitStatus, 0);
   EXPECT_EQ(ExitCodeOf(dir.path()), 0);
-  EXPECT_EQ(run.err, "soilcal: warning: unknown option --colour ignored (see soilcal --help)\n");
+  EXPECT_EQ(ok.err, "soilcal: warning: unknown option --colour ignored (see soilcal --help)\n");
 
-  // A tolerance that is not a number: the file, the line and the text.
-  const std::string original = acceptance::ReadFile(optim);
-  std::string text = original;
-  text.replace(text.find("0.001"), 5, "0.0o1");
-  WriteText(optim, text);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 12);
-  EXPECT_TRUE(Has(run.err, "soilcal: OPTIM.TXT line 3: \"0.0o1\" is not a number")) << run.err;
-  EXPECT_TRUE(Has(run.err, "(exit code 12, NO_OPTIMIZATION_INPUT_FILE)")) << run.err;
-  // Without the option the status stays 0, the result file says 12.
-  EXPECT_EQ(Soilcal({optim}, dir.path()).exitStatus, 0);
-  EXPECT_EQ(ExitCodeOf(dir.path()), 12);
-
-  // A zero tolerance would never converge: refused like unreadable text.
-  text = original;
-  text.replace(text.find("0.001"), 5, "0");
-  WriteText(optim, text);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 12);
-  EXPECT_TRUE(Has(run.err, "convergence tolerance 0 is not a positive number")) << run.err;
-
-  // A missing curve file names the file and the folder.
-  WriteText(optim, original);
-  fs::rename(dir.path() / "Q_EPS.TXT", dir.path() / "Q.BAK");
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 10);
-  EXPECT_TRUE(Has(run.err, "soilcal: curve file Q_EPS.TXT not found in " + dir.path().string()))
-      << run.err;
-  fs::rename(dir.path() / "Q.BAK", dir.path() / "Q_EPS.TXT");
-
-  // A kernel error (model 18): the message box, a line of its own, status 1.
-  std::string test = acceptance::ReadFile(dir.path() / "TRIAX1.VLT");
-  const std::string triax = test;
-  test.replace(test.find("\nMaterial\n2\n"), 12, "\nMaterial\n18\n");
-  WriteText(dir.path() / "TRIAX1.VLT", test);
-  run = Soilcal({"--exit-status", optim}, dir.path());
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_TRUE(Has(run.err,
-                  "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a "
-                  "kernel error"))
-      << run.err;
-  WriteText(dir.path() / "TRIAX1.VLT", triax);
+  // Each fault in a fresh copy: a tolerance that is not a number (the file,
+  // the line and the text), a zero one that would never converge, a missing
+  // curve file (the file and the folder), a kernel error (model 18: the
+  // message box, a line of its own, status 1).
+  const struct {
+    const char* file;
+    const char* from;  // nullptr: the file is removed
+    const char* to;
+    int status;
+    std::string says;
+  } faults[] = {
+      {"OPTIM.TXT", "0.001", "0.0o1", 12, "soilcal: OPTIM.TXT line 3: \"0.0o1\" is not a number"},
+      {"OPTIM.TXT", "0.001", "0", 12, "convergence tolerance 0 is not a positive number"},
+      {"Q_EPS.TXT", nullptr, nullptr, 10, "soilcal: curve file Q_EPS.TXT not found in "},
+      {"TRIAX1.VLT", "\nMaterial\n2\n", "\nMaterial\n18\n", 1,
+       "rIroVuzu3: Still need fill_proprj_2d\nsoilcal: the run ended with a kernel error"},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault.says);
+    TempDir job;
+    CopyExample("sand_triaxial", job.path());
+    if (fault.from == nullptr) {
+      fs::remove(job.path() / fault.file);
+    } else {
+      std::string text = job.Read(fault.file);
+      text.replace(text.find(fault.from), std::string(fault.from).size(), fault.to);
+      job.Write(fault.file, text);
+    }
+    const std::string argument = (job.path() / "OPTIM.TXT").string();
+    const ProcessRun run = Soilcal({"--exit-status", argument}, job.path());
+    EXPECT_EQ(run.exitStatus, fault.status);
+    EXPECT_TRUE(Has(run.err, fault.says)) << run.err;
+    if (fault.status == 10) EXPECT_TRUE(Has(run.err, job.path().string())) << run.err;
+    if (fault.says.find("0.0o1") == std::string::npos) continue;
+    EXPECT_TRUE(Has(run.err, "(exit code 12, NO_OPTIMIZATION_INPUT_FILE)")) << run.err;
+    // Without the option the status stays 0, the result file says 12.
+    EXPECT_EQ(Soilcal({argument}, job.path()).exitStatus, 0);
+    EXPECT_EQ(ExitCodeOf(job.path()), 12);
+  }
 }
 
 // No starting point can be simulated: the most frequent reason is named.
 TEST(UserMessages, SearchWithoutUsablePointsNamesTheMostFrequentReason) {
-  testing::TempDir dir;
+  TempDir dir;
   CopyExample("sand_triaxial", dir.path());
-  WriteText(dir.path() / "OPTIM.TXT",
+  dir.Write("OPTIM.TXT",
             "2\n1\n0.001\n1\n2\n5000 60000\n0.5 0.6\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
   const ProcessRun run = Soilcal({"--exit-status", "OPTIM.TXT"}, dir.path());
   EXPECT_EQ(run.exitStatus, 8);
@@ -129,15 +114,15 @@ TEST(UserMessages, SearchWithoutUsablePointsNamesTheMostFrequentReason) {
 }
 
 TEST(UserMessages, LikelyMistakesWarnAndLeaveTheRunAsItIs) {
-  testing::TempDir dir;
+  TempDir dir;
   CopyExample("sand_triaxial", dir.path());
   const ProcessRun clean = Soilcal({"OPTIM.TXT"}, dir.path());
-  const std::string cleanResult = acceptance::ReadFile(dir.path() / "Q_EPS.TXT_calculated");
+  const std::string cleanResult = ReadFile(dir.path() / "Q_EPS.TXT_calculated");
   EXPECT_EQ(clean.err, "");
 
   // sin phi bounds in degrees-like numbers, a start value outside its bounds,
   // a decimal comma in the Gref bounds, and a stale abort file.
-  WriteText(dir.path() / "OPTIM.TXT",
+  dir.Write("OPTIM.TXT",
             "2\n1\n0.001\n1\n3\n5000 60000\n20 40\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
   ProcessRun run = Soilcal({"OPTIM.TXT"}, dir.path());
   EXPECT_TRUE(Has(run.err, "warning: slot 3 (phi) holds a sine, but its bounds are 20 and 40"))
@@ -147,31 +132,31 @@ TEST(UserMessages, LikelyMistakesWarnAndLeaveTheRunAsItIs) {
                   "outside the bounds 20 and 40"))
       << run.err;
 
-  WriteText(dir.path() / "OPTIM.TXT",
+  dir.Write("OPTIM.TXT",
             "2\n1\n0,001\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
   run = Soilcal({"OPTIM.TXT"}, dir.path());
   EXPECT_TRUE(Has(run.err, "warning: OPTIM.TXT line 3: \"0,001\" looks like a decimal comma"))
       << run.err;
 
-  fs::copy_file(testing::SourcePath("examples/sand_triaxial/OPTIM.TXT"), dir.path() / "OPTIM.TXT",
+  fs::copy_file(SourcePath("examples/sand_triaxial/OPTIM.TXT"), dir.path() / "OPTIM.TXT",
                 fs::copy_options::overwrite_existing);
-  WriteText(dir.path() / "AbortCalc", "");
+  dir.Write("AbortCalc", "");
   run = Soilcal({"OPTIM.TXT"}, dir.path());
   EXPECT_TRUE(Has(run.err, "warning: the abort file AbortCalc exists already")) << run.err;
   // The abort watch looks at most every 100 ms, so a search this quick may
   // end before its first look; either way the result file is complete.
-  const int code = ExitCodeOf(dir.path());
+  const double code = ExitCodeOf(dir.path());
   EXPECT_TRUE(code == 18 || code == 0) << code;
   fs::remove(dir.path() / "AbortCalc");
 
   // The warnings changed nothing: the same job gives the same curves.
   EXPECT_EQ(Soilcal({"OPTIM.TXT"}, dir.path()).err, "");
-  EXPECT_EQ(acceptance::ReadFile(dir.path() / "Q_EPS.TXT_calculated"), cleanResult);
+  EXPECT_EQ(ReadFile(dir.path() / "Q_EPS.TXT_calculated"), cleanResult);
 }
 
 // The user's own spelling wins over the upper-cased one when both exist.
 TEST(UserMessages, ArgumentIsTakenAsWrittenBeforeItsUpperCase) {
-  testing::TempDir dir;
+  TempDir dir;
   CopyExample("sand_triaxial", dir.path() / "case" / "run");
   CopyExample("sand_triaxial", dir.path() / "CASE" / "RUN");
   EXPECT_EQ(Soilcal({"case/run/OPTIM.TXT"}, dir.path()).exitStatus, 0);
@@ -186,19 +171,19 @@ TEST(UserMessages, ArgumentIsTakenAsWrittenBeforeItsUpperCase) {
 // A Hardening Soil job whose K0nc asks for the default 1 - sin phi: the
 // reference run completes it, and the search starts from that.
 TEST(UserMessages, DefaultK0ncOfTheReferenceRunCarriesIntoTheSearch) {
-  testing::TempDir dir;
+  TempDir dir;
   CopyExample("hardening_soil", dir.path());
-  WriteText(dir.path() / "OPTIM.TXT",
+  dir.Write("OPTIM.TXT",
             "2\n1\n0.01\n40\n3\n10000 40000\n0.3 0.7\n1\nTRIAX100.VLT 1\nQ_EPS_100.TXT\n");
-  std::string test = acceptance::ReadFile(dir.path() / "TRIAX100.VLT");
+  std::string test = ReadFile(dir.path() / "TRIAX100.VLT");
   std::size_t at = 0;
   for (int line = 1; line < 59; ++line) at = test.find('\n', at) + 1;  // slot 39 is line 59
   test.replace(at, test.find('\n', at) - at, "-1");
-  WriteText(dir.path() / "TRIAX100.VLT", test);
+  dir.Write("TRIAX100.VLT", test);
   const ProcessRun run = Soilcal({"--exit-status", "OPTIM.TXT"}, dir.path());
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_TRUE(fs::exists(dir.path() / "Q_EPS_100.TXT_calculated"));
 }
 
 }  // namespace
-}  // namespace soilcal
+}  // namespace soilcal::testing

@@ -1,7 +1,6 @@
 // Clocks, the "%I" placeholder, the run-time report, memory and toggles.
 #include <gtest/gtest.h>
 
-
 #include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
@@ -19,7 +18,6 @@ class DiagFile {
     Diag().Flush();
     return dir_.Read("file2");
   }
-  const testing::TempDir& dir() const { return dir_; }
 
  private:
   testing::TempDir dir_;

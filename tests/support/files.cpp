@@ -37,11 +37,26 @@ std::string ReadFile(const std::filesystem::path& file) {
   return ss.str();
 }
 
+void WriteFile(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to) {
   std::filesystem::create_directories(to);
   for (const auto& entry : std::filesystem::directory_iterator(from)) {
     if (entry.is_regular_file()) std::filesystem::copy_file(entry.path(), to / entry.path().filename());
   }
+}
+
+void CopyExample(const std::string& name, const std::filesystem::path& to) {
+  CopyFolder(SourcePath("examples/" + name), to);
 }
 
 std::string BuildPath(const std::string& name) { return std::string(SOILCAL_BINARY_DIR) + "/" + name; }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace soilcal::testing {
 
@@ -23,8 +24,14 @@ class TempDir {
 
 // The whole file as bytes; "" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
+// Writes `text` to `file` as bytes, replacing what was there.
+void WriteFile(const std::filesystem::path& file, const std::string& text);
+// The lines of `text` without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
 // Copies every file of `from` into the folder `to`, made if missing.
 void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies the shipped example job examples/`name` into `to`.
+void CopyExample(const std::string& name, const std::filesystem::path& to);
 
 // Path of a built program or library in the build folder.
 std::string BuildPath(const std::string& name);

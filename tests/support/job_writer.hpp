@@ -52,6 +52,7 @@
 
 #include <array>
 #include <charconv>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,13 @@ struct LabTestFileDesc {
   std::string lineEnd = "\n";  // "\r\n" for a file written on Windows
   bool byteOrderMark = false;  // a UTF-8 byte-order mark before the header
 };
+
+// Material parameters (slots 1..200) from (slot, value) pairs, the rest 0.
+inline std::array<double, 201> ParamSlots(std::initializer_list<std::pair<int, double>> slots) {
+  std::array<double, 201> p{};
+  for (const auto& [slot, value] : slots) p[static_cast<std::size_t>(slot)] = value;
+  return p;
+}
 
 // Shortest text that reads back to the same double.
 inline std::string Num(double v) {

@@ -1,4 +1,0 @@
-// Kept for the tests that include it: the writers live in tests/support/.
-#pragma once
-
-#include "support/job_writer.hpp"
