@@ -44,9 +44,11 @@ LabTestFileDesc TwoPhaseDesc(int version) {
                     .step4Value = 4.25, .tolerance = 0.001, .relaxation = 0.8,
                     .maxIterations = 350.4, .acceleration = 1.0, .realSetting2 = -2.0,
                     .step10Value = 7.0, .step11Value = 11.5, .step11Setting = 2.6,
-                    .initialStress = {-100, -110, -120, 1, 2, 3}, .oldFlags = {1, 0, 1, 1, 1, 0}};
-  s.phases = {LabTestPhase{25, 0.5, {0, -0.01, 0, 0, 0, 0}, {-100, 0, -100, 0, 0, 0}, {1, 0, 1, 1, 1, 1}},
-              LabTestPhase{40, 1.5, {0, -0.02, 0, 0, 0, 0}, {-50, 0, -60, 0, 0, 0}, {0, 0, 0, 1, 1, 1}}};
+                    .initialStress = {-100, -110, -120, 1, 2, 3}, .oldFlags = {1, 0, 1, 1, 1, 0},
+                    .phases = {LabTestPhase{25, 0.5, {0, -0.01, 0, 0, 0, 0}, {-100, 0, -100, 0, 0, 0},
+                                            {1, 0, 1, 1, 1, 1}},
+                               LabTestPhase{40, 1.5, {0, -0.02, 0, 0, 0, 0}, {-50, 0, -60, 0, 0, 0},
+                                            {0, 0, 0, 1, 1, 1}}}};
   for (int i = 1; i <= 200; ++i) s.params[static_cast<std::size_t>(i)] = 0.001 * i;
   return s;
 }

@@ -85,8 +85,12 @@ void CheckCase(const Case& c, const fs::path& root) {
   } else {
     EXPECT_EQ(KeyValue(ParseResultFile(result), "General", "Exit Code"), run.exitStatus) << result;
   }
-  if (c.expected >= 0) EXPECT_EQ(run.exitStatus, c.expected) << run.err;
-  if (run.exitStatus != 0) EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
+  if (c.expected >= 0) {
+    EXPECT_EQ(run.exitStatus, c.expected) << run.err;
+  }
+  if (run.exitStatus != 0) {
+    EXPECT_NE(run.err.find("soilcal: "), std::string::npos) << run.err;
+  }
   EXPECT_FALSE(HoldsNanOrInf(ResultValues(result))) << result;
   for (const auto& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
