@@ -86,7 +86,7 @@ void ExpectKernelError(const input::Job& job, int number, const char* message = 
 }
 
 // A library without entry points and a crashing library are checked at the
-// call level (udsm_failure_test.cpp); here the driver's kernel errors.
+// call level (udsm_call_test.cpp); here the driver's kernel errors.
 TEST(UserModelDriver, EveryLibraryFailureEndsInItsKernelError) {
   services::SetVirtualLabMode(1);
   auto missing = ProbeJob(0);
