@@ -23,10 +23,7 @@ if(SOILCAL_TESTS)
   file(GLOB report_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/report/*.cpp)
   if(report_tests)
     find_package(EXPAT QUIET)  # test-only: the XHTML well-formedness check
-    add_executable(test_report ${report_tests} ${CMAKE_SOURCE_DIR}/tests/run/job_files.cpp
-                   ${CMAKE_SOURCE_DIR}/tests/run/acceptance_support.cpp)
-    target_include_directories(test_report PRIVATE ${CMAKE_SOURCE_DIR}/tests/run
-                               ${CMAKE_SOURCE_DIR}/tests/input)
+    add_executable(test_report ${report_tests})
     target_link_libraries(test_report PRIVATE soilcal_test_support GTest::gtest_main util)
     if(EXPAT_FOUND)
       target_link_libraries(test_report PRIVATE EXPAT::EXPAT)
