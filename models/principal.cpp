@@ -1,6 +1,7 @@
 // Principal values of a symmetric 3x3 tensor by cyclic Jacobi rotation.
 #include "models/principal.hpp"
 
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -72,12 +73,46 @@ void Rotate(Mat3& a, Mat3& v, int p, int q, double bound) {
   }
 }
 
+void SetInvariants(Principal& r) {
+  r.p = (r.s[0] + r.s[1] + r.s[2]) / 3.0;
+  const double d12 = r.s[0] - r.s[1];
+  const double d23 = r.s[1] - r.s[2];
+  const double d31 = r.s[2] - r.s[0];
+  r.q = std::sqrt(0.5 * (d12 * d12 + d23 * d23 + d31 * d31));
+}
+
+// The order of three values: idx[0], idx[1], idx[2] from the most
+// compressive up; equal values keep their component order.
+std::array<int, 3> Order(const Vec3& d) {
+  std::array<int, 3> idx{0, 1, 2};
+  if (d[idx[1]] < d[idx[0]]) std::swap(idx[0], idx[1]);
+  if (d[idx[2]] < d[idx[1]]) std::swap(idx[1], idx[2]);
+  if (d[idx[1]] < d[idx[0]]) std::swap(idx[0], idx[1]);
+  return idx;
+}
+
+// A tensor with exactly zero shear terms (every triaxial and oedometric
+// state): its diagonal ordered, the coordinate axes as directions.
+Principal DecomposeDiagonal(const Mat3& a, bool invariants) {
+  const Vec3 d{a[0][0], a[1][1], a[2][2]};
+  const std::array<int, 3> idx = Order(d);
+  Principal r;
+  for (int i = 0; i < 3; ++i) {
+    const int k = idx[i];
+    r.s[i] = d[k];
+    r.dir[i][k] = 1.0;
+  }
+  if (invariants) SetInvariants(r);
+  return r;
+}
+
 // `invariants` false leaves p and q at zero (a division and a square root
 // fewer for callers that only rotate).
 Principal Decompose(Mat3 a, bool invariants) {
+  if (a[0][1] == 0.0 && a[0][2] == 0.0 && a[1][2] == 0.0) return DecomposeDiagonal(a, invariants);
   Mat3 v{{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
-  // A diagonal tensor (every triaxial and oedometric state) needs no
-  // rotation and no bound.
+  // Shear terms that are all zero or not numbers need no rotation and no
+  // bound.
   const double bound =
       LargestOffDiagonal(a) == 0.0 ? 0.0 : kRelativeOffDiagonal * LargestAbsComponent(a);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
@@ -89,10 +124,7 @@ Principal Decompose(Mat3 a, bool invariants) {
   }
 
   // Order s1 <= s2 <= s3 (s1 the most compressive), directions alongside.
-  std::array<int, 3> idx{0, 1, 2};
-  if (a[idx[1]][idx[1]] < a[idx[0]][idx[0]]) std::swap(idx[0], idx[1]);
-  if (a[idx[2]][idx[2]] < a[idx[1]][idx[1]]) std::swap(idx[1], idx[2]);
-  if (a[idx[1]][idx[1]] < a[idx[0]][idx[0]]) std::swap(idx[0], idx[1]);
+  const std::array<int, 3> idx = Order(Vec3{a[0][0], a[1][1], a[2][2]});
 
   Principal r;
   for (int i = 0; i < 3; ++i) {
@@ -100,12 +132,7 @@ Principal Decompose(Mat3 a, bool invariants) {
     r.s[i] = a[k][k];
     for (int j = 0; j < 3; ++j) r.dir[i][j] = v[j][k];
   }
-  if (!invariants) return r;
-  r.p = (r.s[0] + r.s[1] + r.s[2]) / 3.0;
-  const double d12 = r.s[0] - r.s[1];
-  const double d23 = r.s[1] - r.s[2];
-  const double d31 = r.s[2] - r.s[0];
-  r.q = std::sqrt(0.5 * (d12 * d12 + d23 * d23 + d31 * d31));
+  if (invariants) SetInvariants(r);
   return r;
 }
 
