@@ -207,15 +207,46 @@ StressPointView ViewOf(const MatSigInput& in, const ModelFamily* family) {
   return v;
 }
 
+// One stress call from the point's records to the stored end state: the
+// call filled, the family's routine, the outcome counted. `checks` (the full
+// dispatcher's input; null on the lean path) adds what only the diagnostics
+// read: the debug flag and the reference stress handed to the routine, the
+// debug dumps. Returns the abort code.
+int RunStressCall(const StressPointView& v, ModelResources& res, StressCall& call,
+                  MatSigCounters& counters, services::KernelMessageTexts& texts,
+                  const MatSigInput* checks) {
+  PointMatState pms0;
+  pms0.Load(v.stVar0 + kPointMatStatePos);
+  const PointMatState pms = LoadRecord(pms0, v.stVar + kPointMatStatePos);
+  Vec6 dsigE;
+  if (const int abort = BeginCall(v, res, pms0, pms, call, texts, dsigE); abort != 0) return abort;
+  if (checks != nullptr) {
+    call.debug = checks->debug;
+    if (checks->accuracyCheck) {
+      call.referenceStress = true;
+      call.sigEQ = ReferenceStress(*checks, call.D, call.sigE);
+    }
+  }
+
+  if (v.family->stress) v.family->stress(call, res);
+  if (call.iAbort != 0) return call.iAbort;
+  FinishCall(v, pms, call);
+
+  const bool debug = checks != nullptr && checks->debug && Diag().on();
+  if (debug && v.model >= 21 && v.model <= 30) matsig::DumpStresses(call);
+  if (debug && v.model == 111) matsig::DumpElasticTestPoint(call, *v.dEps, dsigE);
+  if (debug) Diag().Line("A TauMax : ", call.tauMax);
+  matsig::CountOutcome(call, counters);
+  if (debug) Diag().Line("D TauMax : ", call.tauMax);
+  call.pms.Store(v.stVar + kPointMatStatePos);
+  return 0;
+}
+
 }  // namespace
 
 void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
             MatSigCounters& counters, services::KernelMessageTexts& texts) {
   out.iAbort = 0;
-  PointMatState pms0;
-  pms0.Load(in.stVar0 + kPointMatStatePos);
-  const PointMatState pms = LoadRecord(pms0, in.stVar + kPointMatStatePos);
-
   const ModelFamily* family = in.family != nullptr ? in.family : FindModelFamily(in.model);
   if (family == nullptr) {
     if (!matsig::HasEffectiveStiffness(in.model) && Diag().on()) {
@@ -226,35 +257,10 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
   }
 
   StressCall call{StressCall::StiffnessFilledLater{}};
-  const StressPointView v = ViewOf(in, family);
-  Vec6 dsigE{};
-  out.iAbort = BeginCall(v, res, pms0, pms, call, texts, dsigE);
+  out.iAbort = RunStressCall(ViewOf(in, family), res, call, counters, texts, &in);
   if (out.iAbort != 0) return;
-  call.debug = in.debug;
-  if (in.accuracyCheck) {
-    call.referenceStress = true;
-    call.sigEQ = ReferenceStress(in, call.D, call.sigE);
-  }
-
-  if (family->stress) family->stress(call, res);
-  if (call.iAbort != 0) {
-    out.iAbort = call.iAbort;
-    return;
-  }
-  FinishCall(v, pms, call);
-
-  const bool debug = in.debug && Diag().on();
-  if (debug && in.model >= 21 && in.model <= 30) matsig::DumpStresses(call);
-  if (debug && in.model == 111) matsig::DumpElasticTestPoint(call, in.dEps, dsigE);
-
-  if (debug) Diag().Line("A TauMax : ", call.tauMax);
-  matsig::CountOutcome(call, counters);
-  if (debug) Diag().Line("D TauMax : ", call.tauMax);
-
   for (int i = 0; i < 6; ++i) out.sigEminusC[i] = call.sigE[i] - call.sigC[i];
   if (in.accuracyCheck) matsig::CheckAccuracy(in, call, counters);
-
-  call.pms.Store(in.stVar + kPointMatStatePos);
   out.sigC = call.sigC;
   out.iArea = call.iArea;
   out.swp = call.swp;
@@ -262,17 +268,7 @@ void MatSig(const MatSigInput& in, ModelResources& res, MatSigOutput& out,
 
 void MatSigLean(const StressPointView& v, ModelResources& res, StressCall& call,
                 MatSigCounters& counters, services::KernelMessageTexts& texts) {
-  PointMatState pms0;
-  pms0.Load(v.stVar0 + kPointMatStatePos);
-  const PointMatState pms = LoadRecord(pms0, v.stVar + kPointMatStatePos);
-  Vec6 dsigE;
-  call.iAbort = BeginCall(v, res, pms0, pms, call, texts, dsigE);
-  if (call.iAbort != 0) return;
-  if (v.family->stress) v.family->stress(call, res);
-  if (call.iAbort != 0) return;
-  FinishCall(v, pms, call);
-  matsig::CountOutcome(call, counters);
-  call.pms.Store(v.stVar + kPointMatStatePos);
+  call.iAbort = RunStressCall(v, res, call, counters, texts, nullptr);
 }
 
 }  // namespace soilcal::models
