@@ -189,7 +189,10 @@ TEST(AcceptanceBadJobs, TruncatedTestFileIsInconsistentWithItsCurve) {
 TEST(AcceptanceBadJobs, AbortFileEndsTheSearchWithExitCode18) {
   TempDir dir;
   Job job;
-  job.opt.intensity = 3;  // long enough (about a second) to reach a look
+  // A search of seconds (intensity 3, a 1000-step test), so that the first
+  // look at 100 ms comes long before its end on any machine.
+  job.opt.intensity = 3;
+  job.test.phases = {TriaxialPhase(-0.05, 1000)};
   dir.Write("AbortCalc", "");
   EXPECT_EQ(job.Run(dir).exitStatus, 0);
   const std::string text = ResultText(dir);
