@@ -19,6 +19,7 @@
 #include "input/free_format.hpp"
 #include "input/readers.hpp"
 #include "input/units.hpp"
+#include "models/udsm/link.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/notices.hpp"
@@ -189,7 +190,7 @@ void CompleteMaterial(MaterialInput& m, const LineReader& lines) {
                    " is below -1; slots 3 and 5 hold the sine of the angle");
   }
   if (p[20] < 1e-20) p[20] = 0.01;
-  if (m.baseModel >= 21 && m.baseModel <= 30) ReadUserModelParameters(m);
+  if (models::udsm::IsUserModel(m.baseModel)) ReadUserModelParameters(m);
   if (m.baseModel == 18) throw services::KernelAbort(0, "rIroVuzu3", "Still need fill_proprj_2d");
 }
 

@@ -4,6 +4,7 @@
 
 #include "models/setup.hpp"
 #include "models/udsm/session.hpp"
+#include "models/udsm/link.hpp"
 
 namespace soilcal::labtest {
 
@@ -14,8 +15,7 @@ void InitContext(SimulationContext& ctx, const input::Job& job,
   // Kernel-error texts of this evaluation travel with its context.
   ctx.resources.texts = &ctx.texts;
   // User-defined models keep their library links and state per evaluation.
-  const int base = job.modelNumber % 100;
-  if (base >= 21 && base <= 30 && ctx.resources.udsm == nullptr) {
+  if (models::udsm::IsUserModel(job.modelNumber % 100) && ctx.resources.udsm == nullptr) {
     ctx.udsmSession = models::udsm::MakeSession();
     ctx.resources.udsm = ctx.udsmSession.get();
   }

@@ -2,6 +2,7 @@
 
 #include "models/family.hpp"
 #include "models/material.hpp"
+#include "models/udsm/link.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 
@@ -13,10 +14,8 @@ namespace {
 // the model of number 36 and the user-defined models.
 bool HasOwnElasticMatrix(int model) {
   return model == 8 || model == 19 || model == 33 || model == 34 || model == 36 ||
-         (model >= 21 && model <= 30);
+         models::udsm::IsUserModel(model);
 }
-
-bool IsUserModel(int model) { return model >= 21 && model <= 30; }
 
 // Elastic matrix of the family's own routine. Returns false when the family
 // has none (the caller falls back to the isotropic matrix).
@@ -103,7 +102,7 @@ void ELEMBoth(SimulationContext& ctx, int mode, Mat6& K) {
   set.BUW = 0.0;
   if (drainage == 2) {
     double buw;
-    if (IsUserModel(model)) {
+    if (models::udsm::IsUserModel(model)) {
       buw = waterBulk > 0.0 ? waterBulk : 100.0 * MeanNormalEntry(d);
     } else {
       double nuU = set.prop[28];

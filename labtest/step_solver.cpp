@@ -8,6 +8,7 @@
 #include "labtest/linalg.hpp"
 #include "labtest/stress_update.hpp"
 #include "models/principal.hpp"
+#include "models/udsm/link.hpp"
 #include "services/diag.hpp"
 
 namespace soilcal::labtest {
@@ -56,8 +57,7 @@ void CommitStep(SimulationContext& ctx) {
   // matrix is not used: only a user library does something with it (it
   // refreshes the stiffness it receives in its next stress call); for every
   // other model it would repeat the iteration matrix of this step.
-  const int model = ctx.set.modelCode % 100;
-  if (model >= 21 && model <= 30) {
+  if (models::udsm::IsUserModel(ctx.set.modelCode % 100)) {
     Mat6 unused;
     ELEMBoth(ctx, kAfterAcceptedStep, unused);
   }

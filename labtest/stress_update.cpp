@@ -9,6 +9,7 @@
 #include <string>
 
 #include "models/matsig.hpp"
+#include "models/udsm/link.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
@@ -254,7 +255,7 @@ int StressIntegrationThreads(int model, int overrideThreads) {
   // Looked up once per run; the answer never changes.
   static const bool parallelUdsm = ParallelUdsmToggle();
   if (model == 31 || model == 32) return 1;
-  if (model >= 21 && model <= 30 && !parallelUdsm) return 1;
+  if (models::udsm::IsUserModel(model) && !parallelUdsm) return 1;
   return threads;
 }
 

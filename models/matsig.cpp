@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "models/matsig_parts.hpp"
+#include "models/udsm/link.hpp"
 #include "services/diag.hpp"
 
 namespace soilcal::models {
@@ -233,7 +234,7 @@ int RunStressCall(const StressPointView& v, ModelResources& res, StressCall& cal
   FinishCall(v, pms, call);
 
   const bool debug = checks != nullptr && checks->debug && Diag().on();
-  if (debug && v.model >= 21 && v.model <= 30) matsig::DumpStresses(call);
+  if (debug && udsm::IsUserModel(v.model)) matsig::DumpStresses(call);
   if (debug && v.model == 111) matsig::DumpElasticTestPoint(call, *v.dEps, dsigE);
   if (debug) Diag().Line("A TauMax : ", call.tauMax);
   matsig::CountOutcome(call, counters);

@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "models/matsig_parts.hpp"
+#include "models/udsm/link.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 
@@ -37,7 +38,7 @@ bool HasEffectiveStiffness(int model) {
     case 35: case 111:
       return true;
     default:
-      return model >= 21 && model <= 30;
+      return udsm::IsUserModel(model);
   }
 }
 

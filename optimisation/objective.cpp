@@ -3,6 +3,7 @@
 #include "optimisation/objective.hpp"
 
 #include "labtest/driver.hpp"
+#include "models/udsm/link.hpp"
 #include "models/udsm/session.hpp"
 #include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
@@ -91,15 +92,10 @@ Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& 
 
 namespace {
 
-bool IsUserModel(int modelNumber) {
-  const int base = modelNumber % 100;
-  return base >= 21 && base <= 30;
-}
-
 bool UsesUserModel(const input::Job& job) {
-  if (IsUserModel(job.modelNumber)) return true;
+  if (models::udsm::IsUserModel(job.modelNumber % 100)) return true;
   for (const input::LabTest& test : job.tests) {
-    if (IsUserModel(test.modelNumber)) return true;
+    if (models::udsm::IsUserModel(test.modelNumber % 100)) return true;
   }
   return false;
 }
