@@ -13,6 +13,7 @@
 #include "input/readers.hpp"
 #include "input/records.hpp"
 #include "models/family.hpp"
+#include "models/hardening_soil/cap_library.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
 
@@ -34,12 +35,9 @@ inline bool ReadJobFolder(const std::string& folder, ExampleJob& example) {
   job.material = current.material;
   job.modelNumber = current.modelNumber;
   input::ReadMeasuredCurves(job);
-  const int base = job.modelNumber % 100;
-  if (base != 6 && base != 19) return true;
-  if (!example.capLibrary.LoadByName("zarirude.dll")) return false;
-  example.resources.capItr =
-      reinterpret_cast<models::HsCapItrFn>(example.capLibrary.Symbol("HS_CapItr"));
-  return true;
+  if (!models::hardening_soil::NeedsCapLibrary(job.modelNumber)) return true;
+  return models::hardening_soil::LoadCapLibrary(example.capLibrary, example.resources.capItr) ==
+         models::hardening_soil::CapLibraryLoad::kLoaded;
 }
 
 // A shipped example, examples/NAME.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "labtest/driver.hpp"
+#include "models/hardening_soil/cap_library.hpp"
 #include "tests/labtest/lab_records.hpp"
 
 namespace soilcal::bench {
@@ -80,9 +81,9 @@ input::LabTest Oedometer(int modelNumber) {
 LabBench::LabBench(std::unique_ptr<input::Job> job, input::LabTest test)
     : job_(std::move(job)), test_(std::move(test)) {
   models::ModelResources res;
-  const int model = job_->modelNumber % 100;
-  if ((model == 6 || model == 19) && capLibrary_.LoadByName("zarirude.dll")) {
-    res.capItr = reinterpret_cast<models::HsCapItrFn>(capLibrary_.Symbol("HS_CapItr"));
+  // Without the library a Hardening Soil benchmark stops at the completion.
+  if (models::hardening_soil::NeedsCapLibrary(job_->modelNumber)) {
+    models::hardening_soil::LoadCapLibrary(capLibrary_, res.capItr);
   }
   // InitContext opens a user-model session of its own for models 21..30.
   labtest::InitContext(ctx_, *job_, res);

@@ -20,6 +20,7 @@
 #include "report/labtest_report.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "models/hardening_soil/cap_library.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
 #include "services/version.hpp"
@@ -99,11 +100,6 @@ void ReadTestFile(soilcal::input::LabTest& record) {
   soilcal::input::ReadLabTestInput(record, current);
 }
 
-bool NeedsCapLibrary(int modelNumber) {
-  const int base = modelNumber % 100;
-  return base == 6 || base == 19;
-}
-
 int Run(const Arguments& args) {
   const std::string& testFile = args.testFile;
   using namespace soilcal;
@@ -117,17 +113,18 @@ int Run(const Arguments& args) {
 
   services::SharedLibrary capLibrary;
   models::ModelResources resources;
-  if (NeedsCapLibrary(job->modelNumber)) {
-    if (!capLibrary.LoadByName("zarirude.dll")) {
-      std::fprintf(stderr, "cannot load zarirude.dll: %s\n", capLibrary.error().c_str());
-      return 1;
+  if (models::hardening_soil::NeedsCapLibrary(job->modelNumber)) {
+    using models::hardening_soil::CapLibraryLoad;
+    switch (models::hardening_soil::LoadCapLibrary(capLibrary, resources.capItr)) {
+      case CapLibraryLoad::kLoaded:
+        break;
+      case CapLibraryLoad::kNotLoaded:
+        std::fprintf(stderr, "cannot load zarirude.dll: %s\n", capLibrary.error().c_str());
+        return 1;
+      case CapLibraryLoad::kNoEntryPoint:
+        std::fprintf(stderr, "zarirude.dll has no HS_CapItr\n");
+        return 1;
     }
-    void* entry = capLibrary.Symbol("HS_CapItr");
-    if (entry == nullptr) {
-      std::fprintf(stderr, "zarirude.dll has no HS_CapItr\n");
-      return 1;
-    }
-    resources.capItr = reinterpret_cast<models::HsCapItrFn>(entry);
   }
 
   auto ctx = std::make_unique<labtest::SimulationContext>();

@@ -20,6 +20,7 @@
 #include "input/records.hpp"
 #include "labtest/context.hpp"
 #include "models/family.hpp"
+#include "models/hardening_soil/cap_library.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
 #include "run/argument_path.hpp"
@@ -88,25 +89,20 @@ void ReadTests(input::Job& job) {
   job.modelNumber = current.modelNumber;
 }
 
-bool NeedsCapLibrary(int modelNumber) {
-  const int base = modelNumber % 100;
-  return base == 6 || base == 19;
-}
-
 // Loads "zarirude.dll" and resolves its entry point HS_CapItr.
 void LoadZaRirUde(Run& run) {
-  if (!run.capLibrary.LoadByName("zarirude.dll")) {
-    if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
-    services::StopWithError(services::kCouldNotLoadZarirudeDll,
-                            "the cap library zarirude.dll of the Hardening Soil models cannot be "
-                            "loaded: " + run.capLibrary.error());
+  switch (models::hardening_soil::LoadCapLibrary(run.capLibrary, run.resources.capItr)) {
+    case models::hardening_soil::CapLibraryLoad::kLoaded:
+      return;
+    case models::hardening_soil::CapLibraryLoad::kNotLoaded:
+      if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
+      services::StopWithError(services::kCouldNotLoadZarirudeDll,
+                              "the cap library zarirude.dll of the Hardening Soil models cannot be "
+                              "loaded: " + run.capLibrary.error());
+    case models::hardening_soil::CapLibraryLoad::kNoEntryPoint:
+      services::StopWithError(services::kZarirudeDllIsCorrupt,
+                              "the cap library zarirude.dll has no entry point HS_CapItr");
   }
-  void* entry = run.capLibrary.Symbol("HS_CapItr");
-  if (!entry) {
-    services::StopWithError(services::kZarirudeDllIsCorrupt,
-                            "the cap library zarirude.dll has no entry point HS_CapItr");
-  }
-  run.resources.capItr = reinterpret_cast<models::HsCapItrFn>(entry);
 }
 
 // The free parameters as the test files give them (the reference run keeps
@@ -172,7 +168,7 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   WarnIfAbortFilePresent(run.folder + "AbortCalc");
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
-  if (NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
+  if (models::hardening_soil::NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
   input::ReadMeasuredCurves(run.job);
   WarnAboutLikelyMistakes(run.job);
 
