@@ -30,6 +30,11 @@ struct MaterialInput {
   std::string name;                        // material name (user-model library name for 21..30)
   double referencePressure = 100000.0;     // 100 kPa in the file's force and length units
   double timeFactor = 1.0;                 // length of the file's time unit in seconds
+  // Names of the file's units as read ("kN", "m", "day"); a name the reader
+  // does not know leaves the previous one, as it leaves the value.
+  std::string forceUnit = "N";
+  std::string lengthUnit = "m";
+  std::string timeUnit = "s";
   int version = 0;                         // file version (header line 1)
   double headerValue = 10.0;               // header line 7 (versions above 8), else 10
 };

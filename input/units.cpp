@@ -40,6 +40,7 @@ const Unit* Find(const std::array<Unit, N>& table, const std::string& word) {
 void ApplyForceUnit(const std::string& word, MaterialInput& m) {
   if (const Unit* unit = Find(kForceUnits, word)) {
     m.referencePressure /= unit->size;
+    m.forceUnit = word;
   } else {
     services::Diag().Line("unknown force unit " + word);
   }
@@ -48,6 +49,7 @@ void ApplyForceUnit(const std::string& word, MaterialInput& m) {
 void ApplyLengthUnit(const std::string& word, MaterialInput& m) {
   if (const Unit* unit = Find(kAreaUnits, word)) {
     m.referencePressure *= unit->size;
+    m.lengthUnit = word;
   } else {
     services::Diag().Line("unknown length unit " + word);
   }
@@ -57,8 +59,10 @@ void ApplyTimeUnit(const std::string& word, MaterialInput& m) {
   services::Diag().Line("Unit T: " + word);
   if (const Unit* unit = Find(kTimeUnits, word)) {
     m.timeFactor = unit->size;
+    m.timeUnit = word;
   } else {
     m.timeFactor = 1.0;
+    m.timeUnit = "s";
     services::Diag().Line("unknown time unit " + word);
   }
 }
