@@ -9,6 +9,4 @@ set_target_properties(zarirude udsm_bridge udsm_usermod PROPERTIES INSTALL_RPATH
 install(TARGETS soilcal soilcal-labtest RUNTIME DESTINATION bin)
 install(TARGETS zarirude udsm_bridge udsm_usermod LIBRARY DESTINATION lib)
 install(FILES ${CMAKE_SOURCE_DIR}/include/soilcal/user_model.h DESTINATION include/soilcal)
-if(TARGET soilcal-report)
-  install(TARGETS soilcal-report RUNTIME DESTINATION bin)
-endif()
+install(TARGETS soilcal-report RUNTIME DESTINATION bin)

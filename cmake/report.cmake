@@ -1,21 +1,10 @@
 # The report library (summary, HTML report, SVG plots), the program
-# soilcal-report and the report tests.
-#
-# nlohmann-json is optional: with it every run also writes
-# calibration_summary.json and soilcal-report (which reads it) is built;
-# without it the run writes the HTML report only.
-option(SOILCAL_JSON "Write the JSON summary when nlohmann-json is found" ON)
-if(SOILCAL_JSON)
-  find_package(nlohmann_json QUIET)
-endif()
-
+# soilcal-report, which rebuilds a report from calibration_summary.json, and
+# the report tests.
 soilcal_subsystem(soilcal_report DIRS report DEPS soilcal_optimisation)
-if(SOILCAL_JSON AND nlohmann_json_FOUND)
-  target_link_libraries(soilcal_report PUBLIC nlohmann_json::nlohmann_json)
-  target_compile_definitions(soilcal_report PUBLIC SOILCAL_WITH_JSON=1)
-  add_executable(soilcal-report report/report_main.cpp)
-  target_link_libraries(soilcal-report PRIVATE soilcal_core)
-endif()
+target_link_libraries(soilcal_report PUBLIC nlohmann_json::nlohmann_json)
+add_executable(soilcal-report report/report_main.cpp)
+target_link_libraries(soilcal-report PRIVATE soilcal_core)
 target_link_libraries(soilcal_run PUBLIC soilcal_report)
 target_link_libraries(soilcal_core INTERFACE soilcal_report)
 
@@ -29,10 +18,7 @@ if(SOILCAL_TESTS)
       target_link_libraries(test_report PRIVATE EXPAT::EXPAT)
       target_compile_definitions(test_report PRIVATE SOILCAL_HAVE_EXPAT=1)
     endif()
-    add_dependencies(test_report soilcal soilcal-labtest)
-    if(TARGET soilcal-report)
-      add_dependencies(test_report soilcal-report)
-    endif()
+    add_dependencies(test_report soilcal soilcal-labtest soilcal-report)
     gtest_discover_tests(test_report DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
 endif()

@@ -180,10 +180,7 @@ GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimi
   // while the population still moves towards a better region its best
   // member has found.
   const int window = 8 + 2 * run.n;
-  // Without a local stage to finish the work the population itself has to
-  // close in on the minimum: it stops only on a far smaller change.
-  const double tolerance =
-      ThoroughHasLocalRefinement() ? std::max(run.options.tolerance, 1e-9) : 1e-9;
+  const double tolerance = std::max(run.options.tolerance, 1e-9);
   std::vector<Level> history{LevelOf(pop)};
   std::vector<double> trials(pop.u.size());
   std::vector<double> trialRank;

@@ -9,14 +9,9 @@
 
 #include "optimisation/thorough_state.hpp"
 
-#ifdef SOILCAL_HAVE_NLOPT
 #include <nlopt.h>
-#endif
 
 namespace soilcal::optimisation {
-
-#ifdef SOILCAL_HAVE_NLOPT
-
 namespace {
 
 constexpr double kPenaltyFloor = 1e21;  // what an unusable point is worth to Sbplx
@@ -82,8 +77,6 @@ double Round(ThoroughRun& run, std::vector<double>& u, long evaluations, double 
 
 }  // namespace
 
-bool ThoroughHasLocalRefinement() { return true; }
-
 void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start) {
   if (start.best.empty() || run.n == 0) return;
   const long first = run.eval.evaluations();
@@ -100,13 +93,5 @@ void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start) 
     step = std::max(step * 0.25, 1e-4);
   }
 }
-
-#else
-
-bool ThoroughHasLocalRefinement() { return false; }
-
-void LocalStage(ThoroughRun&, long, const GlobalOutcome&) {}
-
-#endif
 
 }  // namespace soilcal::optimisation

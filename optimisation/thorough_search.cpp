@@ -21,14 +21,13 @@ constexpr std::uint64_t kSeed = 20261206;
 // Global and local stage from fresh seeds until a cycle no longer improves
 // the best by the tolerance or the budget runs short.
 void Cycles(ThoroughRun& run, long long initLimit) {
-  const bool local = ThoroughHasLocalRefinement();
   for (std::uint64_t cycle = 0; !run.aborted; ++cycle) {
     const double before = run.bestObjective;
     const long left = run.remaining();
-    const long global = local ? std::min(static_cast<long>(kGlobalShare * run.budget), left * 4 / 5) : left;
+    const long global = std::min(static_cast<long>(kGlobalShare * run.budget), left * 4 / 5);
     const GlobalOutcome outcome = GlobalStage(run, global, initLimit, kSeed + cycle);
     if (run.aborted) return;
-    if (local) LocalStage(run, run.remaining(), outcome);
+    LocalStage(run, run.remaining(), outcome);
     const bool improved = run.bestObjective < before - run.options.tolerance * std::abs(before);
     if (cycle > 0 && !improved) return;
     if (run.remaining() < run.budget / 10) return;

@@ -17,9 +17,6 @@ struct ThoroughOptions {
 // The default budget for n free parameters: 1500 n evaluations, at most 5000.
 long ThoroughBudget(int n);
 
-// True when the local refinement of the second stage is compiled in.
-bool ThoroughHasLocalRefinement();
-
 // Runs the search. Same run errors as PSwarm (5, 7, 8); exit status 18 after
 // an abort, with sensitivities -1.
 SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,

@@ -5,14 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#ifdef SOILCAL_WITH_JSON
 #include <nlohmann/json.hpp>
-#endif
 
 namespace soilcal::report {
-
-#ifdef SOILCAL_WITH_JSON
-
 namespace {
 
 using json = nlohmann::ordered_json;
@@ -129,7 +124,6 @@ Summary FromJson(const json& j) {
 
 }  // namespace
 
-bool SummaryJsonAvailable() { return true; }
 
 std::string SummaryToJson(const Summary& summary) { return ToJson(summary).dump(2) + "\n"; }
 
@@ -154,16 +148,5 @@ std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& err
   }
 }
 
-#else
-
-bool SummaryJsonAvailable() { return false; }
-std::string SummaryToJson(const Summary&) { return {}; }
-bool WriteSummaryJson(const Summary&, const std::string&) { return false; }
-std::optional<Summary> ReadSummaryJson(const std::string&, std::string& error) {
-  error = "built without JSON support";
-  return std::nullopt;
-}
-
-#endif
 
 }  // namespace soilcal::report

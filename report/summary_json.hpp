@@ -1,6 +1,5 @@
 // calibration_summary.json: the summary written and read with a JSON
-// library. Without the library (SOILCAL_WITH_JSON undefined) writing and
-// reading report failure and the run writes the HTML report only.
+// library (nlohmann-json).
 #pragma once
 
 #include <optional>
@@ -12,8 +11,7 @@ namespace soilcal::report {
 
 inline constexpr const char* kSummaryFileName = "calibration_summary.json";
 
-bool SummaryJsonAvailable();
-// The summary as JSON text ("" without JSON support).
+// The summary as JSON text.
 std::string SummaryToJson(const Summary& summary);
 // Writes the summary to `path`; false when it cannot.
 bool WriteSummaryJson(const Summary& summary, const std::string& path);

@@ -24,7 +24,9 @@ TEST(ParameterTable, EveryModelIsBuiltAndItsNamesAreUniqueAndInTheFileSlots) {
       EXPECT_GE(p.slot, 1) << p.name;
       EXPECT_LE(p.slot, 200) << p.name;
       // Only the friction and dilatancy slots hold sines.
-      if (p.stored == Stored::kSine) EXPECT_TRUE(p.slot == 3 || p.slot == 5) << p.name;
+      if (p.stored == Stored::kSine) {
+        EXPECT_TRUE(p.slot == 3 || p.slot == 5) << p.name;
+      }
       if (p.stored == Stored::kShearFromYoung) {
         const Parameter* nu = FindParameter(model, p.partner);
         ASSERT_NE(nu, nullptr) << p.name;

@@ -15,9 +15,7 @@
 #include "support/process.hpp"
 #include "xml_tree.hpp"
 
-#ifdef SOILCAL_WITH_JSON
 #include <nlohmann/json.hpp>
-#endif
 
 namespace soilcal::testing {
 namespace {
@@ -106,7 +104,6 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
     EXPECT_EQ(cells[7]->text, sens[j].value);
   }
 
-#ifdef SOILCAL_WITH_JSON
   const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 0);
   const auto general = Section(result, "General");
@@ -146,9 +143,6 @@ TEST_P(ExampleReport, PlotsEveryCurveAndRepeatsTheResultFile) {
       RunProcess(BuildPath("soilcal-report"), {job.path().string()}, job.path());
   ASSERT_EQ(again.exitStatus, 0) << again.err;
   EXPECT_EQ(ReadFile(job.path() / "calibration_report.html"), written);
-#else
-  EXPECT_FALSE(fs::exists(job.path() / "calibration_summary.json"));
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleReport,
@@ -171,7 +165,6 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[1]->FindAll("td").at(3)->text, "15000");
   EXPECT_EQ(rows[1]->FindAll("td").at(4)->text, "–");
-#ifdef SOILCAL_WITH_JSON
   const auto summary = nlohmann::json::parse(ReadFile(job.path() / "calibration_summary.json"));
   EXPECT_EQ(summary["exit_code"], 10);
   EXPECT_EQ(summary["exit_name"], "CURVE_FILE_NOT_FOUND");
@@ -181,7 +174,6 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   // The curve that was read keeps its points; the missing one has none.
   EXPECT_EQ(summary["tests"][0]["curves"][0]["measured_points"], 19);
   EXPECT_EQ(summary["tests"][0]["curves"][1]["measured_points"], 0);
-#endif
 
   // A kernel error leaves the result file empty; the summary names it, the
   // curves read are still there, and nothing was simulated to the end.
@@ -197,12 +189,10 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
   EXPECT_NE(kernel->text.find("Ended by a kernel error: Invalid model"), std::string::npos);
   EXPECT_EQ(kernel->FindAll("svg", "plot").at(0)->FindAll("circle", "measured").size(), 19u);
   EXPECT_TRUE(kernel->FindAll("svg", "plot").at(0)->FindAll("polyline").empty());
-#ifdef SOILCAL_WITH_JSON
   const auto failed = nlohmann::json::parse(ReadFile(broken.path() / "calibration_summary.json"));
   EXPECT_TRUE(failed["exit_code"].is_null());
   EXPECT_EQ(failed["kernel_error"], "Invalid model in ELEMBoth");
   EXPECT_TRUE(failed["tests"][0]["curves"][0]["start"].is_null());
-#endif
 
   // No argument: the result file lies in the current folder, and so do the
   // summary and the report.

@@ -94,7 +94,6 @@ TEST(Summary, WarningsNameWhatNeedsAttention) {
   EXPECT_EQ(after[1].kind, "sign_change");
 }
 
-#ifdef SOILCAL_WITH_JSON
 TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   report::Summary s = SampleSummary();
   s.warnings = {{"near_bound", "Gref <near> & \"quoted\""}};
@@ -122,7 +121,6 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   EXPECT_FALSE(report::ReadSummaryJson((dir.path() / "bad.json").string(), error));
   EXPECT_FALSE(error.empty());
 }
-#endif
 
 TEST(LabTestProgram, DerivedColumnsLineUpAndAgreeWithTheStresses) {
   const fs::path example = SourcePath("examples/sand_triaxial");
