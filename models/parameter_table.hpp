@@ -84,6 +84,19 @@ const Model* FindModel(int number);
 // Model by job-file name, or nullptr.
 const Model* FindModel(std::string_view name);
 
+// Named parameters of a user-defined model (21..30) of a library the program
+// knows (the example library usermod.dll), keyed by the library's name as
+// the material-name line gives it. Other libraries' parameters are slot_N.
+struct UserModel {
+  std::string_view library;  // "usermod.dll"
+  Model model;               // number 21..30, its job-file name and parameters
+};
+std::span<const UserModel> UserModels();
+// The named parameters of user model `number` from `library`, or nullptr.
+// Letter case, a "64" before ".dll", a "lib" prefix and a ".so" ending of
+// the library name do not matter ("libusermod64.so" finds "usermod.dll").
+const Model* FindUserModel(std::string_view library, int number);
+
 // Parameter of `model` by job-file name, or nullptr.
 const Parameter* FindParameter(const Model& model, std::string_view name);
 // The parameter stored as-is (no conversion) in `slot`, else one that is

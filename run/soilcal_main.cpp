@@ -1,3 +1,3 @@
-#include "run/run_sequence.hpp"
+#include "app/dispatch.hpp"
 
-int main(int argc, char** argv) { return soilcal::run::RunSequence(argc, argv); }
+int main(int argc, char** argv) { return soilcal::app::Dispatch(argc, argv); }

@@ -1,0 +1,15 @@
+// The program's front door: what `soilcal ...` does with its arguments.
+//
+//   soilcal [OPTIONS] PATH/OPTIM.TXT        the native job, as a host runs it
+//   soilcal [OPTIONS] PATH/JOB.toml         the TOML job: its native job is
+//                                           written into PATH/JOB.out/ and run
+//                                           there by the same run sequence
+//   soilcal --write-native DIR JOB.toml     writes the native job, no run
+//   soilcal --write-toml OUT.toml OPTIM.TXT writes a native job as a TOML job
+#pragma once
+
+namespace soilcal::app {
+
+int Dispatch(int argc, char** argv);
+
+}  // namespace soilcal::app
