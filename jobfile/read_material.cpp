@@ -237,6 +237,15 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
       material.params[static_cast<std::size_t>(g.ref.slot)] = g.value;
     }
   }
+  // The soft-soil family refuses a set without M before its completion
+  // derives M (models 4 and 8) or uses it (model 5).
+  if ((s.model == 4 || s.model == 5 || s.model == 8) && !(material.params[31] > 0.0)) {
+    s.file.Fail(kBadParameterValue, table->source(),
+                s.modelWords + " needs M > 0 in [parameters]" +
+                    (s.model == 5 ? std::string(" (the critical stress ratio)")
+                                  : std::string(" (it is derived from K0nc before every test; "
+                                                "any positive value, e.g. M = 1)")));
+  }
   for (const Given& g : given) {
     const params::Parameter* p = g.ref.named;
     if (p == nullptr || p->stored == params::Stored::kAsGiven) continue;
