@@ -9,6 +9,8 @@
 #include <numbers>
 
 #include "jobfile/commands.hpp"
+#include "jobfile/quantities.hpp"
+#include "jobfile/templates.hpp"
 #include "jobfile_support.hpp"
 #include "models/parameter_table.hpp"
 #include "support/files.hpp"
@@ -139,6 +141,32 @@ TEST(ModelParameters, NamesWithoutALabRunLandInTheirSlots) {
     for (const auto& [slot, value] : c.slots) {
       EXPECT_NEAR(job.material.params[static_cast<std::size_t>(slot)], value, 1e-15) << slot;
     }
+  }
+}
+
+// The README's section on TOML job files names every model, parameter,
+// template and quantity the reader takes, so that nothing a person can use
+// is missing from it.
+TEST(ModelParameters, TheReadmeNamesEveryModelParameterTemplateAndQuantity) {
+  const std::string readme = ReadFile(SourcePath("README.md"));
+  const std::size_t from = readme.find("## A TOML job file");
+  const std::size_t to = readme.find("\n## ", from + 1);
+  ASSERT_NE(from, std::string::npos);
+  const std::string section = readme.substr(from, to - from);
+  auto named = [&](const std::string& name) {
+    return section.find("`" + name + "`") != std::string::npos ||
+           section.find("\"" + name + "\"") != std::string::npos;
+  };
+  for (const auto& model : models::params::Models()) {
+    EXPECT_TRUE(named(std::string(model.name))) << model.name;
+    for (const auto& p : model.parameters) {
+      EXPECT_TRUE(named(std::string(p.name))) << model.name << " " << p.name;
+    }
+  }
+  for (const std::string& name : jobfile::TemplateNames()) EXPECT_TRUE(named(name)) << name;
+  for (const std::string& name : jobfile::QuantityNames()) {
+    // Families are listed as `shear_stress_xy`, `_yz`, `_zx`.
+    EXPECT_TRUE(named(name) || named(name.substr(name.rfind('_')))) << name;
   }
 }
 

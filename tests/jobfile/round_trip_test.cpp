@@ -168,6 +168,38 @@ TEST(RoundTrip, SandFixtureRunThroughTheTomlJobWritesTheReferenceFiles) {
   }
 }
 
+// The two conversions of the program write files and run nothing; a native
+// job whose job_language.json no longer fits it (a free parameter dropped by
+// hand) keeps its native names.
+TEST(RoundTrip, TheConversionCommandsWriteWithoutRunning) {
+  TempDir dir;
+  CopyExample("sand_triaxial", dir.path() / "native");
+  const std::string soilcal = BuildPath("soilcal");
+  ProcessRun run = RunProcess(soilcal, {"--write-toml", "twin/job.toml", "native/OPTIM.TXT"},
+                              dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "twin" / "TRIAX1_Q_EPS.csv"));
+  EXPECT_FALSE(fs::exists(dir.path() / "native" / "Optimization_result.txt"));
+  run = RunProcess(soilcal, {"--write-native", "again", "twin/job.toml"}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "again" / "OPTIM.TXT"));
+  EXPECT_TRUE(fs::exists(dir.path() / "again" / "job_language.json"));
+  EXPECT_FALSE(fs::exists(dir.path() / "again" / "Optimization_result.txt"));
+  EXPECT_FALSE(fs::exists(dir.path() / "twin" / "job.out"));
+  EXPECT_TRUE(ReadNativeJob((dir.path() / "again" / "OPTIM.TXT").string()).language.has_value());
+
+  // One free parameter less: the language no longer describes the job.
+  const fs::path optim = dir.path() / "again" / "OPTIM.TXT";
+  std::string text = ReadFile(optim);
+  text.replace(0, 2, "1\n");
+  const std::size_t slot3 = text.find("3\n5000");
+  ASSERT_NE(slot3, std::string::npos);
+  text.erase(slot3, 2);
+  text.erase(text.find("0.4 0.72\n"), 9);
+  WriteFile(optim, text);
+  EXPECT_FALSE(ReadNativeJob(optim.string()).language.has_value());
+}
+
 TEST(RoundTrip, TheFlagFileOfTheThoroughSearchIsTheOneTheRunReads) {
   EXPECT_STREQ(jobfile::kThoroughSearchFlag, run::kThoroughFlagFile);
 }
