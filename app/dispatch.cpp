@@ -14,6 +14,7 @@
 #include "run/run_sequence.hpp"
 #include "services/clock.hpp"
 #include "services/errors.hpp"
+#include "services/paths.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::app {
@@ -27,11 +28,17 @@ int RefuseTomlJob(const services::RunError& error, const std::string& tomlPath,
   run::ReportRunError(error);
   services::RunServices services;
   services::ServicesBinding binding(services);
+  // JOB.out/ beside the job file; a job file in a folder that does not exist
+  // gets its section on standard output rather than a folder made by a typo.
   const std::string folder = jobfile::NativeFolderOf(tomlPath);
+  const std::string parent = services::FolderOf(tomlPath);
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  if (parent.empty() || std::filesystem::is_directory(services::ResolvePath(parent))) {
+    std::filesystem::create_directories(services::ResolvePath(folder), ec);
+  }
   run::ResultFile result;
-  if (result.Open(folder + "Optimization_result.txt")) result.WriteGeneralSection(error.code, start);
+  if (!result.Open(folder + "Optimization_result.txt")) result.Attach(stdout);
+  result.WriteGeneralSection(error.code, start);
   result.Close();
   return exitStatus ? error.code : 0;
 }

@@ -108,7 +108,8 @@ double ToJobValue(const ParameterLanguage& p, double stored) {
   } else if (p.conversion == "porosity_from_void_ratio") {
     conversion.stored = params::Stored::kPorosityFromVoidRatio;
   }
-  return params::FromStored(conversion, stored, p.partner);
+  return params::ExactGiven(conversion, stored, p.partner)
+      .value_or(params::FromStored(conversion, stored, p.partner));
 }
 
 }  // namespace soilcal::input

@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 #include <string>
+#include <vector>
 
 // The table rows leave the derivation fields of plain parameters to their
 // defaults.
@@ -324,6 +327,44 @@ double FromStored(const Parameter& p, double stored, double partnerValue) {
     case Stored::kPorosityFromVoidRatio: return stored / (1.0 - stored);
   }
   return stored;
+}
+
+std::optional<double> ExactGiven(const Parameter& p, double stored, double partnerValue) {
+  if (p.stored == Stored::kAsGiven) return stored;
+  const double given = FromStored(p, stored, partnerValue);
+  if (!std::isfinite(given)) return std::nullopt;
+  // Short decimals first, then the neighbouring doubles of the inverse.
+  std::vector<double> candidates;
+  for (int digits = 1; digits <= 17; ++digits) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, given);
+    candidates.push_back(std::strtod(buffer, nullptr));
+  }
+  candidates.push_back(given);
+  double up = given, down = given;
+  for (int k = 0; k < 64; ++k) {
+    up = std::nextafter(up, std::numeric_limits<double>::infinity());
+    down = std::nextafter(down, -std::numeric_limits<double>::infinity());
+    candidates.push_back(up);
+    candidates.push_back(down);
+  }
+  auto digits = [](double v) {
+    char buffer[64];
+    for (int d = 1; d <= 17; ++d) {
+      std::snprintf(buffer, sizeof buffer, "%.*g", d, v);
+      if (std::strtod(buffer, nullptr) == v) return d;
+    }
+    return 17;
+  };
+  std::optional<double> best;
+  for (double c : candidates) {
+    if (ToStored(p, c, partnerValue) != stored) continue;
+    if (!best || digits(c) < digits(*best) ||
+        (digits(c) == digits(*best) && std::abs(c - given) < std::abs(*best - given))) {
+      best = c;
+    }
+  }
+  return best;
 }
 
 std::string StressUnitText(std::string_view force, std::string_view length) {

@@ -109,6 +109,11 @@ const Parameter* FindParameterForSlot(const Model& model, int slot);
 double ToStored(const Parameter& p, double given, double partnerValue = 0.0);
 // Value as given from a value as stored.
 double FromStored(const Parameter& p, double stored, double partnerValue = 0.0);
+// The value as given, with the fewest digits, that ToStored turns into
+// exactly `stored` (35 for the sine a job made from 35 degrees, where
+// FromStored may give 35.00000000000001); nullopt when no double near
+// FromStored does (no number of degrees has the sine 0.4 exactly).
+std::optional<double> ExactGiven(const Parameter& p, double stored, double partnerValue = 0.0);
 
 // Unit text of a quantity for the job's force, length and time units
 // ("kN", "m", "day" give "kPa", "m", "day"); "" for dimensionless values.

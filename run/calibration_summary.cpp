@@ -124,7 +124,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
                              const CalibrationTrace& trace,
                              const std::optional<GeneralRecord>& general,
                              report::Summary& s, report::JobCurves& curves) {
-  s.job = services::BareName(job.argument);
+  s.job = job.language ? job.language->jobFile : services::BareName(job.argument);
   if (general) {
     s.exitCode = general->exitCode;
     s.exitName = general->exitCode == 0 ? "" : ExitCodeName(general->exitCode);

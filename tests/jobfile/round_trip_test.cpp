@@ -145,6 +145,10 @@ TEST(RoundTrip, DegreesAreWrittenOnlyWhenTheyGiveBackTheSine) {
     EXPECT_EQ(models::params::ToStored(phi, *degrees), sine);
   }
   EXPECT_FALSE(jobfile::DegreesOfSine(0.4).has_value());
+  // E = 26000 with nu = 0.3 is G = 10000; the summary shows E as given.
+  const models::params::Parameter young = *models::params::FindParameter(
+      *models::params::FindModel("mohr_coulomb"), "E");
+  EXPECT_EQ(models::params::ExactGiven(young, 10000.0, 0.3), 26000.0);
   EXPECT_FALSE(jobfile::DegreesOfSine(1.5).has_value());
 }
 
