@@ -17,6 +17,9 @@ struct NativeJob {
   std::vector<std::string> titles;  // header line of each lab-test file
   input::JobLanguage language;
   bool thorough = false;            // the flag file of the thorough search
+  // The files the job was read from (the TOML file, its CSV files): the
+  // native job is never written over one of them.
+  std::vector<std::string> inputFiles;
 };
 
 // Exit codes of the job-file errors, the closest native failures.

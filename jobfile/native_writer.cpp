@@ -28,6 +28,20 @@ std::string Six(const std::array<T, 6>& v) {
   return line;
 }
 
+// A native file never replaces a file the job was read from.
+void RefuseInputs(const std::vector<fs::path>& files, const std::vector<std::string>& inputs) {
+  for (const fs::path& file : files) {
+    for (const std::string& input : inputs) {
+      std::error_code ec;
+      if (fs::equivalent(file, input, ec)) {
+        throw services::RunError(kJobFileUnreadable,
+                                 "the native job would replace " + file.string() +
+                                     ", a file of the job itself; write it into another folder");
+      }
+    }
+  }
+}
+
 void WriteText(const fs::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << text;
@@ -116,6 +130,12 @@ void WriteNativeJob(const NativeJob& native, const std::string& folder) {
                              "the folder " + dir.string() + " for the native job cannot be made");
   }
   const input::Job& job = native.job;
+  std::vector<fs::path> files{dir / kOptimisationFileName, dir / input::kJobLanguageFile};
+  for (const input::LabTest& test : job.tests) {
+    files.push_back(dir / services::BareName(test.testFile));
+    for (const std::string& curve : test.curveFiles) files.push_back(dir / services::BareName(curve));
+  }
+  RefuseInputs(files, native.inputFiles);
   WriteText(dir / kOptimisationFileName, OptimisationFileText(job));
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];

@@ -62,7 +62,7 @@ double NativeValue(double column, double scale, double factor) {
   return factor == 1.0 ? v : v / factor;
 }
 
-CsvTable ReadTable(const State& s, const toml::table& c) {
+CsvTable ReadTable(const State& s, const toml::table& c, std::string& resolved) {
   const std::optional<std::string> file = s.file.String(c, "file");
   if (!file) s.file.Fail(kJobFileUnreadable, c, "a curve needs file = \"NAME.csv\"");
   const bool absolute = !file->empty() && (file->front() == '/' || file->front() == '\\');
@@ -73,8 +73,9 @@ CsvTable ReadTable(const State& s, const toml::table& c) {
                 "curve file \"" + *file + "\" not found in " +
                     (folder.empty() ? "the current folder" : folder));
   }
+  resolved = services::ResolvePath(path);
   try {
-    return ReadCsv(services::ResolvePath(path), *file);
+    return ReadCsv(resolved, *file);
   } catch (const CsvError& e) {
     s.file.Fail(kCsvUnusable, *c.get("file"), e.what());
   }
@@ -82,8 +83,9 @@ CsvTable ReadTable(const State& s, const toml::table& c) {
 
 }  // namespace
 
-void ReadCurve(const State& s, const toml::table& c, const std::string& testName, int nPhases,
-               const TestFacts& facts, input::Curve& native, input::CurveLanguage& language) {
+std::string ReadCurve(const State& s, const toml::table& c, const std::string& testName,
+                      int nPhases, const TestFacts& facts, input::Curve& native,
+                      input::CurveLanguage& language) {
   s.file.CheckKeys(c, {"file", "x", "y", "x_column", "y_column", "x_scale", "y_scale", "name",
                        "phase_column", "x_range"},
                    "a curve of test \"" + testName + "\"");
@@ -105,7 +107,8 @@ void ReadCurve(const State& s, const toml::table& c, const std::string& testName
     s.file.Fail(kJobFileUnreadable, *c.get("x_range"), "x_range must be [from, to] with from <= to");
   }
 
-  const CsvTable table = ReadTable(s, c);
+  std::string csvPath;
+  const CsvTable table = ReadTable(s, c, csvPath);
   std::vector<double> xs, ys, phases;
   std::vector<int> lines = table.lines;
   try {
@@ -168,6 +171,7 @@ void ReadCurve(const State& s, const toml::table& c, const std::string& testName
   language.output = testName + "_" + name.value_or(std::string(y.quantity->name));
   language.x = {std::string(x.quantity->name), codes->x.code, codes->x.factor};
   language.y = {std::string(y.quantity->name), codes->y.code, codes->y.factor};
+  return csvPath;
 }
 
 }  // namespace soilcal::jobfile::reader

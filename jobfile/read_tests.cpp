@@ -297,7 +297,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
       if (curve == nullptr) s.file.Fail(kJobFileUnreadable, c, what + ": a curve must be a table");
       input::Curve native;
       input::CurveLanguage language;
-      ReadCurve(s, *curve, *name, test.nPhases, facts, native, language);
+      out.inputFiles.push_back(ReadCurve(s, *curve, *name, test.nPhases, facts, native, language));
       test.curves.push_back(std::move(native));
       languages.push_back(std::move(language));
       test.curveFiles.push_back(*name + "_" + std::to_string(test.curves.size()) + ".TXT");

@@ -37,9 +37,10 @@ void ReadTests(const State& s, const toml::table& root, NativeJob& out);
 
 // One curve of a test: reads its CSV file and fills the native curve (codes,
 // segments, points in file order) and its language.
-void ReadCurve(const State& s, const toml::table& curve, const std::string& testName,
-               int nPhases, const TestFacts& facts, input::Curve& native,
-               input::CurveLanguage& language);
+// Returns the path of the CSV file read.
+std::string ReadCurve(const State& s, const toml::table& curve, const std::string& testName,
+                      int nPhases, const TestFacts& facts, input::Curve& native,
+                      input::CurveLanguage& language);
 
 // Named parameter of the model, or slot_N (N in 1..maxSlot) as a plain slot;
 // an unknown name is an error at `key` naming the nearest valid names.

@@ -52,6 +52,7 @@ NativeJob ReadTomlText(const std::string& text, const std::string& path) {
   for (input::LabTest& test : out.job.tests) test.material = material;
   out.job.modelNumber = out.job.tests.back().modelNumber;
   out.language.jobFile = services::BareName(path);
+  out.inputFiles.push_back(services::ResolvePath(path));
   return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "jobfile/commands.hpp"
 #include "jobfile_support.hpp"
 #include "support/files.hpp"
 #include "support/outputs.hpp"
@@ -157,6 +158,25 @@ TEST(JobFileErrors, TheProgramWritesOnlyAResultFileWithTheExitCode) {
   EXPECT_EQ(written, std::vector<std::string>{"Optimization_result.txt"});
   const ResultFile result = ParseResultFile(ReadFile(dir.path() / "job.out" / "Optimization_result.txt"));
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 13.0);
+}
+
+// --write-native into the job's own folder must not write a native curve
+// file over a CSV file that happens to carry its name.
+TEST(JobFileErrors, TheNativeJobNeverReplacesAFileOfTheJob) {
+  TempDir dir;
+  dir.Write("TXA_1.TXT", kCsv);
+  JobText job;
+  job.curve.replace(job.curve.find("txa.csv"), 7, "TXA_1.TXT");
+  const std::string path = dir.Write("job.toml", job.Text());
+  try {
+    jobfile::WriteNativeFromToml(path, dir.path().string());
+    ADD_FAILURE() << "written over TXA_1.TXT";
+  } catch (const services::RunError& e) {
+    EXPECT_EQ(e.code, 12);
+    EXPECT_NE(e.detail.find("a file of the job itself"), std::string::npos) << e.detail;
+  }
+  EXPECT_EQ(dir.Read("TXA_1.TXT"), kCsv);
+  EXPECT_FALSE(fs::exists(dir.path() / "OPTIM.TXT"));
 }
 
 }  // namespace
