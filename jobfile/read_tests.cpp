@@ -91,6 +91,21 @@ std::optional<double> Horizontal(const State& s, const toml::table& t, double ve
   return given;
 }
 
+// The stress a test of stress levels starts from: the key when given, else
+// the first level, which then is no phase of its own.
+double StartLevel(const State& s, const toml::table& t, const char* key,
+                  std::vector<double>& levels, const std::string& what) {
+  if (const std::optional<double> start = s.file.Number(t, key)) return *start;
+  if (levels.size() < 2) {
+    s.file.Fail(kJobFileUnreadable, t,
+                what + " needs " + key + " (the stress it starts from) or at least two levels, "
+                "the first of which is the start");
+  }
+  const double start = levels.front();
+  levels.erase(levels.begin());
+  return start;
+}
+
 TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate kind,
                             const std::string& what) {
   TemplateValues v;
@@ -108,8 +123,6 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
       }
       break;
     case TestTemplate::kOedometer: {
-      v.initialVerticalStress = Required(s, t, "initial_vertical_stress", what);
-      v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
       v.levels = s.file.Numbers(t, "vertical_stress");
       v.strains = s.file.Numbers(t, "vertical_strain");
       if (v.levels.empty() == v.strains.empty()) {
@@ -117,14 +130,16 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
                     what + " needs either vertical_stress = [stress levels] (load control) or "
                            "vertical_strain = [strains] (strain control)");
       }
+      v.initialVerticalStress = StartLevel(s, t, "initial_vertical_stress", v.levels, what);
+      v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
       break;
     }
     case TestTemplate::kIsotropicCompression:
-      v.initialVerticalStress = Required(s, t, "initial_pressure", what);
       v.levels = s.file.Numbers(t, "pressure");
       if (v.levels.empty()) {
         s.file.Fail(kJobFileUnreadable, t, what + " needs pressure = [pressure levels]");
       }
+      v.initialVerticalStress = StartLevel(s, t, "initial_pressure", v.levels, what);
       break;
     case TestTemplate::kDirectSimpleShear:
       v.initialVerticalStress = Required(s, t, "vertical_stress", what);
@@ -235,6 +250,9 @@ void ReadSolver(const State& s, const toml::table& t, input::LabTest& test) {
 int Variant(const State& s, const toml::table& t) {
   const std::optional<std::string> drainage = s.file.String(t, "drainage");
   const std::optional<long long> variant = s.file.Integer(t, "variant");
+  if (drainage && variant) {
+    s.file.Fail(kJobFileUnreadable, *t.get("variant"), "give either drainage or variant, not both");
+  }
   if (drainage) {
     if (*drainage != "drained" && *drainage != "undrained") {
       s.file.Fail(kJobFileUnreadable, *t.get("drainage"),
@@ -242,7 +260,12 @@ int Variant(const State& s, const toml::table& t) {
     }
     return *drainage == "undrained" ? 1 : 0;
   }
-  if (variant) return static_cast<int>(std::clamp<long long>(*variant, 0, 9));
+  if (variant) {
+    if (*variant < 0 || *variant > 9) {
+      s.file.Fail(kJobFileUnreadable, *t.get("variant"), "variant must lie in 0..9");
+    }
+    return static_cast<int>(*variant);
+  }
   return s.variant;
 }
 

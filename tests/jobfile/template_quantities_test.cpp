@@ -227,5 +227,34 @@ TEST(TemplateQuantities, PrescribedQuantitiesTakeAnEqualCodeOrAreRefused) {
   }
 }
 
+// Stress levels without a start stress begin at the first level: the same
+// lab test as the first level given as the start.
+TEST(TemplateQuantities, StressLevelsWithoutAStartBeginAtTheFirstLevel) {
+  const std::string head = Header() + "[[tests]]\nname = \"T\"\n";
+  const std::pair<const char*, const char*> pairs[] = {
+      {"type = \"oedometer\"\nvertical_stress = [100, 400, 200]\nk0 = 0.6\n",
+       "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [400, 200]\n"
+       "initial_horizontal_stress = 60\n"},
+      {"type = \"isotropic_compression\"\npressure = [50, 200]\n",
+       "type = \"isotropic_compression\"\ninitial_pressure = 50\npressure = [200]\n"}};
+  for (const auto& [implicit, explicitStart] : pairs) {
+    SCOPED_TRACE(implicit);
+    const auto a = jobfile::ReadTomlText(head + implicit, "/tmp/a.toml").job.tests[0];
+    const auto b = jobfile::ReadTomlText(head + explicitStart, "/tmp/b.toml").job.tests[0];
+    EXPECT_EQ(a.initialStress, b.initialStress);
+    EXPECT_EQ(a.prescribedStress, b.prescribedStress);
+    EXPECT_EQ(a.phaseFlags, b.phaseFlags);
+    EXPECT_EQ(a.nPhases, b.nPhases);
+  }
+  // The oedometer loads by 300 and unloads by 200 from a K0 start of 60/100
+  // (tension positive).
+  const auto oedometer =
+      jobfile::ReadTomlText(head + pairs[0].first, "/tmp/a.toml").job.tests[0];
+  EXPECT_EQ(oedometer.initialStress, (std::array<double, 6>{-60, -100, -60, 0, 0, 0}));
+  ASSERT_EQ(oedometer.nPhases, 2);
+  EXPECT_EQ(oedometer.prescribedStress[0][1], -300.0);
+  EXPECT_EQ(oedometer.prescribedStress[1][1], 200.0);
+}
+
 }  // namespace
 }  // namespace soilcal::testing
