@@ -23,7 +23,7 @@ std::string DisplayName(const ParameterSummary& p) {
 
 std::string ValueText(const ParameterSummary& p, double stored) {
   const std::optional<double> shown = ShownValue(p, stored);
-  if (!shown) return ShortNumber(stored) + " (stored; not a sine)";
+  if (!shown) return ShortNumber(stored) + ", not a sine";
   const std::string unit = p.display ? p.display->unit : "";
   if (unit.empty()) return ShortNumber(*shown);
   return ShortNumber(*shown) + (unit == "°" ? unit : " " + unit);

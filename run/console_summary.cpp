@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "report/html_report.hpp"
 #include "services/notices.hpp"
@@ -74,7 +75,12 @@ std::string ConsoleSummary(const report::Summary& s, const std::string& reportPa
            report::ShortNumber(s.best->meanError) + " % calibrated");
     }
   }
-  if (!reportPath.empty()) line("report: " + reportPath);
+  if (!reportPath.empty()) {
+    // Absolute, so that it can be opened from wherever the run was started.
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(reportPath, ec).lexically_normal();
+    line("report: " + (ec ? reportPath : full.string()));
+  }
   return out;
 }
 
