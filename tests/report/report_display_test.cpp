@@ -1,7 +1,7 @@
 // How the reports show what they show: quantities named for the test's type
 // with the job's units, the plot chosen per type (an oedometer on a log
 // axis), numbers with four significant digits, the verdict's warnings and
-// headline, and the JSON summary's facts of the run.
+// headline.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -12,11 +12,8 @@
 #include "report/quantities.hpp"
 #include "report/report_sections.hpp"
 #include "report/summary.hpp"
-#include "report/summary_json.hpp"
 #include "report/svg_plot.hpp"
 #include "xml_tree.hpp"
-
-#include <nlohmann/json.hpp>
 
 namespace soilcal::testing {
 namespace {
@@ -295,53 +292,6 @@ TEST(CurveSection, ACyclicTestShowsTheStressAtEachReversal) {
     EXPECT_LT((*y)[2], (*y)[3]);
   }
   EXPECT_LT(bestY[0], measuredY[0]);  // 21 above 20
-}
-
-TEST(Summary, JsonCarriesTheFactsOfTheRunAndNullWhereNothingWasRead) {
-  report::JobCurves curves;
-  report::Summary s = OedometerSummary(curves);
-  s.programVersion = "1.1.0";
-  s.jobFolder = "/jobs/clay/";
-  s.searchMode = "thorough";
-  s.maxEvaluations = 3000;
-  s.evaluations = 2990;
-  s.stopReason = "converged";
-  s.parameters = {Phi(0.4, 0.72, 0.6)};
-  s.inputWarnings = {{"sine_bounds", "slot 3 (phi) holds a sine"}};
-  s.warnings = s.inputWarnings;
-  const auto j = nlohmann::json::parse(report::SummaryToJson(s));
-  EXPECT_EQ(j["program_version"], "1.1.0");
-  EXPECT_EQ(j["job_folder"], "/jobs/clay/");
-  EXPECT_EQ(j["model_name"], "modified Cam-Clay");
-  EXPECT_EQ(j["units"]["stress"], "kPa");
-  EXPECT_EQ(j["search"]["mode"], "thorough");
-  EXPECT_EQ(j["search"]["budget"]["max_evaluations"], 3000);
-  EXPECT_EQ(j["search"]["evaluations"], 2990);
-  EXPECT_EQ(j["stop_reason"], "converged");
-  EXPECT_EQ(j["input_warnings"][0]["kind"], "sine_bounds");
-  EXPECT_EQ(j["tests"][0]["test_type"]["kind"], "oedometer");
-  EXPECT_EQ(j["tests"][0]["curves"][0]["segment_sizes"], nlohmann::json({3, 1}));
-  // Degrees beside the stored sine: asin(0.6) = 36.87°.
-  const auto& display = j["parameters"][0]["display"];
-  EXPECT_EQ(display["unit"], "°");
-  EXPECT_NEAR(display["calibrated"].get<double>(), 36.86989764584402, 1e-12);
-  EXPECT_EQ(j["parameters"][0]["calibrated"].get<double>(), 0.6);
-  // Nothing read: null, not zero.
-  for (const char* key : {"tolerance", "search_intensity"}) {
-    EXPECT_TRUE(j[key].is_null()) << key;
-  }
-  s.modelNumber.reset();
-  s.units.reset();
-  s.searchMode.clear();
-  s.maxEvaluations.reset();
-  s.stopReason.clear();
-  s.modelName.clear();
-  const auto empty = nlohmann::json::parse(report::SummaryToJson(s));
-  for (const char* key : {"model_number", "model_name", "units", "stop_reason"}) {
-    EXPECT_TRUE(empty[key].is_null()) << key;
-  }
-  EXPECT_TRUE(empty["search"]["mode"].is_null());
-  EXPECT_TRUE(empty["search"]["budget"].is_null());
 }
 
 }  // namespace

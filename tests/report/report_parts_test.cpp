@@ -15,6 +15,8 @@
 #include "support/process.hpp"
 #include "xml_tree.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace soilcal::testing {
 namespace {
 
@@ -62,6 +64,15 @@ report::Summary SampleSummary() {
                   {5, "psi", 0.0, 0.5, 0.0, 0.25, 0.4, {}}};                 // insensitive
   s.start = report::PointSummary{18.0, 0.066};
   s.best = report::PointSummary{6.0784, 0.0065};
+  s.programVersion = "1.1.0";
+  s.jobFolder = "/jobs/sand/";
+  s.modelName = "Mohr-Coulomb";
+  s.units = report::JobUnits{"kN", "m", "day"};
+  s.searchMode = "thorough";
+  s.maxEvaluations = 3000;
+  s.stopReason = "converged";
+  s.parameters[1].display = report::ParameterDisplay{"φ", "friction angle", "°", true};
+  s.inputWarnings = {{"sine_bounds", "slot 3 (phi) holds a sine"}};
   report::CurveSummary q{"Q_EPS.TXT", -14, 5, 4, report::CurveFitSummary{35.4, 4},
                          report::CurveFitSummary{8.0, 4}, {4}};
   report::CurveSummary ev{"EV_EPS.TXT", -14, -6, 4, report::CurveFitSummary{20.0, 4},
@@ -110,6 +121,13 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(report::SummaryToJson(*back), report::SummaryToJson(s));
   EXPECT_EQ(back->parameters[1].best, 0.6361655131120307);
+  EXPECT_EQ(back->tests[0].type.kind, labtest::TestKind::kTriaxialCompression);
+  EXPECT_EQ(back->tests[0].curves[0].segments, std::vector<int>{4});
+  EXPECT_EQ(back->maxEvaluations, 3000);
+  // Stored sine and the degrees shown beside it: asin(0.63617) = 39.51°.
+  const auto j = nlohmann::json::parse(report::SummaryToJson(s));
+  EXPECT_NEAR(j["parameters"][1]["display"]["calibrated"].get<double>(), 39.50648209548516, 1e-9);
+  EXPECT_EQ(j["units"]["stress"], "kPa");
   EXPECT_FALSE(back->parameters[2].best);
   EXPECT_FALSE(back->tests[0].curves[1].start);
   EXPECT_EQ(back->tests[0].curves[1].best->nValid, 3);
