@@ -61,7 +61,10 @@ std::string Shown(const ParameterSummary& p, const std::optional<double>& stored
 std::string NameCell(const ParameterSummary& p) {
   if (!p.display) return XmlEscape(p.name);
   std::string out = "<span class=\"symbol\">" + SymbolHtml(p.display->symbol) + "</span>";
-  if (!p.display->words.empty()) out += " " + XmlEscape(p.display->words);
+  if (!p.display->words.empty()) {
+    out += ' ';
+    out += XmlEscape(p.display->words);
+  }
   return out;
 }
 

@@ -155,7 +155,7 @@ AxisQuantity NameQuantity(int code, const TestType& type, const QuantityUnits& u
   q.compressionNegative = name.normal;
   switch (name.kind) {
     case QuantityKind::kStrain:
-      q.unit = "%";
+      q.unit = std::string("%");  // not the bare literal: GCC 12 warns falsely (-Wrestrict)
       q.scale = 100.0;
       break;
     case QuantityKind::kStress: q.unit = units.stress; break;
@@ -163,7 +163,7 @@ AxisQuantity NameQuantity(int code, const TestType& type, const QuantityUnits& u
     case QuantityKind::kOther: break;
   }
   if (code < 0 && !name.normal) {
-    q.symbol = "−" + q.symbol;
+    q.symbol = std::string("−") + q.symbol;
   } else if (code > 0 && name.normal) {
     q.sense = name.kind == QuantityKind::kStrain ? "extension positive" : "tension positive";
   }
