@@ -98,6 +98,7 @@ bool ReadHeader(TestFile& file, MaterialInput& m) {
   if (!file.Free()) return false;  // line 0
   const std::string echo = " Header line " + file.line() + "\n";
   std::fwrite(echo.data(), 1, echo.size(), stdout);
+  m.header = std::string(TrimRight(file.line()));
 
   int version = m.version;
   if (!file.Values({&version})) return false;  // line 1

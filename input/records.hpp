@@ -28,6 +28,7 @@ struct Curve {
 
 // The material block of a lab-test file, as read.
 struct MaterialInput {
+  std::string header;                      // header text of the file (line 1), trailing blanks cut
   int baseModel = 0;                       // model number of the material block
   std::array<double, 256> params{};        // 1-based: params[1..200] read, 31..80 user-model values
   std::string name;                        // material name (user-model library name for 21..30)

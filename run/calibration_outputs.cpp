@@ -6,6 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
+#include "run/console_summary.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -50,6 +51,8 @@ void CalibrationOutputs::StartSetKnown(const models::MaterialSet& set1) {
   state_->trace.startSet = set1;
 }
 
+void CalibrationOutputs::SearchChosen(SearchMode mode) { state_->trace.search = mode; }
+
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
@@ -65,8 +68,10 @@ void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResour
     report::JobCurves curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
     report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
-    report::WriteTextFile(services::ResolvePath(folder + report::kReportFileName),
-                          report::RenderCalibrationReport(summary, curves));
+    const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
+    const bool written =
+        report::WriteTextFile(reportPath, report::RenderCalibrationReport(summary, curves));
+    PrintRunSummary(summary, written ? reportPath : "");
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.
   }

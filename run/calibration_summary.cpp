@@ -10,6 +10,7 @@
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/summary_facts.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -68,7 +69,8 @@ void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Su
 // file's column order.
 void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves) {
   for (const input::LabTest& test : job.tests) {
-    report::TestSummary t{services::BareName(test.testFile), {}};
+    report::TestSummary t;
+    t.file = services::BareName(test.testFile);
     std::vector<report::CurvePoints> points;
     for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
       report::CurveSummary curve;
@@ -132,13 +134,11 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     s.cpuSeconds = general->cpu;
   }
   s.kernelError = trace.kernelError;
-  s.modelNumber = job.modelNumber;
-  s.intensity = job.settings.intensity;
-  s.tolerance = job.settings.tolerance;
   s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
   s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;
   Parameters(job, trace, s);
   Tests(job, s, curves);
+  AddJobFacts(job, trace, s);
 
   if (trace.referenceWritten) {
     if (const auto start = Simulate(job, resources, nullptr, {}, true)) {
@@ -155,7 +155,8 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
       Fits(*best, true, s, curves);
     }
   }
-  s.warnings = report::CollectWarnings(s, curves);
+  s.warnings = s.inputWarnings;
+  for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
 }
 
 }  // namespace soilcal::run

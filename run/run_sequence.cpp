@@ -179,8 +179,9 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   run.outputs.StartSetKnown(set1);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const optimisation::SwarmResult found =
-      RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
+  const SearchMode mode = ChooseSearch(search, run.folder);
+  run.outputs.SearchChosen(mode);
+  const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,

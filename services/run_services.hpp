@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "services/diag.hpp"
 #include "services/message_state.hpp"
+#include "services/notices.hpp"
 
 namespace soilcal::services {
 
@@ -38,6 +41,13 @@ struct TimerTable {
   int wallAtStart = 0;
 };
 
+// The warnings given on standard error during a run, in order, for the
+// run's summary: a kind ("input" unless the caller names one) and the text.
+struct WarningLog {
+  std::mutex mutex;
+  std::vector<LoggedWarning> entries;
+};
+
 struct RunServices {
   RunServices() = default;
   // Closes the files the run left open.
@@ -49,6 +59,7 @@ struct RunServices {
   DiagChannel diag;
   MessageState messages;
   TimerTable timers;
+  WarningLog warnings;
   std::atomic<int> virtualLabMode{0};
 };
 
