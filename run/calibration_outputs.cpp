@@ -6,6 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -64,9 +65,15 @@ void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResour
     report::Summary summary;
     report::JobCurves curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
-    report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
-    report::WriteTextFile(services::ResolvePath(folder + report::kReportFileName),
-                          report::RenderCalibrationReport(summary, curves));
+    // Each file whole or not at all; a failure is said and counts for the
+    // run's status.
+    const auto write = [](const std::string& path, const std::string& text) {
+      const services::WriteStatus written = services::WriteFileAtomically(path, text);
+      if (!written) services::ReportOutputFailure(path, written.cause);
+    };
+    write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
+    write(services::ResolvePath(folder + report::kReportFileName),
+          report::RenderCalibrationReport(summary, curves));
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.
   }

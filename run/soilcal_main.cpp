@@ -1,3 +1,7 @@
 #include "run/run_sequence.hpp"
+#include "services/standard_streams.hpp"
 
-int main(int argc, char** argv) { return soilcal::run::RunSequence(argc, argv); }
+int main(int argc, char** argv) {
+  soilcal::services::OpenMissingStandardStreams();
+  return soilcal::run::RunSequence(argc, argv);
+}

@@ -50,6 +50,7 @@ struct RunServices {
   MessageState messages;
   TimerTable timers;
   std::atomic<int> virtualLabMode{0};
+  std::atomic<int> outputFailures{0};  // outputs not written (services/output_file.hpp)
 };
 
 // The state bound to this thread, or the process's default state.
