@@ -154,8 +154,9 @@ bool ReadMaterialBlock(TestFile& file, LabTest& s) {
 // records "i value", parameter i of the user model going to slot 30 + i,
 // until an index outside 1..200 (or the end of the file). A record that
 // cannot be read as "i value" ends the list too, with a warning that names
-// it, so that no parameter is dropped without a word.
-void ReadUserModelParameters(MaterialInput& m) {
+// it and the test file it is read for, so that no parameter is dropped
+// without a word.
+void ReadUserModelParameters(MaterialInput& m, const std::string& testFile) {
   const std::string name = "udsmparm";
   if (!services::FileExists(name)) return;
   InputFile file(name);
@@ -168,7 +169,8 @@ void ReadUserModelParameters(MaterialInput& m) {
     if (status == ReadStatus::kBadValue) {
       std::string found = FirstNonNumber(lines.lastRecord());
       if (found.empty()) found = services::Quoted(lines.lastRecord());
-      services::Warn(name + " line " + std::to_string(lines.lineNumber()) + ": " + found +
+      services::Warn(name + " line " + std::to_string(lines.lineNumber()) + " (read for " +
+                     services::BareName(testFile) + "): " + found +
                      " is not an index and a value; the user-model parameters end before this "
                      "line");
     }
@@ -201,7 +203,7 @@ void CompleteMaterial(MaterialInput& m, const LineReader& lines) {
                    " is below -1; slots 3 and 5 hold the sine of the angle");
   }
   if (p[20] < 1e-20) p[20] = 0.01;
-  if (models::udsm::IsUserModel(m.baseModel)) ReadUserModelParameters(m);
+  if (models::udsm::IsUserModel(m.baseModel)) ReadUserModelParameters(m, lines.fileName());
   if (m.baseModel == 18) throw services::KernelAbort(0, "rIroVuzu3", "Still need fill_proprj_2d");
 }
 

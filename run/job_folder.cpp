@@ -51,10 +51,9 @@ void KeepUntouched(JobFolder& place, ResultFile& result) {
 }
 
 // One run per folder: a second run stops at once, naming the first.
+// `job` names this run's job for a second one.
 void TakeFolder(JobFolder& place, const std::string& job, ResultFile& result) {
-  std::error_code ignored;
-  const std::filesystem::path whole = std::filesystem::absolute(job, ignored);
-  place.lock = services::FolderLock::Take(place.folder, services::DescribeThisRun(whole.string()));
+  place.lock = services::FolderLock::Take(place.folder, services::DescribeThisRun(job));
   if (place.lock.state() != services::FolderLock::State::kBusy) return;
   KeepUntouched(place, result);
   const std::string folder = place.folder.empty() ? "the current folder" : place.folder;
@@ -110,7 +109,8 @@ void PrepareJobFolder(JobFolder& place, const std::string& argument, input::Job&
     KeepUntouched(place, result);
     throw;
   }
-  TakeFolder(place, argument, result);
+  std::error_code ignored;
+  TakeFolder(place, std::filesystem::absolute(argument, ignored).string(), result);
   RemoveStaleOutputs(outputs);
   OpenDiagnosticChannel(place.folder, heldLines);
   OpenResultFile(place.folder, result);
@@ -120,7 +120,7 @@ void PrepareJobFolder(JobFolder& place, const std::string& argument, input::Job&
 
 void PrepareCurrentFolder(JobFolder& place, ResultFile& result) {
   place.folder.clear();
-  TakeFolder(place, ".", result);
+  TakeFolder(place, "none (no optimisation file given)", result);
   OpenResultFile("", result);
 }
 

@@ -147,9 +147,9 @@ void CheckNoOutputReplacesAnInput(const input::Job& job, const std::vector<JobOu
     for (const JobInput& in : inputs) {
       if (!Same(id, in.id)) continue;
       services::StopWithError(
-          in.code, in.where + in.what + " has the name of " + output.what + " this run writes (" +
-                       output.path +
-                       "), which would replace it; the run stops before it writes anything and "
+          in.code, in.where + in.what + " would be replaced by " + output.path + ", " +
+                       output.what +
+                       " of this run; the run stops before it writes anything and "
                        "gives its result on standard output only: rename the input file" +
                        (in.where.empty() ? std::string() : " and its line"));
     }
