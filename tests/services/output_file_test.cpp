@@ -3,7 +3,6 @@
 // device.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,35 +76,6 @@ TEST(FolderLock, ASecondTakerFindsTheFolderBusyAndNamesTheHolder) {
 
   EXPECT_EQ(FolderLock::Take(folder + "missing/", "run E").state(),
             FolderLock::State::kUnavailable);
-}
-
-// The kernel drops the lock of a holder that is killed: its folder is free
-// at once, although the killed run left its lock file.
-TEST(FolderLock, AKilledHolderLeavesNoStaleLock) {
-  TempDir dir;
-  const std::string folder = dir.path().string() + "/";
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    const FolderLock lock = FolderLock::Take(folder, "the killed run");
-    const char state = lock.held() ? 'h' : 'n';
-    [[maybe_unused]] const ssize_t sent = ::write(ready[1], &state, 1);
-    ::pause();
-    ::_exit(0);
-  }
-  char state = 0;
-  ASSERT_EQ(::read(ready[0], &state, 1), 1);
-  EXPECT_EQ(state, 'h');
-  const FolderLock busy = FolderLock::Take(folder, "run B");
-  EXPECT_EQ(busy.state(), FolderLock::State::kBusy);
-  EXPECT_EQ(busy.holder(), "the killed run");
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_TRUE(fs::exists(dir.path() / kLockFileName));
-  EXPECT_TRUE(FolderLock::Take(folder, "run C").held());
 }
 
 // A program started with standard output and error closed: the descriptors
