@@ -9,6 +9,7 @@
 #include "optimisation/thorough_state.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/notices.hpp"
 
 namespace soilcal::optimisation {
 
@@ -130,10 +131,12 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   result.best = run.haveBest ? run.bestX : std::vector<double>(static_cast<std::size_t>(n), 0.0);
   result.bestObjective = run.bestObjective;
   result.bestError = run.bestError;
+  result.bestEvaluated = run.haveBest;
   result.iterations = run.iteration;
   result.evaluations = run.eval.evaluations() + probes;
-  std::fprintf(stderr, "thorough search: %ld evaluations of a budget of %ld (%d free parameters)\n",
-               result.evaluations, total, n);
+  services::Notice("thorough search: " + std::to_string(result.evaluations) +
+                   " evaluations of a budget of " + std::to_string(total) + " (" +
+                   std::to_string(n) + " free parameters)");
   if (services::Diag().on()) {
     services::Diag().Line("thorough search iterations", result.iterations);
     services::Diag().Line("thorough search evaluations", static_cast<long long>(result.evaluations));

@@ -2,11 +2,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 #include "report/html_report.hpp"
 #include "report/svg_plot.hpp"
 #include "services/diag.hpp"
+#include "services/output_file.hpp"
 
 namespace soilcal::report {
 
@@ -83,10 +83,7 @@ std::string ShortNumber(double value, int digits) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << text;
-  return static_cast<bool>(out);
+  return services::WriteFileAtomically(path, text).ok;
 }
 
 }  // namespace soilcal::report

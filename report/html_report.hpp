@@ -22,7 +22,8 @@ std::string ExactNumber(double value);
 // only below 1e-4 and from 1e9 on.
 std::string ShortNumber(double value, int digits = 4);
 
-// Writes `text` to `path`; false when it cannot.
+// Replaces the file at `path` by `text` whole (a temporary file renamed into
+// place); false when it cannot.
 bool WriteTextFile(const std::string& path, const std::string& text);
 
 }  // namespace soilcal::report

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "models/parameter_table.hpp"
+#include "services/output_file.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -292,10 +293,7 @@ Summary FromJson(const json& j) {
 std::string SummaryToJson(const Summary& summary) { return ToJson(summary).dump(2) + "\n"; }
 
 bool WriteSummaryJson(const Summary& summary, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << SummaryToJson(summary);
-  return static_cast<bool>(out);
+  return services::WriteFileAtomically(path, SummaryToJson(summary)).ok;
 }
 
 std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error) {

@@ -7,6 +7,7 @@
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
 #include "run/console_summary.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -67,10 +68,16 @@ void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResour
     report::Summary summary;
     report::JobCurves curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
-    report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
+    // Each file whole or not at all; a failure is said and counts for the
+    // run's status.
+    const auto write = [](const std::string& path, const std::string& text) {
+      const services::WriteStatus written = services::WriteFileAtomically(path, text);
+      if (!written) services::ReportOutputFailure(path, written.cause);
+      return static_cast<bool>(written);
+    };
+    write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
     const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
-    const bool written =
-        report::WriteTextFile(reportPath, report::RenderCalibrationReport(summary, curves));
+    const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
     PrintRunSummary(summary, written ? reportPath : "");
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.

@@ -48,7 +48,9 @@ void InJobUnits(const input::ParameterLanguage& language, report::ParameterSumma
 
 void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Summary& s) {
   const input::OptimisationSettings& o = job.settings;
-  const bool withBest = trace.found && trace.finalStarted;
+  // A best point the search never evaluated (stopped while drawing its
+  // starting points) is no calibrated value.
+  const bool withBest = trace.found && trace.finalStarted && trace.found->bestEvaluated;
   for (std::size_t j = 0; j < static_cast<std::size_t>(std::max(o.nParams, 0)) && j < o.index.size(); ++j) {
     report::ParameterSummary p;
     p.slot = o.index[j];
@@ -146,7 +148,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
       if (start->usable) s.start = report::PointSummary{start->meanError, start->objective};
     }
   }
-  if (trace.found && trace.finalStarted) {
+  if (trace.found && trace.finalStarted && trace.found->bestEvaluated) {
     s.best = report::PointSummary{trace.found->bestError, trace.found->bestObjective};
   }
   if (trace.found && trace.finalWritten) {

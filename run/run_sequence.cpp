@@ -1,12 +1,14 @@
 // The run sequence: one pass from the command line to the result file.
 //
-// Start-up (floating-point mode, message state, start times), the project
-// folder and its channels, the job's input, the cap-parameter library for
-// the Hardening Soil models, the reference run, the search and the final
-// run. A run error ends the pass with a "General" section carrying its exit
-// code; a kernel error ends it with the message box and no section. Either
-// also gets a line on standard error. The process exit status is 0 in every
-// case unless --exit-status asks for the outcome.
+// Start-up (floating-point mode, message state, start times), the job
+// folder with the optimisation file and the channels (run/job_folder.hpp),
+// the tests and curves, the cap-parameter library for the Hardening Soil
+// models, the reference run, the search and the final run. A run error ends
+// the pass with a "General" section carrying its exit code; a kernel error
+// ends it with the message box and no section. Either also gets a line on
+// standard error. The process exit status is 0 in every case unless
+// --exit-status asks for the outcome (and a failure to write an output
+// makes it non-zero then).
 #include "run/run_sequence.hpp"
 
 #include <cstdio>
@@ -25,32 +27,33 @@
 #include "optimisation/pswarm.hpp"
 #include "run/argument_path.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
+#include "run/job_folder.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
 #include "run/search_choice.hpp"
 #include "run/usage.hpp"
-#include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/interrupt.hpp"
 #include "services/library.hpp"
 #include "services/notices.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::run {
 namespace {
 
-constexpr int kDiagUnit = 2;
 constexpr int kCavityTest = 6;
-constexpr const char* kResultFileName = "Optimization_result.txt";
 
 struct Run {
   RunClock start;
   std::string folder;               // project folder of the argument ("" = current directory)
+  JobFolder place;                  // the folder taken for the run
   ResultFile result;
   input::Job job;
   services::SharedLibrary capLibrary;  // kept loaded for the whole run
@@ -58,30 +61,18 @@ struct Run {
   CalibrationOutputs outputs;       // progress line, summary and report
 };
 
-// Unit 2 on "file2" when the flag file "do_opti" lies in the project folder,
-// otherwise on the null device (Diag().on() is then false).
-void OpenDiagnosticChannel(const std::string& folder) {
-  const std::string target = services::FileExists(folder + "do_opti") ? folder + "file2" : "nul";
-  services::OpenWithRetry(kDiagUnit, target, services::OpenMode::kWrite);
-}
-
-// The result file in the project folder; when it cannot be created the
-// sections go to standard output so the outcome is not lost.
-void OpenResultFile(const std::string& folder, ResultFile& result) {
-  if (!result.Open(folder + kResultFileName)) result.Attach(stdout);
-}
-
 // Reads every test file in list order; a cavity test stops the run before
 // the next file is read.
 void ReadTests(input::Job& job) {
   input::LabTest current;
   for (input::LabTest& test : job.tests) {
-    input::ReadLabTestInput(test, current);
+    input::ReadLabTestInput(test, current, job.argument);
     if (current.testType == kCavityTest) {
       services::Diag().Line("cavity: not implemented in 3D");
       services::Diag().Flush();
       services::StopWithError(services::kErrorInVlcParameter,
-                              services::BareName(test.testFile) +
+                              services::BareName(test.testFile) + " line " +
+                                  std::to_string(current.testTypeLine) +
                                   ": test type 6 (a cavity test) cannot be simulated");
     }
   }
@@ -148,13 +139,19 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   return options;
 }
 
-// After an abort the result file is complete; a best point that cannot be
-// simulated (all zeros while the starting points were still being drawn)
-// costs the "_calculated" curves, not the outcome of the run.
+// After an abort the result file is complete. A best point the search never
+// evaluated (all zeros: it was stopped while drawing its starting points)
+// gets no "_calculated" curves, and one that cannot be simulated costs them;
+// neither costs the outcome of the run.
 void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
-                           std::span<const double> best) {
+                           const optimisation::SwarmResult& found) {
+  if (!found.bestEvaluated) {
+    services::Notice("the search was stopped before it had a usable point: the values of the "
+                     "result file are no fit, and no \"_calculated\" curves are written");
+    return;
+  }
   try {
-    WriteCurves(run, &set1, best, "_calculated", false);
+    WriteCurves(run, &set1, found.best, "_calculated", false);
   } catch (const services::KernelAbort& abort) {
     if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
     services::Notice("the best point so far cannot be simulated (kernel error " +
@@ -164,13 +161,12 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, const std::string& argument, SearchMode search) {
-  WarnIfAbortFilePresent(run.folder + "AbortCalc");
-  input::ReadOptimisationInput(argument, run.job);
+int Calibrate(Run& run, SearchMode search) {
   ReadTests(run.job);
   if (models::hardening_soil::NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
   input::ReadMeasuredCurves(run.job);
   WarnAboutLikelyMistakes(run.job);
+  WarnAboutCurves(run.job);
 
   // Material set 1 lives through the reference run, the search and the
   // final run: what the reference run completes is where the search starts.
@@ -188,16 +184,11 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
   if (found.exitStatus == services::kUserAbort) {
-    WriteCurvesAfterAbort(run, set1, found.best);
+    WriteCurvesAfterAbort(run, set1, found);
   } else {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
   return found.exitStatus;
-}
-
-void EndRun(Run& run) {
-  run.result.Close();
-  services::CloseAllUnits();
 }
 
 }  // namespace
@@ -225,19 +216,18 @@ int RunSequence(int argc, char** argv) {
   Outcome outcome;
   try {
     if (!options.hasPath) {
-      OpenResultFile("", run.result);
+      PrepareCurrentFolder(run.place, run.result);
       services::StopWithError(services::kOptimizationFileNotIndicated);
     }
     const std::string argument = ChooseArgumentSpelling(options.path);
     run.folder = services::FolderOf(argument);
-    OpenDiagnosticChannel(run.folder);
-    OpenResultFile(run.folder, run.result);
-    services::SetRecordFolder(run.folder);
-    outcome.exitCode = Calibrate(run, argument, options.search);
+    PrepareJobFolder(run.place, argument, run.job, run.result);
+    outcome.exitCode = Calibrate(run, options.search);
     if (outcome.exitCode == services::kUserAbort) {
       ReportUserAbort(services::InterruptRequested());
     }
-  } catch (const services::RunError& error) {
+  } catch (services::RunError& error) {
+    AddPlaceOfError(error, run.job);
     run.result.WriteGeneralSection(error.code, run.start);
     ReportRunError(error);
     outcome.exitCode = error.code;
@@ -256,8 +246,9 @@ int RunSequence(int argc, char** argv) {
     services::ShowMessageBox("soilcal", "internal error");
     outcome.kernelError = true;
   }
-  run.outputs.Finish(run.job, run.resources, run.result, run.folder);
-  EndRun(run);
+  if (!run.place.untouched) run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  CloseJobFolder(run.place, run.result);
+  outcome.outputFailed = services::OutputFailures() > 0;
   return options.exitStatus ? ProcessStatus(outcome) : 0;
 }
 

@@ -61,6 +61,7 @@ struct RunServices {
   TimerTable timers;
   WarningLog warnings;
   std::atomic<int> virtualLabMode{0};
+  std::atomic<int> outputFailures{0};  // outputs not written (services/output_file.hpp)
 };
 
 // The state bound to this thread, or the process's default state.
