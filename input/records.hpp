@@ -93,6 +93,11 @@ struct Job {
   // the program calibrates.
   MaterialInput material;
   int modelNumber = 0;          // model number left by the last test read
+  // Run settings of the job, fixed before the first simulation.
+  // Sekiguchi-Ohta (31, 32) in the lab-test stiffness routine, asked for by
+  // --extended-models or the flag file "extended_models" in the job folder;
+  // without it those models are refused there.
+  bool extendedModels = false;
 };
 
 }  // namespace soilcal::input

@@ -62,10 +62,14 @@ double UndrainedWaterStiffness(double G, double nu, double nuU) {
   return (2.0 / 3.0) * G * ((1.0 + nuU) / (1.0 - 2.0 * nuU) - (1.0 + nu) / (1.0 - 2.0 * nu));
 }
 
-bool IsElemBothModel(int model) {
+bool IsElemBothModel(int model, bool extendedModels) {
   if (model < 1 || model > 36) return false;
   switch (model) {
-    case 3: case 7: case 10: case 11: case 14: case 20: case 31: case 32:
+    case 31: case 32:
+      // Sekiguchi-Ohta on request: the set's isotropic matrix of the
+      // mean-stress dependent G (GenMat before every step) and nu.
+      return extendedModels;
+    case 3: case 7: case 10: case 11: case 14: case 20:
       return false;
     default:
       return true;
@@ -76,7 +80,7 @@ void ELEMBoth(SimulationContext& ctx, int mode, Mat6& K) {
   models::MaterialSet& set = ctx.set;
   const int drainage = set.modelCode / 100;
   const int model = set.modelCode % 100;
-  if (!IsElemBothModel(model)) {
+  if (!IsElemBothModel(model, ctx.extendedModels)) {
     if (services::Diag().on()) services::Diag().Line(" Invalid model in ELEMBoth ", model);
     throw services::KernelAbort(1, "ZIrez", " Invalid model in ELEMBoth ");
   }
