@@ -155,6 +155,11 @@ int Run(const Arguments& args) {
     std::fprintf(stderr, "cannot write %s\n", args.reportFile.c_str());
   }
   std::fprintf(stderr, "status %d, recorded points %d\n", run.status, run.nRecorded);
+  if (run.liquefied && run.nRecorded > 0) {
+    const auto last = static_cast<std::size_t>(run.nRecorded - 1);
+    std::fprintf(stderr, "liquefied at point %d, time %s (a cyclic test: its curves stop here)\n",
+                 run.nRecorded, FormatReal(ctx->rec.time[last]).c_str());
+  }
   return run.status == 0 ? 0 : 1;
 }
 
