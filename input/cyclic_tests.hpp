@@ -16,7 +16,10 @@
 //        = r_u * sigma'_3c for triaxial tests (r_u = du / sigma'_3c)
 //
 // so a file of r_u against N is written as "10 -7" with every r_u multiplied
-// by the initial vertical (or cell) effective stress. A test whose phases
+// by the initial vertical (or cell) effective stress. The curve has one
+// segment per phase, and the comparison of phase p uses the recorded points
+// 1 + sum over q < p of (steps_q + 1) up to 1 + sum over q <= p of steps_q,
+// so a test wants more load steps per half cycle than it has phases. A test whose phases
 // are cyclic stops as a completed test when the sample liquefies (see
 // labtest/cyclic.hpp); its curves end there.
 #pragma once

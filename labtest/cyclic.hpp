@@ -8,10 +8,10 @@
 // effective stress p' has fallen to 5 % of its value at the start of the
 // test (the pore pressure ratio of the mean stress 1 - p'/p'0 has reached
 // 0.95), or when a step cannot be carried (it does not converge) once p'
-// is below 20 % of that value: the sample no longer bears the cyclic
-// stress. The test then ends as a completed test (status 0) whose recorded
-// points, and so its curves, stop at the last accepted step. Tests that are
-// not cyclic never stop for it.
+// is below half of that value: the sample flows under the cyclic stress.
+// The test then ends as a completed test (status 0) whose recorded points,
+// and so its curves, stop at the last accepted step. Tests that are not
+// cyclic never stop for it.
 #pragma once
 
 #include "input/records.hpp"
