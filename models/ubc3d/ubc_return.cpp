@@ -57,6 +57,33 @@ double Harden(double s0, double dg, double A, const Params& m) {
   return std::min((1.0 - 1.0 / inv) / rf, m.sinPhiP);
 }
 
+// Root of a function that falls through zero on [lo, hi] (f(lo) > 0 >=
+// f(hi)) by the Illinois variant of regula falsi, which keeps the bracket
+// and converges superlinearly. Returns the last point with f <= 0, or one
+// within `tolF` of zero.
+template <class F>
+double FallingRoot(const F& f, double lo, double flo, double hi, double fhi, double tolF) {
+  int side = 0;
+  for (int k = 0; k < kRootIterations && hi - lo > 1e-15 * hi; ++k) {
+    const double x = (lo * fhi - hi * flo) / (fhi - flo);
+    if (!(x > lo && x < hi)) break;
+    const double fx = f(x);
+    if (std::fabs(fx) <= tolF) return x;
+    if (fx > 0.0) {
+      lo = x;
+      flo = fx;
+      if (side == 1) fhi *= 0.5;
+      side = 1;
+    } else {
+      hi = x;
+      fhi = fx;
+      if (side == -1) flo *= 0.5;
+      side = -1;
+    }
+  }
+  return hi;
+}
+
 struct Loading {
   Vec3 c{};
   double sinMob = 0.0;
@@ -110,19 +137,15 @@ Loading ReturnLoading(const Vec3& tr, double s0, double A, const Params& m, cons
     hi *= 2.0;
     high = LoadingAt(tr, hi, s0, A, m, de);
   }
-  if (!(YieldOf(high, m) <= 0.0)) return Loading{};
+  const double fHigh = YieldOf(high, m);
+  if (!(fHigh <= 0.0)) return Loading{};
   const double scale = std::max(0.5 * (tr[0] + tr[2]) + m.a, m.pFloor);
-  Loading mid = high;
-  for (int k = 0; k < kRootIterations; ++k) {
-    const double x = 0.5 * (lo + hi);
-    mid = LoadingAt(tr, x, s0, A, m, de);
-    const double f = YieldOf(mid, m);
-    (f > 0.0 ? lo : hi) = x;
-    if (std::fabs(f) <= 1e-13 * scale || hi - lo <= 1e-16 * hi) break;
-  }
-  mid = LoadingAt(tr, hi, s0, A, m, de);
-  mid.ok = true;
-  return mid;
+  auto yield = [&](double x) { return YieldOf(LoadingAt(tr, x, s0, A, m, de), m); };
+  const double fLow = lo > 0.0 ? yield(lo) : YieldOf(LoadingAt(tr, 0.0, s0, A, m, de), m);
+  const double x = FallingRoot(yield, lo, fLow, hi, fHigh, 1e-13 * scale);
+  Loading l = LoadingAt(tr, x, s0, A, m, de);
+  l.ok = true;
+  return l;
 }
 
 // Compaction while the stress ratio falls from s0: the isotropic plastic
@@ -151,10 +174,12 @@ double Compaction(const Vec3& tr, double s0, double H, double extra, const Param
     etaEnd = ratioAfter(0.0);
     return 0.0;
   }
-  if (excess(hi) < 0.0) lo = hi;  // compaction up to the bound
-  for (int k = 0; k < kRootIterations && hi - lo > 1e-15 * hi; ++k) {
-    const double x = 0.5 * (lo + hi);
-    (excess(x) < 0.0 ? lo : hi) = x;
+  const double top = excess(hi);
+  if (top < 0.0) {
+    lo = hi;  // compaction up to the bound
+  } else {
+    lo = FallingRoot([&](double x) { return -excess(x); }, 0.0, -excess(0.0), hi, -top,
+                     1e-15 * std::max(hi, 1e-300));
   }
   etaEnd = ratioAfter(lo);
   return lo;
