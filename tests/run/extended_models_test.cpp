@@ -13,44 +13,35 @@
 namespace soilcal::testing {
 namespace {
 
-TEST(ExtendedModels, LabTestProgramServesSekiguchiOhtaOnlyByOptionOrFlagFile) {
+TEST(ExtendedModels, BothProgramsServeSekiguchiOhtaOnlyByOptionOrFlagFile) {
+  // The undrained example without its flag files.
   TempDir dir;
   CopyExample("sekiguchi_ohta/undrained_triaxial", dir.path());
   std::filesystem::remove(dir.path() / "extended_models");
+  std::filesystem::remove(dir.path() / "thorough_search");
   const std::string test = (dir.path() / "TRIAX_CU.VLT").string();
+  const std::string labtest = BuildPath("soilcal-labtest");
 
-  const ProcessRun refused = RunProcess(BuildPath("soilcal-labtest"), {test}, dir.path());
+  const ProcessRun refused = RunProcess(labtest, {test}, dir.path());
   EXPECT_EQ(refused.exitStatus, 1);
   EXPECT_NE(refused.err.find("Invalid model in ELEMBoth"), std::string::npos) << refused.err;
-
-  const ProcessRun option =
-      RunProcess(BuildPath("soilcal-labtest"), {"--extended-models", test}, dir.path());
+  const ProcessRun option = RunProcess(labtest, {"--extended-models", test}, dir.path());
   EXPECT_EQ(option.exitStatus, 0) << option.err;
-  dir.Write("extended_models", "");
-  const ProcessRun flag = RunProcess(BuildPath("soilcal-labtest"), {test}, dir.path());
-  EXPECT_EQ(flag.exitStatus, 0) << flag.err;
-  // The same 20 steps either way, point by point.
-  EXPECT_EQ(flag.out, option.out);
-  EXPECT_EQ(SplitLines(flag.out).size(), 22u);
-}
+  EXPECT_EQ(SplitLines(option.out).size(), 22u);  // header, start and 20 steps
 
-TEST(ExtendedModels, SoilcalTakesTheOptionLikeTheFlagFile) {
-  // The undrained example without its flag files, on the default search:
-  // refused as before without the option, run with it.
-  TempDir job;
-  CopyExample("sekiguchi_ohta/undrained_triaxial", job.path());
-  std::filesystem::remove(job.path() / "extended_models");
-  std::filesystem::remove(job.path() / "thorough_search");
-  const std::string optim = (job.path() / "OPTIM.TXT").string();
-  const ProcessRun refused = RunSoilcal(optim, job.path());
-  EXPECT_NE((refused.out + refused.err).find("Invalid model in ELEMBoth"), std::string::npos);
-  EXPECT_EQ(job.Read("Optimization_result.txt").find("[Params]"), std::string::npos);
-
-  const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--extended-models", optim}, job.path());
+  // soilcal takes the option as the flag file (the default search here).
+  const std::string optim = (dir.path() / "OPTIM.TXT").string();
+  const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--extended-models", optim}, dir.path());
   EXPECT_EQ(run.exitStatus, 0) << run.err;
-  const ResultFile result = ParseResultFile(job.Read("Optimization_result.txt"));
+  const ResultFile result = ParseResultFile(dir.Read("Optimization_result.txt"));
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 0.0);
   EXPECT_FALSE(std::isnan(KeyValue(result, "Params", "ProLay31")));
+
+  // The flag file beside the test file: the same table as the option.
+  dir.Write("extended_models", "");
+  const ProcessRun flag = RunProcess(labtest, {test}, dir.path());
+  EXPECT_EQ(flag.exitStatus, 0) << flag.err;
+  EXPECT_EQ(flag.out, option.out);
 }
 
 TEST(ExtendedModels, OedometerAndUndrainedExamplesReturnToTheirKnownParameters) {
