@@ -21,6 +21,7 @@
 #include "input/readers.hpp"
 #include "input/records.hpp"
 #include "labtest/context.hpp"
+#include "labtest/extended_models.hpp"
 #include "models/family.hpp"
 #include "models/hardening_soil/cap_library.hpp"
 #include "optimisation/objective.hpp"
@@ -161,7 +162,8 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, SearchMode search) {
+int Calibrate(Run& run, const RunOptions& options) {
+  run.job.extendedModels = labtest::ExtendedModelsRequested(options.extendedModels, run.folder);
   ReadTests(run.job);
   if (models::hardening_soil::NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
   input::ReadMeasuredCurves(run.job);
@@ -175,7 +177,7 @@ int Calibrate(Run& run, SearchMode search) {
   run.outputs.StartSetKnown(set1);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const SearchMode mode = ChooseSearch(search, run.folder);
+  const SearchMode mode = ChooseSearch(options.search, run.folder);
   run.outputs.SearchChosen(mode);
   const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
@@ -222,7 +224,7 @@ int RunSequence(int argc, char** argv) {
     const std::string argument = ChooseArgumentSpelling(options.path);
     run.folder = services::FolderOf(argument);
     PrepareJobFolder(run.place, argument, run.job, run.result);
-    outcome.exitCode = Calibrate(run, options.search);
+    outcome.exitCode = Calibrate(run, options);
     if (outcome.exitCode == services::kUserAbort) {
       ReportUserAbort(services::InterruptRequested());
     }
