@@ -1,16 +1,12 @@
 // Set-up of a search: sizes, the abort watch, the arrays, the starting
 // points and velocities.
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
 #include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
-#include "services/clock.hpp"
 #include "services/errors.hpp"
-#include "services/interrupt.hpp"
-#include "services/paths.hpp"
 
 namespace soilcal::optimisation {
 
@@ -24,20 +20,6 @@ SwarmSizes SizesForIntensity(int intensity) {
                               "search intensity " + std::to_string(intensity) +
                                   " is not 1 (10 particles), 2 (30) or 3 (90)");
   }
-}
-
-AbortWatch::AbortWatch(std::string flagPath)
-    : path_(std::move(flagPath)), last_(services::WallClockMs()) {}
-
-bool AbortWatch::Requested() {
-  // Ctrl-C or SIGTERM: seen at once, not only every 100 ms.
-  if (services::InterruptRequested()) return true;
-  const int now = services::WallClockMs();
-  // The absolute difference keeps the check alive when the clock passes
-  // midnight and starts again from 0.
-  if (std::abs(now - last_) <= 100) return false;
-  last_ = now;
-  return !path_.empty() && services::FileExists(path_);
 }
 
 Swarm::Swarm(int particles, int parameters) : S(particles), n(parameters) {
@@ -93,7 +75,7 @@ bool InitialPositions(SwarmRun& run) {
       return std::span<const double>(c.points).subspan(static_cast<std::size_t>(k) * w.n, w.n);
     };
     int taken = 0;
-    RunBatch(
+    const bool whole = RunBatch(
         run.pool, count,
         [&](int k, Problem& problem) { c.evaluated[k] = problem.Evaluate(candidate(k)); },
         [&](int k) {
@@ -120,9 +102,10 @@ bool InitialPositions(SwarmRun& run) {
                                         run.eval.failures.MostFrequent());
           }
           return i < w.S;
-        });
-    run.random = c.after[taken - 1];
-    if (aborted) return true;
+        },
+        [&] { return run.abort.Requested(); });
+    if (taken > 0) run.random = c.after[taken - 1];
+    if (aborted || !whole) return true;
   }
   return false;
 }

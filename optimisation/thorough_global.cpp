@@ -54,13 +54,13 @@ bool EvaluateRows(ThoroughRun& run, std::span<const double> u, int count, std::v
     run.ToParameters(u.subspan(off, n), std::span<double>(x).subspan(off, n));
   }
   std::vector<Evaluation> out(static_cast<std::size_t>(count));
-  run.eval.Evaluate(x, n, out);
-  rank.resize(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
+  const int done = run.eval.Evaluate(x, n, out, [&] { return run.abort.Requested(); });
+  rank.assign(static_cast<std::size_t>(count), kUnusable);
+  for (int i = 0; i < done; ++i) {
     rank[i] = Rank(out[i]);
     run.Offer(u.subspan(static_cast<std::size_t>(i) * n, n), out[i]);
   }
-  if (run.abort.Requested()) run.aborted = true;
+  if (done < count || run.abort.Requested()) run.aborted = true;
   return !run.aborted;
 }
 
