@@ -90,6 +90,12 @@ ProblemPool::ProblemPool(Problem& primary, int threads) : primary_(primary) {
   }
 }
 
+bool ProblemPool::SetPrecision(Precision precision) {
+  if (!primary_.SetPrecision(precision)) return false;
+  for (auto& clone : clones_) clone->SetPrecision(precision);
+  return true;
+}
+
 bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
               const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
   const int threads = std::min(pool.threads(), count);

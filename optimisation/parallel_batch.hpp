@@ -29,6 +29,9 @@ class ProblemPool {
     return t == 0 ? primary_ : *clones_[static_cast<std::size_t>(t - 1)];
   }
   Problem& primary() { return primary_; }
+  // Sets the precision of the problem and of every clone; false when the
+  // problem has only its exact evaluation.
+  bool SetPrecision(Precision precision);
 
  private:
   Problem& primary_;
