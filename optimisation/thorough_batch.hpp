@@ -36,6 +36,8 @@ class BatchEvaluator {
                const std::function<bool()>& stop = {});
   Evaluation EvaluateOne(std::span<const double> x);
   long evaluations() const { return evaluations_; }
+  // The precision of every problem of the pool (Problem::SetPrecision).
+  bool SetPrecision(Precision precision) { return pool_.SetPrecision(precision); }
   int threads() const { return pool_.threads(); }
   Problem& problem() { return pool_.primary(); }
 
