@@ -16,6 +16,10 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.search = SearchMode::kThorough;
   } else if (arg == "--search=default") {
     options.search = SearchMode::kDefault;
+  } else if (arg == "--solver=fast") {
+    options.solver = SolverChoice::kFast;
+  } else if (arg == "--solver=prescribed") {
+    options.solver = SolverChoice::kPrescribed;
   } else {
     return false;
   }

@@ -164,7 +164,7 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, const std::string& argument, SearchMode search) {
+int Calibrate(Run& run, const std::string& argument, const RunOptions& options) {
   WarnIfAbortFilePresent(run.folder + "AbortCalc");
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
@@ -180,7 +180,8 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const optimisation::SwarmResult found =
-      RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
+      RunSearch(ChooseSearch(options.search, run.folder), OptionsOf(run), *objective,
+                options.solver);
   run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
@@ -232,7 +233,7 @@ int RunSequence(int argc, char** argv) {
     OpenDiagnosticChannel(run.folder);
     OpenResultFile(run.folder, run.result);
     services::SetRecordFolder(run.folder);
-    outcome.exitCode = Calibrate(run, argument, options.search);
+    outcome.exitCode = Calibrate(run, argument, options);
     if (outcome.exitCode == services::kUserAbort) {
       ReportUserAbort(services::InterruptRequested());
     }

@@ -36,6 +36,11 @@ Options (before the path):
                     and the outcome is read from the result file.
   --search=default  the particle swarm search (the default)
   --search=thorough a longer search for hard problems
+  --solver=fast     the search's evaluations with the fast step solver (the
+                    thorough search's choice); the best point is evaluated
+                    again with the prescribed iteration, and every reported
+                    figure comes from it
+  --solver=prescribed  every evaluation with the prescribed iteration
 Unknown options are reported on standard error and otherwise ignored.
 )";
 }
