@@ -6,6 +6,8 @@ namespace soilcal::run {
 
 std::string UsageText() {
   return R"(usage: soilcal [OPTIONS] PATH/OPTIM.TXT
+       soilcal [OPTIONS] JOB1 JOB2 ...     a batch: several jobs at once
+       soilcal [OPTIONS] --jobs-from FILE  a batch of the jobs listed in FILE
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
@@ -42,6 +44,16 @@ Options (before the path):
                     figure comes from it
   --solver=prescribed  every evaluation with the prescribed iteration
 Unknown options are reported on standard error and otherwise ignored.
+
+Batch runs (two or more jobs, or --jobs-from FILE with one path a line;
+blank lines and lines beginning with # are skipped): each job runs as a run
+of its own with one thread, as many at once as there are cores, in its own
+folder exactly as a single run; its console output goes to
+soilcal_console.log in that folder. One line is printed per finished job,
+and batch_summary.csv in the current folder gets one row per job. The other
+options apply to every job.
+  --jobs=N          at most N jobs at once
+  --exit-status     the worst (highest) status of the jobs
 )";
 }
 
