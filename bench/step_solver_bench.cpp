@@ -2,8 +2,9 @@
 // test of every model (100 load steps, tolerance 0.0025, the loosest a test
 // file can ask for), side by side in one run:
 //   soilcal_bench --benchmark_filter=BM_StepSolver
-// Counters: equilibrium iterations per plastic step of each solver (a step
-// whose final state is plastic), steps the fast solver handed back to the
+// Counters: equilibrium iterations per step and per plastic step of each
+// solver (a step whose final state is plastic; the creep model reports no
+// plastic state, its steps all creep), steps the fast solver handed back to the
 // prescribed iteration, the largest relative difference of the recorded
 // stresses, and the CPU time per test of each and their ratio. The relative
 // difference of a stress component is taken against the component, but at
@@ -134,6 +135,11 @@ void BM_StepSolver(benchmark::State& state, int modelNumber) {
   auto perPlastic = [](const labtest::StepSolverStats& s) {
     return s.plasticSteps > 0 ? static_cast<double>(s.plasticIterations) / s.plasticSteps : 0.0;
   };
+  auto perStep = [](const labtest::StepSolverStats& s) {
+    return s.steps > 0 ? static_cast<double>(s.iterations) / s.steps : 0.0;
+  };
+  state.counters["iter_per_step_prescribed"] = perStep(before);
+  state.counters["iter_per_step_fast"] = perStep(after);
   state.counters["plastic_steps"] = static_cast<double>(before.plasticSteps);
   state.counters["iter_per_plastic_prescribed"] = perPlastic(before);
   state.counters["iter_per_plastic_fast"] = perPlastic(after);

@@ -124,8 +124,9 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   const long total = thorough.maxEvaluations > 0 ? thorough.maxEvaluations : ThoroughBudget(n);
   // Set before the run makes the clones of the problem, which take it.
   const bool fast = thorough.fastSearch && problem.SetPrecision(Precision::kFast);
-  // The sensitivities take n evaluations of the budget.
-  ThoroughRun run(options, std::max(total - n, 1L), problem, thorough.threads,
+  // The sensitivities take n evaluations of the budget, the exact
+  // evaluation of the best point one more.
+  ThoroughRun run(options, std::max(total - n - (fast ? 1 : 0), 1L), problem, thorough.threads,
                   thorough.stopping == ThoroughStopping::kAdaptive);
   run.exactRefinementFollows = fast;
   run.Tell(SearchPhase::kStartingPoints, -1.0, options.tolerance);
