@@ -16,13 +16,7 @@
 #include "services/paths.hpp"
 
 namespace soilcal::input {
-namespace {
 
-using services::kInternalInconsistTestCurve;
-
-// True when the quantity |code| is prescribed by a test with these control
-// flags (1 stress, 0 strain prescribed) and test type: such a quantity is the
-// independent axis of a curve.
 bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType) {
   const long long k = code < 0 ? -static_cast<long long>(code) : code;
   if (k == 1) return flag[1] == 0 && testType == 0;
@@ -32,6 +26,10 @@ bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType) {
   if (k == 22) return flag[0] == 0 && flag[1] == 0 && flag[2] == 0;
   return false;
 }
+
+namespace {
+
+using services::kInternalInconsistTestCurve;
 
 void Read(LineReader& lines, std::initializer_list<ReadItem> items, const char* what) {
   const ReadStatus status = ReadStatement(lines, items);

@@ -139,6 +139,7 @@ void ReadOptimisationInput(const std::string& argument, Job& job) {
   } catch (const std::length_error&) {
     StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the test list");
   }
+  job.language = ReadJobLanguage(job);
 }
 
 }  // namespace soilcal::input

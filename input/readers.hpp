@@ -2,6 +2,7 @@
 // files and the measured curves. Job errors are raised with StopWithError.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "input/records.hpp"
@@ -20,6 +21,12 @@ void ReadOptimisationInput(const std::string& argument, Job& job);
 // description and material are copied into `record`. Raises run errors 15
 // and 16.
 void ReadLabTestInput(LabTest& record, LabTest& current);
+
+// True when the quantity |code| is prescribed by a test with these control
+// flags (1 stress, 0 strain prescribed) and test type: such a quantity is the
+// independent axis of a curve, and the curve reader exchanges the columns of
+// a file whose second quantity is prescribed and whose first is not.
+bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType);
 
 // Reads every curve file of every test, in list order. Raises run errors 10,
 // 11 and 6.

@@ -5,8 +5,11 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "input/job_language.hpp"
 
 namespace soilcal::input {
 
@@ -93,6 +96,9 @@ struct Job {
   // the program calibrates.
   MaterialInput material;
   int modelNumber = 0;          // model number left by the last test read
+  // Names, units and signs of a job written from a TOML job file
+  // (job_language.json beside the optimisation file); none for a native job.
+  std::optional<JobLanguage> language;
 };
 
 }  // namespace soilcal::input

@@ -5,8 +5,12 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
+#include <string>
+#include <vector>
 
 // The table rows leave the derivation fields of plain parameters to their
 // defaults.
@@ -222,7 +226,55 @@ constexpr Model kModels[] = {
     {35, "ngi_adp_35", "NGI-ADP", kNgiAdp},
 };
 
+// The example user-model library (examples/udsm): model 21 is Mohr-Coulomb
+// with its angles in degrees as given (no sine), model 22 linear elastic.
+constexpr Parameter kUserYoung{"E", 31, "E", "Young's modulus", Q::kStress, S::kAsGiven, "",
+                               kPositive};
+constexpr Parameter kUserNu{"nu", 32, "ν", "Poisson's ratio", Q::kNone, S::kAsGiven, "", kPoisson};
+constexpr Parameter kUserMohrCoulomb[] = {
+    kUserYoung, kUserNu,
+    {"c", 33, "c", "cohesion", Q::kStress, S::kAsGiven, "", kNonNegative},
+    {"phi", 34, "φ", "friction angle", Q::kAngle, S::kAsGiven, "", kFriction},
+    {"psi", 35, "ψ", "dilatancy angle (used as min(ψ, φ))", Q::kAngle, S::kAsGiven, "",
+     kDilatancy},
+    {"tension", 36, "σt", "tensile strength (at most c cot φ)", Q::kStress, S::kAsGiven, "",
+     kNonNegative},
+    kN0, kE0};
+constexpr Parameter kUserElastic[] = {kUserYoung, kUserNu, kN0, kE0};
+
+constexpr UserModel kUserModels[] = {
+    {"usermod.dll", {21, "usermod_mohr_coulomb", "Mohr-Coulomb of the example user library",
+                     kUserMohrCoulomb}},
+    {"usermod.dll", {22, "usermod_linear_elastic", "linear elastic of the example user library",
+                     kUserElastic}},
+};
+
+// "libUserMod64.so" -> "usermod": the part of a library name that names it.
+std::string LibraryStem(std::string_view name) {
+  std::string s;
+  for (char c : name) s += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::size_t slash = s.find_last_of("/\\");
+  if (slash != std::string::npos) s.erase(0, slash + 1);
+  const bool shared = s.ends_with(".so");
+  for (std::string_view ending : {".dll", ".so"}) {
+    if (s.size() > ending.size() && s.ends_with(ending)) s.erase(s.size() - ending.size());
+  }
+  if (s.ends_with("64")) s.erase(s.size() - 2);
+  if (shared && s.starts_with("lib")) s.erase(0, 3);
+  return s;
+}
+
 }  // namespace
+
+std::span<const UserModel> UserModels() { return kUserModels; }
+
+const Model* FindUserModel(std::string_view library, int number) {
+  const std::string stem = LibraryStem(library);
+  for (const UserModel& u : kUserModels) {
+    if (u.model.number == number && LibraryStem(u.library) == stem) return &u.model;
+  }
+  return nullptr;
+}
 
 std::span<const Model> Models() { return kModels; }
 
@@ -275,6 +327,44 @@ double FromStored(const Parameter& p, double stored, double partnerValue) {
     case Stored::kPorosityFromVoidRatio: return stored / (1.0 - stored);
   }
   return stored;
+}
+
+std::optional<double> ExactGiven(const Parameter& p, double stored, double partnerValue) {
+  if (p.stored == Stored::kAsGiven) return stored;
+  const double given = FromStored(p, stored, partnerValue);
+  if (!std::isfinite(given)) return std::nullopt;
+  // Short decimals first, then the neighbouring doubles of the inverse.
+  std::vector<double> candidates;
+  for (int digits = 1; digits <= 17; ++digits) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, given);
+    candidates.push_back(std::strtod(buffer, nullptr));
+  }
+  candidates.push_back(given);
+  double up = given, down = given;
+  for (int k = 0; k < 64; ++k) {
+    up = std::nextafter(up, std::numeric_limits<double>::infinity());
+    down = std::nextafter(down, -std::numeric_limits<double>::infinity());
+    candidates.push_back(up);
+    candidates.push_back(down);
+  }
+  auto digits = [](double v) {
+    char buffer[64];
+    for (int d = 1; d <= 17; ++d) {
+      std::snprintf(buffer, sizeof buffer, "%.*g", d, v);
+      if (std::strtod(buffer, nullptr) == v) return d;
+    }
+    return 17;
+  };
+  std::optional<double> best;
+  for (double c : candidates) {
+    if (ToStored(p, c, partnerValue) != stored) continue;
+    if (!best || digits(c) < digits(*best) ||
+        (digits(c) == digits(*best) && std::abs(c - given) < std::abs(*best - given))) {
+      best = c;
+    }
+  }
+  return best;
 }
 
 std::string StressUnitText(std::string_view force, std::string_view length) {

@@ -84,6 +84,19 @@ const Model* FindModel(int number);
 // Model by job-file name, or nullptr.
 const Model* FindModel(std::string_view name);
 
+// Named parameters of a user-defined model (21..30) of a library the program
+// knows (the example library usermod.dll), keyed by the library's name as
+// the material-name line gives it. Other libraries' parameters are slot_N.
+struct UserModel {
+  std::string_view library;  // "usermod.dll"
+  Model model;               // number 21..30, its job-file name and parameters
+};
+std::span<const UserModel> UserModels();
+// The named parameters of user model `number` from `library`, or nullptr.
+// Letter case, a "64" before ".dll", a "lib" prefix and a ".so" ending of
+// the library name do not matter ("libusermod64.so" finds "usermod.dll").
+const Model* FindUserModel(std::string_view library, int number);
+
 // Parameter of `model` by job-file name, or nullptr.
 const Parameter* FindParameter(const Model& model, std::string_view name);
 // The parameter stored as-is (no conversion) in `slot`, else one that is
@@ -96,6 +109,11 @@ const Parameter* FindParameterForSlot(const Model& model, int slot);
 double ToStored(const Parameter& p, double given, double partnerValue = 0.0);
 // Value as given from a value as stored.
 double FromStored(const Parameter& p, double stored, double partnerValue = 0.0);
+// The value as given, with the fewest digits, that ToStored turns into
+// exactly `stored` (35 for the sine a job made from 35 degrees, where
+// FromStored may give 35.00000000000001); nullopt when no double near
+// FromStored does (no number of degrees has the sine 0.4 exactly).
+std::optional<double> ExactGiven(const Parameter& p, double stored, double partnerValue = 0.0);
 
 // Unit text of a quantity for the job's force, length and time units
 // ("kN", "m", "day" give "kPa", "m", "day"); "" for dimensionless values.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "labtest/driver.hpp"
+#include "optimisation/curve_csv.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
@@ -97,6 +98,7 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
       }
       WriteCurveFile(name, test.curves[c], ctx.rec, run.nRecorded);
     }
+    WriteCurveCsvFiles(job, t, ctx.rec, run.nRecorded, suffix);
   }
 }
 

@@ -109,7 +109,8 @@ std::string Parameters(const Summary& s) {
                     "<th>Lower</th><th>Start</th><th>Calibrated</th><th>Upper</th>"
                     "<th class=\"text\">Within the bounds</th><th colspan=\"2\">Relative sensitivity</th></tr>\n";
   for (const ParameterSummary& p : s.parameters) {
-    out += "<tr>" + Cell(XmlEscape(p.name), true) + Cell(std::to_string(p.slot)) +
+    const std::string name = p.unit.empty() ? p.name : p.name + " [" + p.unit + "]";
+    out += "<tr>" + Cell(XmlEscape(name), true) + Cell(std::to_string(p.slot)) +
            Cell(ExactNumber(p.lower)) + Cell(p.start ? ExactNumber(*p.start) : "–") +
            Cell(p.best ? "<b>" + ExactNumber(*p.best) + "</b>" : "–") + Cell(ExactNumber(p.upper)) +
            Cell(RangeBar(p), true) + Cell(p.sensitivity ? ExactNumber(*p.sensitivity) : "–") +

@@ -16,6 +16,11 @@ struct ParameterSummary {
   std::optional<double> start;        // value in the test files
   std::optional<double> best;         // calibrated value
   std::optional<double> sensitivity;  // relative sensitivity, largest 100; -1 after an abort
+  // A job written from a TOML job file: name, bounds, start and best in the
+  // job's own names and units (angles in degrees), the slot's value beside.
+  bool jobUnits = false;
+  std::string unit{};
+  std::optional<double> slotBest{};
 };
 
 // Fit of one curve at one parameter vector.

@@ -58,6 +58,19 @@ json ToJson(const Summary& s) {
   j["iterations"] = s.iterations;
   j["parameters"] = json::array();
   for (const ParameterSummary& p : s.parameters) {
+    if (p.jobUnits) {
+      j["parameters"].push_back({{"slot", p.slot},
+                                 {"name", p.name},
+                                 {"unit", p.unit},
+                                 {"lower", p.lower},
+                                 {"start", Optional(p.start)},
+                                 {"best", Optional(p.best)},
+                                 {"calibrated", Optional(p.best)},
+                                 {"upper", p.upper},
+                                 {"slot_best", Optional(p.slotBest)},
+                                 {"relative_sensitivity", Optional(p.sensitivity)}});
+      continue;
+    }
     j["parameters"].push_back({{"slot", p.slot},
                                {"name", p.name},
                                {"lower", p.lower},
@@ -99,10 +112,16 @@ Summary FromJson(const json& j) {
   s.evaluations = j.at("evaluations").get<long>();
   s.iterations = j.at("iterations").get<int>();
   for (const json& p : j.at("parameters")) {
-    s.parameters.push_back({p.at("slot").get<int>(), p.at("name").get<std::string>(),
-                            p.at("lower").get<double>(), p.at("upper").get<double>(),
-                            OptionalOf<double>(p, "start"), OptionalOf<double>(p, "calibrated"),
-                            OptionalOf<double>(p, "relative_sensitivity")});
+    ParameterSummary parameter{p.at("slot").get<int>(), p.at("name").get<std::string>(),
+                               p.at("lower").get<double>(), p.at("upper").get<double>(),
+                               OptionalOf<double>(p, "start"), OptionalOf<double>(p, "calibrated"),
+                               OptionalOf<double>(p, "relative_sensitivity")};
+    if (p.contains("unit")) {
+      parameter.jobUnits = true;
+      parameter.unit = p.at("unit").get<std::string>();
+      parameter.slotBest = OptionalOf<double>(p, "slot_best");
+    }
+    s.parameters.push_back(std::move(parameter));
   }
   s.start = PointOf(j.at("start"));
   s.best = PointOf(j.at("best"));

@@ -31,6 +31,20 @@ std::optional<T> At(const std::vector<T>& v, std::size_t i) {
   return i < v.size() ? std::optional<T>(v[i]) : std::nullopt;
 }
 
+// A TOML job's parameter under its own name and in its units; the slot's
+// best value stays beside.
+void InJobUnits(const input::ParameterLanguage& language, report::ParameterSummary& p) {
+  auto convert = [&](double v) { return input::ToJobValue(language, v); };
+  p.jobUnits = true;
+  p.name = language.name;
+  p.unit = language.unit;
+  p.slotBest = p.best;
+  p.lower = convert(p.lower);
+  p.upper = convert(p.upper);
+  if (p.start) p.start = convert(*p.start);
+  if (p.best) p.best = convert(*p.best);
+}
+
 void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Summary& s) {
   const input::OptimisationSettings& o = job.settings;
   const bool withBest = trace.found && trace.finalStarted;
@@ -45,6 +59,7 @@ void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Su
       p.best = At(trace.found->best, j);
       p.sensitivity = At(trace.found->sensitivity, j);
     }
+    if (job.language && j < job.language->parameters.size()) InJobUnits(job.language->parameters[j], p);
     s.parameters.push_back(std::move(p));
   }
 }
@@ -109,7 +124,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
                              const CalibrationTrace& trace,
                              const std::optional<GeneralRecord>& general,
                              report::Summary& s, report::JobCurves& curves) {
-  s.job = services::BareName(job.argument);
+  s.job = job.language ? job.language->jobFile : services::BareName(job.argument);
   if (general) {
     s.exitCode = general->exitCode;
     s.exitName = general->exitCode == 0 ? "" : ExitCodeName(general->exitCode);

@@ -1,8 +1,3 @@
-#include "run/batch_command.hpp"
-#include "run/batch_options.hpp"
-#include "run/run_sequence.hpp"
+#include "app/dispatch.hpp"
 
-int main(int argc, char** argv) {
-  if (soilcal::run::IsBatchCommand(argc, argv)) return soilcal::run::RunBatchCommand(argc, argv);
-  return soilcal::run::RunSequence(argc, argv);
-}
+int main(int argc, char** argv) { return soilcal::app::Dispatch(argc, argv); }

@@ -6,12 +6,19 @@ namespace soilcal::run {
 
 std::string UsageText() {
   return R"(usage: soilcal [OPTIONS] PATH/OPTIM.TXT
+       soilcal [OPTIONS] PATH/JOB.toml
        soilcal [OPTIONS] JOB1 JOB2 ...     a batch: several jobs at once
        soilcal [OPTIONS] --jobs-from FILE  a batch of the jobs listed in FILE
+       soilcal --write-native DIR JOB.toml
+       soilcal --write-toml OUT.toml PATH/OPTIM.TXT
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
-and measured curve files it lists are read from the same folder.
+and measured curve files it lists are read from the same folder. A TOML job
+file (named parameters, CSV curves) is written as its native job into
+PATH/JOB.out/ and run there; every output of its run lands in that folder.
+--write-native writes that native job into DIR without a run; --write-toml
+writes a native job as a TOML job with CSV files.
 
 Outcome:
   Optimization_result.txt   in the job folder: best values, mean relative

@@ -16,7 +16,7 @@ cmake --build "$build" -j "${FUZZ_JOBS:-2}"
 
 mkdir -p "$build/findings"
 status=0
-for target in labtest_reader optimisation_reader curve_reader udsmparm_reader; do
+for target in labtest_reader optimisation_reader curve_reader udsmparm_reader toml_reader; do
   work=$(mktemp -d)
   # New inputs go to a scratch copy: the kept corpus holds the seeds and the
   # regression inputs only.

@@ -77,8 +77,9 @@ void WriteKernelErrorJob(const fs::path& dir) {
 }
 
 TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
-  TempDir root, single;
+  TempDir root, single, singleToml;
   CopyExample("sand_triaxial", root.path() / "good");
+  CopyExample("sand_triaxial", root.path() / "toml");  // its TOML twin job.toml
   CopyExample("sand_triaxial", root.path() / "good, too");  // a comma to quote
   CopyExample("sand_triaxial", root.path() / "missing");
   fs::remove(root.path() / "missing" / "Q_EPS.TXT");  // run error 10
@@ -86,14 +87,15 @@ TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
   root.Write("jobs.txt", "# the second half\n\nmissing/OPTIM.TXT\r\n  good, too/OPTIM.TXT\n");
   const ProcessRun batch = RunProcess(
       BuildPath("soilcal"),
-      {"--exit-status", "good/OPTIM.TXT", "kernel/OPTIM.TXT", "--jobs-from", "jobs.txt"},
+      {"--exit-status", "good/OPTIM.TXT", "kernel/OPTIM.TXT", "toml/job.toml", "--jobs-from",
+       "jobs.txt"},
       root.path());
 
   // The worst status: run error 10 above the kernel error's 1.
   EXPECT_EQ(batch.exitStatus, 10) << batch.out << batch.err;
   // One line per job and nothing of the jobs' own output.
   const std::vector<std::string> lines = SplitLines(batch.out);
-  ASSERT_EQ(lines.size(), 4u) << batch.out;
+  ASSERT_EQ(lines.size(), 5u) << batch.out;
   for (const std::string& line : lines) EXPECT_EQ(line.rfind("[", 0), 0u) << line;
   EXPECT_EQ(batch.out.find("ERROR ="), std::string::npos);
   EXPECT_EQ(batch.out.find("Header line"), std::string::npos);
@@ -102,6 +104,9 @@ TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
   EXPECT_NE(ReadFile(root.path() / "good" / "soilcal_console.log").find(" ERROR = "),
             std::string::npos);
   EXPECT_NE(ReadFile(root.path() / "kernel" / "soilcal_console.log").find("rIroVuzu3"),
+            std::string::npos);
+  // A TOML job writes into JOB.out/, its log too.
+  EXPECT_NE(ReadFile(root.path() / "toml" / "job.out" / "soilcal_console.log").find(" ERROR = "),
             std::string::npos);
 
   // Each job's files are those of a single run of it.
@@ -115,34 +120,46 @@ TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
               single.Read("Q_EPS.TXT_calculated"))
         << dir;
   }
+  CopyExample("sand_triaxial", singleToml.path());
+  ASSERT_EQ(RunSoilcal("job.toml", singleToml.path()).exitStatus, 0);
+  EXPECT_EQ(
+      WithoutTimingLines(ReadFile(root.path() / "toml" / "job.out" / "Optimization_result.txt")),
+      WithoutTimingLines(ReadFile(singleToml.path() / "job.out" / "Optimization_result.txt")));
   const ResultFile missing =
       ParseResultFile(ReadFile(root.path() / "missing" / "Optimization_result.txt"));
   EXPECT_EQ(KeyValue(missing, "General", "Exit Code"), 10.0);
 
   // The summary: the jobs in list order, the figures of their own files.
   const auto table = ReadCsv(root.Read("batch_summary.csv"));
-  ASSERT_EQ(table.size(), 5u) << root.Read("batch_summary.csv");
-  const std::vector<std::string> jobs{"good/OPTIM.TXT", "kernel/OPTIM.TXT", "missing/OPTIM.TXT",
-                                      "good, too/OPTIM.TXT"};
-  const std::vector<std::string> codes{"0", "1", "10", "0"};
-  for (std::size_t k = 0; k < 4; ++k) {
+  ASSERT_EQ(table.size(), 6u) << root.Read("batch_summary.csv");
+  const std::vector<std::string> jobs{"good/OPTIM.TXT", "kernel/OPTIM.TXT", "toml/job.toml",
+                                      "missing/OPTIM.TXT", "good, too/OPTIM.TXT"};
+  const std::vector<std::string> codes{"0", "1", "0", "10", "0"};
+  for (std::size_t k = 0; k < jobs.size(); ++k) {
     EXPECT_EQ(Column(table, k + 1, "job"), jobs[k]);
     EXPECT_EQ(Column(table, k + 1, "exit_code"), codes[k]) << jobs[k];
     EXPECT_GT(std::stod(Column(table, k + 1, "wall_time_s")), 0.0) << jobs[k];
   }
   EXPECT_EQ(Column(table, 2, "exit_name"), "kernel error");
-  EXPECT_EQ(Column(table, 3, "exit_name"), "CURVE_FILE_NOT_FOUND");
+  EXPECT_EQ(Column(table, 4, "exit_name"), "CURVE_FILE_NOT_FOUND");
   EXPECT_EQ(Column(table, 2, "mean_relative_error"), "");
   const ResultFile result = ParseResultFile(single.Read("Optimization_result.txt"));
   const nlohmann::json summary = nlohmann::json::parse(single.Read("calibration_summary.json"));
-  for (std::size_t row : {1u, 4u}) {
+  for (std::size_t row : {1u, 3u, 5u}) {
     EXPECT_EQ(std::stod(Column(table, row, "mean_relative_error")),
               KeyValue(result, "Objective info", "Relative Error"));
     EXPECT_EQ(std::stod(Column(table, row, "objective")),
               summary["best"]["objective"].get<double>());
     EXPECT_EQ(std::stol(Column(table, row, "evaluations")), summary["evaluations"].get<long>());
-    EXPECT_EQ(std::stod(Column(table, row, "Gref")), KeyValue(result, "Params", "Gref"));
-    EXPECT_EQ(std::stod(Column(table, row, "phi")), KeyValue(result, "Params", "phi"));
+    // The TOML job's summary names its free parameters as the job file
+    // does, with units: columns of their own, the same numbers (its native
+    // job is the sand's, bit for bit).
+    const bool toml = row == 3;
+    EXPECT_EQ(std::stod(Column(table, row, toml ? "G (kPa)" : "Gref")),
+              KeyValue(result, "Params", "Gref"));
+    EXPECT_EQ(std::stod(Column(table, row, toml ? "slot_3" : "phi")),
+              KeyValue(result, "Params", "phi"));
+    EXPECT_EQ(Column(table, row, toml ? "Gref" : "G (kPa)"), "");
   }
 }
 

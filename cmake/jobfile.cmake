@@ -1,0 +1,20 @@
+# The TOML job front end beside the engine: jobfile/ reads TOML jobs and CSV
+# files and writes native jobs (and back); app/ holds the program's front
+# door, which sends a TOML job through the same run sequence as a native job.
+# The optimisation-file reader takes job_language.json (JSON) into the job.
+target_link_libraries(soilcal_input PUBLIC nlohmann_json::nlohmann_json)
+soilcal_subsystem(soilcal_jobfile DIRS jobfile DEPS soilcal_input soilcal_models
+                  tomlplusplus::tomlplusplus)
+soilcal_subsystem(soilcal_app DIRS app DEPS soilcal_run soilcal_jobfile)
+target_link_libraries(soilcal PRIVATE soilcal_app)
+
+if(SOILCAL_TESTS)
+  file(GLOB jobfile_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/jobfile/*.cpp)
+  if(jobfile_tests)
+    add_executable(test_jobfile ${jobfile_tests})
+    target_link_libraries(test_jobfile PRIVATE soilcal_jobfile soilcal_test_support
+                          GTest::gtest_main)
+    add_dependencies(test_jobfile soilcal soilcal-labtest ${test_fixtures})
+    gtest_discover_tests(test_jobfile DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
+endif()

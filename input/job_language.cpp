@@ -1,0 +1,115 @@
+// job_language.json: written by the TOML front end, read with the
+// optimisation file.
+#include "input/job_language.hpp"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "input/records.hpp"
+#include "models/parameter_table.hpp"
+#include "services/notices.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::input {
+namespace {
+
+using json = nlohmann::ordered_json;
+namespace params = models::params;
+
+json AxisJson(const AxisLanguage& a) {
+  return {{"name", a.name}, {"code", a.code}, {"factor", a.factor}};
+}
+
+AxisLanguage AxisOf(const json& j) {
+  return {j.at("name").get<std::string>(), j.at("code").get<int>(), j.at("factor").get<double>()};
+}
+
+JobLanguage FromJson(const json& j) {
+  JobLanguage l;
+  l.jobFile = j.at("job").get<std::string>();
+  for (const json& p : j.at("parameters")) {
+    l.parameters.push_back({p.at("slot").get<int>(), p.at("name").get<std::string>(),
+                            p.at("unit").get<std::string>(), p.at("conversion").get<std::string>(),
+                            p.value("partner", 0.0)});
+  }
+  for (const json& t : j.at("tests")) {
+    std::vector<CurveLanguage> curves;
+    for (const json& c : t.at("curves")) {
+      curves.push_back({c.at("output").get<std::string>(), AxisOf(c.at("x")), AxisOf(c.at("y"))});
+    }
+    l.curves.push_back(std::move(curves));
+  }
+  return l;
+}
+
+// The language describes this job: the same free slots in the same order,
+// the same number of tests and of curves per test, known quantity codes.
+bool Agrees(const JobLanguage& l, const Job& job) {
+  const auto& index = job.settings.index;
+  if (l.parameters.size() != index.size()) return false;
+  for (std::size_t j = 0; j < index.size(); ++j) {
+    if (l.parameters[j].slot != index[j]) return false;
+  }
+  if (l.curves.size() != job.tests.size()) return false;
+  for (std::size_t t = 0; t < job.tests.size(); ++t) {
+    if (l.curves[t].size() != job.tests[t].curveFiles.size()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string JobLanguageJson(const JobLanguage& language) {
+  json j;
+  j["job"] = language.jobFile;
+  j["parameters"] = json::array();
+  for (const ParameterLanguage& p : language.parameters) {
+    json entry = {{"slot", p.slot}, {"name", p.name}, {"unit", p.unit},
+                  {"conversion", p.conversion}};
+    if (p.conversion == "shear_from_young") entry["partner"] = p.partner;
+    j["parameters"].push_back(std::move(entry));
+  }
+  j["tests"] = json::array();
+  for (const auto& curves : language.curves) {
+    json list = json::array();
+    for (const CurveLanguage& c : curves) {
+      list.push_back({{"output", c.output}, {"x", AxisJson(c.x)}, {"y", AxisJson(c.y)}});
+    }
+    j["tests"].push_back({{"curves", std::move(list)}});
+  }
+  return j.dump(2) + "\n";
+}
+
+std::optional<JobLanguage> ReadJobLanguage(const Job& job) {
+  const std::string path = job.projectFolder + kJobLanguageFile;
+  if (!services::FileExists(path)) return std::nullopt;
+  std::ifstream in(services::ResolvePath(path), std::ios::binary);
+  try {
+    JobLanguage l = FromJson(json::parse(in));
+    if (Agrees(l, job)) return l;
+    services::Warn(std::string(kJobLanguageFile) +
+                   " does not describe the free parameters, tests and curves of " +
+                   services::BareName(job.argument) + "; the job keeps its native names");
+  } catch (const json::exception& e) {
+    services::Warn(std::string(kJobLanguageFile) + " cannot be read (" + e.what() +
+                   "); the job keeps its native names");
+  }
+  return std::nullopt;
+}
+
+double ToJobValue(const ParameterLanguage& p, double stored) {
+  params::Parameter conversion;
+  if (p.conversion == "sine") {
+    conversion.stored = params::Stored::kSine;
+  } else if (p.conversion == "shear_from_young") {
+    conversion.stored = params::Stored::kShearFromYoung;
+  } else if (p.conversion == "porosity_from_void_ratio") {
+    conversion.stored = params::Stored::kPorosityFromVoidRatio;
+  }
+  return params::ExactGiven(conversion, stored, p.partner)
+      .value_or(params::FromStored(conversion, stored, p.partner));
+}
+
+}  // namespace soilcal::input

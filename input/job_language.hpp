@@ -1,0 +1,59 @@
+// The language of a job written from a TOML job file: the names, units and
+// signs the person used. The TOML front end writes it beside the native job
+// (job_language.json); the optimisation-file reader takes it into the job
+// when it is there, so that the summary, the report and the simulated-curve
+// CSV files speak in the job's names and units. A native job without it is
+// read and run exactly as before.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace soilcal::input {
+
+struct Job;
+
+inline constexpr const char* kJobLanguageFile = "job_language.json";
+
+// How a free parameter's slot value becomes the value the person gave.
+struct ParameterLanguage {
+  int slot = 0;
+  std::string name;        // TOML name: "phi", "E50ref", "slot_117"
+  std::string unit;        // "kPa", "°", "" for dimensionless values
+  std::string conversion;  // "as_given", "sine", "shear_from_young", "porosity_from_void_ratio"
+  double partner = 0.0;    // shear_from_young: the stored Poisson's ratio
+};
+
+// One axis of a curve: the job's value is factor * (value of the native
+// quantity code), compression positive.
+struct AxisLanguage {
+  std::string name;        // quantity name: "axial_strain"
+  int code = 0;            // native quantity code, sign included
+  double factor = 1.0;
+};
+
+struct CurveLanguage {
+  std::string output;      // base name of the CSV outputs: "TXA_deviator_stress"
+  AxisLanguage x, y;
+};
+
+struct JobLanguage {
+  std::string jobFile;     // the TOML file the job was written from
+  std::vector<ParameterLanguage> parameters;       // one per free parameter, in order
+  std::vector<std::vector<CurveLanguage>> curves;  // per test, per curve
+};
+
+// The JSON text of `language`.
+std::string JobLanguageJson(const JobLanguage& language);
+
+// Reads kJobLanguageFile from the job's project folder when it is there and
+// agrees with the job (its free slots, tests and curves); a file that cannot
+// be read or does not agree is left out with a warning.
+std::optional<JobLanguage> ReadJobLanguage(const Job& job);
+
+// The value the person works with from a slot value (degrees from a sine,
+// E from G, e0 from n0).
+double ToJobValue(const ParameterLanguage& p, double stored);
+
+}  // namespace soilcal::input

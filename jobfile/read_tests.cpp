@@ -1,0 +1,364 @@
+// [[tests]] of a TOML job: each test from its template (or its explicit
+// phases) to the description of a lab-test file, with its curves.
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "jobfile/nearest.hpp"
+#include "jobfile/reader_parts.hpp"
+#include "services/diag.hpp"
+
+namespace soilcal::jobfile::reader {
+namespace {
+
+constexpr const char* kComponents[] = {"xx", "yy", "zz", "xy", "yz", "zx"};
+constexpr long long kMaxSteps = 5000000;
+
+const std::vector<std::string> kCommonKeys{"name",     "type",  "title",  "drainage", "variant",
+                                           "steps",    "time",  "solver", "curves"};
+
+std::vector<std::string> KeysOf(TestTemplate kind) {
+  std::vector<std::string> keys = kCommonKeys;
+  auto add = [&](std::initializer_list<const char*> more) {
+    for (const char* k : more) keys.emplace_back(k);
+  };
+  switch (kind) {
+    case TestTemplate::kTriaxialCompression:
+    case TestTemplate::kTriaxialExtension:
+      add({"cell_pressure", "axial_strain", "initial_axial_stress"});
+      break;
+    case TestTemplate::kOedometer:
+      add({"initial_vertical_stress", "initial_horizontal_stress", "k0", "vertical_stress",
+           "vertical_strain"});
+      break;
+    case TestTemplate::kIsotropicCompression:
+      add({"initial_pressure", "pressure"});
+      break;
+    case TestTemplate::kDirectSimpleShear:
+      add({"vertical_stress", "initial_horizontal_stress", "k0", "shear_strain",
+           "constant_height"});
+      break;
+    case TestTemplate::kGeneral:
+      add({"initial_stress", "phases", "test_type"});
+      break;
+  }
+  return keys;
+}
+
+bool ValidTestName(const std::string& name) {
+  if (name.empty() || name.size() > 40) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+  });
+}
+
+// Steps and time of each of `n` phases: one value for all or one per phase.
+void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateValues& v) {
+  const std::vector<long long> steps = s.file.Integers(t, "steps");
+  const std::vector<double> time = s.file.Numbers(t, "time");
+  if (steps.size() > 1 && steps.size() != n) {
+    s.file.Fail(kJobFileUnreadable, *t.get("steps"),
+                "steps gives " + std::to_string(steps.size()) + " values for " +
+                    std::to_string(n) + " phases: give one for all or one per phase");
+  }
+  if (time.size() > 1 && time.size() != n) {
+    s.file.Fail(kJobFileUnreadable, *t.get("time"),
+                "time gives " + std::to_string(time.size()) + " values for " +
+                    std::to_string(n) + " phases: give one for all or one per phase");
+  }
+  for (long long k : steps) {
+    if (k < 1 || k > kMaxSteps) {
+      s.file.Fail(kJobFileUnreadable, *t.get("steps"),
+                  "steps must lie in 1.." + std::to_string(kMaxSteps) + " (load steps of a phase)");
+    }
+    v.steps.push_back(static_cast<int>(k));
+  }
+  v.time = time;
+}
+
+double Required(const State& s, const toml::table& t, const char* key, const std::string& what) {
+  return s.file.RequiredNumber(t, key, what);
+}
+
+std::optional<double> Horizontal(const State& s, const toml::table& t, double vertical) {
+  const std::optional<double> given = s.file.Number(t, "initial_horizontal_stress");
+  const std::optional<double> k0 = s.file.Number(t, "k0");
+  if (given && k0) {
+    s.file.Fail(kJobFileUnreadable, *t.get("k0"),
+                "give initial_horizontal_stress or k0, not both");
+  }
+  if (k0) return *k0 * vertical;
+  return given;
+}
+
+// The stress a test of stress levels starts from: the key when given, else
+// the first level, which then is no phase of its own.
+double StartLevel(const State& s, const toml::table& t, const char* key,
+                  std::vector<double>& levels, const std::string& what) {
+  if (const std::optional<double> start = s.file.Number(t, key)) return *start;
+  if (levels.size() < 2) {
+    s.file.Fail(kJobFileUnreadable, t,
+                what + " needs " + key + " (the stress it starts from) or at least two levels, "
+                "the first of which is the start");
+  }
+  const double start = levels.front();
+  levels.erase(levels.begin());
+  return start;
+}
+
+TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate kind,
+                            const std::string& what) {
+  TemplateValues v;
+  v.kind = kind;
+  switch (kind) {
+    case TestTemplate::kTriaxialCompression:
+    case TestTemplate::kTriaxialExtension:
+      v.cellPressure = Required(s, t, "cell_pressure", what);
+      v.axialStrain = Required(s, t, "axial_strain", what);
+      v.initialAxialStress = s.file.Number(t, "initial_axial_stress");
+      if (v.axialStrain == 0.0) {
+        s.file.Fail(kJobFileUnreadable, *t.get("axial_strain"),
+                    "axial_strain is the final axial strain (a fraction, 0.1 for 10 %); it must "
+                    "not be 0");
+      }
+      break;
+    case TestTemplate::kOedometer: {
+      v.levels = s.file.Numbers(t, "vertical_stress");
+      v.strains = s.file.Numbers(t, "vertical_strain");
+      if (v.levels.empty() == v.strains.empty()) {
+        s.file.Fail(kJobFileUnreadable, t,
+                    what + " needs either vertical_stress = [stress levels] (load control) or "
+                           "vertical_strain = [strains] (strain control)");
+      }
+      v.initialVerticalStress = StartLevel(s, t, "initial_vertical_stress", v.levels, what);
+      v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
+      break;
+    }
+    case TestTemplate::kIsotropicCompression:
+      v.levels = s.file.Numbers(t, "pressure");
+      if (v.levels.empty()) {
+        s.file.Fail(kJobFileUnreadable, t, what + " needs pressure = [pressure levels]");
+      }
+      v.initialVerticalStress = StartLevel(s, t, "initial_pressure", v.levels, what);
+      break;
+    case TestTemplate::kDirectSimpleShear:
+      v.initialVerticalStress = Required(s, t, "vertical_stress", what);
+      v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
+      v.shearStrain = Required(s, t, "shear_strain", what);
+      v.constantHeight = s.file.Boolean(t, "constant_height").value_or(false);
+      break;
+    case TestTemplate::kGeneral:
+      break;
+  }
+  StepsAndTime(s, t, PhaseCount(v), v);
+  return v;
+}
+
+// Components of one phase of a general test: each in `strain` or `stress`.
+Phase GeneralPhase(const State& s, const toml::table& p, int number) {
+  const std::string what = "phase " + std::to_string(number);
+  s.file.CheckKeys(p, {"steps", "time", "strain", "stress"}, what);
+  Phase phase;
+  phase.steps = static_cast<int>(s.file.Integer(p, "steps").value_or(100));
+  phase.time = s.file.Number(p, "time", 1.0);
+  if (phase.steps < 1 || phase.steps > kMaxSteps) {
+    s.file.Fail(kJobFileUnreadable, p, what + ": steps must lie in 1.." + std::to_string(kMaxSteps));
+  }
+  std::array<bool, 6> set{};
+  const std::vector<std::string> names(std::begin(kComponents), std::end(kComponents));
+  for (const char* control : {"strain", "stress"}) {
+    const toml::node* node = p.get(control);
+    if (node == nullptr) continue;
+    const toml::table* values = node->as_table();
+    if (values == nullptr) {
+      s.file.Fail(kJobFileUnreadable, *node,
+                  what + ": " + control + " must be a table such as { yy = 0.05 }");
+    }
+    s.file.CheckKeys(*values, names, what + " " + control);
+    for (int i = 0; i < 6; ++i) {
+      const std::optional<double> v = s.file.Number(*values, kComponents[i]);
+      if (!v) continue;
+      const auto k = static_cast<std::size_t>(i);
+      if (set[k]) {
+        s.file.Fail(kJobFileUnreadable, *values,
+                    what + ": " + kComponents[i] +
+                        " is given as a strain and as a stress; a component is controlled by one");
+      }
+      set[k] = true;
+      const bool stress = std::string_view(control) == "stress";
+      phase.flags[k] = stress ? 1 : 0;
+      (stress ? phase.stress : phase.strain)[k] = FromJobSign(i, *v);
+    }
+  }
+  for (int i = 0; i < 6; ++i) {
+    if (!set[static_cast<std::size_t>(i)]) {
+      s.file.Fail(kJobFileUnreadable, p,
+                  what + " leaves " + kComponents[i] +
+                      " uncontrolled: give it in strain = {...} or stress = {...}");
+    }
+  }
+  return phase;
+}
+
+Loading GeneralTest(const State& s, const toml::table& t, const std::string& what) {
+  Loading l;
+  const std::vector<double> start = s.file.Numbers(t, "initial_stress");
+  if (start.size() != 6) {
+    s.file.Fail(kJobFileUnreadable, t,
+                what + " needs initial_stress = [xx, yy, zz, xy, yz, zx] (compression positive)");
+  }
+  for (int i = 0; i < 6; ++i) {
+    l.initialStress[static_cast<std::size_t>(i)] = FromJobSign(i, start[static_cast<std::size_t>(i)]);
+  }
+  l.testType = static_cast<int>(s.file.Integer(t, "test_type").value_or(1));
+  if (l.testType == 6) {
+    s.file.Fail(kJobFileUnreadable, *t.get("test_type"), "test type 6 (a cavity test) cannot be simulated");
+  }
+  const toml::array* phases = t["phases"].as_array();
+  if (phases == nullptr || phases->empty()) {
+    s.file.Fail(kJobFileUnreadable, t, what + " needs its phases as [[tests.phases]]");
+  }
+  int number = 0;
+  for (const toml::node& node : *phases) {
+    const toml::table* p = node.as_table();
+    if (p == nullptr) s.file.Fail(kJobFileUnreadable, node, what + ": a phase must be a table");
+    l.phases.push_back(GeneralPhase(s, *p, ++number));
+  }
+  return l;
+}
+
+void ReadSolver(const State& s, const toml::table& t, input::LabTest& test) {
+  test.tolerance = 0.01;
+  test.maxIterations = 200;
+  test.realSettings[0] = 1.0;
+  test.accelerationFlag = 0;
+  const toml::node* node = t.get("solver");
+  if (node == nullptr) return;
+  const toml::table* solver = node->as_table();
+  if (solver == nullptr) {
+    s.file.Fail(kJobFileUnreadable, *node, "solver must be a table, not " + TypeWords(*node));
+  }
+  s.file.CheckKeys(*solver, {"tolerance", "max_iterations", "relaxation", "acceleration"},
+                   "solver");
+  test.tolerance = s.file.Number(*solver, "tolerance", test.tolerance);
+  test.maxIterations = static_cast<int>(
+      std::clamp<long long>(s.file.Integer(*solver, "max_iterations").value_or(200), 0, 1000000000));
+  test.realSettings[0] = s.file.Number(*solver, "relaxation", 1.0);
+  test.accelerationFlag = static_cast<int>(s.file.Integer(*solver, "acceleration").value_or(0));
+}
+
+int Variant(const State& s, const toml::table& t) {
+  const std::optional<std::string> drainage = s.file.String(t, "drainage");
+  const std::optional<long long> variant = s.file.Integer(t, "variant");
+  if (drainage && variant) {
+    s.file.Fail(kJobFileUnreadable, *t.get("variant"), "give either drainage or variant, not both");
+  }
+  if (drainage) {
+    if (*drainage != "drained" && *drainage != "undrained") {
+      s.file.Fail(kJobFileUnreadable, *t.get("drainage"),
+                  "drainage must be \"drained\" or \"undrained\", not \"" + *drainage + "\"");
+    }
+    return *drainage == "undrained" ? 1 : 0;
+  }
+  if (variant) {
+    if (*variant < 0 || *variant > 9) {
+      s.file.Fail(kJobFileUnreadable, *t.get("variant"), "variant must lie in 0..9");
+    }
+    return static_cast<int>(*variant);
+  }
+  return s.variant;
+}
+
+void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names, NativeJob& out) {
+  const std::optional<std::string> name = s.file.String(t, "name");
+  if (!name) s.file.Fail(kJobFileUnreadable, t, "every test needs a name = \"...\"");
+  if (!ValidTestName(*name)) {
+    s.file.Fail(kJobFileUnreadable, *t.get("name"),
+                "test name \"" + *name + "\" must be 1 to 40 letters, digits, '_' or '-' (it "
+                "names the test's files)");
+  }
+  std::string upper = *name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (!names.insert(upper).second) {
+    s.file.Fail(kJobFileUnreadable, *t.get("name"),
+                "a test named \"" + *name + "\" is given already (names ignore letter case)");
+  }
+  const std::string what = "test \"" + *name + "\"";
+  const std::optional<std::string> type = s.file.String(t, "type");
+  if (!type) s.file.Fail(kJobFileUnreadable, t, what + " needs a type = \"...\"");
+  const std::optional<TestTemplate> kind = TemplateByName(*type);
+  if (!kind) {
+    s.file.Fail(kJobFileUnreadable, *t.get("type"),
+                "unknown test type \"" + *type + "\"" + DidYouMean(*type, TemplateNames()));
+  }
+  s.file.CheckKeys(t, KeysOf(*kind), what);
+
+  input::LabTest test;
+  test.testFile = *name + ".VLT";
+  const Loading loading = *kind == TestTemplate::kGeneral
+                              ? GeneralTest(s, t, what)
+                              : Expand(TemplateTest(s, t, *kind, what));
+  ApplyLoading(loading, test);
+  test.modelNumber = s.model + 100 * (Variant(s, t) + 1);
+  ReadSolver(s, t, test);
+
+  const std::optional<std::string> title = s.file.String(t, "title");
+  out.titles.push_back(title.value_or(*name + ": " + std::string(TemplateName(*kind))));
+  if (out.titles.back().find_first_of("\r\n") != std::string::npos) {
+    s.file.Fail(kJobFileUnreadable, *t.get("title"), "the title must be one line");
+  }
+
+  const TestFacts facts = FactsOf(*kind, loading);
+  std::vector<input::CurveLanguage> languages;
+  if (const toml::node* node = t.get("curves")) {
+    const toml::array* curves = node->as_array();
+    if (curves == nullptr) {
+      s.file.Fail(kJobFileUnreadable, *node, what + ": curves must be given as [[tests.curves]]");
+    }
+    for (const toml::node& c : *curves) {
+      const toml::table* curve = c.as_table();
+      if (curve == nullptr) s.file.Fail(kJobFileUnreadable, c, what + ": a curve must be a table");
+      input::Curve native;
+      input::CurveLanguage language;
+      out.inputFiles.push_back(ReadCurve(s, *curve, *name, test.nPhases, facts, native, language));
+      test.curves.push_back(std::move(native));
+      languages.push_back(std::move(language));
+      test.curveFiles.push_back(*name + "_" + std::to_string(test.curves.size()) + ".TXT");
+    }
+  }
+  test.nCurves = static_cast<int>(test.curves.size());
+  out.job.tests.push_back(std::move(test));
+  out.language.curves.push_back(std::move(languages));
+}
+
+// Output names of the curves' CSV files are unique in the job.
+void UniqueOutputs(NativeJob& out) {
+  std::set<std::string> used;
+  for (auto& curves : out.language.curves) {
+    for (input::CurveLanguage& c : curves) {
+      std::string name = c.output;
+      for (int k = 2; !used.insert(name).second; ++k) name = c.output + "_" + std::to_string(k);
+      c.output = name;
+    }
+  }
+}
+
+}  // namespace
+
+void ReadTests(const State& s, const toml::table& root, NativeJob& out) {
+  const toml::array* tests = root["tests"].as_array();
+  if (tests == nullptr || tests->empty()) {
+    const toml::node* node = root.get("tests");
+    s.file.Fail(kJobFileUnreadable, node != nullptr ? node->source() : root.source(),
+                "the job needs at least one test as [[tests]] with name, type and curves");
+  }
+  std::set<std::string> names;
+  for (const toml::node& node : *tests) {
+    const toml::table* t = node.as_table();
+    if (t == nullptr) s.file.Fail(kJobFileUnreadable, node, "a test must be a [[tests]] table");
+    ReadTest(s, *t, names, out);
+  }
+  UniqueOutputs(out);
+}
+
+}  // namespace soilcal::jobfile::reader

@@ -1,0 +1,54 @@
+// The parts of the TOML job reader, one per section of the file. They share
+// the reader's state: the file, its folder, the units and the model chosen.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include <toml++/toml.h>
+
+#include "jobfile/native_job.hpp"
+#include "jobfile/quantities.hpp"
+#include "jobfile/templates.hpp"
+#include "jobfile/toml_access.hpp"
+#include "models/parameter_table.hpp"
+
+namespace soilcal::jobfile::reader {
+
+struct State {
+  State(TomlFile f, std::string dir) : file(std::move(f)), folder(std::move(dir)) {}
+  TomlFile file;
+  std::string folder;                  // folder of the TOML file, with separator ("" = current)
+  std::string force = "kN", length = "m", time = "day";
+  int model = 0;                       // base model number
+  int variant = 0;                     // model variant of the tests (0 drained, 1 undrained)
+  const models::params::Model* table = nullptr;  // named parameters, if the model has them
+  std::string modelWords;              // "the Mohr-Coulomb model" for messages
+};
+
+// [units], [model] and [parameters]: material set 1.
+void ReadUnits(State& s, const toml::table& root, input::MaterialInput& material);
+void ReadModel(State& s, const toml::table& root, input::MaterialInput& material);
+void ReadParameters(const State& s, const toml::table& root, input::MaterialInput& material);
+// [calibrate]: free parameters with their bounds and the search settings.
+void ReadCalibration(const State& s, const toml::table& root, NativeJob& out);
+// [[tests]] with their curves.
+void ReadTests(const State& s, const toml::table& root, NativeJob& out);
+
+// One curve of a test: reads its CSV file and fills the native curve (codes,
+// segments, points in file order) and its language.
+// Returns the path of the CSV file read.
+std::string ReadCurve(const State& s, const toml::table& curve, const std::string& testName,
+                      int nPhases, const TestFacts& facts, input::Curve& native,
+                      input::CurveLanguage& language);
+
+// Named parameter of the model, or slot_N (N in 1..maxSlot) as a plain slot;
+// an unknown name is an error at `key` naming the nearest valid names.
+struct ParameterRef {
+  int slot = 0;
+  const models::params::Parameter* named = nullptr;  // nullptr for slot_N
+  std::string name;
+};
+ParameterRef FindParameterRef(const State& s, const toml::key& key, int maxSlot);
+
+}  // namespace soilcal::jobfile::reader

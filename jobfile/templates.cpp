@@ -1,0 +1,296 @@
+#include "jobfile/templates.hpp"
+
+#include <algorithm>
+#include <climits>
+
+namespace soilcal::jobfile {
+namespace {
+
+constexpr int kXX = 0, kYY = 1, kZZ = 2, kXY = 3;
+
+constexpr std::array<int, 6> kTriaxialFlags{1, 0, 1, 1, 1, 1};   // σr held, εa driven
+constexpr std::array<int, 6> kOedometerStressFlags{0, 1, 0, 0, 0, 0};
+constexpr std::array<int, 6> kOedometerStrainFlags{0, 0, 0, 0, 0, 0};
+constexpr std::array<int, 6> kIsotropicFlags{1, 1, 1, 1, 1, 1};
+constexpr std::array<int, 6> kSimpleShearFlags{0, 1, 0, 0, 1, 1};  // σv held, γxy driven
+constexpr std::array<int, 6> kSimpleShearHeightFlags{0, 0, 0, 0, 1, 1};
+
+struct Name {
+  TestTemplate kind;
+  std::string_view name;
+};
+constexpr Name kNames[] = {
+    {TestTemplate::kTriaxialCompression, "triaxial_compression"},
+    {TestTemplate::kTriaxialExtension, "triaxial_extension"},
+    {TestTemplate::kOedometer, "oedometer"},
+    {TestTemplate::kIsotropicCompression, "isotropic_compression"},
+    {TestTemplate::kDirectSimpleShear, "direct_simple_shear"},
+    {TestTemplate::kGeneral, "general"},
+};
+
+// Tension-positive value of a compression-positive one; zero stays +0 so
+// that a written file holds "0", never "-0".
+double Native(double compressionPositive) {
+  return compressionPositive == 0.0 ? 0.0 : -compressionPositive;
+}
+
+template <typename T>
+T PerPhase(const std::vector<T>& values, std::size_t p, T fallback) {
+  if (values.empty()) return fallback;
+  return p < values.size() ? values[p] : values.back();
+}
+
+Phase NewPhase(const TemplateValues& v, std::size_t p, const std::array<int, 6>& flags) {
+  Phase phase;
+  phase.steps = PerPhase(v.steps, p, 100);
+  phase.time = PerPhase(v.time, p, 1.0);
+  phase.flags = flags;
+  return phase;
+}
+
+std::array<double, 6> StartStress(double horizontal, double vertical) {
+  return {Native(horizontal), Native(vertical), Native(horizontal), 0.0, 0.0, 0.0};
+}
+
+bool SamePhase(const Phase& a, const Phase& b) {
+  return a.steps == b.steps && a.time == b.time && a.strain == b.strain && a.stress == b.stress &&
+         a.flags == b.flags;
+}
+
+bool SameLoading(const Loading& a, const Loading& b) {
+  if (a.testType != b.testType || a.initialStress != b.initialStress) return false;
+  if (a.phases.size() != b.phases.size()) return false;
+  for (std::size_t p = 0; p < a.phases.size(); ++p) {
+    if (!SamePhase(a.phases[p], b.phases[p])) return false;
+  }
+  return true;
+}
+
+bool AllFlags(const Loading& l, const std::array<int, 6>& flags) {
+  return std::all_of(l.phases.begin(), l.phases.end(),
+                     [&](const Phase& p) { return p.flags == flags; });
+}
+
+// Values of the components other than `keep` are all zero.
+bool OnlyComponent(const std::array<double, 6>& v, int keep) {
+  for (int i = 0; i < 6; ++i) {
+    if (i != keep && v[static_cast<std::size_t>(i)] != 0.0) return false;
+  }
+  return true;
+}
+
+bool AxisymmetricStart(const Loading& l) {
+  const auto& s = l.initialStress;
+  return s[kXX] == s[kZZ] && s[3] == 0.0 && s[4] == 0.0 && s[5] == 0.0;
+}
+
+// Steps and time of each phase, and the start stress, for a candidate.
+TemplateValues Candidate(TestTemplate kind, const Loading& l) {
+  TemplateValues v;
+  v.kind = kind;
+  for (const Phase& p : l.phases) {
+    v.steps.push_back(p.steps);
+    v.time.push_back(p.time);
+  }
+  v.initialVerticalStress = -l.initialStress[kYY];
+  if (l.initialStress[kXX] != l.initialStress[kYY]) v.initialHorizontalStress = -l.initialStress[kXX];
+  return v;
+}
+
+std::optional<TemplateValues> Guess(const Loading& l) {
+  if (l.testType != 1 || l.phases.empty() || !AxisymmetricStart(l)) return std::nullopt;
+  const Phase& first = l.phases.front();
+  if (l.phases.size() == 1 && first.flags == kTriaxialFlags && OnlyComponent(first.strain, kYY) &&
+      OnlyComponent(first.stress, -1) && first.strain[kYY] != 0.0) {
+    const bool compression = first.strain[kYY] < 0.0;
+    TemplateValues v = Candidate(compression ? TestTemplate::kTriaxialCompression
+                                             : TestTemplate::kTriaxialExtension, l);
+    v.cellPressure = -l.initialStress[kXX];
+    v.initialHorizontalStress.reset();
+    if (l.initialStress[kYY] != l.initialStress[kXX]) v.initialAxialStress = -l.initialStress[kYY];
+    v.axialStrain = compression ? -first.strain[kYY] : first.strain[kYY];
+    return v;
+  }
+  if (AllFlags(l, kOedometerStressFlags) || AllFlags(l, kOedometerStrainFlags)) {
+    const bool stress = first.flags == kOedometerStressFlags;
+    TemplateValues v = Candidate(TestTemplate::kOedometer, l);
+    double level = v.initialVerticalStress;
+    double strain = 0.0;
+    for (const Phase& p : l.phases) {
+      if (!OnlyComponent(stress ? p.stress : p.strain, kYY)) return std::nullopt;
+      if (!OnlyComponent(stress ? p.strain : p.stress, -1)) return std::nullopt;
+      if (stress) v.levels.push_back(level -= p.stress[kYY]);
+      if (!stress) v.strains.push_back(strain -= p.strain[kYY]);
+    }
+    return v;
+  }
+  if (AllFlags(l, kIsotropicFlags) && l.initialStress[kXX] == l.initialStress[kYY]) {
+    TemplateValues v = Candidate(TestTemplate::kIsotropicCompression, l);
+    double level = v.initialVerticalStress;
+    for (const Phase& p : l.phases) {
+      if (!OnlyComponent(p.strain, -1)) return std::nullopt;
+      if (p.stress[kXX] != p.stress[kYY] || p.stress[kZZ] != p.stress[kYY]) return std::nullopt;
+      v.levels.push_back(level -= p.stress[kYY]);
+    }
+    return v;
+  }
+  if (l.phases.size() == 1 &&
+      (first.flags == kSimpleShearFlags || first.flags == kSimpleShearHeightFlags) &&
+      OnlyComponent(first.strain, kXY) && OnlyComponent(first.stress, -1)) {
+    TemplateValues v = Candidate(TestTemplate::kDirectSimpleShear, l);
+    v.constantHeight = first.flags == kSimpleShearHeightFlags;
+    v.shearStrain = first.strain[kXY];
+    return v;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string_view TemplateName(TestTemplate t) {
+  for (const Name& n : kNames) {
+    if (n.kind == t) return n.name;
+  }
+  return "general";
+}
+
+std::optional<TestTemplate> TemplateByName(std::string_view name) {
+  for (const Name& n : kNames) {
+    if (n.name == name) return n.kind;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> TemplateNames() {
+  std::vector<std::string> names;
+  for (const Name& n : kNames) names.emplace_back(n.name);
+  return names;
+}
+
+std::size_t PhaseCount(const TemplateValues& v) {
+  switch (v.kind) {
+    case TestTemplate::kOedometer:
+      return v.levels.empty() ? v.strains.size() : v.levels.size();
+    case TestTemplate::kIsotropicCompression:
+      return v.levels.size();
+    default:
+      return 1;
+  }
+}
+
+double FromJobSign(int component, double value) { return component < 3 ? Native(value) : value; }
+
+Loading Expand(const TemplateValues& v) {
+  Loading l;
+  const double vertical = v.initialVerticalStress;
+  const double horizontal = v.initialHorizontalStress.value_or(vertical);
+  switch (v.kind) {
+    case TestTemplate::kTriaxialCompression:
+    case TestTemplate::kTriaxialExtension: {
+      l.initialStress = StartStress(v.cellPressure, v.initialAxialStress.value_or(v.cellPressure));
+      Phase p = NewPhase(v, 0, kTriaxialFlags);
+      const double size = v.axialStrain < 0.0 ? -v.axialStrain : v.axialStrain;
+      p.strain[kYY] = v.kind == TestTemplate::kTriaxialCompression ? Native(size) : size;
+      l.phases.push_back(p);
+      break;
+    }
+    case TestTemplate::kOedometer: {
+      l.initialStress = StartStress(horizontal, vertical);
+      const bool stress = !v.levels.empty();
+      double previous = stress ? vertical : 0.0;
+      const std::vector<double>& targets = stress ? v.levels : v.strains;
+      for (std::size_t k = 0; k < targets.size(); ++k) {
+        Phase p = NewPhase(v, k, stress ? kOedometerStressFlags : kOedometerStrainFlags);
+        (stress ? p.stress : p.strain)[kYY] = Native(targets[k] - previous);
+        previous = targets[k];
+        l.phases.push_back(p);
+      }
+      break;
+    }
+    case TestTemplate::kIsotropicCompression: {
+      l.initialStress = StartStress(vertical, vertical);
+      double previous = vertical;
+      for (std::size_t k = 0; k < v.levels.size(); ++k) {
+        Phase p = NewPhase(v, k, kIsotropicFlags);
+        const double step = Native(v.levels[k] - previous);
+        p.stress[kXX] = p.stress[kYY] = p.stress[kZZ] = step;
+        previous = v.levels[k];
+        l.phases.push_back(p);
+      }
+      break;
+    }
+    case TestTemplate::kDirectSimpleShear: {
+      l.initialStress = StartStress(horizontal, vertical);
+      Phase p = NewPhase(v, 0, v.constantHeight ? kSimpleShearHeightFlags : kSimpleShearFlags);
+      p.strain[kXY] = v.shearStrain;
+      l.phases.push_back(p);
+      break;
+    }
+    case TestTemplate::kGeneral:
+      break;
+  }
+  return l;
+}
+
+Loading LoadingOf(const input::LabTest& test) {
+  Loading l;
+  l.testType = test.testType;
+  l.initialStress = test.initialStress;
+  for (std::size_t p = 0; p < static_cast<std::size_t>(std::max(test.nPhases, 0)); ++p) {
+    Phase phase;
+    phase.steps = test.loadSteps[p];
+    phase.time = test.timeIncrement[p];
+    phase.strain = test.prescribedStrain[p];
+    phase.stress = test.prescribedStress[p];
+    phase.flags = test.phaseFlags[p];
+    l.phases.push_back(phase);
+  }
+  return l;
+}
+
+void ApplyLoading(const Loading& l, input::LabTest& test) {
+  test.testType = l.testType;
+  test.initialStress = l.initialStress;
+  test.nPhases = static_cast<int>(l.phases.size());
+  test.loadSteps.clear();
+  test.timeIncrement.clear();
+  test.prescribedStrain.clear();
+  test.prescribedStress.clear();
+  test.phaseFlags.clear();
+  long long capacity = 1;
+  for (const Phase& p : l.phases) {
+    test.loadSteps.push_back(p.steps);
+    test.timeIncrement.push_back(p.time);
+    test.prescribedStrain.push_back(p.strain);
+    test.prescribedStress.push_back(p.stress);
+    test.phaseFlags.push_back(p.flags);
+    capacity += std::max(p.steps, 0);
+  }
+  test.capacity = static_cast<int>(std::min<long long>(capacity, INT_MAX));
+  if (!l.phases.empty()) test.controlFlags = l.phases.back().flags;
+}
+
+std::optional<TemplateValues> Recognise(const input::LabTest& test) {
+  const Loading loading = LoadingOf(test);
+  std::optional<TemplateValues> v = Guess(loading);
+  // A template stands for the test only when it gives back exactly its
+  // numbers (levels summed up from increments need not).
+  if (v && !SameLoading(Expand(*v), loading)) return std::nullopt;
+  return v;
+}
+
+TestFacts FactsOf(std::optional<TestTemplate> kind, const Loading& l) {
+  TestFacts f;
+  if (kind == TestTemplate::kTriaxialCompression) f.shape = TestShape::kTriaxialCompression;
+  if (kind == TestTemplate::kTriaxialExtension) f.shape = TestShape::kTriaxialExtension;
+  f.testType = l.testType;
+  if (!l.phases.empty()) f.flags = l.phases.back().flags;
+  f.lateralStrainFixed =
+      !l.phases.empty() && std::all_of(l.phases.begin(), l.phases.end(), [](const Phase& p) {
+        return p.flags[kXX] == 0 && p.flags[kZZ] == 0 && p.strain[kXX] == 0.0 &&
+               p.strain[kZZ] == 0.0;
+      });
+  return f;
+}
+
+}  // namespace soilcal::jobfile

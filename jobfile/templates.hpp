@@ -1,0 +1,88 @@
+// Test templates: a laboratory test as an engineer names it ("drained
+// triaxial compression at 100 kPa to 10 % axial strain") turned into the
+// loading of the program's material point (initial stress and phases, tension
+// positive, each component stress- or strain-prescribed), and recognised
+// back from it.
+//
+// The axial (vertical) direction is yy; the radial directions are xx and zz.
+// Template values are compression positive, in the job's units.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/records.hpp"
+#include "jobfile/quantities.hpp"
+
+namespace soilcal::jobfile {
+
+enum class TestTemplate {
+  kTriaxialCompression,
+  kTriaxialExtension,
+  kOedometer,
+  kIsotropicCompression,
+  kDirectSimpleShear,
+  kGeneral,
+};
+
+std::string_view TemplateName(TestTemplate t);
+std::optional<TestTemplate> TemplateByName(std::string_view name);
+std::vector<std::string> TemplateNames();
+
+// One loading phase as the program runs it: totals over the phase, tension
+// positive, flags 1 stress and 0 strain prescribed.
+struct Phase {
+  int steps = 100;
+  double time = 1.0;
+  std::array<double, 6> strain{};
+  std::array<double, 6> stress{};
+  std::array<int, 6> flags{};
+};
+
+struct Loading {
+  int testType = 1;                    // the lab-test file's test type
+  std::array<double, 6> initialStress{};
+  std::vector<Phase> phases;
+};
+
+// The values of a template test, compression positive.
+struct TemplateValues {
+  TestTemplate kind = TestTemplate::kTriaxialCompression;
+  // Triaxial tests: isotropic start at the cell pressure (the axial stress
+  // may start elsewhere), then the axial strain is taken to its final value.
+  double cellPressure = 0.0;
+  std::optional<double> initialAxialStress;
+  double axialStrain = 0.0;            // its size; the template gives the sense
+  // Oedometer, isotropic compression, direct simple shear: the start stress.
+  double initialVerticalStress = 0.0;  // isotropic compression: the initial pressure
+  std::optional<double> initialHorizontalStress;  // none: equal to the vertical
+  std::vector<double> levels;          // stress levels, one phase each (unloading allowed)
+  std::vector<double> strains;         // oedometer under strain control: vertical strains
+  double shearStrain = 0.0;            // direct simple shear: final γxy
+  bool constantHeight = false;         // direct simple shear: εyy held instead of σyy
+  std::vector<int> steps;              // per phase
+  std::vector<double> time;            // per phase
+};
+
+// Number of phases of a template test (one per level or strain, else one).
+std::size_t PhaseCount(const TemplateValues& v);
+Loading Expand(const TemplateValues& v);
+// The template whose expansion is exactly this test's loading, if any.
+std::optional<TemplateValues> Recognise(const input::LabTest& test);
+// The loading of a lab-test record.
+Loading LoadingOf(const input::LabTest& test);
+// Puts the loading into a lab-test record (phases, flags, capacity).
+void ApplyLoading(const Loading& loading, input::LabTest& test);
+
+// What the choice of curve codes needs to know of a test.
+TestFacts FactsOf(std::optional<TestTemplate> kind, const Loading& loading);
+
+// The sign of a normal component in the job's convention: compression
+// positive for normal components, the program's sign for shear components.
+// Zero stays +0.
+double FromJobSign(int component, double value);
+
+}  // namespace soilcal::jobfile

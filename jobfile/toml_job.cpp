@@ -1,0 +1,75 @@
+// Reading a TOML job: the sections in the order the native job needs them
+// (units and model before the parameters, parameters before the bounds that
+// convert with them, the tests last).
+#include "jobfile/toml_job.hpp"
+
+#include <fstream>
+#include <sstream>
+
+#include "jobfile/reader_parts.hpp"
+#include "services/errors.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::jobfile {
+
+bool IsTomlJob(const std::string& path) {
+  if (path.size() < 5) return false;
+  std::string ending = path.substr(path.size() - 5);
+  for (char& c : ending) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ending == ".toml";
+}
+
+NativeJob ReadTomlText(const std::string& text, const std::string& path) {
+  reader::State s(TomlFile(services::BareName(path)), services::FolderOf(path));
+  toml::table root;
+  try {
+    root = toml::parse(text, path);
+  } catch (const toml::parse_error& e) {
+    s.file.Fail(kJobFileUnreadable, e.source(),
+                std::string(e.description()) + " (TOML syntax)");
+  }
+  s.file.CheckKeys(root, {"title", "units", "model", "parameters", "calibrate", "tests"},
+                   "the job file");
+  NativeJob out;
+  input::MaterialInput& material = out.job.material;
+  material.version = 6;
+  reader::ReadUnits(s, root, material);
+  reader::ReadModel(s, root, material);
+  reader::ReadParameters(s, root, material);
+  reader::ReadCalibration(s, root, out);
+  const std::optional<std::string> title = s.file.String(root, "title");
+  reader::ReadTests(s, root, out);
+  if (title) {
+    if (title->find_first_of("\r\n") != std::string::npos) {
+      s.file.Fail(kJobFileUnreadable, *root.get("title"), "the title must be one line");
+    }
+    // A test without a title of its own carries the job's.
+    const toml::array& tests = *root["tests"].as_array();
+    for (std::size_t t = 0; t < out.titles.size(); ++t) {
+      if (!tests[t].as_table()->contains("title")) out.titles[t] = *title;
+    }
+  }
+  for (input::LabTest& test : out.job.tests) test.material = material;
+  out.job.modelNumber = out.job.tests.back().modelNumber;
+  out.language.jobFile = services::BareName(path);
+  out.inputFiles.push_back(services::ResolvePath(path));
+  return out;
+}
+
+NativeJob ReadTomlJob(const std::string& path) {
+  if (!services::FileExists(path)) {
+    const std::string folder = services::FolderOf(path);
+    throw services::RunError(kJobFileUnreadable,
+                             "job file " + services::BareName(path) + " not found in " +
+                                 (folder.empty() ? "the current folder" : folder));
+  }
+  std::ifstream in(services::ResolvePath(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in && !in.eof()) {
+    throw services::RunError(kJobFileUnreadable, "job file " + path + " cannot be read");
+  }
+  return ReadTomlText(text.str(), path);
+}
+
+}  // namespace soilcal::jobfile

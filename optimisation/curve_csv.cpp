@@ -1,0 +1,57 @@
+#include "optimisation/curve_csv.hpp"
+
+#include <cstdio>
+#include <memory>
+
+#include "input/curve_quantity.hpp"
+#include "services/diag.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::optimisation {
+namespace {
+
+// Phase of recorded point k: the initial point belongs to phase 1, the
+// points of a phase's load steps to that phase.
+int PhaseOfPoint(const input::LabTest& test, int k) {
+  int last = 1;
+  for (int p = 0; p < test.nPhases; ++p) {
+    last += test.loadSteps[static_cast<std::size_t>(p)];
+    if (k <= last) return p + 1;
+  }
+  return test.nPhases;
+}
+
+}  // namespace
+
+std::string CurveCsvText(const input::CurveLanguage& language, const input::LabTest& test,
+                         const labtest::Recording& rec, int nRecorded) {
+  const bool phases = test.nPhases > 1;
+  std::string text = (phases ? "phase," : "") + language.x.name + "," + language.y.name + "\n";
+  for (int k = 1; k <= nRecorded; ++k) {
+    const input::RecordedPoint point = rec.Point(k);
+    const double x = language.x.factor * input::CurveQuantity(point, language.x.code) + 0.0;
+    const double y = language.y.factor * input::CurveQuantity(point, language.y.code) + 0.0;
+    if (phases) text += std::to_string(PhaseOfPoint(test, k)) + ",";
+    text += services::FormatReal(x) + "," + services::FormatReal(y) + "\n";
+  }
+  return text;
+}
+
+void WriteCurveCsvFiles(const input::Job& job, std::size_t t, const labtest::Recording& rec,
+                        int nRecorded, const std::string& suffix) {
+  if (!job.language || t >= job.language->curves.size()) return;
+  const input::LabTest& test = job.tests[t];
+  for (const input::CurveLanguage& curve : job.language->curves[t]) {
+    const std::string name = job.projectFolder + curve.output + suffix + ".csv";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+        std::fopen(services::ResolvePath(name).c_str(), "w"), &std::fclose);
+    if (!f) {
+      if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
+      continue;
+    }
+    const std::string text = CurveCsvText(curve, test, rec, nRecorded);
+    std::fwrite(text.data(), 1, text.size(), f.get());
+  }
+}
+
+}  // namespace soilcal::optimisation

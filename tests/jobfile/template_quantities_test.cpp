@@ -1,0 +1,260 @@
+// Every test template with every pair of the common quantities: the native
+// job written from the TOML job is read back by the program's own readers
+// and run, and each curve must come out in the orientation the TOML file
+// means (no exchange of columns), with its values scaled as given, and its
+// quantity codes giving the closed-form value of a linear elastic soil at
+// the end of the test (compression positive).
+//
+// Linear elastic: G = 10000 kPa, nu = 0.25, so E = 25000, K = 16666.67 and
+// the constrained modulus M = K + 4G/3 = 30000 kPa.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+#include "input/curve_quantity.hpp"
+#include "jobfile/commands.hpp"
+#include "jobfile/quantities.hpp"
+#include "jobfile/templates.hpp"
+#include "jobfile_support.hpp"
+#include "labtest/context.hpp"
+#include "labtest/driver.hpp"
+#include "support/files.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+const std::vector<std::string> kCommon = {
+    "axial_strain",  "volumetric_strain", "deviator_stress",      "mean_effective_stress",
+    "axial_stress",  "radial_stress",     "vertical_stress",      "excess_pore_pressure",
+    "shear_strain",  "shear_stress",      "time"};
+
+struct Template {
+  std::string name;
+  std::string keys;            // the template's keys in [[tests]]
+  int phases = 1;
+  std::map<std::string, double> end;  // closed-form values at the last point
+};
+
+const double q = 250.0;  // E * 0.01
+const Template kTemplates[] = {
+    {"triaxial_compression", "type = \"triaxial_compression\"\ncell_pressure = 100\naxial_strain = 0.01\n", 1,
+     {{"axial_strain", 0.01}, {"volumetric_strain", 0.005}, {"deviator_stress", q},
+      {"mean_effective_stress", 100 + q / 3}, {"axial_stress", 100 + q}, {"radial_stress", 100},
+      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"shear_stress", 0}, {"time", 1}}},
+    {"triaxial_extension", "type = \"triaxial_extension\"\ncell_pressure = 100\naxial_strain = 0.01\n", 1,
+     {{"axial_strain", -0.01}, {"volumetric_strain", -0.005}, {"deviator_stress", -q},
+      {"mean_effective_stress", 100 - q / 3}, {"axial_stress", 100 - q}, {"radial_stress", 100},
+      {"vertical_stress", 100 - q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"shear_stress", 0}, {"time", 1}}},
+    // Load to 200, unload to 150: dsv = 50 over M, dsh = nu/(1 - nu) dsv.
+    {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [200, 150]\ntime = 0.5\n", 2,
+     {{"axial_strain", 50.0 / 30000}, {"volumetric_strain", 50.0 / 30000},
+      {"deviator_stress", 50 - 50.0 / 3}, {"mean_effective_stress", (150 + 2 * (100 + 50.0 / 3)) / 3},
+      {"axial_stress", 150}, {"radial_stress", 100 + 50.0 / 3}, {"vertical_stress", 150},
+      {"excess_pore_pressure", 0}, {"shear_strain", 0}, {"shear_stress", 0}, {"time", 1}}},
+    {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_strain = [0.01]\n", 1,
+     {{"axial_strain", 0.01}, {"volumetric_strain", 0.01}, {"deviator_stress", 200},
+      {"mean_effective_stress", 800.0 / 3}, {"axial_stress", 400}, {"radial_stress", 200},
+      {"vertical_stress", 400}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"shear_stress", 0}, {"time", 1}}},
+    {"isotropic_compression", "type = \"isotropic_compression\"\ninitial_pressure = 100\npressure = [200]\n", 1,
+     {{"axial_strain", 0.002}, {"volumetric_strain", 0.006}, {"deviator_stress", 0},
+      {"mean_effective_stress", 200}, {"axial_stress", 200}, {"radial_stress", 200},
+      {"vertical_stress", 200}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"shear_stress", 0}, {"time", 1}}},
+    {"direct_simple_shear", "type = \"direct_simple_shear\"\nvertical_stress = 100\nshear_strain = 0.01\n", 1,
+     {{"axial_strain", 0}, {"volumetric_strain", 0}, {"deviator_stress", 0},
+      {"mean_effective_stress", 100}, {"axial_stress", 100}, {"radial_stress", 100},
+      {"vertical_stress", 100}, {"excess_pore_pressure", 0}, {"shear_strain", 0.01},
+      {"shear_stress", 100}, {"time", 1}}},
+    // Triaxial compression given as explicit phases.
+    {"general",
+     "type = \"general\"\ninitial_stress = [100, 100, 100, 0, 0, 0]\n"
+     "[[tests.phases]]\nsteps = 10\ntime = 1\nstrain = { yy = 0.01 }\n"
+     "stress = { xx = 0, zz = 0, xy = 0, yz = 0, zx = 0 }\n", 1,
+     {{"axial_strain", 0.01}, {"volumetric_strain", 0.005}, {"deviator_stress", q},
+      {"mean_effective_stress", 100 + q / 3}, {"axial_stress", 100 + q}, {"radial_stress", 100},
+      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"shear_stress", 0}, {"time", 1}}},
+};
+
+// One column per quantity (value 0.001 * column * row), and a phase column.
+std::string Csv(int phases) {
+  std::string text = "phase";
+  for (const std::string& name : kCommon) text += "," + name;
+  text += "\n";
+  for (int row = 1; row <= 4; ++row) {
+    text += std::to_string(1 + (row - 1) * phases / 4);
+    for (std::size_t c = 0; c < kCommon.size(); ++c) {
+      text += "," + std::to_string(0.001 * static_cast<double>(c + 1) * row);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::string Header() {
+  return "[model]\nname = \"linear_elastic\"\n[parameters]\nG = 10000\nnu = 0.25\n";
+}
+
+std::string CurveToml(const std::string& x, const std::string& y) {
+  return "[[tests.curves]]\nfile = \"data.csv\"\nx = \"" + x + "\"\ny = \"" + y + "\"\n";
+}
+
+TEST(TemplateQuantities, EveryPairIsReadUnexchangedAndGivesTheClosedFormValues) {
+  for (const Template& t : kTemplates) {
+    SCOPED_TRACE(t.name + " " + t.keys.substr(0, 60));
+    TempDir dir;
+    dir.Write("data.csv", Csv(t.phases));
+    std::string toml = Header() + "[[tests]]\nname = \"T\"\n" + t.keys;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    // The test without curves gives what the choice of codes depends on.
+    const jobfile::NativeJob probe =
+        jobfile::ReadTomlText(toml, (dir.path() / "probe.toml").string());
+    const input::LabTest& described = probe.job.tests[0];
+    const jobfile::TestFacts facts = jobfile::FactsOf(
+        jobfile::TemplateByName(t.name), jobfile::LoadingOf(described));
+    for (const std::string& x : kCommon) {
+      for (const std::string& y : kCommon) {
+        if (x == y) continue;
+        const auto* qx = jobfile::FindQuantity(x);
+        const auto* qy = jobfile::FindQuantity(y);
+        if (!jobfile::ChooseCodes(*qx, *qy, facts)) {
+          // A refusal is only for a y the test prescribes while x is not:
+          // the reader would have exchanged the columns.
+          EXPECT_TRUE(input::IsPrescribed(qy->code, described.controlFlags, described.testType) &&
+                      !input::IsPrescribed(qx->code, described.controlFlags, described.testType))
+              << x << " against " << y;
+          continue;
+        }
+        pairs.emplace_back(x, y);
+        toml += CurveToml(x, y);
+      }
+    }
+    dir.Write("job.toml", toml);
+    const input::Job job = ReadNativeJob(jobfile::WriteNativeFromToml(
+        (dir.path() / "job.toml").string(), (dir.path() / "out").string()));
+    ASSERT_EQ(job.tests.size(), 1u);
+    const input::LabTest& test = job.tests[0];
+    ASSERT_EQ(test.curves.size(), pairs.size());
+    ASSERT_TRUE(job.language.has_value());
+
+    auto ctx = std::make_unique<labtest::SimulationContext>();
+    labtest::InitContext(*ctx, job, {});
+    labtest::PrepareLabTest(*ctx, test);
+    const labtest::LabTestRun run = labtest::RunLabTest(*ctx);
+    ASSERT_EQ(run.status, 0);
+    const input::RecordedPoint end = ctx->rec.Point(run.nRecorded);
+
+    for (std::size_t c = 0; c < pairs.size(); ++c) {
+      const auto& [x, y] = pairs[c];
+      SCOPED_TRACE(x + " against " + y);
+      const input::Curve& curve = test.curves[c];
+      const input::CurveLanguage& language = job.language->curves[0][c];
+      EXPECT_FALSE(curve.swapped);
+      EXPECT_EQ(language.x.name, x);
+      EXPECT_EQ(language.y.name, y);
+      // The engine's abscissa is the CSV's x column (value 0.001 * column
+      // number * row), scaled by the axis factor.
+      const auto column = [](const std::string& name) {
+        return static_cast<double>(std::find(kCommon.begin(), kCommon.end(), name) - kCommon.begin() + 1);
+      };
+      ASSERT_GE(curve.nPoints, 1);
+      EXPECT_DOUBLE_EQ(language.x.factor * curve.x[0], 0.001 * column(x));
+      EXPECT_DOUBLE_EQ(language.y.factor * curve.y[0], 0.001 * column(y));
+      // Codes and signs: the closed-form end value of each quantity. One
+      // step of an elastic soil is exact to round-off.
+      const double vx = language.x.factor * input::CurveQuantity(end, curve.xCode);
+      const double vy = language.y.factor * input::CurveQuantity(end, curve.yCode);
+      EXPECT_NEAR(vx, t.end.at(x), 1e-9 * (1 + std::abs(t.end.at(x)))) << x;
+      EXPECT_NEAR(vy, t.end.at(y), 1e-9 * (1 + std::abs(t.end.at(y)))) << y;
+    }
+  }
+}
+
+// The code behind a quantity in the tests where the plain one would be read
+// as the abscissa, worked out by hand.
+TEST(TemplateQuantities, PrescribedQuantitiesTakeAnEqualCodeOrAreRefused) {
+  struct Case {
+    const char* keys;
+    const char* x;
+    const char* y;
+    int yCode;  // 0: refused
+  };
+  const Case cases[] = {
+      // sigma_yy (code 20) counts as prescribed in a triaxial test; the axial
+      // stress is the major principal stress sigma_1 (code 2) in compression
+      // and the minor one sigma_3 (code 4) in extension.
+      {"type = \"triaxial_compression\"\ncell_pressure = 100\naxial_strain = 0.01\n",
+       "axial_strain", "axial_stress", -2},
+      {"type = \"triaxial_extension\"\ncell_pressure = 100\naxial_strain = 0.01\n",
+       "axial_strain", "axial_stress", -4},
+      {"type = \"triaxial_compression\"\ncell_pressure = 100\naxial_strain = 0.01\n",
+       "axial_strain", "radial_stress", -4},
+      // The volumetric strain (code 6) counts as prescribed in a
+      // load-controlled oedometer; with the lateral strains held at zero it
+      // is the axial strain eps_yy (code 14).
+      {"type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [200]\n",
+       "axial_strain", "volumetric_strain", -14},
+      // All stresses are prescribed in isotropic compression: no equal code.
+      {"type = \"isotropic_compression\"\ninitial_pressure = 100\npressure = [200]\n",
+       "axial_strain", "axial_stress", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.keys) + c.x + " " + c.y);
+    TempDir dir;
+    dir.Write("data.csv", Csv(1));
+    dir.Write("job.toml", Header() + "[[tests]]\nname = \"T\"\n" + c.keys + CurveToml(c.x, c.y));
+    const std::string path = (dir.path() / "job.toml").string();
+    if (c.yCode == 0) {
+      const auto error = JobFileError(path);
+      ASSERT_TRUE(error.has_value());
+      EXPECT_EQ(error->code, 11);
+      EXPECT_NE(error->detail.find("give x = \"" + std::string(c.y) + "\" and y = \"" + c.x),
+                std::string::npos)
+          << error->detail;
+      continue;
+    }
+    const input::Job job =
+        ReadNativeJob(jobfile::WriteNativeFromToml(path, (dir.path() / "out").string()));
+    const input::Curve& curve = job.tests[0].curves[0];
+    EXPECT_FALSE(curve.swapped);
+    EXPECT_EQ(curve.xCode, -14);
+    EXPECT_EQ(curve.yCode, c.yCode);
+  }
+}
+
+// Stress levels without a start stress begin at the first level: the same
+// lab test as the first level given as the start.
+TEST(TemplateQuantities, StressLevelsWithoutAStartBeginAtTheFirstLevel) {
+  const std::string head = Header() + "[[tests]]\nname = \"T\"\n";
+  const std::pair<const char*, const char*> pairs[] = {
+      {"type = \"oedometer\"\nvertical_stress = [100, 400, 200]\nk0 = 0.6\n",
+       "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [400, 200]\n"
+       "initial_horizontal_stress = 60\n"},
+      {"type = \"isotropic_compression\"\npressure = [50, 200]\n",
+       "type = \"isotropic_compression\"\ninitial_pressure = 50\npressure = [200]\n"}};
+  for (const auto& [implicit, explicitStart] : pairs) {
+    SCOPED_TRACE(implicit);
+    const auto a = jobfile::ReadTomlText(head + implicit, "/tmp/a.toml").job.tests[0];
+    const auto b = jobfile::ReadTomlText(head + explicitStart, "/tmp/b.toml").job.tests[0];
+    EXPECT_EQ(a.initialStress, b.initialStress);
+    EXPECT_EQ(a.prescribedStress, b.prescribedStress);
+    EXPECT_EQ(a.phaseFlags, b.phaseFlags);
+    EXPECT_EQ(a.nPhases, b.nPhases);
+  }
+  // The oedometer loads by 300 and unloads by 200 from a K0 start of 60/100
+  // (tension positive).
+  const auto oedometer =
+      jobfile::ReadTomlText(head + pairs[0].first, "/tmp/a.toml").job.tests[0];
+  EXPECT_EQ(oedometer.initialStress, (std::array<double, 6>{-60, -100, -60, 0, 0, 0}));
+  ASSERT_EQ(oedometer.nPhases, 2);
+  EXPECT_EQ(oedometer.prescribedStress[0][1], -300.0);
+  EXPECT_EQ(oedometer.prescribedStress[1][1], 200.0);
+}
+
+}  // namespace
+}  // namespace soilcal::testing
