@@ -52,6 +52,7 @@ void BroydenUpdate(Mat6& Ht, const Vec6& s, const Vec6& y) {
 
 bool FastIteration(SimulationContext& ctx, const StepSystem& sys, int& iterations) {
   MaterialPoint& pt = ctx.point;
+  iterations = 0;
   // The inverse of the iteration matrix, rows and columns of the prescribed
   // strains the identity: a step never moves a prescribed strain. Its
   // first step is the prescribed iteration's second, to the bit.
@@ -65,6 +66,7 @@ bool FastIteration(SimulationContext& ctx, const StepSystem& sys, int& iteration
   pt.iterRelaxation = 1.0;
   for (int iter = 1;; ++iter) {
     pt.iter = iter;
+    iterations = iter;
     if (iter >= 2) {
       s = Masked(MatVecTransposed(Ht, r), sys.Sd);
       for (int i = 0; i < 6; ++i) pt.dEps[i] += s[i];
@@ -79,10 +81,7 @@ bool FastIteration(SimulationContext& ctx, const StepSystem& sys, int& iteration
     const Vec6 before = r;
     const double error = OutOfBalance(pt, sys.start, sys.Sd, sys.Pd, r);
     if (!std::isfinite(error)) return false;
-    if (iter >= 2 && error < pt.tolerance) {
-      iterations = iter;
-      return true;
-    }
+    if (iter >= 2 && error < pt.tolerance) return true;
     if (iter >= pt.maxIterations) return false;
     if (iter >= 2) {
       if (error > previous) {

@@ -34,9 +34,10 @@ void CountStep(SimulationContext& ctx, int iterations);
 
 // The fast iteration of a step from its set-up (the initial prediction in
 // pt.dEps). True when the error fell below the tolerance within the
-// iteration limit; then the end state is the step's and `iterations` its
-// count. False when it could not converge the step, or a trial strain made
-// the model fail: the caller starts the prescribed iteration again.
+// iteration limit; then the end state is the step's. False when it could
+// not converge the step, or a trial strain made the model fail: the caller
+// starts the prescribed iteration again. `iterations` gets the number of
+// iterations made either way.
 bool FastIteration(SimulationContext& ctx, const StepSystem& sys, int& iterations);
 
 }  // namespace soilcal::labtest::step

@@ -186,6 +186,9 @@ TEST(FastStepSolver, AStepItCannotConvergeGetsThePrescribedIterationBitForBit) {
     ASSERT_EQ(fast.run.nRecorded, prescribed.run.nRecorded);
     EXPECT_GT(prescribed.run.nRecorded, 100);
     EXPECT_GT(fast.ctx->solverStats.fallbacks, 0);
+    // Each handed-back step counts the two fast iterations it spent too.
+    EXPECT_EQ(fast.ctx->solverStats.iterations,
+              prescribed.ctx->solverStats.iterations + 2 * fast.ctx->solverStats.fallbacks);
     EXPECT_EQ(fast.ctx->rec.stress, prescribed.ctx->rec.stress);
     EXPECT_EQ(fast.ctx->rec.strain, prescribed.ctx->rec.strain);
     EXPECT_EQ(fast.ctx->rec.pw, prescribed.ctx->rec.pw);
