@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "jobfile/toml_job.hpp"
 #include "services/paths.hpp"
 
 extern char** environ;
@@ -101,16 +102,21 @@ struct ChildLaunch {
 }
 
 // The output folder of a TOML job does not exist before its first run; its
-// log goes there all the same.
+// log goes there all the same. A job file in a folder that does not exist
+// makes no folder (its run reports the missing file).
 void MakeOutputFolder(const BatchJob& job) {
-  if (job.outputFolder.empty()) return;
+  if (!jobfile::IsTomlJob(job.path)) return;
+  const std::string parent = services::FolderOf(job.path);
   std::error_code ec;
+  if (!parent.empty() && !std::filesystem::is_directory(services::ResolvePath(parent), ec)) return;
   std::filesystem::create_directories(services::ResolvePath(job.outputFolder), ec);
 }
 
+// The output folder as one spelling, so that two paths to one folder match.
 std::string FolderKey(const BatchJob& job) {
   std::error_code ec;
-  const std::filesystem::path folder(services::ResolvePath(job.outputFolder.empty() ? "./" : job.outputFolder));
+  const std::filesystem::path folder(
+      services::ResolvePath(job.outputFolder.empty() ? "./" : job.outputFolder));
   const auto canonical = std::filesystem::weakly_canonical(folder, ec);
   return ec ? folder.string() : canonical.string();
 }
@@ -136,12 +142,15 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
   SignalScope signals;
   std::map<pid_t, Running> running;
   std::set<std::string> busyFolders;
+  std::vector<std::string> folders;
+  for (const BatchJob& job : jobs) folders.push_back(FolderKey(job));
   std::size_t next = 0;
   int forwarded = 0;  // signals of the batch passed on so far
 
+  // The first job not started whose folder no running job writes to.
   auto startable = [&]() -> std::optional<std::size_t> {
     for (std::size_t k = next; k < jobs.size(); ++k) {
-      if (!jobs[k].started && !busyFolders.count(FolderKey(jobs[k]))) return k;
+      if (!jobs[k].started && !busyFolders.count(folders[k])) return k;
     }
     return std::nullopt;
   };
@@ -166,9 +175,8 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
         finished(job);
         continue;
       }
-      const std::string folder = FolderKey(job);
-      busyFolders.insert(folder);
-      running.emplace(pid, Running{*k, start, folder});
+      busyFolders.insert(folders[*k]);
+      running.emplace(pid, Running{*k, start, folders[*k]});
       while (next < jobs.size() && jobs[next].started) ++next;
     }
     if (running.empty()) return;
