@@ -7,7 +7,8 @@ namespace soilcal::optimisation {
 
 void FinishExactly(const SwarmOptions& options, Problem& problem, SwarmResult& result) {
   problem.SetPrecision(Precision::kExact);
-  if (result.best.empty()) return;
+  // An abort before the first usable point leaves no best point to redo.
+  if (result.best.empty() || result.bestObjective >= kNoObjective) return;
   const Evaluation e = problem.Evaluate(result.best);
   ++result.evaluations;
   result.bestObjective = e.objective;
