@@ -179,7 +179,8 @@ int Calibrate(Run& run, const RunOptions& options) {
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const SearchMode mode = ChooseSearch(options.search, run.folder);
   run.outputs.SearchChosen(mode);
-  const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
+  const optimisation::SwarmResult found =
+      RunSearch(mode, OptionsOf(run), *objective, options.solver);
   run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
