@@ -7,6 +7,7 @@
 
 #include "report/quantities.hpp"
 #include "report/svg_plot.hpp"
+#include "report/uncertainty_html.hpp"
 
 namespace soilcal::report {
 
@@ -84,6 +85,7 @@ std::string RangeBar(const ParameterSummary& p) {
   };
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"range\" width=\"192\" height=\"18\">";
   out += "<rect x=\"6\" y=\"7\" width=\"180\" height=\"4\" fill=\"#cccccc\"/>";
+  out += IntervalOnBar(p, kPad, kWidth);
   if (p.start) {
     out += "<circle cx=\"" + at(*p.start) + "\" cy=\"9\" r=\"4.5\" fill=\"#ffffff\" stroke=\"" +
            std::string(kStartColour) + "\" stroke-width=\"1.5\"/>";
@@ -183,6 +185,7 @@ std::string RenderCalibrationReport(const Summary& s, const JobCurves& curves) {
   body += RunFacts(s);
   body += "<h2>Warnings</h2>\n" + Warnings(s);
   body += "<h2>Parameters</h2>\n" + Parameters(s);
+  body += UncertaintySection(s);
   body += "<h2>Errors per curve</h2>\n" + ErrorTable(s);
   body += "<h2>Curves</h2>\n" + Curves(s, curves);
   return HtmlPage("Calibration report " + s.job, body);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "report/uncertainty_summary.hpp"
+
 namespace soilcal::report {
 
 struct ParameterSummary {
@@ -16,6 +18,7 @@ struct ParameterSummary {
   std::optional<double> start;        // value in the test files
   std::optional<double> best;         // calibrated value
   std::optional<double> sensitivity;  // relative sensitivity, largest 100; -1 after an abort
+  std::optional<ParameterUncertaintySummary> uncertainty = std::nullopt;
 };
 
 // Fit of one curve at one parameter vector.
@@ -64,6 +67,7 @@ struct Summary {
   std::optional<PointSummary> start, best;
   std::vector<TestSummary> tests;
   std::vector<Warning> warnings;
+  std::optional<UncertaintySummary> uncertainty = std::nullopt;  // none: step not run
 };
 
 // Points of one curve in its file's column order.

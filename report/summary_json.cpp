@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "report/uncertainty_json.hpp"
+
 namespace soilcal::report {
 namespace {
 
@@ -82,6 +84,7 @@ json ToJson(const Summary& s) {
   }
   j["warnings"] = json::array();
   for (const Warning& w : s.warnings) j["warnings"].push_back({{"kind", w.kind}, {"text", w.text}});
+  AddUncertaintyJson(s, j);
   return j;
 }
 
@@ -119,6 +122,7 @@ Summary FromJson(const json& j) {
   for (const json& w : j.at("warnings")) {
     s.warnings.push_back({w.at("kind").get<std::string>(), w.at("text").get<std::string>()});
   }
+  ReadUncertaintyJson(j, s);
   return s;
 }
 

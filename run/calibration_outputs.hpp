@@ -11,6 +11,7 @@
 #include "models/family.hpp"
 #include "optimisation/progress.hpp"
 #include "optimisation/pswarm.hpp"
+#include "optimisation/uncertainty.hpp"
 #include "report/summary.hpp"
 #include "run/progress_line.hpp"
 #include "run/result_file.hpp"
@@ -29,6 +30,8 @@ struct CalibrationTrace {
   std::optional<models::MaterialSet> startSet;
   optimisation::SearchProgress last;  // the last progress report
   std::string kernelError;         // message of the kernel error that ended the run
+  // The uncertainty step at the best point; none when switched off or never reached.
+  std::optional<optimisation::UncertaintyResult> uncertainty;
 };
 
 // The summary and the curves of the report, built from the job, the search
@@ -52,6 +55,9 @@ class CalibrationOutputs {
   void CurvesWritten(const std::string& suffix);
   void StartSetKnown(const models::MaterialSet& set1);
   void SearchEnded(const optimisation::SwarmResult& found);
+  // Before and after the uncertainty step.
+  void UncertaintyStarting();
+  void UncertaintyKnown(std::optional<optimisation::UncertaintyResult> result);
   void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into
   // `folder`. Never throws: what cannot be known is left out.

@@ -9,6 +9,7 @@
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
+#include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
 #include "services/paths.hpp"
 
@@ -141,6 +142,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     }
   }
   s.warnings = report::CollectWarnings(s, curves);
+  if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
 }
 
 }  // namespace soilcal::run

@@ -16,6 +16,12 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.search = SearchMode::kThorough;
   } else if (arg == "--search=default") {
     options.search = SearchMode::kDefault;
+  } else if (arg == "--uncertainty=off") {
+    options.uncertainty = UncertaintyMode::kOff;
+  } else if (arg == "--uncertainty=linear") {
+    options.uncertainty = UncertaintyMode::kLinear;
+  } else if (arg == "--uncertainty=profile") {
+    options.uncertainty = UncertaintyMode::kProfile;
   } else {
     return false;
   }

@@ -8,12 +8,16 @@
 namespace soilcal::run {
 
 enum class SearchMode { kDefault, kThorough };
+// --uncertainty=off|linear|profile; kAuto: linearised after the default
+// search, with profile likelihoods after the thorough one.
+enum class UncertaintyMode { kAuto, kOff, kLinear, kProfile };
 
 struct RunOptions {
   bool help = false;            // --help: usage, no run
   bool version = false;         // --version: version, no run
   bool exitStatus = false;      // --exit-status: the outcome becomes the process status
   SearchMode search = SearchMode::kDefault;  // --search=default|thorough
+  UncertaintyMode uncertainty = UncertaintyMode::kAuto;
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

@@ -30,6 +30,7 @@
 #include "run/options.hpp"
 #include "run/result_file.hpp"
 #include "run/search_choice.hpp"
+#include "run/uncertainty_step.hpp"
 #include "run/usage.hpp"
 #include "services/channels.hpp"
 #include "services/clock.hpp"
@@ -164,7 +165,8 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, const std::string& argument, SearchMode search) {
+int Calibrate(Run& run, const std::string& argument, SearchMode search,
+              UncertaintyMode uncertainty) {
   WarnIfAbortFilePresent(run.folder + "AbortCalc");
   input::ReadOptimisationInput(argument, run.job);
   ReadTests(run.job);
@@ -177,10 +179,11 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   const std::vector<double> x = StartingVector(run.job);
   const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
   run.outputs.StartSetKnown(set1);
+  const std::vector<std::string> derived = WarnAboutDerivedSlots(run.job, set1.prop);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const optimisation::SwarmResult found =
-      RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
+  const SearchMode chosen = ChooseSearch(search, run.folder);
+  const optimisation::SwarmResult found = RunSearch(chosen, OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
@@ -191,6 +194,10 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   } else {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
+  // After every file the host reads is written: the step can cost nothing.
+  run.outputs.UncertaintyStarting();
+  run.outputs.UncertaintyKnown(RunUncertaintyStep({uncertainty, chosen, derived, run.folder},
+                                                  run.job, found, *objective));
   return found.exitStatus;
 }
 
@@ -232,7 +239,7 @@ int RunSequence(int argc, char** argv) {
     OpenDiagnosticChannel(run.folder);
     OpenResultFile(run.folder, run.result);
     services::SetRecordFolder(run.folder);
-    outcome.exitCode = Calibrate(run, argument, options.search);
+    outcome.exitCode = Calibrate(run, argument, options.search, options.uncertainty);
     if (outcome.exitCode == services::kUserAbort) {
       ReportUserAbort(services::InterruptRequested());
     }

@@ -36,6 +36,13 @@ Options (before the path):
                     and the outcome is read from the result file.
   --search=default  the particle swarm search (the default)
   --search=thorough a longer search for hard problems
+  --uncertainty=linear|profile|off
+                    how far to trust each parameter (standard errors, 95 %
+                    intervals, correlations, flags in calibration_summary.json
+                    and the report): linear adds 2n+1 evaluations (the default
+                    after the default search), profile adds profile
+                    likelihoods (the default after the thorough search), off
+                    skips the step
 Unknown options are reported on standard error and otherwise ignored.
 )";
 }
