@@ -12,9 +12,9 @@
 namespace soilcal::optimisation {
 namespace {
 
-// Beyond a million degrees of freedom t is the normal distribution to far
-// more digits than an interval needs.
-constexpr double kMaxDof = 1e6;
+// Beyond 1e8 degrees of freedom t is the normal distribution to 1e-8, and
+// the argument dof / (dof + t^2) of the beta function starts to round to 1.
+constexpr double kMaxDof = 1e8;
 
 }  // namespace
 

@@ -9,8 +9,12 @@ namespace soilcal::optimisation {
 namespace {
 
 // A column this much smaller than the largest moves the curves by rounding
-// only: the parameter has no effect on them.
-constexpr double kInsensitiveShare = 1e-7;
+// only, and one whose whole range moves the residuals by less than this
+// share of their standard deviation s leaves them as they are (the step
+// solver's tolerance alone makes the columns of such parameters differ from
+// zero): the parameter has no effect on the curves.
+constexpr double kInsensitiveShare = 1e-6;
+constexpr double kInsensitiveToNoise = 1e-3;
 // A parameter with this share of the weakest direction of an ill-conditioned
 // fit is one of those the curves leave nearly free.
 constexpr double kWeakShare = 0.3;
@@ -35,14 +39,16 @@ void NearBound(const UncertaintyOptions& o, std::size_t j, ParameterUncertainty&
   }
 }
 
-std::vector<bool> Insensitive(const ScaledJacobian& jac) {
+std::vector<bool> Insensitive(const ScaledJacobian& jac, double residualVariance) {
   const auto n = static_cast<std::size_t>(jac.J.cols());
   double largest = 0.0;
   for (std::size_t j = 0; j < n; ++j) largest = std::max(largest, jac.J.col(static_cast<Eigen::Index>(j)).norm());
   std::vector<bool> out(n, false);
   for (std::size_t j = 0; j < n; ++j) {
     const double norm = jac.J.col(static_cast<Eigen::Index>(j)).norm();
-    out[j] = jac.hasColumn[j] && (norm == 0.0 || norm <= kInsensitiveShare * largest);
+    const bool belowNoise = std::isfinite(residualVariance) &&
+                            norm <= kInsensitiveToNoise * std::sqrt(residualVariance);
+    out[j] = jac.hasColumn[j] && (norm == 0.0 || norm <= kInsensitiveShare * largest || belowNoise);
   }
   return out;
 }
@@ -111,7 +117,7 @@ const char* FlagKey(FlagKind kind) {
 
 void SetFlags(const ScaledJacobian& jac, const UncertaintyOptions& o, UncertaintyResult& out) {
   const std::size_t n = out.parameters.size();
-  const std::vector<bool> insensitive = Insensitive(jac);
+  const std::vector<bool> insensitive = Insensitive(jac, out.residualVariance);
   for (std::size_t j = 0; j < n; ++j) {
     ParameterUncertainty& p = out.parameters[j];
     if (j < o.derived.size() && !o.derived[j].empty()) {

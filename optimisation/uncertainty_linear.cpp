@@ -92,6 +92,19 @@ LinearModel LinearisedStatistics(const ScaledJacobian& jac, std::span<const doub
       if (d > 0.0) out.correlation[sj][static_cast<std::size_t>(k)] = model.inverse(j, k) / std::sqrt(d);
     }
   }
+  // One direction without effect (two parameters that act only as a product,
+  // say): the parameters on it trade off exactly, a correlation of +-1.
+  if (rank == n - 1) {
+    for (Eigen::Index j = 0; j < n; ++j) {
+      for (Eigen::Index k = 0; k < n; ++k) {
+        const double share = V(j, n - 1) * V(k, n - 1);
+        if (std::abs(V(j, n - 1)) > kNullShare && std::abs(V(k, n - 1)) > kNullShare) {
+          out.correlation[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)] =
+              j == k ? 1.0 : (share > 0.0 ? 1.0 : -1.0);
+        }
+      }
+    }
+  }
   return model;
 }
 

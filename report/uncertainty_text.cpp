@@ -22,8 +22,12 @@ double Degrees(double sine) {
   return std::asin(std::clamp(sine, -1.0, 1.0)) * 180.0 / std::numbers::pi;
 }
 
-// What an engineer can do about a parameter the curves do not determine.
-std::string Remedy(const ParameterDisplay& d) {
+// What an engineer can do about a parameter the curves do not determine. A
+// slot the completion overwrites or ignores is helped by no test.
+std::string Remedy(const ParameterDisplay& d, const opt::ParameterUncertainty& p) {
+  for (const opt::UncertaintyFlag& f : p.flags) {
+    if (f.kind == opt::FlagKind::kDerived) return "fix it";
+  }
   if (d.symbol == "ψ") return "fix it or add a volumetric curve";
   return "fix it or add a test whose curves depend on it";
 }
@@ -42,18 +46,18 @@ std::string NotIdentifiable(const Context& c, std::size_t j, const opt::Uncertai
   const std::string range = DisplayRange(d, c.Lower(j), c.Upper(j));
   if (!f.fromProfile) {
     return d.symbol + " cannot be determined from these curves: its 95 % interval covers the "
-           "whole range " + range + "; " + Remedy(d) + ".";
+           "whole range " + range + "; " + Remedy(d, p) + ".";
   }
   if (f.lowOpen && f.highOpen) {
     return d.symbol + " cannot be determined from these curves: its profile does not close "
-           "within " + range + "; " + Remedy(d) + ".";
+           "within " + range + "; " + Remedy(d, p) + ".";
   }
   const bool up = f.highOpen;
   const auto& closed = up ? p.profile->low.limit : p.profile->high.limit;
   const std::string from = closed ? DisplayValue(d, *closed) : DisplayValue(d, p.value);
   return d.symbol + " cannot be determined from these curves " + (up ? "above " : "below ") +
          from + ": its profile does not close towards the " + (up ? "upper" : "lower") +
-         " bound " + DisplayValue(d, up ? c.Upper(j) : c.Lower(j)) + "; " + Remedy(d) + ".";
+         " bound " + DisplayValue(d, up ? c.Upper(j) : c.Lower(j)) + "; " + Remedy(d, p) + ".";
 }
 
 std::string IllConditioned(const Context& c, const opt::UncertaintyFlag& f) {
@@ -84,7 +88,7 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
              DisplayValue(d, f.upper ? c.Upper(j) : c.Lower(j)) +
              ": the best value may lie beyond it; widen the bound.";
     case opt::FlagKind::kInsensitive:
-      return d.symbol + " has no effect on these curves: " + Remedy(d) + ".";
+      return d.symbol + " has no effect on these curves: " + Remedy(d, p) + ".";
     case opt::FlagKind::kCorrelated: {
       // The pair in the order of the parameters, so both read the same.
       const auto k = static_cast<std::size_t>(f.other);
@@ -136,6 +140,13 @@ std::string Significant(double value, int digits) {
     const int exponent = value == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(magnitude)));
     const int decimals = std::max(0, digits - 1 - exponent);
     std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    // Trailing zeros say nothing a reader needs: 17° rather than 17.0°.
+    std::string text = buffer;
+    if (text.find('.') != std::string::npos) {
+      text.erase(text.find_last_not_of('0') + 1);
+      if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
   } else {
     std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
   }
