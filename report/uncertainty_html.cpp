@@ -169,6 +169,7 @@ std::string UncertaintySection(const Summary& s) {
   if (!u.computed) {
     return out + "<p>Not estimated: " + XmlEscape(u.note) + ".</p>\n";
   }
+  if (!u.note.empty()) out += "<p class=\"note\">Note: " + XmlEscape(u.note) + ".</p>\n";
   out += Sentences(s);
   out += Table(s, u);
   out += HeatMap(s, u);

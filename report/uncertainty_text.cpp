@@ -123,7 +123,10 @@ ParameterUncertaintySummary ParameterSummaryOf(const Context& c, std::size_t j) 
   if (out.standardError && std::isfinite(p.low95) && std::isfinite(p.high95)) {
     out.interval95 = std::make_pair(p.low95, p.high95);
   }
-  if (p.profile) out.profile = ProfileSummary{p.profile->low.limit, p.profile->high.limit};
+  // A profile stopped by an abort says nothing about where it would close.
+  const bool stopped = p.profile && (p.profile->low.end == opt::ProfileEnd::kAborted ||
+                                     p.profile->high.end == opt::ProfileEnd::kAborted);
+  if (p.profile && !stopped) out.profile = ProfileSummary{p.profile->low.limit, p.profile->high.limit};
   for (const opt::UncertaintyFlag& f : p.flags) {
     out.flags.push_back({opt::FlagKey(f.kind), Sentence(c, j, f)});
   }
@@ -185,6 +188,7 @@ void DescribeUncertainty(const optimisation::UncertaintyResult& result, const in
   u.step = result.step;
   u.evaluations = result.jacobianEvaluations + result.profileEvaluations;
   u.profileEvaluations = result.profileEvaluations;
+  if (result.aborted) u.note = "the profiles were stopped by an abort";
   u.forceUnit = job.material.forceUnit;
   u.lengthUnit = job.material.lengthUnit;
   u.timeUnit = job.material.timeUnit;
