@@ -22,7 +22,10 @@ constexpr const char* kProfileColour = "#b35900";
 std::string Fixed(double v, int decimals) {
   char b[32];
   std::snprintf(b, sizeof b, "%.*f", decimals, v);
-  return b;
+  // A small negative value rounded to zero is zero, not "-0.00".
+  std::string text = b;
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
 }
 
 std::string Cell(const std::string& text, bool isText = false) {
@@ -33,11 +36,20 @@ std::string Cell(const std::string& text, bool isText = false) {
 // slope of the arcsine at the calibrated value.
 std::string StandardError(const ParameterDisplay& d, double stored, double error) {
   if (!d.sine) return "± " + Significant(error, 2) + (d.unit.empty() ? "" : " " + d.unit);
-  const double c = std::sqrt(std::max(1e-12, 1.0 - stored * stored));
+  // Beyond a sine of 1 the slope says nothing: the angle is not determined.
+  if (std::abs(stored) + error >= 1.0) return "not determined";
+  const double c = std::sqrt(1.0 - stored * stored);
   return "± " + Significant(error / c * 180.0 / std::numbers::pi, 2) + "°";
 }
 
+std::string LinearText(const ParameterSummary& p, const ParameterDisplay& d,
+                       const std::pair<double, double>& interval) {
+  if (interval.first <= p.lower && interval.second >= p.upper) return "beyond both bounds";
+  return DisplayValue(d, interval.first) + " to " + DisplayValue(d, interval.second);
+}
+
 std::string ProfileText(const ParameterDisplay& d, const ProfileSummary& p) {
+  if (!p.low && !p.high) return "not closed on either side";
   const std::string low = p.low ? DisplayValue(d, *p.low) : "not closed";
   const std::string high = p.high ? DisplayValue(d, *p.high) : "not closed";
   return low + " to " + high;
@@ -61,10 +73,7 @@ std::string Table(const Summary& s, const UncertaintySummary& u) {
            Cell(pu && pu->standardError && p.best
                     ? XmlEscape(StandardError(d, *p.best, *pu->standardError))
                     : "not determined") +
-           Cell(pu && pu->interval95
-                    ? XmlEscape(DisplayValue(d, pu->interval95->first) + " to " +
-                                DisplayValue(d, pu->interval95->second))
-                    : "–");
+           Cell(pu && pu->interval95 ? XmlEscape(LinearText(p, d, *pu->interval95)) : "–");
     if (profiles) {
       out += Cell(pu && pu->profile ? XmlEscape(ProfileText(d, *pu->profile)) : "–");
     }

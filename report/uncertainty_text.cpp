@@ -72,10 +72,15 @@ std::string IllConditioned(const Context& c, const opt::UncertaintyFlag& f) {
     list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
   }
   const std::string number = std::isfinite(f.value) ? Significant(f.value, 2) : "infinite";
-  return "The fit is ill-conditioned: the condition number of the Jacobian scaled to the bounds "
-         "is " + number + " (above " + Significant(opt::kConditionLimit, 2) + "), and " + list +
-         " move the curves together in a direction they hardly change; fix one of them or add "
-         "tests that separate them.";
+  const std::string start = "The fit is ill-conditioned: the condition number of the Jacobian "
+                            "scaled to the bounds is " + number + " (above " +
+                            Significant(opt::kConditionLimit, 2) + "), and ";
+  if (names.size() == 1) {
+    return start + list + " hardly changes the curves; fix it or add a test whose curves depend "
+           "on it.";
+  }
+  return start + list + " move the curves together in a direction they hardly change; fix one "
+         "of them or add tests that separate them.";
 }
 
 std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag& f) {
@@ -94,9 +99,10 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
       const auto k = static_cast<std::size_t>(f.other);
       const std::size_t a = std::min(j, k), b = std::max(j, k);
       char rho[16];
-      std::snprintf(rho, sizeof rho, "%.2f", f.value);
+      std::snprintf(rho, sizeof rho, "%.2f", std::abs(f.value));
       return c.display[a].symbol + " and " + c.display[b].symbol +
-             " are strongly correlated (ρ = " + rho + "): the curves fix a combination of them "
+             " are strongly correlated (ρ = " + (f.value < 0.0 ? "−" : "") + rho +
+             "): the curves fix a combination of them "
              "rather than each; fix one of them or add a test that separates them.";
     }
     case opt::FlagKind::kIllConditioned:
@@ -108,10 +114,19 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
     case opt::FlagKind::kNoDerivative:
       return d.symbol + ": the tests cannot be simulated on either side of the calibrated value, "
              "so no interval can be given.";
-    case opt::FlagKind::kSearchShort:
-      return "The profile of " + d.symbol + " met a better fit (objective " +
-             Significant(f.value, 4) + " below " + Significant(c.result.objective, 4) +
-             "): the search stopped above the best fit; run it again with --search=thorough.";
+    case opt::FlagKind::kSearchShort: {
+      // One sentence for all profiles that met a better fit: the least.
+      double least = f.value;
+      for (const opt::ParameterUncertainty& q : c.result.parameters) {
+        for (const opt::UncertaintyFlag& g : q.flags) {
+          if (g.kind == opt::FlagKind::kSearchShort) least = std::min(least, g.value);
+        }
+      }
+      return "The profiles met a better fit than the search (objective " + Significant(least, 4) +
+             " below " + Significant(c.result.objective, 4) +
+             "): the search stopped above the best fit, and the intervals are those of the point "
+             "it found; run it again with --search=thorough.";
+    }
   }
   return "";
 }
