@@ -23,11 +23,11 @@ UncertaintyResult EstimateUncertainty(Problem& problem, std::span<const double> 
                      : "the objective gives no residuals";
     return out;
   }
-  const LinearModel linear = LinearisedStatistics(jacobian, best, options, out);
-  if (out.residualCount == 0) {
+  if (jacobian.J.rows() == 0) {
     out.whyNot = "no measured point lies inside the simulated range";
     return out;
   }
+  const LinearModel linear = LinearisedStatistics(jacobian, best, options, out);
   out.computed = true;
   if (options.profiles) ProfileLikelihoods(pool, best, options, linear, out);
   SetFlags(jacobian, options, out);

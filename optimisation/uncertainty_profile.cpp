@@ -23,7 +23,7 @@ namespace soilcal::optimisation {
 namespace {
 
 constexpr double kUnusableLevel = 1e21;  // a penalty or a failed point
-constexpr int kRefinements = 2;          // evaluations of the crossing at most
+constexpr int kRefinements = 2;          // profile points that refine a crossing, at most
 constexpr double kLevelAccuracy = 0.02;  // of the level, where a crossing is taken
 
 struct OptDeleter {
@@ -81,7 +81,7 @@ class SideWalk {
   bool aborted_ = false;
   double bestObjective_;
   std::vector<double> bestPoint_;
-  // Sbplx's view: the other parameters around u_[j_] fixed.
+  // The point Sbplx moves: u_[j_] held at the step, the others its variables.
   std::vector<double> u_;
   std::exception_ptr failure_;
   nlopt_opt running_ = nullptr;

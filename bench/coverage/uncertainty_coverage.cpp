@@ -335,8 +335,8 @@ std::vector<Design> Designs() {
   {
     Design d;
     d.name = "hs_short";
-    d.words = "Hardening Soil as above but the curves end at 0.6 % axial strain, far from failure: "
-              "phi barely resolved";
+    d.words = "Hardening Soil as above but the curves end at 0.6 % axial strain, before failure: "
+              "phi only from the curvature of the hyperbola";
     d.truth = testing::HsJob(106, {.e50 = 20000.0, .eur = 60000.0, .eoed = 20000.0, .nu = 0.2,
                                    .m = 0.5, .pref = 100.0, .phiDeg = 32.0, .psiDeg = 2.0, .c = 2.0,
                                    .k0nc = 1.0 - SinDeg(32.0)});
