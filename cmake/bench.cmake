@@ -7,6 +7,12 @@ if(SOILCAL_BENCH STREQUAL "AUTO" AND NOT SOILCAL_TESTS)
   return()
 endif()
 
+# The coverage study of the uncertainty estimate: a program of its own that
+# prints its table (it needs no benchmark library).
+add_executable(soilcal_coverage ${CMAKE_SOURCE_DIR}/bench/coverage/uncertainty_coverage.cpp)
+target_include_directories(soilcal_coverage PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(soilcal_coverage PRIVATE soilcal_core NLopt::nlopt)
+
 find_package(benchmark QUIET)
 if(NOT benchmark_FOUND)
   if(NOT SOILCAL_BENCH STREQUAL "AUTO")

@@ -55,9 +55,14 @@ constexpr Parameter kOcr{"OCR", 103, "OCR", "over-consolidation ratio", Q::kNone
 constexpr Parameter kPop{"POP", 104, "POP", "pre-overburden pressure", Q::kStress, S::kAsGiven, "",
                          kNonNegative};
 constexpr Parameter kPref{"pref", 35, "pref", "reference pressure", Q::kStress, S::kAsGiven, "",
-                          kPositive};
+                          kPositive, D::kWhenNotPositive,
+                          "as 100 kPa in the job's units when not positive"};
 constexpr Parameter kPowerM{"m", 34, "m", "power of the stress dependency of the stiffness",
                             Q::kNone, S::kAsGiven, "", kUnitInterval};
+// The soft-soil family takes a power of 0 as 1.
+constexpr Parameter kSoftSoilPowerM{"m", 34, "m", "power of the stress dependency of the stiffness",
+                                    Q::kNone, S::kAsGiven, "", kUnitInterval, D::kWhenNotPositive,
+                                    "as 1 when not positive"};
 constexpr Parameter kKappaStar{"kappa_star", 38, "κ*", "modified swelling index", Q::kNone,
                                S::kAsGiven, "", kFraction};
 constexpr Parameter kLambdaStar{"lambda_star", 39, "λ*", "modified compression index", Q::kNone,
@@ -80,22 +85,36 @@ constexpr Parameter kSoftSoilM{"M", 31, "M", "critical stress ratio", Q::kNone, 
                                "from K0nc, nu_ur and lambda_star/kappa_star before every test"};
 constexpr Parameter kK0ncSoft{"K0nc", 37, "K0nc", "earth pressure at rest, normally consolidated",
                               Q::kNone, S::kAsGiven, "", kFraction};
+constexpr Parameter kLambdaOverKappa{"lambda_over_kappa", 32, "λ*/κ*",
+                                     "compression over swelling index", Q::kNone, S::kAsGiven, "",
+                                     kRatio, D::kOverwritten,
+                                     "as lambda_star/kappa_star before every test"};
+constexpr Parameter kKappa{"kappa", 40, "κ", "swelling index (1 + e0) κ*", Q::kNone, S::kAsGiven,
+                           "", kRatio, D::kOverwritten,
+                           "as (1 + e0) kappa_star before every test"};
 
-constexpr Parameter kSoftSoil[] = {kSoftSoilShear, kNuUr,      kPhi,        kCohesion, kPsi,
-                                   kTension,       kSoftSoilM, kPowerM,     kPref,     kK0ncSoft,
-                                   kKappaStar,     kLambdaStar, kOcr,       kPop,      kN0,
-                                   kE0};
+constexpr Parameter kSoftSoil[] = {kSoftSoilShear,  kNuUr,       kPhi,        kCohesion, kPsi,
+                                   kTension,        kSoftSoilM,  kSoftSoilPowerM, kPref, kK0ncSoft,
+                                   kKappaStar,      kLambdaStar, kOcr,        kPop,      kN0,
+                                   kE0,             kLambdaOverKappa, kKappa};
 
 constexpr Parameter kCamClay[] = {
     kSoftSoilShear, kNuUr, {"M", 31, "M", "critical stress ratio", Q::kNone, S::kAsGiven, "", kRatio},
-    kPowerM, kPref, kK0ncSoft, kKappaStar, kLambdaStar, kOcr, kPop, kN0, kE0};
+    kSoftSoilPowerM, kPref, kK0ncSoft, kKappaStar, kLambdaStar, kOcr, kPop, kN0, kE0,
+    kLambdaOverKappa, kKappa};
 
 constexpr Parameter kCreep[] = {
-    kSoftSoilShear, kNuUr, kPhi, kCohesion, kPsi, kTension, kSoftSoilM, kPowerM, kPref, kK0ncSoft,
-    kKappaStar, kLambdaStar,
+    kSoftSoilShear, kNuUr, kPhi, kCohesion, kPsi, kTension, kSoftSoilM, kSoftSoilPowerM, kPref,
+    kK0ncSoft, kKappaStar, kLambdaStar,
     {"mu_star", 40, "μ*", "modified creep index", Q::kNone, S::kAsGiven, "", kFraction},
     {"tau", 42, "τ", "reference time of the creep rate", Q::kTime, S::kAsGiven, "", kPositive},
-    kOcr, kPop, kN0, kE0};
+    kOcr, kPop, kN0, kE0, kLambdaOverKappa,
+    {"lambda_minus_kappa", 48, "λ* − κ*", "compression less swelling index", Q::kNone,
+     S::kAsGiven, "", kRatio, D::kOverwritten, "as lambda_star − kappa_star before every test"},
+    {"mu_over_tau", 49, "μ*/τ", "creep rate at the reference time", Q::kPerTime, S::kAsGiven, "",
+     kRatio, D::kOverwritten, "as mu_star/tau before every test"},
+    {"creep_ratio", 50, "(λ* − κ*)/μ*", "creep exponent", Q::kNone, S::kAsGiven, "", kRatio,
+     D::kOverwritten, "as (lambda_star − kappa_star)/mu_star before every test"}};
 
 // Hardening Soil: slot 1 holds G of unloading, given as Gurref or Eurref.
 constexpr Parameter kHardeningSoilBase[] = {
@@ -107,7 +126,7 @@ constexpr Parameter kHardeningSoilBase[] = {
     {"Rf", 37, "Rf", "failure ratio", Q::kNone, S::kAsGiven, "", kFraction},
     {"Eoedref", 38, "Eoedref", "oedometer modulus at pref", Q::kStress, S::kAsGiven, "", kPositive},
     {"K0nc", 39, "K0nc", "earth pressure at rest, normally consolidated", Q::kNone, S::kAsGiven, "",
-     kFraction},
+     kFraction, D::kWhenNotPositive, "as 1 − sin φ when below 0"},
     {"E50ref", 40, "E50ref", "secant modulus at half the failure deviator, at pref", Q::kStress,
      S::kAsGiven, "", kPositive},
     {"alpha", 31, "α", "cap shape", Q::kNone, S::kAsGiven, "", kRatio, D::kOverwritten,
@@ -139,6 +158,12 @@ constexpr Parameter kNgiAdp[] = {
     {"G", 1, "Gur", "unloading shear modulus", Q::kStress, S::kAsGiven, "", kPositive,
      D::kOverwritten, "as Gur_over_suA times suA before every test"},
     kNu,
+    {"phi", 3, "φ", "friction angle", Q::kAngle, S::kSine, "", kFriction, D::kOverwritten,
+     "as 0 before every test: the model works in total stresses"},
+    {"tension", 16, "σt", "tensile strength", Q::kStress, S::kAsGiven, "", kNonNegative,
+     D::kOverwritten, "as 1e10 before every test: the model has no tension cut-off"},
+    {"Gur_inc", 19, "Gur,inc", "increase of Gur with depth", Q::kStressPerLength, S::kAsGiven, "",
+     kNonNegative, D::kOverwritten, "as Gur_over_suA times suA_inc before every test"},
     {"suA", 4, "s_u^A", "active (plane-strain compression) undrained shear strength", Q::kStress,
      S::kAsGiven, "", kPositive},
     {"y_ref", 6, "y_ref", "reference depth", Q::kLength, S::kAsGiven, "", kAny},
@@ -152,10 +177,10 @@ constexpr Parameter kNgiAdp[] = {
     {"suDSS", 34, "s_u^DSS", "direct simple shear undrained shear strength", Q::kStress,
      S::kAsGiven, "", kNonNegative},
     {"suP_over_suA", 36, "s_u^P/s_u^A", "passive over active strength", Q::kNone, S::kAsGiven, "",
-     kPositive, D::kOverwritten, "from suP and suA before every test when suP is given"},
+     kPositive, D::kOverwritten, "from suP and suA before every test when suP is given", 33},
     {"suDSS_over_suA", 37, "s_u^DSS/s_u^A", "simple-shear over active strength", Q::kNone,
      S::kAsGiven, "", kPositive, D::kOverwritten,
-     "from suDSS and suA before every test when suDSS is given"},
+     "from suDSS and suA before every test when suDSS is given", 34},
     {"gammaf_C", 38, "γf^C", "shear strain at failure in triaxial compression", Q::kPercent,
      S::kAsGiven, "", kPositive},
     {"gammaf_E", 39, "γf^E", "shear strain at failure in triaxial extension", Q::kPercent,
@@ -201,7 +226,7 @@ constexpr Parameter kSekiguchiOhtaBase[] = {
     {"D", 33, "D", "dilatancy coefficient (λ* − κ*)/M", Q::kNone, S::kAsGiven, "", kAny,
      D::kOverwritten, "from lambda_star, kappa_star and M"},
     {"m", 34, "m", "power of the stress dependency of the stiffness", Q::kNone, S::kAsGiven, "",
-     kNonNegative},
+     kNonNegative, D::kWhenNotPositive, "as 1 when not positive"},
     kPref,
     {"eta0", 36, "η0", "stress ratio of K0 consolidation", Q::kNone, S::kAsGiven, "", kAny,
      D::kOverwritten, "from K0nc"},

@@ -67,6 +67,8 @@ struct Parameter {
   Range range;
   Derivation derivation = Derivation::kNone;
   std::string_view derivedFrom;  // in words: "from kappa_star, nu_ur and pref"
+  // kOverwritten only while this slot of the set is not 0 (0: always).
+  int whenSlotNonZero = 0;
 };
 
 struct Model {

@@ -60,6 +60,12 @@ labtest::LabTestRun RunTest(labtest::SimulationContext& ctx, const input::LabTes
 
 Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
                              std::span<const double> x) {
+  return EvaluateObjective(job, ctx, x, nullptr);
+}
+
+Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
+                             std::span<const double> x, std::vector<double>* residuals) {
+  if (residuals) residuals->clear();
   WriteFreeParameters(job, ctx.set1.prop, x);
   if (const char* reason = InadmissibleReason(job, ctx.set1.prop, x)) {
     return Penalty(kPenaltyInadmissible, 1, reason);
@@ -75,7 +81,7 @@ Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& 
       return Penalty(kPenaltyRunFailed, run.status,
                      RunFailureReason(run.status, ctx.model, ctx.set.prop));
     }
-    const TestFit fit = FitRecordedTest(test, ctx.rec, run.nRecorded, sim);
+    const TestFit fit = FitRecordedTest(test, ctx.rec, run.nRecorded, sim, residuals);
     if (fit.smallOverlap) return Penalty(kPenaltySmallOverlap, out.status);
     out.objective += fit.objective;
     out.error += fit.error;
@@ -126,6 +132,21 @@ Evaluation JobObjective::Evaluate(std::span<const double> x) {
     return EvaluateObjective(job_, ctx_, x);
   }
   return EvaluateObjective(job_, ctx_, x);
+}
+
+ResidualEvaluation JobObjective::EvaluateResiduals(std::span<const double> x) {
+  ResidualEvaluation out;
+  if (&services::CurrentServices() != services_) {
+    services::ServicesBinding binding(*services_);
+    out.evaluation = EvaluateObjective(job_, ctx_, x, &out.residuals);
+  } else {
+    out.evaluation = EvaluateObjective(job_, ctx_, x, &out.residuals);
+  }
+  // A penalty leaves the terms of the tests before it: none are usable.
+  if (out.evaluation.status != 0 || out.evaluation.objective >= kPenaltyInadmissible) {
+    out.residuals.clear();
+  }
+  return out;
 }
 
 std::unique_ptr<Problem> JobObjective::Clone() const {

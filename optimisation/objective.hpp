@@ -45,6 +45,12 @@ labtest::LabTestRun RunTest(labtest::SimulationContext& ctx, const input::LabTes
 // One evaluation on the given context (its own material set 1).
 Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
                              std::span<const double> x);
+// The same evaluation, also giving the objective's terms in `residuals`
+// (test by test, curve by curve, in measured-point order; see
+// ResidualEvaluation), the same arithmetic, so the sum of their squares is
+// the objective up to rounding.
+Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& ctx,
+                             std::span<const double> x, std::vector<double>* residuals);
 
 // Makes `ctx` start from material set 1 `set1` (the completed material of
 // the reference run) instead of the job's material.
@@ -68,6 +74,7 @@ class JobObjective : public Problem {
   JobObjective(const input::Job& job, const models::ModelResources& resources,
                const models::MaterialSet& set1);
   Evaluation Evaluate(std::span<const double> x) override;
+  ResidualEvaluation EvaluateResiduals(std::span<const double> x) override;
   bool IsAdmissible(std::span<const double> x) override;
   // A copy with its own context and user-model session, starting from this
   // one's material set 1; nullptr for user-defined models unless the toggle

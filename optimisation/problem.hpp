@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace soilcal::optimisation {
 
@@ -21,11 +22,23 @@ struct Evaluation {
 // problem guarantees anyway (for a calibration: a step solver that meets
 // the same equilibrium tolerance another way).
 enum class Precision { kExact, kFast };
+// The objective split into its terms: residuals[k] is one weighted deviation
+// per measured point, so that the objective is the sum of their squares. A
+// point outside the simulated range is NaN and counts nothing. Empty when the
+// point is unusable (status != 0 or a penalty) or the problem has no terms.
+struct ResidualEvaluation {
+  Evaluation evaluation;
+  std::vector<double> residuals;
+};
 
 class Problem {
  public:
   virtual ~Problem() = default;
   virtual Evaluation Evaluate(std::span<const double> x) = 0;
+  // The evaluation with its residuals; the default gives none.
+  virtual ResidualEvaluation EvaluateResiduals(std::span<const double> x) {
+    return ResidualEvaluation{Evaluate(x), {}};
+  }
   virtual bool IsAdmissible(std::span<const double> x) = 0;
   // An independent problem for another thread (its own simulation state),
   // giving results identical to this one; nullptr when evaluations must stay

@@ -8,7 +8,9 @@
 
 namespace soilcal::optimisation {
 
-enum class SearchPhase { kReferenceRun, kStartingPoints, kIterations, kSensitivities, kFinalRun };
+enum class SearchPhase {
+  kReferenceRun, kStartingPoints, kIterations, kSensitivities, kFinalRun, kUncertainty
+};
 
 struct SearchProgress {
   SearchPhase phase = SearchPhase::kStartingPoints;

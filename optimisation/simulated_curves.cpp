@@ -105,7 +105,7 @@ double InterpolateSimulated(const input::LabTest& test, const input::Curve& meas
 }
 
 CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
-                      input::Curve& sim, int nRecorded) {
+                      input::Curve& sim, int nRecorded, std::vector<double>* deviations) {
   if (measured.multiSegment) ShiftPhases(test, measured, sim, nRecorded);
   CurveFit fit;
   fit.nPoints = measured.nPoints;
@@ -123,6 +123,7 @@ CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
         const double rel = (y - s) / y;
         fit.sumSquared += rel * rel;
         fit.sumAbsolute += std::abs(y - s) / std::abs(y);
+        if (deviations) deviations->push_back(outOfRange ? std::nan("") : rel);
       }
     }
   }
@@ -130,13 +131,16 @@ CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
 }
 
 TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& rec,
-                        int nRecorded, std::vector<input::Curve>& sim) {
+                        int nRecorded, std::vector<input::Curve>& sim,
+                        std::vector<double>* residuals) {
   TestFit t;
   if (test.curves.empty()) return t;
   BuildSimulatedCurves(sim, test, rec, nRecorded);
+  const double nCurves = static_cast<double>(test.curves.size());
   double f = 0.0, g = 0.0;
   for (std::size_t c = 0; c < test.curves.size(); ++c) {
-    const CurveFit fit = CompareCurve(test, test.curves[c], sim[c], nRecorded);
+    const std::size_t first = residuals ? residuals->size() : 0;
+    const CurveFit fit = CompareCurve(test, test.curves[c], sim[c], nRecorded, residuals);
     // Fewer than half of the points inside the simulated range, or none at
     // all, is no comparison.
     if (fit.nValid < fit.nPoints / 2 || fit.nValid <= 0) {
@@ -145,8 +149,12 @@ TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& re
     }
     f += fit.sumSquared / fit.nValid;
     g += fit.sumAbsolute / fit.nValid * 100.0;
+    if (residuals) {
+      // The curve's share of the objective is S2 / (nValid x curves).
+      const double weight = 1.0 / std::sqrt(fit.nValid * nCurves);
+      for (std::size_t k = first; k < residuals->size(); ++k) (*residuals)[k] *= weight;
+    }
   }
-  const double nCurves = static_cast<double>(test.curves.size());
   t.objective = f / nCurves;
   t.error = g / nCurves;
   return t;

@@ -38,9 +38,12 @@ struct CurveFit {
 };
 
 // Shifts (multi-segment curves), interpolates and sums the deviations of
-// one measured curve against its simulated curve (shifted in place).
+// one measured curve against its simulated curve (shifted in place). With
+// `deviations`, also appends (y - s) / y of every measured point with a
+// measured |y| above 1e-15, NaN for the ones outside the simulated range.
 CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
-                      input::Curve& sim, int nRecorded);
+                      input::Curve& sim, int nRecorded,
+                      std::vector<double>* deviations = nullptr);
 
 // Fit of one test run: the mean over its curves of S2 / nValid (objective)
 // and of S1 / nValid in percent (error). smallOverlap when a curve has fewer
@@ -52,9 +55,13 @@ struct TestFit {
 };
 
 // Builds the simulated curves of the run into `sim` and compares them with
-// the measured curves of `test`.
+// the measured curves of `test`. With `residuals`, also appends the test's
+// terms of the objective: each deviation of CompareCurve weighted by
+// 1 / sqrt(nValid x number of curves), so that their squares sum to the
+// test's objective.
 TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& rec,
-                        int nRecorded, std::vector<input::Curve>& sim);
+                        int nRecorded, std::vector<input::Curve>& sim,
+                        std::vector<double>* residuals = nullptr);
 
 // The simulated-curve file of the measured curve file `curveFile` (its path
 // in the job) for `suffix` ("_referenced", "_calculated"): beside the

@@ -5,6 +5,7 @@
 #include "models/parameter_table.hpp"
 #include "report/report_sections.hpp"
 #include "report/svg_plot.hpp"
+#include "report/uncertainty_html.hpp"
 
 namespace soilcal::report {
 
@@ -105,6 +106,7 @@ std::string RenderCalibrationReport(const Summary& s, const JobCurves& curves) {
   body += RunFacts(s);
   body += "<h2>Warnings</h2>\n" + Warnings(s);
   body += "<h2>Parameters</h2>\n" + ParameterSection(s);
+  body += UncertaintySection(s);
   body += "<h2>Errors per curve</h2>\n" + ErrorTable(s);
   body += "<h2>Curves</h2>\n" + CurveSection(s, curves);
   return HtmlPage("Calibration report " + s.job, body);

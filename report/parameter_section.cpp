@@ -8,6 +8,7 @@
 #include "report/html_report.hpp"
 #include "report/report_sections.hpp"
 #include "report/svg_plot.hpp"
+#include "report/uncertainty_html.hpp"
 
 namespace soilcal::report {
 
@@ -30,6 +31,7 @@ std::string RangeBar(const ParameterSummary& p) {
   };
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"range\" width=\"192\" height=\"18\">";
   out += "<rect x=\"6\" y=\"7\" width=\"180\" height=\"4\" fill=\"#cccccc\"/>";
+  out += IntervalOnBar(p, kPad, kWidth);
   if (p.start) {
     out += "<circle cx=\"" + at(*p.start) + "\" cy=\"9\" r=\"4.5\" fill=\"#ffffff\" stroke=\"" +
            std::string(kStartColour) + "\" stroke-width=\"1.5\"/>";

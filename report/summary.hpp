@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "labtest/test_type.hpp"
+#include "report/uncertainty_summary.hpp"
 
 namespace soilcal::report {
 
@@ -33,6 +34,7 @@ struct ParameterSummary {
   std::string unit{};
   std::optional<double> slotBest{};
   std::optional<ParameterDisplay> display;  // none: shown under the result file's key
+  std::optional<ParameterUncertaintySummary> uncertainty = std::nullopt;
 };
 
 // Fit of one curve at one parameter vector.
@@ -103,6 +105,7 @@ struct Summary {
   std::vector<TestSummary> tests;
   std::vector<Warning> inputWarnings;  // given while the job was read and checked
   std::vector<Warning> warnings;       // every warning of the report, input ones first
+  std::optional<UncertaintySummary> uncertainty = std::nullopt;  // none: step not run
 };
 
 // Points of one curve in its file's column order.

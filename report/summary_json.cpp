@@ -9,6 +9,7 @@
 
 #include "models/parameter_table.hpp"
 #include "services/output_file.hpp"
+#include "report/uncertainty_json.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -220,6 +221,7 @@ json ToJson(const Summary& s) {
   }
   j["input_warnings"] = WarningsJson(s.inputWarnings);
   j["warnings"] = WarningsJson(s.warnings);
+  AddUncertaintyJson(s, j);
   return j;
 }
 
@@ -284,6 +286,7 @@ Summary FromJson(const json& j) {
   }
   s.inputWarnings = WarningsOf(j, "input_warnings");
   s.warnings = WarningsOf(j, "warnings");
+  ReadUncertaintyJson(j, s);
   return s;
 }
 

@@ -61,6 +61,17 @@ void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->trace.last.bestError = found.bestError;
 }
 
+void CalibrationOutputs::UncertaintyStarting() {
+  optimisation::SearchProgress p = state_->trace.last;
+  p.phase = optimisation::SearchPhase::kUncertainty;
+  p.convergence = -1.0;
+  state_->Note(p);
+}
+
+void CalibrationOutputs::UncertaintyKnown(std::optional<optimisation::UncertaintyResult> result) {
+  state_->trace.uncertainty = std::move(result);
+}
+
 void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResources& resources,
                                 const ResultFile& result, const std::string& folder) {
   state_->line.Finish();

@@ -11,6 +11,7 @@
 #include "models/family.hpp"
 #include "optimisation/progress.hpp"
 #include "optimisation/pswarm.hpp"
+#include "optimisation/uncertainty.hpp"
 #include "report/summary.hpp"
 #include "run/options.hpp"
 #include "run/progress_line.hpp"
@@ -31,6 +32,8 @@ struct CalibrationTrace {
   optimisation::SearchProgress last;  // the last progress report
   std::string kernelError;         // message of the kernel error that ended the run
   std::optional<SearchMode> search;  // once the search was chosen
+  // The uncertainty step at the best point; none when switched off or never reached.
+  std::optional<optimisation::UncertaintyResult> uncertainty;
 };
 
 // The summary and the curves of the report, built from the job, the search
@@ -55,6 +58,9 @@ class CalibrationOutputs {
   void StartSetKnown(const models::MaterialSet& set1);
   void SearchChosen(SearchMode mode);
   void SearchEnded(const optimisation::SwarmResult& found);
+  // Before and after the uncertainty step.
+  void UncertaintyStarting();
+  void UncertaintyKnown(std::optional<optimisation::UncertaintyResult> result);
   void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into
   // `folder`. Never throws: what cannot be known is left out.

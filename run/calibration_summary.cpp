@@ -9,6 +9,7 @@
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
+#include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/summary_facts.hpp"
 #include "services/paths.hpp"
@@ -159,6 +160,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   }
   s.warnings = s.inputWarnings;
   for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
+  if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
 }
 
 }  // namespace soilcal::run

@@ -22,6 +22,12 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.solver = SolverChoice::kFast;
   } else if (arg == "--solver=prescribed") {
     options.solver = SolverChoice::kPrescribed;
+  } else if (arg == "--uncertainty=off") {
+    options.uncertainty = UncertaintyMode::kOff;
+  } else if (arg == "--uncertainty=linear") {
+    options.uncertainty = UncertaintyMode::kLinear;
+  } else if (arg == "--uncertainty=profile") {
+    options.uncertainty = UncertaintyMode::kProfile;
   } else {
     return false;
   }

@@ -12,6 +12,9 @@ enum class SearchMode { kDefault, kThorough };
 // iteration for the default search and the fast one for the thorough
 // search; the reported figures always come from the prescribed iteration.
 enum class SolverChoice { kAuto, kFast, kPrescribed };
+// --uncertainty=off|linear|profile; kAuto: linearised after the default
+// search, with profile likelihoods after the thorough one.
+enum class UncertaintyMode { kAuto, kOff, kLinear, kProfile };
 
 struct RunOptions {
   bool help = false;            // --help: usage, no run
@@ -20,6 +23,7 @@ struct RunOptions {
   SearchMode search = SearchMode::kDefault;  // --search=default|thorough
   bool extendedModels = false;  // --extended-models: Sekiguchi-Ohta in the lab
   SolverChoice solver = SolverChoice::kAuto;  // --solver=fast|prescribed
+  UncertaintyMode uncertainty = UncertaintyMode::kAuto;
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

@@ -25,6 +25,7 @@ std::string PhaseText(const optimisation::SearchProgress& p) {
     case SearchPhase::kIterations: return "iteration " + std::to_string(p.iteration);
     case SearchPhase::kSensitivities: return "sensitivities";
     case SearchPhase::kFinalRun: return "final run";
+    case SearchPhase::kUncertainty: return "uncertainty";
   }
   return "";
 }

@@ -35,6 +35,7 @@
 #include "run/options.hpp"
 #include "run/result_file.hpp"
 #include "run/search_choice.hpp"
+#include "run/uncertainty_step.hpp"
 #include "run/usage.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
@@ -175,6 +176,7 @@ int Calibrate(Run& run, const RunOptions& options) {
   const std::vector<double> x = StartingVector(run.job);
   const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
   run.outputs.StartSetKnown(set1);
+  const std::vector<std::string> derived = WarnAboutDerivedSlots(run.job, set1.prop);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const SearchMode mode = ChooseSearch(options.search, run.folder);
@@ -191,6 +193,10 @@ int Calibrate(Run& run, const RunOptions& options) {
   } else {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
+  // After every file the host reads is written: the step can cost nothing.
+  run.outputs.UncertaintyStarting();
+  run.outputs.UncertaintyKnown(RunUncertaintyStep({options.uncertainty, mode, derived, run.folder},
+                                                  run.job, found, *objective));
   return found.exitStatus;
 }
 

@@ -53,6 +53,13 @@ Options (before the path):
                     again with the prescribed iteration, and every reported
                     figure comes from it
   --solver=prescribed  every evaluation with the prescribed iteration
+  --uncertainty=linear|profile|off
+                    how far to trust each parameter (standard errors, 95 %
+                    intervals, correlations, flags in calibration_summary.json
+                    and the report): linear adds 2n+1 evaluations (the default
+                    after the default search), profile adds profile
+                    likelihoods (the default after the thorough search), off
+                    skips the step
 Unknown options are reported on standard error and otherwise ignored.
 
 Batch runs (two or more jobs, or --jobs-from FILE with one path a line;

@@ -110,3 +110,46 @@ TEST(ParameterTable, OverwrittenMarksAgreeWithTheSoftSoilCompletion) {
 
 }  // namespace
 }  // namespace soilcal::models::params
+
+namespace soilcal::models::params {
+namespace {
+
+// Every mark of the models whose completion needs no library, checked by
+// running it: an overwritten slot set to a marker value comes out changed,
+// a slot read as given comes out as it went in, and a slot derived when not
+// positive keeps a positive value but is replaced when 0.
+TEST(ParameterTable, DerivationMarksAgreeWithTheCompletionOfEveryModel) {
+  // A set valid for all of them (kN, m): strengths, stiffnesses, soft-soil
+  // indices, Hoek-Brown constants, NGI-ADP strengths at depth 0.
+  const std::pair<int, double> base[] = {
+      {1, 10000.0}, {2, 0.3},  {3, 0.5},  {4, 50.0},  {5, 0.1},   {20, 0.4},   {31, 1.2},
+      {32, 12.0},   {33, 30.0}, {34, 40.0}, {35, 100.0}, {36, 0.5}, {37, 0.6},  {38, 0.02},
+      {39, 0.1},    {40, 0.004}, {41, 1.0}, {42, 1.0},  {45, 2.0},  {46, 0.01}, {47, 0.5},
+      {48, 5.0},    {103, 1.0}};
+  constexpr double kMarker = 0.777;
+  const ModelConstants k;
+  for (int model : {2, 4, 5, 8, 12, 15, 31, 32}) {
+    const Model& m = *FindModel(model);
+    for (const Parameter& p : m.parameters) {
+      if (p.derivation == Derivation::kIgnoredOnceDerived) continue;
+      SCOPED_TRACE(std::string(m.name) + " " + std::string(p.name));
+      MaterialSet set;
+      set.modelCode = 100 + model;
+      for (const auto& [slot, value] : base) set.prop[slot] = value;
+      const double given = p.derivation == Derivation::kOverwritten ? kMarker
+                           : p.derivation == Derivation::kWhenNotPositive ? 0.0
+                                                                          : set.prop[p.slot];
+      set.prop[p.slot] = given;
+      CopySoilProp(1, set, k);
+      ASSERT_EQ(PerTestCompletion(model, set.prop, k, ModelResources{}), 0);
+      if (p.derivation == Derivation::kNone) {
+        EXPECT_EQ(set.prop[p.slot], given);
+      } else {
+        EXPECT_NE(set.prop[p.slot], given);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::models::params

@@ -151,7 +151,8 @@ struct Screen {
 };
 
 bool IsProgress(const std::string& line) {
-  for (const char* phase : {"reference run", "starting points", "iteration ", "sensitivities", "final run"}) {
+  for (const char* phase : {"reference run", "starting points", "iteration ", "sensitivities", "final run",
+                            "uncertainty"}) {
     if (line.rfind(phase, 0) == 0) return true;
   }
   return false;

@@ -1,0 +1,275 @@
+// Profile likelihoods. One side of one parameter is one task: the parameter
+// is stepped away from its best value in scaled coordinates, the others
+// re-minimised with NLopt's Sbplx from where the previous step left them
+// (moved along the linearised regression on the stepped parameter), until
+// the objective reaches the 95 % level. The square root of the rise above
+// the best objective is nearly linear in the step (exactly so for residuals
+// linear in the parameters), so each new step aims at the level by linear
+// extrapolation, and the crossing is found by regula falsi on that root.
+// The tasks share nothing, so they run at once on the pool's clones and give
+// the same numbers on any number of threads.
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <memory>
+
+#include <nlopt.h>
+
+#include "optimisation/swarm_state.hpp"
+#include "optimisation/uncertainty_parts.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::optimisation {
+namespace {
+
+constexpr double kUnusableLevel = 1e21;  // a penalty or a failed point
+constexpr int kRefinements = 2;          // profile points that refine a crossing, at most
+constexpr double kLevelAccuracy = 0.02;  // of the level, where a crossing is taken
+
+struct OptDeleter {
+  void operator()(nlopt_opt opt) const { nlopt_destroy(opt); }
+};
+using Optimizer = std::unique_ptr<std::remove_pointer_t<nlopt_opt>, OptDeleter>;
+
+// One side of one parameter, walking on its own problem.
+class SideWalk {
+ public:
+  SideWalk(Problem& problem, std::span<const double> best, const UncertaintyOptions& o,
+           const LinearModel& linear, const UncertaintyResult& stats, std::size_t j, int side,
+           long budget)
+      : problem_(problem), o_(o), linear_(linear), j_(j), side_(side), budget_(budget),
+        abort_(o.abortFlagPath), n_(best.size()), s0_(stats.objective),
+        target_(std::sqrt(std::max(stats.profileThreshold - stats.objective, 0.0))) {
+    u0_.resize(n_);
+    for (std::size_t k = 0; k < n_; ++k) u0_[k] = (best[k] - o.lower[k]) / Range(k);
+    bestObjective_ = s0_;
+  }
+
+  ProfileSide Walk();
+  long evaluations() const { return evaluations_; }
+  double bestObjective() const { return bestObjective_; }
+  const std::vector<double>& bestPoint() const { return bestPoint_; }
+
+ private:
+  struct Point {
+    double delta = 0.0;           // distance from the best value, scaled
+    double level = 0.0;           // sqrt(S - S0)
+    std::vector<double> u;        // the re-minimised point
+    bool usable = true;
+  };
+
+  double Range(std::size_t k) const { return o_.upper[k] - o_.lower[k]; }
+  double Level(double s) const { return std::sqrt(std::max(s - s0_, 0.0)); }
+  Point At(double delta, const Point& from);
+  double Evaluate(std::span<const double> u);
+  static double Objective(unsigned n, const double* v, double* grad, void* data);
+  ProfileSide Closed(double delta) const {
+    return ProfileSide{ProfileEnd::kClosed, o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_)};
+  }
+
+  Problem& problem_;
+  const UncertaintyOptions& o_;
+  const LinearModel& linear_;
+  std::size_t j_;
+  int side_;
+  long budget_;
+  AbortWatch abort_;
+  std::size_t n_;
+  double s0_, target_;
+  std::vector<double> u0_;
+  long evaluations_ = 0;
+  bool aborted_ = false;
+  double bestObjective_;
+  std::vector<double> bestPoint_;
+  // The point Sbplx moves: u_[j_] held at the step, the others its variables.
+  std::vector<double> u_;
+  std::exception_ptr failure_;
+  nlopt_opt running_ = nullptr;
+};
+
+double SideWalk::Evaluate(std::span<const double> u) {
+  if (evaluations_ >= budget_) return kUnusableLevel;
+  std::vector<double> x(n_);
+  for (std::size_t k = 0; k < n_; ++k) x[k] = o_.lower[k] + std::clamp(u[k], 0.0, 1.0) * Range(k);
+  ++evaluations_;
+  Evaluation e{kUnusableLevel, kUnusableLevel, 1};
+  try {
+    e = problem_.Evaluate(x);
+  } catch (const services::KernelAbort&) {
+    // A kernel error: the point is unusable, the walk goes on.
+  }
+  if (abort_.Requested()) aborted_ = true;
+  if (e.status != 0 || !(e.objective < kUnusableLevel)) return kUnusableLevel;
+  if (e.objective < bestObjective_) {
+    bestObjective_ = e.objective;
+    bestPoint_ = x;
+  }
+  return e.objective;
+}
+
+double SideWalk::Objective(unsigned, const double* v, double*, void* data) {
+  auto& walk = *static_cast<SideWalk*>(data);
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < walk.n_; ++k) {
+    if (k != walk.j_) walk.u_[k] = v[i++];
+  }
+  double s = kUnusableLevel;
+  try {
+    s = walk.Evaluate(walk.u_);
+  } catch (...) {
+    walk.failure_ = std::current_exception();  // never unwound through C
+    nlopt_force_stop(walk.running_);
+  }
+  if (walk.aborted_ || walk.evaluations_ >= walk.budget_) nlopt_force_stop(walk.running_);
+  return s;
+}
+
+// The profile point at `delta`: the others re-minimised, started from the
+// previous point moved along the regression of each on the stepped one.
+SideWalk::Point SideWalk::At(double delta, const Point& from) {
+  Point p;
+  p.delta = delta;
+  p.u = from.u;
+  const double du = side_ * (delta - from.delta);
+  p.u[j_] = std::clamp(u0_[j_] + side_ * delta, 0.0, 1.0);
+  const double jj = linear_.inverse(static_cast<Eigen::Index>(j_), static_cast<Eigen::Index>(j_));
+  for (std::size_t k = 0; k < n_; ++k) {
+    if (k == j_) continue;
+    const double kj = linear_.inverse(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(j_));
+    if (std::isfinite(kj) && jj > 0.0) p.u[k] = std::clamp(p.u[k] + kj / jj * du, 0.0, 1.0);
+  }
+  double s = kUnusableLevel;
+  if (n_ == 1) {
+    s = Evaluate(p.u);
+  } else {
+    u_ = p.u;
+    const auto others = static_cast<unsigned>(n_ - 1);
+    Optimizer opt(nlopt_create(NLOPT_LN_SBPLX, others));
+    std::vector<double> v, step;
+    for (std::size_t k = 0; k < n_; ++k) {
+      if (k == j_) continue;
+      v.push_back(p.u[k]);
+      // About the linearised standard error of each, within sensible limits.
+      const double e = linear_.scaledError[k];
+      step.push_back(std::isfinite(e) ? std::clamp(2.0 * e, 1e-4, 0.1) : 0.1);
+    }
+    running_ = opt.get();
+    nlopt_set_lower_bounds1(opt.get(), 0.0);
+    nlopt_set_upper_bounds1(opt.get(), 1.0);
+    nlopt_set_min_objective(opt.get(), Objective, this);
+    nlopt_set_initial_step(opt.get(), step.data());
+    nlopt_set_maxeval(opt.get(), static_cast<int>(20 + 20 * others));
+    // The rise is what matters: resolve it to a small share of the 95 % rise.
+    const double rise = target_ * target_;
+    if (rise > 0.0) nlopt_set_ftol_abs(opt.get(), 1e-3 * rise);
+    nlopt_set_ftol_rel(opt.get(), 1e-10);
+    nlopt_set_xtol_rel(opt.get(), 1e-7);
+    nlopt_optimize(opt.get(), v.data(), &s);
+    running_ = nullptr;
+    if (failure_) std::rethrow_exception(failure_);
+    std::size_t i = 0;
+    for (std::size_t k = 0; k < n_; ++k) {
+      if (k != j_) p.u[k] = v[i++];
+    }
+    // Sbplx may end on a forced stop before its first evaluation came back.
+    if (!(s < kUnusableLevel)) s = kUnusableLevel;
+  }
+  p.usable = s < kUnusableLevel;
+  p.level = Level(s);
+  return p;
+}
+
+ProfileSide SideWalk::Walk() {
+  const double room = side_ > 0 ? 1.0 - u0_[j_] : u0_[j_];
+  if (!(room > 1e-12)) return ProfileSide{ProfileEnd::kBound, std::nullopt};
+  Point last;
+  last.u = u0_;
+  // The linearised prediction of the crossing, t SE = sqrt(S* - S0) times
+  // sqrt((J^T J)^-1_jj) in scaled coordinates, is the first step.
+  const double jj = linear_.inverse(static_cast<Eigen::Index>(j_), static_cast<Eigen::Index>(j_));
+  const double predicted = target_ * std::sqrt(jj);
+  double delta = std::isfinite(predicted) && predicted > 0.0 ? std::clamp(predicted, 1e-6, room)
+                                                             : std::min(0.1, room);
+  for (;;) {
+    if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
+    if (evaluations_ >= budget_) return ProfileSide{ProfileEnd::kBudget, std::nullopt};
+    Point p = At(delta, last);
+    if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
+    if (!p.usable) {
+      // Tests that cannot be simulated: close in on where they start failing.
+      if (delta - last.delta < 1e-3 * room) return ProfileSide{ProfileEnd::kFailed, std::nullopt};
+      delta = 0.5 * (last.delta + delta);
+      continue;
+    }
+    if (p.level >= target_ && target_ > 0.0) {
+      // Regula falsi on the level between the last point below and p.
+      Point lo = last, hi = std::move(p);
+      for (int r = 0; r < kRefinements; ++r) {
+        const double d = lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level);
+        if (evaluations_ >= budget_ || aborted_) return Closed(d);
+        Point mid = At(d, lo);
+        if (!mid.usable) return Closed(d);
+        if (std::abs(mid.level - target_) <= kLevelAccuracy * target_) return Closed(d);
+        (mid.level < target_ ? lo : hi) = std::move(mid);
+      }
+      return Closed(lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level));
+    }
+    if (delta >= room) return ProfileSide{ProfileEnd::kBound, std::nullopt};
+    // Aim at the level along the line through the best point and p, a
+    // little beyond, at least half as far again and at most four times.
+    double next = p.level > 0.0 ? 1.1 * delta * target_ / p.level : 4.0 * delta;
+    next = std::clamp(next, 1.5 * delta, 4.0 * delta);
+    last = std::move(p);
+    delta = std::min(next, room);
+  }
+}
+
+}  // namespace
+
+long ProfileBudget(int n) { return std::max(200L, 120L * n); }
+
+void ProfileLikelihoods(ProblemPool& pool, std::span<const double> best,
+                        const UncertaintyOptions& o, const LinearModel& linear,
+                        UncertaintyResult& out) {
+  const int n = static_cast<int>(best.size());
+  if (!std::isfinite(out.profileThreshold)) return;
+  const long perParameter = o.profileBudget > 0 ? o.profileBudget : ProfileBudget(n);
+  struct Task {
+    ProfileSide side;
+    long evaluations = 0;
+    double bestObjective = 0.0;
+    std::vector<double> bestPoint;
+  };
+  std::vector<Task> tasks(static_cast<std::size_t>(2 * n));
+  RunBatch(
+      pool, 2 * n,
+      [&](int k, Problem& problem) {
+        SideWalk walk(problem, best, o, linear, out, static_cast<std::size_t>(k / 2),
+                      k % 2 == 0 ? -1 : 1, perParameter / 2);
+        Task& t = tasks[static_cast<std::size_t>(k)];
+        t.side = walk.Walk();
+        t.evaluations = walk.evaluations();
+        t.bestObjective = walk.bestObjective();
+        t.bestPoint = walk.bestPoint();
+      },
+      [](int) { return true; });
+  out.profilesRun = true;
+  for (int j = 0; j < n; ++j) {
+    const Task& low = tasks[static_cast<std::size_t>(2 * j)];
+    const Task& high = tasks[static_cast<std::size_t>(2 * j + 1)];
+    ProfileInterval profile;
+    profile.low = low.side;
+    profile.high = high.side;
+    profile.evaluations = low.evaluations + high.evaluations;
+    const Task& better = high.bestObjective < low.bestObjective ? high : low;
+    profile.bestObjective = better.bestObjective;
+    profile.bestPoint = better.bestPoint;
+    out.profileEvaluations += profile.evaluations;
+    if (low.side.end == ProfileEnd::kAborted || high.side.end == ProfileEnd::kAborted) {
+      out.aborted = true;
+    }
+    out.parameters[static_cast<std::size_t>(j)].profile = std::move(profile);
+  }
+}
+
+}  // namespace soilcal::optimisation
