@@ -8,6 +8,7 @@
 #include "optimisation/parallel_batch.hpp"
 #include "optimisation/thorough_state.hpp"
 #include "services/diag.hpp"
+#include "services/console.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::optimisation {
@@ -104,6 +105,7 @@ void ThoroughRun::Tell(SearchPhase phase, double convergence, double tolerance) 
   p.iteration = iteration;
   p.evaluations = eval.evaluations();
   p.bestError = haveBest ? bestError : -1.0;
+  p.bestObjective = haveBest ? bestObjective : -1.0;
   p.convergence = convergence;
   p.tolerance = tolerance;
   Report(options.progress, p);
@@ -132,8 +134,10 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   result.bestError = run.bestError;
   result.iterations = run.iteration;
   result.evaluations = run.eval.evaluations() + probes;
-  std::fprintf(stderr, "thorough search: %ld evaluations of a budget of %ld (%d free parameters)\n",
-               result.evaluations, total, n);
+  services::ConsoleWrite(services::ConsoleStream::kErr,
+                         "thorough search: " + std::to_string(result.evaluations) +
+                             " evaluations of a budget of " + std::to_string(total) + " (" +
+                             std::to_string(n) + " free parameters)\n");
   if (services::Diag().on()) {
     services::Diag().Line("thorough search iterations", result.iterations);
     services::Diag().Line("thorough search evaluations", static_cast<long long>(result.evaluations));

@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
 #include "run/argument_path.hpp"
+#include "run/calibration.hpp"
+#include "run/calibration_hooks.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/job_checks.hpp"
 #include "run/messages.hpp"
@@ -56,6 +59,9 @@ struct Run {
   services::SharedLibrary capLibrary;  // kept loaded for the whole run
   models::ModelResources resources;
   CalibrationOutputs outputs;       // progress line, summary and report
+  ThrottledProgress progress;       // the caller's observer, if any
+  std::optional<optimisation::SwarmResult> found;  // once the search has ended
+  bool resultWritten = false;       // the result body with the best point
 };
 
 // Unit 2 on "file2" when the flag file "do_opti" lies in the project folder,
@@ -124,6 +130,8 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
                                 std::span<const double> x, const std::string& suffix,
                                 bool keep) {
   run.outputs.CurvesStarting(suffix);
+  run.progress.Phase(suffix == "_referenced" ? optimisation::SearchPhase::kReferenceRun
+                                             : optimisation::SearchPhase::kFinalRun);
   auto ctx = std::make_unique<labtest::SimulationContext>();
   try {
     labtest::InitContext(*ctx, run.job, run.resources);
@@ -137,7 +145,7 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
   return ctx->set1;
 }
 
-optimisation::SwarmOptions OptionsOf(const Run& run) {
+optimisation::SwarmOptions OptionsOf(Run& run) {
   optimisation::SwarmOptions options;
   options.intensity = run.job.settings.intensity;
   options.tolerance = run.job.settings.tolerance;
@@ -145,6 +153,13 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   options.upper = run.job.settings.upper;
   options.abortFlagPath = run.folder + "AbortCalc";
   options.progress = run.outputs.Observer();
+  if (run.progress.active()) {
+    options.progress = [line = run.outputs.Observer(),
+                        caller = &run.progress](const optimisation::SearchProgress& p) {
+      line(p);
+      caller->Note(p);
+    };
+  }
   return options;
 }
 
@@ -182,10 +197,12 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   const optimisation::SwarmResult found =
       RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
+  run.found = found;
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
+  run.resultWritten = true;
   if (found.exitStatus == services::kUserAbort) {
     WriteCurvesAfterAbort(run, set1, found.best);
   } else {
@@ -201,6 +218,72 @@ void EndRun(Run& run) {
 
 }  // namespace
 
+CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
+  // The run's own units, diagnostics and messages, so that several runs can
+  // share one process.
+  services::RunServices services;
+  services.console = request.console;
+  services.cancel = request.cancel;
+  services::ServicesBinding binding(services);
+  ScopedEvaluationThreads threads(request.threads);
+  services::SetFlushToZero();
+  services::InitMessageState();
+  services::SetVirtualLabMode(0);
+  Run run;
+  run.start = RunClock{services::WallClockMs(), services::CpuTime()};
+  run.progress = ThrottledProgress(request.progress, request.progressInterval);
+  if (!request.progressLine) run.outputs.HideProgressLine();
+
+  CalibrationOutcome done;
+  Outcome& outcome = done.outcome;
+  try {
+    if (!request.path) {
+      OpenResultFile("", run.result);
+      services::StopWithError(services::kOptimizationFileNotIndicated);
+    }
+    const std::string argument = ChooseArgumentSpelling(*request.path);
+    run.folder = services::FolderOf(argument);
+    OpenDiagnosticChannel(run.folder);
+    OpenResultFile(run.folder, run.result);
+    services::SetRecordFolder(run.folder);
+    outcome.exitCode = Calibrate(run, argument, request.search);
+    if (outcome.exitCode == services::kUserAbort) {
+      done.interrupted = services::InterruptRequested();
+      ReportUserAbort(done.interrupted);
+    }
+  } catch (const services::RunError& error) {
+    run.result.WriteGeneralSection(error.code, run.start);
+    ReportRunError(error);
+    outcome.exitCode = error.code;
+    done.message = RunErrorLine(error);
+  } catch (const services::KernelAbort& abort) {
+    run.outputs.KernelError(abort.message);
+    ReportKernelError(abort);
+    outcome.kernelError = true;
+    done.message = KernelErrorLine(abort);
+  } catch (const std::bad_alloc&) {
+    run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
+    const services::RunError error(services::kCouldNotAllocateMemory);
+    ReportRunError(error);
+    outcome.exitCode = services::kCouldNotAllocateMemory;
+    done.message = RunErrorLine(error);
+  } catch (const std::exception& unexpected) {
+    services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+    outcome.kernelError = true;
+    done.message = std::string("internal error: ") + unexpected.what();
+  } catch (...) {
+    services::ShowMessageBox("soilcal", "internal error");
+    outcome.kernelError = true;
+    done.message = "internal error";
+  }
+  run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  EndRun(run);
+  done.folder = run.folder;
+  done.found = run.found;
+  if (run.found && run.resultWritten) done.parameters = BestParameters(run.job, *run.found);
+  return done;
+}
+
 int RunSequence(int argc, char** argv) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
@@ -211,53 +294,11 @@ int RunSequence(int argc, char** argv) {
     services::Warn("unknown option " + unknown + " ignored (see soilcal --help)");
   }
   services::InstallInterruptHandlers();
-  // The run's own units, diagnostics and messages, so that several runs can
-  // share one process.
-  services::RunServices services;
-  services::ServicesBinding binding(services);
-  services::SetFlushToZero();
-  services::InitMessageState();
-  services::SetVirtualLabMode(0);
-  Run run;
-  run.start = RunClock{services::WallClockMs(), services::CpuTime()};
-
-  Outcome outcome;
-  try {
-    if (!options.hasPath) {
-      OpenResultFile("", run.result);
-      services::StopWithError(services::kOptimizationFileNotIndicated);
-    }
-    const std::string argument = ChooseArgumentSpelling(options.path);
-    run.folder = services::FolderOf(argument);
-    OpenDiagnosticChannel(run.folder);
-    OpenResultFile(run.folder, run.result);
-    services::SetRecordFolder(run.folder);
-    outcome.exitCode = Calibrate(run, argument, options.search);
-    if (outcome.exitCode == services::kUserAbort) {
-      ReportUserAbort(services::InterruptRequested());
-    }
-  } catch (const services::RunError& error) {
-    run.result.WriteGeneralSection(error.code, run.start);
-    ReportRunError(error);
-    outcome.exitCode = error.code;
-  } catch (const services::KernelAbort& abort) {
-    run.outputs.KernelError(abort.message);
-    ReportKernelError(abort);
-    outcome.kernelError = true;
-  } catch (const std::bad_alloc&) {
-    run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
-    ReportRunError(services::RunError(services::kCouldNotAllocateMemory));
-    outcome.exitCode = services::kCouldNotAllocateMemory;
-  } catch (const std::exception& unexpected) {
-    services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
-    outcome.kernelError = true;
-  } catch (...) {
-    services::ShowMessageBox("soilcal", "internal error");
-    outcome.kernelError = true;
-  }
-  run.outputs.Finish(run.job, run.resources, run.result, run.folder);
-  EndRun(run);
-  return options.exitStatus ? ProcessStatus(outcome) : 0;
+  CalibrationRequest request;
+  if (options.hasPath) request.path = options.path;
+  request.search = options.search;
+  const CalibrationOutcome done = RunCalibration(request);
+  return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }
 
 }  // namespace soilcal::run

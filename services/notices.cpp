@@ -1,6 +1,6 @@
 #include "services/notices.hpp"
 
-#include <cstdio>
+#include "services/console.hpp"
 
 namespace soilcal::services {
 namespace {
@@ -9,8 +9,7 @@ void WriteLine(std::string_view prefix, std::string_view text) {
   std::string line;
   line.reserve(prefix.size() + text.size() + 1);
   line.append(prefix).append(text).push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  ConsoleWrite(ConsoleStream::kErr, line);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/message_state.hpp"
 
@@ -50,6 +51,11 @@ struct RunServices {
   MessageState messages;
   TimerTable timers;
   std::atomic<int> virtualLabMode{0};
+  // Where the run's console lines go (nullptr: stdout and stderr), and a flag
+  // of the front end that started it which stops the search as an interrupt
+  // does (nullptr: none). Both are owned by the front end.
+  ConsoleSink* console = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The state bound to this thread, or the process's default state.
