@@ -29,6 +29,7 @@
 #include "run/calibration_hooks.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/job_checks.hpp"
+#include "run/job_input.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
@@ -38,6 +39,7 @@
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/fp_scope.hpp"
 #include "services/interrupt.hpp"
 #include "services/library.hpp"
 #include "services/notices.hpp"
@@ -48,7 +50,6 @@ namespace soilcal::run {
 namespace {
 
 constexpr int kDiagUnit = 2;
-constexpr int kCavityTest = 6;
 constexpr const char* kResultFileName = "Optimization_result.txt";
 
 struct Run {
@@ -75,53 +76,6 @@ void OpenDiagnosticChannel(const std::string& folder) {
 // sections go to standard output so the outcome is not lost.
 void OpenResultFile(const std::string& folder, ResultFile& result) {
   if (!result.Open(folder + kResultFileName)) result.Attach(stdout);
-}
-
-// Reads every test file in list order; a cavity test stops the run before
-// the next file is read.
-void ReadTests(input::Job& job) {
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) {
-    input::ReadLabTestInput(test, current);
-    if (current.testType == kCavityTest) {
-      services::Diag().Line("cavity: not implemented in 3D");
-      services::Diag().Flush();
-      services::StopWithError(services::kErrorInVlcParameter,
-                              services::BareName(test.testFile) +
-                                  ": test type 6 (a cavity test) cannot be simulated");
-    }
-  }
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-}
-
-// Loads "zarirude.dll" and resolves its entry point HS_CapItr.
-void LoadZaRirUde(Run& run) {
-  switch (models::hardening_soil::LoadCapLibrary(run.capLibrary, run.resources.capItr)) {
-    case models::hardening_soil::CapLibraryLoad::kLoaded:
-      return;
-    case models::hardening_soil::CapLibraryLoad::kNotLoaded:
-      if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
-      services::StopWithError(services::kCouldNotLoadZarirudeDll,
-                              "the cap library zarirude.dll of the Hardening Soil models cannot be "
-                              "loaded: " + run.capLibrary.error());
-    case models::hardening_soil::CapLibraryLoad::kNoEntryPoint:
-      services::StopWithError(services::kZarirudeDllIsCorrupt,
-                              "the cap library zarirude.dll has no entry point HS_CapItr");
-  }
-}
-
-// The free parameters as the test files give them (the reference run keeps
-// the files' material anyway).
-std::vector<double> StartingVector(const input::Job& job) {
-  std::vector<double> x;
-  const auto& index = job.settings.index;
-  for (int j = 0; j < job.settings.nParams && j < static_cast<int>(index.size()); ++j) {
-    const int slot = index[static_cast<std::size_t>(j)];
-    const bool inRange = slot >= 0 && slot < static_cast<int>(job.material.params.size());
-    x.push_back(inRange ? job.material.params[static_cast<std::size_t>(slot)] : 0.0);
-  }
-  return x;
 }
 
 // Simulates every test from material set `set1` and writes the curves;
@@ -181,10 +135,7 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 // leave it as exceptions. Returns the exit code of the search.
 int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   WarnIfAbortFilePresent(run.folder + "AbortCalc");
-  input::ReadOptimisationInput(argument, run.job);
-  ReadTests(run.job);
-  if (models::hardening_soil::NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
-  input::ReadMeasuredCurves(run.job);
+  ReadJobInput(argument, run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
 
   // Material set 1 lives through the reference run, the search and the
@@ -226,7 +177,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
   services.cancel = request.cancel;
   services::ServicesBinding binding(services);
   ScopedEvaluationThreads threads(request.threads);
-  services::SetFlushToZero();
+  services::ScopedFlushToZero flushToZero;
   services::InitMessageState();
   services::SetVirtualLabMode(0);
   Run run;
