@@ -45,6 +45,7 @@ struct ParameterOutcome {
 };
 
 struct CalibrationOutcome {
+  bool ran = false;          // the run sequence ran (a refused TOML job never gets to it)
   Outcome outcome;           // exit code, or a kernel error
   std::string message;       // what ended a run that failed, in one line
   bool interrupted = false;  // the search was stopped by a signal or the stop flag

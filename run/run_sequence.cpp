@@ -186,6 +186,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
   if (!request.progressLine) run.outputs.HideProgressLine();
 
   CalibrationOutcome done;
+  done.ran = true;
   Outcome& outcome = done.outcome;
   try {
     if (!request.path) {
