@@ -30,6 +30,14 @@ void ThrottledProgress::Phase(optimisation::SearchPhase phase) {
   Note(p);
 }
 
+void ThrottledProgress::Ended(const optimisation::SwarmResult& found) {
+  last_.evaluations = found.evaluations;
+  last_.iteration = found.iterations;
+  const bool any = found.bestObjective < 1e30;
+  last_.bestError = any ? found.bestError : -1.0;
+  last_.bestObjective = any ? found.bestObjective : -1.0;
+}
+
 // omp_set_num_threads sets the calling thread's own value, which its
 // parallel regions (the evaluation batches) take.
 ScopedEvaluationThreads::ScopedEvaluationThreads(int threads) {

@@ -23,6 +23,9 @@ class ThrottledProgress {
   void Note(const optimisation::SearchProgress& p);
   // The last report with another phase (the reference and the final run).
   void Phase(optimisation::SearchPhase phase);
+  // The counts and the best point the search ended with, for the reports
+  // after it (not delivered by itself).
+  void Ended(const optimisation::SwarmResult& found);
   bool active() const { return static_cast<bool>(observer_); }
 
  private:

@@ -148,6 +148,7 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   const optimisation::SwarmResult found =
       RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
+  run.progress.Ended(found);
   run.found = found;
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
