@@ -92,7 +92,7 @@ add_dependencies(soilcal_python soilcal_python_libraries)
 # (lib/pythonX.Y/site-packages), the libraries beside the module there too.
 if(NOT SOILCAL_PYTHON_INSTALL_DIR)
   execute_process(COMMAND "${Python_EXECUTABLE}" -c
-    "import sysconfig; print(sysconfig.get_path('platlib', 'posix_prefix', vars={'platbase': '.', 'base': '.'})[2:])"
+    "import os, sysconfig; print(os.path.relpath(sysconfig.get_path('platlib', 'posix_prefix', vars={'platbase': '/', 'base': '/'}), '/'))"
     OUTPUT_VARIABLE soilcal_python_site OUTPUT_STRIP_TRAILING_WHITESPACE)
   set(SOILCAL_PYTHON_INSTALL_DIR ${soilcal_python_site} CACHE STRING
       "Python path below the install prefix")
