@@ -65,16 +65,17 @@ void ReadPoints(LineReader& lines, Curve& curve) {
   }
 }
 
-Curve ReadCurve(const LabTest& test, const std::string& name) {
+Curve ReadCurve(const LabTest& test, const std::string& name, const std::string& listedAt) {
   const std::string folder = services::FolderOf(name);
   if (!services::FileExists(name)) {
     services::StopWithError(services::kCurveFileNotFound, "curve file " + services::BareName(name) +
-                                                              " not found in " + folder);
+                                                              " not found in " + folder + listedAt);
   }
   InputFile file(name);
   if (!file.opened()) {
-    services::StopWithError(services::kCurveFileNotFound, "curve file " + services::BareName(name) +
-                                                              " in " + folder + " cannot be opened");
+    services::StopWithError(services::kCurveFileNotFound,
+                            "curve file " + services::BareName(name) + " in " + folder +
+                                " cannot be opened" + listedAt);
   }
   LineReader& lines = file.lines();
 
@@ -82,6 +83,7 @@ Curve ReadCurve(const LabTest& test, const std::string& name) {
   int c1 = 0;
   int c2 = 0;
   Read(lines, {&c1, &c2}, "quantity codes");
+  curve.codesLine = lines.lineNumber();
   if (IsPrescribed(c2, test.controlFlags, test.testType) &&
       !IsPrescribed(c1, test.controlFlags, test.testType)) {
     curve.xCode = c2;
@@ -112,7 +114,13 @@ void ReadMeasuredCurves(Job& job) {
   try {
     for (LabTest& test : job.tests) {
       test.curves.clear();
-      for (const std::string& name : test.curveFiles) test.curves.push_back(ReadCurve(test, name));
+      for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
+        const std::string listedAt =
+            c < test.listedCurves.size()
+                ? ListedAt(job.argument, test.listedCurves[c], test.curveFiles[c])
+                : std::string();
+        test.curves.push_back(ReadCurve(test, test.curveFiles[c], listedAt));
+      }
     }
   } catch (const std::bad_alloc&) {
     services::StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the curves");

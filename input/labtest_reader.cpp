@@ -99,6 +99,7 @@ bool ReadHeader(TestFile& file, MaterialInput& m) {
   if (!file.Free()) return false;  // line 0
   const std::string echo = " Header line " + file.line() + "\n";
   services::ConsoleWrite(services::ConsoleStream::kOut, echo);
+  m.header = std::string(TrimRight(file.line()));
 
   int version = m.version;
   if (!file.Values({&version})) return false;  // line 1
@@ -153,16 +154,29 @@ bool ReadMaterialBlock(TestFile& file, LabTest& s) {
 
 // Parameters of a user-defined model from "udsmparm" in the current folder:
 // records "i value", parameter i of the user model going to slot 30 + i,
-// until an index outside 1..200 (or the end of the file).
-void ReadUserModelParameters(MaterialInput& m) {
+// until an index outside 1..200 (or the end of the file). A record that
+// cannot be read as "i value" ends the list too, with a warning that names
+// it and the test file it is read for, so that no parameter is dropped
+// without a word.
+void ReadUserModelParameters(MaterialInput& m, const std::string& testFile) {
   const std::string name = "udsmparm";
   if (!services::FileExists(name)) return;
   InputFile file(name);
   if (!file.opened()) return;
+  LineReader& lines = file.lines();
   for (;;) {
     int i = 0;
     double value = 0.0;
-    if (ReadStatement(file.lines(), {&i, &value}) != ReadStatus::kOk) return;
+    const ReadStatus status = ReadStatement(lines, {&i, &value});
+    if (status == ReadStatus::kBadValue) {
+      std::string found = FirstNonNumber(lines.lastRecord());
+      if (found.empty()) found = services::Quoted(lines.lastRecord());
+      services::Warn(name + " line " + std::to_string(lines.lineNumber()) + " (read for " +
+                     services::BareName(testFile) + "): " + found +
+                     " is not an index and a value; the user-model parameters end before this "
+                     "line");
+    }
+    if (status != ReadStatus::kOk) return;
     if (i < 1 || i > 200) return;
     m.params[static_cast<std::size_t>(30 + i)] = value;
   }
@@ -191,7 +205,7 @@ void CompleteMaterial(MaterialInput& m, const LineReader& lines) {
                    " is below -1; slots 3 and 5 hold the sine of the angle");
   }
   if (p[20] < 1e-20) p[20] = 0.01;
-  if (models::udsm::IsUserModel(m.baseModel)) ReadUserModelParameters(m);
+  if (models::udsm::IsUserModel(m.baseModel)) ReadUserModelParameters(m, lines.fileName());
   if (m.baseModel == 18) throw services::KernelAbort(0, "rIroVuzu3", "Still need fill_proprj_2d");
 }
 
@@ -205,6 +219,7 @@ bool ReadTestSettings(TestFile& file, LabTest& s, int& nPhases, std::array<int, 
   double value = 0.0;
   if (!file.Real(value)) return false;  // step 2
   s.testType = RoundHalfAway(value);
+  s.testTypeLine = file.lines().lineNumber();
   if (!file.Real(value)) return false;  // step 3
   // In 64 bits: a model number beyond the int range is held at its end,
   // which names no model.
@@ -361,19 +376,22 @@ bool ReadFile(LineReader& lines, LabTest& s) {
 void StoreLabTest(const LabTest& current, LabTest& record) {
   LabTest stored = current;
   stored.testFile = std::move(record.testFile);
+  stored.listed = std::move(record.listed);
   stored.nCurves = record.nCurves;
   stored.curveFiles = std::move(record.curveFiles);
+  stored.listedCurves = std::move(record.listedCurves);
   stored.curves = std::move(record.curves);
   record = std::move(stored);
 }
 
 }  // namespace
 
-void ReadLabTestInput(LabTest& record, LabTest& current) {
+void ReadLabTestInput(LabTest& record, LabTest& current, const std::string& optimisationFile) {
   if (!services::FileExists(record.testFile)) {
     services::StopWithError(services::kNoInputVlcFile,
                             "lab-test file " + services::BareName(record.testFile) +
-                                " not found in " + services::FolderOf(record.testFile));
+                                " not found in " + services::FolderOf(record.testFile) +
+                                ListedAt(optimisationFile, record.listed, record.testFile));
   }
   current.material.referencePressure = 100000.0;
   bool complete = false;

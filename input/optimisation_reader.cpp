@@ -16,6 +16,7 @@
 #include "input/readers.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::input {
@@ -47,15 +48,22 @@ class OptimisationFile {
     }
   }
   [[noreturn]] void Stop(int code, const std::string& what) { StopMalformed(code, lines_, what); }
+  // Line of the record read last.
+  int line() const { return lines_.lineNumber(); }
+  // "OPTIM.TXT line 11" for the record read last.
+  std::string Where() const {
+    return services::BareName(lines_.fileName()) + " line " + std::to_string(line());
+  }
 
  private:
   LineReader& lines_;
 };
 
-void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
+void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s, SettingLines& lines) {
   int n = 0;
   file.Read({&n}, "number of free parameters");
   file.Read({&s.intensity}, "search intensity");
+  lines.intensity = file.line();
   file.Read({&s.tolerance}, "convergence tolerance");
   // Without a positive tolerance the convergence test never holds and the
   // search runs to its iteration limit.
@@ -73,11 +81,23 @@ void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
   s.index.assign(static_cast<std::size_t>(s.nParams), 0);
   s.lower.assign(static_cast<std::size_t>(s.nParams), 0.0);
   s.upper.assign(static_cast<std::size_t>(s.nParams), 0.0);
-  for (int& index : s.index) {
+  lines.index.assign(static_cast<std::size_t>(s.nParams), 0);
+  for (std::size_t j = 0; j < s.index.size(); ++j) {
+    int& index = s.index[j];
     file.Read({&index}, "parameter index");
+    lines.index[j] = file.line();
     if (index < 1 || index > 255) {
       file.Stop(services::kMatParamIndexOutsideRange,
                 "parameter index " + std::to_string(index) + " outside 1..255");
+    }
+    // Two free parameters in one slot: the search would move one value
+    // while the other is overwritten, and report both.
+    for (std::size_t k = 0; k < j; ++k) {
+      if (s.index[k] != index) continue;
+      file.Stop(services::kMatParamIndexOutsideRange,
+                "slot " + std::to_string(index) + " is freed twice, as free parameters " +
+                    std::to_string(k + 1) + " (line " + std::to_string(lines.index[k]) +
+                    ") and " + std::to_string(j + 1) + "; free each slot once");
     }
   }
   for (std::size_t j = 0; j < s.lower.size(); ++j) {
@@ -91,26 +111,55 @@ void ReadFreeParameters(OptimisationFile& file, OptimisationSettings& s) {
   }
 }
 
+// A curve file name longer than its field is cut, as the host's field cuts
+// it; the user hears of it with the whole name and the one that is read.
+void WarnIfCut(const OptimisationFile& file, const std::string& listed) {
+  const std::string bare = services::BareName(listed);
+  if (bare.size() <= kCurveNameLength) return;
+  services::Warn(file.Where() + ": the curve file name " + bare + " has " +
+                 std::to_string(bare.size()) + " characters and is cut to its first " +
+                 std::to_string(kCurveNameLength) + ", so the file read is " +
+                 bare.substr(0, kCurveNameLength));
+}
+
 void ReadTestList(OptimisationFile& file, Job& job) {
   int nTests = 0;
   file.Read({&nTests}, "number of tests");
+  job.settingLines.tests = file.line();
   for (int t = 0; t < nTests; ++t) {
     std::string name;
     int nCurves = 0;
     file.Read({&name, &nCurves}, "test file name and number of curves");
     LabTest test;
     test.testFile = InProjectFolder(job.projectFolder, name, kTestNameLength);
+    test.listed = ListedName{name, file.line()};
     test.nCurves = std::max(nCurves, 0);
     for (int c = 0; c < test.nCurves; ++c) {
       std::string curve;
       file.Read({&curve}, "curve file name");
+      WarnIfCut(file, curve);
       test.curveFiles.push_back(InProjectFolder(job.projectFolder, curve, kCurveNameLength));
+      test.listedCurves.push_back(ListedName{curve, file.line()});
     }
     job.tests.push_back(std::move(test));
   }
 }
 
 }  // namespace
+
+std::string ListedAt(const std::string& optimisationFile, const ListedName& listed,
+                     const std::string& used) {
+  if (listed.line <= 0 || optimisationFile.empty()) return {};
+  std::string text = "; it is listed in " + services::BareName(optimisationFile) + " line " +
+                     std::to_string(listed.line);
+  const std::string whole = services::BareName(listed.name);
+  if (whole != services::BareName(used)) {
+    text += " as " + whole + " (" + std::to_string(whole.size()) +
+            " characters, cut to the first " + std::to_string(services::BareName(used).size()) +
+            ")";
+  }
+  return text;
+}
 
 void ReadOptimisationInput(const std::string& argument, Job& job) {
   job.argument = argument;
@@ -132,7 +181,7 @@ void ReadOptimisationInput(const std::string& argument, Job& job) {
   }
   OptimisationFile reader(file.lines());
   try {
-    ReadFreeParameters(reader, job.settings);
+    ReadFreeParameters(reader, job.settings, job.settingLines);
     ReadTestList(reader, job);
   } catch (const std::bad_alloc&) {
     StopWithError(services::kCouldNotAllocateMemory, "not enough memory for the test list");

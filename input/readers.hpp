@@ -19,8 +19,10 @@ void ReadOptimisationInput(const std::string& argument, Job& job);
 // default LabTest): the file is read into it, so whatever a truncated file
 // does not reach keeps the previous file's values, and as the last step the
 // description and material are copied into `record`. Raises run errors 15
-// and 16.
-void ReadLabTestInput(LabTest& record, LabTest& current);
+// and 16; a missing file's message names the line of `optimisationFile`
+// (the optimisation file's path) that lists it.
+void ReadLabTestInput(LabTest& record, LabTest& current,
+                      const std::string& optimisationFile = {});
 
 // True when the quantity |code| is prescribed by a test with these control
 // flags (1 stress, 0 strain prescribed) and test type: such a quantity is the
@@ -31,5 +33,12 @@ bool IsPrescribed(int code, const std::array<int, 6>& flag, int testType);
 // Reads every curve file of every test, in list order. Raises run errors 10,
 // 11 and 6.
 void ReadMeasuredCurves(Job& job);
+
+// "; it is listed in OPTIM.TXT line 10" for a file of the job that the
+// optimisation file `optimisationFile` lists as `listed`; when the name used
+// (`used`, a path) was cut from a longer listed name, the whole name follows
+// with a note of the cut.
+std::string ListedAt(const std::string& optimisationFile, const ListedName& listed,
+                     const std::string& used);
 
 }  // namespace soilcal::input

@@ -13,6 +13,13 @@
 
 namespace soilcal::input {
 
+// A file name as the optimisation file lists it, for messages: the whole
+// name as written (before any cut to its field's length) and its line.
+struct ListedName {
+  std::string name;
+  int line = 0;
+};
+
 // One measured (or simulated) curve.
 struct Curve {
   int xCode = 0;               // quantity code of the independent axis (sign kept)
@@ -24,10 +31,12 @@ struct Curve {
   int nPoints = 0;             // sum of the segment sizes
   std::vector<double> x;       // nPoints values (none when nPoints < 1)
   std::vector<double> y;
+  int codesLine = 0;           // line of the quantity codes in the curve file
 };
 
 // The material block of a lab-test file, as read.
 struct MaterialInput {
+  std::string header;                      // header text of the file (line 1), trailing blanks cut
   int baseModel = 0;                       // model number of the material block
   std::array<double, 256> params{};        // 1-based: params[1..200] read, 31..80 user-model values
   std::string name;                        // material name (user-model library name for 21..30)
@@ -45,7 +54,9 @@ struct MaterialInput {
 // One laboratory test: its file, its description and its measured curves.
 struct LabTest {
   std::string testFile;         // project folder + bare file name
+  ListedName listed;            // the test file's name and line in the optimisation file
   int testType = 0;             // nearest integer of the value read; 6 = cavity
+  int testTypeLine = 0;         // line of the test type in the lab-test file
   int modelNumber = 0;          // base model + 100 * (variant + 1)
   int maxIterations = 200;      // at least 200
   int accelerationFlag = 0;     // non-zero: IterationAcceleration on
@@ -71,6 +82,7 @@ struct LabTest {
 
   int nCurves = 0;
   std::vector<std::string> curveFiles;  // project folder + bare name, cut to 80 characters
+  std::vector<ListedName> listedCurves; // each curve file as listed, with its line
   std::vector<Curve> curves;
 
   int BaseModel() const { return modelNumber % 100; }
@@ -86,11 +98,19 @@ struct OptimisationSettings {
   std::vector<double> upper;    // upper bound of each free parameter
 };
 
+// Lines of the optimisation file that give the settings, for messages.
+struct SettingLines {
+  int intensity = 0;
+  int tests = 0;                // the number of tests
+  std::vector<int> index;       // the slot of each free parameter
+};
+
 // A whole job, immutable once read.
 struct Job {
   std::string argument;         // the upper-cased program argument
   std::string projectFolder;    // with trailing separator, or ".\\" semantics (see paths)
   OptimisationSettings settings;
+  SettingLines settingLines;    // where the optimisation file gives them
   std::vector<LabTest> tests;   // in list order
   // Material set 1 as read: the material of the last test file read, which
   // the program calibrates.

@@ -65,8 +65,11 @@ constexpr Parameter kLambdaStar{"lambda_star", 39, "λ*", "modified compression 
 
 constexpr Parameter kLinearElastic[] = {kShear, kYoung, kNu, kN0, kE0};
 
-constexpr Parameter kMohrCoulomb[] = {kShear, kYoung, kNu, kPhi, kCohesion, kPsi, kTension, kN0,
-                                      kE0};
+constexpr Parameter kMohrCoulomb[] = {
+    kShear, kYoung, kNu, kPhi, kCohesion, kPsi, kTension, kN0, kE0,
+    {"y_ref", 6, "y_ref", "reference level of the cohesion", Q::kLength, S::kAsGiven, "", kAny},
+    {"c_inc", 7, "c_inc", "increase of the cohesion with depth", Q::kStressPerLength, S::kAsGiven,
+     "", kNonNegative}};
 
 // Slot 1 of the soft-soil family follows from kappa* before every test.
 constexpr Parameter kSoftSoilShear{

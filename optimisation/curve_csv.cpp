@@ -1,10 +1,8 @@
 #include "optimisation/curve_csv.hpp"
 
-#include <cstdio>
-#include <memory>
-
 #include "input/curve_quantity.hpp"
 #include "services/diag.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::optimisation {
@@ -37,20 +35,20 @@ std::string CurveCsvText(const input::CurveLanguage& language, const input::LabT
   return text;
 }
 
+std::string CurveCsvName(const input::Job& job, const input::CurveLanguage& curve,
+                         const std::string& suffix) {
+  return job.projectFolder + curve.output + suffix + ".csv";
+}
+
 void WriteCurveCsvFiles(const input::Job& job, std::size_t t, const labtest::Recording& rec,
                         int nRecorded, const std::string& suffix) {
   if (!job.language || t >= job.language->curves.size()) return;
   const input::LabTest& test = job.tests[t];
   for (const input::CurveLanguage& curve : job.language->curves[t]) {
-    const std::string name = job.projectFolder + curve.output + suffix + ".csv";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        std::fopen(services::ResolvePath(name).c_str(), "w"), &std::fclose);
-    if (!f) {
-      if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
-      continue;
-    }
-    const std::string text = CurveCsvText(curve, test, rec, nRecorded);
-    std::fwrite(text.data(), 1, text.size(), f.get());
+    const std::string path = services::ResolvePath(CurveCsvName(job, curve, suffix));
+    const services::WriteStatus written =
+        services::WriteFileAtomically(path, CurveCsvText(curve, test, rec, nRecorded));
+    if (!written) services::ReportOutputFailure(path, written.cause);
   }
 }
 

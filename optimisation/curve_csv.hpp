@@ -16,6 +16,10 @@ namespace soilcal::optimisation {
 std::string CurveCsvText(const input::CurveLanguage& language, const input::LabTest& test,
                          const labtest::Recording& rec, int nRecorded);
 
+// Program path of one CSV output: "<output><suffix>.csv" in the job's folder.
+std::string CurveCsvName(const input::Job& job, const input::CurveLanguage& curve,
+                         const std::string& suffix);
+
 // Writes the CSV of every curve of test `t` of a job with a language, as
 // "<output><suffix>.csv" in the job's folder.
 void WriteCurveCsvFiles(const input::Job& job, std::size_t t, const labtest::Recording& rec,

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "labtest/driver.hpp"
@@ -13,16 +11,12 @@
 #include "optimisation/simulated_curves.hpp"
 #include "services/diag.hpp"
 #include "services/notices.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::optimisation {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string TrimRight(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -52,28 +46,40 @@ bool IsInputFileOf(const input::Job& job, const std::string& path) {
   return false;
 }
 
+void AppendPoint(std::string& text, double a, double b) {
+  text += ' ';
+  text += services::FormatReal(a);
+  text += ' ';
+  text += services::FormatReal(b);
+  text += '\n';
+}
+
 }  // namespace
+
+std::string SimulatedCurveName(const std::string& curveFile, const std::string& suffix) {
+  return TrimRight(curveFile) + suffix;
+}
 
 bool WriteCurveFile(const std::string& name, const input::Curve& curve,
                     const labtest::Recording& rec, int nRecorded) {
-  File f(std::fopen(services::ResolvePath(name).c_str(), "w"));
-  if (!f) {
-    if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
-    return false;
-  }
   const bool swap = curve.swapped;
   const int first = swap ? curve.yCode : curve.xCode;
   const int second = swap ? curve.xCode : curve.yCode;
-  std::fprintf(f.get(), " %d %d\n", first, second);
+  std::string text = " " + std::to_string(first) + " " + std::to_string(second) + "\n";
   for (int k = 1; k <= nRecorded; ++k) {
     const input::RecordedPoint point = rec.Point(k);
     // "+ 0.0" writes a negated zero (e.g. code -14 at rest) as "0".
-    const double a = input::CurveQuantity(point, first) + 0.0;
-    const double b = input::CurveQuantity(point, second) + 0.0;
-    std::fprintf(f.get(), " %s %s\n", services::FormatReal(a).c_str(),
-                 services::FormatReal(b).c_str());
+    AppendPoint(text, input::CurveQuantity(point, first) + 0.0,
+                input::CurveQuantity(point, second) + 0.0);
   }
-  return true;
+  // Whole or not at all: a reader never sees half a curve.
+  const std::string path = services::ResolvePath(name);
+  const services::WriteStatus written = services::WriteFileAtomically(path, text);
+  if (!written) {
+    if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
+    services::ReportOutputFailure(path, written.cause);
+  }
+  return written.ok;
 }
 
 void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx,
@@ -91,7 +97,7 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
     for (std::size_t c = 0; c < nCurves; ++c) {
       // Beside the measured file under its full path: the name limit of the
       // optimisation file applies to the listed name only, never here.
-      const std::string name = TrimRight(test.curveFiles[c]) + suffix;
+      const std::string name = SimulatedCurveName(test.curveFiles[c], suffix);
       if (IsInputFileOf(job, name)) {
         services::Warn("simulated curve " + name + " not written: it would replace an input file");
         continue;

@@ -59,6 +59,7 @@ SwarmResult Search(SwarmRun& run) {
   result.best = w.globalBest;
   result.bestObjective = w.globalBestObjective;
   result.bestError = w.globalBestError;
+  result.bestEvaluated = w.globalBestObjective < kNoObjective;
   if (aborted) {
     result.sensitivity.assign(static_cast<std::size_t>(w.n), -1.0);
   } else {

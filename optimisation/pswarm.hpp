@@ -32,6 +32,9 @@ struct SwarmOptions {
   std::string abortFlagPath;        // project folder + "AbortCalc"
   int maxIterations = 10000;
   ProgressObserver progress;        // optional; told of phases and iterations
+  // Seconds without any usable starting point after which standard error
+  // says so, once; the search goes on drawing.
+  double quietStartSeconds = 10.0;
 };
 
 struct SwarmResult {
@@ -42,6 +45,9 @@ struct SwarmResult {
   int exitStatus = 0;               // 0, or 18 after an abort
   long evaluations = 0;
   int iterations = 0;
+  // False when the search was stopped before `best` was ever evaluated (it
+  // is then all zeros and bestError the start value 1).
+  bool bestEvaluated = false;
 };
 
 // Runs the search. Raises run errors 5 to 9 through StopWithError.

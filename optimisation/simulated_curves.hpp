@@ -56,9 +56,15 @@ struct TestFit {
 TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& rec,
                         int nRecorded, std::vector<input::Curve>& sim);
 
+// The simulated-curve file of the measured curve file `curveFile` (its path
+// in the job) for `suffix` ("_referenced", "_calculated"): beside the
+// measured file under its full path, with the suffix appended.
+std::string SimulatedCurveName(const std::string& curveFile, const std::string& suffix);
+
 // Writes one simulated-curve file: " xcode ycode", then " x y" per recorded
-// point; a swapped curve has its two columns exchanged, header included.
-// Returns false when the file cannot be opened.
+// point; a swapped curve has its two columns exchanged, header included. The
+// file is replaced whole (a temporary file renamed into place); when that
+// fails, standard error names the file and the cause and false is returned.
 bool WriteCurveFile(const std::string& name, const input::Curve& curve,
                     const labtest::Recording& rec, int nRecorded);
 

@@ -1,6 +1,7 @@
 // Set-up of a search: sizes, the abort watch, the arrays, the starting
 // points and velocities.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -8,8 +9,10 @@
 #include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
 #include "services/clock.hpp"
+#include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/interrupt.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::optimisation {
@@ -52,6 +55,32 @@ Swarm::Swarm(int particles, int parameters) : S(particles), n(parameters) {
 
 namespace {
 
+// Says once on standard error, with the count, that a search has found no
+// usable starting point for a while; the search goes on as it would.
+class QuietStartNotice {
+ public:
+  QuietStartNotice(double seconds, long long limit)
+      : seconds_(seconds), limit_(limit), start_(std::chrono::steady_clock::now()) {}
+  void Check(long long tried, const FailureTally& failures) {
+    if (told_) return;
+    const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - start_;
+    if (waited.count() < seconds_) return;
+    told_ = true;
+    services::Notice("no usable starting point yet after " + services::FormatReal(seconds_) +
+                     " s: all " + std::to_string(tried) + " points drawn so far failed; most "
+                     "frequent reason: " + failures.MostFrequent() +
+                     ". The search goes on drawing, up to " + std::to_string(limit_ + 1) +
+                     " points; create the file AbortCalc in the job folder or press Ctrl-C to "
+                     "stop it");
+  }
+
+ private:
+  double seconds_;
+  long long limit_;
+  std::chrono::steady_clock::time_point start_;
+  bool told_ = false;
+};
+
 // Candidate starting points drawn ahead, one row of n each, with the state
 // of the generator after each.
 struct Candidates {
@@ -84,6 +113,7 @@ bool InitialPositions(SwarmRun& run) {
   int i = 0;
   bool aborted = false;
   Candidates c;
+  QuietStartNotice quiet(run.options.quietStartSeconds, run.sizes.initLimit);
   while (i < w.S) {
     // At least the points still missing, and at least one per thread; the
     // draws beyond the last candidate taken are given back below.
@@ -113,6 +143,7 @@ bool InitialPositions(SwarmRun& run) {
           } else if (e.status < 1 || e.status > 3) {
             services::StopWithError(services::kInternalErrorPswarm);
           }
+          if (i == 0) quiet.Check(attempts + 1, run.eval.failures);
           // A failed or inadmissible point is drawn again, within a budget.
           if (++attempts > run.sizes.initLimit) {
             services::StopWithError(services::kCouldNotInitializePoints,

@@ -8,8 +8,8 @@
 #include "optimisation/parallel_batch.hpp"
 #include "optimisation/thorough_state.hpp"
 #include "services/diag.hpp"
-#include "services/console.hpp"
 #include "services/errors.hpp"
+#include "services/notices.hpp"
 
 namespace soilcal::optimisation {
 
@@ -132,12 +132,12 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   result.best = run.haveBest ? run.bestX : std::vector<double>(static_cast<std::size_t>(n), 0.0);
   result.bestObjective = run.bestObjective;
   result.bestError = run.bestError;
+  result.bestEvaluated = run.haveBest;
   result.iterations = run.iteration;
   result.evaluations = run.eval.evaluations() + probes;
-  services::ConsoleWrite(services::ConsoleStream::kErr,
-                         "thorough search: " + std::to_string(result.evaluations) +
-                             " evaluations of a budget of " + std::to_string(total) + " (" +
-                             std::to_string(n) + " free parameters)\n");
+  services::Notice("thorough search: " + std::to_string(result.evaluations) +
+                   " evaluations of a budget of " + std::to_string(total) + " (" +
+                   std::to_string(n) + " free parameters)");
   if (services::Diag().on()) {
     services::Diag().Line("thorough search iterations", result.iterations);
     services::Diag().Line("thorough search evaluations", static_cast<long long>(result.evaluations));

@@ -1,11 +1,12 @@
 // Page frame, style sheet and number formats of the reports.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 #include "report/html_report.hpp"
 #include "report/svg_plot.hpp"
 #include "services/diag.hpp"
+#include "services/output_file.hpp"
 
 namespace soilcal::report {
 
@@ -22,7 +23,10 @@ th { background: #eeeeee; }
 td.text, th.text { text-align: left; }
 .outcome { font-size: 16px; font-weight: bold; }
 .ok { color: #1b6e20; }
+.warn { color: #9a5b00; }
 .failed { color: #b00020; }
+table.facts td { text-align: left; }
+.testinfo { margin: 0 0 6px 0; color: #444444; }
 .warnings li { margin: 3px 0; }
 .curves { display: flex; flex-wrap: wrap; gap: 16px; }
 .tests { display: flex; flex-wrap: wrap; gap: 0 16px; }
@@ -52,16 +56,34 @@ std::string ExactNumber(double value) { return services::FormatReal(value); }
 
 std::string ShortNumber(double value, int digits) {
   if (!std::isfinite(value)) return "–";
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-  return buffer;
+  if (value == 0.0) return "0";
+  char buffer[48];
+  digits = std::max(digits, 1);
+  const int exponent = static_cast<int>(std::floor(std::log10(std::abs(value))));
+  if (exponent < -4 || exponent >= 9) {
+    std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, value);
+    return buffer;
+  }
+  // Fixed notation with `digits` significant digits, trailing zeros cut:
+  // 25649.88 -> "25650", 0.636165 -> "0.6362", 39.50 -> "39.5".
+  const int decimals = std::max(digits - 1 - exponent, 0);
+  double shown = value;
+  if (exponent >= digits) {
+    const double unit = std::pow(10.0, exponent - digits + 1);
+    shown = std::round(value / unit) * unit;
+  }
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, shown);
+  std::string text = buffer;
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  if (text == "-0") text = "0";
+  return text;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << text;
-  return static_cast<bool>(out);
+  return services::WriteFileAtomically(path, text).ok;
 }
 
 }  // namespace soilcal::report

@@ -17,10 +17,13 @@ std::string HtmlPage(const std::string& title, const std::string& body);
 
 // A number as the result file writes it (shortest text that reads back).
 std::string ExactNumber(double value);
-// A number with `digits` significant digits for tables.
+// A number with `digits` significant digits for tables and messages, in
+// fixed notation without trailing zeros ("25650", "0.6362"); an exponent
+// only below 1e-4 and from 1e9 on.
 std::string ShortNumber(double value, int digits = 4);
 
-// Writes `text` to `path`; false when it cannot.
+// Replaces the file at `path` by `text` whole (a temporary file renamed into
+// place); false when it cannot.
 bool WriteTextFile(const std::string& path, const std::string& text);
 
 }  // namespace soilcal::report

@@ -1,5 +1,6 @@
-// The report of one simulated laboratory test: stress path, deviator and
-// volumetric strain against axial strain, and the control of each phase.
+// The report of one simulated laboratory test: the plots of its type
+// (triaxial, oedometer, isotropic, simple shear, cyclic), and the control of
+// each phase.
 #pragma once
 
 #include <string>

@@ -6,7 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "labtest/test_type.hpp"
+
 namespace soilcal::report {
+
+// How a parameter is shown to a person: symbol, words and unit from the
+// model's parameter table, angles in degrees where the slot holds a sine.
+struct ParameterDisplay {
+  std::string symbol;  // "φ", "E50ref", "s_u^A"
+  std::string words;   // "friction angle"
+  std::string unit;    // "°", "kPa", "" for a dimensionless value
+  bool sine = false;   // the slot holds the sine of the angle shown
+};
 
 struct ParameterSummary {
   int slot = 0;
@@ -21,6 +32,7 @@ struct ParameterSummary {
   bool jobUnits = false;
   std::string unit{};
   std::optional<double> slotBest{};
+  std::optional<ParameterDisplay> display;  // none: shown under the result file's key
 };
 
 // Fit of one curve at one parameter vector.
@@ -34,11 +46,21 @@ struct CurveSummary {
   int column1 = 0, column2 = 0;  // quantity codes in the file's column order
   int nPoints = 0;               // measured points
   std::optional<CurveFitSummary> start, best;
+  std::vector<int> segments;     // measured points per phase
 };
 
 struct TestSummary {
   std::string file;  // lab-test file, bare name
   std::vector<CurveSummary> curves;
+  std::string header;            // header text of the test file
+  std::string material;          // material name of the test file
+  labtest::TestType type;        // recognised from the phases
+  std::vector<int> loadSteps;    // per phase
+};
+
+// The job's units as the lab-test files name them.
+struct JobUnits {
+  std::string force, length, time;  // "kN", "m", "day"
 };
 
 // Mean relative error and objective of one parameter vector. They rank
@@ -55,20 +77,32 @@ struct Warning {
 
 struct Summary {
   std::string job;                   // optimisation file, bare name
+  std::string programVersion;
+  std::string jobFolder;             // folder of the optimisation file, as the run used it
   std::optional<int> exitCode;       // none when a kernel error ended the run
   std::string exitName;              // "" for success
   std::string kernelError;           // message of the kernel error, if one ended the run
   std::optional<int> wallMs;         // as in the result file
   std::optional<double> cpuSeconds;
-  int modelNumber = 0;
-  int intensity = 0;
-  double tolerance = 0.0;
+  // What the run read; none where it never got to.
+  std::optional<int> modelNumber;
+  std::string modelName;             // "Mohr-Coulomb"; "" when unknown
+  std::optional<JobUnits> units;
+  std::optional<int> intensity;
+  std::optional<double> tolerance;
+  // The search: "default" or "thorough" ("" before one was chosen), its
+  // budget, what it used and why it stopped.
+  std::string searchMode;
+  std::optional<long> maxIterations;
+  std::optional<long> maxEvaluations;
   long evaluations = 0;
   int iterations = 0;
+  std::string stopReason;            // converged, iteration_limit, ...; "" when unknown
   std::vector<ParameterSummary> parameters;
   std::optional<PointSummary> start, best;
   std::vector<TestSummary> tests;
-  std::vector<Warning> warnings;
+  std::vector<Warning> inputWarnings;  // given while the job was read and checked
+  std::vector<Warning> warnings;       // every warning of the report, input ones first
 };
 
 // Points of one curve in its file's column order.
@@ -83,10 +117,30 @@ struct CurvePoints {
 // Per test, per curve, in the order of Summary::tests.
 using JobCurves = std::vector<std::vector<CurvePoints>>;
 
-// The warnings of a finished summary: parameters within 1 % of their range
-// from a bound, relative sensitivities below 1, measured curves whose y
-// values change sign, curves whose simulated points cover less than the
-// measured range.
+// The warnings of a finished summary: calibrated values that fit worse than
+// the start values, a default search that stopped after its first checks,
+// parameters within 1 % of their range from a bound, relative sensitivities
+// below 1, measured curves whose y values change sign, curves whose
+// simulated points cover less than the measured range.
 std::vector<Warning> CollectWarnings(const Summary& summary, const JobCurves& curves);
+
+// A stored value as the parameter is shown: degrees for a sine slot (none
+// when the stored value is no sine), else the value itself.
+std::optional<double> ShownValue(const ParameterSummary& p, double stored);
+
+// "φ (friction angle)", or the result file's key without a display entry.
+std::string DisplayName(const ParameterSummary& p);
+// A stored value with four significant digits in the unit shown:
+// "39.52°", "25650 kPa", "0.35"; a sine slot that holds no sine shows the
+// stored value with that remark.
+std::string ValueText(const ParameterSummary& p, double stored);
+
+// "Mohr-Coulomb", "user-defined model (usermod.dll)", or "" for a model
+// number without a model.
+std::string ModelName(int modelNumber, const std::string& materialName);
+
+// The headline of a run: "calibrated", "calibrated, with warnings", or what
+// ended it.
+std::string OutcomeText(const Summary& summary);
 
 }  // namespace soilcal::report

@@ -7,6 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "models/parameter_table.hpp"
+#include "services/output_file.hpp"
+
 namespace soilcal::report {
 namespace {
 
@@ -43,17 +46,131 @@ std::optional<PointSummary> PointOf(const json& j) {
   return PointSummary{j.at("mean_relative_error").get<double>(), j.at("objective").get<double>()};
 }
 
+json StringOrNull(const std::string& v) { return v.empty() ? json(nullptr) : json(v); }
+
+std::string StringOf(const json& j, const char* key) {
+  return OptionalOf<std::string>(j, key).value_or("");
+}
+
+json UnitsJson(const std::optional<JobUnits>& u) {
+  if (!u) return nullptr;
+  return {{"force", u->force},
+          {"length", u->length},
+          {"time", u->time},
+          {"stress", models::params::StressUnitText(u->force, u->length)}};
+}
+
+std::optional<JobUnits> UnitsOf(const json& j) {
+  if (j.is_null()) return std::nullopt;
+  return JobUnits{j.at("force").get<std::string>(), j.at("length").get<std::string>(),
+                  j.at("time").get<std::string>()};
+}
+
+json SearchJson(const Summary& s) {
+  json budget = nullptr;
+  if (s.maxIterations) budget = {{"max_iterations", *s.maxIterations}};
+  if (s.maxEvaluations) budget = {{"max_evaluations", *s.maxEvaluations}};
+  return {{"mode", StringOrNull(s.searchMode)},
+          {"budget", budget},
+          {"evaluations", s.evaluations},
+          {"iterations", s.iterations}};
+}
+
+void SearchOf(const json& j, Summary& s) {
+  if (!j.is_object()) return;
+  s.searchMode = StringOf(j, "mode");
+  if (j.contains("budget") && j.at("budget").is_object()) {
+    s.maxIterations = OptionalOf<long>(j.at("budget"), "max_iterations");
+    s.maxEvaluations = OptionalOf<long>(j.at("budget"), "max_evaluations");
+  }
+}
+
+// The parameter as a person reads it: symbol, words, unit and the values in
+// that unit (degrees for a sine slot).
+json DisplayJson(const ParameterSummary& p) {
+  if (!p.display) return nullptr;
+  auto shown = [&](const std::optional<double>& v) {
+    const std::optional<double> d = v ? ShownValue(p, *v) : std::nullopt;
+    return Optional(d);
+  };
+  return {{"symbol", p.display->symbol},
+          {"words", p.display->words},
+          {"unit", p.display->unit},
+          {"stored_as_sine", p.display->sine},
+          {"lower", shown(p.lower)},
+          {"start", shown(p.start)},
+          {"calibrated", shown(p.best)},
+          {"upper", shown(p.upper)}};
+}
+
+std::optional<ParameterDisplay> DisplayOf(const json& p) {
+  if (!p.contains("display") || p.at("display").is_null()) return std::nullopt;
+  const json& d = p.at("display");
+  return ParameterDisplay{d.at("symbol").get<std::string>(), d.at("words").get<std::string>(),
+                          d.at("unit").get<std::string>(), d.at("stored_as_sine").get<bool>()};
+}
+
+json TestTypeJson(const labtest::TestType& t) {
+  return {{"kind", labtest::TestKindKey(t.kind)},
+          {"text", labtest::TestTypeText(t)},
+          {"axial", labtest::ComponentName(t.axial)},
+          {"shear", t.shear >= 0 ? json(labtest::ComponentName(t.shear)) : json(nullptr)},
+          {"unconfined", t.unconfined},
+          {"reversals", t.reversals}};
+}
+
+int ComponentOf(const json& j, const char* key, int fallback) {
+  const std::string name = StringOf(j, key);
+  for (int c = 0; c < 6; ++c) {
+    if (labtest::ComponentName(c) == name) return c;
+  }
+  return fallback;
+}
+
+labtest::TestType TestTypeOf(const json& t) {
+  labtest::TestType type;
+  if (!t.contains("test_type") || !t.at("test_type").is_object()) return type;
+  const json& j = t.at("test_type");
+  type.kind = labtest::TestKindFromKey(StringOf(j, "kind")).value_or(labtest::TestKind::kGeneral);
+  type.axial = ComponentOf(j, "axial", 1);
+  type.shear = ComponentOf(j, "shear", -1);
+  type.unconfined = OptionalOf<bool>(j, "unconfined").value_or(false);
+  type.reversals = OptionalOf<int>(j, "reversals").value_or(0);
+  return type;
+}
+
+json WarningsJson(const std::vector<Warning>& warnings) {
+  json out = json::array();
+  for (const Warning& w : warnings) out.push_back({{"kind", w.kind}, {"text", w.text}});
+  return out;
+}
+
+std::vector<Warning> WarningsOf(const json& j, const char* key) {
+  std::vector<Warning> out;
+  if (!j.contains(key)) return out;
+  for (const json& w : j.at(key)) {
+    out.push_back({w.at("kind").get<std::string>(), w.at("text").get<std::string>()});
+  }
+  return out;
+}
+
 json ToJson(const Summary& s) {
   json j;
   j["job"] = s.job;
+  j["program_version"] = StringOrNull(s.programVersion);
+  j["job_folder"] = StringOrNull(s.jobFolder);
   j["exit_code"] = Optional(s.exitCode);
   j["exit_name"] = s.exitName;
   j["kernel_error"] = s.kernelError.empty() ? json(nullptr) : json(s.kernelError);
+  j["stop_reason"] = StringOrNull(s.stopReason);
   j["wall_time_ms"] = Optional(s.wallMs);
   j["cpu_time_s"] = Optional(s.cpuSeconds);
-  j["model_number"] = s.modelNumber;
-  j["search_intensity"] = s.intensity;
-  j["tolerance"] = s.tolerance;
+  j["model_number"] = Optional(s.modelNumber);
+  j["model_name"] = StringOrNull(s.modelName);
+  j["units"] = UnitsJson(s.units);
+  j["search_intensity"] = Optional(s.intensity);
+  j["tolerance"] = Optional(s.tolerance);
+  j["search"] = SearchJson(s);
   j["evaluations"] = s.evaluations;
   j["iterations"] = s.iterations;
   j["parameters"] = json::array();
@@ -68,7 +185,8 @@ json ToJson(const Summary& s) {
                                  {"calibrated", Optional(p.best)},
                                  {"upper", p.upper},
                                  {"slot_best", Optional(p.slotBest)},
-                                 {"relative_sensitivity", Optional(p.sensitivity)}});
+                                 {"relative_sensitivity", Optional(p.sensitivity)},
+                                 {"display", DisplayJson(p)}});
       continue;
     }
     j["parameters"].push_back({{"slot", p.slot},
@@ -78,6 +196,7 @@ json ToJson(const Summary& s) {
                                {"calibrated", Optional(p.best)},
                                {"upper", p.upper},
                                {"relative_sensitivity", Optional(p.sensitivity)}});
+    j["parameters"].back()["display"] = DisplayJson(p);
   }
   j["start"] = PointJson(s.start);
   j["best"] = PointJson(s.best);
@@ -88,56 +207,83 @@ json ToJson(const Summary& s) {
       curves.push_back({{"file", c.file},
                         {"quantity_codes", {c.column1, c.column2}},
                         {"measured_points", c.nPoints},
+                        {"segment_sizes", c.segments},
                         {"start", FitJson(c.start)},
                         {"best", FitJson(c.best)}});
     }
-    j["tests"].push_back({{"file", t.file}, {"curves", curves}});
+    j["tests"].push_back({{"file", t.file},
+                          {"header", t.header},
+                          {"material", t.material},
+                          {"test_type", TestTypeJson(t.type)},
+                          {"load_steps", t.loadSteps},
+                          {"curves", curves}});
   }
-  j["warnings"] = json::array();
-  for (const Warning& w : s.warnings) j["warnings"].push_back({{"kind", w.kind}, {"text", w.text}});
+  j["input_warnings"] = WarningsJson(s.inputWarnings);
+  j["warnings"] = WarningsJson(s.warnings);
   return j;
 }
 
 Summary FromJson(const json& j) {
   Summary s;
   s.job = j.at("job").get<std::string>();
+  s.programVersion = StringOf(j, "program_version");
+  s.jobFolder = StringOf(j, "job_folder");
   s.exitCode = OptionalOf<int>(j, "exit_code");
   s.exitName = j.at("exit_name").get<std::string>();
-  s.kernelError = OptionalOf<std::string>(j, "kernel_error").value_or("");
+  s.kernelError = StringOf(j, "kernel_error");
+  s.stopReason = StringOf(j, "stop_reason");
   s.wallMs = OptionalOf<int>(j, "wall_time_ms");
   s.cpuSeconds = OptionalOf<double>(j, "cpu_time_s");
-  s.modelNumber = j.at("model_number").get<int>();
-  s.intensity = j.at("search_intensity").get<int>();
-  s.tolerance = j.at("tolerance").get<double>();
+  s.modelNumber = OptionalOf<int>(j, "model_number");
+  s.modelName = StringOf(j, "model_name");
+  s.units = j.contains("units") ? UnitsOf(j.at("units")) : std::nullopt;
+  s.intensity = OptionalOf<int>(j, "search_intensity");
+  s.tolerance = OptionalOf<double>(j, "tolerance");
+  if (j.contains("search")) SearchOf(j.at("search"), s);
   s.evaluations = j.at("evaluations").get<long>();
   s.iterations = j.at("iterations").get<int>();
   for (const json& p : j.at("parameters")) {
-    ParameterSummary parameter{p.at("slot").get<int>(), p.at("name").get<std::string>(),
-                               p.at("lower").get<double>(), p.at("upper").get<double>(),
-                               OptionalOf<double>(p, "start"), OptionalOf<double>(p, "calibrated"),
-                               OptionalOf<double>(p, "relative_sensitivity")};
+    ParameterSummary param;
+    param.slot = p.at("slot").get<int>();
+    param.name = p.at("name").get<std::string>();
+    param.lower = p.at("lower").get<double>();
+    param.upper = p.at("upper").get<double>();
+    param.start = OptionalOf<double>(p, "start");
+    param.best = OptionalOf<double>(p, "calibrated");
+    param.sensitivity = OptionalOf<double>(p, "relative_sensitivity");
     if (p.contains("unit")) {
-      parameter.jobUnits = true;
-      parameter.unit = p.at("unit").get<std::string>();
-      parameter.slotBest = OptionalOf<double>(p, "slot_best");
+      param.jobUnits = true;
+      param.unit = p.at("unit").get<std::string>();
+      param.slotBest = OptionalOf<double>(p, "slot_best");
     }
-    s.parameters.push_back(std::move(parameter));
+    param.display = DisplayOf(p);
+    s.parameters.push_back(std::move(param));
   }
   s.start = PointOf(j.at("start"));
   s.best = PointOf(j.at("best"));
   for (const json& t : j.at("tests")) {
-    TestSummary test{t.at("file").get<std::string>(), {}};
+    TestSummary test;
+    test.file = t.at("file").get<std::string>();
+    test.header = StringOf(t, "header");
+    test.material = StringOf(t, "material");
+    test.type = TestTypeOf(t);
+    if (t.contains("load_steps")) test.loadSteps = t.at("load_steps").get<std::vector<int>>();
     for (const json& c : t.at("curves")) {
+      CurveSummary curve;
       const json& codes = c.at("quantity_codes");
-      test.curves.push_back({c.at("file").get<std::string>(), codes.at(0).get<int>(),
-                             codes.at(1).get<int>(), c.at("measured_points").get<int>(),
-                             FitOf(c.at("start")), FitOf(c.at("best"))});
+      curve.file = c.at("file").get<std::string>();
+      curve.column1 = codes.at(0).get<int>();
+      curve.column2 = codes.at(1).get<int>();
+      curve.nPoints = c.at("measured_points").get<int>();
+      curve.start = FitOf(c.at("start"));
+      curve.best = FitOf(c.at("best"));
+      if (c.contains("segment_sizes")) curve.segments = c.at("segment_sizes").get<std::vector<int>>();
+      test.curves.push_back(std::move(curve));
     }
     s.tests.push_back(std::move(test));
   }
-  for (const json& w : j.at("warnings")) {
-    s.warnings.push_back({w.at("kind").get<std::string>(), w.at("text").get<std::string>()});
-  }
+  s.inputWarnings = WarningsOf(j, "input_warnings");
+  s.warnings = WarningsOf(j, "warnings");
   return s;
 }
 
@@ -147,10 +293,7 @@ Summary FromJson(const json& j) {
 std::string SummaryToJson(const Summary& summary) { return ToJson(summary).dump(2) + "\n"; }
 
 bool WriteSummaryJson(const Summary& summary, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << SummaryToJson(summary);
-  return static_cast<bool>(out);
+  return services::WriteFileAtomically(path, SummaryToJson(summary)).ok;
 }
 
 std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error) {

@@ -13,7 +13,7 @@ inline constexpr const char* kSummaryFileName = "calibration_summary.json";
 
 // The summary as JSON text.
 std::string SummaryToJson(const Summary& summary);
-// Writes the summary to `path`; false when it cannot.
+// Replaces the file at `path` by the summary, whole; false when it cannot.
 bool WriteSummaryJson(const Summary& summary, const std::string& path);
 // Reads a summary; nullopt with `error` set when the file is missing or not
 // a summary.

@@ -12,7 +12,26 @@ namespace soilcal::report {
 
 namespace {
 
-constexpr double kLeft = 72.0, kRight = 16.0, kTop = 44.0, kBottom = 48.0;
+constexpr double kLeft = 72.0, kRight = 16.0, kBottom = 48.0;
+constexpr double kTitleX = 8.0;
+constexpr double kTitleCharWidth = 7.4;     // 13 px bold sans-serif, a generous mean
+constexpr double kSubtitleCharWidth = 6.0;  // 11 px
+
+// `text` cut to `max` characters (UTF-8 code points) with "…" at the end.
+std::string Fit(const std::string& text, std::size_t max) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (++chars == max) {
+      // Room for the ellipsis: cut before this character when more follow.
+      std::size_t end = i + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      if (end == text.size()) return text;
+      return text.substr(0, i) + "…";
+    }
+  }
+  return text;
+}
 
 std::string Fixed(double v) {
   char buffer[32];
@@ -42,10 +61,21 @@ struct Range {
 };
 
 struct Frame {
-  double x0, x1, y0, y1;      // data box
+  double x0, x1, y0, y1;      // data box (x in log10 on a log axis)
   double left, right, top, bottom;  // pixel box
-  double X(double x) const { return left + (x - x0) / (x1 - x0) * (right - left); }
-  double Y(double y) const { return bottom - (y - y0) / (y1 - y0) * (bottom - top); }
+  bool logX = false, reverseY = false;
+  double X(double x) const {
+    const double u = logX ? std::log10(x) : x;
+    return left + (u - x0) / (x1 - x0) * (right - left);
+  }
+  double Y(double y) const {
+    const double f = (y - y0) / (y1 - y0) * (bottom - top);
+    return reverseY ? top + f : bottom - f;
+  }
+  // A point the axes can show.
+  bool Shows(double x, double y) const {
+    return std::isfinite(x) && std::isfinite(y) && (!logX || x > 0.0);
+  }
 };
 
 void AppendAxes(std::string& out, const Frame& f, const std::vector<double>& xt,
@@ -68,7 +98,7 @@ void AppendAxes(std::string& out, const Frame& f, const std::vector<double>& xt,
   out += "<g class=\"ticks\" font-size=\"11\" fill=\"#333333\">";
   for (double t : xt) {
     out += "<text x=\"" + Fixed(f.X(t)) + "\" y=\"" + Fixed(f.bottom + 15) +
-           "\" text-anchor=\"middle\">" + XmlEscape(TickText(t, xStep)) + "</text>";
+           "\" text-anchor=\"middle\">" + XmlEscape(TickText(t, f.logX ? t : xStep)) + "</text>";
   }
   for (double t : yt) {
     out += "<text x=\"" + Fixed(f.left - 6) + "\" y=\"" + Fixed(f.Y(t) + 4) +
@@ -93,14 +123,14 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
   if (s.style == SeriesStyle::kMarkers) {
     out += "<g class=\"series\">";
     for (std::size_t i = 0; i < n; ++i) {
-      if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
+      if (f.Shows(s.x[i], s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
     }
     out += "</g>";
     return;
   }
   std::string points;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+    if (!f.Shows(s.x[i], s.y[i])) continue;
     if (!points.empty()) points += ' ';
     points += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
   }
@@ -111,13 +141,12 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
   out += "/>";
 }
 
-void AppendLegend(std::string& out, const Plot& plot, double left) {
+void AppendLegend(std::string& out, const Plot& plot, double left, double y) {
   double x = left;
   out += "<g class=\"legend\" font-size=\"11\">";
   for (const PlotSeries& s : plot.series) {
     const bool drawn = std::any_of(s.x.begin(), s.x.end(), [](double v) { return std::isfinite(v); });
     if (!drawn) continue;  // a series without points has no key
-    const double y = 32.0;
     if (s.style == SeriesStyle::kMarkers) {
       out += Mark(s, "key", x + 9, y - 4);
     } else {
@@ -153,6 +182,34 @@ std::vector<double> NiceTicks(double lo, double hi, int target) {
     const double t = k * step;
     ticks.push_back(std::abs(t) < step * 1e-9 ? 0.0 : t);
   }
+  return ticks;
+}
+
+std::vector<double> LogTicks(double lo, double hi) {
+  std::vector<double> ticks;
+  if (!(lo > 0.0) || !(hi >= lo) || !std::isfinite(hi)) return ticks;
+  const int k0 = static_cast<int>(std::floor(std::log10(lo) + 1e-12));
+  const int k1 = static_cast<int>(std::ceil(std::log10(hi) - 1e-12));
+  // Decades over three decades and more, 1-2-5 over one, 1 to 9 below.
+  const double decades = std::log10(hi / lo);
+  static const std::vector<double> kDecades{1.0}, kOneTwoFive{1.0, 2.0, 5.0},
+      kAll{1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 9.0};
+  const std::vector<double>& set = decades >= 3.0 ? kDecades : decades >= 1.0 ? kOneTwoFive : kAll;
+  std::vector<double> candidates;
+  for (int k = k0; k <= k1; ++k) {
+    for (double m : set) candidates.push_back(m * std::pow(10.0, k));
+  }
+  candidates.push_back(std::pow(10.0, k1 + 1));
+  const double eps = 1e-9;
+  std::size_t first = 0, last = candidates.size() - 1;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (candidates[i] <= lo * (1 + eps)) first = i;
+  }
+  for (std::size_t i = candidates.size(); i-- > 0;) {
+    if (candidates[i] >= hi * (1 - eps)) last = i;
+  }
+  ticks.assign(candidates.begin() + static_cast<std::ptrdiff_t>(first),
+               candidates.begin() + static_cast<std::ptrdiff_t>(last) + 1);
   return ticks;
 }
 
@@ -193,24 +250,35 @@ std::string RenderPlot(const Plot& plot) {
     const std::size_t n = std::min(s.x.size(), s.y.size());
     for (std::size_t i = 0; i < n; ++i) {
       if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+      if (plot.logX && !(s.x[i] > 0.0)) continue;
       rx.Add(s.x[i]);
       ry.Add(s.y[i]);
     }
   }
+  if (plot.logX && rx.lo > rx.hi) rx = Range{1.0, 10.0};
   rx.Settle();
   ry.Settle();
-  const std::vector<double> xt = NiceTicks(rx.lo, rx.hi, 6);
+  const std::vector<double> xt = plot.logX ? LogTicks(rx.lo, rx.hi) : NiceTicks(rx.lo, rx.hi, 6);
   const std::vector<double> yt = NiceTicks(ry.lo, ry.hi, 5);
-  Frame f{xt.front(), xt.back(), yt.front(), yt.back(),
-          kLeft, plot.width - kRight, kTop, plot.height - kBottom};
+  const bool subtitle = !plot.subtitle.empty();
+  const double top = subtitle ? 56.0 : 44.0;
+  const double x0 = plot.logX ? std::log10(xt.front()) : xt.front();
+  const double x1 = plot.logX ? std::log10(xt.back()) : xt.back();
+  const Frame f{x0, x1, yt.front(), yt.back(), kLeft, plot.width - kRight, top,
+                plot.height - kBottom, plot.logX, plot.reverseY};
 
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" width=\"" +
                     std::to_string(plot.width) + "\" height=\"" + std::to_string(plot.height) +
                     "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
                     std::to_string(plot.height) + "\" font-family=\"sans-serif\">";
-  out += "<text class=\"title\" x=\"" + Fixed(kLeft) + "\" y=\"14\" font-size=\"13\" font-weight=\"bold\">" +
-         XmlEscape(plot.title) + "</text>";
-  AppendLegend(out, plot, kLeft);
+  const double room = plot.width - kTitleX - 4.0;
+  out += "<text class=\"title\" x=\"" + Fixed(kTitleX) + "\" y=\"15\" font-size=\"13\" font-weight=\"bold\">" +
+         XmlEscape(Fit(plot.title, static_cast<std::size_t>(room / kTitleCharWidth))) + "</text>";
+  if (subtitle) {
+    out += "<text class=\"subtitle\" x=\"" + Fixed(kTitleX) + "\" y=\"30\" font-size=\"11\" fill=\"#444444\">" +
+           XmlEscape(Fit(plot.subtitle, static_cast<std::size_t>(room / kSubtitleCharWidth))) + "</text>";
+  }
+  AppendLegend(out, plot, kLeft, subtitle ? 46.0 : 32.0);
   AppendAxes(out, f, xt, yt, plot);
   for (const PlotSeries& s : plot.series) AppendSeries(out, f, s);
   out += "</svg>";

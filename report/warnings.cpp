@@ -1,33 +1,56 @@
 // Warnings an engineer should read before trusting calibrated values.
 #include <cmath>
-#include <cstdio>
 
+#include "report/html_report.hpp"
 #include "report/summary.hpp"
 
 namespace soilcal::report {
 
 namespace {
 
-std::string Number(double v) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.4g", v);
-  return buffer;
+// The default search of more iterations than this went on after its first
+// convergence checks (the check after iteration 2 compares with nothing).
+constexpr int kShortSearchIterations = 4;
+
+void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
+  if (s.exitCode != 0) return;
+  if (s.start && s.best && s.best->objective > s.start->objective) {
+    out.push_back({"worse_than_start",
+                   "the calibrated values fit worse than the start values of the test files "
+                   "(objective " + ShortNumber(s.best->objective) + " against " +
+                       ShortNumber(s.start->objective) + ", mean relative error " +
+                       ShortNumber(s.best->meanError) + " % against " +
+                       ShortNumber(s.start->meanError) +
+                       " %): the search missed the better region; do not use them as they are."});
+  }
+  if (s.searchMode == "default" && s.iterations > 0 && s.iterations <= kShortSearchIterations) {
+    const std::string job = s.jobFolder + s.job;
+    out.push_back({"short_search",
+                   "the default search stopped after " + std::to_string(s.iterations) +
+                       " iterations, as soon as its best point stopped moving: it may have "
+                       "stopped well above the best fit. Run the thorough search: soilcal "
+                       "--search=thorough " + job +
+                       " (or put an empty file thorough_search into the job folder)."});
+  }
 }
 
 void ParameterWarnings(const ParameterSummary& p, std::vector<Warning>& out) {
   const double range = p.upper - p.lower;
+  const std::string name = DisplayName(p);
   if (p.best && range > 0.0) {
     const double v = *p.best;
     if (v - p.lower <= 0.01 * range) {
-      out.push_back({"near_bound", p.name + " = " + Number(v) + " lies within 1 % of its range from the lower bound " +
-                                       Number(p.lower) + ": the best value may lie below it."});
+      out.push_back({"near_bound", name + " = " + ValueText(p, v) +
+                                       " lies within 1 % of its range from the lower bound " +
+                                       ValueText(p, p.lower) + ": the best value may lie below it."});
     } else if (p.upper - v <= 0.01 * range) {
-      out.push_back({"near_bound", p.name + " = " + Number(v) + " lies within 1 % of its range from the upper bound " +
-                                       Number(p.upper) + ": the best value may lie above it."});
+      out.push_back({"near_bound", name + " = " + ValueText(p, v) +
+                                       " lies within 1 % of its range from the upper bound " +
+                                       ValueText(p, p.upper) + ": the best value may lie above it."});
     }
   }
   if (p.sensitivity && *p.sensitivity >= 0.0 && *p.sensitivity < 1.0) {
-    out.push_back({"insensitive", p.name + " has a relative sensitivity of " + Number(*p.sensitivity) +
+    out.push_back({"insensitive", name + " has a relative sensitivity of " + ShortNumber(*p.sensitivity) +
                                       ": these curves cannot identify it, its value is arbitrary within the bounds."});
   }
 }
@@ -45,6 +68,7 @@ bool ChangesSign(const std::vector<double>& y) {
 
 std::vector<Warning> CollectWarnings(const Summary& summary, const JobCurves& curves) {
   std::vector<Warning> out;
+  SearchWarnings(summary, out);
   for (const ParameterSummary& p : summary.parameters) ParameterWarnings(p, out);
   for (std::size_t t = 0; t < summary.tests.size(); ++t) {
     const TestSummary& test = summary.tests[t];

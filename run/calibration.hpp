@@ -46,6 +46,9 @@ struct ParameterOutcome {
 
 struct CalibrationOutcome {
   bool ran = false;          // the run sequence ran (a refused TOML job never gets to it)
+  // Nothing was written into the job folder (another run works there, or an
+  // input is named like an output): no result file, summary or report.
+  bool untouched = false;
   Outcome outcome;           // exit code, or a kernel error
   std::string message;       // what ended a run that failed, in one line
   bool interrupted = false;  // the search was stopped by a signal or the stop flag

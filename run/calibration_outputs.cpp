@@ -6,6 +6,8 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
+#include "run/console_summary.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -52,6 +54,8 @@ void CalibrationOutputs::StartSetKnown(const models::MaterialSet& set1) {
   state_->trace.startSet = set1;
 }
 
+void CalibrationOutputs::SearchChosen(SearchMode mode) { state_->trace.search = mode; }
+
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
@@ -66,9 +70,17 @@ void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResour
     report::Summary summary;
     report::JobCurves curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
-    report::WriteSummaryJson(summary, services::ResolvePath(folder + report::kSummaryFileName));
-    report::WriteTextFile(services::ResolvePath(folder + report::kReportFileName),
-                          report::RenderCalibrationReport(summary, curves));
+    // Each file whole or not at all; a failure is said and counts for the
+    // run's status.
+    const auto write = [](const std::string& path, const std::string& text) {
+      const services::WriteStatus written = services::WriteFileAtomically(path, text);
+      if (!written) services::ReportOutputFailure(path, written.cause);
+      return static_cast<bool>(written);
+    };
+    write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
+    const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
+    const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
+    PrintRunSummary(summary, written ? reportPath : "");
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.
   }

@@ -12,6 +12,7 @@
 #include "optimisation/progress.hpp"
 #include "optimisation/pswarm.hpp"
 #include "report/summary.hpp"
+#include "run/options.hpp"
 #include "run/progress_line.hpp"
 #include "run/result_file.hpp"
 
@@ -29,6 +30,7 @@ struct CalibrationTrace {
   std::optional<models::MaterialSet> startSet;
   optimisation::SearchProgress last;  // the last progress report
   std::string kernelError;         // message of the kernel error that ended the run
+  std::optional<SearchMode> search;  // once the search was chosen
 };
 
 // The summary and the curves of the report, built from the job, the search
@@ -53,6 +55,7 @@ class CalibrationOutputs {
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
   void StartSetKnown(const models::MaterialSet& set1);
+  void SearchChosen(SearchMode mode);
   void SearchEnded(const optimisation::SwarmResult& found);
   void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into

@@ -10,6 +10,7 @@
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/summary_facts.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -47,7 +48,9 @@ void InJobUnits(const input::ParameterLanguage& language, report::ParameterSumma
 
 void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Summary& s) {
   const input::OptimisationSettings& o = job.settings;
-  const bool withBest = trace.found && trace.finalStarted;
+  // A best point the search never evaluated (stopped while drawing its
+  // starting points) is no calibrated value.
+  const bool withBest = trace.found && trace.finalStarted && trace.found->bestEvaluated;
   for (std::size_t j = 0; j < static_cast<std::size_t>(std::max(o.nParams, 0)) && j < o.index.size(); ++j) {
     report::ParameterSummary p;
     p.slot = o.index[j];
@@ -68,7 +71,8 @@ void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Su
 // file's column order.
 void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves) {
   for (const input::LabTest& test : job.tests) {
-    report::TestSummary t{services::BareName(test.testFile), {}};
+    report::TestSummary t;
+    t.file = services::BareName(test.testFile);
     std::vector<report::CurvePoints> points;
     for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
       report::CurveSummary curve;
@@ -132,13 +136,11 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     s.cpuSeconds = general->cpu;
   }
   s.kernelError = trace.kernelError;
-  s.modelNumber = job.modelNumber;
-  s.intensity = job.settings.intensity;
-  s.tolerance = job.settings.tolerance;
   s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
   s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;
   Parameters(job, trace, s);
   Tests(job, s, curves);
+  AddJobFacts(job, trace, s);
 
   if (trace.referenceWritten) {
     if (const auto start = Simulate(job, resources, nullptr, {}, true)) {
@@ -146,7 +148,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
       if (start->usable) s.start = report::PointSummary{start->meanError, start->objective};
     }
   }
-  if (trace.found && trace.finalStarted) {
+  if (trace.found && trace.finalStarted && trace.found->bestEvaluated) {
     s.best = report::PointSummary{trace.found->bestError, trace.found->bestObjective};
   }
   if (trace.found && trace.finalWritten) {
@@ -155,7 +157,8 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
       Fits(*best, true, s, curves);
     }
   }
-  s.warnings = report::CollectWarnings(s, curves);
+  s.warnings = s.inputWarnings;
+  for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
 }
 
 }  // namespace soilcal::run

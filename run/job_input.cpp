@@ -16,12 +16,13 @@ constexpr int kCavityTest = 6;
 void ReadTests(input::Job& job) {
   input::LabTest current;
   for (input::LabTest& test : job.tests) {
-    input::ReadLabTestInput(test, current);
+    input::ReadLabTestInput(test, current, job.argument);
     if (current.testType == kCavityTest) {
       services::Diag().Line("cavity: not implemented in 3D");
       services::Diag().Flush();
       services::StopWithError(services::kErrorInVlcParameter,
-                              services::BareName(test.testFile) +
+                              services::BareName(test.testFile) + " line " +
+                                  std::to_string(current.testTypeLine) +
                                   ": test type 6 (a cavity test) cannot be simulated");
     }
   }
@@ -47,9 +48,8 @@ void LoadZaRirUde(services::SharedLibrary& capLibrary, models::ModelResources& r
 
 }  // namespace
 
-void ReadJobInput(const std::string& argument, input::Job& job,
-                  services::SharedLibrary& capLibrary, models::ModelResources& resources) {
-  input::ReadOptimisationInput(argument, job);
+void ReadTestsAndCurves(input::Job& job, services::SharedLibrary& capLibrary,
+                        models::ModelResources& resources) {
   ReadTests(job);
   if (models::hardening_soil::NeedsCapLibrary(job.modelNumber)) LoadZaRirUde(capLibrary, resources);
   input::ReadMeasuredCurves(job);

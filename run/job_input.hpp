@@ -11,12 +11,12 @@
 
 namespace soilcal::run {
 
-// Reads the optimisation file `argument` (spelled as the run spells it),
-// every lab-test file in list order, the cap library of the Hardening Soil
-// models into `capLibrary` and `resources`, then every measured curve. Run
-// errors leave through StopWithError.
-void ReadJobInput(const std::string& argument, input::Job& job,
-                  services::SharedLibrary& capLibrary, models::ModelResources& resources);
+// Reads, once the optimisation file is in `job`, every lab-test file in
+// list order, the cap library of the Hardening Soil models into
+// `capLibrary` and `resources`, then every measured curve. Run errors leave
+// through StopWithError.
+void ReadTestsAndCurves(input::Job& job, services::SharedLibrary& capLibrary,
+                        models::ModelResources& resources);
 
 // The free parameters as the test files give them (slot values), the point
 // the reference run simulates.

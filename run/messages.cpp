@@ -78,6 +78,7 @@ void ReportUserAbort(bool interrupted) {
 
 int ProcessStatus(const Outcome& outcome) {
   if (outcome.kernelError) return 1;
+  if (outcome.exitCode == 0 && outcome.outputFailed) return kOutputNotWrittenStatus;
   return outcome.exitCode;
 }
 

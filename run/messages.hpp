@@ -23,13 +23,19 @@ void ReportKernelError(const services::KernelAbort& abort);
 // The search ended early by the abort file or an interrupt (exit code 18).
 void ReportUserAbort(bool interrupted);
 
+// Process status of a run that succeeded but could not write all of its
+// outputs (EX_IOERR of sysexits.h).
+inline constexpr int kOutputNotWrittenStatus = 74;
+
 // What ended the run, for --exit-status.
 struct Outcome {
-  int exitCode = 0;         // the result file's Exit Code (0 success)
-  bool kernelError = false; // ended by an error inside a simulated test
+  int exitCode = 0;          // the result file's Exit Code (0 success)
+  bool kernelError = false;  // ended by an error inside a simulated test
+  bool outputFailed = false; // an output could not be written (or cleared)
 };
 // Process status under --exit-status: 0 success, the exit code of a run
-// error, 1 for a kernel error.
+// error, 1 for a kernel error; 74 for a run that succeeded but could not
+// write an output.
 int ProcessStatus(const Outcome& outcome);
 
 }  // namespace soilcal::run

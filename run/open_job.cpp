@@ -8,9 +8,12 @@
 #include "input/job_language.hpp"
 #include "labtest/context.hpp"
 #include "labtest/point_table.hpp"
+#include "labtest/test_type.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "report/quantities.hpp"
+#include "input/readers.hpp"
 #include "run/argument_path.hpp"
+#include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
 #include "run/job_input.hpp"
 #include "run/messages.hpp"
@@ -63,6 +66,16 @@ std::vector<int> MeasuredPhases(const input::Curve& curve) {
   return phase;
 }
 
+// A native quantity code in words, as the report names it ("axial strain
+// ε1"); the values stay those of the code.
+std::string QuantityName(int code, const input::LabTest& test) {
+  const report::AxisQuantity q = report::NameQuantity(code, labtest::RecogniseTestType(test), {});
+  std::string name = q.words;
+  if (!q.symbol.empty()) name += " " + q.symbol;
+  if (!q.sense.empty()) name += " (" + q.sense + ")";
+  return name;
+}
+
 // One curve in the job's quantities: a TOML job's names, factors and signs,
 // or the native codes with the report's labels.
 CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation::TestErrors& run,
@@ -84,8 +97,8 @@ CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation:
   out.measuredY = m.y;
   out.simulatedX = simX;
   out.simulatedY = simY;
-  out.xName = report::QuantityLabel(m.xCode);
-  out.yName = report::QuantityLabel(m.yCode);
+  out.xName = QuantityName(m.xCode, test);
+  out.yName = QuantityName(m.yCode, test);
   if (language == nullptr) return out;
   const auto mx = Column(language->x.code, m, m.x, m.y);
   const auto my = Column(language->y.code, m, m.x, m.y);
@@ -135,8 +148,10 @@ OpenedJob::OpenedJob(const std::string& path, services::ConsoleSink* console) {
   services::SetVirtualLabMode(0);
   const std::string argument = ChooseArgumentSpelling(path);
   services::SetRecordFolder(services::FolderOf(argument));
-  ReadJobInput(argument, job_, capLibrary_, resources_);
+  input::ReadOptimisationInput(argument, job_);
+  ReadTestsAndCurves(job_, capLibrary_, resources_);
   WarnAboutLikelyMistakes(job_);
+  WarnAboutCurves(job_);
   parameters_ = FreeParameters(job_);
 
   // The reference run, in memory: what it completes in material set 1 is

@@ -49,7 +49,7 @@ struct PointEvaluation {
 // the abscissa the comparison interpolates at.
 struct CurveAt {
   std::string file;                 // measured curve file, bare name
-  std::string xName, yName;         // quantity names of a TOML job; "" for a native job
+  std::string xName, yName;         // a TOML job's quantity names, a native job's in words
   int xCode = 0, yCode = 0;         // native quantity codes
   std::vector<double> measuredX, measuredY;
   std::vector<int> measuredPhase;   // 1-based phase of each measured point

@@ -1,5 +1,6 @@
 // One self-updating line on standard error while a calibration runs, shown
-// only when standard error is a terminal.
+// only when standard error is a terminal. The line never reaches the last
+// column of the terminal, so it never wraps and every redraw clears it all.
 #pragma once
 
 #include <chrono>
@@ -10,13 +11,16 @@
 
 namespace soilcal::run {
 
-// The text of the line for `p` after `elapsedSeconds`.
-std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSeconds);
+// The text of the line for `p` after `elapsedSeconds`, at most `columns`
+// characters: less important parts are shortened, then left out.
+std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSeconds,
+                         std::size_t columns = 200);
 
 class ProgressLine {
  public:
   // Writes to `out` when `enabled`; otherwise every call does nothing.
-  ProgressLine(std::FILE* out, bool enabled);
+  // `columns` 0: the width of the terminal `out` is on, 80 when unknown.
+  ProgressLine(std::FILE* out, bool enabled, int columns = 0);
   // Enabled when standard error is a terminal.
   ProgressLine();
 
@@ -25,8 +29,11 @@ class ProgressLine {
   void Finish();
 
  private:
+  std::size_t Width() const;
+
   std::FILE* out_;
   bool enabled_;
+  int columns_;
   bool shown_ = false;
   std::string last_;
   std::chrono::steady_clock::time_point start_;

@@ -2,12 +2,16 @@
 // line is " key = value" with the value in shortest round-trip form.
 #include "run/result_file.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
 
 #include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::run {
@@ -26,10 +30,12 @@ ResultFile::~ResultFile() { Close(); }
 bool ResultFile::Open(const std::string& path) {
   Close();
   const int unit = services::FindFreeUnit(kFirstFreeUnit);
-  if (!services::OpenWithRetry(unit, path, services::OpenMode::kWrite)) return false;
+  openError_ = 0;
+  if (!services::OpenWithRetry(unit, path, services::OpenMode::kWrite, &openError_)) return false;
   file_ = services::UnitFile(unit);
   owned_ = true;
   unit_ = unit;
+  path_ = services::ResolvePath(path);
   return file_ != nullptr;
 }
 
@@ -39,37 +45,56 @@ void ResultFile::Attach(std::FILE* f) {
   owned_ = false;
 }
 
+void ResultFile::Put(const std::string& text) {
+  if (!file_) return;
+  if (owned_) written_ += text;
+  errno = 0;
+  if (std::fputs(text.c_str(), file_) == EOF && writeError_ == 0) {
+    writeError_ = errno != 0 ? errno : EIO;
+  }
+}
+
+void ResultFile::Flush() {
+  if (!file_) return;
+  errno = 0;
+  if (std::fflush(file_) != 0 && owned_ && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+}
+
 void ResultFile::Close() {
   if (file_ && owned_) {
-    std::fflush(file_);
-    services::CloseUnit(unit_);
+    Flush();
+    // The host reads the file once the process has ended: its data go to
+    // the disk before that.
+    if (writeError_ == 0 && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) writeError_ = errno;
+    errno = 0;
+    if (!services::CloseUnit(unit_) && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+    if (writeError_ != 0) {
+      services::ReportOutputFailure(path_, services::ErrorText(writeError_) +
+                                               "; the result follows on standard output");
+      std::fwrite(written_.data(), 1, written_.size(), stdout);
+      std::fflush(stdout);
+    }
   } else if (file_) {
-    std::fflush(file_);
+    std::fflush(file_);  // standard output: a reader that went away is no failure of ours
   }
   file_ = nullptr;
   owned_ = false;
   unit_ = 0;
+  path_.clear();
+  written_.clear();
+  writeError_ = 0;
 }
 
-void ResultFile::WriteEmptyLine() {
-  if (!file_) return;
-  std::fputs(" \n", file_);
-}
+void ResultFile::WriteEmptyLine() { Put(" \n"); }
 
-void ResultFile::WriteHeader(const std::string& section) {
-  if (!file_) return;
-  std::fprintf(file_, " [%s]\n", section.c_str());
-}
+void ResultFile::WriteHeader(const std::string& section) { Put(" [" + section + "]\n"); }
 
 void ResultFile::WriteKeyInteger(const std::string& key, long long value) {
-  if (!file_) return;
-  std::fprintf(file_, " %s = %lld\n", services::TrimRight(key).c_str(), value);
+  Put(" " + services::TrimRight(key) + " = " + std::to_string(value) + "\n");
 }
 
 void ResultFile::WriteKeyReal(const std::string& key, double value) {
-  if (!file_) return;
-  std::fprintf(file_, " %s = %s\n", services::TrimRight(key).c_str(),
-               services::FormatReal(value).c_str());
+  Put(" " + services::TrimRight(key) + " = " + services::FormatReal(value) + "\n");
 }
 
 void ResultFile::WriteGeneralSection(int exitCode, const RunClock& start) {
@@ -83,7 +108,7 @@ void ResultFile::WriteGeneralSection(int exitCode, const RunClock& start) {
   WriteKeyReal("CPU Time", cpu);
   WriteKeyInteger("Exit Code", exitCode);
   if (exitCode != 0) WriteKeyInteger(ExitCodeName(exitCode), exitCode);
-  if (file_) std::fflush(file_);
+  Flush();
 }
 
 void ResultFile::WriteOptimisationResult(std::span<const double> best,
@@ -109,7 +134,7 @@ void ResultFile::WriteOptimisationResult(std::span<const double> best,
   for (std::size_t j = 0; j < sensitivity.size(); ++j) {
     WriteKeyReal(ParamName(j < index.size() ? index[j] : 0, baseModel), sensitivity[j]);
   }
-  if (file_) std::fflush(file_);
+  Flush();
 }
 
 }  // namespace soilcal::run

@@ -9,6 +9,8 @@
 
 namespace soilcal::run {
 
+inline constexpr const char* kResultFileName = "Optimization_result.txt";
+
 // Start times of the run, taken at start-up.
 struct RunClock {
   int wallMs = 0;      // wall clock, ms since midnight
@@ -34,12 +36,19 @@ class ResultFile {
   ResultFile(const ResultFile&) = delete;
   ResultFile& operator=(const ResultFile&) = delete;
 
-  // Opens `path` for writing (through OpenWithRetry); false when it fails.
+  // Opens (and empties) `path` for writing, through OpenWithRetry; false
+  // when it fails, with openError() the errno of the last attempt.
   bool Open(const std::string& path);
-  // Writes to an already open stream (tests); the file is not owned.
+  // Writes to an already open stream (standard output, tests); the stream
+  // is not owned.
   void Attach(std::FILE* f);
+  // Flushes, syncs and closes the file. Every write is checked: when any
+  // part of the result could not be written, standard error names the file
+  // and the cause, the failure counts for the run's status, and the whole
+  // result goes to standard output so that it is not lost.
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
+  int openError() const { return openError_; }
 
   void WriteGeneralSection(int exitCode, const RunClock& start);
   // The whole body after a search. A mean relative error above 5e22 raises
@@ -56,10 +65,18 @@ class ResultFile {
   const std::optional<GeneralRecord>& lastGeneral() const { return lastGeneral_; }
 
  private:
+  // Writes `text` and keeps it; a failed write keeps its errno.
+  void Put(const std::string& text);
+  void Flush();
+
   std::optional<GeneralRecord> lastGeneral_;
   std::FILE* file_ = nullptr;
   bool owned_ = false;
   int unit_ = 0;   // result channel while the file is owned
+  std::string path_;     // the file while it is owned
+  std::string written_;  // everything written to the owned file
+  int writeError_ = 0;   // errno of the first failed write, flush or close
+  int openError_ = 0;
 };
 
 }  // namespace soilcal::run

@@ -1,12 +1,14 @@
 // The run sequence: one pass from the command line to the result file.
 //
-// Start-up (floating-point mode, message state, start times), the project
-// folder and its channels, the job's input, the cap-parameter library for
-// the Hardening Soil models, the reference run, the search and the final
-// run. A run error ends the pass with a "General" section carrying its exit
-// code; a kernel error ends it with the message box and no section. Either
-// also gets a line on standard error. The process exit status is 0 in every
-// case unless --exit-status asks for the outcome.
+// Start-up (floating-point mode, message state, start times), the job
+// folder with the optimisation file and the channels (run/job_folder.hpp),
+// the tests and curves, the cap-parameter library for the Hardening Soil
+// models, the reference run, the search and the final run. A run error ends
+// the pass with a "General" section carrying its exit code; a kernel error
+// ends it with the message box and no section. Either also gets a line on
+// standard error. The process exit status is 0 in every case unless
+// --exit-status asks for the outcome (and a failure to write an output
+// makes it non-zero then).
 #include "run/run_sequence.hpp"
 
 #include <cstdio>
@@ -28,14 +30,15 @@
 #include "run/calibration.hpp"
 #include "run/calibration_hooks.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
+#include "run/job_folder.hpp"
 #include "run/job_input.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
 #include "run/search_choice.hpp"
 #include "run/usage.hpp"
-#include "services/channels.hpp"
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
@@ -43,18 +46,17 @@
 #include "services/interrupt.hpp"
 #include "services/library.hpp"
 #include "services/notices.hpp"
+#include "services/output_file.hpp"
 #include "services/paths.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::run {
 namespace {
 
-constexpr int kDiagUnit = 2;
-constexpr const char* kResultFileName = "Optimization_result.txt";
-
 struct Run {
   RunClock start;
   std::string folder;               // project folder of the argument ("" = current directory)
+  JobFolder place;                  // the folder taken for the run
   ResultFile result;
   input::Job job;
   services::SharedLibrary capLibrary;  // kept loaded for the whole run
@@ -64,19 +66,6 @@ struct Run {
   std::optional<optimisation::SwarmResult> found;  // once the search has ended
   bool resultWritten = false;       // the result body with the best point
 };
-
-// Unit 2 on "file2" when the flag file "do_opti" lies in the project folder,
-// otherwise on the null device (Diag().on() is then false).
-void OpenDiagnosticChannel(const std::string& folder) {
-  const std::string target = services::FileExists(folder + "do_opti") ? folder + "file2" : "nul";
-  services::OpenWithRetry(kDiagUnit, target, services::OpenMode::kWrite);
-}
-
-// The result file in the project folder; when it cannot be created the
-// sections go to standard output so the outcome is not lost.
-void OpenResultFile(const std::string& folder, ResultFile& result) {
-  if (!result.Open(folder + kResultFileName)) result.Attach(stdout);
-}
 
 // Simulates every test from material set `set1` and writes the curves;
 // returns set 1 as the run left it (with the completion written back).
@@ -117,13 +106,19 @@ optimisation::SwarmOptions OptionsOf(Run& run) {
   return options;
 }
 
-// After an abort the result file is complete; a best point that cannot be
-// simulated (all zeros while the starting points were still being drawn)
-// costs the "_calculated" curves, not the outcome of the run.
+// After an abort the result file is complete. A best point the search never
+// evaluated (all zeros: it was stopped while drawing its starting points)
+// gets no "_calculated" curves, and one that cannot be simulated costs them;
+// neither costs the outcome of the run.
 void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
-                           std::span<const double> best) {
+                           const optimisation::SwarmResult& found) {
+  if (!found.bestEvaluated) {
+    services::Notice("the search was stopped before it had a usable point: the values of the "
+                     "result file are no fit, and no \"_calculated\" curves are written");
+    return;
+  }
   try {
-    WriteCurves(run, &set1, best, "_calculated", false);
+    WriteCurves(run, &set1, found.best, "_calculated", false);
   } catch (const services::KernelAbort& abort) {
     if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
     services::Notice("the best point so far cannot be simulated (kernel error " +
@@ -133,10 +128,10 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, const std::string& argument, SearchMode search) {
-  WarnIfAbortFilePresent(run.folder + "AbortCalc");
-  ReadJobInput(argument, run.job, run.capLibrary, run.resources);
+int Calibrate(Run& run, SearchMode search) {
+  ReadTestsAndCurves(run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
+  WarnAboutCurves(run.job);
 
   // Material set 1 lives through the reference run, the search and the
   // final run: what the reference run completes is where the search starts.
@@ -145,8 +140,9 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
   run.outputs.StartSetKnown(set1);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const optimisation::SwarmResult found =
-      RunSearch(ChooseSearch(search, run.folder), OptionsOf(run), *objective);
+  const SearchMode mode = ChooseSearch(search, run.folder);
+  run.outputs.SearchChosen(mode);
+  const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
   run.progress.Ended(found);
   run.found = found;
@@ -156,16 +152,11 @@ int Calibrate(Run& run, const std::string& argument, SearchMode search) {
                                      found.sensitivity, found.exitStatus, run.start);
   run.resultWritten = true;
   if (found.exitStatus == services::kUserAbort) {
-    WriteCurvesAfterAbort(run, set1, found.best);
+    WriteCurvesAfterAbort(run, set1, found);
   } else {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
   return found.exitStatus;
-}
-
-void EndRun(Run& run) {
-  run.result.Close();
-  services::CloseAllUnits();
 }
 
 }  // namespace
@@ -191,20 +182,19 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
   Outcome& outcome = done.outcome;
   try {
     if (!request.path) {
-      OpenResultFile("", run.result);
+      PrepareCurrentFolder(run.place, run.result);
       services::StopWithError(services::kOptimizationFileNotIndicated);
     }
     const std::string argument = ChooseArgumentSpelling(*request.path);
     run.folder = services::FolderOf(argument);
-    OpenDiagnosticChannel(run.folder);
-    OpenResultFile(run.folder, run.result);
-    services::SetRecordFolder(run.folder);
-    outcome.exitCode = Calibrate(run, argument, request.search);
+    PrepareJobFolder(run.place, argument, run.job, run.result);
+    outcome.exitCode = Calibrate(run, request.search);
     if (outcome.exitCode == services::kUserAbort) {
       done.interrupted = services::InterruptRequested();
       ReportUserAbort(done.interrupted);
     }
-  } catch (const services::RunError& error) {
+  } catch (services::RunError& error) {
+    AddPlaceOfError(error, run.job);
     run.result.WriteGeneralSection(error.code, run.start);
     ReportRunError(error);
     outcome.exitCode = error.code;
@@ -229,8 +219,10 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
     outcome.kernelError = true;
     done.message = "internal error";
   }
-  run.outputs.Finish(run.job, run.resources, run.result, run.folder);
-  EndRun(run);
+  if (!run.place.untouched) run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  CloseJobFolder(run.place, run.result);
+  outcome.outputFailed = services::OutputFailures() > 0;
+  done.untouched = run.place.untouched;
   done.folder = run.folder;
   done.found = run.found;
   if (run.found && run.resultWritten) done.parameters = BestParameters(run.job, *run.found);

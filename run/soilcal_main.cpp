@@ -1,3 +1,7 @@
 #include "app/dispatch.hpp"
+#include "services/standard_streams.hpp"
 
-int main(int argc, char** argv) { return soilcal::app::Dispatch(argc, argv); }
+int main(int argc, char** argv) {
+  soilcal::services::OpenMissingStandardStreams();
+  return soilcal::app::Dispatch(argc, argv);
+}

@@ -72,26 +72,27 @@ std::FILE* UnitFile(int unit) {
   return it == Units().files.end() ? nullptr : it->second;
 }
 
-void CloseUnit(int unit) {
+bool CloseUnit(int unit) {
   std::FILE* f = nullptr;
   {
     std::lock_guard lock(Units().mutex);
     auto it = Units().files.find(unit);
-    if (it == Units().files.end()) return;
+    if (it == Units().files.end()) return true;
     f = it->second;
     Units().files.erase(it);
   }
   // Unbind the diagnostic channel before the stream goes away.
   if (unit == kDiagUnit) CurrentServices().diag.Detach();
-  std::fclose(f);
+  return std::fclose(f) == 0;
 }
 
-bool OpenWithRetry(int unit, const std::string& name, OpenMode mode) {
+bool OpenWithRetry(int unit, const std::string& name, OpenMode mode, int* lastError) {
   CloseUnit(unit);
   const std::string resolved = ResolvePath(name);
   for (int attempt = 1; attempt <= 5; ++attempt) {
     const int status = TryOpen(unit, resolved, mode);
     if (status == 0) return true;
+    if (lastError != nullptr) *lastError = status;
     const int delay = retryDelayUnitMs.load() * attempt;
     if (Diag().on()) {
       Diag().Line("Problem to opening " + TrimRight(name) + " ios = " + std::to_string(status));

@@ -14,13 +14,15 @@ int FindFreeUnit(int start);
 bool IsUnitOpen(int unit);
 // Stream of an open unit, or nullptr.
 std::FILE* UnitFile(int unit);
-// Closes the unit (no-op when closed).
-void CloseUnit(int unit);
+// Closes the unit (no-op when closed). False when the close failed (the
+// stream's last data could not be written; errno says why).
+bool CloseUnit(int unit);
 // Opens `name` on `unit` with up to five attempts; after a failed attempt k it
 // writes "Problem to opening <name> ios = <status>" to unit 2, sleeps 100*k ms
-// and closes the unit. Returns false when all attempts failed (unit closed).
+// and closes the unit. Returns false when all attempts failed (unit closed);
+// `lastError` then gets the errno of the last attempt.
 // Unit 2 itself is bound to the diagnostic channel when opened here.
-bool OpenWithRetry(int unit, const std::string& name, OpenMode mode);
+bool OpenWithRetry(int unit, const std::string& name, OpenMode mode, int* lastError = nullptr);
 // Test hook: the delay unit in milliseconds (default 100).
 void SetRetryDelayUnitMs(int ms);
 // Closes every open unit (end of a run).

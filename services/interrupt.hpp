@@ -1,7 +1,10 @@
-// Ctrl-C (SIGINT) and SIGTERM during a run. The first signal only raises a
-// flag: the search sees it at its next abort check and ends as if the abort
-// file had appeared, so the result and curve files are still written. A
-// second signal ends the process at once.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal went away) during a run.
+// The first signal only raises a flag: the search sees it at its next abort
+// check and ends as if the abort file had appeared, so the result and curve
+// files are still written. A second signal ends the process at once.
+//
+// SIGPIPE is ignored: a reader of standard output that goes away (as
+// `soilcal ... | head -1` does) makes those writes fail, never the run.
 //
 // The flag is the one piece of process-wide mutable state of the program: a
 // signal can reach nothing else.
@@ -9,10 +12,12 @@
 
 namespace soilcal::services {
 
-// Installs the handlers for SIGINT and SIGTERM and clears the flag.
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP, ignores SIGPIPE
+// and clears the flag.
 void InstallInterruptHandlers();
-// True once SIGINT or SIGTERM has arrived, or when the front end that
-// started the run bound to this thread asks it to stop (RunServices::cancel).
+// True once SIGINT, SIGTERM or SIGHUP has arrived, or when the front end
+// that started the run bound to this thread asks it to stop
+// (RunServices::cancel).
 bool InterruptRequested() noexcept;
 // Raises the flag as the handlers do; async-signal-safe, for a front end
 // that installs a handler of its own (the Python module).

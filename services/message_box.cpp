@@ -1,5 +1,6 @@
-// Message boxes of a console program: one line "caption: text" on standard
-// error. A two-line message (CR LF between its lines) is joined with " / ".
+// Message boxes of a console program: one line "soilcal: caption: text" on
+// standard error, so that every line there begins with the program's name.
+// A two-line message (CR LF between its lines) is joined with " / ".
 #include <string>
 
 #include "services/clock.hpp"
@@ -27,7 +28,8 @@ std::string OneLine(const std::string& text) {
 }  // namespace
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {
-  const std::string line = TrimRight(caption) + ": " + OneLine(TrimRight(text)) + "\n";
+  const std::string line =
+      "soilcal: " + TrimRight(caption) + ": " + OneLine(TrimRight(text)) + "\n";
   ConsoleWrite(ConsoleStream::kErr, line);
 }
 

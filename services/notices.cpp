@@ -1,6 +1,9 @@
 #include "services/notices.hpp"
 
+#include <mutex>
+
 #include "services/console.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::services {
 namespace {
@@ -16,7 +19,20 @@ void WriteLine(std::string_view prefix, std::string_view text) {
 
 void Notice(std::string_view text) { WriteLine("soilcal: ", text); }
 
-void Warn(std::string_view text) { WriteLine("soilcal: warning: ", text); }
+void Warn(std::string_view text, std::string_view kind) {
+  WriteLine("soilcal: warning: ", text);
+  // A tool that warns on and on keeps only the first ones.
+  constexpr std::size_t kKept = 1000;
+  WarningLog& log = CurrentServices().warnings;
+  std::lock_guard lock(log.mutex);
+  if (log.entries.size() < kKept) log.entries.push_back({std::string(kind), std::string(text)});
+}
+
+std::vector<LoggedWarning> RunWarnings() {
+  WarningLog& log = CurrentServices().warnings;
+  std::lock_guard lock(log.mutex);
+  return log.entries;
+}
 
 std::string Quoted(std::string_view text) {
   constexpr std::size_t kMax = 60;

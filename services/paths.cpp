@@ -88,7 +88,9 @@ std::string ResolvePath(const std::string& path) {
   std::string unixPath = TrimRight(path);
   std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
   if (unixPath.empty()) return unixPath;
-  if (!PathExists(unixPath) && EqualsIgnoreCase(BareName(unixPath), "nul")) return "/dev/null";
+  // "nul" is the null device in any folder and any case, even where a file
+  // of that name exists: such a file is never opened.
+  if (EqualsIgnoreCase(BareName(unixPath), "nul")) return "/dev/null";
   if (PathExists(unixPath)) return unixPath;
 
   const bool absolute = unixPath.front() == '/';

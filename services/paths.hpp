@@ -1,6 +1,7 @@
 // Linux layer for the program's Windows-style paths: both '/' and '\'
 // separate folders, and a component that does not exist under its exact name
-// is looked up case-insensitively (exact match first). "nul" is /dev/null.
+// is looked up case-insensitively (exact match first). "nul" (any case, in any
+// folder) is always /dev/null, whether or not a file of that name exists.
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@ std::string FolderOf(const std::string& path);
 // The part of `path` after its last separator.
 std::string BareName(const std::string& path);
 // Maps a program path to an existing file-system path: separators become '/',
-// "nul" becomes /dev/null, and each component that does not exist exactly is
+// a name "nul" becomes /dev/null, and each component that does not exist exactly is
 // matched case-insensitively in its folder. Components that match nothing are
 // kept as written (so a file about to be created keeps its name).
 std::string ResolvePath(const std::string& path);

@@ -10,10 +10,13 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/message_state.hpp"
+#include "services/notices.hpp"
 
 namespace soilcal::services {
 
@@ -39,6 +42,13 @@ struct TimerTable {
   int wallAtStart = 0;
 };
 
+// The warnings given on standard error during a run, in order, for the
+// run's summary: a kind ("input" unless the caller names one) and the text.
+struct WarningLog {
+  std::mutex mutex;
+  std::vector<LoggedWarning> entries;
+};
+
 struct RunServices {
   RunServices() = default;
   // Closes the files the run left open.
@@ -50,7 +60,9 @@ struct RunServices {
   DiagChannel diag;
   MessageState messages;
   TimerTable timers;
+  WarningLog warnings;
   std::atomic<int> virtualLabMode{0};
+  std::atomic<int> outputFailures{0};  // outputs not written (services/output_file.hpp)
   // Where the run's console lines go (nullptr: stdout and stderr), and a flag
   // of the front end that started it which stops the search as an interrupt
   // does (nullptr: none). Both are owned by the front end.

@@ -2,6 +2,7 @@
 // and the lab-test program's derived columns and page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -10,8 +11,11 @@
 #include "report/summary_json.hpp"
 #include "report/svg_plot.hpp"
 #include "support/files.hpp"
+#include "support/outputs.hpp"
 #include "support/process.hpp"
 #include "xml_tree.hpp"
+
+#include <nlohmann/json.hpp>
 
 namespace soilcal::testing {
 namespace {
@@ -55,16 +59,26 @@ report::Summary SampleSummary() {
   s.tolerance = 1e-3;
   s.evaluations = 162;
   s.iterations = 3;
-  s.parameters = {{1, "Gref", 5000, 60000, 15000.0, 5100.0, 100.0},    // near the lower bound
-                  {3, "phi", 0.4, 0.72, 0.5, 0.6361655131120307, 55.0},  // fine
-                  {5, "psi", 0.0, 0.5, 0.0, 0.25, 0.4}};                 // insensitive
+  s.parameters = {{1, "Gref", 5000, 60000, 15000.0, 5100.0, 100.0, {}},    // near the lower bound
+                  {3, "phi", 0.4, 0.72, 0.5, 0.6361655131120307, 55.0, {}},  // fine
+                  {5, "psi", 0.0, 0.5, 0.0, 0.25, 0.4, {}}};                 // insensitive
   s.start = report::PointSummary{18.0, 0.066};
   s.best = report::PointSummary{6.0784, 0.0065};
+  s.programVersion = "1.1.0";
+  s.jobFolder = "/jobs/sand/";
+  s.modelName = "Mohr-Coulomb";
+  s.units = report::JobUnits{"kN", "m", "day"};
+  s.searchMode = "thorough";
+  s.maxEvaluations = 3000;
+  s.stopReason = "converged";
+  s.parameters[1].display = report::ParameterDisplay{"φ", "friction angle", "°", true};
+  s.inputWarnings = {{"sine_bounds", "slot 3 (phi) holds a sine"}};
   report::CurveSummary q{"Q_EPS.TXT", -14, 5, 4, report::CurveFitSummary{35.4, 4},
-                         report::CurveFitSummary{8.0, 4}};
+                         report::CurveFitSummary{8.0, 4}, {4}};
   report::CurveSummary ev{"EV_EPS.TXT", -14, -6, 4, report::CurveFitSummary{20.0, 4},
-                          report::CurveFitSummary{4.0, 3}};
-  s.tests = {{"TRIAX1.VLT", {q, ev}}};
+                          report::CurveFitSummary{4.0, 3}, {4}};
+  s.tests = {{"TRIAX1.VLT", {q, ev}, "Drained triaxial compression", "Dense sand",
+              labtest::TestType{labtest::TestKind::kTriaxialCompression}, {100}}};
   return s;
 }
 
@@ -107,6 +121,13 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(report::SummaryToJson(*back), report::SummaryToJson(s));
   EXPECT_EQ(back->parameters[1].best, 0.6361655131120307);
+  EXPECT_EQ(back->tests[0].type.kind, labtest::TestKind::kTriaxialCompression);
+  EXPECT_EQ(back->tests[0].curves[0].segments, std::vector<int>{4});
+  EXPECT_EQ(back->maxEvaluations, 3000);
+  // Stored sine and the degrees shown beside it: asin(0.63617) = 39.51°.
+  const auto j = nlohmann::json::parse(report::SummaryToJson(s));
+  EXPECT_NEAR(j["parameters"][1]["display"]["calibrated"].get<double>(), 39.50648209548516, 1e-9);
+  EXPECT_EQ(j["units"]["stress"], "kPa");
   EXPECT_FALSE(back->parameters[2].best);
   EXPECT_FALSE(back->tests[0].curves[1].start);
   EXPECT_EQ(back->tests[0].curves[1].best->nValid, 3);
@@ -177,6 +198,60 @@ TEST(LabTestProgram, DerivedColumnsLineUpAndAgreeWithTheStresses) {
     EXPECT_EQ(n, 101);
   }
   EXPECT_EQ(doc->FindAll("table", "control").at(0)->FindAll("tr").size(), 2u);  // header + 1 phase
+}
+
+}  // namespace
+}  // namespace soilcal::testing
+
+namespace soilcal::testing {
+namespace {
+
+// Tick values of one axis of a plot (the minus sign of the ticks is U+2212).
+std::vector<double> Ticks(const XmlNode& plot, const char* anchor) {
+  std::vector<double> out;
+  for (const XmlNode* g : plot.FindAll("g", "ticks")) {
+    for (const auto& t : g->children) {
+      if (t->Attribute("text-anchor") != anchor) continue;
+      std::string text = t->text;
+      if (text.rfind("\u2212", 0) == 0) text = "-" + text.substr(3);
+      out.push_back(std::stod(text));
+    }
+  }
+  return out;
+}
+
+TEST(LabTestProgram, AnOedometerIsDrawnAgainstLogStressWithASignedDeviator) {
+  if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
+  TempDir dir;
+  fs::copy_file(SourcePath("examples/soft_clay/OEDO1.VLT"), dir.path() / "OEDO1.VLT");
+  const LabTestOutput table = RunLabTestProgram(dir.path(), "OEDO1.VLT");
+  ASSERT_EQ(table.exitStatus, 0) << table.err;
+  const ProcessRun run = RunProcess(BuildPath("soilcal-labtest"), {"OEDO1.VLT", "--report", "lab.html"},
+                                    dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  std::string error;
+  const auto doc = ParseXml(dir.Read("lab.html"), error);
+  ASSERT_NE(doc, nullptr) << error;
+  EXPECT_NE(doc->text.find("OEDO1.VLT · oedometer · material: Soft clay (modified Cam-Clay)"),
+            std::string::npos);
+  const auto plots = doc->FindAll("svg", "plot");
+  ASSERT_EQ(plots.size(), 2u);
+  // The compression curve: loaded from 100 to 400, unloaded to 200, on a
+  // log axis of 1-to-9 steps.
+  const XmlNode& curve = *plots[0];
+  EXPECT_EQ(curve.FindAll("text", "xlabel").at(0)->text, "vertical effective stress σ′v [kPa]");
+  EXPECT_EQ(curve.FindAll("text", "ylabel").at(0)->text, "axial strain εa [%]");
+  EXPECT_EQ(Ticks(curve, "middle"), (std::vector<double>{100, 200, 300, 400}));
+  // Unloading drives the lateral stress above the vertical one: the
+  // deviator σ′a − σ′r of the last point is negative, and the axis reaches it.
+  const RecordedPoint& last = table.points.back();
+  const double q = (last.sig[0] + last.sig[2]) / 2.0 - last.sig[1];
+  ASSERT_LT(q, 0.0);
+  const XmlNode& path = *plots[1];
+  EXPECT_EQ(path.FindAll("text", "ylabel").at(0)->text, "deviator stress q = σ′a − σ′r [kPa]");
+  const std::vector<double> y = Ticks(path, "end");
+  ASSERT_FALSE(y.empty());
+  EXPECT_LE(*std::min_element(y.begin(), y.end()), q);
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 // A user's data is never lost: simulated curves go beside their measured
-// files whatever the length of the folder path, and an interrupted search
-// still leaves a complete result and its curves (a second interrupt ending
-// the process at once is tested with the handler itself, in services).
+// files whatever the length of the folder path, an interrupted search still
+// leaves a complete result and its curves (a second interrupt ending the
+// process at once is tested with the handler itself, in services), and a
+// killed run leaves nothing of an earlier run that looks finished.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -63,68 +62,70 @@ TEST(DataSafety, LongFolderPathsKeepMeasuredFilesAndWriteCurvesBesideThem) {
   ExpectCurvesBesideUntouchedInputs(exact);
 }
 
-struct Interrupted {
-  int status = -1;  // exit status, or 128 + signal when killed by one
-  std::string err;
-};
-
-// Starts soilcal --exit-status on `optim`, waits for the first progress line
-// of the search on standard output, then sends SIGINT.
-Interrupted InterruptSearch(const fs::path& optim) {
-  int out[2];
-  if (::pipe(out) != 0) return {};
-  const std::string errPath = (optim.parent_path() / "stderr.txt").string();
-  const std::string program = BuildPath("soilcal");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    std::FILE* err = std::fopen(errPath.c_str(), "w");
-    if (err != nullptr) ::dup2(fileno(err), STDERR_FILENO);
-    ::close(out[0]);
-    ::alarm(120);
-    ::execl(program.c_str(), program.c_str(), "--exit-status", optim.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string seen;
-  char buffer[256];
-  bool sent = false;
-  ssize_t n = 0;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) {
-    seen.append(buffer, static_cast<std::size_t>(n));
-    if (!sent && seen.find(" ERROR = ") != std::string::npos) {
-      ::kill(pid, SIGINT);
-      sent = true;
-    }
-  }
-  ::close(out[0]);
-  int status = 0;
-  Interrupted result;
-  if (::waitpid(pid, &status, 0) == pid) {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  result.err = ReadFile(errPath);
-  return result;
-}
-
-TEST(DataSafety, InterruptEndsTheSearchLikeTheAbortFile) {
-  TempDir dir;
-  CopySand(dir.path());
-  // A tolerance that never converges keeps the search going until stopped.
+// The sand job's optimisation file with a tolerance that never converges:
+// the search goes on until it is stopped.
+void WriteEndlessSand(const TempDir& dir) {
   dir.Write("OPTIM.TXT",
             "2\n1\n1e-300\n1\n3\n5000 60000\n0.4 0.72\n1\nTRIAX1.VLT 2\nQ_EPS.TXT\nEV_EPS.TXT\n");
-  const Interrupted once = InterruptSearch(dir.path() / "OPTIM.TXT");
-  EXPECT_EQ(once.status, 18) << once.err;
-  EXPECT_NE(once.err.find("soilcal: interrupted"), std::string::npos) << once.err;
-  const std::string result = ReadFile(dir.path() / "Optimization_result.txt");
-  EXPECT_NE(result.find(" Exit Code = 18\n USER_ABORT = 18\n"), std::string::npos) << result;
-  EXPECT_NE(result.find(" [Relative Sensitivity]\n Gref = -1\n phi = -1\n"), std::string::npos)
-      << result;
-  EXPECT_EQ(result.find("Gref = 0\n"), std::string::npos);  // a real best point, past the start
-  for (const char* curve : {"Q_EPS.TXT_calculated", "EV_EPS.TXT_calculated"}) {
-    EXPECT_GT(fs::file_size(dir.path() / curve), 100u) << curve;
+}
+
+// Starts soilcal --exit-status on the job, waits for the first progress line
+// of the search on standard output, then sends `signo`.
+int SignalSearch(const TempDir& dir, int signo, std::string& err) {
+  BackgroundProcess run(BuildPath("soilcal"), {"--exit-status", "OPTIM.TXT"}, dir.path());
+  if (run.WaitFor(" ERROR = ")) run.Signal(signo);
+  const int status = run.Wait();
+  err = run.err();
+  return status;
+}
+
+// Ctrl-C, SIGTERM and SIGHUP (the terminal closed) all end the search like
+// the abort file.
+TEST(DataSafety, InterruptEndsTheSearchLikeTheAbortFile) {
+  for (int signo : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signo);
+    TempDir dir;
+    CopySand(dir.path());
+    WriteEndlessSand(dir);
+    std::string err;
+    EXPECT_EQ(SignalSearch(dir, signo, err), 18) << err;
+    EXPECT_NE(err.find("soilcal: interrupted"), std::string::npos) << err;
+    const std::string result = dir.Read("Optimization_result.txt");
+    EXPECT_NE(result.find(" Exit Code = 18\n USER_ABORT = 18\n"), std::string::npos) << result;
+    EXPECT_NE(result.find(" [Relative Sensitivity]\n Gref = -1\n phi = -1\n"), std::string::npos)
+        << result;
+    EXPECT_EQ(result.find("Gref = 0\n"), std::string::npos);  // a real best point, past the start
+    for (const char* curve : {"Q_EPS.TXT_calculated", "EV_EPS.TXT_calculated"}) {
+      EXPECT_GT(fs::file_size(dir.path() / curve), 100u) << curve;
+    }
   }
+}
+
+// A run killed outright leaves an empty result file and nothing of the
+// previous run that could pass for its outcome; the next run is not kept
+// out by the lock of the killed one.
+TEST(DataSafety, KilledRunLeavesNoFinishedLookingFilesOfAnEarlierRun) {
+  TempDir dir;
+  CopySand(dir.path());
+  ASSERT_EQ(RunSoilcal("OPTIM.TXT", dir.path()).exitStatus, 0);
+  const char* const companions[] = {"calibration_summary.json", "calibration_report.html",
+                                    "Q_EPS.TXT_calculated", "EV_EPS.TXT_calculated"};
+  for (const char* name : companions) ASSERT_TRUE(fs::exists(dir.path() / name)) << name;
+
+  WriteEndlessSand(dir);
+  std::string err;
+  EXPECT_EQ(SignalSearch(dir, SIGKILL, err), 128 + SIGKILL);
+  EXPECT_EQ(dir.Read("Optimization_result.txt"), "");
+  for (const char* name : companions) EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
+  // The reference run of the killed run is its own, complete.
+  EXPECT_EQ(dir.Read("Q_EPS.TXT_referenced").rfind(" -14 5\n", 0), 0u);
+
+  fs::copy_file(SourcePath("examples/sand_triaxial/OPTIM.TXT"), dir.path() / "OPTIM.TXT",
+                fs::copy_options::overwrite_existing);
+  const ProcessRun again = RunSoilcal("OPTIM.TXT", dir.path());
+  EXPECT_EQ(again.exitStatus, 0) << again.err;
+  EXPECT_NE(dir.Read("Optimization_result.txt").find(" Exit Code = 0\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.path() / ".soilcal.lock"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Fault injection through the real program: every file of the small job
 // (job_files.hpp, at tolerance 0.01) in turn missing, empty, cut short, a
-// folder, with hostile values, counts, bytes and lines. Every case must end
+// folder, with hostile values, counts, bytes and lines; inputs named like
+// the outputs; a second run in a busy folder. Every case must end
 // in time with a result file whose exit code is the expected one (or, where
 // none is fixed, any run error with its line on standard error), without a
 // sanitizer report, and without NaN or Inf in any file the program wrote.
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,112 @@ TEST(FaultInjection, PathsAndFoldersTheProgramCannotUse) {
   EXPECT_GE(run.exitStatus, 0) << run.err;
   EXPECT_NE(run.out.find(" Exit Code = "), std::string::npos) << run.out;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    files[entry.path().filename().string()] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+// The small job with one of its files renamed (and the optimisation file's
+// line changed to match).
+void Rename(const fs::path& dir, const std::string& from, const std::string& to) {
+  fs::rename(dir / from, dir / to);
+  Rewrite(dir / "OPTIM.TXT", [&](std::string t) {
+    const auto at = t.find(from);
+    return at == std::string::npos ? t : t.replace(at, from.size(), to);
+  });
+}
+
+// An input named like an output (whatever the case of its name) would be
+// replaced: the run stops before it writes anything, says which input and
+// which output, and gives its result on standard output only.
+TEST(FaultInjection, InputsNamedLikeOutputsStopTheRunBeforeAnythingIsWritten) {
+  struct Collision {
+    std::string name;
+    std::function<void(const fs::path&)> mutate;
+    std::string argument;  // the optimisation file as passed
+    int expected;
+    std::string input;   // named on standard error
+    std::string output;  // named on standard error
+  };
+  const std::vector<Collision> collisions = {
+      {"curve named like the summary",
+       [](const fs::path& d) { Rename(d, "Q_EPS.TXT", "calibration_summary.json"); }, "OPTIM.TXT",
+       10, "OPTIM.TXT line 10: the curve file calibration_summary.json", "calibration summary"},
+      {"curve named like the result file in upper case",
+       [](const fs::path& d) { Rename(d, "Q_EPS.TXT", "OPTIMIZATION_RESULT.TXT"); }, "OPTIM.TXT",
+       10, "the curve file OPTIMIZATION_RESULT.TXT", "Optimization_result.txt"},
+      {"curve named like the report in mixed case",
+       [](const fs::path& d) { Rename(d, "Q_EPS.TXT", "Calibration_Report.HTML"); }, "OPTIM.TXT",
+       10, "the curve file Calibration_Report.HTML", "calibration report"},
+      {"curve named like the diagnostic log",
+       [](const fs::path& d) {
+         Rename(d, "Q_EPS.TXT", "file2");
+         WriteFile(d / "do_opti", "");
+       },
+       "OPTIM.TXT", 10, "the curve file file2", "diagnostic log"},
+      {"test file named like a simulated curve",
+       [](const fs::path& d) { Rename(d, "TRIAX1.VLT", "q_eps.txt_calculated"); }, "OPTIM.TXT",
+       15, "OPTIM.TXT line 9: the lab-test file q_eps.txt_calculated", "Q_EPS.TXT_calculated"},
+      {"optimisation file named like the result file",
+       [](const fs::path& d) { fs::rename(d / "OPTIM.TXT", d / "Optimization_result.txt"); },
+       "Optimization_result.txt", 12, "the optimisation file Optimization_result.txt",
+       "the result file"},
+  };
+  TempDir root;
+  for (const Collision& c : collisions) {
+    SCOPED_TRACE(c.name);
+    const fs::path dir = root.path() / "job";
+    fs::remove_all(dir);
+    WriteSmallJob(dir, 0.01);
+    c.mutate(dir);
+    const auto before = Snapshot(dir);
+    const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", c.argument}, dir);
+    EXPECT_EQ(run.exitStatus, c.expected) << run.err;
+    EXPECT_EQ(Snapshot(dir), before);  // not a byte written, removed or added
+    EXPECT_NE(run.err.find(c.input), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.output), std::string::npos) << run.err;
+    EXPECT_EQ(KeyValue(ParseResultFile(run.out), "General", "Exit Code"), c.expected) << run.out;
+  }
+}
+
+// One run per job folder: a second run stops at once, names the first and
+// leaves the folder to it; once the first has ended the folder is free.
+TEST(FaultInjection, SecondRunInAFolderStopsAtOnceAndLeavesTheFirstAlone) {
+  TempDir dir;
+  WriteSmallJob(dir.path(), 1e-300);  // never converges: runs until stopped
+  Rewrite(dir.path() / "OPTIM.TXT", [](std::string t) { return WithValue(t, 2, "3"); });
+  BackgroundProcess first(BuildPath("soilcal"), {"--exit-status", "OPTIM.TXT"}, dir.path());
+  ASSERT_TRUE(first.WaitFor(" ERROR = ")) << first.err();
+
+  const ProcessRun second = RunWithLimit(dir.path(), (dir.path() / "OPTIM.TXT").string());
+  EXPECT_EQ(second.exitStatus, 12) << second.err;
+  EXPECT_NE(second.err.find("soilcal: another run is working in the job folder"),
+            std::string::npos)
+      << second.err;
+  EXPECT_NE(second.err.find("process " + std::to_string(first.pid()) + ", started "),
+            std::string::npos)
+      << second.err;
+  EXPECT_NE(second.out.find(" Exit Code = 12\n"), std::string::npos) << second.out;
+  EXPECT_EQ(dir.Read("Optimization_result.txt"), "");  // the first's, emptied at its start
+  EXPECT_FALSE(fs::exists(dir.path() / "calibration_summary.json"));
+
+  dir.Write("AbortCalc", "");
+  EXPECT_EQ(first.Wait(), 18) << first.err();
+  fs::remove(dir.path() / "AbortCalc");
+  const ResultFile result = ParseResultFile(dir.Read("Optimization_result.txt"));
+  EXPECT_TRUE(result.badLines.empty());
+  EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 18);
+  EXPECT_EQ(result.sections.size(), 4u);  // General, Params, Objective info, Sensitivity
+  EXPECT_FALSE(fs::exists(dir.path() / ".soilcal.lock"));
+
+  Rewrite(dir.path() / "OPTIM.TXT", [](std::string t) { return WithValue(t, 3, "0.01"); });
+  EXPECT_EQ(RunWithLimit(dir.path(), (dir.path() / "OPTIM.TXT").string()).exitStatus, 0);
 }
 
 }  // namespace

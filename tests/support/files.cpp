@@ -1,8 +1,15 @@
 #include "support/files.hpp"
 
+#include <fnmatch.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
+
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 
@@ -55,8 +62,76 @@ void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& 
   }
 }
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// git from the search path, "" when there is none.
+std::string FindGit() {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const fs::path git = fs::path(dir.empty() ? "." : dir) / "git";
+    std::error_code ec;
+    if (fs::is_regular_file(git, ec) && ::access(git.c_str(), X_OK) == 0) return git.string();
+  }
+  return "";
+}
+
+// Files of `folder` that git tracks; nullopt when git cannot tell.
+std::optional<std::vector<fs::path>> TrackedFiles(const fs::path& folder) {
+  const std::string git = FindGit();
+  if (git.empty()) return std::nullopt;
+  const ProcessRun run = RunProcess(git, {"ls-files", "-z", "--", "."}, folder);
+  if (run.exitStatus != 0 || run.out.empty()) return std::nullopt;
+  std::vector<fs::path> files;
+  std::istringstream names(run.out);
+  for (std::string name; std::getline(names, name, '\0');) {
+    // A tracked file deleted from the work tree is no file of the job now.
+    if (!name.empty() && name.find('/') == std::string::npos && fs::is_regular_file(folder / name)) {
+      files.push_back(folder / name);
+    }
+  }
+  return files;
+}
+
+bool Ignored(const std::string& name, const std::vector<std::string>& patterns) {
+  for (const std::string& p : patterns) {
+    if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> JobFiles(const std::filesystem::path& folder) {
+  if (auto tracked = TrackedFiles(folder)) return *tracked;
+  // The folder's .gitignore and those above it, as git reads them.
+  std::vector<std::string> patterns;
+  for (fs::path dir = fs::absolute(folder); !dir.empty(); dir = dir.parent_path()) {
+    for (const std::string& line : SplitLines(ReadFile(dir / ".gitignore"))) {
+      if (!line.empty() && line[0] != '#') patterns.push_back(line);
+    }
+    if (dir == dir.root_path()) break;
+  }
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.is_regular_file() && !Ignored(entry.path().filename().string(), patterns)) {
+      files.push_back(entry.path());
+    }
+  }
+  return files;
+}
+
+void CopyJobFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::filesystem::create_directories(to);
+  for (const fs::path& file : JobFiles(from)) {
+    std::filesystem::copy_file(file, to / file.filename());
+  }
+}
+
 void CopyExample(const std::string& name, const std::filesystem::path& to) {
-  CopyFolder(SourcePath("examples/" + name), to);
+  CopyJobFiles(SourcePath("examples/" + name), to);
 }
 
 std::string BuildPath(const std::string& name) { return std::string(SOILCAL_BINARY_DIR) + "/" + name; }

@@ -30,7 +30,15 @@ void WriteFile(const std::filesystem::path& file, const std::string& text);
 std::vector<std::string> SplitLines(const std::string& text);
 // Copies every file of `from` into the folder `to`, made if missing.
 void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
-// Copies the shipped example job examples/`name` into `to`.
+// The files that make up the job in `folder` (no sub-folders): the ones git
+// tracks when the folder lies in a git work tree, else every file the
+// .gitignore files of the folder and above it (the lists of what a run
+// writes) leave out. Outputs a run left
+// there are never among them.
+std::vector<std::filesystem::path> JobFiles(const std::filesystem::path& folder);
+// Copies JobFiles(`from`) into the folder `to`, made if missing.
+void CopyJobFiles(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies the shipped example job examples/`name` (its own files only) into `to`.
 void CopyExample(const std::string& name, const std::filesystem::path& to);
 
 // Path of a built program or library in the build folder.

@@ -1,0 +1,155 @@
+// The curves of the calibration report, test by test. Each measured curve is
+// drawn with its own quantities, named and scaled for the test's type: a
+// triaxial test's q and εv against ε1, an oedometer's strain against log σ′v,
+// simple shear's τ against γ. A cyclic test adds the stress at the end of
+// each half-cycle against its number.
+#include <algorithm>
+#include <limits>
+
+#include "models/parameter_table.hpp"
+#include "report/html_report.hpp"
+#include "report/quantities.hpp"
+#include "report/report_sections.hpp"
+#include "report/svg_plot.hpp"
+
+namespace soilcal::report {
+
+namespace {
+
+using labtest::TestKind;
+
+QuantityUnits UnitsOf(const Summary& s) {
+  if (!s.units) return {};
+  return {models::params::StressUnitText(s.units->force, s.units->length), s.units->time};
+}
+
+// The points of a series in the view's axes and units.
+PlotSeries Series(const CurveSeries& points, const CurveView& v, PlotSeries style) {
+  const std::size_t n = std::min(points.x.size(), points.y.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const double first = v.swap ? points.y[i] : points.x[i];
+    const double second = v.swap ? points.x[i] : points.y[i];
+    style.x.push_back(v.x.scale * first);
+    style.y.push_back(v.y.scale * second);
+  }
+  return style;
+}
+
+PlotSeries StartStyle() { return {"start values", {}, {}, SeriesStyle::kDashedLine, kStartColour, "start"}; }
+PlotSeries BestStyle() { return {"calibrated", {}, {}, SeriesStyle::kLine, kBestColour, "calibrated"}; }
+PlotSeries MeasuredStyle() { return {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour, "measured"}; }
+
+std::string Title(const TestSummary& t) { return t.header.empty() ? t.file : t.header; }
+
+std::string Subtitle(const TestSummary& t, const std::string& what) {
+  return t.material.empty() ? what : t.material + " — " + what;
+}
+
+std::string ErrorCaption(const CurveSummary& c) {
+  return "Error " + PercentText(c.start ? std::optional<double>(c.start->error) : std::nullopt) +
+         " at the start values, " +
+         PercentText(c.best ? std::optional<double>(c.best->error) : std::nullopt) + " calibrated.";
+}
+
+std::string Figure(const Plot& plot, const std::string& caption) {
+  return "<figure>" + RenderPlot(plot) + "<figcaption>" + XmlEscape(caption) + "</figcaption></figure>\n";
+}
+
+std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const CurvePoints* points,
+                        const QuantityUnits& units) {
+  if (c.nPoints == 0) {
+    return "<figure><figcaption>" + XmlEscape(c.file) +
+           ": no measured points (the run ended before the file was read, or it holds none)"
+           "</figcaption></figure>\n";
+  }
+  const CurveView v = ChooseCurveView(c.column1, c.column2, t.type, units);
+  Plot plot;
+  plot.title = Title(t);
+  plot.subtitle = Subtitle(t, c.file);
+  plot.xLabel = v.x.Label();
+  plot.yLabel = v.y.Label();
+  plot.logX = v.logX;
+  plot.reverseY = v.reverseY;
+  if (points != nullptr) {
+    plot.series.push_back(Series(points->start, v, StartStyle()));
+    plot.series.push_back(Series(points->best, v, BestStyle()));
+    plot.series.push_back(Series(points->measured, v, MeasuredStyle()));
+  }
+  std::string caption = ErrorCaption(c);
+  if (t.type.kind == TestKind::kOedometer && v.logX) {
+    caption += " In an oedometer the axial strain is the volumetric strain.";
+  }
+  return Figure(plot, caption);
+}
+
+// The value of column `second` at the end of each phase: the last measured
+// point of each segment, the last recorded point of each phase.
+std::vector<double> PhaseEnds(const std::vector<double>& values, const std::vector<int>& sizes,
+                              bool recorded) {
+  std::vector<double> out;
+  std::size_t end = recorded ? 1 : 0;  // recorded point 1 is the initial state
+  for (int size : sizes) {
+    end += static_cast<std::size_t>(std::max(size, 0));
+    const bool have = size > 0 && end >= 1 && end - 1 < values.size();
+    out.push_back(have ? values[end - 1] : std::numeric_limits<double>::quiet_NaN());
+  }
+  return out;
+}
+
+// A cyclic test: the curve's stress at the end of each half-cycle.
+std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const CurvePoints& points,
+                            const QuantityUnits& units) {
+  const CurveView v = ChooseCurveView(c.column1, c.column2, t.type, units);
+  if (v.y.kind != QuantityKind::kStress || c.segments.size() != t.loadSteps.size() ||
+      t.loadSteps.size() < 2) {
+    return "";
+  }
+  auto column = [&](const CurveSeries& s) { return v.swap ? s.x : s.y; };
+  Plot plot;
+  plot.title = Title(t);
+  plot.subtitle = Subtitle(t, c.file + ", end of each half-cycle");
+  plot.xLabel = "half-cycle N";
+  plot.yLabel = v.y.Label();
+  auto add = [&](const std::vector<double>& ends, PlotSeries style) {
+    for (std::size_t p = 0; p < ends.size(); ++p) {
+      style.x.push_back(static_cast<double>(p + 1));
+      style.y.push_back(v.y.scale * ends[p]);
+    }
+    plot.series.push_back(std::move(style));
+  };
+  add(PhaseEnds(column(points.start), t.loadSteps, true), StartStyle());
+  add(PhaseEnds(column(points.best), t.loadSteps, true), BestStyle());
+  add(PhaseEnds(column(points.measured), c.segments, false), MeasuredStyle());
+  return Figure(plot, "Reversal points: the stress where each loading phase ends.");
+}
+
+std::string TestInfo(const TestSummary& t) {
+  std::string out = "<p class=\"testinfo\">";
+  if (!t.material.empty()) out += "Material: " + XmlEscape(t.material) + " · ";
+  out += XmlEscape(labtest::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
+  return out;
+}
+
+}  // namespace
+
+std::string CurveSection(const Summary& s, const JobCurves& curves) {
+  const QuantityUnits units = UnitsOf(s);
+  std::string out;
+  for (std::size_t t = 0; t < s.tests.size(); ++t) {
+    const TestSummary& test = s.tests[t];
+    out += "<section class=\"test\"><h3>" + XmlEscape(Title(test)) + "</h3>\n" + TestInfo(test) +
+           "<div class=\"curves\">\n";
+    for (std::size_t c = 0; c < test.curves.size(); ++c) {
+      const bool have = t < curves.size() && c < curves[t].size();
+      const CurvePoints* points = have ? &curves[t][c] : nullptr;
+      out += CurveFigure(test, test.curves[c], points, units);
+      if (test.type.kind == TestKind::kCyclic && points != nullptr && test.curves[c].nPoints > 0) {
+        out += HalfCycleFigure(test, test.curves[c], *points, units);
+      }
+    }
+    out += "</div></section>\n";
+  }
+  return "<div class=\"tests\">\n" + out + "</div>\n";
+}
+
+}  // namespace soilcal::report

@@ -1,0 +1,31 @@
+// Sections of the calibration report, one file each; html_report.cpp puts
+// them together.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "report/summary.hpp"
+
+namespace soilcal::report {
+
+inline constexpr const char* kStartColour = "#8a8a8a";
+inline constexpr const char* kBestColour = "#1f5fbf";
+inline constexpr const char* kMeasuredColour = "#111111";
+
+// The free parameters: symbol, words and unit, bounds, start and calibrated
+// values as a person gives them (degrees, four significant digits), the
+// result file's key, and the relative sensitivity.
+std::string ParameterSection(const Summary& s);
+
+// Per test: its header text, material and type, and one plot per measured
+// curve drawn as engineers draw that test.
+std::string CurveSection(const Summary& s, const JobCurves& curves);
+
+// A symbol with "_" subscripts and "^" superscripts ("s_u^A") as XHTML.
+std::string SymbolHtml(const std::string& symbol);
+
+// "12.3 %" or "–".
+std::string PercentText(const std::optional<double>& v);
+
+}  // namespace soilcal::report
