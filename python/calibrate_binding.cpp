@@ -56,7 +56,7 @@ run::SearchMode SearchOf(const std::string& search) {
 
 py::dict Outcome(const run::CalibrationOutcome& done) {
   py::dict out;
-  out["ran"] = done.ran;
+  out["ran"] = done.ran && !done.untouched;  // files of this run in the folder
   const bool kernel = done.outcome.kernelError;
   out["exit_code"] = kernel ? py::object(py::none()) : py::object(py::int_(done.outcome.exitCode));
   out["kernel_error"] = kernel ? py::object(Text(done.message)) : py::object(py::none());

@@ -173,6 +173,32 @@ def test_errors_are_exceptions_and_kernel_errors_are_not(tmp_path, capfd):
     assert out == "" and err == ""
 
 
+def test_a_second_run_in_the_same_folder_stops_without_writing_there(tmp_path, capfd):
+    job = slow_sand_job(tmp_path / "slow")
+    first = {}
+    started = threading.Event()
+
+    def run_first():
+        first["result"] = soilcal.calibrate(job, progress=lambda p: started.set())
+
+    thread = threading.Thread(target=run_first)
+    thread.start()
+    try:
+        assert started.wait(30)
+        with pytest.raises(soilcal.RunError) as error:
+            soilcal.calibrate(job)
+    finally:
+        thread.join()
+    assert error.value.exit_code == 12
+    assert "another run is working in the job folder" in error.value.message
+    assert error.value.result.summary is None and error.value.result.report_path is None
+    # The first run was left alone and ended as usual.
+    assert first["result"].exit_code == 0
+    assert first["result"].summary["exit_code"] == 0
+    out, err = capfd.readouterr()
+    assert out == "" and err == ""
+
+
 def test_verbose_passes_the_console_through(tmp_path, capsys):
     folder = copy_example("sand_triaxial", tmp_path / "sand")
     result = soilcal.calibrate(os.path.join(folder, "OPTIM.TXT"), verbose=True)
