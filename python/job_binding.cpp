@@ -76,11 +76,6 @@ class Job {
       curves = values ? file_->job().Curves(std::span<const double>(*values))
                       : file_->job().Curves(std::nullopt);
     }
-    if (!curves.kernelError.empty()) {
-      py::object error = py::module_::import("soilcal").attr("KernelError")(Text(curves.kernelError));
-      PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
-      throw py::error_already_set();
-    }
     py::list tests;
     for (const run::TestAt& test : curves.tests) {
       py::list list;
@@ -104,6 +99,8 @@ class Job {
       py::dict entry;
       entry["test"] = Text(test.file);
       entry["status"] = test.status;
+      entry["kernel_error"] = curves.kernelError.empty() ? py::object(py::none())
+                                                         : py::object(Text(curves.kernelError));
       entry["curves"] = list;
       tests.append(entry);
     }
@@ -111,6 +108,11 @@ class Job {
   }
 
   py::str Console() const { return Text(console_->text()); }
+
+  py::object KernelError() const {
+    const std::string& error = file_->job().kernelError();
+    return error.empty() ? py::object(py::none()) : py::object(Text(error));
+  }
 
  private:
   // A sequence of one value per free parameter, or a mapping of names to
@@ -172,6 +174,9 @@ job the slot values under the result file's names.)doc")
       .def_property_readonly("start", &Job::Start,
                              "Start values: the free parameters as the test files give them.")
       .def_property_readonly("units", &Job::Units, "Unit of each free parameter (\"\" if none).")
+      .def_property_readonly("kernel_error", &Job::KernelError,
+                             "What ended the reference run, if a kernel error did (else None): "
+                             "a calibration of the job would end with it.")
       .def_property_readonly("console", &Job::Console,
                              "What reading the job printed (the header lines, warnings).")
       .def("evaluate", &Job::Evaluate, py::arg("x"),
@@ -184,7 +189,8 @@ run, 4 a kernel error) and ``reason`` (why a point is not usable, or None).
       .def("curves", &Job::Curves, py::arg("x") = py::none(),
            R"doc(Measured and simulated curves at ``x`` (default: the test files' values).
 
-Returns one dict per test (``test``, ``status``, ``curves``); each curve has
+Returns one dict per test (``test``, ``status``, ``kernel_error``,
+``curves``); each curve has
 ``measured_x``, ``measured_y``, ``simulated_x``, ``simulated_y`` and the
 phases of their points as numpy arrays, the quantity names and codes, and
 the curve's ``relative_error`` in percent.)doc");

@@ -1,8 +1,11 @@
 #include "run/messages.hpp"
 
+#include <algorithm>
+
 #include "run/result_file.hpp"
 #include "services/clock.hpp"
 #include "services/notices.hpp"
+#include "services/paths.hpp"
 
 namespace soilcal::run {
 
@@ -62,7 +65,10 @@ std::string KernelErrorText(const services::KernelAbort& abort, bool withMessage
 }  // namespace
 
 std::string KernelErrorLine(const services::KernelAbort& abort) {
-  return KernelErrorText(abort, true);
+  services::KernelAbort trimmed = abort;
+  const std::string text = services::TrimRight(OneLine(abort.message));
+  trimmed.message = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+  return KernelErrorText(trimmed, true);
 }
 
 void ReportKernelError(const services::KernelAbort& abort) {

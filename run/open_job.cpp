@@ -114,6 +114,35 @@ CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation:
   return out;
 }
 
+// The names, units and signs of curve c of test t of a TOML job; nullptr
+// for a native job.
+const input::CurveLanguage* LanguageOf(const input::Job& job, std::size_t t, std::size_t c) {
+  if (!job.language || t >= job.language->curves.size() || c >= job.language->curves[t].size()) {
+    return nullptr;
+  }
+  return &job.language->curves[t][c];
+}
+
+// The measured curves of every test, with nothing simulated: what is left
+// when a kernel error ends the simulation.
+CurvesAt MeasuredOnly(const input::Job& job) {
+  CurvesAt out;
+  out.usable = false;
+  for (std::size_t t = 0; t < job.tests.size(); ++t) {
+    const input::LabTest& test = job.tests[t];
+    TestAt at;
+    at.file = services::BareName(test.testFile);
+    at.status = kStatusKernelError;
+    optimisation::TestErrors none;
+    none.curves.resize(test.curves.size());
+    for (std::size_t c = 0; c < test.curves.size() && c < test.curveFiles.size(); ++c) {
+      at.curves.push_back(MakeCurve(test, c, none, LanguageOf(job, t, c)));
+    }
+    out.tests.push_back(std::move(at));
+  }
+  return out;
+}
+
 std::vector<FreeParameter> FreeParameters(const input::Job& job) {
   std::vector<FreeParameter> out;
   const input::OptimisationSettings& s = job.settings;
@@ -157,9 +186,14 @@ OpenedJob::OpenedJob(const std::string& path, services::ConsoleSink* console) {
   // The reference run, in memory: what it completes in material set 1 is
   // where the search starts.
   auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, job_, resources_);
-  optimisation::CurveErrors(job_, *ctx, StartingVector(job_), true);
-  startSet_ = ctx->set1;
+  try {
+    labtest::InitContext(*ctx, job_, resources_);
+    startSet_ = ctx->set1;
+    optimisation::CurveErrors(job_, *ctx, StartingVector(job_), true);
+    startSet_ = ctx->set1;
+  } catch (const services::KernelAbort& abort) {
+    kernelError_ = KernelErrorLine(abort);
+  }
   objective_ = std::make_unique<optimisation::JobObjective>(job_, resources_, startSet_);
 }
 
@@ -213,17 +247,12 @@ CurvesAt OpenedJob::Curves(std::optional<std::span<const double>> x) {
       at.status = errors.tests[t].status;
       at.nRecorded = errors.tests[t].nRecorded;
       for (std::size_t c = 0; c < test.curves.size() && c < errors.tests[t].curves.size(); ++c) {
-        const input::CurveLanguage* language = nullptr;
-        if (job_.language && t < job_.language->curves.size() &&
-            c < job_.language->curves[t].size()) {
-          language = &job_.language->curves[t][c];
-        }
-        at.curves.push_back(MakeCurve(test, c, errors.tests[t], language));
+        at.curves.push_back(MakeCurve(test, c, errors.tests[t], LanguageOf(job_, t, c)));
       }
       out.tests.push_back(std::move(at));
     }
   } catch (const services::KernelAbort& abort) {
-    out.usable = false;
+    out = MeasuredOnly(job_);
     out.kernelError = KernelErrorLine(abort);
   }
   return out;

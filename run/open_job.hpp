@@ -61,7 +61,7 @@ struct CurveAt {
 
 struct TestAt {
   std::string file;                 // lab-test file, bare name
-  int status = 0;                   // of the test run (0 every step converged)
+  int status = 0;                   // of the test run (0 every step converged, 4 kernel error)
   int nRecorded = 0;
   std::vector<CurveAt> curves;
 };
@@ -71,15 +71,19 @@ struct CurvesAt {
   double meanError = 0.0;
   double objective = 0.0;
   bool usable = true;               // every test ran and every curve overlapped
-  std::string kernelError;          // what ended the simulation, if a kernel error did
+  // What ended the simulation, if a kernel error did: the tests then hold
+  // their measured curves only, with status kStatusKernelError.
+  std::string kernelError;
 };
 
 class OpenedJob {
  public:
   // Reads the optimisation file `path`; run errors leave as
-  // services::RunError, a kernel error of the reference run as
-  // services::KernelAbort. Console lines (the "Header line" echo, warnings)
-  // go to `console` (nullptr: stdout and stderr).
+  // services::RunError. A kernel error of the reference run (which would end
+  // a calibration with an empty result file) is kept in kernelError(), and
+  // evaluations start from the job's material as read. Console lines (the
+  // "Header line" echo, warnings) go to `console` (nullptr: stdout and
+  // stderr).
   OpenedJob(const std::string& path, services::ConsoleSink* console);
   OpenedJob(const OpenedJob&) = delete;
   OpenedJob& operator=(const OpenedJob&) = delete;
@@ -88,6 +92,8 @@ class OpenedJob {
   const input::Job& job() const { return job_; }
   // The folder of the native job (with its separator).
   const std::string& folder() const { return job_.projectFolder; }
+  // What ended the reference run, if a kernel error did ("" otherwise).
+  const std::string& kernelError() const { return kernelError_; }
 
   // The objective of `x` (job units) as the search computes it. Throws
   // std::invalid_argument when x has not one value per free parameter.
@@ -106,6 +112,7 @@ class OpenedJob {
   models::ModelResources resources_;
   models::MaterialSet startSet_;
   std::vector<FreeParameter> parameters_;
+  std::string kernelError_;
   std::unique_ptr<optimisation::JobObjective> objective_;
   std::mutex mutex_;  // one evaluation at a time on the objective's context
 };

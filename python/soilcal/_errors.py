@@ -15,6 +15,11 @@ class RunError(Exception):
         self.message = message
         self.result = result
 
+    @property
+    def code(self):
+        """The exit code, under the result file's shorter name."""
+        return self.exit_code
+
 
 class MissingFileError(RunError, FileNotFoundError):
     """A file the job names does not exist (exit codes 10 and 15)."""

@@ -276,3 +276,34 @@ def test_ctrl_c_stops_the_search_writes_the_files_and_raises_keyboard_interrupt(
         "Exit Code"] == 18
     with open(os.path.join(folder, "calibration_summary.json")) as f:
         assert json.load(f)["exit_code"] == 18
+
+
+def test_a_kernel_error_inside_a_test_is_part_of_the_result(tmp_path):
+    # The user-model job with a model library that does not exist: the
+    # model cannot be linked, a kernel error ends every simulation.
+    folder = copy_example("udsm_job", tmp_path / "udsm")
+    for name in ("TRIAX100.VLT", "TRIAX200.VLT"):
+        path = os.path.join(folder, name)
+        with open(path) as f:
+            text = f.read()
+        with open(path, "w") as f:
+            f.write(text.replace("usermod.dll", "nosuchmodel.dll"))
+    optim = os.path.join(folder, "OPTIM.TXT")
+
+    result = soilcal.calibrate(optim)
+    assert result.exit_code is None
+    assert "kernel error" in result.kernel_error and "TRIAX100.VLT" in result.kernel_error
+    assert result.parameters == {} and result.mean_relative_error is None
+    with open(result.result_path) as f:
+        assert f.read().strip() == ""  # as the program leaves it
+    assert result.summary["kernel_error"]
+
+    job = soilcal.Job(optim)
+    assert "kernel error" in job.kernel_error
+    e = job.evaluate(job.start)
+    assert e["status"] == 4 and "kernel error" in e["reason"]
+    tests = job.curves()
+    assert [t["status"] for t in tests] == [4, 4]
+    assert len(tests[0]["curves"][0]["measured_x"]) > 0
+    assert len(tests[0]["curves"][0]["simulated_x"]) == 0
+    assert soilcal.simulate(os.path.join(folder, "TRIAX100.VLT"))["status"] == 4
