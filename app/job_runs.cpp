@@ -81,7 +81,7 @@ run::CalibrationOutcome CalibrateJobFile(const std::string& path,
   return run::RunCalibration(request);
 }
 
-JobFile::JobFile(const std::string& path, services::ConsoleSink* console) {
+JobFile::JobFile(const std::string& path, services::ConsoleSink* console, bool extendedModels) {
   std::string optimisationFile = path;
   if (jobfile::IsTomlJob(path)) {
     nativeFolder_ = MakeTemporaryFolder();
@@ -94,7 +94,7 @@ JobFile::JobFile(const std::string& path, services::ConsoleSink* console) {
     }
   }
   try {
-    job_ = std::make_unique<run::OpenedJob>(optimisationFile, console);
+    job_ = std::make_unique<run::OpenedJob>(optimisationFile, console, extendedModels);
   } catch (...) {
     if (!nativeFolder_.empty()) {
       std::error_code ec;

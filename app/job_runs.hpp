@@ -35,7 +35,7 @@ class JobFile {
  public:
   // Throws services::RunError (a job that fails its checks or cannot be
   // read) and services::KernelAbort (a kernel error of the reference run).
-  JobFile(const std::string& path, services::ConsoleSink* console);
+  JobFile(const std::string& path, services::ConsoleSink* console, bool extendedModels = false);
   ~JobFile();
   JobFile(const JobFile&) = delete;
   JobFile& operator=(const JobFile&) = delete;

@@ -119,6 +119,11 @@ struct Job {
   // Names, units and signs of a job written from a TOML job file
   // (job_language.json beside the optimisation file); none for a native job.
   std::optional<JobLanguage> language;
+  // Run settings of the job, fixed before the first simulation.
+  // Sekiguchi-Ohta (31, 32) in the lab-test stiffness routine, asked for by
+  // --extended-models or the flag file "extended_models" in the job folder;
+  // without it those models are refused there.
+  bool extendedModels = false;
 };
 
 }  // namespace soilcal::input

@@ -11,6 +11,7 @@ namespace soilcal::labtest {
 void InitContext(SimulationContext& ctx, const input::Job& job,
                  const models::ModelResources& resources) {
   ctx.job = &job;
+  ctx.extendedModels = job.extendedModels;
   ctx.resources = resources;
   // Kernel-error texts of this evaluation travel with its context.
   ctx.resources.texts = &ctx.texts;

@@ -130,6 +130,8 @@ struct SimulationContext {
   int runCounters[4] = {0, 0, 0, 0};
   int runFlag = 1;
   services::KernelMessageTexts texts;  // extra texts of a pending kernel error
+  // The job's setting: the stiffness routine serves models 31 and 32.
+  bool extendedModels = false;
   // Links and state of the user-defined model libraries of this evaluation
   // (models/udsm/session.hpp: made by models::udsm::MakeSession();
   // resources.udsm points at it and resources.texts at `texts`).

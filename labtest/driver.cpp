@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 
+#include "labtest/cyclic.hpp"
 #include "labtest/step_solver.hpp"
 #include "models/family.hpp"
 #include "models/principal.hpp"
@@ -284,6 +285,9 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
   int point = 1;
   RecordPoint(ctx, point);
   pt.stepSizeFactor = 1.0;
+  // Only cyclic tests can end by liquefaction.
+  const bool cyclic = IsCyclicTest(test);
+  const double p0 = MeanEffectiveStress(pt.sig0);
 
   for (int p = 0; p < test.nPhases; ++p) {
     const int steps = test.loadSteps[static_cast<std::size_t>(p)];
@@ -296,12 +300,20 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       int iterations = 0;
       const int status = SolveMaterialPointStep(ctx, iterations);
       if (status != kStepAccepted) {
-        run.status = status;
+        const bool unbearable =
+            cyclic && MeanEffectiveStress(pt.sig0) <= kUnbearableMeanStress * p0;
+        run.liquefied = unbearable;
+        run.status = unbearable ? 0 : status;
         run.nRecorded = ctx.rec.nRecorded;
         return run;
       }
       RecordPoint(ctx, point);
       ctx.rec.nRecorded = point;
+      if (cyclic && MeanEffectiveStress(pt.sig0) <= kLiquefiedMeanStress * p0) {
+        run.liquefied = true;
+        run.nRecorded = ctx.rec.nRecorded;
+        return run;
+      }
     }
   }
   run.nRecorded = ctx.rec.nRecorded;

@@ -13,6 +13,9 @@ struct LabTestRun {
   int status = 0;
   // 0 until the first step is accepted, then 1 + accepted steps.
   int nRecorded = 0;
+  // A cyclic test that liquefied (labtest/cyclic.hpp) before its last step:
+  // status 0, the points recorded up to liquefaction.
+  bool liquefied = false;
 };
 
 // Loads the test's description into the context and checks the material.

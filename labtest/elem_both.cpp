@@ -21,7 +21,7 @@ bool HasOwnElasticMatrix(int model) {
 // has none (the caller falls back to the isotropic matrix).
 bool FamilyElasticMatrix(SimulationContext& ctx, int model, int mode,
                          const models::PointMatState& pms, Mat6& d, double& waterBulk,
-                         double& G) {
+                         double& G, double& nu) {
   const models::ModelFamily* family = models::FindModelFamily(model);
   if (family == nullptr || family->elasticMatrix == nullptr) return false;
   const MaterialPoint& pt = ctx.point;
@@ -46,6 +46,7 @@ bool FamilyElasticMatrix(SimulationContext& ctx, int model, int mode,
   d = call.D;
   waterBulk = call.waterBulk;
   if (call.G > 0.0) G = call.G;
+  if (call.nu >= 0.0) nu = call.nu;
   return true;
 }
 
@@ -62,10 +63,14 @@ double UndrainedWaterStiffness(double G, double nu, double nuU) {
   return (2.0 / 3.0) * G * ((1.0 + nuU) / (1.0 - 2.0 * nuU) - (1.0 + nu) / (1.0 - 2.0 * nu));
 }
 
-bool IsElemBothModel(int model) {
+bool IsElemBothModel(int model, bool extendedModels) {
   if (model < 1 || model > 36) return false;
   switch (model) {
-    case 3: case 7: case 10: case 11: case 14: case 20: case 31: case 32:
+    case 31: case 32:
+      // Sekiguchi-Ohta on request: the set's isotropic matrix of the
+      // mean-stress dependent G (GenMat before every step) and nu.
+      return extendedModels;
+    case 3: case 7: case 10: case 11: case 14: case 20:
       return false;
     default:
       return true;
@@ -76,7 +81,7 @@ void ELEMBoth(SimulationContext& ctx, int mode, Mat6& K) {
   models::MaterialSet& set = ctx.set;
   const int drainage = set.modelCode / 100;
   const int model = set.modelCode % 100;
-  if (!IsElemBothModel(model)) {
+  if (!IsElemBothModel(model, ctx.extendedModels)) {
     if (services::Diag().on()) services::Diag().Line(" Invalid model in ELEMBoth ", model);
     throw services::KernelAbort(1, "ZIrez", " Invalid model in ELEMBoth ");
   }
@@ -84,12 +89,14 @@ void ELEMBoth(SimulationContext& ctx, int mode, Mat6& K) {
   models::PointMatState pms;
   pms.Load(ctx.point.stVar0.data() + models::kPointMatStatePos);
   double G = pms.G;
-  const double nu = set.prop[2];
+  double nu = set.prop[2];
   double waterBulk = 0.0;
 
   Mat6 d{};
   bool own = false;
-  if (HasOwnElasticMatrix(model)) own = FamilyElasticMatrix(ctx, model, mode, pms, d, waterBulk, G);
+  if (HasOwnElasticMatrix(model)) {
+    own = FamilyElasticMatrix(ctx, model, mode, pms, d, waterBulk, G, nu);
+  }
   if (!own && model == 18) {
     // The jointed-rock set carries its 6x6 matrix in slots 180..215.
     for (int i = 0; i < 6; ++i)

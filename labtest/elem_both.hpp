@@ -21,8 +21,9 @@ inline constexpr double kDefaultUndrainedNu = 0.495;
 // (2/3) G ((1 + nuU)/(1 - 2 nuU) - (1 + nu)/(1 - 2 nu)).
 double UndrainedWaterStiffness(double G, double nu, double nuU);
 
-// True for the model numbers ELEMBoth can form a matrix for.
-bool IsElemBothModel(int model);
+// True for the model numbers ELEMBoth can form a matrix for; models 31 and
+// 32 (Sekiguchi-Ohta) only when the job asks for the extended models.
+bool IsElemBothModel(int model, bool extendedModels = false);
 
 // Forms the 6x6 stiffness K of the point from the start-of-step state,
 // including the water stiffness of undrained sets. Side effects: the set's

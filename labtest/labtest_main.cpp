@@ -1,7 +1,9 @@
-// soilcal-labtest TESTFILE [--derived] [--report FILE.html]: simulates one
-// laboratory-test file with the file's own material parameters and prints
-// every recorded point; --derived adds p, q, εv, ε1 and the pore pressure as
-// aligned columns, --report writes an HTML page with the test's curves.
+// soilcal-labtest TESTFILE [--derived] [--report FILE.html]
+// [--extended-models]: simulates one laboratory-test file with the file's own
+// material parameters and prints every recorded point; --derived adds p, q,
+// εv, ε1 and the pore pressure as aligned columns, --report writes an HTML
+// page with the test's curves, --extended-models lets the Sekiguchi-Ohta
+// models run.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -29,6 +31,7 @@ using soilcal::labtest::PhaseOfPoint;
 struct Arguments {
   std::string testFile;
   bool derived = false;
+  bool extendedModels = false;  // --extended-models (or the flag file beside the test file)
   std::string reportFile;  // "" = no report
 };
 
@@ -38,6 +41,8 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
     const std::string a = argv[i];
     if (a == "--derived") {
       args.derived = true;
+    } else if (a == "--extended-models") {
+      args.extendedModels = true;
     } else if (a == "--report" && i + 1 < argc) {
       args.reportFile = argv[++i];
     } else if (a.rfind("--", 0) == 0 || !args.testFile.empty()) {
@@ -88,7 +93,8 @@ class EchoToStderr : public soilcal::services::ConsoleSink {
 int Run(const Arguments& args) {
   using namespace soilcal;
   EchoToStderr echo;
-  const labtest::TestFileRun simulated = labtest::SimulateTestFile(args.testFile, &echo);
+  const labtest::TestFileRun simulated =
+      labtest::SimulateTestFile(args.testFile, &echo, args.extendedModels);
   if (simulated.kernelError) throw *simulated.kernelError;
   const input::LabTest& test = simulated.test;
   const labtest::Recording& rec = simulated.rec;
@@ -107,6 +113,11 @@ int Run(const Arguments& args) {
     std::fprintf(stderr, "cannot write %s\n", args.reportFile.c_str());
   }
   std::fprintf(stderr, "status %d, recorded points %d\n", run.status, run.nRecorded);
+  if (run.liquefied && run.nRecorded > 0) {
+    const auto last = static_cast<std::size_t>(run.nRecorded - 1);
+    std::fprintf(stderr, "liquefied at point %d, time %s (a cyclic test: its curves stop here)\n",
+                 run.nRecorded, FormatReal(rec.time[last]).c_str());
+  }
   return run.status == 0 ? 0 : 1;
 }
 
@@ -121,11 +132,14 @@ int main(int argc, char** argv) {
   Arguments args;
   if (help || !ParseArguments(argc, argv, args)) {
     std::fprintf(help ? stdout : stderr,
-                 "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html]\n"
+                 "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html] "
+                 "[--extended-models]\n"
                  "Simulates one lab-test file with its own material parameters and prints the "
                  "recorded points.\n"
                  "  --derived         add the columns p, q, eps_v, eps_1 and pore pressure\n"
                  "  --report FILE     write an HTML page with the stress path and the curves\n"
+                 "  --extended-models simulate the Sekiguchi-Ohta models (31, 32) too; so does\n"
+                 "                    an empty file extended_models beside the test file\n"
                  "  --help            this text\n"
                  "  --version         the program's version\n");
     return help ? 0 : 1;

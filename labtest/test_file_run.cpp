@@ -4,13 +4,16 @@
 #include <utility>
 
 #include "input/readers.hpp"
+#include "labtest/extended_models.hpp"
 #include "models/hardening_soil/cap_library.hpp"
 #include "services/library.hpp"
+#include "services/paths.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::labtest {
 
-TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console) {
+TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console,
+                             bool extendedModels) {
   services::RunServices services;
   services.console = console;
   services::ServicesBinding binding(services);
@@ -22,6 +25,7 @@ TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* con
   input::ReadLabTestInput(out.test, current);
   job->material = out.test.material;
   job->modelNumber = out.test.modelNumber;
+  job->extendedModels = ExtendedModelsRequested(extendedModels, services::FolderOf(path));
   job->tests.push_back(out.test);
 
   services::SharedLibrary capLibrary;

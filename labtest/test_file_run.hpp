@@ -22,10 +22,12 @@ struct TestFileRun {
   std::optional<services::KernelAbort> kernelError;
 };
 
-// Reads and simulates the lab-test file `path`. The reader's "Header line"
-// echo goes to `console` (nullptr: stdout). Run errors (a missing or wrong
-// file, the cap library of the Hardening Soil models) leave as
-// services::RunError.
-TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console);
+// Reads and simulates the lab-test file `path`; the Sekiguchi-Ohta models
+// run when `extendedModels` asks for them or the flag file
+// "extended_models" lies beside the file. The reader's "Header line" echo
+// goes to `console` (nullptr: stdout). Run errors (a missing or wrong file,
+// the cap library of the Hardening Soil models) leave as services::RunError.
+TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console,
+                             bool extendedModels = false);
 
 }  // namespace soilcal::labtest

@@ -109,7 +109,8 @@ struct ElasticCall {
   Mat6 D{};
   double waterBulk = 0.0;         // user models may return one
   int iAbort = 0;
-  double G = 0.0;                 // shear modulus to take over (models 19, 36)
+  double G = 0.0;                 // shear modulus to take over (models 19, 34, 36)
+  double nu = -1.0;               // Poisson's ratio to take over (model 34); < 0: the set's
 };
 
 struct ModelFamily {
@@ -181,4 +182,5 @@ const ModelFamily& UserModelFamily();      // models/udsm: models 21..30
 const ModelFamily& HoekBrownFamily();      // models/hoek_brown: model 15
 const ModelFamily& SekiguchiOhtaFamily();  // models/sekiguchi_ohta: models 31, 32
 const ModelFamily& NgiAdpFamily();         // models/ngi_adp: models 12, 35
+const ModelFamily& UbcSandFamily();        // models/ubc3d: model 34
 }  // namespace soilcal::models

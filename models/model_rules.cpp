@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <string>
 
 #include "models/setup.hpp"
@@ -52,11 +51,6 @@ void CopyJointedRock(int iSet, PropSoil& p, const ModelConstants&) {
   }
 }
 
-// UBC3D sand (34): friction from the peak angle in degrees.
-void CopyUbcSand(int, PropSoil& p, const ModelConstants&) {
-  p[3] = std::sin(p[39] * std::numbers::pi / 180.0);
-}
-
 double LinearG(const GenMatCall& c) { return LinearShearModulus(*c.prop, c.y); }
 
 double Model10G(const GenMatCall& c) {
@@ -75,7 +69,6 @@ constexpr ModelRules kRules[] = {
     {.model = 14, .genMatShearModulus = LinearG},
     {.model = 18, .copySoilProp = CopyJointedRock},
     {.model = 33, .genMatShearModulus = ConcreteG},
-    {.model = 34, .copySoilProp = CopyUbcSand},
 };
 
 }  // namespace

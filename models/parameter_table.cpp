@@ -213,6 +213,40 @@ constexpr Parameter kViscidExtra[] = {
     {"v0", 41, "v0", "initial volumetric strain rate", Q::kPerTime, S::kAsGiven, "", kPositive}};
 constexpr auto kSekiguchiOhtaViscid = Join(kSekiguchiOhtaBase, kViscidExtra);
 
+// UBC3D sand: modulus numbers and exponents of the stress-dependent
+// stiffness, friction angles in degrees (slot 3 takes sin(phi_p)), the
+// densification and post-liquefaction factors; moduli, phi_p and Rf not
+// given follow from (N1)60.
+constexpr Parameter kUbcSand[] = {
+    {"phi", 3, "φp", "peak friction angle (as its sine)", Q::kAngle, S::kSine, "", kFriction,
+     D::kOverwritten, "as sin(phi_p) before every test"},
+    kCohesion,
+    kN0, kE0,
+    {"KGe", 31, "K_G^e", "elastic shear modulus number", Q::kNone, S::kAsGiven, "", kPositive,
+     D::kWhenNotPositive, "from N160 when not positive"},
+    {"KBe", 32, "K_B^e", "elastic bulk modulus number", Q::kNone, S::kAsGiven, "", kPositive,
+     D::kWhenNotPositive, "as 0.7 KGe when not positive and N160 is given"},
+    {"KGp", 33, "K_G^p", "plastic shear modulus number", Q::kNone, S::kAsGiven, "", kPositive,
+     D::kWhenNotPositive, "from KGe and N160 when not positive"},
+    {"ne", 34, "ne", "exponent of the elastic shear modulus", Q::kNone, S::kAsGiven, "",
+     kUnitInterval},
+    kPref,
+    {"me", 36, "me", "exponent of the elastic bulk modulus", Q::kNone, S::kAsGiven, "",
+     kUnitInterval},
+    {"np", 37, "np", "exponent of the plastic shear modulus", Q::kNone, S::kAsGiven, "",
+     kUnitInterval},
+    {"phi_cv", 38, "φcv", "constant-volume friction angle", Q::kAngle, S::kAsGiven, "", kFriction},
+    {"phi_p", 39, "φp", "peak friction angle", Q::kAngle, S::kAsGiven, "", kFriction,
+     D::kWhenNotPositive, "as phi_cv + N160/10 when not positive"},
+    {"Rf", 40, "Rf", "failure ratio", Q::kNone, S::kAsGiven, "", kFraction, D::kWhenNotPositive,
+     "from N160, else 0.9, when not positive"},
+    {"fdens", 41, "f_dens", "densification factor", Q::kNone, S::kAsGiven, "", kPositive,
+     D::kWhenNotPositive, "1 when not positive"},
+    {"fEpost", 42, "f_Epost", "post-liquefaction stiffness factor", Q::kNone, S::kAsGiven, "",
+     kPositive, D::kWhenNotPositive, "1 when not positive"},
+    {"N160", 43, "(N1)60", "normalised SPT blow count", Q::kNone, S::kAsGiven, "", kNonNegative},
+    {"tension", 44, "σt", "tensile strength", Q::kStress, S::kAsGiven, "", kNonNegative}};
+
 constexpr Model kModels[] = {
     {1, "linear_elastic", "linear elastic", kLinearElastic},
     {2, "mohr_coulomb", "Mohr-Coulomb", kMohrCoulomb},
@@ -226,6 +260,7 @@ constexpr Model kModels[] = {
      kHardeningSoilSmall},
     {31, "sekiguchi_ohta", "Sekiguchi-Ohta (inviscid)", kSekiguchiOhtaBase},
     {32, "sekiguchi_ohta_viscid", "Sekiguchi-Ohta (viscid)", kSekiguchiOhtaViscid},
+    {34, "ubc3d_sand", "UBC3D sand", kUbcSand},
     {35, "ngi_adp_35", "NGI-ADP", kNgiAdp},
 };
 

@@ -77,10 +77,12 @@ py::dict Outcome(const run::CalibrationOutcome& done) {
 }
 
 py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
-                   const py::object& threads, const py::object& progress, bool verbose) {
+                   const py::object& threads, const py::object& progress, bool verbose,
+                   bool extendedModels) {
   const std::string job = ExistingJobPath(path);
   run::CalibrationRequest request;
   request.search = SearchOf(search);
+  request.extendedModels = extendedModels;
   if (!threads.is_none()) {
     const int count = threads.cast<int>();
     if (count < 1) throw std::invalid_argument("threads must be at least 1");
@@ -131,7 +133,7 @@ py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
 void BindCalibrate(py::module_& m) {
   m.def("_calibrate", &Calibrate, py::arg("path"), py::arg("search") = "default",
         py::arg("threads") = py::none(), py::arg("progress") = py::none(),
-        py::arg("verbose") = false,
+        py::arg("verbose") = false, py::arg("extended_models") = false,
         "The calibration of a job as the program runs it; use soilcal.calibrate.");
 }
 

@@ -18,10 +18,10 @@ namespace {
 
 class Job {
  public:
-  Job(const std::filesystem::path& path, bool verbose)
+  Job(const std::filesystem::path& path, bool verbose, bool extendedModels)
       : path_(ExistingJobPath(path)), console_(std::make_unique<ConsoleCapture>(verbose)) {
     py::gil_scoped_release release;
-    file_ = std::make_unique<app::JobFile>(path_, console_.get());
+    file_ = std::make_unique<app::JobFile>(path_, console_.get(), extendedModels);
   }
 
   const std::string& path() const { return path_; }
@@ -165,8 +165,8 @@ a job folder as a calibration reads it and simulates its reference run in
 memory; nothing is written beside the job. Values are in the job's own
 units: for a TOML job its parameter names, degrees and moduli, for a native
 job the slot values under the result file's names.)doc")
-      .def(py::init<const std::filesystem::path&, bool>(), py::arg("path"),
-           py::arg("verbose") = false)
+      .def(py::init<const std::filesystem::path&, bool, bool>(), py::arg("path"),
+           py::arg("verbose") = false, py::arg("extended_models") = false)
       .def_property_readonly("path", &Job::path)
       .def_property_readonly("free_parameters", &Job::FreeParameters,
                              "Names of the free parameters, in the job's order.")

@@ -18,13 +18,13 @@ namespace {
 // Status of a test that a kernel error ended (the driver's own are 0 to 3).
 constexpr int kKernelErrorStatus = 4;
 
-py::dict Simulate(const std::filesystem::path& testFile, bool verbose) {
+py::dict Simulate(const std::filesystem::path& testFile, bool verbose, bool extendedModels) {
   const std::string path = ExistingFile(testFile);
   ConsoleCapture console(verbose);
   labtest::TestFileRun run;
   {
     py::gil_scoped_release release;
-    run = labtest::SimulateTestFile(path, &console);
+    run = labtest::SimulateTestFile(path, &console, extendedModels);
   }
   const auto n = static_cast<std::size_t>(std::max(run.nPoints, 0));
   std::vector<double> time(run.rec.time.begin(), run.rec.time.begin() + static_cast<long>(n));
@@ -50,6 +50,7 @@ py::dict Simulate(const std::filesystem::path& testFile, bool verbose) {
 
 void BindSimulate(py::module_& m) {
   m.def("simulate", &Simulate, py::arg("test_file"), py::arg("verbose") = false,
+        py::arg("extended_models") = false,
         R"doc(Simulates one lab-test file with its own material parameters.
 
 Returns a dict of numpy arrays in the program's conventions (tension

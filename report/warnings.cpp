@@ -24,13 +24,20 @@ void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
                        " %): the search missed the better region; do not use them as they are."});
   }
   if (s.searchMode == "default" && s.iterations > 0 && s.iterations <= kShortSearchIterations) {
-    const std::string job = s.jobFolder + s.job;
+    // A TOML job runs in JOB.out/ beside its job file, which is what to run.
+    const bool toml = s.job.size() > 5 && s.job.ends_with(".toml");
+    std::string folder = s.jobFolder;
+    if (toml && folder.size() > 1) {
+      const std::size_t up = folder.find_last_of('/', folder.size() - 2);
+      folder = up == std::string::npos ? std::string() : folder.substr(0, up + 1);
+    }
+    const std::string how = toml ? "set search = \"thorough\" under [calibrate] in " + s.job
+                                 : "put an empty file thorough_search into the job folder";
     out.push_back({"short_search",
                    "the default search stopped after " + std::to_string(s.iterations) +
                        " iterations, as soon as its best point stopped moving: it may have "
                        "stopped well above the best fit. Run the thorough search: soilcal "
-                       "--search=thorough " + job +
-                       " (or put an empty file thorough_search into the job folder)."});
+                       "--search=thorough " + folder + s.job + " (or " + how + ")."});
   }
 }
 

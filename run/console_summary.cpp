@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "report/html_report.hpp"
+#include "run/result_file.hpp"
 #include "services/console.hpp"
 #include "services/notices.hpp"
 
@@ -26,13 +27,17 @@ std::string Symbol(const report::ParameterSummary& p) {
 }
 
 // "  φ = 39.5°  (friction angle; phi = 0.6362 in the result file)"
-std::string ValueLine(const report::ParameterSummary& p, std::size_t width) {
+std::string ValueLine(const report::ParameterSummary& p, const std::optional<int>& modelNumber,
+                      std::size_t width) {
   const std::string symbol = Symbol(p);
   std::string line = "  " + symbol + std::string(width - Columns(symbol), ' ') + " = " +
                      report::ValueText(p, *p.best);
   std::string note = p.display ? p.display->words : "";
   if (p.display && p.display->sine) {
-    note += (note.empty() ? "" : "; ") + p.name + " = " + report::ShortNumber(*p.best) +
+    // The result file keys a slot by its own name, also where a TOML job
+    // named it slot_N.
+    const std::string key = p.jobUnits && modelNumber ? ParamName(p.slot, *modelNumber % 100) : p.name;
+    note += (note.empty() ? "" : "; ") + key + " = " + report::ShortNumber(*p.best) +
             " in the result file";
   }
   if (!note.empty()) line += "  (" + note + ")";
@@ -67,7 +72,7 @@ std::string ConsoleSummary(const report::Summary& s, const std::string& reportPa
       if (p.best) width = std::max(width, Columns(Symbol(p)));
     }
     for (const auto& p : s.parameters) {
-      if (p.best) line(ValueLine(p, width));
+      if (p.best) line(ValueLine(p, s.modelNumber, width));
     }
     if (s.best) {
       line("mean relative error: " +

@@ -7,6 +7,7 @@
 
 #include "input/job_language.hpp"
 #include "labtest/context.hpp"
+#include "labtest/extended_models.hpp"
 #include "labtest/point_table.hpp"
 #include "labtest/test_type.hpp"
 #include "optimisation/curve_errors.hpp"
@@ -170,7 +171,8 @@ std::vector<FreeParameter> FreeParameters(const input::Job& job) {
 
 }  // namespace
 
-OpenedJob::OpenedJob(const std::string& path, services::ConsoleSink* console) {
+OpenedJob::OpenedJob(const std::string& path, services::ConsoleSink* console,
+                     bool extendedModels) {
   services_.console = console;
   CallScope scope(services_);
   services::InitMessageState();
@@ -178,6 +180,8 @@ OpenedJob::OpenedJob(const std::string& path, services::ConsoleSink* console) {
   const std::string argument = ChooseArgumentSpelling(path);
   services::SetRecordFolder(services::FolderOf(argument));
   input::ReadOptimisationInput(argument, job_);
+  job_.extendedModels =
+      labtest::ExtendedModelsRequested(extendedModels, services::FolderOf(argument));
   ReadTestsAndCurves(job_, capLibrary_, resources_);
   WarnAboutLikelyMistakes(job_);
   WarnAboutCurves(job_);

@@ -84,7 +84,9 @@ class OpenedJob {
   // evaluations start from the job's material as read. Console lines (the
   // "Header line" echo, warnings) go to `console` (nullptr: stdout and
   // stderr).
-  OpenedJob(const std::string& path, services::ConsoleSink* console);
+  // `extendedModels` lets the Sekiguchi-Ohta models run, as the option
+  // --extended-models or the flag file "extended_models" in the job folder.
+  OpenedJob(const std::string& path, services::ConsoleSink* console, bool extendedModels = false);
   OpenedJob(const OpenedJob&) = delete;
   OpenedJob& operator=(const OpenedJob&) = delete;
 

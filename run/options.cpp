@@ -16,6 +16,8 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.search = SearchMode::kThorough;
   } else if (arg == "--search=default") {
     options.search = SearchMode::kDefault;
+  } else if (arg == "--extended-models") {
+    options.extendedModels = true;
   } else {
     return false;
   }

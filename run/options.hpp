@@ -14,6 +14,7 @@ struct RunOptions {
   bool version = false;         // --version: version, no run
   bool exitStatus = false;      // --exit-status: the outcome becomes the process status
   SearchMode search = SearchMode::kDefault;  // --search=default|thorough
+  bool extendedModels = false;  // --extended-models: Sekiguchi-Ohta in the lab
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

@@ -22,6 +22,7 @@
 #include "input/readers.hpp"
 #include "input/records.hpp"
 #include "labtest/context.hpp"
+#include "labtest/extended_models.hpp"
 #include "models/family.hpp"
 #include "models/hardening_soil/cap_library.hpp"
 #include "optimisation/objective.hpp"
@@ -128,7 +129,8 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, SearchMode search) {
+int Calibrate(Run& run, const CalibrationRequest& request) {
+  run.job.extendedModels = labtest::ExtendedModelsRequested(request.extendedModels, run.folder);
   ReadTestsAndCurves(run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
   WarnAboutCurves(run.job);
@@ -140,7 +142,7 @@ int Calibrate(Run& run, SearchMode search) {
   run.outputs.StartSetKnown(set1);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const SearchMode mode = ChooseSearch(search, run.folder);
+  const SearchMode mode = ChooseSearch(request.search, run.folder);
   run.outputs.SearchChosen(mode);
   const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
   run.outputs.SearchEnded(found);
@@ -188,7 +190,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
     const std::string argument = ChooseArgumentSpelling(*request.path);
     run.folder = services::FolderOf(argument);
     PrepareJobFolder(run.place, argument, run.job, run.result);
-    outcome.exitCode = Calibrate(run, request.search);
+    outcome.exitCode = Calibrate(run, request);
     if (outcome.exitCode == services::kUserAbort) {
       done.interrupted = services::InterruptRequested();
       ReportUserAbort(done.interrupted);
@@ -242,6 +244,7 @@ int RunSequence(int argc, char** argv) {
   CalibrationRequest request;
   if (options.hasPath) request.path = options.path;
   request.search = options.search;
+  request.extendedModels = options.extendedModels;
   const CalibrationOutcome done = RunCalibration(request);
   return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

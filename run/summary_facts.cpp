@@ -31,7 +31,9 @@ void ParameterDisplays(const input::Job& job, report::Summary& s) {
   const input::MaterialInput& m = job.material;
   for (report::ParameterSummary& p : s.parameters) {
     const auto shown = params::DisplayOfSlot(job.modelNumber % 100, p.slot);
-    if (p.jobUnits) {
+    // A TOML name that converts (phi in degrees, E for G) carries its own
+    // unit; a slot_N name holds the slot's value and is shown as a native one.
+    if (p.jobUnits && !p.name.starts_with("slot_")) {
       // A TOML job's values are already in its own units, angles in degrees.
       p.display = report::ParameterDisplay{shown ? shown->symbol : p.name,
                                            shown ? shown->words : "", p.unit, false};

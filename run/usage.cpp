@@ -30,6 +30,7 @@ Flag files in the job folder:
   AbortCalc   stops a running search at its next check: exit code 18 with
               the best point so far. Ctrl-C or SIGTERM does the same; a second
               one ends the program at once.
+  extended_models  (empty) as --extended-models
 
 Feature toggles: empty files in toggles/ beside the program or in ../toggles/
 (for example USE_PARALLEL_UDSM_STRESS_INTEGRATION).
@@ -43,6 +44,8 @@ Options (before the path):
                     and the outcome is read from the result file.
   --search=default  the particle swarm search (the default)
   --search=thorough a longer search for hard problems
+  --extended-models the lab tests also simulate the Sekiguchi-Ohta models
+                    (31, 32), which are refused without it
 Unknown options are reported on standard error and otherwise ignored.
 )";
 }

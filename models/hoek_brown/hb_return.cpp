@@ -1,6 +1,7 @@
 #include "models/hoek_brown/hb_return.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -11,6 +12,8 @@ constexpr int kMaxIterations = 60;
 constexpr double kYieldTol = 1e-10;    // of f, relative to sci
 constexpr double kSurfaceTol = 1e-13;  // of the dimensionless F of the returns
 constexpr int kPsiPasses = 5;
+// Admissibility of a returned state, relative to sci.
+constexpr double kAdmissibleTol = 1e-10;
 
 // A Hoek-Brown surface through principal stresses `maj` and `min`.
 struct Surface {
@@ -61,10 +64,11 @@ Vec3 PotentialGradient(const Surface& sf, double sinPsi) {
 
 double Dot3(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
-// Single-surface return to f(c_major, c_minor) = 0 along D dg.
-bool ReturnOne(const Vec3& tr, const HbParams& m, const Elastic& de, double sinPsi, Vec3& out) {
+// Single-surface return to f(c_major, c_minor) = 0 along D dg, with the
+// flow direction g (the potential's gradient, or a combination of two).
+bool ReturnAlong(const Vec3& tr, const HbParams& m, const Elastic& de, const Vec3& g, Vec3& out) {
   const Surface sf{0, 2};
-  const Vec3 r = de.Apply(PotentialGradient(sf, sinPsi));
+  const Vec3 r = de.Apply(g);
   double dl = 0.0;
   out = tr;
   for (int it = 0; it < kMaxIterations; ++it) {
@@ -76,6 +80,33 @@ bool ReturnOne(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
     dl -= sp.F / df;
   }
   return false;
+}
+
+bool ReturnOne(const Vec3& tr, const HbParams& m, const Elastic& de, double sinPsi, Vec3& out) {
+  return ReturnAlong(tr, m, de, PotentialGradient({0, 2}, sinPsi), out);
+}
+
+// Return of a trial state with two equal principal stresses into the corner
+// they stay in: by symmetry the two surfaces of the corner flow alike, so
+// one surface with the mean of their flow directions does it (and stays
+// well posed where the dilatancy nears 90 degrees and the two directions
+// coincide). `upper` pairs the major with the intermediate stress
+// (extension), otherwise the intermediate with the minor (compression).
+bool ReturnSymmetricCorner(const Vec3& tr, const HbParams& m, const Elastic& de, double sinPsi,
+                           bool upper, Vec3& out) {
+  Vec3 g = PotentialGradient({0, 2}, sinPsi);
+  if (upper) {
+    g[0] = g[1] = 0.5 * (1.0 - sinPsi);
+  } else {
+    g[1] = g[2] = -0.5 * (1.0 + sinPsi);
+  }
+  if (!ReturnAlong(tr, m, de, g, out)) return false;
+  if (upper) {
+    out[1] = out[0];
+  } else {
+    out[1] = out[2];
+  }
+  return true;
 }
 
 // Two-surface return into the corner where surfaces A and B meet.
@@ -104,35 +135,100 @@ bool ReturnTwo(const Vec3& tr, const HbParams& m, const Elastic& de, double sinP
   return false;
 }
 
-// Tension cut-off: the principal stresses below -T are brought to -T by
-// plastic strain in their own directions.
-Vec3 ReturnTension(const Vec3& tr, const HbParams& m, const Elastic& de) {
-  const double t = -m.tension;
-  const double a = de.lam + de.twoG, b = de.lam;
-  Vec3 c = tr;
-  if (tr[1] >= t) {  // minor stress alone
-    const double mu = (tr[2] - t) / a;
-    c = {tr[0] - b * mu, tr[1] - b * mu, t};
-  } else if (tr[0] >= t) {  // intermediate and minor
-    // [a b; b a] (mu1, mu2) = (tr1 - t, tr2 - t)
-    const double d1 = tr[1] - t, d2 = tr[2] - t, det = a * a - b * b;
-    const double mu1 = (a * d1 - b * d2) / det, mu2 = (a * d2 - b * d1) / det;
-    c = {tr[0] - b * (mu1 + mu2), t, t};
-  } else {
-    c = {t, t, t};
-  }
-  return c;
+// A constraint of the admissible set: a Hoek-Brown surface through the
+// pair (maj, min) of principal stresses, or the tension cut-off of the
+// principal stress maj.
+struct Constraint {
+  enum Kind { kNone, kSurface, kTension } kind = kNone;
+  int maj = 0, min = 0;
+  static constexpr Constraint None() { return {}; }
+  static constexpr Constraint Surface(int a, int b) { return {kSurface, a, b}; }
+  static constexpr Constraint Tension(int i) { return {kTension, i, i}; }
+};
+
+// Value (at most 0 when admissible, dimensionless) and gradient of a
+// constraint; the cut-off is -T - c_i scaled by sci.
+SurfacePoint EvaluateConstraint(const Constraint& k, const Vec3& c, const HbParams& m) {
+  if (k.kind == Constraint::kSurface) return EvaluateSurface(c, {k.maj, k.min}, m);
+  SurfacePoint sp;
+  sp.F = (-m.tension - c[k.maj]) / m.sci;
+  sp.grad[k.maj] = -1.0 / m.sci;
+  return sp;
 }
 
-// Admissible state on the tension cut-off where the Hoek-Brown surface cuts
-// it: the minor stress at -T, the major one at most on the surface there.
-Vec3 TensionCorner(const Vec3& c, const HbParams& m) {
-  const double t = -m.tension;
-  const double cMax = t + m.sci * std::pow(Bracket(t, m), m.a);
-  Vec3 r{std::min(c[0], cMax), 0.0, t};
-  r[0] = std::max(r[0], t);
-  r[1] = std::clamp(c[1], t, r[0]);
-  return r;
+// Plastic flow direction of a constraint: the Hoek-Brown potential, or pure
+// stretching of the principal stress on the cut-off.
+Vec3 FlowOf(const Constraint& k, double sinPsi) {
+  if (k.kind == Constraint::kSurface) return PotentialGradient({k.maj, k.min}, sinPsi);
+  Vec3 g{};
+  g[k.maj] = -1.0;
+  return g;
+}
+
+// Solves J x = b for n <= 3 by elimination with partial pivoting.
+bool SolveSmall(int n, std::array<std::array<double, 3>, 3> J, std::array<double, 3> b,
+                std::array<double, 3>& x) {
+  for (int i = 0; i < n; ++i) {
+    int p = i;
+    for (int r = i + 1; r < n; ++r) {
+      if (std::fabs(J[r][i]) > std::fabs(J[p][i])) p = r;
+    }
+    if (!(std::fabs(J[p][i]) > 1e-300)) return false;
+    std::swap(J[i], J[p]);
+    std::swap(b[i], b[p]);
+    for (int r = i + 1; r < n; ++r) {
+      const double f = J[r][i] / J[i][i];
+      for (int col = i; col < n; ++col) J[r][col] -= f * J[i][col];
+      b[r] -= f * b[i];
+    }
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    double sum = b[i];
+    for (int col = i + 1; col < n; ++col) sum -= J[i][col] * x[col];
+    x[i] = sum / J[i][i];
+  }
+  return true;
+}
+
+// Return with the constraints of `set` active (kNone entries end it): the
+// state c = tr - sum lambda_k D dg_k on all of them, by Newton's method in
+// the multipliers. True when it converges with no negative multiplier.
+bool SolveActiveSet(const Vec3& tr, const HbParams& m, const Elastic& de, double sinPsi,
+                    const std::array<Constraint, 3>& set, Vec3& out) {
+  int n = 0;
+  std::array<Vec3, 3> r{};
+  for (const Constraint& k : set) {
+    if (k.kind == Constraint::kNone) break;
+    r[n++] = de.Apply(FlowOf(k, sinPsi));
+  }
+  std::array<double, 3> lambda{};
+  for (int it = 0; it < kMaxIterations; ++it) {
+    out = tr;
+    for (int j = 0; j < n; ++j) {
+      for (int i = 0; i < 3; ++i) out[i] -= lambda[j] * r[j][i];
+    }
+    std::array<std::array<double, 3>, 3> J{};
+    std::array<double, 3> F{};
+    bool done = true;
+    for (int k = 0; k < n; ++k) {
+      const SurfacePoint sp = EvaluateConstraint(set[k], out, m);
+      F[k] = -sp.F;
+      done = done && std::fabs(sp.F) <= kSurfaceTol;
+      for (int j = 0; j < n; ++j) J[k][j] = -Dot3(sp.grad, r[j]);
+    }
+    if (done) {
+      // A multiplier is a plastic strain; below -1e-12 it would be loading
+      // that unloads.
+      for (int j = 0; j < n; ++j) {
+        if (lambda[j] < -1e-12) return false;
+      }
+      return true;
+    }
+    std::array<double, 3> step{};
+    if (!SolveSmall(n, J, F, step)) return false;
+    for (int j = 0; j < n; ++j) lambda[j] += step[j];
+  }
+  return false;
 }
 
 // Return to the surface, or into one of its corners when the single-surface
@@ -141,8 +237,8 @@ bool ReturnShear(const Vec3& tr, const HbParams& m, const Elastic& de, double si
   // Equal minor (major) stresses, as in a triaxial test, return into the
   // corner straight away.
   const double tie = 1e-12 * m.sci;
-  if (tr[1] - tr[2] <= tie) return ReturnTwo(tr, m, de, sinPsi, {0, 2}, {0, 1}, c);
-  if (tr[0] - tr[1] <= tie) return ReturnTwo(tr, m, de, sinPsi, {0, 2}, {1, 2}, c);
+  if (tr[1] - tr[2] <= tie) return ReturnSymmetricCorner(tr, m, de, sinPsi, false, c);
+  if (tr[0] - tr[1] <= tie) return ReturnSymmetricCorner(tr, m, de, sinPsi, true, c);
   bool ok = ReturnOne(tr, m, de, sinPsi, c);
   if (ok && c[1] < c[2]) {  // compression corner: intermediate = minor
     ok = ReturnTwo(tr, m, de, sinPsi, {0, 2}, {0, 1}, c);
@@ -152,9 +248,79 @@ bool ReturnShear(const Vec3& tr, const HbParams& m, const Elastic& de, double si
   return ok;
 }
 
-bool InsideAll(const Vec3& c, const HbParams& m) {
-  const double tol = kYieldTol * m.sci * 10.0;
-  return HbYield(c[0], c[2], m) <= tol && c[2] >= -m.tension - tol;
+// Admissible within the tolerance of the returns: on or inside the
+// criterion and the cut-off, principal order kept.
+bool Admissible(const Vec3& c, const HbParams& m, double relTol = kAdmissibleTol) {
+  const double tol = relTol * m.sci;
+  return c[0] >= c[1] - tol && c[1] >= c[2] - tol && c[2] >= -m.tension - tol &&
+         HbYield(c[0], c[2], m) <= tol;
+}
+
+// The shear return of the trial state, accepted when it leaves the minor
+// stress on the compressive side of the cut-off and keeps the order.
+bool ShearReturn(const Vec3& tr, const HbParams& m, const Elastic& de, Vec3& c) {
+  // The dilatancy follows the confinement of the returned state: a few
+  // fixed-point passes, starting from the trial state's confinement (not
+  // below zero: a trial deep in tension often returns to a compressed
+  // state). Near the tensile apex the flow with that first dilatancy may
+  // find no state on the surface although one with the steep dilatancy of
+  // the apex region exists: the passes then start again from the dilatancy
+  // at the cut-off.
+  for (const double start : {std::max(tr[2], 0.0), -m.tension}) {
+    double sinPsi = MobilisedSinPsi(start, m);
+    bool ok = false;
+    for (int pass = 0; pass < kPsiPasses; ++pass) {
+      ok = ReturnShear(tr, m, de, sinPsi, c);
+      const double next = MobilisedSinPsi(c[2], m);
+      if (!ok || std::fabs(next - sinPsi) <= 1e-9) break;
+      sinPsi = next;
+    }
+    if (ok && Admissible(c, m)) return true;
+    if (tr[2] >= 0.0) break;  // a compressed trial state has no apex region to retry
+  }
+  return false;
+}
+
+// Returns with the tension cut-off active, alone or with the criterion, in
+// the order of growing number of active constraints; the first whose
+// multipliers are not negative and whose state is admissible is the return.
+// Each names its active constraints: T the cut-off of a principal stress,
+// H a Hoek-Brown surface through a pair of them.
+bool TensionReturn(const Vec3& tr, const HbParams& m, const Elastic& de, Vec3& c) {
+  using K = Constraint;
+  static constexpr std::array<std::array<K, 3>, 6> kSets = {{
+      {K::Tension(2), K::None(), K::None()},             // minor stress on the cut-off
+      {K::Tension(2), K::Tension(1), K::None()},         // minor and intermediate
+      {K::Surface(0, 2), K::Tension(2), K::None()},      // criterion meets the cut-off
+      {K::Surface(0, 2), K::Tension(2), K::Tension(1)},  // ... in the compression corner
+      {K::Surface(0, 2), K::Surface(1, 2), K::Tension(2)},  // ... in the extension corner
+      {K::Tension(2), K::Tension(1), K::Tension(0)},     // the apex
+  }};
+  // On the cut-off the dilatancy is that of the minor stress -T.
+  const double sinPsi = MobilisedSinPsi(-m.tension, m);
+  for (const auto& set : kSets) {
+    if (SolveActiveSet(tr, m, de, sinPsi, set, c) && Admissible(c, m)) return true;
+  }
+  return false;
+}
+
+// Last resort, and the return of the states beyond the apex that no flow
+// of the potentials reaches (with 90 degrees of dilatancy at the apex no
+// plastic strain compresses the major stress): the admissible set is convex
+// and holds the apex (-T, -T, -T), so the point where the segment from the
+// apex to the trial state leaves it is admissible (strictly, with no
+// tolerance), and its principal order is the trial's.
+Vec3 RadialReturn(const Vec3& tr, const HbParams& m) {
+  const double t = -m.tension;
+  auto at = [&](double x) -> Vec3 {
+    return {t + x * (tr[0] - t), t + x * (tr[1] - t), t + x * (tr[2] - t)};
+  };
+  double lo = 0.0, hi = 1.0;
+  for (int it = 0; it < 60; ++it) {
+    const double mid = 0.5 * (lo + hi);
+    (Admissible(at(mid), m, 0.0) ? lo : hi) = mid;
+  }
+  return at(lo);
 }
 
 }  // namespace
@@ -197,33 +363,27 @@ HbReturn ReturnHoekBrown(const Vec3& tr, const HbParams& m) {
 
   const Elastic de{2.0 * m.G * m.nu / (1.0 - 2.0 * m.nu), 2.0 * m.G};
   Vec3 c = tr;
-  bool ok = true;
-  if (shear) {
+  if (shear && ShearReturn(tr, m, de, c)) {
     res.area = 1;
-    // The dilatancy follows the confinement of the returned state: a few
-    // fixed-point passes, starting from the trial state's confinement (not
-    // below zero: a trial deep in tension often returns to a compressed
-    // state).
-    double sinPsi = MobilisedSinPsi(std::max(tr[2], 0.0), m);
-    for (int pass = 0; pass < kPsiPasses; ++pass) {
-      ok = ReturnShear(tr, m, de, sinPsi, c);
-      const double next = MobilisedSinPsi(c[2], m);
-      if (!ok || std::fabs(next - sinPsi) <= 1e-9) break;
-      sinPsi = next;
-    }
-    if (ok && c[2] >= -m.tension) {
-      res.c = c;
-      return res;
-    }
+    res.c = c;
+    return res;
   }
-  // Tension cut-off, and the corner with the Hoek-Brown surface when the
-  // cut-off alone leaves the state outside it.
+  // Tension cut-off, alone or in a corner with the Hoek-Brown surface.
   res.area = 2;
   res.tension = true;
-  c = ReturnTension(tr, m, de);
-  if (!InsideAll(c, m)) c = TensionCorner(c, m);
+  if (!TensionReturn(tr, m, de, c)) {
+    c = RadialReturn(tr, m);
+    // Landing on the apex is its return; anywhere else the flow rule could
+    // not be kept.
+    res.converged = c[0] - c[2] <= 1e-12 * m.sci;
+  }
+  // Equal stresses within round-off are made equal, so that the order holds
+  // exactly when the stress is rebuilt.
+  const double tie = kAdmissibleTol * m.sci;
+  if (c[1] > c[0]) c[1] = c[0];
+  if (c[2] > c[1]) c[2] = c[1];
+  if (c[2] < -m.tension && c[2] >= -m.tension - tie) c[2] = -m.tension;
   res.apex = c[0] - c[2] <= 1e-12 * m.sci;
-  res.converged = ok || InsideAll(c, m);
   res.c = c;
   return res;
 }

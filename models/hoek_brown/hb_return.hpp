@@ -40,10 +40,17 @@ struct HbReturn {
   int area = 0;         // 0 elastic, 1 Hoek-Brown surface, 2 tension cut-off
   bool tension = false;
   bool apex = false;
+  // False only when no return keeps the flow rule and the state was drawn
+  // back towards the apex instead (still admissible).
   bool converged = true;
 };
 
-// Returns the principal trial state c (c[0] >= c[1] >= c[2]).
+// Returns the principal trial state c (c[0] >= c[1] >= c[2]). Whatever the
+// trial state, the returned one is admissible (criterion and cut-off within
+// 1e-10 sci) and keeps the order: the shear return first, then the returns
+// with the cut-off active alone or in a corner with the criterion, the apex,
+// and as a last resort the point where the segment from the apex to the
+// trial state leaves the admissible set.
 HbReturn ReturnHoekBrown(const Vec3& c, const HbParams& m);
 
 }  // namespace soilcal::models::hoek_brown

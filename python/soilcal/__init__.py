@@ -27,7 +27,8 @@ __all__ = ["simulate", "Job", "calibrate", "CalibrationResult", "RunError", "Mis
 USER_ABORT = 18
 
 
-def calibrate(path, search="default", threads=None, progress=None, verbose=False):
+def calibrate(path, search="default", threads=None, progress=None, verbose=False,
+              extended_models=False):
     """Runs the calibration of the job at ``path`` as the program does.
 
     ``path`` is an optimisation file, a TOML job file (its native job and
@@ -38,7 +39,8 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     ``phase``, ``iteration``, ``mean_relative_error``) at most ten times a
     second; if it raises, the search stops, the files are written and its
     exception is raised. ``verbose=True`` passes the program's console
-    output through to ``sys.stdout`` and ``sys.stderr``.
+    output through to ``sys.stdout`` and ``sys.stderr``. ``extended_models``
+    lets the Sekiguchi-Ohta models run, as the option --extended-models does.
 
     Returns a ``CalibrationResult``. A run error raises ``RunError`` after
     the result file is written; Ctrl-C stops the search as the abort file
@@ -47,7 +49,7 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     part of the result (``exit_code`` None, ``kernel_error`` its message).
     """
     outcome = _soilcal._calibrate(path, search=search, threads=threads, progress=progress,
-                                  verbose=verbose)
+                                  verbose=verbose, extended_models=extended_models)
     result = CalibrationResult(outcome)
     if outcome["progress_error"] is not None:
         raise outcome["progress_error"]

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "labtest/lab_records.hpp"
+#include "labtest/ubc3d_sand.hpp"
 #include "models/core_test_helpers.hpp"
 
 namespace soilcal::testing {
@@ -60,6 +61,8 @@ TEST(StressPointPaths, LeanAndDiagnosticRoutesSimulateEveryModelToTheSameBits) {
   cases.push_back({"Cam-Clay oedometer", SoftClayJob(105), Oedometer(105)});
   cases.push_back({"creep oedometer", SoftClayJob(108), Oedometer(108)});
   cases.push_back({"user model triaxial", UserJob(121, "usermod.dll"), TriaxialCompression(121, -0.05, 40, 0.0025)});
+  cases.push_back({"UBC3D sand cyclic simple shear", UbcSandJob(234),
+                   CyclicTest(input::CyclicDirectSimpleShearAtRatio(100, 0.5, 0.2, 3, 10))});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

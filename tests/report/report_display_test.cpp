@@ -165,6 +165,16 @@ TEST(Verdict, WarnsOfAWorseFitAShortSearchAndABoundInTheUnitsShown) {
   ASSERT_EQ(Kinds(warnings), (std::vector<std::string>{"worse_than_start", "short_search", "near_bound"}));
   EXPECT_NE(warnings[0].text.find("objective 0.318 against 0.244"), std::string::npos) << warnings[0].text;
   EXPECT_NE(warnings[1].text.find("soilcal --search=thorough /jobs/sand/OPTIM.TXT"), std::string::npos);
+  // A TOML job runs in job.out/ beside its job file: the command names the
+  // job file, and the hint is the job file's own key.
+  report::Summary toml = s;
+  toml.job = "sand.toml";
+  toml.jobFolder = "/jobs/sand/sand.out/";
+  const std::string short_ = report::CollectWarnings(toml, {}).at(1).text;
+  EXPECT_NE(short_.find("soilcal --search=thorough /jobs/sand/sand.toml (or set search = "
+                        "\"thorough\" under [calibrate] in sand.toml)"),
+            std::string::npos)
+      << short_;
   EXPECT_NE(warnings.at(2).text.find("φ (friction angle) = 46° lies within 1 % of its range from the "
                                   "upper bound 46.05°"),
             std::string::npos)

@@ -283,8 +283,14 @@ TEST(FaultInjection, InputsNamedLikeOutputsStopTheRunBeforeAnythingIsWritten) {
 // leaves the folder to it; once the first has ended the folder is free.
 TEST(FaultInjection, SecondRunInAFolderStopsAtOnceAndLeavesTheFirstAlone) {
   TempDir dir;
-  WriteSmallJob(dir.path(), 1e-300);  // never converges: runs until stopped
+  WriteSmallJob(dir.path(), 1e-300);
   Rewrite(dir.path() / "OPTIM.TXT", [](std::string t) { return WithValue(t, 2, "3"); });
+  // A 400-step test on intensity 3: a search of a minute, so that it is still
+  // running when the second run comes, however loaded the machine.
+  Rewrite(dir.path() / "TRIAX1.VLT", [](std::string t) {
+    const std::size_t phase = t.find("\n20\n", t.find("-100 -100 -100"));
+    return phase == std::string::npos ? t : t.replace(phase, 4, "\n400\n");
+  });
   BackgroundProcess first(BuildPath("soilcal"), {"--exit-status", "OPTIM.TXT"}, dir.path());
   ASSERT_TRUE(first.WaitFor(" ERROR = ")) << first.err();
 
@@ -309,7 +315,8 @@ TEST(FaultInjection, SecondRunInAFolderStopsAtOnceAndLeavesTheFirstAlone) {
   EXPECT_EQ(result.sections.size(), 4u);  // General, Params, Objective info, Sensitivity
   EXPECT_FALSE(fs::exists(dir.path() / ".soilcal.lock"));
 
-  Rewrite(dir.path() / "OPTIM.TXT", [](std::string t) { return WithValue(t, 3, "0.01"); });
+  // The folder is free for the next run (the small job again).
+  WriteSmallJob(dir.path(), 0.01);
   EXPECT_EQ(RunWithLimit(dir.path(), (dir.path() / "OPTIM.TXT").string()).exitStatus, 0);
 }
 
