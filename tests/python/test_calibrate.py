@@ -253,10 +253,10 @@ CTRL_C_SCRIPT = textwrap.dedent("""
 
 
 def test_ctrl_c_stops_the_search_writes_the_files_and_raises_keyboard_interrupt(tmp_path):
-    # A 2000-step test: a search of about three seconds that the signal
-    # reaches after its first starting point; exit code 18 can only come
-    # from the interrupt.
-    job = slow_sand_job(tmp_path / "slow", steps=2000)
+    # A 4000-step test: a search of a second or more that the signal reaches
+    # after its first starting point; exit code 18 can only come from the
+    # interrupt.
+    job = slow_sand_job(tmp_path / "slow", steps=4000)
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(
         [os.path.join(BUILD_DIR, "python"), os.environ.get("PYTHONPATH", "")]))
     child = subprocess.Popen([sys.executable, "-c", CTRL_C_SCRIPT, job], stdout=subprocess.PIPE,
