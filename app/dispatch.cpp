@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/batch_command.hpp"
+#include "app/batch_options.hpp"
 #include "app/job_runs.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/toml_job.hpp"
@@ -46,6 +48,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--write-native" || arg == "--write-toml") {

@@ -4,6 +4,8 @@
 //   soilcal [OPTIONS] PATH/JOB.toml         the TOML job: its native job is
 //                                           written into PATH/JOB.out/ and run
 //                                           there by the same run sequence
+//   soilcal [OPTIONS] JOB1 JOB2 ...         a batch: each job a run of its own
+//   soilcal [OPTIONS] --jobs-from FILE      (app/batch_command.hpp)
 //   soilcal --write-native DIR JOB.toml     writes the native job, no run
 //   soilcal --write-toml OUT.toml OPTIM.TXT writes a native job as a TOML job
 #pragma once

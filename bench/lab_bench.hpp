@@ -45,6 +45,8 @@ class LabBench {
   // Prepares and runs the test once; false when a step failed.
   bool RunOnce();
   const labtest::SimulationContext& context() const { return ctx_; }
+  // The iteration that solves the load steps (the prescribed one unless set).
+  void SetStepSolver(labtest::StepSolver solver) { ctx_.stepSolver = solver; }
 
  private:
   services::SharedLibrary capLibrary_;

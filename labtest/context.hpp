@@ -103,6 +103,23 @@ struct Recording {
   }
 };
 
+// Which iteration solves a load step. The prescribed one iterates with the
+// elastic matrix and converges linearly; its results are the program's
+// exact figures. The fast one (Broyden's update of the same matrix) needs a
+// few iterations per plastic step and meets the same tolerance, so its
+// curves differ from the prescribed ones within that tolerance; a step it
+// cannot converge is solved by the prescribed iteration.
+enum class StepSolver { kPrescribed, kFast };
+
+// Counts of the step solver over the life of a context.
+struct StepSolverStats {
+  long steps = 0;              // accepted steps
+  long iterations = 0;         // their equilibrium iterations
+  long plasticSteps = 0;       // accepted steps ending plastic
+  long plasticIterations = 0;  // their equilibrium iterations
+  long fallbacks = 0;          // fast steps handed to the prescribed iteration
+};
+
 struct SimulationContext {
   const input::Job* job = nullptr;
   models::ModelResources resources;
@@ -142,6 +159,8 @@ struct SimulationContext {
   // unit (a copy: the creep model replaces a zero increment by 1.0).
   std::vector<double> phaseTime;
   int iterationsOfLastStep = 0;      // equilibrium iterations of the last solved step
+  StepSolver stepSolver = StepSolver::kPrescribed;
+  StepSolverStats solverStats;
   int waterPressureResets = 0;       // CapWaterPressure resets of the last update
   int pointsEvaluated = 0;           // stress points of the last update
 };

@@ -21,6 +21,7 @@ LineSearchResult VelocityLineSearch(CountingProblem& eval, std::span<double> x,
       // Later samples start from the moved point.
       std::copy(trial.begin(), trial.end(), x.begin());
     }
+    if (s < m && eval.AbortRequested()) break;
   }
   return result;
 }

@@ -136,7 +136,14 @@ std::unique_ptr<Problem> JobObjective::Clone() const {
   }
   auto clone = std::make_unique<JobObjective>(job_, resources_, start_);
   clone->services_ = services_;
+  clone->SetStepSolver(stepSolver());
   return clone;
+}
+
+bool JobObjective::SetPrecision(Precision precision) {
+  SetStepSolver(precision == Precision::kFast ? labtest::StepSolver::kFast
+                                              : labtest::StepSolver::kPrescribed);
+  return true;
 }
 
 bool JobObjective::IsAdmissible(std::span<const double> x) {

@@ -74,6 +74,11 @@ class JobObjective : public Problem {
   // USE_PARALLEL_UDSM_STRESS_INTEGRATION allows parallel calls. Not to be
   // called while this objective evaluates on another thread.
   std::unique_ptr<Problem> Clone() const override;
+  // kFast: the fast step solver (labtest::StepSolver::kFast); kExact: the
+  // prescribed iteration. Clones take the setting.
+  bool SetPrecision(Precision precision) override;
+  void SetStepSolver(labtest::StepSolver solver) { ctx_.stepSolver = solver; }
+  labtest::StepSolver stepSolver() const { return ctx_.stepSolver; }
   labtest::SimulationContext& context() { return ctx_; }
 
   // Material set 1 the objective started from: an input that never changes,

@@ -58,6 +58,7 @@ class BufferedDiag {
 struct TaskOutcome {
   std::string diag;
   std::exception_ptr error;
+  bool ran = false;
 };
 
 void LowerTo(std::atomic<int>& value, int k) {
@@ -66,12 +67,14 @@ void LowerTo(std::atomic<int>& value, int k) {
   }
 }
 
-void RunSerial(Problem& problem, int count, const std::function<void(int, Problem&)>& work,
-               const std::function<bool(int)>& complete) {
+bool RunSerial(Problem& problem, int count, const std::function<void(int, Problem&)>& work,
+               const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
   for (int k = 0; k < count; ++k) {
+    if (stop && stop()) return false;
     work(k, problem);
-    if (!complete(k)) return;
+    if (!complete(k)) return true;
   }
+  return true;
 }
 
 }  // namespace
@@ -87,19 +90,24 @@ ProblemPool::ProblemPool(Problem& primary, int threads) : primary_(primary) {
   }
 }
 
-void RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
-              const std::function<bool(int)>& complete) {
+bool ProblemPool::SetPrecision(Precision precision) {
+  if (!primary_.SetPrecision(precision)) return false;
+  for (auto& clone : clones_) clone->SetPrecision(precision);
+  return true;
+}
+
+bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
+              const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
   const int threads = std::min(pool.threads(), count);
-  if (threads <= 1) {
-    RunSerial(pool.primary(), count, work, complete);
-    return;
-  }
+  if (threads <= 1) return RunSerial(pool.primary(), count, work, complete, stop);
   services::RunServices& run = services::CurrentServices();
   const bool diagOn = services::Diag().on();
   const unsigned long fpWord = services::FpControlWord();
   std::vector<TaskOutcome> outcomes(static_cast<std::size_t>(count));
   // Tasks after the lowest failed one are never looked at.
   std::atomic<int> firstFailed{count};
+  // Set once `stop` said true: no task starts after it.
+  std::atomic<bool> stopped{false};
 
 #pragma omp parallel num_threads(threads)
   {
@@ -109,6 +117,10 @@ void RunBatch(ProblemPool& pool, int count, const std::function<void(int, Proble
 #pragma omp for schedule(dynamic, 1)
     for (int k = 0; k < count; ++k) {
       if (k > firstFailed.load()) continue;
+      if (stopped.load() || (stop && stop())) {
+        stopped.store(true);
+        continue;
+      }
       TaskOutcome& out = outcomes[static_cast<std::size_t>(k)];
       std::optional<BufferedDiag> buffer;
       if (diagOn) buffer.emplace();
@@ -119,15 +131,18 @@ void RunBatch(ProblemPool& pool, int count, const std::function<void(int, Proble
         LowerTo(firstFailed, k);
       }
       if (buffer) out.diag = buffer->Take();
+      out.ran = true;
     }
   }
 
   for (int k = 0; k < count; ++k) {
     TaskOutcome& out = outcomes[static_cast<std::size_t>(k)];
+    if (!out.ran) return false;
     if (diagOn) services::Diag().Append(out.diag);
     if (out.error) std::rethrow_exception(out.error);
-    if (!complete(k)) return;
+    if (!complete(k)) return true;
   }
+  return true;
 }
 
 }  // namespace soilcal::optimisation

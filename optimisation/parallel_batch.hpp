@@ -29,6 +29,9 @@ class ProblemPool {
     return t == 0 ? primary_ : *clones_[static_cast<std::size_t>(t - 1)];
   }
   Problem& primary() { return primary_; }
+  // Sets the precision of the problem and of every clone; false when the
+  // problem has only its exact evaluation.
+  bool SetPrecision(Precision precision);
 
  private:
   Problem& primary_;
@@ -42,7 +45,13 @@ class ProblemPool {
 // a task's diagnostic lines are held back and written just before the task
 // completes, and an exception of a task is raised in its place of the order
 // (so the lowest task's wins); tasks after a stop are dropped unseen.
-void RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
-              const std::function<bool(int)>& complete);
+//
+// `stop` (optional, thread-safe: an abort request) is asked before every
+// task starts, on every thread: once it says true no further task starts,
+// and the completions end before the first task that did not run. Returns
+// false when a task was left out that way.
+bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
+              const std::function<bool(int)>& complete,
+              const std::function<bool()>& stop = {});
 
 }  // namespace soilcal::optimisation

@@ -16,6 +16,12 @@ struct Evaluation {
   const char* reason = nullptr;
 };
 
+// How a problem evaluates. kExact gives the figures the program reports;
+// kFast costs less and may differ from them within the accuracy the
+// problem guarantees anyway (for a calibration: a step solver that meets
+// the same equilibrium tolerance another way).
+enum class Precision { kExact, kFast };
+
 class Problem {
  public:
   virtual ~Problem() = default;
@@ -25,6 +31,9 @@ class Problem {
   // giving results identical to this one; nullptr when evaluations must stay
   // on one thread.
   virtual std::unique_ptr<Problem> Clone() const { return nullptr; }
+  // Evaluates with `precision` from now on (clones made later too); false
+  // when the problem has only its exact evaluation.
+  virtual bool SetPrecision(Precision /*precision*/) { return false; }
 };
 
 }  // namespace soilcal::optimisation

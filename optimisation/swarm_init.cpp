@@ -29,20 +29,6 @@ SwarmSizes SizesForIntensity(int intensity) {
   }
 }
 
-AbortWatch::AbortWatch(std::string flagPath)
-    : path_(std::move(flagPath)), last_(services::WallClockMs()) {}
-
-bool AbortWatch::Requested() {
-  // Ctrl-C or SIGTERM: seen at once, not only every 100 ms.
-  if (services::InterruptRequested()) return true;
-  const int now = services::WallClockMs();
-  // The absolute difference keeps the check alive when the clock passes
-  // midnight and starts again from 0.
-  if (std::abs(now - last_) <= 100) return false;
-  last_ = now;
-  return !path_.empty() && services::FileExists(path_);
-}
-
 Swarm::Swarm(int particles, int parameters) : S(particles), n(parameters) {
   const auto cells = static_cast<std::size_t>(S) * static_cast<std::size_t>(n);
   position.assign(cells, 0.0);
@@ -123,7 +109,7 @@ bool InitialPositions(SwarmRun& run) {
       return std::span<const double>(c.points).subspan(static_cast<std::size_t>(k) * w.n, w.n);
     };
     int taken = 0;
-    RunBatch(
+    const bool whole = RunBatch(
         run.pool, count,
         [&](int k, Problem& problem) { c.evaluated[k] = problem.Evaluate(candidate(k)); },
         [&](int k) {
@@ -151,9 +137,10 @@ bool InitialPositions(SwarmRun& run) {
                                         run.eval.failures.MostFrequent());
           }
           return i < w.S;
-        });
-    run.random = c.after[taken - 1];
-    if (aborted) return true;
+        },
+        [&] { return run.abort.Requested(); });
+    if (taken > 0) run.random = c.after[taken - 1];
+    if (aborted || !whole) return true;
   }
   return false;
 }

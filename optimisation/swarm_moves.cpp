@@ -19,13 +19,15 @@ bool EvaluateParticles(SwarmRun& run) {
     return std::span<double>(a).subspan(static_cast<std::size_t>(i) * w.n, w.n);
   };
   bool aborted = false;
-  RunBatch(
+  const bool whole = RunBatch(
       run.pool, w.S,
       [&](int i, Problem& problem) {
         const auto pos = w.Row(w.position, i);
         const auto x = row(run.work, i);
         std::copy(pos.begin(), pos.end(), x.begin());
-        CountingProblem eval{problem};
+        // The line search stops between its evaluations once an abort is
+        // requested; the particle's outcome is then never taken.
+        CountingProblem eval{problem, 0, {}, &run.abort};
         searched[i] = VelocityLineSearch(eval, x, w.Row(w.velocity, i), run.sizes.samples,
                                          row(run.trial, i));
         evaluations[i] = eval.evaluations;
@@ -46,8 +48,9 @@ bool EvaluateParticles(SwarmRun& run) {
           std::copy(x.begin(), x.end(), w.Row(w.bestPosition, i).begin());
         }
         return true;
-      });
-  return aborted;
+      },
+      [&] { return run.abort.Requested(); });
+  return aborted || !whole;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "optimisation/abort_watch.hpp"
 #include "optimisation/parallel_batch.hpp"
 #include "optimisation/failure_tally.hpp"
 #include "optimisation/problem.hpp"
@@ -27,31 +28,20 @@ struct SwarmSizes {
 // Sizes for intensity 1, 2 or 3; run error 5 for any other intensity.
 SwarmSizes SizesForIntensity(int intensity);
 
-// The problem with a count of its evaluations and of why points failed.
+// The problem with a count of its evaluations and of why points failed;
+// `abort`, when set, lets a line search stop between its evaluations.
 struct CountingProblem {
   Problem& problem;
   long evaluations = 0;
   FailureTally failures{};
+  AbortWatch* abort = nullptr;
+  bool AbortRequested() const { return abort != nullptr && abort->Requested(); }
   Evaluation Evaluate(std::span<const double> x) {
     ++evaluations;
     Evaluation e = problem.Evaluate(x);
     if (e.status != 0) failures.Add(e.reason);
     return e;
   }
-};
-
-// Looks for the abort flag file at most once per 100 ms of wall clock, and
-// for an interrupt (Ctrl-C, SIGTERM) at every call.
-class AbortWatch {
- public:
-  explicit AbortWatch(std::string flagPath);
-  // True after an interrupt, or when more than 100 ms passed since the last
-  // look and the flag exists.
-  bool Requested();
-
- private:
-  std::string path_;
-  int last_ = 0;
 };
 
 // The swarm arrays, particle i and parameter j both 0-based, rows of n.
@@ -112,7 +102,8 @@ struct LineSearchResult {
 };
 
 // Samples x + t v for t = s - m/2 - 1, s = 1..m, moving x to every sample
-// that improves. `trial` is scratch of the size of x.
+// that improves; stops early when the problem's abort watch says so.
+// `trial` is scratch of the size of x.
 LineSearchResult VelocityLineSearch(CountingProblem& eval, std::span<double> x,
                                     std::span<const double> v, int m,
                                     std::span<double> trial);

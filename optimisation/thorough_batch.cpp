@@ -8,15 +8,22 @@ Evaluation BatchEvaluator::EvaluateOne(std::span<const double> x) {
   return pool_.primary().Evaluate(x);
 }
 
-void BatchEvaluator::Evaluate(std::span<const double> points, int n, std::span<Evaluation> out) {
+int BatchEvaluator::Evaluate(std::span<const double> points, int n, std::span<Evaluation> out,
+                            const std::function<bool()>& stop) {
   const int count = static_cast<int>(out.size());
-  evaluations_ += count;
+  int done = 0;
   RunBatch(
       pool_, count,
       [&](int i, Problem& problem) {
         out[i] = problem.Evaluate(points.subspan(static_cast<std::size_t>(i) * n, n));
       },
-      [](int) { return true; });
+      [&](int i) {
+        done = i + 1;
+        return true;
+      },
+      stop);
+  evaluations_ += done;
+  return done;
 }
 
 }  // namespace soilcal::optimisation

@@ -28,10 +28,16 @@ class BatchEvaluator {
   BatchEvaluator(Problem& problem, int threads) : pool_(problem, threads) {}
   // Evaluates `count` points stored as rows of n in `points`; result i
   // belongs to row i. An exception of any evaluation is rethrown after the
-  // batch, the one of the lowest row first.
-  void Evaluate(std::span<const double> points, int n, std::span<Evaluation> out);
+  // batch, the one of the lowest row first. Once `stop` (optional, asked on
+  // every thread before each point) says true, no further point starts.
+  // Returns how many leading rows have their result; only those count as
+  // evaluations.
+  int Evaluate(std::span<const double> points, int n, std::span<Evaluation> out,
+               const std::function<bool()>& stop = {});
   Evaluation EvaluateOne(std::span<const double> x);
   long evaluations() const { return evaluations_; }
+  // The precision of every problem of the pool (Problem::SetPrecision).
+  bool SetPrecision(Precision precision) { return pool_.SetPrecision(precision); }
   int threads() const { return pool_.threads(); }
   Problem& problem() { return pool_.primary(); }
 

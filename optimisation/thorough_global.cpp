@@ -17,6 +17,11 @@ namespace {
 
 constexpr double kF = 0.6;          // differential weight
 constexpr double kCR = 0.9;         // crossover rate
+// Adaptive stop: generations the population explores at least, and the
+// size of the box (unit coordinates) in which its better half has found
+// the basin that the local stage then refines.
+constexpr int kMinGenerations = 10;
+constexpr double kBasinBox = 0.05;
 
 struct Population {
   int size = 0;
@@ -54,13 +59,13 @@ bool EvaluateRows(ThoroughRun& run, std::span<const double> u, int count, std::v
     run.ToParameters(u.subspan(off, n), std::span<double>(x).subspan(off, n));
   }
   std::vector<Evaluation> out(static_cast<std::size_t>(count));
-  run.eval.Evaluate(x, n, out);
-  rank.resize(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
+  const int done = run.eval.Evaluate(x, n, out, [&] { return run.abort.Requested(); });
+  rank.assign(static_cast<std::size_t>(count), kUnusable);
+  for (int i = 0; i < done; ++i) {
     rank[i] = Rank(out[i]);
     run.Offer(u.subspan(static_cast<std::size_t>(i) * n, n), out[i]);
   }
-  if (run.abort.Requested()) run.aborted = true;
+  if (done < count || run.abort.Requested()) run.aborted = true;
   return !run.aborted;
 }
 
@@ -162,6 +167,28 @@ double Change(const Level& before, const Level& now) {
   return std::max(relative(before.best, now.best), relative(before.mean, now.mean));
 }
 
+// The population has found its basin: the better half of it agrees in
+// objective to the tolerance (relative to the best, or 1e-15 absolute, the
+// round-off of an exact fit), or lies within kBasinBox of every range.
+bool PopulationConverged(const Population& pop, double tolerance) {
+  const std::vector<int> order = Order(pop);
+  const int half = std::max(2, pop.size / 2);
+  const double best = pop.rank[order[0]];
+  const double last = pop.rank[order[half - 1]];
+  if (last >= kUnusable) return false;
+  if (last - best <= tolerance * std::abs(best) + 1e-15) return true;
+  for (int j = 0; j < pop.n; ++j) {
+    double lo = 1.0, hi = 0.0;
+    for (int k = 0; k < half; ++k) {
+      const double v = pop.u[static_cast<std::size_t>(order[k]) * pop.n + j];
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    }
+    if (hi - lo > kBasinBox) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimit,
@@ -201,6 +228,8 @@ GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimi
     run.Tell(SearchPhase::kIterations, change, tolerance);
     if (!ok) return {};
     if (static_cast<int>(history.size()) > window && change < tolerance) break;
+    const int generations = static_cast<int>(history.size()) - 1;
+    if (run.adaptive && generations >= kMinGenerations && PopulationConverged(pop, tolerance)) break;
     if (Spread(pop) < 1e-6) break;
   }
   const int best = Order(pop).front();

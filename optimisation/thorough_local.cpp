@@ -66,8 +66,15 @@ double Round(ThoroughRun& run, std::vector<double>& u, long evaluations, double 
   nlopt_set_upper_bounds1(opt.get(), 1.0);
   nlopt_set_min_objective(opt.get(), Objective, &c);
   nlopt_set_maxeval(opt.get(), static_cast<int>(std::min<long>(evaluations, 1L << 30)));
-  nlopt_set_ftol_rel(opt.get(), 1e-10);
-  nlopt_set_xtol_rel(opt.get(), 1e-8);
+  if (run.adaptive) {
+    // A hundredth of the job's tolerance in the objective, or the point
+    // fixed to 1e-6 of the box.
+    nlopt_set_ftol_rel(opt.get(), 0.01 * run.options.tolerance);
+    nlopt_set_xtol_rel(opt.get(), 1e-6);
+  } else {
+    nlopt_set_ftol_rel(opt.get(), 1e-10);
+    nlopt_set_xtol_rel(opt.get(), 1e-8);
+  }
   nlopt_set_initial_step1(opt.get(), step);
   double reached = kNoObjective;
   nlopt_optimize(opt.get(), u.data(), &reached);
@@ -88,7 +95,12 @@ void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start) 
     if (left < 2L * run.n + 2) break;
     const double reached = Round(run, u, left, step);
     PrintLabelledValue("ERROR", run.bestError);
-    if (!(objective - reached > 1e-9 * std::abs(objective))) break;
+    // Adaptive: a local stage followed by the exact refinement makes one
+    // round; the last local stage goes on while a round gains a tenth of
+    // the tolerance.
+    if (run.adaptive && run.exactRefinementFollows && !run.exactRefinement) break;
+    const double gain = run.adaptive ? 0.1 * run.options.tolerance : 1e-9;
+    if (!(objective - reached > gain * std::abs(objective))) break;
     objective = reached;
     step = std::max(step * 0.25, 1e-4);
   }

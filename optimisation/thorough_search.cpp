@@ -20,7 +20,9 @@ constexpr double kGlobalShare = 0.6;
 constexpr std::uint64_t kSeed = 20261206;
 
 // Global and local stage from fresh seeds until a cycle no longer improves
-// the best by the tolerance or the budget runs short.
+// the best by the tolerance or the budget runs short (ThoroughStopping::
+// kBudget). With the adaptive test one cycle, each stage stopping when it
+// has converged.
 void Cycles(ThoroughRun& run, long long initLimit) {
   for (std::uint64_t cycle = 0; !run.aborted; ++cycle) {
     const double before = run.bestObjective;
@@ -29,6 +31,7 @@ void Cycles(ThoroughRun& run, long long initLimit) {
     const GlobalOutcome outcome = GlobalStage(run, global, initLimit, kSeed + cycle);
     if (run.aborted) return;
     LocalStage(run, run.remaining(), outcome);
+    if (run.adaptive) return;
     const bool improved = run.bestObjective < before - run.options.tolerance * std::abs(before);
     if (cycle > 0 && !improved) return;
     if (run.remaining() < run.budget / 10) return;
@@ -91,6 +94,11 @@ long ThoroughBudget(int n) { return std::min(1500L * std::max(n, 1), 5000L); }
 
 bool ThoroughRun::Offer(std::span<const double> u, const Evaluation& e) {
   if (e.status != 0 || (haveBest && !(e.objective < bestObjective))) return false;
+  if (haveBest) {
+    constexpr std::size_t kKept = 8;
+    if (formerBests.size() == kKept) formerBests.erase(formerBests.begin());
+    formerBests.push_back(bestX);
+  }
   bestX.resize(u.size());
   ToParameters(u, bestX);
   bestObjective = e.objective;
@@ -116,11 +124,20 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   const SwarmSizes sizes = SizesForIntensity(options.intensity);
   const int n = static_cast<int>(options.lower.size());
   const long total = thorough.maxEvaluations > 0 ? thorough.maxEvaluations : ThoroughBudget(n);
-  // The sensitivities take n evaluations of the budget.
-  ThoroughRun run(options, std::max(total - n, 1L), problem, thorough.threads);
+  // Set before the run makes the clones of the problem, which take it.
+  const bool fast = thorough.fastSearch && problem.SetPrecision(Precision::kFast);
+  // The sensitivities take n evaluations of the budget, the exact
+  // evaluation of the best point one more.
+  ThoroughRun run(options, std::max(total - n - (fast ? 1 : 0), 1L), problem, thorough.threads,
+                  thorough.stopping == ThoroughStopping::kAdaptive);
+  run.exactRefinementFollows = fast;
   run.Tell(SearchPhase::kStartingPoints, -1.0, options.tolerance);
 
   Cycles(run, sizes.initLimit);
+  if (fast) {
+    EvaluateBestExactly(run);
+    if (!run.aborted) PolishExactly(run);
+  }
 
   SwarmResult result;
   long probes = 0;

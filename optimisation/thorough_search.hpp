@@ -9,9 +9,21 @@
 
 namespace soilcal::optimisation {
 
+// When the thorough search ends. kAdaptive: once its population and its
+// local refinement have converged (one cycle), the budget only a ceiling.
+// kBudget: cycles from fresh seeds until a cycle no longer improves the best
+// or the budget runs short (the search as it was before the adaptive test;
+// kept for comparisons).
+enum class ThoroughStopping { kAdaptive, kBudget };
+
 struct ThoroughOptions {
   long maxEvaluations = 0;  // objective evaluations allowed; 0 = ThoroughBudget(n)
   int threads = 0;          // evaluation threads; 0 = the OpenMP default
+  // Search with the problem's fast precision where it has one; the best
+  // point is then evaluated again exactly, and the sensitivities and
+  // everything reported come from exact evaluations.
+  bool fastSearch = true;
+  ThoroughStopping stopping = ThoroughStopping::kAdaptive;
 };
 
 // The default budget for n free parameters: 1500 n evaluations, at most 5000.

@@ -14,13 +14,20 @@
 namespace soilcal::optimisation {
 
 struct ThoroughRun {
-  ThoroughRun(const SwarmOptions& o, long evaluations, Problem& problem, int threads)
+  ThoroughRun(const SwarmOptions& o, long evaluations, Problem& problem, int threads,
+              bool adaptiveStop)
       : options(o), n(static_cast<int>(o.lower.size())), budget(evaluations),
-        eval(problem, threads), abort(o.abortFlagPath) {}
+        adaptive(adaptiveStop), eval(problem, threads), abort(o.abortFlagPath) {}
 
   const SwarmOptions& options;
   int n = 0;
   long budget = 0;  // evaluations allowed to the two stages together
+  bool adaptive = true;  // stop on convergence (ThoroughStopping::kAdaptive)
+  // The search evaluates fast and an exact refinement follows it (then the
+  // search's own local stage makes one round), and whether that refinement
+  // has begun.
+  bool exactRefinementFollows = false;
+  bool exactRefinement = false;
   BatchEvaluator eval;
   AbortWatch abort;
   bool aborted = false;
@@ -31,6 +38,9 @@ struct ThoroughRun {
   double bestObjective = kNoObjective;
   double bestError = 1.0;
   bool haveBest = false;
+  // The last points that became the best, newest last: where the exact
+  // evaluation looks when the best point fails it.
+  std::vector<std::vector<double>> formerBests;
 
   void ToParameters(std::span<const double> u, std::span<double> x) const {
     for (int j = 0; j < n; ++j) x[j] = options.lower[j] + u[j] * (options.upper[j] - options.lower[j]);
@@ -56,7 +66,15 @@ GlobalOutcome GlobalStage(ThoroughRun& run, long evaluations, long long initLimi
                           std::uint64_t seed);
 
 // Bound-constrained local refinement from `start` with at most
-// `evaluations` evaluations. Does nothing when the library is missing.
+// `evaluations` evaluations.
 void LocalStage(ThoroughRun& run, long evaluations, const GlobalOutcome& start);
+
+// Switches the run's problems to exact evaluations and makes the best point
+// an exactly evaluated one: the best point found, or the newest former best
+// whose exact evaluation is usable.
+void EvaluateBestExactly(ThoroughRun& run);
+// A short exact local refinement from the best point: the minimum of the
+// fast evaluations lies a little away from the exact one.
+void PolishExactly(ThoroughRun& run);
 
 }  // namespace soilcal::optimisation

@@ -48,6 +48,14 @@ bool OnMainThread() {
   return threading.attr("current_thread")().is(threading.attr("main_thread")());
 }
 
+run::SolverChoice SolverOf(const std::string& solver) {
+  if (solver == "auto") return run::SolverChoice::kAuto;
+  if (solver == "fast") return run::SolverChoice::kFast;
+  if (solver == "prescribed") return run::SolverChoice::kPrescribed;
+  throw std::invalid_argument("solver must be \"auto\", \"fast\" or \"prescribed\", not \"" +
+                              solver + "\"");
+}
+
 run::SearchMode SearchOf(const std::string& search) {
   if (search == "default") return run::SearchMode::kDefault;
   if (search == "thorough") return run::SearchMode::kThorough;
@@ -78,11 +86,12 @@ py::dict Outcome(const run::CalibrationOutcome& done) {
 
 py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
                    const py::object& threads, const py::object& progress, bool verbose,
-                   bool extendedModels) {
+                   bool extendedModels, const std::string& solver) {
   const std::string job = ExistingJobPath(path);
   run::CalibrationRequest request;
   request.search = SearchOf(search);
   request.extendedModels = extendedModels;
+  request.solver = SolverOf(solver);
   if (!threads.is_none()) {
     const int count = threads.cast<int>();
     if (count < 1) throw std::invalid_argument("threads must be at least 1");
@@ -134,6 +143,7 @@ void BindCalibrate(py::module_& m) {
   m.def("_calibrate", &Calibrate, py::arg("path"), py::arg("search") = "default",
         py::arg("threads") = py::none(), py::arg("progress") = py::none(),
         py::arg("verbose") = false, py::arg("extended_models") = false,
+        py::arg("solver") = "auto",
         "The calibration of a job as the program runs it; use soilcal.calibrate.");
 }
 

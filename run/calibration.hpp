@@ -25,6 +25,7 @@ struct CalibrationRequest {
   std::optional<std::string> path;
   SearchMode search = SearchMode::kDefault;  // the flag file "thorough_search" still counts
   bool extendedModels = false;  // Sekiguchi-Ohta in the lab; the flag file "extended_models" too
+  SolverChoice solver = SolverChoice::kAuto;  // the step solver of the search's evaluations
   int threads = 0;                           // evaluation threads; 0: OMP_NUM_THREADS or all cores
   // Called on the calling thread with the phase and the best point so far,
   // at most once per progressInterval (the first report always).

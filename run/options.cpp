@@ -18,6 +18,10 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.search = SearchMode::kDefault;
   } else if (arg == "--extended-models") {
     options.extendedModels = true;
+  } else if (arg == "--solver=fast") {
+    options.solver = SolverChoice::kFast;
+  } else if (arg == "--solver=prescribed") {
+    options.solver = SolverChoice::kPrescribed;
   } else {
     return false;
   }

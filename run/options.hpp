@@ -8,6 +8,10 @@
 namespace soilcal::run {
 
 enum class SearchMode { kDefault, kThorough };
+// The step solver of the search's evaluations: kAuto is the prescribed
+// iteration for the default search and the fast one for the thorough
+// search; the reported figures always come from the prescribed iteration.
+enum class SolverChoice { kAuto, kFast, kPrescribed };
 
 struct RunOptions {
   bool help = false;            // --help: usage, no run
@@ -15,6 +19,7 @@ struct RunOptions {
   bool exitStatus = false;      // --exit-status: the outcome becomes the process status
   SearchMode search = SearchMode::kDefault;  // --search=default|thorough
   bool extendedModels = false;  // --extended-models: Sekiguchi-Ohta in the lab
+  SolverChoice solver = SolverChoice::kAuto;  // --solver=fast|prescribed
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

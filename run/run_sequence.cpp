@@ -144,7 +144,8 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const SearchMode mode = ChooseSearch(request.search, run.folder);
   run.outputs.SearchChosen(mode);
-  const optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective);
+  const optimisation::SwarmResult found =
+      RunSearch(mode, OptionsOf(run), *objective, request.solver);
   run.outputs.SearchEnded(found);
   run.progress.Ended(found);
   run.found = found;
@@ -245,6 +246,7 @@ int RunSequence(int argc, char** argv) {
   if (options.hasPath) request.path = options.path;
   request.search = options.search;
   request.extendedModels = options.extendedModels;
+  request.solver = options.solver;
   const CalibrationOutcome done = RunCalibration(request);
   return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

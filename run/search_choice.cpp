@@ -1,5 +1,6 @@
 #include "run/search_choice.hpp"
 
+#include "optimisation/exact_finish.hpp"
 #include "optimisation/thorough_search.hpp"
 #include "services/paths.hpp"
 
@@ -12,9 +13,18 @@ SearchMode ChooseSearch(SearchMode commandLine, const std::string& folder) {
 }
 
 optimisation::SwarmResult RunSearch(SearchMode mode, const optimisation::SwarmOptions& options,
-                                    optimisation::Problem& problem) {
-  if (mode == SearchMode::kThorough) return optimisation::ThoroughSearch(options, problem);
-  return optimisation::PSwarm(options, problem);
+                                    optimisation::Problem& problem, SolverChoice solver) {
+  if (mode == SearchMode::kThorough) {
+    optimisation::ThoroughOptions thorough;
+    thorough.fastSearch = solver != SolverChoice::kPrescribed;
+    return optimisation::ThoroughSearch(options, problem, thorough);
+  }
+  if (solver != SolverChoice::kFast || !problem.SetPrecision(optimisation::Precision::kFast)) {
+    return optimisation::PSwarm(options, problem);
+  }
+  optimisation::SwarmResult result = optimisation::PSwarm(options, problem);
+  optimisation::FinishExactly(options, problem, result);
+  return result;
 }
 
 }  // namespace soilcal::run

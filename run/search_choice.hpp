@@ -17,8 +17,10 @@ inline constexpr const char* kThoroughFlagFile = "thorough_search";
 // The command line's choice, made thorough by the flag file in `folder`.
 SearchMode ChooseSearch(SearchMode commandLine, const std::string& folder);
 
-// Runs the chosen search on the problem.
+// Runs the chosen search on the problem, its evaluations with the chosen
+// step solver; the reported figures are exact evaluations.
 optimisation::SwarmResult RunSearch(SearchMode mode, const optimisation::SwarmOptions& options,
-                                    optimisation::Problem& problem);
+                                    optimisation::Problem& problem,
+                                    SolverChoice solver = SolverChoice::kAuto);
 
 }  // namespace soilcal::run

@@ -7,6 +7,8 @@ namespace soilcal::run {
 std::string UsageText() {
   return R"(usage: soilcal [OPTIONS] PATH/OPTIM.TXT
        soilcal [OPTIONS] PATH/JOB.toml
+       soilcal [OPTIONS] JOB1 JOB2 ...     a batch: several jobs at once
+       soilcal [OPTIONS] --jobs-from FILE  a batch of the jobs listed in FILE
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
 
@@ -46,7 +48,22 @@ Options (before the path):
   --search=thorough a longer search for hard problems
   --extended-models the lab tests also simulate the Sekiguchi-Ohta models
                     (31, 32), which are refused without it
+  --solver=fast     the search's evaluations with the fast step solver (the
+                    thorough search's choice); the best point is evaluated
+                    again with the prescribed iteration, and every reported
+                    figure comes from it
+  --solver=prescribed  every evaluation with the prescribed iteration
 Unknown options are reported on standard error and otherwise ignored.
+
+Batch runs (two or more jobs, or --jobs-from FILE with one path a line;
+blank lines and lines beginning with # are skipped): each job runs as a run
+of its own with one thread, as many at once as there are cores, in its own
+folder exactly as a single run; its console output goes to
+soilcal_console.log in that folder. One line is printed per finished job,
+and batch_summary.csv in the current folder gets one row per job. The other
+options apply to every job.
+  --jobs=N          at most N jobs at once
+  --exit-status     the worst (highest) status of the jobs
 )";
 }
 

@@ -28,7 +28,7 @@ USER_ABORT = 18
 
 
 def calibrate(path, search="default", threads=None, progress=None, verbose=False,
-              extended_models=False):
+              extended_models=False, solver="auto"):
     """Runs the calibration of the job at ``path`` as the program does.
 
     ``path`` is an optimisation file, a TOML job file (its native job and
@@ -40,7 +40,8 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     second; if it raises, the search stops, the files are written and its
     exception is raised. ``verbose=True`` passes the program's console
     output through to ``sys.stdout`` and ``sys.stderr``. ``extended_models``
-    lets the Sekiguchi-Ohta models run, as the option --extended-models does.
+    lets the Sekiguchi-Ohta models run, as the option --extended-models does;
+    ``solver`` ("auto", "fast" or "prescribed") is the option --solver.
 
     Returns a ``CalibrationResult``. A run error raises ``RunError`` after
     the result file is written; Ctrl-C stops the search as the abort file
@@ -49,7 +50,8 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     part of the result (``exit_code`` None, ``kernel_error`` its message).
     """
     outcome = _soilcal._calibrate(path, search=search, threads=threads, progress=progress,
-                                  verbose=verbose, extended_models=extended_models)
+                                  verbose=verbose, extended_models=extended_models,
+                                  solver=solver)
     result = CalibrationResult(outcome)
     if outcome["progress_error"] is not None:
         raise outcome["progress_error"]
