@@ -109,6 +109,14 @@ class Job {
 
   py::str Console() const { return Text(console_->text()); }
 
+  py::str Repr() const {
+    std::string names;
+    for (const run::FreeParameter& p : file_->job().parameters()) {
+      names += (names.empty() ? "" : ", ") + p.name;
+    }
+    return Text("Job('" + path_ + "', free parameters: " + names + ")");
+  }
+
   py::object KernelError() const {
     const std::string& error = file_->job().kernelError();
     return error.empty() ? py::object(py::none()) : py::object(Text(error));
@@ -168,6 +176,7 @@ job the slot values under the result file's names.)doc")
       .def(py::init<const std::filesystem::path&, bool, bool>(), py::arg("path"),
            py::arg("verbose") = false, py::arg("extended_models") = false)
       .def_property_readonly("path", &Job::path)
+      .def("__repr__", &Job::Repr)
       .def_property_readonly("free_parameters", &Job::FreeParameters,
                              "Names of the free parameters, in the job's order.")
       .def_property_readonly("bounds", &Job::Bounds, "(lower, upper) of each free parameter.")
