@@ -1,62 +1,30 @@
 #include "app/dispatch.hpp"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/batch_command.hpp"
 #include "app/batch_options.hpp"
+#include "app/job_runs.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/toml_job.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
-#include "run/result_file.hpp"
 #include "run/run_sequence.hpp"
-#include "services/clock.hpp"
 #include "services/errors.hpp"
-#include "services/paths.hpp"
-#include "services/run_services.hpp"
 
 namespace soilcal::app {
 namespace {
 
-// A TOML job that fails its checks: the cause on standard error and a result
-// file with its exit code in the job's output folder; nothing native.
-int RefuseTomlJob(const services::RunError& error, const std::string& tomlPath,
-                  bool exitStatus) {
-  run::RunClock start{services::WallClockMs(), services::CpuTime()};
-  run::ReportRunError(error);
-  services::RunServices services;
-  services::ServicesBinding binding(services);
-  // JOB.out/ beside the job file; a job file in a folder that does not exist
-  // gets its section on standard output rather than a folder made by a typo.
-  const std::string folder = jobfile::NativeFolderOf(tomlPath);
-  const std::string parent = services::FolderOf(tomlPath);
-  std::error_code ec;
-  if (parent.empty() || std::filesystem::is_directory(services::ResolvePath(parent))) {
-    std::filesystem::create_directories(services::ResolvePath(folder), ec);
-  }
-  run::ResultFile result;
-  if (!result.Open(folder + "Optimization_result.txt")) result.Attach(stdout);
-  result.WriteGeneralSection(error.code, start);
-  result.Close();
-  return exitStatus ? error.code : 0;
-}
-
 // soilcal [OPTIONS] JOB.toml: the run sequence on the native job written
 // into JOB.out/, with the same options.
 int RunTomlJob(int argc, char** argv, int pathIndex) {
-  const std::string tomlPath = argv[pathIndex];
   const run::RunOptions options = run::ParseCommandLine(argc, argv);
-  std::string optimisationFile;
-  try {
-    optimisationFile =
-        jobfile::WriteNativeFromToml(tomlPath, jobfile::NativeFolderOf(tomlPath));
-  } catch (const services::RunError& error) {
-    return RefuseTomlJob(error, tomlPath, options.exitStatus);
-  }
+  PreparedRun prepared = PrepareRun(argv[pathIndex], nullptr);
+  if (prepared.refused) return options.exitStatus ? prepared.refused->code : 0;
+  std::string& optimisationFile = prepared.optimisationFile;
   std::vector<char*> args(argv, argv + pathIndex);
   args.push_back(optimisationFile.data());
   args.push_back(nullptr);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "models/principal.hpp"
+#include "services/console.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::input {
@@ -75,8 +76,7 @@ bool IsKnownQuantity(int code) {
 double CurveQuantity(const RecordedPoint& point, int code) {
   if (!IsKnownQuantity(code)) {
     const std::string line = " ERROR: curve parameter " + std::to_string(code) + " does not exist\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    services::ConsoleWrite(services::ConsoleStream::kOut, line);
     services::StopWithError(services::kWrongMatParamInCurveFile,
                             "quantity code " + std::to_string(code) +
                                 " of a curve file does not exist (codes 1-10 and 13-35, "

@@ -99,7 +99,9 @@ std::optional<JobLanguage> ReadJobLanguage(const Job& job) {
   return std::nullopt;
 }
 
-double ToJobValue(const ParameterLanguage& p, double stored) {
+namespace {
+
+params::Parameter ConversionOf(const ParameterLanguage& p) {
   params::Parameter conversion;
   if (p.conversion == "sine") {
     conversion.stored = params::Stored::kSine;
@@ -108,8 +110,19 @@ double ToJobValue(const ParameterLanguage& p, double stored) {
   } else if (p.conversion == "porosity_from_void_ratio") {
     conversion.stored = params::Stored::kPorosityFromVoidRatio;
   }
+  return conversion;
+}
+
+}  // namespace
+
+double ToJobValue(const ParameterLanguage& p, double stored) {
+  const params::Parameter conversion = ConversionOf(p);
   return params::ExactGiven(conversion, stored, p.partner)
       .value_or(params::FromStored(conversion, stored, p.partner));
+}
+
+double ToStoredValue(const ParameterLanguage& p, double given) {
+  return params::ToStored(ConversionOf(p), given, p.partner);
 }
 
 }  // namespace soilcal::input

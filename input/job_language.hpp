@@ -55,5 +55,8 @@ std::optional<JobLanguage> ReadJobLanguage(const Job& job);
 // The value the person works with from a slot value (degrees from a sine,
 // E from G, e0 from n0).
 double ToJobValue(const ParameterLanguage& p, double stored);
+// The slot value of a value the person gives (the sine of degrees, G from E,
+// n0 from e0): the inverse of ToJobValue.
+double ToStoredValue(const ParameterLanguage& p, double given);
 
 }  // namespace soilcal::input

@@ -21,6 +21,7 @@
 #include "input/units.hpp"
 #include "models/udsm/link.hpp"
 #include "services/diag.hpp"
+#include "services/console.hpp"
 #include "services/errors.hpp"
 #include "services/notices.hpp"
 #include "services/paths.hpp"
@@ -97,7 +98,7 @@ std::string FirstWord(std::string_view line) {
 bool ReadHeader(TestFile& file, MaterialInput& m) {
   if (!file.Free()) return false;  // line 0
   const std::string echo = " Header line " + file.line() + "\n";
-  std::fwrite(echo.data(), 1, echo.size(), stdout);
+  services::ConsoleWrite(services::ConsoleStream::kOut, echo);
   m.header = std::string(TrimRight(file.line()));
 
   int version = m.version;

@@ -4,27 +4,21 @@
 // εv, ε1 and the pore pressure as aligned columns, --report writes an HTML
 // page with the test's curves, --extended-models lets the Sekiguchi-Ohta
 // models run.
-#include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <iostream>
-#include <memory>
 #include <string>
+#include <string_view>
 
-#include <unistd.h>
-
-#include "input/readers.hpp"
 #include "input/records.hpp"
 #include "labtest/context.hpp"
 #include "labtest/driver.hpp"
-#include "labtest/extended_models.hpp"
 #include "labtest/point_table.hpp"
+#include "labtest/test_file_run.hpp"
 #include "report/html_report.hpp"
 #include "report/labtest_report.hpp"
 #include "services/diag.hpp"
+#include "services/console.hpp"
 #include "services/errors.hpp"
-#include "models/hardening_soil/cap_library.hpp"
-#include "services/library.hpp"
 #include "services/paths.hpp"
 #include "services/version.hpp"
 
@@ -86,71 +80,35 @@ void PrintPoints(const soilcal::input::LabTest& test, const soilcal::labtest::Re
   }
 }
 
-// Reads the test file with standard output sent to standard error, so the
-// reader's echo of the header line does not mix with the table of points.
-void ReadTestFile(soilcal::input::LabTest& record) {
-  std::fflush(stdout);
-  std::cout.flush();
-  const int saved = dup(STDOUT_FILENO);
-  dup2(STDERR_FILENO, STDOUT_FILENO);
-  struct Restore {
-    int saved;
-    ~Restore() {
-      std::cout.flush();
-      std::fflush(stdout);
-      dup2(saved, STDOUT_FILENO);
-      close(saved);
-    }
-  } restore{saved};
-  soilcal::input::LabTest current;
-  soilcal::input::ReadLabTestInput(record, current);
-}
+// The reader's echo of the header line goes to standard error, so that it
+// does not mix with the table of points on standard output.
+class EchoToStderr : public soilcal::services::ConsoleSink {
+ public:
+  void Write(soilcal::services::ConsoleStream, std::string_view text) override {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  }
+};
 
 int Run(const Arguments& args) {
-  const std::string& testFile = args.testFile;
   using namespace soilcal;
-  auto job = std::make_unique<input::Job>();
-  input::LabTest record;
-  record.testFile = testFile;
-  ReadTestFile(record);
-  job->material = record.material;
-  job->modelNumber = record.modelNumber;
-  job->extendedModels =
-      labtest::ExtendedModelsRequested(args.extendedModels, services::FolderOf(testFile));
-  job->tests.push_back(record);
-
-  services::SharedLibrary capLibrary;
-  models::ModelResources resources;
-  if (models::hardening_soil::NeedsCapLibrary(job->modelNumber)) {
-    using models::hardening_soil::CapLibraryLoad;
-    switch (models::hardening_soil::LoadCapLibrary(capLibrary, resources.capItr)) {
-      case CapLibraryLoad::kLoaded:
-        break;
-      case CapLibraryLoad::kNotLoaded:
-        std::fprintf(stderr, "cannot load zarirude.dll: %s\n", capLibrary.error().c_str());
-        return 1;
-      case CapLibraryLoad::kNoEntryPoint:
-        std::fprintf(stderr, "zarirude.dll has no HS_CapItr\n");
-        return 1;
-    }
-  }
-
-  auto ctx = std::make_unique<labtest::SimulationContext>();
-  labtest::InitContext(*ctx, *job, resources);
-  const input::LabTest& test = job->tests.front();
-  labtest::PrepareLabTest(*ctx, test);
-  const labtest::LabTestRun run = labtest::RunLabTest(*ctx);
-
-  // Point 1 exists once the run got past the initialisation.
-  const int nPoints = run.nRecorded > 0 ? run.nRecorded : (ctx->rec.time.empty() ? 0 : 1);
+  EchoToStderr echo;
+  const labtest::TestFileRun simulated =
+      labtest::SimulateTestFile(args.testFile, &echo, args.extendedModels);
+  if (simulated.kernelError) throw *simulated.kernelError;
+  const input::LabTest& test = simulated.test;
+  const labtest::Recording& rec = simulated.rec;
+  const labtest::LabTestRun& run = simulated.run;
+  const int nPoints = simulated.nPoints;
+  const std::string& testFile = args.testFile;
   if (args.derived) {
-    std::fputs(labtest::DerivedPointTable(test, ctx->rec, nPoints).c_str(), stdout);
+    std::fputs(labtest::DerivedPointTable(test, rec, nPoints).c_str(), stdout);
   } else {
-    PrintPoints(test, ctx->rec, nPoints);
+    PrintPoints(test, rec, nPoints);
   }
   if (!args.reportFile.empty() &&
       !report::WriteTextFile(args.reportFile,
-                             report::RenderLabTestReport(test, ctx->rec, nPoints, run.status,
+                             report::RenderLabTestReport(test, rec, nPoints, run.status,
                                                          services::BareName(testFile)))) {
     std::fprintf(stderr, "cannot write %s\n", args.reportFile.c_str());
   }
@@ -158,7 +116,7 @@ int Run(const Arguments& args) {
   if (run.liquefied && run.nRecorded > 0) {
     const auto last = static_cast<std::size_t>(run.nRecorded - 1);
     std::fprintf(stderr, "liquefied at point %d, time %s (a cyclic test: its curves stop here)\n",
-                 run.nRecorded, FormatReal(ctx->rec.time[last]).c_str());
+                 run.nRecorded, FormatReal(rec.time[last]).c_str());
   }
   return run.status == 0 ? 0 : 1;
 }
@@ -189,8 +147,13 @@ int main(int argc, char** argv) {
   try {
     return Run(args);
   } catch (const soilcal::services::RunError& e) {
-    std::fprintf(stderr, "run error %d%s%s\n", e.code, e.detail.empty() ? "" : ": ",
-                 e.detail.c_str());
+    if (e.code == soilcal::services::kCouldNotLoadZarirudeDll ||
+        e.code == soilcal::services::kZarirudeDllIsCorrupt) {
+      std::fprintf(stderr, "%s\n", e.detail.c_str());
+    } else {
+      std::fprintf(stderr, "run error %d%s%s\n", e.code, e.detail.empty() ? "" : ": ",
+                   e.detail.c_str());
+    }
   } catch (const soilcal::services::KernelAbort& e) {
     std::fprintf(stderr, "%s: %s\n", e.caption.c_str(), e.message.c_str());
   } catch (const std::exception& e) {

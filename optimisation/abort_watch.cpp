@@ -9,8 +9,10 @@
 
 namespace soilcal::optimisation {
 
+// The first call looks for the file at once: a flag file present from the
+// start stops the search at its first check, however short the search.
 AbortWatch::AbortWatch(std::string flagPath)
-    : path_(std::move(flagPath)), last_(services::WallClockMs()) {}
+    : path_(std::move(flagPath)), last_(services::WallClockMs() - 101) {}
 
 bool AbortWatch::Requested() {
   if (seen_.load(std::memory_order_relaxed)) return true;

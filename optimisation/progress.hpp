@@ -17,6 +17,7 @@ struct SearchProgress {
   int iteration = 0;          // iterations completed so far
   long evaluations = 0;       // objective evaluations so far
   double bestError = -1.0;    // mean relative error of the best point, percent; < 0 none yet
+  double bestObjective = -1.0;  // objective of the best point; < 0 none yet
   double convergence = -1.0;  // relative change of the best objective; < 0 not yet known
   double tolerance = 0.0;     // what `convergence` is compared with
 };

@@ -6,14 +6,15 @@
 
 #include "optimisation/swarm_progress.hpp"
 #include "optimisation/swarm_state.hpp"
+#include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::optimisation {
 
 void PrintLabelledValue(const std::string& label, double value) {
-  std::printf(" %s = %s\n", label.c_str(), services::FormatReal(value).c_str());
-  std::fflush(stdout);
+  services::ConsoleWrite(services::ConsoleStream::kOut,
+                         " " + label + " = " + services::FormatReal(value) + "\n");
 }
 
 namespace {

@@ -15,6 +15,7 @@ void ReportSwarm(const SwarmRun& run, SearchPhase phase, int iteration, double p
   p.evaluations = run.eval.evaluations;
   const bool found = w.globalBestObjective < kNoObjective;
   p.bestError = found ? w.globalBestError : -1.0;
+  p.bestObjective = found ? w.globalBestObjective : -1.0;
   p.tolerance = run.options.tolerance;
   if (previous < kNoObjective && found) {
     // The convergence test compares |previous - current| with previous * tolerance.

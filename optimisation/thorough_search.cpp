@@ -113,6 +113,7 @@ void ThoroughRun::Tell(SearchPhase phase, double convergence, double tolerance) 
   p.iteration = iteration;
   p.evaluations = eval.evaluations();
   p.bestError = haveBest ? bestError : -1.0;
+  p.bestObjective = haveBest ? bestObjective : -1.0;
   p.convergence = convergence;
   p.tolerance = tolerance;
   Report(options.progress, p);

@@ -29,6 +29,8 @@ optimisation::ProgressObserver CalibrationOutputs::Observer() const {
   return [state](const optimisation::SearchProgress& p) { state->Note(p); };
 }
 
+void CalibrationOutputs::HideProgressLine() { state_->line = ProgressLine(stderr, false); }
+
 void CalibrationOutputs::CurvesStarting(const std::string& suffix) {
   optimisation::SearchProgress p = state_->trace.last;
   p.phase = suffix == kReferencedSuffix ? optimisation::SearchPhase::kReferenceRun

@@ -50,6 +50,8 @@ class CalibrationOutputs {
   CalibrationOutputs(const CalibrationOutputs&) = delete;
   CalibrationOutputs& operator=(const CalibrationOutputs&) = delete;
 
+  // No progress line, even on a terminal (a front end that shows its own).
+  void HideProgressLine();
   // The observer to hand to the search (the progress line and the trace).
   optimisation::ProgressObserver Observer() const;
   // Before and after writing simulated curves with `suffix`.

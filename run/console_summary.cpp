@@ -6,6 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "run/result_file.hpp"
+#include "services/console.hpp"
 #include "services/notices.hpp"
 
 namespace soilcal::run {
@@ -94,9 +95,7 @@ void PrintRunSummary(const report::Summary& s, const std::string& reportPath) {
   for (std::size_t i = s.inputWarnings.size(); i < s.warnings.size(); ++i) {
     services::Warn(s.warnings[i].text, s.warnings[i].kind);
   }
-  const std::string text = ConsoleSummary(s, reportPath);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
+  services::ConsoleWrite(services::ConsoleStream::kErr, ConsoleSummary(s, reportPath));
 }
 
 }  // namespace soilcal::run

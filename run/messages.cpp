@@ -1,8 +1,11 @@
 #include "run/messages.hpp"
 
+#include <algorithm>
+
 #include "run/result_file.hpp"
 #include "services/clock.hpp"
 #include "services/notices.hpp"
+#include "services/paths.hpp"
 
 namespace soilcal::run {
 
@@ -32,11 +35,13 @@ std::string RunErrorCause(int code) {
   }
 }
 
-void ReportRunError(const services::RunError& error) {
+std::string RunErrorLine(const services::RunError& error) {
   const std::string cause = error.detail.empty() ? RunErrorCause(error.code) : error.detail;
-  services::Notice(cause + " (exit code " + std::to_string(error.code) + ", " +
-                   ExitCodeName(error.code) + ")");
+  return cause + " (exit code " + std::to_string(error.code) + ", " + ExitCodeName(error.code) +
+         ")";
 }
+
+void ReportRunError(const services::RunError& error) { services::Notice(RunErrorLine(error)); }
 
 namespace {
 
@@ -48,15 +53,27 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// The notice names the message only when no message box showed it.
+std::string KernelErrorText(const services::KernelAbort& abort, bool withMessage) {
+  std::string line = "the run ended with a kernel error";
+  if (abort.number != 0) line += " (number " + std::to_string(abort.number) + ")";
+  if (withMessage && !abort.message.empty()) line += ": " + OneLine(abort.message);
+  if (!abort.where.empty()) line += " in " + abort.where;
+  return line;
+}
+
 }  // namespace
+
+std::string KernelErrorLine(const services::KernelAbort& abort) {
+  services::KernelAbort trimmed = abort;
+  const std::string text = services::TrimRight(OneLine(abort.message));
+  trimmed.message = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+  return KernelErrorText(trimmed, true);
+}
 
 void ReportKernelError(const services::KernelAbort& abort) {
   if (!abort.caption.empty()) services::ShowMessageBox(abort.caption, abort.message);
-  std::string line = "the run ended with a kernel error";
-  if (abort.number != 0) line += " (number " + std::to_string(abort.number) + ")";
-  if (abort.caption.empty() && !abort.message.empty()) line += ": " + OneLine(abort.message);
-  if (!abort.where.empty()) line += " in " + abort.where;
-  services::Notice(line + "; the result file stays empty");
+  services::Notice(KernelErrorText(abort, abort.caption.empty()) + "; the result file stays empty");
 }
 
 void ReportUserAbort(bool interrupted) {

@@ -11,8 +11,12 @@ namespace soilcal::run {
 
 // What a run error means when its raiser gave no cause of its own.
 std::string RunErrorCause(int code);
-// "soilcal: <cause> (exit code N)" for a run error.
+// "<cause> (exit code N, NAME)": a run error in one line.
+std::string RunErrorLine(const services::RunError& error);
+// "soilcal: <cause> (exit code N, NAME)" for a run error.
 void ReportRunError(const services::RunError& error);
+// "the run ended with a kernel error (number N): <message> in <test>".
+std::string KernelErrorLine(const services::KernelAbort& abort);
 // A kernel error: the message-box line (when it has a caption), then a line
 // naming the error and the test it arose in. No kernel error ends silently.
 void ReportKernelError(const services::KernelAbort& abort);

@@ -9,6 +9,7 @@
 
 #include "services/channels.hpp"
 #include "services/clock.hpp"
+#include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/output_file.hpp"
@@ -47,6 +48,11 @@ void ResultFile::Attach(std::FILE* f) {
 
 void ResultFile::Put(const std::string& text) {
   if (!file_) return;
+  if (file_ == stdout) {
+    // Standard output is the run's console (captured for a library caller).
+    services::ConsoleWrite(services::ConsoleStream::kOut, text);
+    return;
+  }
   if (owned_) written_ += text;
   errno = 0;
   if (std::fputs(text.c_str(), file_) == EOF && writeError_ == 0) {
@@ -71,8 +77,7 @@ void ResultFile::Close() {
     if (writeError_ != 0) {
       services::ReportOutputFailure(path_, services::ErrorText(writeError_) +
                                                "; the result follows on standard output");
-      std::fwrite(written_.data(), 1, written_.size(), stdout);
-      std::fflush(stdout);
+      services::ConsoleWrite(services::ConsoleStream::kOut, written_);
     }
   } else if (file_) {
     std::fflush(file_);  // standard output: a reader that went away is no failure of ours

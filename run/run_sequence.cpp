@@ -15,6 +15,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,13 @@
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
 #include "run/argument_path.hpp"
+#include "run/calibration.hpp"
+#include "run/calibration_hooks.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
 #include "run/job_folder.hpp"
+#include "run/job_input.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
@@ -40,6 +44,7 @@
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/fp_scope.hpp"
 #include "services/interrupt.hpp"
 #include "services/library.hpp"
 #include "services/notices.hpp"
@@ -50,8 +55,6 @@
 namespace soilcal::run {
 namespace {
 
-constexpr int kCavityTest = 6;
-
 struct Run {
   RunClock start;
   std::string folder;               // project folder of the argument ("" = current directory)
@@ -61,55 +64,10 @@ struct Run {
   services::SharedLibrary capLibrary;  // kept loaded for the whole run
   models::ModelResources resources;
   CalibrationOutputs outputs;       // progress line, summary and report
+  ThrottledProgress progress;       // the caller's observer, if any
+  std::optional<optimisation::SwarmResult> found;  // once the search has ended
+  bool resultWritten = false;       // the result body with the best point
 };
-
-// Reads every test file in list order; a cavity test stops the run before
-// the next file is read.
-void ReadTests(input::Job& job) {
-  input::LabTest current;
-  for (input::LabTest& test : job.tests) {
-    input::ReadLabTestInput(test, current, job.argument);
-    if (current.testType == kCavityTest) {
-      services::Diag().Line("cavity: not implemented in 3D");
-      services::Diag().Flush();
-      services::StopWithError(services::kErrorInVlcParameter,
-                              services::BareName(test.testFile) + " line " +
-                                  std::to_string(current.testTypeLine) +
-                                  ": test type 6 (a cavity test) cannot be simulated");
-    }
-  }
-  job.material = current.material;
-  job.modelNumber = current.modelNumber;
-}
-
-// Loads "zarirude.dll" and resolves its entry point HS_CapItr.
-void LoadZaRirUde(Run& run) {
-  switch (models::hardening_soil::LoadCapLibrary(run.capLibrary, run.resources.capItr)) {
-    case models::hardening_soil::CapLibraryLoad::kLoaded:
-      return;
-    case models::hardening_soil::CapLibraryLoad::kNotLoaded:
-      if (services::Diag().on()) services::Diag().Line("zarirude.dll: " + run.capLibrary.error());
-      services::StopWithError(services::kCouldNotLoadZarirudeDll,
-                              "the cap library zarirude.dll of the Hardening Soil models cannot be "
-                              "loaded: " + run.capLibrary.error());
-    case models::hardening_soil::CapLibraryLoad::kNoEntryPoint:
-      services::StopWithError(services::kZarirudeDllIsCorrupt,
-                              "the cap library zarirude.dll has no entry point HS_CapItr");
-  }
-}
-
-// The free parameters as the test files give them (the reference run keeps
-// the files' material anyway).
-std::vector<double> StartingVector(const input::Job& job) {
-  std::vector<double> x;
-  const auto& index = job.settings.index;
-  for (int j = 0; j < job.settings.nParams && j < static_cast<int>(index.size()); ++j) {
-    const int slot = index[static_cast<std::size_t>(j)];
-    const bool inRange = slot >= 0 && slot < static_cast<int>(job.material.params.size());
-    x.push_back(inRange ? job.material.params[static_cast<std::size_t>(slot)] : 0.0);
-  }
-  return x;
-}
 
 // Simulates every test from material set `set1` and writes the curves;
 // returns set 1 as the run left it (with the completion written back).
@@ -117,6 +75,8 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
                                 std::span<const double> x, const std::string& suffix,
                                 bool keep) {
   run.outputs.CurvesStarting(suffix);
+  run.progress.Phase(suffix == "_referenced" ? optimisation::SearchPhase::kReferenceRun
+                                             : optimisation::SearchPhase::kFinalRun);
   auto ctx = std::make_unique<labtest::SimulationContext>();
   try {
     labtest::InitContext(*ctx, run.job, run.resources);
@@ -130,7 +90,7 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
   return ctx->set1;
 }
 
-optimisation::SwarmOptions OptionsOf(const Run& run) {
+optimisation::SwarmOptions OptionsOf(Run& run) {
   optimisation::SwarmOptions options;
   options.intensity = run.job.settings.intensity;
   options.tolerance = run.job.settings.tolerance;
@@ -138,6 +98,13 @@ optimisation::SwarmOptions OptionsOf(const Run& run) {
   options.upper = run.job.settings.upper;
   options.abortFlagPath = run.folder + "AbortCalc";
   options.progress = run.outputs.Observer();
+  if (run.progress.active()) {
+    options.progress = [line = run.outputs.Observer(),
+                        caller = &run.progress](const optimisation::SearchProgress& p) {
+      line(p);
+      caller->Note(p);
+    };
+  }
   return options;
 }
 
@@ -163,11 +130,9 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
 
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
-int Calibrate(Run& run, const RunOptions& options) {
-  run.job.extendedModels = labtest::ExtendedModelsRequested(options.extendedModels, run.folder);
-  ReadTests(run.job);
-  if (models::hardening_soil::NeedsCapLibrary(run.job.modelNumber)) LoadZaRirUde(run);
-  input::ReadMeasuredCurves(run.job);
+int Calibrate(Run& run, const CalibrationRequest& request) {
+  run.job.extendedModels = labtest::ExtendedModelsRequested(request.extendedModels, run.folder);
+  ReadTestsAndCurves(run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
   WarnAboutCurves(run.job);
 
@@ -179,15 +144,18 @@ int Calibrate(Run& run, const RunOptions& options) {
   const std::vector<std::string> derived = WarnAboutDerivedSlots(run.job, set1.prop);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
-  const SearchMode mode = ChooseSearch(options.search, run.folder);
+  const SearchMode mode = ChooseSearch(request.search, run.folder);
   run.outputs.SearchChosen(mode);
   const optimisation::SwarmResult found =
-      RunSearch(mode, OptionsOf(run), *objective, options.solver);
+      RunSearch(mode, OptionsOf(run), *objective, request.solver);
   run.outputs.SearchEnded(found);
+  run.progress.Ended(found);
+  run.found = found;
 
   run.result.WriteOptimisationResult(found.best, run.job.settings.index,
                                      run.job.modelNumber % 100, found.bestError,
                                      found.sensitivity, found.exitStatus, run.start);
+  run.resultWritten = true;
   if (found.exitStatus == services::kUserAbort) {
     WriteCurvesAfterAbort(run, set1, found);
   } else {
@@ -202,6 +170,74 @@ int Calibrate(Run& run, const RunOptions& options) {
 
 }  // namespace
 
+CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
+  // The run's own units, diagnostics and messages, so that several runs can
+  // share one process.
+  services::RunServices services;
+  services.console = request.console;
+  services.cancel = request.cancel;
+  services::ServicesBinding binding(services);
+  ScopedEvaluationThreads threads(request.threads);
+  services::ScopedFlushToZero flushToZero;
+  services::InitMessageState();
+  services::SetVirtualLabMode(0);
+  Run run;
+  run.start = RunClock{services::WallClockMs(), services::CpuTime()};
+  run.progress = ThrottledProgress(request.progress, request.progressInterval);
+  if (!request.progressLine) run.outputs.HideProgressLine();
+
+  CalibrationOutcome done;
+  done.ran = true;
+  Outcome& outcome = done.outcome;
+  try {
+    if (!request.path) {
+      PrepareCurrentFolder(run.place, run.result);
+      services::StopWithError(services::kOptimizationFileNotIndicated);
+    }
+    const std::string argument = ChooseArgumentSpelling(*request.path);
+    run.folder = services::FolderOf(argument);
+    PrepareJobFolder(run.place, argument, run.job, run.result);
+    outcome.exitCode = Calibrate(run, request);
+    if (outcome.exitCode == services::kUserAbort) {
+      done.interrupted = services::InterruptRequested();
+      ReportUserAbort(done.interrupted);
+    }
+  } catch (services::RunError& error) {
+    AddPlaceOfError(error, run.job);
+    run.result.WriteGeneralSection(error.code, run.start);
+    ReportRunError(error);
+    outcome.exitCode = error.code;
+    done.message = RunErrorLine(error);
+  } catch (const services::KernelAbort& abort) {
+    run.outputs.KernelError(abort.message);
+    ReportKernelError(abort);
+    outcome.kernelError = true;
+    done.message = KernelErrorLine(abort);
+  } catch (const std::bad_alloc&) {
+    run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
+    const services::RunError error(services::kCouldNotAllocateMemory);
+    ReportRunError(error);
+    outcome.exitCode = services::kCouldNotAllocateMemory;
+    done.message = RunErrorLine(error);
+  } catch (const std::exception& unexpected) {
+    services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
+    outcome.kernelError = true;
+    done.message = std::string("internal error: ") + unexpected.what();
+  } catch (...) {
+    services::ShowMessageBox("soilcal", "internal error");
+    outcome.kernelError = true;
+    done.message = "internal error";
+  }
+  if (!run.place.untouched) run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  CloseJobFolder(run.place, run.result);
+  outcome.outputFailed = services::OutputFailures() > 0;
+  done.untouched = run.place.untouched;
+  done.folder = run.folder;
+  done.found = run.found;
+  if (run.found && run.resultWritten) done.parameters = BestParameters(run.job, *run.found);
+  return done;
+}
+
 int RunSequence(int argc, char** argv) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
@@ -212,53 +248,13 @@ int RunSequence(int argc, char** argv) {
     services::Warn("unknown option " + unknown + " ignored (see soilcal --help)");
   }
   services::InstallInterruptHandlers();
-  // The run's own units, diagnostics and messages, so that several runs can
-  // share one process.
-  services::RunServices services;
-  services::ServicesBinding binding(services);
-  services::SetFlushToZero();
-  services::InitMessageState();
-  services::SetVirtualLabMode(0);
-  Run run;
-  run.start = RunClock{services::WallClockMs(), services::CpuTime()};
-
-  Outcome outcome;
-  try {
-    if (!options.hasPath) {
-      PrepareCurrentFolder(run.place, run.result);
-      services::StopWithError(services::kOptimizationFileNotIndicated);
-    }
-    const std::string argument = ChooseArgumentSpelling(options.path);
-    run.folder = services::FolderOf(argument);
-    PrepareJobFolder(run.place, argument, run.job, run.result);
-    outcome.exitCode = Calibrate(run, options);
-    if (outcome.exitCode == services::kUserAbort) {
-      ReportUserAbort(services::InterruptRequested());
-    }
-  } catch (services::RunError& error) {
-    AddPlaceOfError(error, run.job);
-    run.result.WriteGeneralSection(error.code, run.start);
-    ReportRunError(error);
-    outcome.exitCode = error.code;
-  } catch (const services::KernelAbort& abort) {
-    run.outputs.KernelError(abort.message);
-    ReportKernelError(abort);
-    outcome.kernelError = true;
-  } catch (const std::bad_alloc&) {
-    run.result.WriteGeneralSection(services::kCouldNotAllocateMemory, run.start);
-    ReportRunError(services::RunError(services::kCouldNotAllocateMemory));
-    outcome.exitCode = services::kCouldNotAllocateMemory;
-  } catch (const std::exception& unexpected) {
-    services::ShowMessageBox("soilcal", std::string("internal error: ") + unexpected.what());
-    outcome.kernelError = true;
-  } catch (...) {
-    services::ShowMessageBox("soilcal", "internal error");
-    outcome.kernelError = true;
-  }
-  if (!run.place.untouched) run.outputs.Finish(run.job, run.resources, run.result, run.folder);
-  CloseJobFolder(run.place, run.result);
-  outcome.outputFailed = services::OutputFailures() > 0;
-  return options.exitStatus ? ProcessStatus(outcome) : 0;
+  CalibrationRequest request;
+  if (options.hasPath) request.path = options.path;
+  request.search = options.search;
+  request.extendedModels = options.extendedModels;
+  request.solver = options.solver;
+  const CalibrationOutcome done = RunCalibration(request);
+  return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }
 
 }  // namespace soilcal::run

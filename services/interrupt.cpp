@@ -5,6 +5,8 @@
 #include <atomic>
 #include <csignal>
 
+#include "services/run_services.hpp"
+
 namespace soilcal::services {
 namespace {
 
@@ -47,7 +49,16 @@ void InstallInterruptHandlers() {
   sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool InterruptRequested() noexcept { return interruptSignal.load(std::memory_order_relaxed) != 0; }
+bool InterruptRequested() noexcept {
+  if (interruptSignal.load(std::memory_order_relaxed) != 0) return true;
+  const std::atomic<bool>* cancel = CurrentServices().cancel;
+  return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+void RequestInterrupt(int signo) noexcept {
+  int expected = 0;
+  interruptSignal.compare_exchange_strong(expected, signo);
+}
 
 int InterruptSignal() noexcept { return interruptSignal.load(std::memory_order_relaxed); }
 

@@ -15,8 +15,13 @@ namespace soilcal::services {
 // Installs the handlers for SIGINT, SIGTERM and SIGHUP, ignores SIGPIPE
 // and clears the flag.
 void InstallInterruptHandlers();
-// True once SIGINT, SIGTERM or SIGHUP has arrived.
+// True once SIGINT, SIGTERM or SIGHUP has arrived, or when the front end
+// that started the run bound to this thread asks it to stop
+// (RunServices::cancel).
 bool InterruptRequested() noexcept;
+// Raises the flag as the handlers do; async-signal-safe, for a front end
+// that installs a handler of its own (the Python module).
+void RequestInterrupt(int signo) noexcept;
 // The signal that raised the flag (0 when none).
 int InterruptSignal() noexcept;
 // Clears the flag (tests).

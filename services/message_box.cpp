@@ -1,10 +1,10 @@
 // Message boxes of a console program: one line "soilcal: caption: text" on
 // standard error, so that every line there begins with the program's name.
 // A two-line message (CR LF between its lines) is joined with " / ".
-#include <cstdio>
 #include <string>
 
 #include "services/clock.hpp"
+#include "services/console.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::services {
@@ -30,8 +30,7 @@ std::string OneLine(const std::string& text) {
 void ShowMessageBox(const std::string& caption, const std::string& text) {
   const std::string line =
       "soilcal: " + TrimRight(caption) + ": " + OneLine(TrimRight(text)) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  ConsoleWrite(ConsoleStream::kErr, line);
 }
 
 void OK_MessageBox(const std::string& text, int variant) {

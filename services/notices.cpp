@@ -1,8 +1,8 @@
 #include "services/notices.hpp"
 
-#include <cstdio>
 #include <mutex>
 
+#include "services/console.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::services {
@@ -12,8 +12,7 @@ void WriteLine(std::string_view prefix, std::string_view text) {
   std::string line;
   line.reserve(prefix.size() + text.size() + 1);
   line.append(prefix).append(text).push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  ConsoleWrite(ConsoleStream::kErr, line);
 }
 
 }  // namespace

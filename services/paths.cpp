@@ -2,10 +2,14 @@
 #include "services/paths.hpp"
 
 #include <dirent.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -124,7 +128,32 @@ bool IsNullDevice(const std::string& resolvedPath) {
          S_ISCHR(st.st_mode) && st.st_rdev == null.st_rdev;
 }
 
+namespace {
+
+// Something that lives in the binary holding this code.
+const char kWhereThisCodeLives = 0;
+
+// The folder of the shared object holding this code when the engine is
+// linked into one (the Python module); "" when it is the program itself.
+std::string SharedObjectFolder() {
+  Dl_info info{};
+  link_map* map = nullptr;
+  if (::dladdr1(&kWhereThisCodeLives, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) ==
+          0 ||
+      map == nullptr || map->l_name == nullptr || map->l_name[0] == '\0') {
+    return {};
+  }
+  char resolved[PATH_MAX];
+  if (::realpath(map->l_name, resolved) == nullptr) return {};
+  return FolderOf(resolved);
+}
+
+}  // namespace
+
 std::string ProgramFolder() {
+  // A module that links the engine keeps the program's libraries beside
+  // itself, as the program does.
+  if (std::string folder = SharedObjectFolder(); !folder.empty()) return folder;
   std::string buffer(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return "./";

@@ -23,7 +23,8 @@ std::string BareName(const std::string& path);
 std::string ResolvePath(const std::string& path);
 // True when the file exists (after ResolvePath).
 bool FileExists(const std::string& path);
-// Folder of the running program, with a trailing '/'.
+// Folder of the running program, with a trailing '/'; for the engine linked
+// into a shared object (the Python module), the folder of that object.
 std::string ProgramFolder();
 // True when the (resolved) path names the null device.
 bool IsNullDevice(const std::string& resolvedPath);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/message_state.hpp"
 #include "services/notices.hpp"
@@ -62,6 +63,11 @@ struct RunServices {
   WarningLog warnings;
   std::atomic<int> virtualLabMode{0};
   std::atomic<int> outputFailures{0};  // outputs not written (services/output_file.hpp)
+  // Where the run's console lines go (nullptr: stdout and stderr), and a flag
+  // of the front end that started it which stops the search as an interrupt
+  // does (nullptr: none). Both are owned by the front end.
+  ConsoleSink* console = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The state bound to this thread, or the process's default state.

@@ -1,0 +1,51 @@
+// A job file of either kind for the engine's library calls, as the program's
+// front door treats it: a native job as it is, a TOML job written as its
+// native job first (into JOB.out/ for a run). The command line and the
+// Python module go through these, so a job runs the same way from both.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "run/calibration.hpp"
+#include "run/open_job.hpp"
+#include "services/console.hpp"
+#include "services/errors.hpp"
+
+namespace soilcal::app {
+
+// The optimisation file a run of `path` starts from. A TOML job is written
+// into JOB.out/ beside it; one that fails its checks is refused as the
+// program refuses it (a line on the console, a result file with the exit
+// code in JOB.out/), and the error comes back instead.
+struct PreparedRun {
+  std::string optimisationFile;
+  std::optional<services::RunError> refused;
+};
+PreparedRun PrepareRun(const std::string& path, services::ConsoleSink* console);
+
+// The whole calibration of the job file `path` (request.path is set here).
+run::CalibrationOutcome CalibrateJobFile(const std::string& path, run::CalibrationRequest request);
+
+// A job file opened without running it. A TOML job's native job is written
+// into a private temporary folder that lives as long as the object, so that
+// nothing beside the job file changes.
+class JobFile {
+ public:
+  // Throws services::RunError (a job that fails its checks or cannot be
+  // read) and services::KernelAbort (a kernel error of the reference run).
+  JobFile(const std::string& path, services::ConsoleSink* console, bool extendedModels = false);
+  ~JobFile();
+  JobFile(const JobFile&) = delete;
+  JobFile& operator=(const JobFile&) = delete;
+
+  run::OpenedJob& job() { return *job_; }
+  bool isToml() const { return !nativeFolder_.empty(); }
+
+ private:
+  std::string nativeFolder_;  // the temporary folder of a TOML job
+  std::unique_ptr<run::OpenedJob> job_;
+};
+
+}  // namespace soilcal::app

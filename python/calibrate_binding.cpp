@@ -1,0 +1,150 @@
+// soilcal._calibrate: the whole calibration of a job, as `soilcal PATH` runs
+// it, with the GIL released; soilcal.calibrate (soilcal/__init__.py) turns
+// the outcome into a result object or an exception.
+#include <pybind11/stl/filesystem.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+
+#include "app/job_runs.hpp"
+#include "bindings.hpp"
+#include "console_capture.hpp"
+#include "interrupt_scope.hpp"
+
+namespace soilcal::python {
+namespace {
+
+using optimisation::SearchPhase;
+using optimisation::SearchProgress;
+
+const char* PhaseName(SearchPhase phase) {
+  switch (phase) {
+    case SearchPhase::kReferenceRun: return "reference_run";
+    case SearchPhase::kStartingPoints: return "starting_points";
+    case SearchPhase::kIterations: return "iterations";
+    case SearchPhase::kSensitivities: return "sensitivities";
+    case SearchPhase::kFinalRun: return "final_run";
+  }
+  return "";
+}
+
+py::object OrNone(double value) {
+  return value < 0.0 ? py::object(py::none()) : py::object(py::float_(value));
+}
+
+py::dict ProgressDict(const SearchProgress& p) {
+  py::dict d;
+  d["evaluations"] = p.evaluations;
+  d["best_objective"] = OrNone(p.bestObjective);
+  d["phase"] = PhaseName(p.phase);
+  d["iteration"] = p.iteration;
+  d["mean_relative_error"] = OrNone(p.bestError);
+  return d;
+}
+
+bool OnMainThread() {
+  py::module_ threading = py::module_::import("threading");
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
+run::SolverChoice SolverOf(const std::string& solver) {
+  if (solver == "auto") return run::SolverChoice::kAuto;
+  if (solver == "fast") return run::SolverChoice::kFast;
+  if (solver == "prescribed") return run::SolverChoice::kPrescribed;
+  throw std::invalid_argument("solver must be \"auto\", \"fast\" or \"prescribed\", not \"" +
+                              solver + "\"");
+}
+
+run::SearchMode SearchOf(const std::string& search) {
+  if (search == "default") return run::SearchMode::kDefault;
+  if (search == "thorough") return run::SearchMode::kThorough;
+  throw std::invalid_argument("search must be \"default\" or \"thorough\", not \"" + search + "\"");
+}
+
+py::dict Outcome(const run::CalibrationOutcome& done) {
+  py::dict out;
+  out["ran"] = done.ran && !done.untouched;  // files of this run in the folder
+  const bool kernel = done.outcome.kernelError;
+  out["exit_code"] = kernel ? py::object(py::none()) : py::object(py::int_(done.outcome.exitCode));
+  out["kernel_error"] = kernel ? py::object(Text(done.message)) : py::object(py::none());
+  out["message"] = Text(done.message);
+  out["interrupted"] = done.interrupted;
+  out["folder"] = Text(done.folder);
+  py::list parameters;
+  for (const run::ParameterOutcome& p : done.parameters) {
+    parameters.append(py::make_tuple(Text(p.name), Text(p.unit), p.best, p.sensitivity));
+  }
+  out["parameters"] = parameters;
+  const bool found = done.found.has_value() && !done.parameters.empty();
+  out["mean_relative_error"] = found ? py::object(py::float_(done.found->bestError)) : py::object(py::none());
+  out["objective"] = found ? py::object(py::float_(done.found->bestObjective)) : py::object(py::none());
+  out["evaluations"] = done.found ? done.found->evaluations : 0L;
+  out["iterations"] = done.found ? done.found->iterations : 0;
+  return out;
+}
+
+py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
+                   const py::object& threads, const py::object& progress, bool verbose,
+                   bool extendedModels, const std::string& solver) {
+  const std::string job = ExistingJobPath(path);
+  run::CalibrationRequest request;
+  request.search = SearchOf(search);
+  request.extendedModels = extendedModels;
+  request.solver = SolverOf(solver);
+  if (!threads.is_none()) {
+    const int count = threads.cast<int>();
+    if (count < 1) throw std::invalid_argument("threads must be at least 1");
+    request.threads = count;
+  }
+  ConsoleCapture console(verbose);
+  request.console = &console;
+  request.progressLine = false;
+  std::atomic<bool> cancel{false};
+  request.cancel = &cancel;
+
+  // A progress callback that raises stops the search like Ctrl-C; its
+  // exception is raised once the files are written.
+  py::object progressError = py::none();
+  if (!progress.is_none()) {
+    if (!PyCallable_Check(progress.ptr())) throw py::type_error("progress must be callable");
+    request.progress = [&](const SearchProgress& p) {
+      py::gil_scoped_acquire gil;
+      if (cancel.load()) return;
+      try {
+        progress(ProgressDict(p));
+      } catch (py::error_already_set& error) {
+        progressError = error.value();
+        if (!error.trace().is_none()) PyException_SetTraceback(progressError.ptr(), error.trace().ptr());
+        cancel.store(true);
+      }
+    };
+  }
+
+  run::CalibrationOutcome done;
+  bool signalled = false;
+  {
+    InterruptScope interrupt(OnMainThread());
+    py::gil_scoped_release release;
+    done = app::CalibrateJobFile(job, request);
+    signalled = interrupt.caught();
+  }
+  py::dict out = Outcome(done);
+  out["signalled"] = signalled;
+  out["progress_error"] = progressError;
+  out["console"] = Text(console.text());
+  out["job"] = job;
+  return out;
+}
+
+}  // namespace
+
+void BindCalibrate(py::module_& m) {
+  m.def("_calibrate", &Calibrate, py::arg("path"), py::arg("search") = "default",
+        py::arg("threads") = py::none(), py::arg("progress") = py::none(),
+        py::arg("verbose") = false, py::arg("extended_models") = false,
+        py::arg("solver") = "auto",
+        "The calibration of a job as the program runs it; use soilcal.calibrate.");
+}
+
+}  // namespace soilcal::python

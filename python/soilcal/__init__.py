@@ -1,0 +1,66 @@
+"""Calibrate soil constitutive models against laboratory tests from Python.
+
+The same engine as the ``soilcal`` program: a job (a native optimisation file
+with its lab-test and curve files, or a TOML job file) is simulated test by
+test, and the search finds the parameters whose simulated curves fit the
+measured ones best.
+
+- ``simulate(test_file)`` runs one lab-test file with its own parameters.
+- ``Job(path)`` opens a job without running it: its free parameters, bounds
+  and start values, the objective of any parameter vector, the curves.
+- ``calibrate(path)`` runs the whole calibration as ``soilcal PATH`` does
+  (the same files, bit for bit) and returns a ``CalibrationResult``.
+
+Errors are exceptions: ``FileNotFoundError`` for a path that does not
+exist, ``RunError`` (with the program's exit code) for a job the program
+stops with a run error.
+"""
+
+from ._errors import KernelError, MissingFileError, RunError, _run_error
+from ._result import CalibrationResult
+from ._soilcal import Job, simulate
+from . import _soilcal
+
+__all__ = ["simulate", "Job", "calibrate", "CalibrationResult", "RunError", "MissingFileError",
+           "KernelError", "USER_ABORT"]
+
+USER_ABORT = 18
+
+
+def calibrate(path, search="default", threads=None, progress=None, verbose=False,
+              extended_models=False, solver="auto"):
+    """Runs the calibration of the job at ``path`` as the program does.
+
+    ``path`` is an optimisation file, a TOML job file (its native job and
+    every output go to ``JOB.out/`` beside it) or a job folder. ``search`` is
+    ``"default"`` or ``"thorough"`` (the job's flag file still counts).
+    ``threads`` sets the evaluation threads of this call only. ``progress``,
+    when given, is called with a dict (``evaluations``, ``best_objective``,
+    ``phase``, ``iteration``, ``mean_relative_error``) at most ten times a
+    second; if it raises, the search stops, the files are written and its
+    exception is raised. ``verbose=True`` passes the program's console
+    output through to ``sys.stdout`` and ``sys.stderr``. ``extended_models``
+    lets the Sekiguchi-Ohta models run, as the option --extended-models does;
+    ``solver`` ("auto", "fast" or "prescribed") is the option --solver.
+
+    Returns a ``CalibrationResult``. A run error raises ``RunError`` after
+    the result file is written; Ctrl-C stops the search as the abort file
+    does, writes the files and raises ``KeyboardInterrupt`` (its ``result``
+    attribute holds the best point so far). A kernel error inside a test is
+    part of the result (``exit_code`` None, ``kernel_error`` its message).
+    """
+    outcome = _soilcal._calibrate(path, search=search, threads=threads, progress=progress,
+                                  verbose=verbose, extended_models=extended_models,
+                                  solver=solver)
+    result = CalibrationResult(outcome)
+    if outcome["progress_error"] is not None:
+        raise outcome["progress_error"]
+    if outcome["signalled"]:
+        interrupt = KeyboardInterrupt(
+            "calibration interrupted: the files in %s hold the best point so far" % result.folder)
+        interrupt.result = result
+        raise interrupt
+    code = outcome["exit_code"]
+    if code is not None and code not in (0, USER_ABORT):
+        raise _run_error(code, outcome["message"], result)
+    return result

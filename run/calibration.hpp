@@ -1,0 +1,65 @@
+// A calibration run as a library call: the program's run sequence with the
+// choices a front end other than the command line needs (the Python module):
+// the search, the evaluation threads of this run only, a progress observer,
+// a stop flag and the console. The files it writes are those of
+// `soilcal PATH`, bit for bit; the outcome comes back as a record.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "optimisation/progress.hpp"
+#include "optimisation/pswarm.hpp"
+#include "run/messages.hpp"
+#include "run/options.hpp"
+#include "services/console.hpp"
+
+namespace soilcal::run {
+
+struct CalibrationRequest {
+  // The optimisation file as given; none: run error 2, as the program
+  // started without an argument.
+  std::optional<std::string> path;
+  SearchMode search = SearchMode::kDefault;  // the flag file "thorough_search" still counts
+  bool extendedModels = false;  // Sekiguchi-Ohta in the lab; the flag file "extended_models" too
+  SolverChoice solver = SolverChoice::kAuto;  // the step solver of the search's evaluations
+  int threads = 0;                           // evaluation threads; 0: OMP_NUM_THREADS or all cores
+  // Called on the calling thread with the phase and the best point so far,
+  // at most once per progressInterval (the first report always).
+  optimisation::ProgressObserver progress;
+  std::chrono::milliseconds progressInterval{100};
+  // Ends the search as the abort file does (exit code 18) once it is true.
+  const std::atomic<bool>* cancel = nullptr;
+  services::ConsoleSink* console = nullptr;  // nullptr: stdout and stderr
+  bool progressLine = true;  // the self-updating line while stderr is a terminal
+};
+
+// A free parameter's outcome as the summary names it: the job file's name
+// and units for a TOML job (degrees, E), the result file's name otherwise.
+struct ParameterOutcome {
+  std::string name;
+  std::string unit;          // "" for a native job and dimensionless values
+  double best = 0.0;
+  double sensitivity = 0.0;  // relative, largest 100; -1 after an abort
+};
+
+struct CalibrationOutcome {
+  bool ran = false;          // the run sequence ran (a refused TOML job never gets to it)
+  // Nothing was written into the job folder (another run works there, or an
+  // input is named like an output): no result file, summary or report.
+  bool untouched = false;
+  Outcome outcome;           // exit code, or a kernel error
+  std::string message;       // what ended a run that failed, in one line
+  bool interrupted = false;  // the search was stopped by a signal or the stop flag
+  std::string folder;        // project folder ("" = the current directory)
+  std::optional<optimisation::SwarmResult> found;  // once the search has ended
+  std::vector<ParameterOutcome> parameters;        // once the result body was written
+};
+
+// Runs the job of request.path as the program does (run/run_sequence.cpp).
+CalibrationOutcome RunCalibration(const CalibrationRequest& request);
+
+}  // namespace soilcal::run
