@@ -56,6 +56,16 @@ run::SolverChoice SolverOf(const std::string& solver) {
                               solver + "\"");
 }
 
+run::UncertaintyMode UncertaintyOf(const std::string& uncertainty) {
+  if (uncertainty == "auto") return run::UncertaintyMode::kAuto;
+  if (uncertainty == "off") return run::UncertaintyMode::kOff;
+  if (uncertainty == "linear") return run::UncertaintyMode::kLinear;
+  if (uncertainty == "profile") return run::UncertaintyMode::kProfile;
+  throw std::invalid_argument(
+      "uncertainty must be \"auto\", \"linear\", \"profile\" or \"off\", not \"" + uncertainty +
+      "\"");
+}
+
 run::SearchMode SearchOf(const std::string& search) {
   if (search == "default") return run::SearchMode::kDefault;
   if (search == "thorough") return run::SearchMode::kThorough;
@@ -86,12 +96,14 @@ py::dict Outcome(const run::CalibrationOutcome& done) {
 
 py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
                    const py::object& threads, const py::object& progress, bool verbose,
-                   bool extendedModels, const std::string& solver) {
+                   bool extendedModels, const std::string& solver,
+                   const std::string& uncertainty) {
   const std::string job = ExistingJobPath(path);
   run::CalibrationRequest request;
   request.search = SearchOf(search);
   request.extendedModels = extendedModels;
   request.solver = SolverOf(solver);
+  request.uncertainty = UncertaintyOf(uncertainty);
   if (!threads.is_none()) {
     const int count = threads.cast<int>();
     if (count < 1) throw std::invalid_argument("threads must be at least 1");
@@ -143,7 +155,7 @@ void BindCalibrate(py::module_& m) {
   m.def("_calibrate", &Calibrate, py::arg("path"), py::arg("search") = "default",
         py::arg("threads") = py::none(), py::arg("progress") = py::none(),
         py::arg("verbose") = false, py::arg("extended_models") = false,
-        py::arg("solver") = "auto",
+        py::arg("solver") = "auto", py::arg("uncertainty") = "auto",
         "The calibration of a job as the program runs it; use soilcal.calibrate.");
 }
 

@@ -26,6 +26,7 @@ struct CalibrationRequest {
   SearchMode search = SearchMode::kDefault;  // the flag file "thorough_search" still counts
   bool extendedModels = false;  // Sekiguchi-Ohta in the lab; the flag file "extended_models" too
   SolverChoice solver = SolverChoice::kAuto;  // the step solver of the search's evaluations
+  UncertaintyMode uncertainty = UncertaintyMode::kAuto;  // the estimate after the search
   int threads = 0;                           // evaluation threads; 0: OMP_NUM_THREADS or all cores
   // Called on the calling thread with the phase and the best point so far,
   // at most once per progressInterval (the first report always).

@@ -163,7 +163,7 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   }
   // After every file the host reads is written: the step can cost nothing.
   run.outputs.UncertaintyStarting();
-  run.outputs.UncertaintyKnown(RunUncertaintyStep({options.uncertainty, mode, derived, run.folder},
+  run.outputs.UncertaintyKnown(RunUncertaintyStep({request.uncertainty, mode, derived, run.folder},
                                                   run.job, found, *objective));
   return found.exitStatus;
 }
@@ -253,6 +253,7 @@ int RunSequence(int argc, char** argv) {
   request.search = options.search;
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
+  request.uncertainty = options.uncertainty;
   const CalibrationOutcome done = RunCalibration(request);
   return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

@@ -28,7 +28,7 @@ USER_ABORT = 18
 
 
 def calibrate(path, search="default", threads=None, progress=None, verbose=False,
-              extended_models=False, solver="auto"):
+              extended_models=False, solver="auto", uncertainty="auto"):
     """Runs the calibration of the job at ``path`` as the program does.
 
     ``path`` is an optimisation file, a TOML job file (its native job and
@@ -41,7 +41,9 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     exception is raised. ``verbose=True`` passes the program's console
     output through to ``sys.stdout`` and ``sys.stderr``. ``extended_models``
     lets the Sekiguchi-Ohta models run, as the option --extended-models does;
-    ``solver`` ("auto", "fast" or "prescribed") is the option --solver.
+    ``solver`` ("auto", "fast" or "prescribed") is the option --solver,
+    ``uncertainty`` ("auto", "linear", "profile" or "off") the option
+    --uncertainty (the estimate lands in ``result.summary``).
 
     Returns a ``CalibrationResult``. A run error raises ``RunError`` after
     the result file is written; Ctrl-C stops the search as the abort file
@@ -51,7 +53,7 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     """
     outcome = _soilcal._calibrate(path, search=search, threads=threads, progress=progress,
                                   verbose=verbose, extended_models=extended_models,
-                                  solver=solver)
+                                  solver=solver, uncertainty=uncertainty)
     result = CalibrationResult(outcome)
     if outcome["progress_error"] is not None:
         raise outcome["progress_error"]
