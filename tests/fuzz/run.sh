@@ -15,11 +15,12 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD
 cmake --build "$build" -j "${FUZZ_JOBS:-2}"
 
 mkdir -p "$build/findings"
-status=0
-for target in labtest_reader optimisation_reader curve_reader udsmparm_reader toml_reader; do
+
+# One target: a scratch copy of its corpus (the kept corpus holds the seeds
+# and the regression inputs only), its own log, a line with the outcome.
+fuzz() {
+  local target=$1 work log runs
   work=$(mktemp -d)
-  # New inputs go to a scratch copy: the kept corpus holds the seeds and the
-  # regression inputs only.
   cp -r "$here/corpus/$target/." "$work/"
   log="$build/$target.log"
   if (cd "$build" && "./${target}_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
@@ -27,11 +28,28 @@ for target in labtest_reader optimisation_reader curve_reader udsmparm_reader to
         "$work" >"$log" 2>&1); then
     runs=$(grep -o 'Done [0-9]* runs' "$log" | grep -o '[0-9]*' || true)
     echo "$target: ${runs:-?} executions in ${seconds} s, no finding"
+    rm -rf "$work"
   else
     echo "$target: FINDING (log $log)"
     tail -40 "$log"
-    status=1
+    rm -rf "$work"
+    return 1
   fi
-  rm -rf "$work"
+}
+
+# The targets run side by side, FUZZ_JOBS at a time (one core each).
+status=0
+running=0
+for target in labtest_reader optimisation_reader curve_reader udsmparm_reader toml_reader; do
+  if ((running >= ${FUZZ_JOBS:-2})); then
+    wait -n || status=1
+    running=$((running - 1))
+  fi
+  fuzz "$target" &
+  running=$((running + 1))
+done
+while ((running > 0)); do
+  wait -n || status=1
+  running=$((running - 1))
 done
 exit $status
