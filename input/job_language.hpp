@@ -26,11 +26,12 @@ struct ParameterLanguage {
 };
 
 // One axis of a curve: the job's value is factor * (value of the native
-// quantity code), compression positive.
+// quantity code) / per, compression positive.
 struct AxisLanguage {
   std::string name;        // quantity name: "axial_strain"
   int code = 0;            // native quantity code, sign included
   double factor = 1.0;
+  double per = 1.0;        // a constant of the test (σ′v0 of a pore pressure ratio)
 };
 
 struct CurveLanguage {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/readers.hpp"
@@ -195,7 +196,9 @@ int Calibrate(Run& run, const RunOptions& options) {
 
 }  // namespace
 
-int RunSequence(int argc, char** argv) {
+int RunSequence(int argc, char** argv) { return RunSequence(argc, argv, services::FolderLock{}); }
+
+int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
     std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
@@ -214,6 +217,7 @@ int RunSequence(int argc, char** argv) {
   services::SetVirtualLabMode(0);
   Run run;
   run.start = RunClock{services::WallClockMs(), services::CpuTime()};
+  run.place.lock = std::move(heldLock);
 
   Outcome outcome;
   try {

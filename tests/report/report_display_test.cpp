@@ -190,6 +190,23 @@ TEST(Verdict, WarnsOfAWorseFitAShortSearchAndABoundInTheUnitsShown) {
   EXPECT_EQ(report::OutcomeText(s), "not calibrated: CURVE_FILE_NOT_FOUND (exit code 10)");
 }
 
+// A TOML job PATH/JOB.toml runs in PATH/JOB.out/: the short search names
+// the job file to run again and the key that asks for the thorough search.
+TEST(Verdict, AShortSearchOfATomlJobNamesItsJobFile) {
+  report::Summary s;
+  s.job = "sand.toml";
+  s.jobFolder = "/jobs/sand.out/";
+  s.exitCode = 0;
+  s.searchMode = "default";
+  s.iterations = 3;
+  const auto warnings = report::CollectWarnings(s, {});
+  ASSERT_EQ(Kinds(warnings), (std::vector<std::string>{"short_search"}));
+  EXPECT_NE(warnings[0].text.find("soilcal --search=thorough /jobs/sand.toml (or set search = "
+                                  "\"thorough\" in its [calibrate])"),
+            std::string::npos)
+      << warnings[0].text;
+}
+
 // An oedometer job of one two-phase curve: strain against stress, loaded
 // from 100 to 400 and unloaded to 200.
 report::Summary OedometerSummary(report::JobCurves& curves) {
