@@ -64,17 +64,18 @@ double NativeValue(double column, double scale, const NativeAxis& axis) {
 }
 
 // A quantity the test does not have is said before any choice of codes.
-void CheckQuantityOfTest(const State& s, const toml::table& c, const Quantity& q,
-                         const TestFacts& facts, const std::string& testName) {
+void CheckQuantityOfTest(const State& s, const toml::table& c, const std::string& key,
+                         const Quantity& q, const TestFacts& facts, const std::string& testName) {
   if (!Candidates(q, facts).empty()) return;
   const std::string what = "test \"" + testName + "\"";
+  const toml::node& at = *c.get(key);
   if (q.name == "cycles") {
-    s.file.Fail(kJobFileUnreadable, c,
+    s.file.Fail(kJobFileUnreadable, at,
                 "cycles counts the load cycles of the cyclic templates "
                 "(cyclic_direct_simple_shear, cyclic_triaxial); " + what +
                     " is not one of them: use \"time\"");
   }
-  s.file.Fail(kJobFileUnreadable, c,
+  s.file.Fail(kJobFileUnreadable, at,
               std::string(q.name) + " is taken of the initial vertical effective stress, and " +
                   what + " starts without one (" + services::FormatReal(facts.initialVerticalStress) +
                   "): use \"excess_pore_pressure\"");
@@ -112,8 +113,8 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
   if (x.quantity == y.quantity) {
     s.file.Fail(kJobFileUnreadable, c, "x and y of a curve must be different quantities");
   }
-  CheckQuantityOfTest(s, c, *x.quantity, facts, testName);
-  CheckQuantityOfTest(s, c, *y.quantity, facts, testName);
+  CheckQuantityOfTest(s, c, "x", *x.quantity, facts, testName);
+  CheckQuantityOfTest(s, c, "y", *y.quantity, facts, testName);
   const std::optional<CodePair> codes = ChooseCodes(*x.quantity, *y.quantity, facts);
   if (!codes) {
     s.file.Fail(kCsvUnusable, c,

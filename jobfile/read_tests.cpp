@@ -130,7 +130,8 @@ void CyclicValues(const State& s, const toml::table& t, const std::string& what,
     const std::optional<double> amplitude = s.file.Number(t, "shear_stress_amplitude");
     v.cyclicStressRatio = s.file.Number(t, "cyclic_stress_ratio");
     if (amplitude.has_value() == v.cyclicStressRatio.has_value()) {
-      s.file.Fail(kJobFileUnreadable, t,
+      s.file.Fail(kJobFileUnreadable,
+                  amplitude ? t.get("shear_stress_amplitude")->source() : t.source(),
                   what + " needs either shear_stress_amplitude (of tau_xy) or "
                          "cyclic_stress_ratio (tau/sigma'v0), not both");
     }
