@@ -45,7 +45,7 @@ std::vector<std::string> KeysOf(TestTemplate kind) {
       add({"vertical_stress", "k0", "shear_stress_amplitude", "cyclic_stress_ratio", "cycles"});
       break;
     case TestTemplate::kCyclicTriaxial:
-      add({"cell_pressure", "deviator_amplitude", "cycles"});
+      add({"cell_pressure", "deviator_amplitude", "cyclic_stress_ratio", "cycles"});
       break;
     case TestTemplate::kGeneral:
       add({"initial_stress", "phases", "test_type"});
@@ -115,6 +115,32 @@ double StartLevel(const State& s, const toml::table& t, const char* key,
   return start;
 }
 
+// The amplitude of a cyclic test: `amplitudeKey`, or the cyclic stress
+// ratio times `perRatio` (sigma'v0 for tau/sigma'v0 in simple shear,
+// 2 sigma'3c for q/(2 sigma'3c) in a triaxial test), positive.
+void CyclicAmplitude(const State& s, const toml::table& t, const std::string& what,
+                     const char* amplitudeKey, double perRatio, TemplateValues& v) {
+  const std::optional<double> amplitude = s.file.Number(t, amplitudeKey);
+  const std::optional<double> ratio = s.file.Number(t, "cyclic_stress_ratio");
+  if (amplitude.has_value() == ratio.has_value()) {
+    s.file.Fail(kJobFileUnreadable, amplitude ? t.get(amplitudeKey)->source() : t.source(),
+                what + " needs either " + amplitudeKey + " or cyclic_stress_ratio, not both");
+  }
+  const double size = amplitude ? *amplitude : *ratio;
+  if (!(size > 0.0)) {
+    s.file.Fail(kJobFileUnreadable, *t.get(amplitude ? amplitudeKey : "cyclic_stress_ratio"),
+                "the amplitude of a cyclic test must be positive (the first quarter cycle "
+                "loads in the positive sense)");
+  }
+  if (v.kind == TestTemplate::kCyclicDirectSimpleShear) {
+    // The builder takes the ratio itself.
+    v.amplitude = amplitude.value_or(0.0);
+    v.cyclicStressRatio = ratio;
+  } else {
+    v.amplitude = amplitude ? *amplitude : *ratio * perRatio;
+  }
+}
+
 // A cyclic test: its start, the amplitude, the number of cycles and the
 // load steps of a half cycle (half of them in each quarter cycle).
 void CyclicValues(const State& s, const toml::table& t, const std::string& what,
@@ -127,33 +153,14 @@ void CyclicValues(const State& s, const toml::table& t, const std::string& what,
                   "must be positive (compression)");
     }
     v.k0 = s.file.Number(t, "k0", 1.0);
-    const std::optional<double> amplitude = s.file.Number(t, "shear_stress_amplitude");
-    v.cyclicStressRatio = s.file.Number(t, "cyclic_stress_ratio");
-    if (amplitude.has_value() == v.cyclicStressRatio.has_value()) {
-      s.file.Fail(kJobFileUnreadable,
-                  amplitude ? t.get("shear_stress_amplitude")->source() : t.source(),
-                  what + " needs either shear_stress_amplitude (of tau_xy) or "
-                         "cyclic_stress_ratio (tau/sigma'v0), not both");
-    }
-    v.amplitude = amplitude.value_or(0.0);
-    const double size = amplitude ? *amplitude : *v.cyclicStressRatio;
-    if (!(size > 0.0)) {
-      s.file.Fail(kJobFileUnreadable,
-                  *t.get(amplitude ? "shear_stress_amplitude" : "cyclic_stress_ratio"),
-                  "the amplitude of a cyclic test must be positive (the first quarter cycle "
-                  "loads in the positive sense)");
-    }
+    CyclicAmplitude(s, t, what, "shear_stress_amplitude", v.initialVerticalStress, v);
   } else {
     v.cellPressure = Required(s, t, "cell_pressure", what);
     if (!(v.cellPressure > 0.0)) {
       s.file.Fail(kJobFileUnreadable, *t.get("cell_pressure"),
                   "cell_pressure must be positive (compression)");
     }
-    v.amplitude = Required(s, t, "deviator_amplitude", what);
-    if (!(v.amplitude > 0.0)) {
-      s.file.Fail(kJobFileUnreadable, *t.get("deviator_amplitude"),
-                  "deviator_amplitude must be positive (the first quarter cycle compresses)");
-    }
+    CyclicAmplitude(s, t, what, "deviator_amplitude", 2.0 * v.cellPressure, v);
   }
   const std::optional<long long> cycles = s.file.Integer(t, "cycles");
   if (!cycles) s.file.Fail(kJobFileUnreadable, t, what + " needs cycles = N (whole load cycles)");

@@ -267,7 +267,8 @@ TEST(TemplateQuantities, PrescribedQuantitiesTakeAnEqualCodeOrAreRefused) {
 }
 
 // The cyclic templates are the cyclic builders' tests: the ratio and the
-// amplitude give the same loading, the clock counts cycles (four cycles end
+// amplitude give the same loading (tau/sigma'v0 in simple shear,
+// q/(2 sigma'3c) in a triaxial test), the clock counts cycles (four cycles end
 // at time 4), and the test is undrained unless the test or [model] says
 // otherwise.
 TEST(TemplateQuantities, CyclicTemplatesAreTheBuildersTestsUndrainedByDefault) {
@@ -304,6 +305,10 @@ TEST(TemplateQuantities, CyclicTemplatesAreTheBuildersTestsUndrainedByDefault) {
   EXPECT_EQ(tx.loadSteps[1], jobfile::kCyclicStepsPerHalfCycle);
   EXPECT_EQ(tx.prescribedStress[0][1], -30.0);  // compression first, tension positive
   EXPECT_EQ(read(Header() + triaxial + "drainage = \"drained\"\n").modelNumber, 101);
+  // The cyclic stress ratio of a triaxial test is q/(2 sigma'3c).
+  const std::string byRatioTx = triaxial.substr(0, triaxial.find("deviator_amplitude")) +
+                                "cyclic_stress_ratio = 0.15\ncycles = 2\n";
+  EXPECT_EQ(read(Header() + byRatioTx).prescribedStress, tx.prescribedStress);
   const std::string drained = "[model]\nname = \"linear_elastic\"\ndrainage = \"drained\"\n"
                               "[parameters]\nG = 10000\nnu = 0.25\n";
   EXPECT_EQ(read(drained + triaxial).modelNumber, 101);
