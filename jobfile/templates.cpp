@@ -114,7 +114,6 @@ std::optional<TemplateValues> GuessCyclic(const Loading& l) {
   v.steps = {l.phases[1].steps};
   if (shear) {
     v.initialVerticalStress = -l.initialStress[kYY];
-    if (v.initialVerticalStress == 0.0) return std::nullopt;
     v.k0 = l.initialStress[kXX] / l.initialStress[kYY];
     v.amplitude = l.phases.front().stress[kXY];
     // The cyclic stress ratio where it gives the very amplitude.
@@ -124,6 +123,9 @@ std::optional<TemplateValues> GuessCyclic(const Loading& l) {
     v.cellPressure = -l.initialStress[kXX];
     v.amplitude = -l.phases.front().stress[kYY];
   }
+  // What the reader takes: a compressive start and a positive first quarter.
+  const double start = shear ? v.initialVerticalStress : v.cellPressure;
+  if (!(start > 0.0) || !(v.amplitude > 0.0)) return std::nullopt;
   return v;
 }
 

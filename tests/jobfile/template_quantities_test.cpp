@@ -296,6 +296,16 @@ TEST(TemplateQuantities, CyclicTemplatesAreTheBuildersTestsUndrainedByDefault) {
   double cycles = 0.0;
   for (double dt : byRatio.timeIncrement) cycles += dt;
   EXPECT_EQ(cycles, 4.0);
+  // Written back as the template only where the reader takes its values
+  // again: not a test that shears in the negative sense first.
+  const auto recognised = jobfile::Recognise(byRatio);
+  ASSERT_TRUE(recognised.has_value());
+  EXPECT_EQ(recognised->kind, jobfile::TestTemplate::kCyclicDirectSimpleShear);
+  EXPECT_EQ(recognised->cyclicStressRatio, 0.25);
+  input::LabTest reversed;
+  input::ApplyDescription(input::CyclicDirectSimpleShear(80, 0.5, -20, 4, 10), 1, reversed);
+  reversed.testType = 1;
+  EXPECT_FALSE(jobfile::Recognise(reversed).has_value());
 
   const std::string triaxial = "[[tests]]\nname = \"T\"\ntype = \"cyclic_triaxial\"\n"
                                "cell_pressure = 100\ndeviator_amplitude = 30\ncycles = 2\n";
