@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/batch_command.hpp"
@@ -18,8 +19,10 @@
 namespace soilcal::app {
 namespace {
 
-// soilcal [OPTIONS] JOB.toml: the run sequence on the native job written
-// into JOB.out/, with the same options.
+// soilcal [OPTIONS] JOB.toml: the job is checked, the folder JOB.out/ taken,
+// the native job written into it, and the run sequence runs it there with
+// the same options, holding the folder until its end. A second run of the
+// same job while the first works stops before it writes anything.
 int RunTomlJob(int argc, char** argv, int pathIndex) {
   const run::RunOptions options = run::ParseCommandLine(argc, argv);
   PreparedRun prepared = PrepareRun(argv[pathIndex], nullptr);
@@ -28,7 +31,8 @@ int RunTomlJob(int argc, char** argv, int pathIndex) {
   std::vector<char*> args(argv, argv + pathIndex);
   args.push_back(optimisationFile.data());
   args.push_back(nullptr);
-  return run::RunSequence(static_cast<int>(args.size()) - 1, args.data());
+  return run::RunSequence(static_cast<int>(args.size()) - 1, args.data(),
+                          std::move(prepared.lock));
 }
 
 // The two conversions end with status 0, or the exit code of what stopped
@@ -59,7 +63,7 @@ int Dispatch(int argc, char** argv) {
       const std::string first = argv[i + 1];
       const std::string second = argv[i + 2];
       if (arg == "--write-native") {
-        return Convert([&] { jobfile::WriteNativeFromToml(second, first); },
+        return Convert([&] { WriteNativeJobFile(second, first); },
                        "wrote the native job of " + second + " into " + first);
       }
       return Convert([&] { jobfile::WriteTomlFromNative(second, first); },

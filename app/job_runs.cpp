@@ -3,10 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "jobfile/commands.hpp"
+#include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
+#include "run/job_folder.hpp"
 #include "run/messages.hpp"
 #include "run/result_file.hpp"
 #include "services/clock.hpp"
@@ -16,27 +19,49 @@
 namespace soilcal::app {
 namespace {
 
-// A TOML job that fails its checks: the cause on the console and a result
-// file with its exit code in the job's output folder; nothing native.
+// The folder of a native job made when missing. A job file in a folder that
+// does not exist gets no folder made by a typo: false then.
+bool MakeFolder(const std::string& folder, const std::string& parent) {
+  if (!parent.empty() && !std::filesystem::is_directory(services::ResolvePath(parent))) {
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(services::ResolvePath(folder), ec);
+  return std::filesystem::is_directory(services::ResolvePath(folder));
+}
+
+// The lock of the folder a TOML job writes into, taken before the first
+// byte is written there and named after the job file.
+services::FolderLock TakeFolder(const std::string& folder, const std::string& tomlPath) {
+  std::error_code ignored;
+  return services::FolderLock::Take(
+      folder, services::DescribeThisRun(std::filesystem::absolute(tomlPath, ignored).string()));
+}
+
+bool Busy(const services::FolderLock& lock) {
+  return lock.state() == services::FolderLock::State::kBusy;
+}
+
+// A TOML job that does not run: the cause on the console and the "General"
+// section with its exit code in JOB.out/Optimization_result.txt, or on
+// standard output where that folder cannot be had or another run holds it
+// (whose files stay untouched). Nothing native is written.
 void RefuseTomlJob(const services::RunError& error, const std::string& tomlPath,
-                   services::ConsoleSink* console) {
+                   services::FolderLock& lock, services::ConsoleSink* console) {
   run::RunClock start{services::WallClockMs(), services::CpuTime()};
   services::RunServices services;
   services.console = console;
   services::ServicesBinding binding(services);
   run::ReportRunError(error);
-  // JOB.out/ beside the job file; a job file in a folder that does not exist
-  // gets its section on standard output rather than a folder made by a typo.
   const std::string folder = jobfile::NativeFolderOf(tomlPath);
-  const std::string parent = services::FolderOf(tomlPath);
-  std::error_code ec;
-  if (parent.empty() || std::filesystem::is_directory(services::ResolvePath(parent))) {
-    std::filesystem::create_directories(services::ResolvePath(folder), ec);
+  if (!lock.held() && !Busy(lock) && MakeFolder(folder, services::FolderOf(tomlPath))) {
+    lock = TakeFolder(folder, tomlPath);
   }
   run::ResultFile result;
-  if (!result.Open(folder + "Optimization_result.txt")) result.Attach(stdout);
+  if (Busy(lock) || !result.Open(folder + "Optimization_result.txt")) result.Attach(stdout);
   result.WriteGeneralSection(error.code, start);
   result.Close();
+  lock.Release();
 }
 
 // A new folder under the system's temporary folder, with its separator.
@@ -58,18 +83,38 @@ std::string MakeTemporaryFolder() {
 }  // namespace
 
 PreparedRun PrepareRun(const std::string& path, services::ConsoleSink* console) {
-  if (!jobfile::IsTomlJob(path)) return {path, std::nullopt};
-  try {
-    return {jobfile::WriteNativeFromToml(path, jobfile::NativeFolderOf(path)), std::nullopt};
-  } catch (const services::RunError& error) {
-    RefuseTomlJob(error, path, console);
-    return {"", error};
+  PreparedRun prepared;
+  if (!jobfile::IsTomlJob(path)) {
+    prepared.optimisationFile = path;
+    return prepared;
   }
+  const std::string folder = jobfile::NativeFolderOf(path);
+  try {
+    const jobfile::NativeJob job = jobfile::ReadTomlJob(path);
+    if (MakeFolder(folder, services::FolderOf(path))) prepared.lock = TakeFolder(folder, path);
+    if (Busy(prepared.lock)) throw run::FolderBusyError(folder, prepared.lock);
+    jobfile::WriteNativeJob(job, folder);
+    prepared.optimisationFile = folder + jobfile::kOptimisationFileName;
+  } catch (const services::RunError& error) {
+    RefuseTomlJob(error, path, prepared.lock, console);
+    prepared.refused = error;
+  }
+  return prepared;
+}
+
+void WriteNativeJobFile(const std::string& tomlPath, const std::string& folder) {
+  const jobfile::NativeJob job = jobfile::ReadTomlJob(tomlPath);
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
+  services::FolderLock lock;
+  if (MakeFolder(dir, "")) lock = TakeFolder(dir, tomlPath);
+  if (Busy(lock)) throw run::FolderBusyError(dir, lock);
+  jobfile::WriteNativeJob(job, dir);
 }
 
 run::CalibrationOutcome CalibrateJobFile(const std::string& path,
                                          run::CalibrationRequest request) {
-  const PreparedRun prepared = PrepareRun(path, request.console);
+  PreparedRun prepared = PrepareRun(path, request.console);
   if (prepared.refused) {
     run::CalibrationOutcome refused;
     refused.outcome.exitCode = prepared.refused->code;
@@ -78,7 +123,7 @@ run::CalibrationOutcome CalibrateJobFile(const std::string& path,
     return refused;
   }
   request.path = prepared.optimisationFile;
-  return run::RunCalibration(request);
+  return run::RunCalibration(request, std::move(prepared.lock));
 }
 
 JobFile::JobFile(const std::string& path, services::ConsoleSink* console, bool extendedModels) {

@@ -12,18 +12,27 @@
 #include "run/open_job.hpp"
 #include "services/console.hpp"
 #include "services/errors.hpp"
+#include "services/folder_lock.hpp"
 
 namespace soilcal::app {
 
-// The optimisation file a run of `path` starts from. A TOML job is written
-// into JOB.out/ beside it; one that fails its checks is refused as the
-// program refuses it (a line on the console, a result file with the exit
-// code in JOB.out/), and the error comes back instead.
+// The optimisation file a run of `path` starts from. A TOML job is checked,
+// the folder JOB.out/ beside it taken (its lock held, for the run to keep)
+// and its native job written there; one that fails its checks, or whose
+// folder another run holds, is refused as the program refuses it (a line on
+// the console, a result file with the exit code in JOB.out/ or on standard
+// output when another run works there), and the error comes back instead.
 struct PreparedRun {
   std::string optimisationFile;
   std::optional<services::RunError> refused;
+  services::FolderLock lock;  // JOB.out/ of a TOML job; nothing for a native job
 };
 PreparedRun PrepareRun(const std::string& path, services::ConsoleSink* console);
+
+// soilcal --write-native DIR JOB.toml: the native job of a TOML job, written
+// while the folder's lock is held, so never into a folder where a run works.
+// Throws services::RunError.
+void WriteNativeJobFile(const std::string& tomlPath, const std::string& folder);
 
 // The whole calibration of the job file `path` (request.path is set here).
 run::CalibrationOutcome CalibrateJobFile(const std::string& path, run::CalibrationRequest request);

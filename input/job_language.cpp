@@ -19,11 +19,14 @@ using json = nlohmann::ordered_json;
 namespace params = models::params;
 
 json AxisJson(const AxisLanguage& a) {
-  return {{"name", a.name}, {"code", a.code}, {"factor", a.factor}};
+  json j = {{"name", a.name}, {"code", a.code}, {"factor", a.factor}};
+  if (a.per != 1.0) j["per"] = a.per;
+  return j;
 }
 
 AxisLanguage AxisOf(const json& j) {
-  return {j.at("name").get<std::string>(), j.at("code").get<int>(), j.at("factor").get<double>()};
+  return {j.at("name").get<std::string>(), j.at("code").get<int>(), j.at("factor").get<double>(),
+          j.value("per", 1.0)};
 }
 
 JobLanguage FromJson(const json& j) {

@@ -26,11 +26,12 @@ struct ParameterLanguage {
 };
 
 // One axis of a curve: the job's value is factor * (value of the native
-// quantity code), compression positive.
+// quantity code) / per, compression positive.
 struct AxisLanguage {
   std::string name;        // quantity name: "axial_strain"
   int code = 0;            // native quantity code, sign included
   double factor = 1.0;
+  double per = 1.0;        // a constant of the test (σ′v0 of a pore pressure ratio)
 };
 
 struct CurveLanguage {
@@ -55,6 +56,11 @@ std::optional<JobLanguage> ReadJobLanguage(const Job& job);
 // The value the person works with from a slot value (degrees from a sine,
 // E from G, e0 from n0).
 double ToJobValue(const ParameterLanguage& p, double stored);
+// The job's value of a curve axis from the native quantity's value:
+// factor * native / per (a negative zero made positive).
+inline double ToJobValue(const AxisLanguage& axis, double native) {
+  return axis.factor * native / axis.per + 0.0;
+}
 // The slot value of a value the person gives (the sine of degrees, G from E,
 // n0 from e0): the inverse of ToJobValue.
 double ToStoredValue(const ParameterLanguage& p, double given);

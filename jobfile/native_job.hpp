@@ -17,6 +17,8 @@ struct NativeJob {
   std::vector<std::string> titles;  // header line of each lab-test file
   input::JobLanguage language;
   bool thorough = false;            // the flag file of the thorough search
+  // The flag file that lets the lab tests simulate Sekiguchi-Ohta (31, 32).
+  bool extendedModels = false;
   // The files the job was read from (the TOML file, its CSV files): the
   // native job is never written over one of them.
   std::vector<std::string> inputFiles;

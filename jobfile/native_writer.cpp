@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "services/diag.hpp"
 #include "services/errors.hpp"
@@ -53,6 +54,8 @@ void WriteText(const fs::path& file, const std::string& text) {
 }
 
 }  // namespace
+
+bool NeedsExtendedModels(int baseModel) { return baseModel == 31 || baseModel == 32; }
 
 std::string OptimisationFileText(const input::Job& job) {
   const input::OptimisationSettings& s = job.settings;
@@ -146,11 +149,16 @@ void WriteNativeJob(const NativeJob& native, const std::string& folder) {
     }
   }
   WriteText(dir / input::kJobLanguageFile, input::JobLanguageJson(native.language));
-  const fs::path flag = dir / kThoroughSearchFlag;
-  if (native.thorough) {
-    WriteText(flag, "");
-  } else {
-    fs::remove(flag, ec);
+  // Flag files are written when asked for and removed when not, so that a
+  // folder used by an earlier job says nothing of its own.
+  const std::pair<const char*, bool> flags[] = {{kThoroughSearchFlag, native.thorough},
+                                                {kExtendedModelsFlag, native.extendedModels}};
+  for (const auto& [name, wanted] : flags) {
+    if (wanted) {
+      WriteText(dir / name, "");
+    } else {
+      fs::remove(dir / name, ec);
+    }
   }
 }
 

@@ -1,7 +1,7 @@
 // Writes a native job into a folder: OPTIM.TXT, one lab-test file (version
 // 6) per test, one curve file per measured curve, the job's language
-// (job_language.json) and the flag file of the thorough search when the job
-// asks for it. Every number is written with the fewest digits that read back
+// (job_language.json), the flag file of the thorough search when the job
+// asks for it and that of the extended models when its model is one. Every number is written with the fewest digits that read back
 // to the same double, so the files hold exactly the job's values.
 #pragma once
 
@@ -14,6 +14,12 @@ namespace soilcal::jobfile {
 inline constexpr const char* kOptimisationFileName = "OPTIM.TXT";
 // The flag file the run looks for in the job folder (run/search_choice.hpp).
 inline constexpr const char* kThoroughSearchFlag = "thorough_search";
+// The flag file that serves the extended models (Sekiguchi-Ohta) in the lab
+// tests of the job folder (labtest/extended_models.hpp).
+inline constexpr const char* kExtendedModelsFlag = "extended_models";
+
+// The models the lab tests simulate only with kExtendedModelsFlag.
+bool NeedsExtendedModels(int baseModel);
 
 // Writes `job` into `folder` (made when missing). Throws services::RunError
 // (exit code 12) naming the file that cannot be written.

@@ -18,8 +18,11 @@ constexpr Quantity kQuantities[] = {
     {"radial_stress", "effective radial stress σ′r = σ′xx", K::kStress, -19},
     {"vertical_stress", "effective vertical stress σ′v = σ′yy", K::kStress, -20},
     {"excess_pore_pressure", "excess pore pressure, positive in compression", K::kStress, -7},
+    {"excess_pore_pressure_ratio", "excess pore pressure ratio r_u = Δu/σ′v0",
+     K::kRatio, -7},
     {"shear_strain", "shear strain γxy (engineering strain)", K::kStrain, 16},
     {"shear_stress", "shear stress τxy", K::kStress, 22},
+    {"cycles", "number of load cycles N of a cyclic test (its time)", K::kCount, 10},
     {"time", "time in the job's time unit", K::kTime, 10},
     // Every other quantity code of the program, under its own name.
     {"principal_strain_1", "major principal strain ε1", K::kStrain, -1},
@@ -85,6 +88,15 @@ std::vector<NativeAxis> Candidates(const Quantity& q, const TestFacts& f) {
     if (compression) return {{5, 1.0}, {-29, 2.0}};
     if (extension) return {{-5, 1.0}, {-29, 2.0}};
   }
+  // r_u is the excess pore pressure over the initial vertical effective
+  // stress, a constant of the test: the native file holds r_u σ′v0, so the
+  // relative errors are those of r_u.
+  if (Is(q, "excess_pore_pressure_ratio")) {
+    if (!(f.initialVerticalStress > 0.0)) return {};
+    return {{q.code, 1.0, f.initialVerticalStress}};
+  }
+  // The time of a cyclic test counts its cycles (a period of 1).
+  if (Is(q, "cycles") && !f.cyclic) return {};
   std::vector<NativeAxis> list{{q.code, q.factor}};
   if (Is(q, "axial_stress") || Is(q, "vertical_stress")) {
     if (compression) list.push_back({-2, 1.0});
@@ -120,7 +132,7 @@ std::vector<NamedAxis> NamesOf(int c, const TestFacts& f) {
   for (double sign : {1.0, -1.0}) {
     for (const Quantity& q : kQuantities) {
       for (const NativeAxis& a : Candidates(q, f)) {
-        if (a.factor == 1.0 && a.code * static_cast<int>(sign) == c) {
+        if (a.factor == 1.0 && a.per == 1.0 && a.code * static_cast<int>(sign) == c) {
           names.push_back({&q, sign});
           break;
         }
@@ -137,7 +149,10 @@ std::optional<NamedPair> NameCodes(int cx, int cy, const TestFacts& f) {
     for (const NamedAxis& y : NamesOf(cy, f)) {
       if (x.quantity == y.quantity) continue;
       const std::optional<CodePair> codes = ChooseCodes(*x.quantity, *y.quantity, f);
-      if (!codes || codes->x.factor != 1.0 || codes->y.factor != 1.0) continue;
+      if (!codes || codes->x.factor != 1.0 || codes->y.factor != 1.0 || codes->x.per != 1.0 ||
+          codes->y.per != 1.0) {
+        continue;
+      }
       if (codes->x.code * static_cast<int>(x.scale) == cx &&
           codes->y.code * static_cast<int>(y.scale) == cy) {
         return NamedPair{x, y};

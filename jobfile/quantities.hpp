@@ -22,7 +22,7 @@
 
 namespace soilcal::jobfile {
 
-enum class QuantityKind { kStrain, kStress, kTime };
+enum class QuantityKind { kStrain, kStress, kTime, kRatio, kCount };
 
 struct Quantity {
   std::string_view name;   // "axial_strain"
@@ -46,15 +46,24 @@ struct TestFacts {
   bool lateralStrainFixed = false;
   std::array<int, 6> flags{};  // control flags of the last phase
   int testType = 1;
+  // A cyclic template: its time counts the load cycles.
+  bool cyclic = false;
+  // σ′v0, compression positive: the stress the excess pore pressure ratio
+  // is taken of.
+  double initialVerticalStress = 0.0;
 };
 
-// A quantity's code and factor in a test.
+// A quantity's code and conversion in a test: the job's value is
+// factor * (value of the code) / per.
 struct NativeAxis {
   int code = 0;
   double factor = 1.0;
+  double per = 1.0;  // a constant of the test (σ′v0 for r_u), else 1
 };
 
-// The codes that give `q` in a test with `facts`, preferred first.
+// The codes that give `q` in a test with `facts`, preferred first; none
+// where the test has no such quantity (r_u of a test that does not start
+// under a vertical stress, the cycles of a test that is not cyclic).
 std::vector<NativeAxis> Candidates(const Quantity& q, const TestFacts& facts);
 
 // The codes of a curve of x against y, or nullopt when every choice would

@@ -56,10 +56,29 @@ int Column(const State& s, const toml::table& c, const CsvTable& table, const st
 
 // Value of the native file from a column value: the code carries the sign
 // of the scale, the value its size, so a scale of -1 keeps the numbers.
-double NativeValue(double column, double scale, double factor) {
+double NativeValue(double column, double scale, const NativeAxis& axis) {
   const double size = std::abs(scale);
-  const double v = size == 1.0 ? column : size * column;
-  return factor == 1.0 ? v : v / factor;
+  double v = size == 1.0 ? column : size * column;
+  if (axis.per != 1.0) v *= axis.per;
+  return axis.factor == 1.0 ? v : v / axis.factor;
+}
+
+// A quantity the test does not have is said before any choice of codes.
+void CheckQuantityOfTest(const State& s, const toml::table& c, const std::string& key,
+                         const Quantity& q, const TestFacts& facts, const std::string& testName) {
+  if (!Candidates(q, facts).empty()) return;
+  const std::string what = "test \"" + testName + "\"";
+  const toml::node& at = *c.get(key);
+  if (q.name == "cycles") {
+    s.file.Fail(kJobFileUnreadable, at,
+                "cycles counts the load cycles of the cyclic templates "
+                "(cyclic_direct_simple_shear, cyclic_triaxial); " + what +
+                    " is not one of them: use \"time\"");
+  }
+  s.file.Fail(kJobFileUnreadable, at,
+              std::string(q.name) + " is taken of the initial vertical effective stress, and " +
+                  what + " starts without one (" + services::FormatReal(facts.initialVerticalStress) +
+                  "): use \"excess_pore_pressure\"");
 }
 
 CsvTable ReadTable(const State& s, const toml::table& c, std::string& resolved) {
@@ -94,6 +113,8 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
   if (x.quantity == y.quantity) {
     s.file.Fail(kJobFileUnreadable, c, "x and y of a curve must be different quantities");
   }
+  CheckQuantityOfTest(s, c, "x", *x.quantity, facts, testName);
+  CheckQuantityOfTest(s, c, "y", *y.quantity, facts, testName);
   const std::optional<CodePair> codes = ChooseCodes(*x.quantity, *y.quantity, facts);
   if (!codes) {
     s.file.Fail(kCsvUnusable, c,
@@ -156,8 +177,8 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
     const auto& seg = segments[static_cast<std::size_t>(p)];
     native.segmentSizes.push_back(static_cast<int>(seg.size()));
     for (const auto& [vx, vy] : seg) {
-      native.x.push_back(NativeValue(vx, x.scale, codes->x.factor));
-      native.y.push_back(NativeValue(vy, y.scale, codes->y.factor));
+      native.x.push_back(NativeValue(vx, x.scale, codes->x));
+      native.y.push_back(NativeValue(vy, y.scale, codes->y));
     }
   }
   native.nPoints = static_cast<int>(native.x.size());
@@ -169,8 +190,8 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
 
   const std::optional<std::string> name = s.file.String(c, "name");
   language.output = testName + "_" + name.value_or(std::string(y.quantity->name));
-  language.x = {std::string(x.quantity->name), codes->x.code, codes->x.factor};
-  language.y = {std::string(y.quantity->name), codes->y.code, codes->y.factor};
+  language.x = {std::string(x.quantity->name), codes->x.code, codes->x.factor, codes->x.per};
+  language.y = {std::string(y.quantity->name), codes->y.code, codes->y.factor, codes->y.per};
   return csvPath;
 }
 

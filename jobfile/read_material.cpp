@@ -151,12 +151,14 @@ void ReadModel(State& s, const toml::table& root, input::MaterialInput& material
                   "drainage must be \"drained\" or \"undrained\", not \"" + *drainage + "\"");
     }
     s.variant = *drainage == "undrained" ? 1 : 0;
+    s.variantGiven = true;
   }
   if (variant) {
     if (*variant < 0 || *variant > 9) {
       s.file.Fail(kJobFileUnreadable, *model->get("variant"), "variant must lie in 0..9");
     }
     s.variant = static_cast<int>(*variant);
+    s.variantGiven = true;
   }
 }
 

@@ -13,12 +13,15 @@ namespace {
 
 constexpr const char* kComponents[] = {"xx", "yy", "zz", "xy", "yz", "zx"};
 constexpr long long kMaxSteps = 5000000;
+constexpr long long kMaxCycles = 100000;
 
-const std::vector<std::string> kCommonKeys{"name",     "type",  "title",  "drainage", "variant",
-                                           "steps",    "time",  "solver", "curves"};
+const std::vector<std::string> kCommonKeys{"name",  "type",   "title", "drainage",
+                                           "variant", "steps", "solver", "curves"};
 
 std::vector<std::string> KeysOf(TestTemplate kind) {
   std::vector<std::string> keys = kCommonKeys;
+  // The time of a cyclic test counts its cycles: no time of its own.
+  if (!IsCyclic(kind)) keys.emplace_back("time");
   auto add = [&](std::initializer_list<const char*> more) {
     for (const char* k : more) keys.emplace_back(k);
   };
@@ -37,6 +40,12 @@ std::vector<std::string> KeysOf(TestTemplate kind) {
     case TestTemplate::kDirectSimpleShear:
       add({"vertical_stress", "initial_horizontal_stress", "k0", "shear_strain",
            "constant_height"});
+      break;
+    case TestTemplate::kCyclicDirectSimpleShear:
+      add({"vertical_stress", "k0", "shear_stress_amplitude", "cyclic_stress_ratio", "cycles"});
+      break;
+    case TestTemplate::kCyclicTriaxial:
+      add({"cell_pressure", "deviator_amplitude", "cyclic_stress_ratio", "cycles"});
       break;
     case TestTemplate::kGeneral:
       add({"initial_stress", "phases", "test_type"});
@@ -106,6 +115,74 @@ double StartLevel(const State& s, const toml::table& t, const char* key,
   return start;
 }
 
+// The amplitude of a cyclic test: `amplitudeKey`, or the cyclic stress
+// ratio times `perRatio` (sigma'v0 for tau/sigma'v0 in simple shear,
+// 2 sigma'3c for q/(2 sigma'3c) in a triaxial test), positive.
+void CyclicAmplitude(const State& s, const toml::table& t, const std::string& what,
+                     const char* amplitudeKey, double perRatio, TemplateValues& v) {
+  const std::optional<double> amplitude = s.file.Number(t, amplitudeKey);
+  const std::optional<double> ratio = s.file.Number(t, "cyclic_stress_ratio");
+  if (amplitude.has_value() == ratio.has_value()) {
+    s.file.Fail(kJobFileUnreadable, amplitude ? t.get(amplitudeKey)->source() : t.source(),
+                what + " needs either " + amplitudeKey + " or cyclic_stress_ratio, not both");
+  }
+  const double size = amplitude ? *amplitude : *ratio;
+  if (!(size > 0.0)) {
+    s.file.Fail(kJobFileUnreadable, *t.get(amplitude ? amplitudeKey : "cyclic_stress_ratio"),
+                "the amplitude of a cyclic test must be positive (the first quarter cycle "
+                "loads in the positive sense)");
+  }
+  if (v.kind == TestTemplate::kCyclicDirectSimpleShear) {
+    // The builder takes the ratio itself.
+    v.amplitude = amplitude.value_or(0.0);
+    v.cyclicStressRatio = ratio;
+  } else {
+    v.amplitude = amplitude ? *amplitude : *ratio * perRatio;
+  }
+}
+
+// A cyclic test: its start, the amplitude, the number of cycles and the
+// load steps of a half cycle (half of them in each quarter cycle).
+void CyclicValues(const State& s, const toml::table& t, const std::string& what,
+                  TemplateValues& v) {
+  if (v.kind == TestTemplate::kCyclicDirectSimpleShear) {
+    v.initialVerticalStress = Required(s, t, "vertical_stress", what);
+    if (!(v.initialVerticalStress > 0.0)) {
+      s.file.Fail(kJobFileUnreadable, *t.get("vertical_stress"),
+                  "vertical_stress is the vertical effective stress the test starts from; it "
+                  "must be positive (compression)");
+    }
+    v.k0 = s.file.Number(t, "k0", 1.0);
+    CyclicAmplitude(s, t, what, "shear_stress_amplitude", v.initialVerticalStress, v);
+  } else {
+    v.cellPressure = Required(s, t, "cell_pressure", what);
+    if (!(v.cellPressure > 0.0)) {
+      s.file.Fail(kJobFileUnreadable, *t.get("cell_pressure"),
+                  "cell_pressure must be positive (compression)");
+    }
+    CyclicAmplitude(s, t, what, "deviator_amplitude", 2.0 * v.cellPressure, v);
+  }
+  const std::optional<long long> cycles = s.file.Integer(t, "cycles");
+  if (!cycles) s.file.Fail(kJobFileUnreadable, t, what + " needs cycles = N (whole load cycles)");
+  if (*cycles < 1 || *cycles > kMaxCycles) {
+    s.file.Fail(kJobFileUnreadable, *t.get("cycles"),
+                "cycles must lie in 1.." + std::to_string(kMaxCycles));
+  }
+  v.cycles = static_cast<int>(*cycles);
+  const toml::node* steps = t.get("steps");
+  if (steps != nullptr && !steps->is_integer()) {
+    s.file.Fail(kJobFileUnreadable, *steps,
+                "steps of a cyclic test is one whole number: the load steps of a half cycle");
+  }
+  const long long perHalf = s.file.Integer(t, "steps").value_or(kCyclicStepsPerHalfCycle);
+  if (perHalf < 1 || perHalf * (2 * *cycles) > kMaxSteps) {
+    s.file.Fail(kJobFileUnreadable, steps != nullptr ? steps->source() : t.source(),
+                "steps is the number of load steps of a half cycle: at least 1, and at most " +
+                    std::to_string(kMaxSteps) + " in all cycles");
+  }
+  v.steps = {static_cast<int>(perHalf)};
+}
+
 TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate kind,
                             const std::string& what) {
   TemplateValues v;
@@ -147,6 +224,10 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
       v.shearStrain = Required(s, t, "shear_strain", what);
       v.constantHeight = s.file.Boolean(t, "constant_height").value_or(false);
       break;
+    case TestTemplate::kCyclicDirectSimpleShear:
+    case TestTemplate::kCyclicTriaxial:
+      CyclicValues(s, t, what, v);
+      return v;
     case TestTemplate::kGeneral:
       break;
   }
@@ -295,11 +376,21 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
 
   input::LabTest test;
   test.testFile = *name + ".VLT";
-  const Loading loading = *kind == TestTemplate::kGeneral
-                              ? GeneralTest(s, t, what)
-                              : Expand(TemplateTest(s, t, *kind, what));
-  ApplyLoading(loading, test);
-  test.modelNumber = s.model + 100 * (Variant(s, t) + 1);
+  if (IsCyclic(*kind)) {
+    // The cyclic builders' test: undrained unless the test or [model] says
+    // otherwise.
+    const input::TestDescription d = CyclicDescription(TemplateTest(s, t, *kind, what));
+    input::ApplyDescription(d, s.model, test);
+    test.testType = 1;
+    const bool given = t.contains("drainage") || t.contains("variant") || s.variantGiven;
+    test.modelNumber = s.model + 100 * ((given ? Variant(s, t) : d.modelVariant) + 1);
+  } else {
+    ApplyLoading(*kind == TestTemplate::kGeneral ? GeneralTest(s, t, what)
+                                                 : Expand(TemplateTest(s, t, *kind, what)),
+                 test);
+    test.modelNumber = s.model + 100 * (Variant(s, t) + 1);
+  }
+  const Loading loading = LoadingOf(test);
   ReadSolver(s, t, test);
 
   const std::optional<std::string> title = s.file.String(t, "title");

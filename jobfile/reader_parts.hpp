@@ -22,6 +22,7 @@ struct State {
   std::string force = "kN", length = "m", time = "day";
   int model = 0;                       // base model number
   int variant = 0;                     // model variant of the tests (0 drained, 1 undrained)
+  bool variantGiven = false;           // [model] gives drainage or variant
   const models::params::Model* table = nullptr;  // named parameters, if the model has them
   std::string modelWords;              // "the Mohr-Coulomb model" for messages
 };

@@ -14,6 +14,7 @@ constexpr std::array<int, 6> kOedometerStrainFlags{0, 0, 0, 0, 0, 0};
 constexpr std::array<int, 6> kIsotropicFlags{1, 1, 1, 1, 1, 1};
 constexpr std::array<int, 6> kSimpleShearFlags{0, 1, 0, 0, 1, 1};  // σv held, γxy driven
 constexpr std::array<int, 6> kSimpleShearHeightFlags{0, 0, 0, 0, 1, 1};
+constexpr std::array<int, 6> kCyclicSimpleShearFlags{0, 1, 0, 1, 1, 1};  // σv, τ cycled
 
 struct Name {
   TestTemplate kind;
@@ -25,6 +26,8 @@ constexpr Name kNames[] = {
     {TestTemplate::kOedometer, "oedometer"},
     {TestTemplate::kIsotropicCompression, "isotropic_compression"},
     {TestTemplate::kDirectSimpleShear, "direct_simple_shear"},
+    {TestTemplate::kCyclicDirectSimpleShear, "cyclic_direct_simple_shear"},
+    {TestTemplate::kCyclicTriaxial, "cyclic_triaxial"},
     {TestTemplate::kGeneral, "general"},
 };
 
@@ -94,6 +97,35 @@ TemplateValues Candidate(TestTemplate kind, const Loading& l) {
   }
   v.initialVerticalStress = -l.initialStress[kYY];
   if (l.initialStress[kXX] != l.initialStress[kYY]) v.initialHorizontalStress = -l.initialStress[kXX];
+  return v;
+}
+
+// A cyclic test of input/cyclic_tests.hpp: a quarter cycle, 2 cycles - 1
+// half cycles and a last quarter of one stress component, from a start the
+// builder makes. Expand decides whether the values give it back exactly.
+std::optional<TemplateValues> GuessCyclic(const Loading& l) {
+  const std::size_t n = l.phases.size();
+  if (l.testType != 1 || n < 3 || n % 2 == 0 || !AxisymmetricStart(l)) return std::nullopt;
+  const bool shear = AllFlags(l, kCyclicSimpleShearFlags);
+  if (!shear && !AllFlags(l, kIsotropicFlags)) return std::nullopt;
+  TemplateValues v;
+  v.kind = shear ? TestTemplate::kCyclicDirectSimpleShear : TestTemplate::kCyclicTriaxial;
+  v.cycles = static_cast<int>(n / 2);
+  v.steps = {l.phases[1].steps};
+  if (shear) {
+    v.initialVerticalStress = -l.initialStress[kYY];
+    v.k0 = l.initialStress[kXX] / l.initialStress[kYY];
+    v.amplitude = l.phases.front().stress[kXY];
+    // The cyclic stress ratio where it gives the very amplitude.
+    const double ratio = v.amplitude / v.initialVerticalStress;
+    if (ratio * v.initialVerticalStress == v.amplitude) v.cyclicStressRatio = ratio;
+  } else {
+    v.cellPressure = -l.initialStress[kXX];
+    v.amplitude = -l.phases.front().stress[kYY];
+  }
+  // What the reader takes: a compressive start and a positive first quarter.
+  const double start = shear ? v.initialVerticalStress : v.cellPressure;
+  if (!(start > 0.0) || !(v.amplitude > 0.0)) return std::nullopt;
   return v;
 }
 
@@ -167,8 +199,28 @@ std::vector<std::string> TemplateNames() {
   return names;
 }
 
+bool IsCyclic(TestTemplate t) {
+  return t == TestTemplate::kCyclicDirectSimpleShear || t == TestTemplate::kCyclicTriaxial;
+}
+
+input::TestDescription CyclicDescription(const TemplateValues& v) {
+  const int steps = v.steps.empty() ? kCyclicStepsPerHalfCycle : v.steps.front();
+  if (v.kind == TestTemplate::kCyclicTriaxial) {
+    return input::CyclicTriaxial(v.cellPressure, v.amplitude, v.cycles, steps);
+  }
+  if (v.cyclicStressRatio) {
+    return input::CyclicDirectSimpleShearAtRatio(v.initialVerticalStress, v.k0,
+                                                 *v.cyclicStressRatio, v.cycles, steps);
+  }
+  return input::CyclicDirectSimpleShear(v.initialVerticalStress, v.k0, v.amplitude, v.cycles,
+                                        steps);
+}
+
 std::size_t PhaseCount(const TemplateValues& v) {
   switch (v.kind) {
+    case TestTemplate::kCyclicDirectSimpleShear:
+    case TestTemplate::kCyclicTriaxial:
+      return v.cycles < 1 ? 0 : 2 * static_cast<std::size_t>(v.cycles) + 1;
     case TestTemplate::kOedometer:
       return v.levels.empty() ? v.strains.size() : v.levels.size();
     case TestTemplate::kIsotropicCompression:
@@ -226,6 +278,21 @@ Loading Expand(const TemplateValues& v) {
       l.phases.push_back(p);
       break;
     }
+    case TestTemplate::kCyclicDirectSimpleShear:
+    case TestTemplate::kCyclicTriaxial: {
+      const input::TestDescription d = CyclicDescription(v);
+      l.initialStress = d.initialStress;
+      for (const input::PhaseDescription& from : d.phases) {
+        Phase p;
+        p.steps = from.loadSteps;
+        p.time = from.timeIncrement;
+        p.strain = from.strain;
+        p.stress = from.stress;
+        p.flags = from.flags;
+        l.phases.push_back(p);
+      }
+      break;
+    }
     case TestTemplate::kGeneral:
       break;
   }
@@ -272,15 +339,18 @@ void ApplyLoading(const Loading& l, input::LabTest& test) {
 
 std::optional<TemplateValues> Recognise(const input::LabTest& test) {
   const Loading loading = LoadingOf(test);
-  std::optional<TemplateValues> v = Guess(loading);
   // A template stands for the test only when it gives back exactly its
   // numbers (levels summed up from increments need not).
-  if (v && !SameLoading(Expand(*v), loading)) return std::nullopt;
-  return v;
+  for (const std::optional<TemplateValues>& v : {Guess(loading), GuessCyclic(loading)}) {
+    if (v && SameLoading(Expand(*v), loading)) return v;
+  }
+  return std::nullopt;
 }
 
 TestFacts FactsOf(std::optional<TestTemplate> kind, const Loading& l) {
   TestFacts f;
+  f.cyclic = kind && IsCyclic(*kind);
+  f.initialVerticalStress = -l.initialStress[kYY] + 0.0;
   if (kind == TestTemplate::kTriaxialCompression) f.shape = TestShape::kTriaxialCompression;
   if (kind == TestTemplate::kTriaxialExtension) f.shape = TestShape::kTriaxialExtension;
   f.testType = l.testType;

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/cyclic_tests.hpp"
 #include "input/records.hpp"
 #include "jobfile/quantities.hpp"
 
@@ -25,6 +26,8 @@ enum class TestTemplate {
   kOedometer,
   kIsotropicCompression,
   kDirectSimpleShear,
+  kCyclicDirectSimpleShear,
+  kCyclicTriaxial,
   kGeneral,
 };
 
@@ -63,11 +66,28 @@ struct TemplateValues {
   std::vector<double> strains;         // oedometer under strain control: vertical strains
   double shearStrain = 0.0;            // direct simple shear: final γxy
   bool constantHeight = false;         // direct simple shear: εyy held instead of σyy
-  std::vector<int> steps;              // per phase
-  std::vector<double> time;            // per phase
+  std::vector<int> steps;              // per phase (cyclic tests: one, per half cycle)
+  std::vector<double> time;            // per phase (cyclic tests: none, the period is 1)
+  // Cyclic tests (input/cyclic_tests.hpp): the simple shear test starts
+  // from initialVerticalStress with k0 and cycles tau_xy by `amplitude`, or
+  // by cyclicStressRatio times the vertical stress; the triaxial test starts
+  // from cellPressure and cycles the deviator by `amplitude`.
+  double k0 = 1.0;
+  double amplitude = 0.0;
+  std::optional<double> cyclicStressRatio;
+  int cycles = 0;
 };
 
-// Number of phases of a template test (one per level or strain, else one).
+// Load steps per half cycle of a cyclic test that gives none.
+inline constexpr int kCyclicStepsPerHalfCycle = 20;
+
+bool IsCyclic(TestTemplate t);
+// The cyclic test's description, from the plain builders of
+// input/cyclic_tests.hpp.
+input::TestDescription CyclicDescription(const TemplateValues& v);
+
+// Number of phases of a template test (one per level or strain, two per
+// cycle and one more for a cyclic test, else one).
 std::size_t PhaseCount(const TemplateValues& v);
 Loading Expand(const TemplateValues& v);
 // The template whose expansion is exactly this test's loading, if any.

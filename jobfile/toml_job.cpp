@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "jobfile/native_writer.hpp"
 #include "jobfile/reader_parts.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
@@ -50,6 +51,7 @@ NativeJob ReadTomlText(const std::string& text, const std::string& path) {
     }
   }
   for (input::LabTest& test : out.job.tests) test.material = material;
+  out.extendedModels = NeedsExtendedModels(material.baseModel);
   out.job.modelNumber = out.job.tests.back().modelNumber;
   out.language.jobFile = services::BareName(path);
   out.inputFiles.push_back(services::ResolvePath(path));

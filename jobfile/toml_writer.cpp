@@ -190,6 +190,15 @@ std::string TemplateKeys(const TemplateValues& v) {
       t += "shear_strain = " + Real(v.shearStrain) + "\n";
       if (v.constantHeight) t += "constant_height = true\n";
       break;
+    case TestTemplate::kCyclicDirectSimpleShear:
+      t += "vertical_stress = " + Real(v.initialVerticalStress) + "\nk0 = " + Real(v.k0) + "\n";
+      t += v.cyclicStressRatio ? "cyclic_stress_ratio = " + Real(*v.cyclicStressRatio) + "\n"
+                               : "shear_stress_amplitude = " + Real(v.amplitude) + "\n";
+      return t + "cycles = " + std::to_string(v.cycles) + "\nsteps = " + PerPhase(v.steps) + "\n";
+    case TestTemplate::kCyclicTriaxial:
+      t += "cell_pressure = " + Real(v.cellPressure) + "\n";
+      t += "deviator_amplitude = " + Real(v.amplitude) + "\n";
+      return t + "cycles = " + std::to_string(v.cycles) + "\nsteps = " + PerPhase(v.steps) + "\n";
     case TestTemplate::kGeneral:
       break;
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "models/degrees.hpp"
+
 // The table rows leave the derivation fields of plain parameters to their
 // defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -375,7 +377,7 @@ const Parameter* FindParameterForSlot(const Model& model, int slot) {
 double ToStored(const Parameter& p, double given, double partnerValue) {
   switch (p.stored) {
     case Stored::kAsGiven: return given;
-    case Stored::kSine: return std::sin(given * std::numbers::pi / 180.0);
+    case Stored::kSine: return SineOfDegrees(given);
     case Stored::kShearFromYoung: return given / (2.0 * (1.0 + partnerValue));
     case Stored::kPorosityFromVoidRatio: return given / (1.0 + given);
   }

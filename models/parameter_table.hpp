@@ -106,7 +106,8 @@ const Parameter* FindParameter(const Model& model, std::string_view name);
 // value written under its name reads back bit for bit.
 const Parameter* FindParameterForSlot(const Model& model, int slot);
 
-// Value as stored from a value as given; `partnerValue` is the stored value
+// Value as stored from a value as given (a sine correctly rounded, see
+// models/degrees.hpp); `partnerValue` is the stored value
 // of the partner parameter (kShearFromYoung).
 double ToStored(const Parameter& p, double given, double partnerValue = 0.0);
 // Value as given from a value as stored.

@@ -27,8 +27,8 @@ std::string CurveCsvText(const input::CurveLanguage& language, const input::LabT
   std::string text = (phases ? "phase," : "") + language.x.name + "," + language.y.name + "\n";
   for (int k = 1; k <= nRecorded; ++k) {
     const input::RecordedPoint point = rec.Point(k);
-    const double x = language.x.factor * input::CurveQuantity(point, language.x.code) + 0.0;
-    const double y = language.y.factor * input::CurveQuantity(point, language.y.code) + 0.0;
+    const double x = input::ToJobValue(language.x, input::CurveQuantity(point, language.x.code));
+    const double y = input::ToJobValue(language.y, input::CurveQuantity(point, language.y.code));
     if (phases) text += std::to_string(PhaseOfPoint(test, k)) + ",";
     text += services::FormatReal(x) + "," + services::FormatReal(y) + "\n";
   }

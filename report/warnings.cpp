@@ -1,5 +1,7 @@
 // Warnings an engineer should read before trusting calibrated values.
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "report/html_report.hpp"
 #include "report/summary.hpp"
@@ -11,6 +13,22 @@ namespace {
 // The default search of more iterations than this went on after its first
 // convergence checks (the check after iteration 2 compares with nothing).
 constexpr int kShortSearchIterations = 4;
+
+// A TOML job PATH/JOB.toml runs in the folder PATH/JOB.out/: the job file
+// a person runs again lies beside that folder.
+std::optional<std::string> TomlJobPath(const Summary& s) {
+  const std::string suffix = ".toml";
+  if (s.job.size() <= suffix.size() ||
+      s.job.compare(s.job.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return std::nullopt;
+  }
+  const std::string outFolder = s.job.substr(0, s.job.size() - suffix.size()) + ".out/";
+  if (s.jobFolder.size() < outFolder.size() ||
+      s.jobFolder.compare(s.jobFolder.size() - outFolder.size(), outFolder.size(), outFolder) != 0) {
+    return std::nullopt;
+  }
+  return s.jobFolder.substr(0, s.jobFolder.size() - outFolder.size()) + s.job;
+}
 
 void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
   if (s.exitCode != 0) return;
@@ -24,20 +42,15 @@ void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
                        " %): the search missed the better region; do not use them as they are."});
   }
   if (s.searchMode == "default" && s.iterations > 0 && s.iterations <= kShortSearchIterations) {
-    // A TOML job runs in JOB.out/ beside its job file, which is what to run.
-    const bool toml = s.job.size() > 5 && s.job.ends_with(".toml");
-    std::string folder = s.jobFolder;
-    if (toml && folder.size() > 1) {
-      const std::size_t up = folder.find_last_of('/', folder.size() - 2);
-      folder = up == std::string::npos ? std::string() : folder.substr(0, up + 1);
-    }
-    const std::string how = toml ? "set search = \"thorough\" under [calibrate] in " + s.job
-                                 : "put an empty file thorough_search into the job folder";
+    const std::optional<std::string> toml = TomlJobPath(s);
+    const std::string job = toml.value_or(s.jobFolder + s.job);
     out.push_back({"short_search",
                    "the default search stopped after " + std::to_string(s.iterations) +
                        " iterations, as soon as its best point stopped moving: it may have "
                        "stopped well above the best fit. Run the thorough search: soilcal "
-                       "--search=thorough " + folder + s.job + " (or " + how + ")."});
+                       "--search=thorough " + job +
+                       (toml ? " (or set search = \"thorough\" in its [calibrate])."
+                             : " (or put an empty file thorough_search into the job folder).")});
   }
 }
 

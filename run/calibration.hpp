@@ -16,6 +16,7 @@
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "services/console.hpp"
+#include "services/folder_lock.hpp"
 
 namespace soilcal::run {
 
@@ -61,6 +62,10 @@ struct CalibrationOutcome {
 };
 
 // Runs the job of request.path as the program does (run/run_sequence.cpp).
-CalibrationOutcome RunCalibration(const CalibrationRequest& request);
+// `heldLock`: the job folder's lock, when the caller took it before it wrote
+// the job there (a TOML job); the run keeps it instead of taking the folder
+// again and lets it go at its end.
+CalibrationOutcome RunCalibration(const CalibrationRequest& request,
+                                  services::FolderLock heldLock = services::FolderLock{});
 
 }  // namespace soilcal::run

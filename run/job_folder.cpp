@@ -51,18 +51,14 @@ void KeepUntouched(JobFolder& place, ResultFile& result) {
 }
 
 // One run per folder: a second run stops at once, naming the first.
-// `job` names this run's job for a second one.
+// `job` names this run's job for a second one. A lock of this folder that
+// the caller handed over is kept.
 void TakeFolder(JobFolder& place, const std::string& job, ResultFile& result) {
+  if (place.lock.HoldsFolder(place.folder)) return;
   place.lock = services::FolderLock::Take(place.folder, services::DescribeThisRun(job));
   if (place.lock.state() != services::FolderLock::State::kBusy) return;
   KeepUntouched(place, result);
-  const std::string folder = place.folder.empty() ? "the current folder" : place.folder;
-  const std::string holder =
-      place.lock.holder().empty() ? "a run that has just started" : place.lock.holder();
-  services::StopWithError(services::kNoOptimizationInputFile,
-                          "another run is working in the job folder " + folder + " (" + holder +
-                              "); this run stops without writing anything there: wait for that "
-                              "run to end, or stop it with the file AbortCalc");
+  throw FolderBusyError(place.folder, place.lock);
 }
 
 // Closes the diagnostic log; a log that could not be written whole is said.
@@ -85,6 +81,15 @@ void CloseDiagnosticChannel(const std::string& folder) {
 }
 
 }  // namespace
+
+services::RunError FolderBusyError(const std::string& folder, const services::FolderLock& lock) {
+  const std::string where = folder.empty() ? "the current folder" : folder;
+  const std::string holder = lock.holder().empty() ? "a run that has just started" : lock.holder();
+  return services::RunError(services::kNoOptimizationInputFile,
+                            "another run is working in the job folder " + where + " (" + holder +
+                                "); this run stops without writing anything there: wait for that "
+                                "run to end, or stop it with the file AbortCalc");
+}
 
 void PrepareJobFolder(JobFolder& place, const std::string& argument, input::Job& job,
                       ResultFile& result) {

@@ -10,6 +10,7 @@
 
 #include "input/records.hpp"
 #include "run/result_file.hpp"
+#include "services/errors.hpp"
 #include "services/folder_lock.hpp"
 
 namespace soilcal::run {
@@ -23,10 +24,15 @@ struct JobFolder {
   bool untouched = false;
 };
 
+// The run error of a job folder that another run holds (`lock` found it
+// busy): it names that run and tells what to do.
+services::RunError FolderBusyError(const std::string& folder, const services::FolderLock& lock);
+
 // Prepares the folder of the optimisation file `argument` and reads that
 // file into `job`. Raises the run errors of the optimisation file (once the
 // result file is open), of an input named like an output and of a folder
-// where another run works (both before anything is written).
+// where another run works (both before anything is written). A lock of the
+// folder already in `place` (taken by the caller) is kept, not taken again.
 void PrepareJobFolder(JobFolder& place, const std::string& argument, input::Job& job,
                       ResultFile& result);
 // A run without an argument: its result goes to the current folder, which

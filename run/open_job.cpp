@@ -51,8 +51,8 @@ std::optional<std::vector<double>> Column(int code, const input::Curve& curve,
   return std::nullopt;
 }
 
-std::vector<double> Scaled(std::vector<double> v, double factor) {
-  for (double& value : v) value = factor * value + 0.0;
+std::vector<double> Scaled(std::vector<double> v, const input::AxisLanguage& axis) {
+  for (double& value : v) value = input::ToJobValue(axis, value);
   return v;
 }
 
@@ -108,10 +108,10 @@ CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation:
   if (!mx || !my || !sx || !sy) return out;
   out.xName = language->x.name;
   out.yName = language->y.name;
-  out.measuredX = Scaled(*mx, language->x.factor);
-  out.measuredY = Scaled(*my, language->y.factor);
-  out.simulatedX = Scaled(*sx, language->x.factor);
-  out.simulatedY = Scaled(*sy, language->y.factor);
+  out.measuredX = Scaled(*mx, language->x);
+  out.measuredY = Scaled(*my, language->y);
+  out.simulatedX = Scaled(*sx, language->x);
+  out.simulatedY = Scaled(*sy, language->y);
   return out;
 }
 

@@ -17,6 +17,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/readers.hpp"
@@ -170,7 +171,8 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
 
 }  // namespace
 
-CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
+CalibrationOutcome RunCalibration(const CalibrationRequest& request,
+                                  services::FolderLock heldLock) {
   // The run's own units, diagnostics and messages, so that several runs can
   // share one process.
   services::RunServices services;
@@ -184,6 +186,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
   Run run;
   run.start = RunClock{services::WallClockMs(), services::CpuTime()};
   run.progress = ThrottledProgress(request.progress, request.progressInterval);
+  run.place.lock = std::move(heldLock);
   if (!request.progressLine) run.outputs.HideProgressLine();
 
   CalibrationOutcome done;
@@ -238,7 +241,9 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request) {
   return done;
 }
 
-int RunSequence(int argc, char** argv) {
+int RunSequence(int argc, char** argv) { return RunSequence(argc, argv, services::FolderLock{}); }
+
+int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
     std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
@@ -254,7 +259,7 @@ int RunSequence(int argc, char** argv) {
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
-  const CalibrationOutcome done = RunCalibration(request);
+  const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
   return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }
 

@@ -103,6 +103,10 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
 
 FolderLock::~FolderLock() { Release(); }
 
+bool FolderLock::HoldsFolder(const std::string& folder) const {
+  return held() && SameFile(fd_, ResolvePath(folder + kLockFileName));
+}
+
 void FolderLock::Release() {
   if (fd_ < 0) return;
   // Removed while still locked, so that no one locks the old file after us.

@@ -64,6 +64,11 @@ class FolderLock {
   // The lock file (a file-system path).
   const std::string& path() const { return path_; }
 
+  // True when this object holds the lock of `folder` (the same lock file,
+  // however the folder is spelled): a run handed a lock its caller took
+  // keeps it rather than taking the folder a second time.
+  bool HoldsFolder(const std::string& folder) const;
+
   // Removes the lock file and lets go of the lock; nothing when not held.
   void Release();
 

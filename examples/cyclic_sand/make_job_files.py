@@ -4,7 +4,9 @@ tests of a medium dense sand (UBC3D sand, model 34) at cyclic stress ratios
 0.2 and 0.25, with the measured curves of the excess pore pressure against
 the number of cycles made by the program from the known parameters
 (K_G^p 150, f_dens 1), and test files that start 30 % off (K_G^p 105,
-f_dens 1.3). Also draws LIQUEFACTION.svg, r_u against the number of cycles.
+f_dens 1.3); beside them the same r_u curves as the CSV files of the TOML
+job job.toml (CDSS20_ru.csv, CDSS25_ru.csv). Also draws LIQUEFACTION.svg,
+r_u against the number of cycles.
 
 The phases follow the cyclic simple shear of input/cyclic_tests.hpp: a
 quarter cycle to +tau, half cycles of -2 tau and +2 tau, a last quarter back
@@ -12,7 +14,8 @@ to zero; time 0.25 per quarter and 0.5 per half cycle, so the time is the
 number of cycles; the vertical total stress held, no horizontal strain, the
 shear stress prescribed, an undrained set (model variant 1). The curve
 files give code 10 (time = N) and code -7 (excess pore pressure
-= r_u x sigma'_v0), one segment per phase.
+= r_u x sigma'_v0), one segment per phase; the CSV files give the phase, N
+and r_u of the same points.
 
 Run from the repository root after a build:
     python3 examples/cyclic_sand/make_job_files.py
@@ -86,17 +89,25 @@ def main():
         # for p > 1 and last(p) = 1 + sum over q <= p of steps_q, and shifts
         # the simulated phase onto the first measured point of its segment:
         # the measured segments take exactly those points.
+        # r_u = -pw / sigma'_v0 is what the CSV file of the TOML job holds;
+        # the native file holds r_u * sigma'_v0, the very product the TOML
+        # job's writer forms, so that both jobs fit the same numbers.
         steps = [st for st, _, _ in phases(csr)]
         segments = []
         for p in range(1, len(steps) + 1):
             first = 1 if p == 1 else 1 + sum(q + 1 for q in steps[:p - 1])
             last = 1 + sum(steps[:p])
-            segments.append([(r[2], -r[15]) for r in rows if first <= int(r[0]) <= last])
+            segments.append([(r[2], -r[15] / SIGMA_V) for r in rows if first <= int(r[0]) <= last])
         n = len(segments)
         text = "10 -7\n%d\n1\n" % n + "".join("%d\n" % len(s) for s in segments)
-        text += "".join("%r %r\n" % pt for s in segments for pt in s)
+        text += "".join("%r %r\n" % (t, ru * SIGMA_V) for s in segments for t, ru in s)
         with open(os.path.join(HERE, curve), "w") as f:
             f.write(text)
+        csv = "phase,cycles,excess_pore_pressure_ratio\n"
+        csv += "".join("%d,%r,%r\n" % (p + 1, t, ru + 0.0) for p, s in enumerate(segments)
+                       for t, ru in s)
+        with open(os.path.join(HERE, vlt.replace(".VLT", "_ru.csv")), "w") as f:
+            f.write(csv)
         histories.append((csr, [(r[2], -r[15] / SIGMA_V) for r in rows]))
     with open(os.path.join(HERE, "OPTIM.TXT"), "w") as f:
         f.write("2\n1\n0.001\n33\n41\n75 300\n0.5 2\n%d\n" % len(TESTS))

@@ -6,6 +6,8 @@ measured curves are the program's own response to the known parameters
 (kappa* 0.02, lambda* 0.1, M 1.2), made with soilcal-labtest
 --extended-models; the test files carry the free parameters 30 % off
 (lambda* 0.07, kappa* 0.026, M 0.84) and the others at their known values.
+Each measured curve is also written as the CSV file of the folder's TOML
+job, job.toml, with the very same numbers.
 
 Run from the repository root after a build:
     python3 examples/sekiguchi_ohta/make_job_files.py
@@ -74,8 +76,10 @@ def job(folder, test, desc, free, bounds, curves):
     os.makedirs(folder, exist_ok=True)
     rows = simulate(os.path.join(folder, test), desc, free)
     names = []
-    for name, codes, pick in curves:
-        curve(os.path.join(folder, name), codes, pick(rows))
+    for name, codes, pick, csv, columns in curves:
+        segments = pick(rows)
+        curve(os.path.join(folder, name), codes, segments)
+        table(os.path.join(folder, csv), columns, segments)
         names.append(name)
     listing = "%s %d\n" % (test, len(names)) + "".join(n + "\n" for n in names)
     with open(os.path.join(folder, "OPTIM.TXT"), "w") as f:
@@ -93,6 +97,17 @@ def curve(path, codes, segments):
         f.write(text)
 
 
+def table(path, columns, segments):
+    """The same points as a CSV file of the TOML job job.toml (with the
+    phase of each row where the test has several phases)."""
+    phases = len(segments) > 1
+    text = ("phase," if phases else "") + ",".join(columns) + "\n"
+    for p, s in enumerate(segments):
+        text += "".join(("%d," % (p + 1) if phases else "") + "%r,%r\n" % pt for pt in s)
+    with open(path, "w") as f:
+        f.write(text)
+
+
 def main():
     if not os.path.exists(LABTEST):
         sys.exit("build soilcal-labtest first (cmake --build build)")
@@ -101,11 +116,14 @@ def main():
         ("0.05 0.2", "0.005 0.04"),
         [("OED_EPS.TXT", (-14, -20),
           lambda rows: [[(-r[4], -r[10]) for r in rows if r[1] == 1],
-                        [(-r[4], -r[10]) for r in rows if r[1] == 2]])])
+                        [(-r[4], -r[10]) for r in rows if r[1] == 2]],
+          "OEDO_OED_EPS.csv", ("axial_strain", "vertical_stress"))])
     job(os.path.join(HERE, "undrained_triaxial"), "TRIAX_CU.VLT", TRIAX, (31, 39),
         ("0.8 1.6", "0.05 0.2"),
-        [("Q_EPS.TXT", (-14, 5), lambda rows: [[(-r[4], abs(r[10] - r[9])) for r in rows][1:]]),
-         ("PW_EPS.TXT", (-14, -7), lambda rows: [[(-r[4], -r[15]) for r in rows][1:]])])
+        [("Q_EPS.TXT", (-14, 5), lambda rows: [[(-r[4], abs(r[10] - r[9])) for r in rows][1:]],
+          "TRIAX_CU_Q_EPS.csv", ("axial_strain", "deviator_stress")),
+         ("PW_EPS.TXT", (-14, -7), lambda rows: [[(-r[4], -r[15]) for r in rows][1:]],
+          "TRIAX_CU_PW_EPS.csv", ("axial_strain", "excess_pore_pressure"))])
 
 if __name__ == "__main__":
     main()

@@ -114,6 +114,30 @@ std::vector<Case> Cases() {
       kCsv, 11, {"txa.csv has no column \"phase\" for a test of 2 phases"});
   add("intensity", [](JobText& j) { j.calibrate += "intensity = 4\n"; }, kCsv, 5,
       {"intensity must be 1 (10 particles), 2 (30) or 3 (90), not 4"});
+  const std::string cyclic = "[[tests]]\nname = \"C\"\ntype = \"cyclic_direct_simple_shear\"\n"
+                             "vertical_stress = 100\ncycles = 3\n";
+  add("cycles of a test that is not cyclic",
+      [](JobText& j) { j.curve.replace(j.curve.find("axial_strain"), 12, "cycles"); }, kCsv, 12,
+      {"job.toml line 17:", "cycles counts the load cycles of the cyclic templates",
+       "test \"TXA\" is not one of them: use \"time\""});
+  add("cyclic amplitude given twice",
+      [&](JobText& j) { j.test = cyclic + "cyclic_stress_ratio = 0.2\nshear_stress_amplitude = 20\n"; },
+      kCsv, 12, {"job.toml line 16:", "either shear_stress_amplitude", "not both"});
+  add("cyclic test without cycles",
+      [&](JobText& j) { j.test = cyclic.substr(0, cyclic.find("cycles")) + "cyclic_stress_ratio = 0.2\n"; },
+      kCsv, 12, {"needs cycles = N"});
+  add("time of a cyclic test",
+      [&](JobText& j) { j.test = cyclic + "cyclic_stress_ratio = 0.2\ntime = 2\n"; }, kCsv, 12,
+      {"unknown key \"time\""});
+  add("pore pressure ratio without a vertical stress",
+      [](JobText& j) {
+        j.test = "[[tests]]\nname = \"G\"\ntype = \"general\"\ninitial_stress = [0, 0, 0, 0, 0, 0]\n"
+                 "[[tests.phases]]\nstrain = { yy = 0.01 }\n"
+                 "stress = { xx = 0, zz = 0, xy = 0, yz = 0, zx = 0 }\n";
+        j.curve.replace(j.curve.find("deviator_stress"), 15, "excess_pore_pressure_ratio");
+      },
+      kCsv, 12, {"excess_pore_pressure_ratio is taken of the initial vertical effective stress",
+                 "use \"excess_pore_pressure\""});
   return cases;
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "input/curve_quantity.hpp"
+#include "input/cyclic_tests.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/quantities.hpp"
 #include "jobfile/templates.hpp"
@@ -26,15 +27,17 @@ namespace soilcal::testing {
 namespace {
 
 const std::vector<std::string> kCommon = {
-    "axial_strain",  "volumetric_strain", "deviator_stress",      "mean_effective_stress",
-    "axial_stress",  "radial_stress",     "vertical_stress",      "excess_pore_pressure",
-    "shear_strain",  "shear_stress",      "time"};
+    "axial_strain",  "volumetric_strain", "deviator_stress", "mean_effective_stress",
+    "axial_stress",  "radial_stress",     "vertical_stress", "excess_pore_pressure",
+    "excess_pore_pressure_ratio",         "shear_strain",    "shear_stress",
+    "cycles",        "time"};
 
 struct Template {
   std::string name;
   std::string keys;            // the template's keys in [[tests]]
   int phases = 1;
-  std::map<std::string, double> end;  // closed-form values at the last point
+  std::map<std::string, double> end;  // closed-form values at the point checked
+  int point = 0;               // recorded point checked (0: the last)
 };
 
 const double q = 250.0;  // E * 0.01
@@ -42,34 +45,60 @@ const Template kTemplates[] = {
     {"triaxial_compression", "type = \"triaxial_compression\"\ncell_pressure = 100\naxial_strain = 0.01\n", 1,
      {{"axial_strain", 0.01}, {"volumetric_strain", 0.005}, {"deviator_stress", q},
       {"mean_effective_stress", 100 + q / 3}, {"axial_stress", 100 + q}, {"radial_stress", 100},
-      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
     {"triaxial_extension", "type = \"triaxial_extension\"\ncell_pressure = 100\naxial_strain = 0.01\n", 1,
      {{"axial_strain", -0.01}, {"volumetric_strain", -0.005}, {"deviator_stress", -q},
       {"mean_effective_stress", 100 - q / 3}, {"axial_stress", 100 - q}, {"radial_stress", 100},
-      {"vertical_stress", 100 - q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"vertical_stress", 100 - q}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
     // Load to 200, unload to 150: dsv = 50 over M, dsh = nu/(1 - nu) dsv.
     {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [200, 150]\ntime = 0.5\n", 2,
      {{"axial_strain", 50.0 / 30000}, {"volumetric_strain", 50.0 / 30000},
       {"deviator_stress", 50 - 50.0 / 3}, {"mean_effective_stress", (150 + 2 * (100 + 50.0 / 3)) / 3},
       {"axial_stress", 150}, {"radial_stress", 100 + 50.0 / 3}, {"vertical_stress", 150},
-      {"excess_pore_pressure", 0}, {"shear_strain", 0}, {"shear_stress", 0}, {"time", 1}}},
+      {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0}, {"shear_stress", 0}, {"time", 1}}},
     {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_strain = [0.01]\n", 1,
      {{"axial_strain", 0.01}, {"volumetric_strain", 0.01}, {"deviator_stress", 200},
       {"mean_effective_stress", 800.0 / 3}, {"axial_stress", 400}, {"radial_stress", 200},
-      {"vertical_stress", 400}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"vertical_stress", 400}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
     {"isotropic_compression", "type = \"isotropic_compression\"\ninitial_pressure = 100\npressure = [200]\n", 1,
      {{"axial_strain", 0.002}, {"volumetric_strain", 0.006}, {"deviator_stress", 0},
       {"mean_effective_stress", 200}, {"axial_stress", 200}, {"radial_stress", 200},
-      {"vertical_stress", 200}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"vertical_stress", 200}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
     {"direct_simple_shear", "type = \"direct_simple_shear\"\nvertical_stress = 100\nshear_strain = 0.01\n", 1,
      {{"axial_strain", 0}, {"volumetric_strain", 0}, {"deviator_stress", 0},
       {"mean_effective_stress", 100}, {"axial_stress", 100}, {"radial_stress", 100},
-      {"vertical_stress", 100}, {"excess_pore_pressure", 0}, {"shear_strain", 0.01},
+      {"vertical_stress", 100}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0.01},
       {"shear_stress", 100}, {"time", 1}}},
+    // Undrained cyclic simple shear from sigma'v 100, K0 0.5, two cycles of
+    // 4 steps per half cycle: the end of the first quarter cycle (point
+    // 1 + 2) has tau = 20 and gamma = tau/G; pure shear of an elastic soil
+    // makes no pore pressure.
+    {"cyclic_direct_simple_shear",
+     "type = \"cyclic_direct_simple_shear\"\nvertical_stress = 100\nk0 = 0.5\n"
+     "shear_stress_amplitude = 20\ncycles = 2\nsteps = 4\n", 5,
+     {{"axial_strain", 0}, {"volumetric_strain", 0}, {"deviator_stress", 50},
+      {"mean_effective_stress", 200.0 / 3}, {"axial_stress", 100}, {"radial_stress", 50},
+      {"vertical_stress", 100}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0.002}, {"shear_stress", 20}, {"cycles", 0.25}, {"time", 0.25}}, 3},
+    // Drained cyclic triaxial from 100 kPa, deviator amplitude 30: at the end
+    // of the first quarter eps_a = 30/E and eps_v = (1 - 2 nu) eps_a.
+    {"cyclic_triaxial",
+     "type = \"cyclic_triaxial\"\ndrainage = \"drained\"\ncell_pressure = 100\n"
+     "deviator_amplitude = 30\ncycles = 1\nsteps = 4\n", 3,
+     {{"axial_strain", 0.0012}, {"volumetric_strain", 0.0006}, {"deviator_stress", 30},
+      {"mean_effective_stress", 110}, {"axial_stress", 130}, {"radial_stress", 100},
+      {"vertical_stress", 130}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0}, {"shear_stress", 0}, {"cycles", 0.25}, {"time", 0.25}}, 3},
     // Triaxial compression given as explicit phases.
     {"general",
      "type = \"general\"\ninitial_stress = [100, 100, 100, 0, 0, 0]\n"
@@ -77,7 +106,8 @@ const Template kTemplates[] = {
      "stress = { xx = 0, zz = 0, xy = 0, yz = 0, zx = 0 }\n", 1,
      {{"axial_strain", 0.01}, {"volumetric_strain", 0.005}, {"deviator_stress", q},
       {"mean_effective_stress", 100 + q / 3}, {"axial_stress", 100 + q}, {"radial_stress", 100},
-      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"shear_strain", 0},
+      {"vertical_stress", 100 + q}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
+      {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
 };
 
@@ -122,6 +152,13 @@ TEST(TemplateQuantities, EveryPairIsReadUnexchangedAndGivesTheClosedFormValues) 
         if (x == y) continue;
         const auto* qx = jobfile::FindQuantity(x);
         const auto* qy = jobfile::FindQuantity(y);
+        // Only the cyclic templates count cycles; the others have no such
+        // quantity (every test here starts under a vertical stress).
+        const bool cyclic = t.name.rfind("cyclic", 0) == 0;
+        if ((x == "cycles" || y == "cycles") && !cyclic) {
+          EXPECT_TRUE(jobfile::Candidates(*jobfile::FindQuantity("cycles"), facts).empty());
+          continue;
+        }
         if (!jobfile::ChooseCodes(*qx, *qy, facts)) {
           // A refusal is only for a y the test prescribes while x is not:
           // the reader would have exchanged the columns.
@@ -147,7 +184,7 @@ TEST(TemplateQuantities, EveryPairIsReadUnexchangedAndGivesTheClosedFormValues) 
     labtest::PrepareLabTest(*ctx, test);
     const labtest::LabTestRun run = labtest::RunLabTest(*ctx);
     ASSERT_EQ(run.status, 0);
-    const input::RecordedPoint end = ctx->rec.Point(run.nRecorded);
+    const input::RecordedPoint end = ctx->rec.Point(t.point > 0 ? t.point : run.nRecorded);
 
     for (std::size_t c = 0; c < pairs.size(); ++c) {
       const auto& [x, y] = pairs[c];
@@ -163,12 +200,14 @@ TEST(TemplateQuantities, EveryPairIsReadUnexchangedAndGivesTheClosedFormValues) 
         return static_cast<double>(std::find(kCommon.begin(), kCommon.end(), name) - kCommon.begin() + 1);
       };
       ASSERT_GE(curve.nPoints, 1);
-      EXPECT_DOUBLE_EQ(language.x.factor * curve.x[0], 0.001 * column(x));
-      EXPECT_DOUBLE_EQ(language.y.factor * curve.y[0], 0.001 * column(y));
-      // Codes and signs: the closed-form end value of each quantity. One
-      // step of an elastic soil is exact to round-off.
-      const double vx = language.x.factor * input::CurveQuantity(end, curve.xCode);
-      const double vy = language.y.factor * input::CurveQuantity(end, curve.yCode);
+      EXPECT_DOUBLE_EQ(language.x.factor * curve.x[0] / language.x.per, 0.001 * column(x));
+      EXPECT_DOUBLE_EQ(language.y.factor * curve.y[0] / language.y.per, 0.001 * column(y));
+      // Codes and signs: the closed-form value of each quantity. The steps
+      // of an elastic soil are exact to round-off.
+      const double vx =
+          language.x.factor * input::CurveQuantity(end, curve.xCode) / language.x.per;
+      const double vy =
+          language.y.factor * input::CurveQuantity(end, curve.yCode) / language.y.per;
       EXPECT_NEAR(vx, t.end.at(x), 1e-9 * (1 + std::abs(t.end.at(x)))) << x;
       EXPECT_NEAR(vy, t.end.at(y), 1e-9 * (1 + std::abs(t.end.at(y)))) << y;
     }
@@ -225,6 +264,64 @@ TEST(TemplateQuantities, PrescribedQuantitiesTakeAnEqualCodeOrAreRefused) {
     EXPECT_EQ(curve.xCode, -14);
     EXPECT_EQ(curve.yCode, c.yCode);
   }
+}
+
+// The cyclic templates are the cyclic builders' tests: the ratio and the
+// amplitude give the same loading (tau/sigma'v0 in simple shear,
+// q/(2 sigma'3c) in a triaxial test), the clock counts cycles (four cycles end
+// at time 4), and the test is undrained unless the test or [model] says
+// otherwise.
+TEST(TemplateQuantities, CyclicTemplatesAreTheBuildersTestsUndrainedByDefault) {
+  const std::string dss = "[[tests]]\nname = \"C\"\ntype = \"cyclic_direct_simple_shear\"\n"
+                          "vertical_stress = 80\nk0 = 0.5\ncycles = 4\nsteps = 10\n";
+  const auto read = [](const std::string& toml) {
+    return jobfile::ReadTomlText(toml, "/tmp/cyclic.toml").job.tests.at(0);
+  };
+  const input::LabTest byRatio = read(Header() + dss + "cyclic_stress_ratio = 0.25\n");
+  const input::LabTest byAmplitude = read(Header() + dss + "shear_stress_amplitude = 20\n");
+  input::LabTest built;
+  input::ApplyDescription(input::CyclicDirectSimpleShear(80, 0.5, 20, 4, 10), 1, built);
+  for (const input::LabTest* t : {&byRatio, &byAmplitude}) {
+    EXPECT_EQ(t->initialStress, (std::array<double, 6>{-40, -80, -40, 0, 0, 0}));
+    EXPECT_EQ(t->prescribedStress, built.prescribedStress);
+    EXPECT_EQ(t->phaseFlags, built.phaseFlags);
+    EXPECT_EQ(t->loadSteps, built.loadSteps);
+    EXPECT_EQ(t->testType, 1);
+    EXPECT_EQ(t->modelNumber, 201);  // linear elastic, undrained set
+  }
+  ASSERT_EQ(byRatio.nPhases, 9);
+  EXPECT_EQ(byRatio.loadSteps.front(), 5);  // a quarter cycle: half the steps
+  EXPECT_EQ(byRatio.prescribedStress[0][3], 20.0);
+  EXPECT_EQ(byRatio.prescribedStress[1][3], -40.0);
+  double cycles = 0.0;
+  for (double dt : byRatio.timeIncrement) cycles += dt;
+  EXPECT_EQ(cycles, 4.0);
+  // Written back as the template only where the reader takes its values
+  // again: not a test that shears in the negative sense first.
+  const auto recognised = jobfile::Recognise(byRatio);
+  ASSERT_TRUE(recognised.has_value());
+  EXPECT_EQ(recognised->kind, jobfile::TestTemplate::kCyclicDirectSimpleShear);
+  EXPECT_EQ(recognised->cyclicStressRatio, 0.25);
+  input::LabTest reversed;
+  input::ApplyDescription(input::CyclicDirectSimpleShear(80, 0.5, -20, 4, 10), 1, reversed);
+  reversed.testType = 1;
+  EXPECT_FALSE(jobfile::Recognise(reversed).has_value());
+
+  const std::string triaxial = "[[tests]]\nname = \"T\"\ntype = \"cyclic_triaxial\"\n"
+                               "cell_pressure = 100\ndeviator_amplitude = 30\ncycles = 2\n";
+  const input::LabTest tx = read(Header() + triaxial);
+  EXPECT_EQ(tx.modelNumber, 201);
+  EXPECT_EQ(tx.nPhases, 5);
+  EXPECT_EQ(tx.loadSteps[1], jobfile::kCyclicStepsPerHalfCycle);
+  EXPECT_EQ(tx.prescribedStress[0][1], -30.0);  // compression first, tension positive
+  EXPECT_EQ(read(Header() + triaxial + "drainage = \"drained\"\n").modelNumber, 101);
+  // The cyclic stress ratio of a triaxial test is q/(2 sigma'3c).
+  const std::string byRatioTx = triaxial.substr(0, triaxial.find("deviator_amplitude")) +
+                                "cyclic_stress_ratio = 0.15\ncycles = 2\n";
+  EXPECT_EQ(read(Header() + byRatioTx).prescribedStress, tx.prescribedStress);
+  const std::string drained = "[model]\nname = \"linear_elastic\"\ndrainage = \"drained\"\n"
+                              "[parameters]\nG = 10000\nnu = 0.25\n";
+  EXPECT_EQ(read(drained + triaxial).modelNumber, 101);
 }
 
 // Stress levels without a start stress begin at the first level: the same

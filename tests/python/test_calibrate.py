@@ -2,6 +2,7 @@
 Python."""
 
 import json
+import math
 import os
 import re
 import signal
@@ -48,17 +49,19 @@ def test_calibrate_writes_the_files_of_the_program_and_returns_its_outcome(tmp_p
     assert outputs(result.folder, py) == outputs(os.path.join(cli, "job.out"), cli)
 
     sections = result_sections(result.result_path)
-    # A TOML job's own names; G in kPa as the slot holds it, slot_3 as given.
-    assert list(result.parameters) == ["G", "slot_3"]
+    # A TOML job's own names; G in kPa as the slot holds it, phi in degrees
+    # where the result file keeps its sine.
+    assert list(result.parameters) == ["G", "phi"]
     assert result.parameters["G"] == pytest.approx(sections["Params"]["Gref"], rel=1e-15)
-    assert result.parameters["slot_3"] == pytest.approx(sections["Params"]["phi"], rel=1e-15)
-    assert result.sensitivities["slot_3"] == pytest.approx(
+    assert math.sin(math.radians(result.parameters["phi"])) == pytest.approx(
+        sections["Params"]["phi"], rel=1e-14)
+    assert result.sensitivities["phi"] == pytest.approx(
         sections["Relative Sensitivity"]["phi"], rel=1e-15)
     assert result.mean_relative_error == pytest.approx(
         sections["Objective info"]["Relative Error"], rel=1e-15)
     assert result.summary["evaluations"] == result.evaluations > 0
     assert result.summary["best"]["objective"] == result.objective
-    assert result.units == {"G": "kPa", "slot_3": ""}
+    assert result.units == {"G": "kPa", "phi": "°"}
     assert os.path.basename(result.report_path) == "calibration_report.html"
 
 

@@ -59,7 +59,7 @@ def write_phi_job(folder):
     with open(os.path.join(str(folder), "job.toml")) as f:
         text = f.read()
     text = text.replace("G = 15000\n", "E = 37500\n")
-    text = text.replace("slot_3 = [0.4, 0.72]", "phi = [25, 45]")
+    text = text.replace("phi = [23.58, 46.05]", "phi = [25, 45]")
     with open(path, "w") as f:
         f.write(text)
     return path

@@ -172,7 +172,7 @@ TEST(Verdict, WarnsOfAWorseFitAShortSearchAndABoundInTheUnitsShown) {
   toml.jobFolder = "/jobs/sand/sand.out/";
   const std::string short_ = report::CollectWarnings(toml, {}).at(1).text;
   EXPECT_NE(short_.find("soilcal --search=thorough /jobs/sand/sand.toml (or set search = "
-                        "\"thorough\" under [calibrate] in sand.toml)"),
+                        "\"thorough\" in its [calibrate])"),
             std::string::npos)
       << short_;
   EXPECT_NE(warnings.at(2).text.find("φ (friction angle) = 46° lies within 1 % of its range from the "
@@ -198,6 +198,23 @@ TEST(Verdict, WarnsOfAWorseFitAShortSearchAndABoundInTheUnitsShown) {
   s.best = report::PointSummary{29.1, 0.318};
   EXPECT_TRUE(report::CollectWarnings(s, {}).empty());
   EXPECT_EQ(report::OutcomeText(s), "not calibrated: CURVE_FILE_NOT_FOUND (exit code 10)");
+}
+
+// A TOML job PATH/JOB.toml runs in PATH/JOB.out/: the short search names
+// the job file to run again and the key that asks for the thorough search.
+TEST(Verdict, AShortSearchOfATomlJobNamesItsJobFile) {
+  report::Summary s;
+  s.job = "sand.toml";
+  s.jobFolder = "/jobs/sand.out/";
+  s.exitCode = 0;
+  s.searchMode = "default";
+  s.iterations = 3;
+  const auto warnings = report::CollectWarnings(s, {});
+  ASSERT_EQ(Kinds(warnings), (std::vector<std::string>{"short_search"}));
+  EXPECT_NE(warnings[0].text.find("soilcal --search=thorough /jobs/sand.toml (or set search = "
+                                  "\"thorough\" in its [calibrate])"),
+            std::string::npos)
+      << warnings[0].text;
 }
 
 // An oedometer job of one two-phase curve: strain against stress, loaded
