@@ -69,6 +69,7 @@ void Refuse(const services::RunError& error, const std::string& tomlPath) {
   if (parent.empty() || fs::is_directory(services::ResolvePath(parent))) {
     fs::create_directories(services::ResolvePath(folder), ec);
   }
+  RemoveComparisonFiles(folder);  // an earlier comparison is no answer to this job
   run::ResultFile result;
   if (!result.Open(folder + run::kResultFileName)) result.Attach(stdout);
   result.WriteGeneralSection(error.code, start);

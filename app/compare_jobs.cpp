@@ -163,7 +163,7 @@ void CheckSameTests(const ComparedJob& first, const ComparedJob& other) {
       const std::string d = PointsDifference(a[t].curves[c], b[t].curves[c]);
       if (d.empty()) continue;
       Differ(first, other,
-             "curve " + std::to_string(c + 1) + " of " + test + " (" +
+             "curve " + std::to_string(c + 1) + " of test " + std::to_string(t + 1) + " (" +
                  services::BareName(a[t].curveFiles[c]) + " and " +
                  services::BareName(b[t].curveFiles[c]) + ") differs: " + d);
     }
@@ -178,7 +178,9 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
   const std::optional<report::Summary> s =
       report::ReadSummaryJson(services::ResolvePath(summaryPath), error);
   if (!s || s->exitCode != 0 || !s->best) return false;
-  if (Lower(s->job) != Lower(services::BareName(compared.path))) return false;
+  // A native job written from a TOML job is named by its job file.
+  const std::string name = job.language ? job.language->jobFile : services::BareName(compared.path);
+  if (Lower(s->job) != Lower(name)) return false;
   if (search && s->searchMode != *search) return false;
   if (s->parameters.size() != job.settings.index.size()) return false;
   for (std::size_t j = 0; j < s->parameters.size(); ++j) {

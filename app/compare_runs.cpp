@@ -8,6 +8,7 @@
 #include "report/summary_json.hpp"
 #include "run/calibration.hpp"
 #include "run/messages.hpp"
+#include "services/errors.hpp"
 #include "services/interrupt.hpp"
 #include "services/notices.hpp"
 #include "services/output_file.hpp"
@@ -81,7 +82,9 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
     if (model.reuse) {
       services::Notice(which + ": the finished run in " + model.folderText + " is reused");
     } else if (services::InterruptRequested()) {
+      // As a batch counts a job it never started: aborted.
       note = "not run: the comparison was stopped before it";
+      worst = std::max(worst, static_cast<int>(services::kUserAbort));
     } else {
       services::Notice(which + ": calibrating in " + model.folderText);
       worst = std::max(worst, RunModel(model, settings.options, note));

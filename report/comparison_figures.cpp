@@ -76,13 +76,11 @@ std::string ComparisonFigures(const Comparison& comparison) {
       s.units ? QuantityUnits{models::params::StressUnitText(s.units->force, s.units->length),
                               s.units->time}
               : QuantityUnits{};
-  std::string out = "<div class=\"tests\">\n";
+  // All figures side by side: each names its test and curve.
+  std::string out = "<div class=\"curves\">\n";
   for (std::size_t t = 0; t < s.tests.size(); ++t) {
     const TestSummary& test = s.tests[t];
     const std::string title = test.header.empty() ? test.file : test.header;
-    out += "<section class=\"test\"><h3>" + XmlEscape(title) + "</h3>\n<p class=\"testinfo\">" +
-           XmlEscape(labtest::TestTypeText(test.type)) + " · " + XmlEscape(test.file) +
-           "</p>\n<div class=\"curves\">\n";
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const CurveSummary& curve = test.curves[c];
       const CurvePoints* measured = PointsOf(*base, t, c);
@@ -90,12 +88,18 @@ std::string ComparisonFigures(const Comparison& comparison) {
       const CurveView v = ChooseCurveView(curve.column1, curve.column2, test.type, units);
       Plot plot;
       plot.title = title;
-      plot.subtitle = (test.material.empty() ? "" : test.material + " — ") + curve.file;
+      plot.subtitle = labtest::TestTypeText(test.type) + " · " +
+                      (test.material.empty() ? "" : test.material + " · ") + test.file + " · " +
+                      curve.file;
       plot.xLabel = v.x.Label();
       plot.yLabel = v.y.Label();
       plot.logX = v.logX;
       plot.reverseY = v.reverseY;
-      plot.width = 560;
+      // The measured points first: the models' lines stay visible over a
+      // densely measured curve.
+      plot.series.push_back(Series(measured->measured, v,
+                                   {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour,
+                                    "measured"}));
       for (std::size_t i = 0; i < comparison.models.size(); ++i) {
         const ComparedModel& m = comparison.models[i];
         const CurvePoints* points = PointsOf(m, t, c);
@@ -104,13 +108,10 @@ std::string ComparisonFigures(const Comparison& comparison) {
             i < kModelColours.size() ? SeriesStyle::kLine : SeriesStyle::kDashedLine;
         plot.series.push_back(Series(points->best, v, {m.name, {}, {}, style, ModelColour(i), "model"}));
       }
-      plot.series.push_back(Series(measured->measured, v,
-                                   {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour,
-                                    "measured"}));
-      out += "<figure>" + RenderPlot(plot) + "<figcaption>" + XmlEscape(Caption(comparison, t, c)) +
+      // As wide as the plot: the caption wraps rather than widening the figure.
+      out += "<figure style=\"width: " + std::to_string(plot.width + 2) + "px\">" + RenderPlot(plot) + "<figcaption>" + XmlEscape(Caption(comparison, t, c)) +
              "</figcaption></figure>\n";
     }
-    out += "</div></section>\n";
   }
   return out + "</div>\n";
 }

@@ -137,7 +137,8 @@ std::string RunFacts(const Summary& s) {
   if (s.uncertainty && s.uncertainty->evaluations > 0) {
     out += " and " + std::to_string(s.uncertainty->evaluations) + " for the uncertainty";
   }
-  if (s.wallMs) out += " · wall time " + ShortNumber(*s.wallMs / 1000.0, 3) + " s";
+  // The result file's times: the run up to its result, without the uncertainty step.
+  if (s.wallMs) out += " · to the result: wall time " + ShortNumber(*s.wallMs / 1000.0, 3) + " s";
   if (s.cpuSeconds) out += ", CPU time " + ShortNumber(*s.cpuSeconds, 3) + " s";
   return out;
 }

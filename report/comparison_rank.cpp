@@ -138,11 +138,19 @@ std::string Verdict(const Comparison& c) {
       out += Number(*fitted[i]->objective) + " for " + fitted[i]->name;
     }
     out += SimplerClause(best, fitted) + ".";
-    // A closer fit that its parameters do not pay for.
+    // A closer fit that its parameters do not pay for, and parameters that
+    // bring no closer fit at all.
     for (std::size_t i = 1; i < fitted.size(); ++i) {
       const ComparedModel& m = *fitted[i];
-      if (!(*m.objective < *best.objective)) continue;
       const int extra = m.freeParameters - best.freeParameters;
+      if (!(*m.objective < *best.objective)) {
+        if (extra > 0) {
+          out += " " + m.name + " fits no closer with its " +
+                 (extra == 1 ? std::string("extra parameter") : std::to_string(extra) + " extra parameters") +
+                 " (BIC " + Number(Bic(m) - Bic(best)) + " higher).";
+        }
+        continue;
+      }
       out += " " + m.name + " comes closer (objective " + Number(*m.objective) + "), but " +
              (extra == 1 ? std::string("its extra parameter is")
                          : extra > 1 ? "its " + std::to_string(extra) + " extra parameters are"

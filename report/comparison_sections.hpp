@@ -12,7 +12,7 @@ namespace soilcal::report {
 // every figure and in the ranking table.
 std::string ModelColour(std::size_t index);
 
-// Per test, one figure per measured curve with every model's calibrated
+// One figure per measured curve, test by test, with every model's calibrated
 // curve over the measured points.
 std::string ComparisonFigures(const Comparison& comparison);
 
