@@ -76,6 +76,18 @@ void Refuse(const services::RunError& error, const std::string& tomlPath) {
   result.Close();
 }
 
+// The last name of a folder ("runs/b/" -> "b"); "." for the current one.
+std::string FolderName(const std::string& folder) {
+  std::string path = folder;
+  while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  if (path.empty() || path == ".") {
+    std::error_code ec;
+    const std::string here = fs::current_path(ec).filename().string();
+    return here.empty() ? "." : here;
+  }
+  return services::BareName(path);
+}
+
 // "Hardening Soil", or "Hardening Soil (runs/b)" where two jobs calibrate the
 // same model.
 std::vector<std::string> NamesOf(const std::vector<ComparedJob>& jobs) {
@@ -154,6 +166,7 @@ int RunCompareCommand(int argc, char** argv) {
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     ModelToCompare m;
     m.name = names[i];
+    m.label = FolderName(jobs[i].folder);
     m.folder = jobs[i].folder;
     m.folderText = jobs[i].folder.empty() ? "./" : jobs[i].folder;
     m.optimisationFile = jobs[i].path;
@@ -207,6 +220,7 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
       }
       ModelToCompare m;
       m.name = job.title;
+      m.label = job.label;
       m.folder = folder + job.label + "/";
       m.folderText = job.label + "/";
       m.optimisationFile = m.folder + jobfile::kOptimisationFileName;

@@ -34,6 +34,7 @@ int RunModel(const ModelToCompare& model, const run::RunOptions& options, std::s
 report::ComparedModel Collect(const ModelToCompare& model, const std::string& note) {
   report::ComparedModel m;
   m.name = model.name;
+  m.label = model.label;
   m.folder = model.folderText;
   m.note = note;
   if (!note.empty()) return m;

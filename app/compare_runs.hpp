@@ -14,6 +14,7 @@ namespace soilcal::app {
 
 struct ModelToCompare {
   std::string name;              // as the comparison names it
+  std::string label;             // short: the TOML job's label, or the folder's name
   std::string folder;            // its job folder, a program path with separator
   std::string folderText;        // the folder as comparison.json gives it
   std::string optimisationFile;  // the native job to run

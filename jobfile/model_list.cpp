@@ -159,6 +159,15 @@ std::vector<ModelJob> ReadModelListText(const std::string& text, const std::stri
     }
     out.push_back(std::move(model));
   }
+  // Two models of one name in words (ngi_adp and ngi_adp_35) are told apart
+  // by their folders.
+  std::vector<std::string> titles;
+  for (const ModelJob& m : out) titles.push_back(m.title);
+  for (ModelJob& m : out) {
+    if (std::count(titles.begin(), titles.end(), m.title) > 1 && m.title != m.label) {
+      m.title += " (" + m.label + ")";
+    }
+  }
   return out;
 }
 

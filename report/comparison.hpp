@@ -39,6 +39,7 @@ Criteria InformationCriteria(double objective, int points, int freeParameters);
 
 struct ComparedModel {
   std::string name;                // as the comparison names it
+  std::string label;               // short: the folder's name
   std::string folder;              // its job folder, as comparison.json gives it
   std::optional<Summary> summary;  // none: the run left no summary
   JobCurves curves;                // measured and simulated curves of its folder

@@ -71,6 +71,7 @@ json ModelJson(const ComparedModel& m, const ComparedModel& best) {
   json j;
   j["rank"] = m.rank;
   j["name"] = m.name;
+  j["label"] = m.label.empty() ? json(nullptr) : json(m.label);
   j["model_number"] = s ? Optional(s->modelNumber) : json(nullptr);
   j["model_name"] = s && !s->modelName.empty() ? json(s->modelName) : json(nullptr);
   j["folder"] = m.folder;

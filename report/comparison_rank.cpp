@@ -98,6 +98,65 @@ std::string SimplerClause(const ComparedModel& best, const std::vector<const Com
   return "; " + which + " justified by BIC (" + List(gaps) + ")";
 }
 
+// Models within 2 of the best BIC: they cannot be told apart.
+std::string TiedVerdict(const Comparison& c, const std::vector<const ComparedModel*>& fitted) {
+  const auto tied = fitted.begin() + static_cast<long>(c.indistinguishable.size());
+  std::string objectives;
+  for (auto m = fitted.begin(); m != tied; ++m) {
+    objectives += (m != fitted.begin() ? ", " : "") + Number(*(*m)->objective);
+  }
+  std::string out = List(c.indistinguishable) +
+                    " cannot be told apart on these tests: their BIC differ by less than " +
+                    Number(kIndistinguishableBic) + " (objective " + objectives + ").";
+  const auto simplest = std::min_element(fitted.begin(), tied, [](const auto* a, const auto* b) {
+    return a->freeParameters < b->freeParameters;
+  });
+  const bool same = std::all_of(fitted.begin(), tied, [&](const ComparedModel* m) {
+    return m->freeParameters == (*simplest)->freeParameters;
+  });
+  out += same ? " With as many free parameters each, " + fitted[0]->name + " has the lowest BIC."
+              : " " + (*simplest)->name + ", with " + Parameters((*simplest)->freeParameters) +
+                    ", is the simpler choice.";
+  for (auto m = tied; m != fitted.end(); ++m) {
+    out += " " + (*m)->name + " fits worse: objective " + Number(*(*m)->objective) + ", BIC " +
+           Number(Bic(**m) - Bic(*fitted[0])) + " higher.";
+  }
+  return out;
+}
+
+// "extra parameter", "2 extra parameters".
+std::string Extra(int extra) {
+  return extra == 1 ? "extra parameter" : std::to_string(extra) + " extra parameters";
+}
+
+// One model ranks first: what it fits against the others, and what their
+// extra parameters bring.
+std::string BestVerdict(const std::vector<const ComparedModel*>& fitted) {
+  const ComparedModel& best = *fitted[0];
+  std::string out = best.name + " fits these tests best: objective " + Number(*best.objective) +
+                    " against ";
+  for (std::size_t i = 1; i < fitted.size(); ++i) {
+    if (i > 1) out += i + 1 == fitted.size() ? " and " : ", ";
+    out += Number(*fitted[i]->objective) + " for " + fitted[i]->name;
+  }
+  out += SimplerClause(best, fitted) + ".";
+  for (std::size_t i = 1; i < fitted.size(); ++i) {
+    const ComparedModel& m = *fitted[i];
+    const int extra = m.freeParameters - best.freeParameters;
+    const std::string gap = Number(Bic(m) - Bic(best));
+    if (*m.objective < *best.objective) {
+      // A closer fit that its parameters do not pay for.
+      out += " " + m.name + " comes closer (objective " + Number(*m.objective) + "), but " +
+             (extra > 0 ? "its " + Extra(extra) + (extra == 1 ? " is" : " are")
+                        : std::string("its fit is")) +
+             " not justified by BIC (" + gap + " higher).";
+    } else if (extra > 0) {
+      out += " " + m.name + " fits no closer with its " + Extra(extra) + " (BIC " + gap + " higher).";
+    }
+  }
+  return out;
+}
+
 std::string Verdict(const Comparison& c) {
   std::vector<const ComparedModel*> fitted, failed;
   for (const ComparedModel& m : c.models) (m.fitted ? fitted : failed).push_back(&m);
@@ -107,62 +166,17 @@ std::string Verdict(const Comparison& c) {
   } else if (fitted.size() == 1) {
     out = "Only " + fitted[0]->name + " was calibrated (objective " +
           Number(*fitted[0]->objective) + "): there is nothing to compare it with.";
-  } else if (c.indistinguishable.size() >= 2) {
-    const std::size_t n = c.indistinguishable.size();
-    std::string objectives;
-    for (std::size_t i = 0; i < n; ++i) {
-      objectives += (i > 0 ? ", " : "") + Number(*fitted[i]->objective);
-    }
-    out = List(c.indistinguishable) + " cannot be told apart on these tests: their BIC differ by "
-          "less than " + Number(kIndistinguishableBic) + " (objective " + objectives + ").";
-    const auto simplest = std::min_element(fitted.begin(), fitted.begin() + static_cast<long>(n),
-                                           [](const ComparedModel* a, const ComparedModel* b) {
-                                             return a->freeParameters < b->freeParameters;
-                                           });
-    const bool same = std::all_of(fitted.begin(), fitted.begin() + static_cast<long>(n),
-                                  [&](const ComparedModel* m) {
-                                    return m->freeParameters == (*simplest)->freeParameters;
-                                  });
-    out += same ? " With as many free parameters each, " + fitted[0]->name + " has the lowest BIC."
-                : " " + (*simplest)->name + ", with " + Parameters((*simplest)->freeParameters) +
-                      ", is the simpler choice.";
-    for (std::size_t i = n; i < fitted.size(); ++i) {
-      out += " " + fitted[i]->name + " fits worse: objective " + Number(*fitted[i]->objective) +
-             ", BIC " + Number(Bic(*fitted[i]) - Bic(*fitted[0])) + " higher.";
-    }
   } else {
-    const ComparedModel& best = *fitted[0];
-    out = best.name + " fits these tests best: objective " + Number(*best.objective) + " against ";
-    for (std::size_t i = 1; i < fitted.size(); ++i) {
-      if (i > 1) out += i + 1 == fitted.size() ? " and " : ", ";
-      out += Number(*fitted[i]->objective) + " for " + fitted[i]->name;
-    }
-    out += SimplerClause(best, fitted) + ".";
-    // A closer fit that its parameters do not pay for, and parameters that
-    // bring no closer fit at all.
-    for (std::size_t i = 1; i < fitted.size(); ++i) {
-      const ComparedModel& m = *fitted[i];
-      const int extra = m.freeParameters - best.freeParameters;
-      if (!(*m.objective < *best.objective)) {
-        if (extra > 0) {
-          out += " " + m.name + " fits no closer with its " +
-                 (extra == 1 ? std::string("extra parameter") : std::to_string(extra) + " extra parameters") +
-                 " (BIC " + Number(Bic(m) - Bic(best)) + " higher).";
-        }
-        continue;
-      }
-      out += " " + m.name + " comes closer (objective " + Number(*m.objective) + "), but " +
-             (extra == 1 ? std::string("its extra parameter is")
-                         : extra > 1 ? "its " + std::to_string(extra) + " extra parameters are"
-                                     : std::string("its fit is")) +
-             " not justified by BIC (" + Number(Bic(m) - Bic(best)) + " higher).";
-    }
+    out = c.indistinguishable.size() >= 2 ? TiedVerdict(c, fitted) : BestVerdict(fitted);
   }
   if (c.pointsDiffer) {
     std::vector<std::string> counts;
     for (const ComparedModel* m : fitted) counts.push_back(m->name + " " + std::to_string(m->points));
     out += " The simulated curves cover different numbers of measured points (" +
            List(counts) + "), so the criteria weigh fits over different points.";
+  }
+  for (const ComparedModel* m : fitted) {
+    if (!m->note.empty()) out += " " + m->name + ": " + m->note + ", its best point so far is compared.";
   }
   for (const ComparedModel* m : failed) out += " " + m->name + " is not compared: " + m->note + ".";
   return out;

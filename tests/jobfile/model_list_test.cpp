@@ -72,6 +72,16 @@ TEST(ModelList, EachEntryIsTheJobOfItsModelOnTheSharedTests) {
     EXPECT_FALSE(m.searchGiven);
   }
 
+  // One model twice, by name and by number: the folders tell them apart.
+  const std::string twice = dir.Write(
+      "twice.toml", kMohrCoulomb + "[[models]]\nnumber = 2\nparameters = { G = 1, nu = 0.2 }\n" +
+                        kTests);
+  const std::vector<jobfile::ModelJob> both = jobfile::ReadModelList(twice);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(both[1].label, "model_2");
+  EXPECT_EQ(both[0].title, "Mohr-Coulomb (mohr_coulomb)");
+  EXPECT_EQ(both[1].title, "Mohr-Coulomb (model_2)");
+
   const std::string named = dir.Write(
       "named.toml", "[calibrate]\nsearch = \"default\"\ntolerance = 0.01\n" + kMohrCoulomb +
                         kHardeningSoil + kTests);

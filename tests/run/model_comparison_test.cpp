@@ -126,6 +126,7 @@ TEST(ModelComparisonRun, TheModelThatMadeTheCurvesRanksFirstAndAnIdleParameterDo
               "thorough");
   }
   EXPECT_EQ(models[1].at("folder"), "mc_tension/");
+  EXPECT_EQ(models[0].at("label"), "mohr_coulomb");
   const std::string verdict = c.at("verdict");
   EXPECT_NE(verdict.find("Mohr-Coulomb fits these tests best"), std::string::npos) << verdict;
   EXPECT_NE(verdict.find("mc_tension fits no closer with its extra parameter"), std::string::npos)
@@ -188,6 +189,7 @@ TEST(ModelComparisonRun, NativeJobsAreComparedOnTheSameTestsAndFinishedRunsReuse
   ASSERT_EQ(c.at("models").size(), 2u);
   EXPECT_EQ(c.at("models")[0].at("name"), "Mohr-Coulomb");
   EXPECT_EQ(c.at("models")[0].at("folder"), "../cmp.out/mohr_coulomb/");
+  EXPECT_EQ(c.at("models")[0].at("label"), "mohr_coulomb");
   EXPECT_TRUE(fs::exists(here / "comparison_report.html"));
 
   // A job changed after its run is run again.
