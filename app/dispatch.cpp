@@ -8,8 +8,10 @@
 
 #include "app/batch_command.hpp"
 #include "app/batch_options.hpp"
+#include "app/compare_command.hpp"
 #include "app/job_runs.hpp"
 #include "jobfile/commands.hpp"
+#include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
@@ -24,6 +26,7 @@ namespace {
 // the same options, holding the folder until its end. A second run of the
 // same job while the first works stops before it writes anything.
 int RunTomlJob(int argc, char** argv, int pathIndex) {
+  if (jobfile::HasModelList(argv[pathIndex])) return RunModelComparison(argc, argv, pathIndex);
   const run::RunOptions options = run::ParseCommandLine(argc, argv);
   PreparedRun prepared = PrepareRun(argv[pathIndex], nullptr);
   if (prepared.refused) return options.exitStatus ? prepared.refused->code : 0;
@@ -52,6 +55,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];
@@ -62,6 +66,10 @@ int Dispatch(int argc, char** argv) {
       }
       const std::string first = argv[i + 1];
       const std::string second = argv[i + 2];
+      if (arg == "--write-native" && jobfile::HasModelList(second)) {
+        return Convert([&] { jobfile::WriteNativeModels(second, first); },
+                       "wrote the native job of each model of " + second + " into " + first);
+      }
       if (arg == "--write-native") {
         return Convert([&] { WriteNativeJobFile(second, first); },
                        "wrote the native job of " + second + " into " + first);

@@ -27,6 +27,17 @@ struct State {
   std::string modelWords;              // "the Mohr-Coulomb model" for messages
 };
 
+// The text of the job file `path`; a missing or unreadable file is a run
+// error naming it.
+std::string ReadJobFileText(const std::string& path);
+// The TOML text of `path` parsed; a syntax error is a run error naming the
+// file and line.
+toml::table ParseTomlText(const std::string& text, const std::string& path);
+
+// A whole parsed job of one model, read as the file `path` (CSV paths are
+// relative to its folder). Nodes keep their source lines for the messages.
+NativeJob ReadJobTable(const toml::table& root, const std::string& path);
+
 // [units], [model] and [parameters]: material set 1.
 void ReadUnits(State& s, const toml::table& root, input::MaterialInput& material);
 void ReadModel(State& s, const toml::table& root, input::MaterialInput& material);

@@ -20,26 +20,46 @@ bool IsTomlJob(const std::string& path) {
   return ending == ".toml";
 }
 
-NativeJob ReadTomlText(const std::string& text, const std::string& path) {
-  reader::State s(TomlFile(services::BareName(path)), services::FolderOf(path));
-  toml::table root;
-  try {
-    root = toml::parse(text, path);
-  } catch (const toml::parse_error& e) {
-    s.file.Fail(kJobFileUnreadable, e.source(),
-                std::string(e.description()) + " (TOML syntax)");
+namespace reader {
+
+std::string ReadJobFileText(const std::string& path) {
+  if (!services::FileExists(path)) {
+    const std::string folder = services::FolderOf(path);
+    throw services::RunError(kJobFileUnreadable,
+                             "job file " + services::BareName(path) + " not found in " +
+                                 (folder.empty() ? "the current folder" : folder));
   }
+  std::ifstream in(services::ResolvePath(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in && !in.eof()) {
+    throw services::RunError(kJobFileUnreadable, "job file " + path + " cannot be read");
+  }
+  return text.str();
+}
+
+toml::table ParseTomlText(const std::string& text, const std::string& path) {
+  try {
+    return toml::parse(text, path);
+  } catch (const toml::parse_error& e) {
+    TomlFile(services::BareName(path))
+        .Fail(kJobFileUnreadable, e.source(), std::string(e.description()) + " (TOML syntax)");
+  }
+}
+
+NativeJob ReadJobTable(const toml::table& root, const std::string& path) {
+  State s(TomlFile(services::BareName(path)), services::FolderOf(path));
   s.file.CheckKeys(root, {"title", "units", "model", "parameters", "calibrate", "tests"},
                    "the job file");
   NativeJob out;
   input::MaterialInput& material = out.job.material;
   material.version = 6;
-  reader::ReadUnits(s, root, material);
-  reader::ReadModel(s, root, material);
-  reader::ReadParameters(s, root, material);
-  reader::ReadCalibration(s, root, out);
+  ReadUnits(s, root, material);
+  ReadModel(s, root, material);
+  ReadParameters(s, root, material);
+  ReadCalibration(s, root, out);
   const std::optional<std::string> title = s.file.String(root, "title");
-  reader::ReadTests(s, root, out);
+  ReadTests(s, root, out);
   if (title) {
     if (title->find_first_of("\r\n") != std::string::npos) {
       s.file.Fail(kJobFileUnreadable, *root.get("title"), "the title must be one line");
@@ -58,20 +78,21 @@ NativeJob ReadTomlText(const std::string& text, const std::string& path) {
   return out;
 }
 
+}  // namespace reader
+
+NativeJob ReadTomlText(const std::string& text, const std::string& path) {
+  const toml::table root = reader::ParseTomlText(text, path);
+  if (const toml::node* models = root.get("models")) {
+    TomlFile(services::BareName(path))
+        .Fail(kJobFileUnreadable, *models,
+              "a job of several [[models]] is a comparison: run it as soilcal JOB.toml, which "
+              "calibrates each model into JOB.out/<model>/ and compares them");
+  }
+  return reader::ReadJobTable(root, path);
+}
+
 NativeJob ReadTomlJob(const std::string& path) {
-  if (!services::FileExists(path)) {
-    const std::string folder = services::FolderOf(path);
-    throw services::RunError(kJobFileUnreadable,
-                             "job file " + services::BareName(path) + " not found in " +
-                                 (folder.empty() ? "the current folder" : folder));
-  }
-  std::ifstream in(services::ResolvePath(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) {
-    throw services::RunError(kJobFileUnreadable, "job file " + path + " cannot be read");
-  }
-  return ReadTomlText(text.str(), path);
+  return ReadTomlText(reader::ReadJobFileText(path), path);
 }
 
 }  // namespace soilcal::jobfile

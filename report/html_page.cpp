@@ -34,6 +34,9 @@ figure { margin: 0; break-inside: avoid; page-break-inside: avoid; }
 figcaption { font-size: 12px; color: #444444; }
 svg.plot { border: 1px solid #dddddd; background: #ffffff; }
 .note { color: #555555; font-size: 12px; }
+.verdict { font-size: 15px; background: #f3f6fb; border-left: 4px solid #1f5fbf; padding: 8px 12px; }
+tr.total td { font-weight: bold; }
+svg.key { vertical-align: middle; }
 @media print {
   body { margin: 0; font-size: 11px; }
   h2 { break-after: avoid; page-break-after: avoid; }

@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kLeft = 72.0, kRight = 16.0, kBottom = 48.0;
 constexpr double kTitleX = 8.0;
+constexpr double kLegendRow = 16.0;         // height of a further row of legend keys
 constexpr double kTitleCharWidth = 7.4;     // 13 px bold sans-serif, a generous mean
 constexpr double kSubtitleCharWidth = 6.0;  // 11 px
 
@@ -141,12 +142,37 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
   out += "/>";
 }
 
-void AppendLegend(std::string& out, const Plot& plot, double left, double y) {
+bool HasPoints(const PlotSeries& s) {
+  return std::any_of(s.x.begin(), s.x.end(), [](double v) { return std::isfinite(v); });
+}
+
+double KeyWidth(const PlotSeries& s) { return 36.0 + 6.2 * static_cast<double>(s.label.size()); }
+
+// The legend's keys row by row: a key that would run past `right` starts a
+// new row. Returns the number of rows (at least 1).
+int LegendRows(const Plot& plot, double left, double right) {
+  int rows = 1;
+  double x = left;
+  for (const PlotSeries& s : plot.series) {
+    if (!HasPoints(s)) continue;
+    if (x > left && x + KeyWidth(s) - 12.0 > right) {
+      ++rows;
+      x = left;
+    }
+    x += KeyWidth(s);
+  }
+  return rows;
+}
+
+void AppendLegend(std::string& out, const Plot& plot, double left, double right, double y) {
   double x = left;
   out += "<g class=\"legend\" font-size=\"11\">";
   for (const PlotSeries& s : plot.series) {
-    const bool drawn = std::any_of(s.x.begin(), s.x.end(), [](double v) { return std::isfinite(v); });
-    if (!drawn) continue;  // a series without points has no key
+    if (!HasPoints(s)) continue;  // a series without points has no key
+    if (x > left && x + KeyWidth(s) - 12.0 > right) {
+      x = left;
+      y += kLegendRow;
+    }
     if (s.style == SeriesStyle::kMarkers) {
       out += Mark(s, "key", x + 9, y - 4);
     } else {
@@ -157,7 +183,7 @@ void AppendLegend(std::string& out, const Plot& plot, double left, double y) {
     }
     out += "<text x=\"" + Fixed(x + 24) + "\" y=\"" + Fixed(y) + "\">" + XmlEscape(s.label) +
            "</text>";
-    x += 36.0 + 6.2 * static_cast<double>(s.label.size());
+    x += KeyWidth(s);
   }
   out += "</g>";
 }
@@ -261,16 +287,19 @@ std::string RenderPlot(const Plot& plot) {
   const std::vector<double> xt = plot.logX ? LogTicks(rx.lo, rx.hi) : NiceTicks(rx.lo, rx.hi, 6);
   const std::vector<double> yt = NiceTicks(ry.lo, ry.hi, 5);
   const bool subtitle = !plot.subtitle.empty();
-  const double top = subtitle ? 56.0 : 44.0;
+  // Further legend rows make the picture taller and leave the plot area as it is.
+  const int extraRows = LegendRows(plot, kLeft, plot.width - kRight) - 1;
+  const int height = plot.height + static_cast<int>(kLegendRow) * extraRows;
+  const double top = (subtitle ? 56.0 : 44.0) + kLegendRow * extraRows;
   const double x0 = plot.logX ? std::log10(xt.front()) : xt.front();
   const double x1 = plot.logX ? std::log10(xt.back()) : xt.back();
   const Frame f{x0, x1, yt.front(), yt.back(), kLeft, plot.width - kRight, top,
-                plot.height - kBottom, plot.logX, plot.reverseY};
+                height - kBottom, plot.logX, plot.reverseY};
 
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" width=\"" +
-                    std::to_string(plot.width) + "\" height=\"" + std::to_string(plot.height) +
+                    std::to_string(plot.width) + "\" height=\"" + std::to_string(height) +
                     "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
-                    std::to_string(plot.height) + "\" font-family=\"sans-serif\">";
+                    std::to_string(height) + "\" font-family=\"sans-serif\">";
   const double room = plot.width - kTitleX - 4.0;
   out += "<text class=\"title\" x=\"" + Fixed(kTitleX) + "\" y=\"15\" font-size=\"13\" font-weight=\"bold\">" +
          XmlEscape(Fit(plot.title, static_cast<std::size_t>(room / kTitleCharWidth))) + "</text>";
@@ -278,7 +307,7 @@ std::string RenderPlot(const Plot& plot) {
     out += "<text class=\"subtitle\" x=\"" + Fixed(kTitleX) + "\" y=\"30\" font-size=\"11\" fill=\"#444444\">" +
            XmlEscape(Fit(plot.subtitle, static_cast<std::size_t>(room / kSubtitleCharWidth))) + "</text>";
   }
-  AppendLegend(out, plot, kLeft, subtitle ? 46.0 : 32.0);
+  AppendLegend(out, plot, kLeft, plot.width - kRight, subtitle ? 46.0 : 32.0);
   AppendAxes(out, f, xt, yt, plot);
   for (const PlotSeries& s : plot.series) AppendSeries(out, f, s);
   out += "</svg>";

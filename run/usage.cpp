@@ -9,6 +9,7 @@ std::string UsageText() {
        soilcal [OPTIONS] PATH/JOB.toml
        soilcal [OPTIONS] JOB1 JOB2 ...     a batch: several jobs at once
        soilcal [OPTIONS] --jobs-from FILE  a batch of the jobs listed in FILE
+       soilcal [OPTIONS] --compare JOB1/OPTIM.TXT JOB2/OPTIM.TXT ...
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
 
@@ -61,6 +62,15 @@ Options (before the path):
                     likelihoods (the default after the thorough search), off
                     skips the step
 Unknown options are reported on standard error and otherwise ignored.
+
+Which model fits: a TOML job with [[models]] instead of [model] (each entry
+the keys of [model] with its own parameters and calibrate.free) calibrates
+each model into PATH/JOB.out/<model>/ as a run of its own, with the thorough
+search unless the job names one, and writes comparison_report.html and
+comparison.json into PATH/JOB.out/: the models ranked by BIC, charged for
+every free parameter. --compare does the same for native jobs on the same
+tests and measured curves (checked; a finished run is reused) and writes the
+two files into the current folder.
 
 Batch runs (two or more jobs, or --jobs-from FILE with one path a line;
 blank lines and lines beginning with # are skipped): each job runs as a run

@@ -1,10 +1,12 @@
 // Fuzz target: one TOML job file, read and checked as `soilcal JOB.toml`
-// does, then turned into the text of its native files. Beside it lies a CSV
+// does (each model of a comparison of [[models]] alike), then turned into the
+// text of its native files. Beside it lies a CSV
 // file "data.csv" with a column for every common quantity and a phase
 // column, so that jobs naming it reach the curve reader and the choice of
 // codes. A job either raises a run error or gives a native job whose curves
 // fit their tests.
 #include "fuzz_support.hpp"
+#include "jobfile/model_list.hpp"
 #include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
 
@@ -29,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)written;
   const std::string path = fuzz::ScratchFolder() + "job.toml";
   fuzz::WriteBytes(path, data, size);
-  fuzz::Guarded([&] {
-    const jobfile::NativeJob job = jobfile::ReadTomlJob(path);
+  // A native job whose curves fit their tests.
+  const auto check = [](const jobfile::NativeJob& job) {
     const input::Job& native = job.job;
     if (native.settings.index.size() != native.settings.lower.size() ||
         job.language.parameters.size() != native.settings.index.size() ||
@@ -52,6 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     if (bytes == 0) __builtin_trap();
+  };
+  fuzz::Guarded([&] {
+    // A comparison of several models: each model's job.
+    if (jobfile::HasModelList(path)) {
+      for (const jobfile::ModelJob& model : jobfile::ReadModelList(path)) check(model.job);
+      return;
+    }
+    check(jobfile::ReadTomlJob(path));
   });
   return 0;
 }
