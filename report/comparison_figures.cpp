@@ -21,16 +21,6 @@ namespace {
 constexpr std::array<const char*, 8> kModelColours{"#1f5fbf", "#c0392b", "#2e8b57", "#b35900",
                                                    "#7b3fa0", "#00838f", "#8d6e63", "#d81b60"};
 
-PlotSeries Series(const CurveSeries& points, const CurveView& v, PlotSeries style) {
-  const std::size_t n = std::min(points.x.size(), points.y.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const double first = v.swap ? points.y[i] : points.x[i];
-    const double second = v.swap ? points.x[i] : points.y[i];
-    style.x.push_back(v.x.scale * first);
-    style.y.push_back(v.y.scale * second);
-  }
-  return style;
-}
 
 // The model whose summary describes the tests: the first that read them.
 const ComparedModel* Describing(const Comparison& c) {
@@ -97,7 +87,7 @@ std::string ComparisonFigures(const Comparison& comparison) {
       plot.reverseY = v.reverseY;
       // The measured points first: the models' lines stay visible over a
       // densely measured curve.
-      plot.series.push_back(Series(measured->measured, v,
+      plot.series.push_back(ViewedSeries(measured->measured, v,
                                    {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour,
                                     "measured"}));
       for (std::size_t i = 0; i < comparison.models.size(); ++i) {
@@ -106,7 +96,7 @@ std::string ComparisonFigures(const Comparison& comparison) {
         if (points == nullptr) continue;
         const SeriesStyle style =
             i < kModelColours.size() ? SeriesStyle::kLine : SeriesStyle::kDashedLine;
-        plot.series.push_back(Series(points->best, v, {m.name, {}, {}, style, ModelColour(i), "model"}));
+        plot.series.push_back(ViewedSeries(points->best, v, {m.name, {}, {}, style, ModelColour(i), "model"}));
       }
       // As wide as the plot: the caption wraps rather than widening the figure.
       out += "<figure style=\"width: " + std::to_string(plot.width + 2) + "px\">" + RenderPlot(plot) + "<figcaption>" + XmlEscape(Caption(comparison, t, c)) +

@@ -4,17 +4,13 @@
 #include <nlohmann/json.hpp>
 
 #include "report/comparison.hpp"
+#include "report/json_values.hpp"
 #include "services/version.hpp"
 
 namespace soilcal::report {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-template <typename T>
-json Optional(const std::optional<T>& v) {
-  return v ? json(*v) : json(nullptr);
-}
 
 json CriterionRule() {
   return {{"aic", "m ln(S/m) + 2k"},

@@ -23,17 +23,6 @@ QuantityUnits UnitsOf(const Summary& s) {
   return {models::params::StressUnitText(s.units->force, s.units->length), s.units->time};
 }
 
-// The points of a series in the view's axes and units.
-PlotSeries Series(const CurveSeries& points, const CurveView& v, PlotSeries style) {
-  const std::size_t n = std::min(points.x.size(), points.y.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const double first = v.swap ? points.y[i] : points.x[i];
-    const double second = v.swap ? points.x[i] : points.y[i];
-    style.x.push_back(v.x.scale * first);
-    style.y.push_back(v.y.scale * second);
-  }
-  return style;
-}
 
 PlotSeries StartStyle() { return {"start values", {}, {}, SeriesStyle::kDashedLine, kStartColour, "start"}; }
 PlotSeries BestStyle() { return {"calibrated", {}, {}, SeriesStyle::kLine, kBestColour, "calibrated"}; }
@@ -71,9 +60,9 @@ std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const Curve
   plot.logX = v.logX;
   plot.reverseY = v.reverseY;
   if (points != nullptr) {
-    plot.series.push_back(Series(points->start, v, StartStyle()));
-    plot.series.push_back(Series(points->best, v, BestStyle()));
-    plot.series.push_back(Series(points->measured, v, MeasuredStyle()));
+    plot.series.push_back(ViewedSeries(points->start, v, StartStyle()));
+    plot.series.push_back(ViewedSeries(points->best, v, BestStyle()));
+    plot.series.push_back(ViewedSeries(points->measured, v, MeasuredStyle()));
   }
   std::string caption = ErrorCaption(c);
   if (t.type.kind == TestKind::kOedometer && v.logX) {
@@ -131,6 +120,17 @@ std::string TestInfo(const TestSummary& t) {
 }
 
 }  // namespace
+
+PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSeries style) {
+  const std::size_t n = std::min(points.x.size(), points.y.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const double first = v.swap ? points.y[i] : points.x[i];
+    const double second = v.swap ? points.x[i] : points.y[i];
+    style.x.push_back(v.x.scale * first);
+    style.y.push_back(v.y.scale * second);
+  }
+  return style;
+}
 
 std::string CurveSection(const Summary& s, const JobCurves& curves) {
   const QuantityUnits units = UnitsOf(s);

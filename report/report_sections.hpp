@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "report/quantities.hpp"
 #include "report/summary.hpp"
+#include "report/svg_plot.hpp"
 
 namespace soilcal::report {
 
@@ -21,6 +23,10 @@ std::string ParameterSection(const Summary& s);
 // Per test: its header text, material and type, and one plot per measured
 // curve drawn as engineers draw that test.
 std::string CurveSection(const Summary& s, const JobCurves& curves);
+
+// The points of a curve file's series in the view's axes and units, added to
+// `style` (label, colour and marks).
+PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSeries style);
 
 // A symbol with "_" subscripts and "^" superscripts ("s_u^A") as XHTML.
 std::string SymbolHtml(const std::string& symbol);

@@ -33,7 +33,7 @@ struct ParameterSummary {
   bool jobUnits = false;
   std::string unit{};
   std::optional<double> slotBest{};
-  std::optional<ParameterDisplay> display;  // none: shown under the result file's key
+  std::optional<ParameterDisplay> display{};  // none: shown under the result file's key
   std::optional<ParameterUncertaintySummary> uncertainty = std::nullopt;
 };
 

@@ -8,18 +8,14 @@
 #include <nlohmann/json.hpp>
 
 #include "models/parameter_table.hpp"
-#include "services/output_file.hpp"
+#include "report/json_values.hpp"
 #include "report/uncertainty_json.hpp"
+#include "services/output_file.hpp"
 
 namespace soilcal::report {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-template <typename T>
-json Optional(const std::optional<T>& v) {
-  return v ? json(*v) : json(nullptr);
-}
 
 template <typename T>
 std::optional<T> OptionalOf(const json& j, const char* key) {

@@ -2,12 +2,12 @@
 // in the units of "calibrated" (the slot's own: sin φ for a friction angle).
 #include "report/uncertainty_json.hpp"
 
+#include "report/json_values.hpp"
+
 namespace soilcal::report {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-json Optional(const std::optional<double>& v) { return v ? json(*v) : json(nullptr); }
 
 std::optional<double> NumberOf(const json& j) {
   return j.is_number() ? std::optional<double>(j.get<double>()) : std::nullopt;
