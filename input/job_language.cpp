@@ -40,7 +40,8 @@ JobLanguage FromJson(const json& j) {
   for (const json& t : j.at("tests")) {
     std::vector<CurveLanguage> curves;
     for (const json& c : t.at("curves")) {
-      curves.push_back({c.at("output").get<std::string>(), AxisOf(c.at("x")), AxisOf(c.at("y"))});
+      curves.push_back({c.at("output").get<std::string>(), AxisOf(c.at("x")), AxisOf(c.at("y")),
+                        c.value("source", std::string())});
     }
     l.curves.push_back(std::move(curves));
   }
@@ -78,7 +79,9 @@ std::string JobLanguageJson(const JobLanguage& language) {
   for (const auto& curves : language.curves) {
     json list = json::array();
     for (const CurveLanguage& c : curves) {
-      list.push_back({{"output", c.output}, {"x", AxisJson(c.x)}, {"y", AxisJson(c.y)}});
+      json entry = {{"output", c.output}, {"x", AxisJson(c.x)}, {"y", AxisJson(c.y)}};
+      if (!c.source.empty()) entry["source"] = c.source;
+      list.push_back(std::move(entry));
     }
     j["tests"].push_back({{"curves", std::move(list)}});
   }

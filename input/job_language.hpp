@@ -37,6 +37,7 @@ struct AxisLanguage {
 struct CurveLanguage {
   std::string output;      // base name of the CSV outputs: "TXA_deviator_stress"
   AxisLanguage x, y;
+  std::string source{};    // the measured CSV file as the job names it: "data/txa.csv"
 };
 
 struct JobLanguage {

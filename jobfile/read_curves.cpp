@@ -190,6 +190,7 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
 
   const std::optional<std::string> name = s.file.String(c, "name");
   language.output = testName + "_" + name.value_or(std::string(y.quantity->name));
+  language.source = table.name;
   language.x = {std::string(x.quantity->name), codes->x.code, codes->x.factor, codes->x.per};
   language.y = {std::string(y.quantity->name), codes->y.code, codes->y.factor, codes->y.per};
   return csvPath;

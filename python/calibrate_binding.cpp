@@ -25,6 +25,7 @@ const char* PhaseName(SearchPhase phase) {
     case SearchPhase::kIterations: return "iterations";
     case SearchPhase::kSensitivities: return "sensitivities";
     case SearchPhase::kFinalRun: return "final_run";
+    case SearchPhase::kUncertainty: return "uncertainty";
   }
   return "";
 }

@@ -79,8 +79,10 @@ std::string ComparisonFigures(const Comparison& comparison) {
       Plot plot;
       plot.title = title;
       plot.subtitle = labtest::TestTypeText(test.type) + " · " +
-                      (test.material.empty() ? "" : test.material + " · ") + test.file + " · " +
-                      curve.file;
+                      (test.material.empty() ? "" : test.material + " · ") +
+                      // A TOML job's label names the measured file; a native
+                      // curve file is named with its test file.
+                      (curve.label.empty() ? test.file + " · " : "") + CurveName(curve);
       plot.xLabel = v.x.Label();
       plot.yLabel = v.y.Label();
       plot.logX = v.logX;

@@ -90,7 +90,7 @@ std::string ErrorTable(const Comparison& c) {
   const std::vector<TestSummary>& tests = base->summary->tests;
   for (std::size_t t = 0; t < tests.size(); ++t) {
     for (std::size_t k = 0; k < tests[t].curves.size(); ++k) {
-      row(tests[t].file, tests[t].curves[k].file,
+      row(tests[t].file, CurveName(tests[t].curves[k]),
           [&](const ComparedModel& m) -> std::optional<double> {
             if (!m.summary || t >= m.summary->tests.size() ||
                 k >= m.summary->tests[t].curves.size()) {

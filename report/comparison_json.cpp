@@ -27,9 +27,11 @@ json TestsJson(const Summary& s) {
   for (const TestSummary& t : s.tests) {
     json curves = json::array();
     for (const CurveSummary& c : t.curves) {
-      curves.push_back({{"file", c.file},
-                        {"relative_error", c.best ? json(c.best->error) : json(nullptr)},
-                        {"points_in_range", c.best ? json(c.best->nValid) : json(nullptr)}});
+      json curve = {{"file", c.file}};
+      if (!c.label.empty()) curve["label"] = c.label;
+      curve["relative_error"] = c.best ? json(c.best->error) : json(nullptr);
+      curve["points_in_range"] = c.best ? json(c.best->nValid) : json(nullptr);
+      curves.push_back(std::move(curve));
     }
     tests.push_back({{"file", t.file},
                      {"header", t.header},

@@ -47,14 +47,14 @@ std::string Figure(const Plot& plot, const std::string& caption) {
 std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const CurvePoints* points,
                         const QuantityUnits& units) {
   if (c.nPoints == 0) {
-    return "<figure><figcaption>" + XmlEscape(c.file) +
+    return "<figure><figcaption>" + XmlEscape(CurveName(c)) +
            ": no measured points (the run ended before the file was read, or it holds none)"
            "</figcaption></figure>\n";
   }
   const CurveView v = ChooseCurveView(c.column1, c.column2, t.type, units);
   Plot plot;
   plot.title = Title(t);
-  plot.subtitle = Subtitle(t, c.file);
+  plot.subtitle = Subtitle(t, CurveName(c));
   plot.xLabel = v.x.Label();
   plot.yLabel = v.y.Label();
   plot.logX = v.logX;
@@ -96,7 +96,7 @@ std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const C
   auto column = [&](const CurveSeries& s) { return v.swap ? s.x : s.y; };
   Plot plot;
   plot.title = Title(t);
-  plot.subtitle = Subtitle(t, c.file + ", end of each half-cycle");
+  plot.subtitle = Subtitle(t, CurveName(c) + ", end of each half-cycle");
   plot.xLabel = "half-cycle N";
   plot.yLabel = v.y.Label();
   auto add = [&](const std::vector<double>& ends, PlotSeries style) {

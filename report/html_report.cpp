@@ -88,7 +88,7 @@ std::string ErrorTable(const Summary& s) {
   for (const TestSummary& t : s.tests) {
     for (const CurveSummary& c : t.curves) {
       const auto& fit = c.best ? c.best : c.start;
-      out += "<tr>" + Cell(XmlEscape(t.file), true) + Cell(XmlEscape(c.file), true) +
+      out += "<tr>" + Cell(XmlEscape(t.file), true) + Cell(XmlEscape(CurveName(c)), true) +
              Cell(std::to_string(c.nPoints)) +
              Cell(PercentText(c.start ? std::optional<double>(c.start->error) : std::nullopt)) +
              Cell(PercentText(c.best ? std::optional<double>(c.best->error) : std::nullopt)) +

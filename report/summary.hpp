@@ -49,7 +49,13 @@ struct CurveSummary {
   int nPoints = 0;               // measured points
   std::optional<CurveFitSummary> start, best;
   std::vector<int> segments;     // measured points per phase
+  // A job written from a TOML job: the measured CSV file and the quantity,
+  // "txa.csv (deviator stress)"; empty for a native job.
+  std::string label{};
 };
+
+// How the report and the messages name a curve: its label, else its file.
+inline const std::string& CurveName(const CurveSummary& c) { return c.label.empty() ? c.file : c.label; }
 
 struct TestSummary {
   std::string file;  // lab-test file, bare name

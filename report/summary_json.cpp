@@ -201,12 +201,14 @@ json ToJson(const Summary& s) {
   for (const TestSummary& t : s.tests) {
     json curves = json::array();
     for (const CurveSummary& c : t.curves) {
-      curves.push_back({{"file", c.file},
-                        {"quantity_codes", {c.column1, c.column2}},
-                        {"measured_points", c.nPoints},
-                        {"segment_sizes", c.segments},
-                        {"start", FitJson(c.start)},
-                        {"best", FitJson(c.best)}});
+      json curve = {{"file", c.file}};
+      if (!c.label.empty()) curve["label"] = c.label;  // a TOML job's CSV file and quantity
+      curve["quantity_codes"] = {c.column1, c.column2};
+      curve["measured_points"] = c.nPoints;
+      curve["segment_sizes"] = c.segments;
+      curve["start"] = FitJson(c.start);
+      curve["best"] = FitJson(c.best);
+      curves.push_back(std::move(curve));
     }
     j["tests"].push_back({{"file", t.file},
                           {"header", t.header},
@@ -270,6 +272,7 @@ Summary FromJson(const json& j) {
       CurveSummary curve;
       const json& codes = c.at("quantity_codes");
       curve.file = c.at("file").get<std::string>();
+      curve.label = c.value("label", std::string());
       curve.column1 = codes.at(0).get<int>();
       curve.column2 = codes.at(1).get<int>();
       curve.nPoints = c.at("measured_points").get<int>();

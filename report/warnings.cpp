@@ -94,7 +94,7 @@ std::vector<Warning> CollectWarnings(const Summary& summary, const JobCurves& cu
     const TestSummary& test = summary.tests[t];
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const CurveSummary& curve = test.curves[c];
-      const std::string where = test.file + " / " + curve.file;
+      const std::string where = test.file + " / " + CurveName(curve);
       if (t < curves.size() && c < curves[t].size() && ChangesSign(curves[t][c].measured.y)) {
         out.push_back({"sign_change", where + ": the measured y values change sign; relative errors of the points near zero are inflated."});
       }

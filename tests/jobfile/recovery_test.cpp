@@ -93,6 +93,15 @@ TEST(Recovery, TriaxialCurvesFromKnownParametersGiveThemBack) {
   EXPECT_NEAR(strain, 0.05, 1e-12);
   EXPECT_NEAR(deviator, FailureDeviator(200), 0.005 * FailureDeviator(200));
   EXPECT_FALSE(dir.Read("sand.out/TX200_deviator_stress_referenced.csv").empty());
+
+  // The curve is named as the job names it: its CSV file and quantity, in
+  // the summary and in the report's error table; the native file stays the
+  // one the report reads.
+  const auto& curve = summary.at("tests").at(0).at("curves").at(0);
+  EXPECT_EQ(curve.at("label"), "data/TX200.csv (deviator stress)");
+  EXPECT_EQ(curve.at("file"), "TX200_1.TXT");
+  const std::string report = dir.Read("sand.out/calibration_report.html");
+  EXPECT_NE(report.find("<td class=\"text\">data/TX200.csv (deviator stress)</td>"), std::string::npos);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ def test_progress_comes_at_most_ten_times_a_second_in_the_order_of_the_run(tmp_p
     reports = [p for _, p in calls]
     assert set(reports[0]) >= {"evaluations", "best_objective", "phase"}
     assert reports[0]["phase"] == "reference_run"
-    order = ["reference_run", "starting_points", "iterations", "sensitivities", "final_run"]
+    order = ["reference_run", "starting_points", "iterations", "sensitivities", "final_run", "uncertainty"]
     ranks = [order.index(p["phase"]) for p in reports]
     assert ranks == sorted(ranks)
     counts = [p["evaluations"] for p in reports]
