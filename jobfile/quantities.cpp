@@ -17,6 +17,8 @@ constexpr Quantity kQuantities[] = {
     {"axial_stress", "effective axial stress σ′a = σ′yy", K::kStress, -20},
     {"radial_stress", "effective radial stress σ′r = σ′xx", K::kStress, -19},
     {"vertical_stress", "effective vertical stress σ′v = σ′yy", K::kStress, -20},
+    {"vertical_strain", "vertical (axial) strain εa = −εyy, an oedometer's settlement over height",
+     K::kStrain, -14},
     {"excess_pore_pressure", "excess pore pressure, positive in compression", K::kStress, -7},
     {"excess_pore_pressure_ratio", "excess pore pressure ratio r_u = Δu/σ′v0",
      K::kRatio, -7},
@@ -107,7 +109,9 @@ std::vector<NativeAxis> Candidates(const Quantity& q, const TestFacts& f) {
     if (extension) list.push_back({-2, 1.0});
   }
   // With the lateral strains held at zero, εv and εyy are the same number.
-  if (f.lateralStrainFixed && Is(q, "axial_strain")) list.push_back({-6, 1.0});
+  if (f.lateralStrainFixed && (Is(q, "axial_strain") || Is(q, "vertical_strain"))) {
+    list.push_back({-6, 1.0});
+  }
   if (f.lateralStrainFixed && Is(q, "volumetric_strain")) list.push_back({-14, 1.0});
   return list;
 }
