@@ -69,6 +69,43 @@ std::unique_ptr<input::Job> SoftClayJob(int modelNumber) {
   return job;
 }
 
+std::unique_ptr<input::Job> NgiAdpClayJob() {
+  testing::SoilParams s;
+  s.nu = 0.2;
+  s.sinPhi = 0.0;
+  s.c = 50.0;
+  s.sinPsi = 0.0;
+  s.porosity = 0.5;
+  s.nuU = 0.495;
+  auto job = testing::MakeJob(kUndrainedNgiAdp, s);
+  auto& p = job->material.params;
+  p[31] = 500.0;
+  p[33] = 30.0;
+  p[34] = 35.0;
+  p[38] = 4.0;
+  p[39] = 8.0;
+  p[40] = 6.0;
+  p[44] = 0.95;
+  return job;
+}
+
+std::unique_ptr<input::Job> HoekBrownRockJob() {
+  testing::SoilParams s;
+  s.G = 4.0e6;
+  s.nu = 0.25;
+  s.sinPhi = 0.0;
+  s.c = 0.0;
+  s.sinPsi = 0.0;
+  auto job = testing::MakeJob(15, s);
+  auto& p = job->material.params;
+  p[31] = 60000.0;  // sigma_ci
+  p[32] = 12.0;     // mi
+  p[33] = 60.0;     // GSI
+  p[48] = 10.0;     // psi
+  p[49] = 20000.0;  // sigma_psi
+  return job;
+}
+
 input::LabTest Triaxial(int modelNumber, double axialStrain) {
   return testing::TriaxialCompression(modelNumber, axialStrain, kSteps, kTolerance);
 }

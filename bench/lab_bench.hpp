@@ -28,6 +28,14 @@ std::unique_ptr<input::Job> HardeningSoilJob(int modelNumber);
 // Soft clay (models 4, 5, 8): lambda* 0.1, kappa* 0.02, M 1.2, K0nc 0.6,
 // mu* 0.004.
 std::unique_ptr<input::Job> SoftClayJob(int modelNumber);
+// NGI-ADP soft clay in kN and m: s_u^A 50, s_u^P 30, s_u^DSS 35,
+// G_ur/s_u^A 500, peak shear strains 4 %, 8 %, 6 %; an undrained set (code
+// 212), whose pore water from nu_u keeps the volume.
+inline constexpr int kUndrainedNgiAdp = 212;
+std::unique_ptr<input::Job> NgiAdpClayJob();
+// Hoek-Brown rock mass (model 15) in kN and m: sigma_ci 60 MPa, mi 12,
+// GSI 60, G 4 GPa, nu 0.25, dilatancy 10 deg up to 20 MPa.
+std::unique_ptr<input::Job> HoekBrownRockJob();
 
 // Drained triaxial compression from 100 kPa to `axialStrain` (negative).
 input::LabTest Triaxial(int modelNumber, double axialStrain);

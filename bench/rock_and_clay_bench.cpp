@@ -18,23 +18,6 @@ namespace {
 
 using namespace soilcal;
 
-std::unique_ptr<input::Job> RockJob() {
-  testing::SoilParams s;
-  s.G = 4.0e6;
-  s.nu = 0.25;
-  s.sinPhi = 0.0;
-  s.c = 0.0;
-  s.sinPsi = 0.0;
-  auto job = testing::MakeJob(15, s);
-  auto& p = job->material.params;
-  p[31] = 60000.0;  // sci
-  p[32] = 12.0;     // mi
-  p[33] = 60.0;     // GSI
-  p[48] = 10.0;     // psi
-  p[49] = 20000.0;  // sigma_psi
-  return job;
-}
-
 void RunTest(benchmark::State& state, std::unique_ptr<input::Job> job, input::LabTest test) {
   bench::LabBench lab(std::move(job), std::move(test));
   bench::RunLabBenchmark(state, lab);
@@ -43,7 +26,7 @@ void RunTest(benchmark::State& state, std::unique_ptr<input::Job> job, input::La
 // Tolerance 0.0025: the loosest a test file can ask for.
 void BM_HoekBrownTriaxial100Steps(benchmark::State& state) {
   const testing::Phase shear{100, {0, -0.01, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
-  RunTest(state, RockJob(),
+  RunTest(state, bench::HoekBrownRockJob(),
           testing::MakeTest(15, {-5000, -5000, -5000, 0, 0, 0}, {shear}, 0.0025));
 }
 BENCHMARK(BM_HoekBrownTriaxial100Steps)->Unit(benchmark::kMicrosecond);

@@ -29,43 +29,6 @@ struct Case {
   std::function<input::LabTest()> test;
 };
 
-std::unique_ptr<input::Job> NgiAdpClay() {
-  testing::SoilParams s;
-  s.nu = 0.2;
-  s.sinPhi = 0.0;
-  s.c = 50.0;
-  s.sinPsi = 0.0;
-  s.porosity = 0.5;
-  s.nuU = 0.495;
-  auto job = testing::MakeJob(212, s);
-  auto& p = job->material.params;
-  p[31] = 500.0;
-  p[33] = 30.0;
-  p[34] = 35.0;
-  p[38] = 4.0;
-  p[39] = 8.0;
-  p[40] = 6.0;
-  p[44] = 0.95;
-  return job;
-}
-
-std::unique_ptr<input::Job> HoekBrownRock() {
-  testing::SoilParams s;
-  s.G = 4.0e6;
-  s.nu = 0.25;
-  s.sinPhi = 0.0;
-  s.c = 0.0;
-  s.sinPsi = 0.0;
-  auto job = testing::MakeJob(15, s);
-  auto& p = job->material.params;
-  p[31] = 60000.0;
-  p[32] = 12.0;
-  p[33] = 60.0;
-  p[48] = 10.0;
-  p[49] = 20000.0;
-  return job;
-}
-
 Case CaseOf(int modelNumber) {
   switch (modelNumber % 100) {
     case 6: case 19:
@@ -78,9 +41,11 @@ Case CaseOf(int modelNumber) {
       return {[=] { return bench::SoftClayJob(modelNumber); },
               [=] { return bench::Oedometer(modelNumber); }};
     case 12:
-      return {NgiAdpClay, [] { return testing::TriaxialCompression(212, -0.06, 100, 0.0025); }};
+      return {bench::NgiAdpClayJob, [] {
+                return testing::TriaxialCompression(bench::kUndrainedNgiAdp, -0.06, 100, 0.0025);
+              }};
     case 15:
-      return {HoekBrownRock, [] {
+      return {bench::HoekBrownRockJob, [] {
                 const testing::Phase shear{100, {0, -0.01, 0, 0, 0, 0}, {}, {1, 0, 1, 1, 1, 1}};
                 return testing::MakeTest(15, {-5000, -5000, -5000, 0, 0, 0}, {shear}, 0.0025);
               }};
