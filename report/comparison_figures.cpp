@@ -21,7 +21,6 @@ namespace {
 constexpr std::array<const char*, 8> kModelColours{"#1f5fbf", "#c0392b", "#2e8b57", "#b35900",
                                                    "#7b3fa0", "#00838f", "#8d6e63", "#d81b60"};
 
-
 // The model whose summary describes the tests: the first that read them.
 const ComparedModel* Describing(const Comparison& c) {
   for (const ComparedModel& m : c.models) {
@@ -89,16 +88,17 @@ std::string ComparisonFigures(const Comparison& comparison) {
       plot.reverseY = v.reverseY;
       // The measured points first: the models' lines stay visible over a
       // densely measured curve.
-      plot.series.push_back(ViewedSeries(measured->measured, v,
-                                   {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour,
-                                    "measured"}));
+      plot.series.push_back(ViewedSeries(
+          measured->measured, v,
+          {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour, "measured"}));
       for (std::size_t i = 0; i < comparison.models.size(); ++i) {
         const ComparedModel& m = comparison.models[i];
         const CurvePoints* points = PointsOf(m, t, c);
         if (points == nullptr) continue;
         const SeriesStyle style =
             i < kModelColours.size() ? SeriesStyle::kLine : SeriesStyle::kDashedLine;
-        plot.series.push_back(ViewedSeries(points->best, v, {m.name, {}, {}, style, ModelColour(i), "model"}));
+        plot.series.push_back(
+            ViewedSeries(points->best, v, {m.name, {}, {}, style, ModelColour(i), "model"}));
       }
       // As wide as the plot: the caption wraps rather than widening the figure.
       out += "<figure style=\"width: " + std::to_string(plot.width + 2) + "px\">" + RenderPlot(plot) + "<figcaption>" + XmlEscape(Caption(comparison, t, c)) +
