@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/job_runs.hpp"
+#include "jobs/job_preparation.hpp"
 #include "bindings.hpp"
 #include "console_capture.hpp"
 #include "interrupt_scope.hpp"

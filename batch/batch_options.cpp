@@ -1,4 +1,4 @@
-#include "app/batch_options.hpp"
+#include "batch/batch_options.hpp"
 
 #include <charconv>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "app/batch_job.hpp"
+#include "batch/batch_job.hpp"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // A batch: read the jobs, run them as children (run/batch_runner.hpp), tell
 // of each as it ends, write the summary. Nothing of a job's run is done in
 // this process, so a job fails or crashes alone.
-#include "app/batch_command.hpp"
+#include "batch/batch_command.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/batch_options.hpp"
-#include "app/batch_runner.hpp"
-#include "app/batch_summary.hpp"
+#include "batch/batch_options.hpp"
+#include "batch/batch_runner.hpp"
+#include "batch/batch_summary.hpp"
 #include "services/errors.hpp"
 #include "services/notices.hpp"
 

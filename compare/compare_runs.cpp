@@ -1,4 +1,4 @@
-#include "app/compare_runs.hpp"
+#include "compare/compare_runs.hpp"
 
 #include <algorithm>
 #include <filesystem>

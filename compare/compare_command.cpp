@@ -1,15 +1,15 @@
 // The doors of a comparison: a TOML job of [[models]] becomes one native job
 // per model under JOB.out/; native jobs named after --compare are read and
 // checked to share their tests. Both end in RunComparison.
-#include "app/compare_command.hpp"
+#include "compare/compare_command.hpp"
 
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
-#include "app/compare_jobs.hpp"
-#include "app/compare_runs.hpp"
+#include "compare/compare_jobs.hpp"
+#include "compare/compare_runs.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/native_writer.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch_job.hpp"
+#include "batch/batch_job.hpp"
 
 namespace soilcal::app {
 

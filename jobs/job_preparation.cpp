@@ -1,4 +1,4 @@
-#include "app/job_runs.hpp"
+#include "jobs/job_preparation.hpp"
 
 #include <cstdlib>
 #include <filesystem>

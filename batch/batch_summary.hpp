@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch_job.hpp"
+#include "batch/batch_job.hpp"
 
 namespace soilcal::app {
 

@@ -1,4 +1,4 @@
-#include "app/batch_summary.hpp"
+#include "batch/batch_summary.hpp"
 
 #include <algorithm>
 #include <cmath>

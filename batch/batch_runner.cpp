@@ -1,4 +1,4 @@
-#include "app/batch_runner.hpp"
+#include "batch/batch_runner.hpp"
 
 #include <fcntl.h>
 #include <sched.h>

@@ -1,4 +1,4 @@
-#include "app/compare_jobs.hpp"
+#include "compare/compare_jobs.hpp"
 
 #include <algorithm>
 #include <array>
