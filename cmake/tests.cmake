@@ -36,3 +36,17 @@ foreach(sub services input models labtest optimisation run)
     gtest_discover_tests(test_${sub} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
 endforeach()
+
+# The layering: every include runs down the rooms (scripts/check_layers.py);
+# the second test plants upward includes in a small tree and expects both
+# named, so a check that passes everything fails here.
+find_program(SOILCAL_PYTHON3 python3)
+if(SOILCAL_PYTHON3)
+  add_test(NAME Layering COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_layers.py
+           ${CMAKE_SOURCE_DIR})
+  add_test(NAME LayeringCatchesUpwardIncludes
+           COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_layers.py
+                   ${CMAKE_SOURCE_DIR}/tests/fixtures/upward_include)
+  set_tests_properties(LayeringCatchesUpwardIncludes PROPERTIES PASS_REGULAR_EXPRESSION
+    "labtest/planted.cpp:4: labtest/ includes run/.*\npython/planted.cpp:2: python/ includes app/.*\n2 include\\(s\\) against the layering")
+endif()
