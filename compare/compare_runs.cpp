@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "report/comparison.hpp"
 #include "report/curve_reading.hpp"
@@ -17,9 +18,11 @@
 namespace soilcal::app {
 namespace {
 
-// Runs one model's job; returns its process status under --exit-status and
-// a note when the run could not leave a summary of its own.
-int RunModel(const ModelToCompare& model, const run::RunOptions& options, std::string& note) {
+// Runs one model's job; returns its process status under --exit-status, a
+// note when the run could not leave a summary of its own, and the record
+// its summary and report were written from.
+int RunModel(const ModelToCompare& model, const run::RunOptions& options, std::string& note,
+             std::shared_ptr<const run::CalibrationRecord>& record) {
   run::CalibrationRequest request;
   request.path = model.optimisationFile;
   request.search = options.search;
@@ -28,16 +31,25 @@ int RunModel(const ModelToCompare& model, const run::RunOptions& options, std::s
   request.uncertainty = options.uncertainty;
   const run::CalibrationOutcome done = run::RunCalibration(request);
   if (done.untouched) note = "its folder could not be used: " + done.message;
+  record = done.record;
   return run::ProcessStatus(done.outcome);
 }
 
-report::ComparedModel Collect(const ModelToCompare& model, const std::string& note) {
+// A model as its run left it: from the run's own record when it ran in this
+// comparison, else (a finished run reused) from its summary and curve files.
+report::ComparedModel Collect(const ModelToCompare& model, const std::string& note,
+                              const run::CalibrationRecord* record) {
   report::ComparedModel m;
   m.name = model.name;
   m.label = model.label;
   m.folder = model.folderText;
   m.note = note;
   if (!note.empty()) return m;
+  if (record != nullptr) {
+    m.summary = record->summary;
+    m.curves = record->curves;
+    return m;
+  }
   const std::string path = model.folder + report::kSummaryFileName;
   if (!services::FileExists(path)) return m;
   std::string error;
@@ -80,6 +92,7 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
     const std::string which = "model " + std::to_string(i + 1) + " of " +
                               std::to_string(models.size()) + ", " + model.name;
     std::string note;
+    std::shared_ptr<const run::CalibrationRecord> record;
     if (model.reuse) {
       services::Notice(which + ": the finished run in " + model.folderText + " is reused");
     } else if (services::InterruptRequested()) {
@@ -88,9 +101,9 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
       worst = std::max(worst, static_cast<int>(services::kUserAbort));
     } else {
       services::Notice(which + ": calibrating in " + model.folderText);
-      worst = std::max(worst, RunModel(model, settings.options, note));
+      worst = std::max(worst, RunModel(model, settings.options, note, record));
     }
-    compared.push_back(Collect(model, note));
+    compared.push_back(Collect(model, note, record.get()));
   }
 
   const report::Comparison comparison = report::CompareModels(settings.title, std::move(compared));
