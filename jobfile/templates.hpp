@@ -16,7 +16,7 @@
 
 #include "input/cyclic_tests.hpp"
 #include "input/records.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 
 namespace soilcal::jobfile {
 

@@ -10,7 +10,7 @@
 #include "jobfile/csv.hpp"
 #include "jobfile/native_job.hpp"
 #include "jobfile/parameter_text.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "models/parameter_table.hpp"
 #include "models/udsm/link.hpp"

@@ -11,7 +11,7 @@
 #include <numbers>
 
 #include "jobfile/commands.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "jobfile_support.hpp"
 #include "models/parameter_table.hpp"

@@ -1,4 +1,4 @@
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 
 #include "input/readers.hpp"
 

@@ -1,7 +1,7 @@
 // Names of the quantity codes 1..35. Stresses are effective unless the pore
 // pressure is added (codes 31 to 34); the files sign them tension positive,
 // so a negated code shows compression positive, as engineers draw them.
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 
 #include <array>
 #include <cstdlib>
