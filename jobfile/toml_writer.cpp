@@ -222,7 +222,7 @@ std::string GeneralKeys(const Loading& l) {
 std::string GeneralPhases(const Loading& l) {
   std::string t;
   for (const Phase& p : l.phases) {
-    t += "\n[[tests.phases]]\nsteps = " + std::to_string(p.steps) + "\ntime = " + Real(p.time) +
+    t += "\n[[tests.phases]]\nsteps = " + std::to_string(p.loadSteps) + "\ntime = " + Real(p.timeIncrement) +
          "\n";
     std::string strain, stress;
     for (int i = 0; i < 6; ++i) {
