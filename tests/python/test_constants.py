@@ -35,19 +35,6 @@ def test_exit_codes_are_those_the_program_writes_into_its_result_file(tmp_path):
     assert soilcal.ExitCode.SUCCESS == 0
 
 
-def test_a_bounds_error_is_a_run_error_but_no_missing_file(tmp_path):
-    folder = copy_example("sand_triaxial", tmp_path / "bounds")
-    optim = os.path.join(folder, "OPTIM.TXT")
-    with open(optim) as f:
-        text = f.read()
-    with open(optim, "w") as f:
-        f.write(text.replace("5000 60000", "60000 5000"))
-    with pytest.raises(soilcal.RunError) as error:
-        soilcal.calibrate(optim)
-    assert error.value.exit_code == soilcal.ExitCode.MAT_PRM_UPPER_BOUND_ABOVE_LOWER
-    assert not isinstance(error.value, FileNotFoundError)
-
-
 def test_the_result_has_the_fields_of_an_optimize_result(tmp_path):
     folder = copy_example("sand_triaxial", tmp_path / "sand")
     result = soilcal.calibrate(os.path.join(folder, "job.toml"))
