@@ -1,11 +1,15 @@
 # The TOML job front end beside the engine: jobfile/ reads TOML jobs and CSV
-# files and writes native jobs (and back); app/ holds the program's front
-# door, which sends a TOML job through the same run sequence as a native job.
+# files and writes native jobs (and back); jobs/ prepares a run of either kind
+# of job, batch/ runs several jobs, compare/ compares models on the same
+# tests, and app/ holds the programs and their command dispatch.
 # The optimisation-file reader takes job_language.json (JSON) into the job.
 target_link_libraries(soilcal_input PUBLIC nlohmann_json::nlohmann_json)
 soilcal_subsystem(soilcal_jobfile DIRS jobfile DEPS soilcal_input soilcal_models
                   tomlplusplus::tomlplusplus)
-soilcal_subsystem(soilcal_app DIRS app DEPS soilcal_run soilcal_jobfile)
+soilcal_subsystem(soilcal_jobs DIRS jobs DEPS soilcal_run soilcal_jobfile)
+soilcal_subsystem(soilcal_batch DIRS batch DEPS soilcal_run soilcal_jobfile)
+soilcal_subsystem(soilcal_compare DIRS compare DEPS soilcal_run soilcal_jobfile)
+soilcal_subsystem(soilcal_app DIRS app DEPS soilcal_jobs soilcal_batch soilcal_compare)
 target_link_libraries(soilcal PRIVATE soilcal_app)
 
 if(SOILCAL_TESTS)
