@@ -40,11 +40,21 @@ TEST(HypoplasticSand, IsotropicCompressionAtTheLoosestStateFollowsBauersLaw) {
     EXPECT_NEAR(s.e / LimitsAt(p, Mean(s)).ei, 1.0, 2e-4);
     EXPECT_NEAR(s.T[0], s.T[1], 1e-9 * Mean(s));  // stays isotropic
   }
-  // With the intergranular strain the first 1e-4 of strain is stiffer (mR);
-  // after that the state falls back onto the same curve within 0.3 %.
+  // With the intergranular strain saturated along the loading (||delta|| =
+  // R, delta^ = D^) the matrix M of Niemunis and Herle turns into the
+  // hypoplastic stiffness: the same curve.
   const Parameters q = KarlsruheFineSand(true);
-  const State s = CompressIsotropically(q, Isotropic(100.0, LimitsAt(q, 100.0).ei), 5000.0);
-  EXPECT_NEAR(s.e / LimitsAt(q, Mean(s)).ei, 1.0, 3e-3);
+  State start = Isotropic(100.0, LimitsAt(q, 100.0).ei);
+  start.delta = -q.R / std::sqrt(3.0) * hypoplastic::Identity();
+  const State s = CompressIsotropically(q, start, 5000.0);
+  EXPECT_NEAR(s.e / LimitsAt(q, Mean(s)).ei, 1.0, 2e-4);
+  EXPECT_NEAR(hypoplastic::Norm(s.delta), q.R, 1e-6 * q.R);
+  // From delta = 0 the first strains meet the stiffness mR L and the
+  // saturation takes many times R (beta_r = 0.1): the curve ends above, but
+  // within 2 %.
+  const State fresh = CompressIsotropically(q, Isotropic(100.0, LimitsAt(q, 100.0).ei), 5000.0);
+  EXPECT_GT(fresh.e / LimitsAt(q, Mean(fresh)).ei, 1.0 + 2e-4);
+  EXPECT_LT(fresh.e / LimitsAt(q, Mean(fresh)).ei, 1.02);
 }
 
 TEST(HypoplasticSand, DenserSandCompressesLessAndStaysAboveTheDensestState) {
@@ -87,16 +97,48 @@ Shearing ShearDrained(const Parameters& p, double e0, double cell, double axialS
   return out;
 }
 
+TEST(HypoplasticSand, TheCriticalStateIsStationaryUnderIsochoricShearing) {
+  // On the Matsuoka-Nakai surface (in triaxial compression the Mohr-Coulomb
+  // angle phi_c) at e = e_c(p), isochoric shearing changes neither the
+  // stress nor the void ratio: f_d = 1 and the nonlinear part cancels the
+  // linear one exactly (von Wolffersdorff 1996). Checked relative to the
+  // size of the linear part alone; 1e-9 is rounding. A state off the
+  // surface (2 deg less) or off e_c (denser) does change.
+  const Parameters p = KarlsruheFineSand(false);
+  auto stateAt = [&](double phiDeg, double e) {
+    const double sn = std::sin(phiDeg * std::numbers::pi / 180.0);
+    const double s3 = 100.0, s1 = s3 * (1.0 + sn) / (1.0 - sn);
+    State s;
+    s.T << -s3, -s1, -s3, 0, 0, 0;
+    s.e = e;
+    return s;
+  };
+  const double pc = (100.0 * (1.0 + std::sin(p.phiC)) / (1.0 - std::sin(p.phiC)) + 200.0) / 3.0;
+  const Sym D = Triaxial(-1.0, 0.5);  // axial compression at constant volume
+  auto rateSize = [&](const State& s) {
+    hypoplastic::Rates r;
+    hypoplastic::Tensors t;
+    EXPECT_TRUE(hypoplastic::RatesAt(p, s, D, &r));
+    EXPECT_TRUE(hypoplastic::HypoplasticTensors(p, s, &t));
+    EXPECT_EQ(r.e, 0.0);
+    return r.T.norm() / (t.L * D).norm();
+  };
+  EXPECT_LT(rateSize(stateAt(33.1, LimitsAt(p, pc).ec)), 1e-9);
+  EXPECT_GT(rateSize(stateAt(31.1, LimitsAt(p, pc).ec)), 1e-2);
+  EXPECT_GT(rateSize(stateAt(33.1, 0.9 * LimitsAt(p, pc).ec)), 1e-2);
+}
+
 TEST(HypoplasticSand, DrainedShearingEndsAtTheCriticalState) {
-  // At the critical state the stress ratio is that of the Matsuoka-Nakai
-  // surface, which in triaxial compression is the Mohr-Coulomb angle
-  // phi_c = 33.1 deg, and e = e_c(p). 40 % axial strain brings both within
-  // 0.4 deg and 1.5 % (the approach is asymptotic).
+  // Drained shearing approaches that state from dense and loose starts:
+  // the approach is asymptotic and slow (at 40 % axial strain a dense
+  // specimen is still 2 deg above phi_c), so the rate equations are followed
+  // to 300 % (a strain of the equations, not of a specimen), where the angle
+  // lies within 0.4 deg of phi_c and e within 1.5 % of e_c(p).
   for (bool intergranular : {false, true}) {
     const Parameters p = KarlsruheFineSand(intergranular);
-    for (double e0 : {0.70, 0.95}) {
+    for (double e0 : {0.70, 1.05}) {
       SCOPED_TRACE(std::to_string(intergranular) + " e0 " + std::to_string(e0));
-      const Shearing s = ShearDrained(p, e0, 100.0, 0.40);
+      const Shearing s = ShearDrained(p, e0, 100.0, 3.0);
       EXPECT_NEAR(s.endAngle, 33.1, 0.4);
       EXPECT_NEAR(s.endVoid / LimitsAt(p, s.endMean).ec, 1.0, 0.015);
     }
@@ -106,7 +148,7 @@ TEST(HypoplasticSand, DrainedShearingEndsAtTheCriticalState) {
 TEST(HypoplasticSand, DenseSandPeaksAboveCriticalAndDilatesLooseSandContracts) {
   const Parameters p = KarlsruheFineSand(true);
   const Shearing dense = ShearDrained(p, 0.70, 100.0, 0.20);
-  const Shearing loose = ShearDrained(p, 0.98, 100.0, 0.20);
+  const Shearing loose = ShearDrained(p, 1.05, 100.0, 0.20);
   EXPECT_GT(dense.peak, 33.1 + 3.0);
   EXPECT_GT(dense.endVolumetric, 0.01);  // more than 1 % dilation
   EXPECT_LT(loose.peak, 33.1 + 0.3);
@@ -121,18 +163,15 @@ Sym Response(const Parameters& p, const State& s, const Sym& d) {
 }
 
 TEST(HypoplasticSand, ReversalIsMrTimesAndATurnMtTimesTheHypoplasticStiffness) {
-  // After 0.5 % of isotropic compression the intergranular strain is
-  // saturated along -1 (||delta|| = R). A reversal (extension) then answers
-  // with mR L:D and a shear increment, orthogonal to delta, with mT L:D
-  // (Niemunis and Herle 1997), L the linear part of the hypoplastic
-  // stiffness at that state. The increment of 1e-8 changes the state too
-  // little to matter at a tolerance of 0.5 %.
+  // With the intergranular strain saturated along isotropic compression
+  // (delta = -R 1/sqrt 3, ||delta|| = R), a reversal (extension) answers with
+  // mR L:D and a shear increment, orthogonal to delta, with mT L:D (Niemunis
+  // and Herle 1997), L the linear part of the hypoplastic stiffness at that
+  // state. The increment of 1e-8 changes the state too little to matter at
+  // a tolerance of 0.5 %.
   const Parameters p = KarlsruheFineSand(true);
   State s = Isotropic(100.0, 0.80);
-  const auto pre = Integrate(p, s, Triaxial(-0.5e-2 / 3.0, -0.5e-2 / 3.0));
-  ASSERT_TRUE(pre.ok);
-  s = pre.end;
-  EXPECT_NEAR(hypoplastic::Norm(s.delta), p.R, 1e-3 * p.R);
+  s.delta = -p.R / std::sqrt(3.0) * hypoplastic::Identity();
   hypoplastic::Tensors t;
   ASSERT_TRUE(hypoplastic::HypoplasticTensors(p, s, &t));
   const Sym reversal = Sym(hypoplastic::Identity() * 1e-8);
@@ -158,11 +197,11 @@ double Ratcheting(const Parameters& p, int cycles, double qmax) {
   double radial = 0.0, axial = 0.0, afterFirst = 0.0;
   const double da = 2e-6;
   for (int c = 0; c < cycles; ++c) {
-    while (-Deviator(s) < qmax) {
+    while (Deviator(s) < qmax) {
       if (!DrainedStep(p, s, -da, 100.0, radial)) return std::nan("");
       axial -= da;
     }
-    while (-Deviator(s) > 0.0) {
+    while (Deviator(s) > 0.0) {
       if (!DrainedStep(p, s, da, 100.0, radial)) return std::nan("");
       axial += da;
     }
