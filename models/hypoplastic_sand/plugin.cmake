@@ -18,10 +18,24 @@ target_link_libraries(hypoplastic_sand PRIVATE hypoplastic_sand_core)
 
 add_dependencies(soilcal_models hypoplastic_sand)
 
-# The model tests check the equations through the core library.
+# The model tests check the equations through the core library, the TOML
+# job tests compare a run of the program with them; both load the library.
 function(hypoplastic_sand_test_link)
-  if(TARGET test_models)
-    target_link_libraries(test_models PRIVATE hypoplastic_sand_core)
-  endif()
+  foreach(t test_models test_jobfile)
+    if(TARGET ${t})
+      target_link_libraries(${t} PRIVATE hypoplastic_sand_core)
+      add_dependencies(${t} hypoplastic_sand)
+    endif()
+  endforeach()
 endfunction()
 cmake_language(DEFER CALL hypoplastic_sand_test_link)
+
+# The Karlsruhe study (bench/karlsruhe): a program of its own that prints its
+# tables, built with the tests.
+if(SOILCAL_TESTS AND NOT SOILCAL_SANITIZE)
+  add_executable(hypoplastic_karlsruhe_study ${CMAKE_SOURCE_DIR}/bench/karlsruhe/karlsruhe_study.cpp)
+  target_include_directories(hypoplastic_karlsruhe_study PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(hypoplastic_karlsruhe_study PRIVATE hypoplastic_sand_core NLopt::nlopt)
+  target_compile_definitions(hypoplastic_karlsruhe_study PRIVATE
+    SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()

@@ -9,11 +9,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "hypoplastic_driver.hpp"
+#include "models/hypoplastic_sand/library/element_test.hpp"
 
-namespace soilcal::testing::hypo {
+namespace soilcal::testing {
 namespace {
 
+using namespace hypoplastic::element;
+using hypoplastic::Parameters;
+using hypoplastic::State;
+using hypoplastic::Sym;
 using hypoplastic::Integrate;
 using hypoplastic::LimitsAt;
 
@@ -237,4 +241,4 @@ TEST(HypoplasticSand, ZeroOrTensileMeanStressIsOutsideTheDomainUnlessShifted) {
 }
 
 }  // namespace
-}  // namespace soilcal::testing::hypo
+}  // namespace soilcal::testing

@@ -34,6 +34,8 @@ constexpr SoilcalUdsmParameter kParameters[] = {
     {"p_t", "pt", kPt, kStress, 0.0, kInf, 0, 0, "shift of the mean stress (a small cohesion)"},
     {"tolerance", "tol", kTolerance, kNone, 0.0, 0.1, 0, 0,
      "relative error of a substep (0: 1e-4)"},
+    {"rho0", "ρ0", kRho0, kNone, 0.0, 1.0, 0, 0,
+     "start intergranular strain / R along the start stress (1: after a consolidation)"},
 };
 
 constexpr SoilcalUdsmStateVariable kStateVariables[] = {

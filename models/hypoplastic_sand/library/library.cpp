@@ -10,6 +10,9 @@
 //          direction the stiffness of the next step is taken in
 //   13     substeps of the last stress call
 //
+// The start void ratio is e0 (or the porosity n0), the start intergranular
+// strain rho0 R along the start stress.
+//
 // Abort codes (iAbort): 1 no such model index, 2 a parameter out of its
 // range, 3 the point starts without compressive mean stress (shifted by
 // p_t), 4 the integration left the domain of the equations or ran out of
@@ -58,7 +61,12 @@ int Initialise(const Parameters& p, const double* sig0, double* stVar0) {
   for (int i = 0; i < kStateCount; ++i) stVar0[i] = 0.0;
   stVar0[kStateE] = p.e0;
   const double pm = -(sig0[0] + sig0[1] + sig0[2]) / 3.0 + p.pt;
-  return pm > MinimumPressure(p) ? 0 : kNoCompression;
+  if (!(pm > MinimumPressure(p))) return kNoCompression;
+  Sym T;
+  for (int i = 0; i < 6; ++i) T[i] = sig0[i];
+  const Sym delta = StartIntergranularStrain(p, T);
+  for (int i = 0; i < 6; ++i) stVar0[kStateDelta + i] = delta[i];
+  return 0;
 }
 
 int Stress(const Parameters& p, const double* sig0, const double* stVar0, const double* dEps,

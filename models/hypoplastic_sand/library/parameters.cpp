@@ -25,6 +25,7 @@ Parameters ReadParameters(const double* props, std::string* problem) {
   p.e0 = at(kE0) > 0.0 ? at(kE0) : (n0 > 0.0 && n0 < 1.0 ? n0 / (1.0 - n0) : 0.0);
   p.pt = at(kPt);
   if (at(kTolerance) > 0.0) p.tolerance = at(kTolerance);
+  p.rho0 = at(kRho0);
 
   std::string why;
   if (!(at(kPhiC) > 0.0 && at(kPhiC) < 90.0)) why = "phi_c must lie in (0, 90) degrees";
@@ -38,6 +39,7 @@ Parameters ReadParameters(const double* props, std::string* problem) {
   } else if (!(p.e0 > 0.0)) why = "give the start void ratio e0 (or the porosity n0)";
   else if (!(p.pt >= 0.0)) why = "p_t must not be negative";
   else if (!(p.tolerance > 0.0 && p.tolerance <= 0.1)) why = "tolerance must lie in (0, 0.1]";
+  else if (!(p.rho0 >= 0.0 && p.rho0 <= 1.0)) why = "rho0 must lie in [0, 1]";
   if (problem != nullptr) *problem = why;
   return p;
 }

@@ -9,8 +9,8 @@ namespace hypoplastic {
 // User parameter numbers (1-based, as DescribeUserModel declares them).
 enum Slot {
   kPhiC = 1, kHs, kN, kEd0, kEc0, kEi0, kAlpha, kBeta,
-  kMR, kMT, kR, kBetaR, kChi, kE0, kN0, kPt, kTolerance,
-  kSlotCount = kTolerance
+  kMR, kMT, kR, kBetaR, kChi, kE0, kN0, kPt, kTolerance, kRho0,
+  kSlotCount = kRho0
 };
 
 struct Parameters {
@@ -25,6 +25,10 @@ struct Parameters {
   double e0 = 0.0;            // start void ratio (from e0, else from the porosity n0)
   double pt = 0.0;            // shift of the mean stress (a small cohesion)
   double tolerance = 1e-4;    // relative error allowed per substep
+  // Start of the intergranular strain: ||delta|| / R along the direction of
+  // the start stress (0: delta = 0, as on a reversal; 1: saturated, as after
+  // a proportional compression such as an isotropic consolidation).
+  double rho0 = 0.0;
   bool intergranular() const { return mR > 0.0; }
 };
 

@@ -100,6 +100,13 @@ Mat MatrixM(const Parameters& p, const Tensors& t, const Intergranular& g, bool 
 
 }  // namespace
 
+Sym StartIntergranularStrain(const Parameters& p, const Sym& T) {
+  const Sym shifted = Shifted(p, T);
+  const double norm = Norm(shifted);
+  if (!p.intergranular() || !(norm > 0.0)) return Sym::Zero();
+  return p.rho0 * p.R * shifted / norm;
+}
+
 bool RatesAt(const Parameters& p, const State& s, const Sym& D, Rates* out) {
   Tensors t;
   if (!HypoplasticTensors(p, s, &t)) return false;

@@ -46,6 +46,11 @@ struct Tensors {
 // False when the shifted mean pressure lies below MinimumPressure.
 bool HypoplasticTensors(const Parameters& p, const State& s, Tensors* out);
 
+// Intergranular strain at the start for the start stress T: that of a sand
+// compressed along T, rho0 R in the direction of T - p_t 1 (compression
+// negative); zero without intergranular strain.
+Sym StartIntergranularStrain(const Parameters& p, const Sym& T);
+
 // Rates for the strain rate D; false when the state lies outside the
 // equations' domain (mean pressure too small, void ratio not positive).
 bool RatesAt(const Parameters& p, const State& s, const Sym& D, Rates* out);

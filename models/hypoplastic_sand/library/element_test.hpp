@@ -1,20 +1,16 @@
-// Element tests of the hypoplastic sand equations for the model's tests and
-// the Karlsruhe study: the published parameters of Karlsruhe fine sand and a
+// Element tests on the equations alone, for the model's tests and the
+// Karlsruhe study: the published parameters of Karlsruhe fine sand and a
 // drained triaxial driver (axial strain prescribed, cell pressure held) on
 // the integration of the library's core. Tension positive: y is the axial
-// direction, x and z the radial ones.
+// direction, x and z the radial ones. Not part of the library's C entry.
 #pragma once
 
 #include <cmath>
 #include <numbers>
 
-#include "models/hypoplastic_sand/library/integrate.hpp"
+#include "integrate.hpp"
 
-namespace soilcal::testing::hypo {
-
-using hypoplastic::Parameters;
-using hypoplastic::State;
-using hypoplastic::Sym;
+namespace hypoplastic::element {
 
 // Karlsruhe fine sand as published (von Wolffersdorff's set used for this
 // sand; Niemunis and Herle's intergranular strain), stresses in kPa.
@@ -46,6 +42,13 @@ inline State Isotropic(double pressure, double e) {
   return s;
 }
 
+// The start state the library gives a point at an isotropic stress.
+inline State Start(const Parameters& p, double pressure, double e) {
+  State s = Isotropic(pressure, e);
+  s.delta = StartIntergranularStrain(p, s.T);
+  return s;
+}
+
 inline double Mean(const State& s) { return -(s.T[0] + s.T[1] + s.T[2]) / 3.0; }
 inline double Deviator(const State& s) { return s.T[0] - s.T[1]; }  // radial - axial
 // Mobilised friction angle in triaxial compression, degrees.
@@ -64,7 +67,7 @@ inline Sym Triaxial(double da, double dr) { return (Sym() << dr, da, dr, 0, 0, 0
 inline bool DrainedStep(const Parameters& p, State& s, double da, double cellPressure,
                         double& radial) {
   auto residual = [&](double dr, State* out) {
-    const hypoplastic::StepResult r = hypoplastic::Integrate(p, s, Triaxial(da, dr));
+    const StepResult r = Integrate(p, s, Triaxial(da, dr));
     if (out) *out = r.end;
     return r.ok ? r.end.T[0] + cellPressure : std::nan("");
   };
@@ -82,4 +85,4 @@ inline bool DrainedStep(const Parameters& p, State& s, double da, double cellPre
   return true;
 }
 
-}  // namespace soilcal::testing::hypo
+}  // namespace hypoplastic::element
