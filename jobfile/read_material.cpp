@@ -217,9 +217,32 @@ ParameterRef FindParameterRef(const State& s, const toml::key& key, int maxSlot)
                                 : " (its names: " + list + "; any slot as slot_N)"));
 }
 
+// The set's slots a user-defined model's library never reads but the
+// program checks before every evaluation: a positive shear modulus (slot 1)
+// and porosity (slot 20). Unless the job gives them, slot 1 holds 1 and
+// slot 20 the porosity of the start void ratio the library declares (its
+// parameter e0, else n0).
+void CompleteUserModelSet(const State& s, const std::array<const toml::key*, 256>& bySlot,
+                          input::MaterialInput& material) {
+  if (!models::udsm::IsUserModel(s.model) || s.table == nullptr) return;
+  if (bySlot[1] == nullptr) material.params[1] = 1.0;
+  if (bySlot[20] != nullptr) return;
+  const params::Parameter* e0 = params::FindParameter(*s.table, "e0");
+  const params::Parameter* n0 = params::FindParameter(*s.table, "n0");
+  if (e0 != nullptr && e0->slot != 20 && material.params[static_cast<std::size_t>(e0->slot)] > 0.0) {
+    const double e = material.params[static_cast<std::size_t>(e0->slot)];
+    material.params[20] = e / (1.0 + e);
+  } else if (n0 != nullptr && n0->slot != 20) {
+    material.params[20] = material.params[static_cast<std::size_t>(n0->slot)];
+  }
+}
+
 void ReadParameters(const State& s, const toml::table& root, input::MaterialInput& material) {
   const toml::node* node = root.get("parameters");
-  if (node == nullptr) return;
+  if (node == nullptr) {
+    CompleteUserModelSet(s, {}, material);
+    return;
+  }
   const toml::table* table = node->as_table();
   if (table == nullptr) {
     s.file.Fail(kJobFileUnreadable, *node, "[parameters] must be a table, not " + TypeWords(*node));
@@ -287,6 +310,7 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
     }
     material.params[static_cast<std::size_t>(g.ref.slot)] = params::ToStored(*p, g.value, partner);
   }
+  CompleteUserModelSet(s, bySlot, material);
 }
 
 }  // namespace soilcal::jobfile::reader
