@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 #include "models/parameter_table.hpp"
 #include "models/udsm/describe.hpp"
@@ -112,6 +114,25 @@ TEST(UdsmDescribe, LibraryFileNamesGiveTheMaterialNameThatFindsThem) {
   EXPECT_EQ(LibraryNameOfFile("libzarirude.so"), "");
   EXPECT_EQ(LibraryNameOfFile("notes64.txt"), "");
   EXPECT_EQ(LibraryNameOfFile("64.so"), "");
+}
+
+// The manual's page of the hypoplastic sand lists what the library declares:
+// every parameter by its TOML name with its user parameter number, so the
+// page and the library cannot drift apart.
+TEST(UdsmDescribe, TheManualPageListsEveryParameterTheHypoplasticLibraryDeclares) {
+  const DescribedModel* m = FindDescribedModel("hypoplastic_sand", kProgramFolder);
+  ASSERT_NE(m, nullptr);
+  std::ifstream in(std::string(SOILCAL_SOURCE_DIR) + "/docs/hypoplastic_sand.md");
+  ASSERT_TRUE(in) << "docs/hypoplastic_sand.md";
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const params::Parameter& p : m->model.parameters) {
+    if (p.slot < 31) continue;  // the set's own n0/e0 are not the library's
+    const std::string row = "| `" + std::string(p.name) + "` | " + std::to_string(p.slot - 30) + " |";
+    EXPECT_NE(page.find(row), std::string::npos) << row;
+  }
+  for (const StateVariableInfo& v : m->stateVariables) {
+    EXPECT_NE(page.find("`" + v.name + "`"), std::string::npos) << v.name;
+  }
 }
 
 }  // namespace
