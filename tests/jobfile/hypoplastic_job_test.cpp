@@ -12,6 +12,7 @@
 #include "models/hypoplastic_sand/library/element_test.hpp"
 #include "support/files.hpp"
 #include "support/outputs.hpp"
+#include "support/process.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -87,6 +88,29 @@ TEST(HypoplasticJob, WrongNamesAndValuesAreRefusedWithTheLibrarysWords) {
     EXPECT_NE(error->detail.find(c.words), std::string::npos) << error->detail;
     EXPECT_NE(error->detail.find("job.toml"), std::string::npos) << error->detail;
   }
+}
+
+// An installed tree: the program in bin/, the library in lib/ beside it.
+// The name is found there; without the library it is not, and the sentence
+// says so.
+TEST(HypoplasticJob, AnInstalledProgramFindsTheModelByNameInItsLib) {
+  namespace fs = std::filesystem;
+  TempDir tree, dir;
+  fs::create_directories(tree.path() / "bin");
+  fs::create_directories(tree.path() / "lib");
+  const std::string program = (tree.path() / "bin" / "soilcal").string();
+  fs::copy_file(BuildPath("soilcal"), program);
+  dir.Write("job.toml", Job("name = \"hypoplastic_sand\"", "e0 = 0.7\n"));
+  const std::vector<std::string> args{"--write-native", (dir.path() / "out").string(),
+                                      (dir.path() / "job.toml").string()};
+  const ProcessRun missing = RunProcess(program, args, dir.path());
+  EXPECT_NE(missing.err.find("unknown model name \"hypoplastic_sand\""), std::string::npos)
+      << missing.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "out" / "T.VLT"));
+  fs::copy_file(BuildPath("libhypoplastic_sand64.so"), tree.path() / "lib" / "libhypoplastic_sand64.so");
+  const ProcessRun found = RunProcess(program, args, dir.path());
+  EXPECT_EQ(found.exitStatus, 0) << found.err;
+  EXPECT_NE(ReadFile(dir.path() / "out" / "T.VLT").find("hypoplastic_sand.dll"), std::string::npos);
 }
 
 }  // namespace
