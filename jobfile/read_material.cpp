@@ -112,10 +112,16 @@ void ReadModel(State& s, const toml::table& root, input::MaterialInput& material
   if (name && params::FindModel(*name) == nullptr) {
     described = library ? DescribedInLibrary(*library, *name) : models::udsm::FindDescribedModel(*name);
     if (described == nullptr) {
+      // A library whose description was refused may be the one meant.
+      std::string refused;
+      for (const std::string& r : models::udsm::RefusedDescriptions()) {
+        refused += "; a description was refused (" + r + ")";
+      }
       s.file.Fail(kJobFileUnreadable, *model->get("name"),
                   "unknown model name \"" + *name + "\"" + DidYouMean(*name, ModelNames()) +
                       (library ? " (the library \"" + *library + "\" declares no such model)"
-                               : " (give number = N for a model without a name)"));
+                               : " (give number = N for a model without a name)") +
+                      refused);
     }
   }
   if (name) {

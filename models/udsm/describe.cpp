@@ -194,6 +194,16 @@ std::vector<std::string> LibraryFilesIn(const std::string& folder) {
   return files;
 }
 
+// Library files of the user-model folders in search order.
+std::vector<std::string> LibraryFiles(const std::string& programFolder) {
+  const std::string folder = Folder(programFolder);
+  std::vector<std::string> files;
+  for (const std::string sub : {"..\\udsm\\", "", "..\\lib\\", "udsm\\"}) {
+    for (const std::string& file : LibraryFilesIn(folder + sub)) files.push_back(file);
+  }
+  return files;
+}
+
 }  // namespace
 
 std::string LibraryNameOfFile(std::string_view fileName) {
@@ -223,14 +233,11 @@ const DescribedModel* DescribeLibraryModel(std::string_view library, int iMod,
 }
 
 std::vector<const DescribedModel*> DescribedModels(const std::string& programFolder) {
-  const std::string folder = Folder(programFolder);
   std::vector<const DescribedModel*> found;
-  for (const std::string sub : {"..\\udsm\\", "", "..\\lib\\", "udsm\\"}) {
-    for (const std::string& file : LibraryFilesIn(folder + sub)) {
-      for (int iMod = 1; iMod <= kMaxModels; ++iMod) {
-        const DescribedModel* m = Describe(file, iMod);
-        if (m != nullptr) found.push_back(m);
-      }
+  for (const std::string& file : LibraryFiles(programFolder)) {
+    for (int iMod = 1; iMod <= kMaxModels; ++iMod) {
+      const DescribedModel* m = Describe(file, iMod);
+      if (m != nullptr) found.push_back(m);
     }
   }
   return found;
@@ -241,6 +248,21 @@ const DescribedModel* FindDescribedModel(std::string_view name, const std::strin
     if (m->model.name == name) return m;
   }
   return nullptr;
+}
+
+std::vector<std::string> RefusedDescriptions(const std::string& programFolder) {
+  std::vector<std::string> refused;
+  for (const std::string& file : LibraryFiles(programFolder)) {
+    for (int iMod = 1; iMod <= kMaxModels; ++iMod) {
+      if (Describe(file, iMod) != nullptr) continue;
+      const std::string problem = DescriptionProblem(file, iMod);
+      if (!problem.empty() && !problem.starts_with("the library cannot be loaded")) {
+        refused.push_back(std::filesystem::path(file).filename().string() + ", model " +
+                          std::to_string(iMod) + ": " + problem);
+      }
+    }
+  }
+  return refused;
 }
 
 std::string DescriptionProblem(const std::string& path, int iMod) {

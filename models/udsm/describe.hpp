@@ -53,6 +53,10 @@ std::vector<const DescribedModel*> DescribedModels(const std::string& programFol
 // ("" when it was taken or never read).
 std::string DescriptionProblem(const std::string& path, int iMod);
 
+// The refused descriptions among the libraries of the user-model folders,
+// one sentence each: "libX64.so, model 1: \"E\" is declared twice".
+std::vector<std::string> RefusedDescriptions(const std::string& programFolder = "");
+
 // "libhypoplastic_sand64.so" -> "hypoplastic_sand.dll": the material name
 // that finds a library file; "" for a file that no material name finds
 // (its stem does not end in "64").

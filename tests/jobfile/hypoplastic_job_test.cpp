@@ -78,6 +78,10 @@ TEST(HypoplasticJob, WrongNamesAndValuesAreRefusedWithTheLibrarysWords) {
        "model \"hypoplastic_sand\" is number 21, not 22"},
       {"name = \"hypoplastic_sand\"\nlibrary = \"usermod.dll\"", "e0 = 0.7\n",
        "the library \"usermod.dll\" declares no such model"},
+      // The test fixtures' udsm/ holds a library whose description is refused.
+      {"name = \"broken_probe\"", "",
+       "a description was refused (libudsm_broken64.so, model 1: parameter 2: \"E\" is "
+       "declared twice)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model + " " + c.extra);

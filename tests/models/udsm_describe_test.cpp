@@ -60,6 +60,18 @@ TEST(UdsmDescribe, ALibraryWithoutTheFunctionDescribesNothingAndStaysLoadable) {
   }
 }
 
+TEST(UdsmDescribe, ADescriptionAgainstTheRulesIsRefusedWithItsReason) {
+  // udsm/libudsm_broken64.so declares the name "E" twice: its model is not
+  // described (its parameters stay slot_N), and the reason is kept.
+  EXPECT_EQ(DescribeLibraryModel("udsm_broken.dll", 1, kProgramFolder), nullptr);
+  EXPECT_EQ(DescriptionProblem(kProgramFolder + "udsm/libudsm_broken64.so", 1),
+            "parameter 2: \"E\" is declared twice");
+  EXPECT_EQ(FindDescribedModel("broken_probe", kProgramFolder), nullptr);
+  const std::vector<std::string> refused = RefusedDescriptions(kProgramFolder);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0], "libudsm_broken64.so, model 1: parameter 2: \"E\" is declared twice");
+}
+
 TEST(UdsmDescribe, TheHypoplasticModelIsFoundByItsDeclaredName) {
   const DescribedModel* m = FindDescribedModel("hypoplastic_sand", kProgramFolder);
   ASSERT_NE(m, nullptr);
