@@ -34,7 +34,11 @@ std::string ModelName(int modelNumber, const std::string& materialName) {
   const int base = modelNumber % 100;
   if (const auto* model = models::params::FindModel(base)) return std::string(model->display);
   if (models::udsm::IsUserModel(base)) {
-    return materialName.empty() ? "user-defined model" : "user-defined model (" + materialName + ")";
+    if (materialName.empty()) return "user-defined model";
+    // A library that describes its models gives the words.
+    const auto* described = models::params::FindUserModel(materialName, base);
+    const std::string words = described ? std::string(described->display) : "user-defined model";
+    return words + " (" + materialName + ")";
   }
   return "";
 }

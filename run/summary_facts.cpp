@@ -30,7 +30,7 @@ std::string AbsoluteFolder(const std::string& folder) {
 void ParameterDisplays(const input::Job& job, report::Summary& s) {
   const input::MaterialInput& m = job.material;
   for (report::ParameterSummary& p : s.parameters) {
-    const auto shown = params::DisplayOfSlot(job.modelNumber % 100, p.slot);
+    const auto shown = params::DisplayOfSlot(job.modelNumber % 100, p.slot, m.name);
     // A TOML name that converts (phi in degrees, E for G) carries its own
     // unit; a slot_N name holds the slot's value and is shown as a native one.
     if (p.jobUnits && !p.name.starts_with("slot_")) {
