@@ -3,14 +3,18 @@
 // errors come from simulating the tests once more at the start and at the
 // best values, as the reference and the final run did.
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
+#include <numbers>
 
 #include "labtest/context.hpp"
+#include "models/parameter_table.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
 #include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/scale_hints.hpp"
 #include "run/summary_facts.hpp"
 #include "services/paths.hpp"
 
@@ -135,6 +139,29 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
   }
 }
 
+// The friction angle of slot 3 where the model's table shows it as φ: the
+// calibrated value when it was free and the search got one, else the test
+// files' start value.
+std::optional<report::FrictionAngle> FrictionOf(const input::Job& job, const report::Summary& s) {
+  const auto shown = models::params::DisplayOfSlot(job.modelNumber % 100, 3);
+  if (!shown || !shown->sine || shown->symbol != "φ") return std::nullopt;
+  const auto degrees = [](double sine) -> std::optional<double> {
+    if (!(sine > 0.0 && sine < 1.0)) return std::nullopt;
+    return std::asin(sine) * 180.0 / std::numbers::pi;
+  };
+  for (const report::ParameterSummary& p : s.parameters) {
+    if (p.slot != 3) continue;
+    const std::optional<double> stored = p.jobUnits ? p.slotBest : p.best;
+    if (!stored) break;
+    if (const auto d = degrees(*stored)) return report::FrictionAngle{*d, true};
+    return std::nullopt;
+  }
+  if (const auto start = StartValue(job, 3)) {
+    if (const auto d = degrees(*start)) return report::FrictionAngle{*d, false};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void BuildCalibrationSummary(const input::Job& job, const models::ModelResources& resources,
@@ -154,6 +181,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   Parameters(job, trace, s);
   Tests(job, s, curves);
   AddJobFacts(job, trace, s);
+  s.friction = FrictionOf(job, s);
 
   if (trace.referenceWritten) {
     if (const auto start = Simulate(job, resources, nullptr, {}, true)) {
@@ -172,6 +200,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   }
   s.warnings = s.inputWarnings;
   for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
+  for (report::Warning& w : ScaleHints(job, s, curves)) s.warnings.push_back(std::move(w));
   if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
 }
 

@@ -21,7 +21,9 @@ from ._result import CalibrationResult
 from ._soilcal import Job, simulate
 from . import _soilcal
 
-__all__ = ["simulate", "Job", "calibrate", "CalibrationResult", "RunError", "MissingFileError",
+__version__ = _soilcal.__version__
+
+__all__ = ["__version__", "simulate", "Job", "calibrate", "CalibrationResult", "RunError", "MissingFileError",
            "KernelError", "USER_ABORT"]
 
 USER_ABORT = 18

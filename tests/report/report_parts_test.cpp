@@ -240,7 +240,7 @@ TEST(LabTestProgram, AnOedometerIsDrawnAgainstLogStressWithASignedDeviator) {
   // log axis of 1-to-9 steps.
   const XmlNode& curve = *plots[0];
   EXPECT_EQ(curve.FindAll("text", "xlabel").at(0)->text, "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(curve.FindAll("text", "ylabel").at(0)->text, "axial strain εa [%]");
+  EXPECT_EQ(curve.FindAll("text", "ylabel").at(0)->text, "vertical strain εa [%]");
   EXPECT_EQ(Ticks(curve, "middle"), (std::vector<double>{100, 200, 300, 400}));
   // Unloading drives the lateral stress above the vertical one: the
   // deviator σ′a − σ′r of the last point is negative, and the axis reaches it.
