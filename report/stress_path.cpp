@@ -162,15 +162,16 @@ std::string StressPathFigure(const Summary& s, const TestSummary& t,
   std::string caption =
       "Effective stress path at constant cell pressure: p′ = p′0 + (q − q0)/3 − Δu from the "
       "deviator and the excess pore pressure.";
-  if (s.friction) {
+  if (s.criticalState) {
     double pMax = 0.0;
     for (const PlotSeries& series : plot.series) {
       for (double v : series.x) {
         if (std::isfinite(v)) pMax = std::max(pMax, v);
       }
     }
-    const double m = CriticalStateM(s.friction->degrees);
-    const std::string phi = ShortNumber(s.friction->degrees, 3) + "°";
+    const CriticalStateLine& csl = *s.criticalState;
+    const double m = csl.m;
+    const std::string how = csl.calibrated ? " (calibrated)." : " (the test files' value).";
     if (pMax > 0.0) {
       plot.series.push_back({"critical state M = " + ShortNumber(m, 3),
                              {0.0, 1.05 * pMax},
@@ -178,9 +179,10 @@ std::string StressPathFigure(const Summary& s, const TestSummary& t,
                              SeriesStyle::kDashedLine,
                              kCriticalStateColour,
                              "critical-state"});
-      caption += " Critical-state line q = M p′ with M = 6 sin φ/(3 − sin φ) = " +
-                 ShortNumber(m, 3) + " of φ = " + phi +
-                 (s.friction->calibrated ? " (calibrated)." : " (the test files' value).");
+      caption += csl.phiDegrees
+                     ? " Critical-state line q = M p′ with M = 6 sin φ/(3 − sin φ) = " +
+                           ShortNumber(m, 3) + " of φ = " + ShortNumber(*csl.phiDegrees, 3) + "°" + how
+                     : " Critical-state line q = M p′ with the model's M = " + ShortNumber(m, 3) + how;
     }
   }
   return "<figure>" + RenderPlot(plot) + "<figcaption>" + XmlEscape(caption) +

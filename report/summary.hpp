@@ -108,10 +108,13 @@ struct RunTimes {
 // "14.7 s (search 3.1 s, uncertainty 11.2 s, ...)" of the wall or CPU times.
 std::string TimesText(const RunTimes& times, bool cpu);
 
-// The friction angle a critical-state line q = M p′ is drawn with: the
-// calibrated one when φ was free, else the test files' own.
-struct FrictionAngle {
-  double degrees = 0.0;
+// The critical-state line q = M p′ of triaxial compression a stress path is
+// drawn with: from the friction angle where the model has one, else the
+// model's own critical stress ratio M; calibrated when the search freed it,
+// else the test files' value.
+struct CriticalStateLine {
+  double m = 0.0;
+  std::optional<double> phiDegrees;  // none: M is the model's parameter
   bool calibrated = false;
 };
 
@@ -145,7 +148,7 @@ struct Summary {
   std::vector<Warning> warnings;       // every warning of the report, input ones first
   std::optional<UncertaintySummary> uncertainty = std::nullopt;  // none: step not run
   std::optional<RunTimes> runTimes = std::nullopt;  // the whole run, with its parts
-  std::optional<FrictionAngle> friction = std::nullopt;  // none: the model has no φ
+  std::optional<CriticalStateLine> criticalState = std::nullopt;  // none: neither φ nor M
 };
 
 // Points of one curve in its file's column order.

@@ -186,9 +186,14 @@ json ToJson(const Summary& s) {
   j["wall_time_ms"] = Optional(s.wallMs);
   j["cpu_time_s"] = Optional(s.cpuSeconds);
   j["run_times"] = RunTimesJson(s.runTimes);
-  j["friction_angle"] = s.friction ? json({{"degrees", s.friction->degrees},
-                                           {"calibrated", s.friction->calibrated}})
-                                   : json(nullptr);
+  if (s.criticalState) {
+    const CriticalStateLine& c = *s.criticalState;
+    j["critical_state_line"] = {{"m", c.m},
+                                {"friction_angle_deg", c.phiDegrees ? json(*c.phiDegrees) : json(nullptr)},
+                                {"calibrated", c.calibrated}};
+  } else {
+    j["critical_state_line"] = nullptr;
+  }
   j["model_number"] = Optional(s.modelNumber);
   j["model_name"] = StringOrNull(s.modelName);
   j["units"] = UnitsJson(s.units);
@@ -264,9 +269,11 @@ Summary FromJson(const json& j) {
   s.wallMs = OptionalOf<int>(j, "wall_time_ms");
   s.cpuSeconds = OptionalOf<double>(j, "cpu_time_s");
   s.runTimes = RunTimesOf(j);
-  if (j.contains("friction_angle") && j.at("friction_angle").is_object()) {
-    const json& f = j.at("friction_angle");
-    s.friction = FrictionAngle{f.at("degrees").get<double>(), f.at("calibrated").get<bool>()};
+  if (j.contains("critical_state_line") && j.at("critical_state_line").is_object()) {
+    const json& c = j.at("critical_state_line");
+    s.criticalState = CriticalStateLine{c.at("m").get<double>(),
+                                        OptionalOf<double>(c, "friction_angle_deg"),
+                                        c.at("calibrated").get<bool>()};
   }
   s.modelNumber = OptionalOf<int>(j, "model_number");
   s.modelName = StringOf(j, "model_name");

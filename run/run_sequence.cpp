@@ -165,8 +165,8 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
   // After every file the host reads is written: the step can cost nothing.
-  run.outputs.UncertaintyStarting();
   if (request.uncertainty != UncertaintyMode::kOff) {
+    run.outputs.UncertaintyStarting();
     run.progress.Phase(optimisation::SearchPhase::kUncertainty);
   }
   run.outputs.UncertaintyKnown(RunUncertaintyStep(

@@ -58,7 +58,7 @@ TEST(FrontEndRuns, StrainsInPercentFailWithTheirStatusAndTheHintThatFixesThem) {
   EXPECT_EQ(failed.exitStatus, 19) << failed.err;
   EXPECT_TRUE(Has(failed.err, "(exit code 19, SMALL_OVERLAP_CURVES)")) << failed.err;
   EXPECT_TRUE(Has(failed.err, "TRIAX1.VLT / TRIAX1_Q_EPS.csv (deviator stress): the measured axial "
-                              "strain reaches 1.8 where the simulated one reaches 0.05: are these "
+                              "strain reaches 5 where the simulated one reaches 0.05: are these "
                               "strains in percent? add x_scale = 0.01 to this curve of the job file"))
       << failed.err;
   // The volumetric strains are fractions: no hint for them.

@@ -77,7 +77,7 @@ TEST(StressPath, AnUndrainedTriaxialTestGetsItsEffectiveStressPath) {
   if (!XmlParserAvailable()) GTEST_SKIP() << "built without an XML parser";
   report::Summary s;
   s.units = report::JobUnits{"kN", "m", "day"};
-  s.friction = report::FrictionAngle{30.0, true};
+  s.criticalState = report::CriticalStateLine{report::CriticalStateM(30.0), 30.0, true};
   const report::TestSummary t = UndrainedTriaxial();
   std::vector<report::CurvePoints> points(2);
   const std::vector<double> strain{0.0, 0.01, 0.02, 0.03};
