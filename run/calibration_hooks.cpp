@@ -30,6 +30,8 @@ void ThrottledProgress::Phase(optimisation::SearchPhase phase) {
   optimisation::SearchProgress p = last_;
   p.phase = phase;
   p.convergence = -1.0;
+  p.done = 0;  // the counts belong to the phase that told them
+  p.total = 0;
   Note(p);
 }
 

@@ -57,8 +57,11 @@ TEST(StressPathRun, TheUndrainedPathIsTheEnginesOwnMeanEffectiveStress) {
   const report::StressPath path = report::PathFromDeviatorAndPorePressure(q, du, 100.0, 0.0);
   for (std::size_t i = 0; i < engine.size(); ++i) {
     SCOPED_TRACE(i);
-    // The CSV files keep 17 digits; the identity holds to rounding.
-    EXPECT_NEAR(path.p[i], engine[i], 1e-9 * 100.0);
+    // The identity holds where the cell pressure is exactly held; the step
+    // solver holds it to its tolerance of 1e-4 (the job's solver setting)
+    // relative to the stresses, 0.01 kPa here. A lost Δu or q/3 would be off
+    // by tens of kPa.
+    EXPECT_NEAR(path.p[i], engine[i], 1e-4 * 100.0);
   }
   // Contraction under shear: the excess pore pressure takes p′ below p′0.
   EXPECT_LT(engine.back(), 100.0);
