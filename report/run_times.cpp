@@ -5,7 +5,8 @@
 namespace soilcal::report {
 
 std::string TimesText(const RunTimes& times, bool cpu) {
-  const auto seconds = [](double s) { return ShortNumber(s, 3) + " s"; };
+  // Three digits down to the millisecond; a shorter part is no figure to read.
+  const auto seconds = [](double s) { return s < 0.001 ? std::string("< 0.001 s") : ShortNumber(s, 3) + " s"; };
   std::string out = seconds(cpu ? times.cpu : times.wall);
   std::string parts;
   for (const TimePart& p : times.parts) {
