@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/batch_command.hpp"
+#include "app/batch_job.hpp"
 #include "app/batch_options.hpp"
 #include "app/compare_command.hpp"
-#include "app/batch_job.hpp"
 #include "app/front_end.hpp"
 #include "app/job_runs.hpp"
 #include "jobfile/commands.hpp"
@@ -34,7 +34,9 @@ int RunTomlJob(int argc, char** argv, int pathIndex) {
   if (jobfile::HasModelList(argv[pathIndex])) return RunModelComparison(argc, argv, pathIndex);
   const run::RunOptions options = run::ParseCommandLine(argc, argv);
   PreparedRun prepared = PrepareRun(argv[pathIndex], nullptr);
-  if (prepared.refused) return ExitStatusOf(Door::kFrontEnd, options.exitStatus, prepared.refused->code);
+  if (prepared.refused) {
+    return ExitStatusOf(Door::kFrontEnd, options.exitStatus, prepared.refused->code);
+  }
   std::string& optimisationFile = prepared.optimisationFile;
   ConsoleLog log(services::FolderOf(optimisationFile) + kConsoleLogName, options.verbose);
   std::vector<char*> args(argv, argv + pathIndex);
