@@ -28,6 +28,8 @@ ConsoleLog::ConsoleLog(const std::string& path, bool verbose) : toStdout_(verbos
     return;
   }
   file_.reset(std::fopen(resolved.c_str(), "wb"));
+  // Without a log the host's lines stay where the host would see them.
+  if (!file_) toStdout_ = true;
 }
 
 void ConsoleLog::Write(services::ConsoleStream stream, std::string_view text) {

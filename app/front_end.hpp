@@ -30,7 +30,8 @@ int ExitStatusOf(Door door, bool exitStatusOption, int status);
 // and to standard output with `verbose`; standard-error lines go to standard
 // error and into the log, so that the log is the run's whole record. When
 // standard output already is the log file (a batch's child), each line is
-// written there once. A log that cannot be opened costs nothing but itself.
+// written there once. A log that cannot be opened costs nothing but itself:
+// its lines go to standard output then.
 class ConsoleLog : public services::ConsoleSink {
  public:
   ConsoleLog(const std::string& path, bool verbose);

@@ -4,6 +4,7 @@
 // answered in the job's own terms with the fix.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,14 @@ TEST(FrontEndRuns, TheHostsLinesGoToTheConsoleLog) {
     EXPECT_TRUE(line.rfind(" Header line ", 0) == 0 || line.rfind(" ERROR = ", 0) == 0) << line;
   }
   EXPECT_TRUE(Has(dir.Read("job.out/soilcal_console.log"), out.back()));
+
+  // A log that cannot be written loses nothing: the lines go to standard
+  // output as the host's would.
+  std::filesystem::remove(dir.path() / "job.out" / "soilcal_console.log");
+  std::filesystem::create_directory(dir.path() / "job.out" / "soilcal_console.log");
+  const ProcessRun noLog = RunProcess(BuildPath("soilcal"), {"--uncertainty=off", "job.toml"}, dir.path());
+  ASSERT_EQ(noLog.exitStatus, 0) << noLog.err;
+  EXPECT_EQ(SplitLines(noLog.out).front(), lines.front());
 }
 
 // Bounds of an angle given as sines: the warning speaks of phi in degrees
