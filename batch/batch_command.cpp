@@ -12,6 +12,7 @@
 #include "batch/batch_options.hpp"
 #include "batch/batch_runner.hpp"
 #include "batch/batch_summary.hpp"
+#include "jobs/front_end.hpp"
 #include "services/errors.hpp"
 #include "services/notices.hpp"
 
@@ -76,7 +77,7 @@ int RunBatchCommand(int argc, char** argv) {
     const int status = options.jobs.empty() && options.jobsFrom.empty()
                            ? services::kOptimizationFileNotIndicated
                            : services::kNoOptimizationInputFile;
-    return options.exitStatus ? status : 0;
+    return ExitStatusOf(Door::kFrontEnd, options.exitStatus, status);
   }
   std::vector<BatchJob> jobs = JobsOf(options);
   BatchRunSettings settings;
@@ -97,7 +98,7 @@ int RunBatchCommand(int argc, char** argv) {
     services::Notice(std::string(kBatchSummaryName) + " cannot be written in the current folder");
     worst = std::max(worst, 1);
   }
-  return options.exitStatus ? worst : 0;
+  return ExitStatusOf(Door::kFrontEnd, options.exitStatus, worst);
 }
 
 }  // namespace soilcal::app

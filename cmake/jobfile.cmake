@@ -7,8 +7,8 @@ target_link_libraries(soilcal_input PUBLIC nlohmann_json::nlohmann_json)
 soilcal_subsystem(soilcal_jobfile DIRS jobfile DEPS soilcal_input soilcal_models
                   tomlplusplus::tomlplusplus)
 soilcal_subsystem(soilcal_jobs DIRS jobs DEPS soilcal_run soilcal_jobfile)
-soilcal_subsystem(soilcal_batch DIRS batch DEPS soilcal_run soilcal_jobfile)
-soilcal_subsystem(soilcal_compare DIRS compare DEPS soilcal_run soilcal_jobfile)
+soilcal_subsystem(soilcal_batch DIRS batch DEPS soilcal_jobs)
+soilcal_subsystem(soilcal_compare DIRS compare DEPS soilcal_jobs)
 soilcal_subsystem(soilcal_app DIRS app DEPS soilcal_jobs soilcal_batch soilcal_compare)
 target_link_libraries(soilcal PRIVATE soilcal_app)
 

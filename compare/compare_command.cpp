@@ -10,6 +10,7 @@
 
 #include "compare/compare_jobs.hpp"
 #include "compare/compare_runs.hpp"
+#include "jobs/front_end.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/native_writer.hpp"
@@ -53,7 +54,9 @@ run::RunOptions OptionsOf(int argc, char** argv, bool& searchGiven) {
   return parsed;
 }
 
-int Status(const run::RunOptions& options, int status) { return options.exitStatus ? status : 0; }
+int Status(const run::RunOptions& options, int status) {
+  return ExitStatusOf(Door::kFrontEnd, options.exitStatus, status);
+}
 
 // A job of [[models]] that fails its checks: the cause on standard error and
 // a result file with its exit code in JOB.out/, as for a job of one model;

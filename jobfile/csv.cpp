@@ -56,6 +56,17 @@ std::vector<std::string> Fields(const std::string& line, char delimiter) {
   return fields;
 }
 
+// "0,25" -> "0.25" where the comma can only be the decimal sign: one comma
+// and no point. "1.234,5" keeps its comma and is refused, since its point
+// would be a thousands separator whose meaning a reader must not guess.
+std::string WithDecimalPoint(std::string cell) {
+  const std::size_t comma = cell.find(',');
+  if (comma == std::string::npos || cell.find(',', comma + 1) != std::string::npos) return cell;
+  if (cell.find('.') != std::string::npos) return cell;
+  cell[comma] = '.';
+  return cell;
+}
+
 bool Skipped(const std::string& line) {
   const std::string t = Trim(line);
   return t.empty() || t[0] == '#';
@@ -78,6 +89,7 @@ CsvTable ParseCsv(const std::string& text, const std::string& name) {
     if (!haveHeader) {
       delimiter = DelimiterOf(line);
       table.header = Fields(line, delimiter);
+      table.decimalComma = delimiter != ',';
       haveHeader = true;
       continue;
     }
@@ -122,13 +134,16 @@ std::vector<double> NumericColumn(const CsvTable& table, int column) {
     if (static_cast<std::size_t>(column) >= row.size() || row[column].empty()) {
       throw CsvError(where + " is empty; every row needs a number there");
     }
-    const std::string& cell = row[column];
+    const std::string cell = table.decimalComma ? WithDecimalPoint(row[column]) : row[column];
     const char* begin = cell.data() + (cell[0] == '+' ? 1 : 0);
     double v = 0.0;
     const auto [ptr, ec] = std::from_chars(begin, cell.data() + cell.size(), v);
     if (ec != std::errc() || ptr != cell.data() + cell.size() || !std::isfinite(v)) {
       throw CsvError(where + ": " + services::Quoted(cell) +
-                     " is not a number (use a decimal point, no units in the cell)");
+                     (table.decimalComma
+                          ? " is not a number (one decimal point or comma, no thousands "
+                            "separators, no units in the cell)"
+                          : " is not a number (use a decimal point, no units in the cell)"));
     }
     values.push_back(v);
   }

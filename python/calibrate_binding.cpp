@@ -28,6 +28,8 @@ const char* PhaseName(SearchPhase phase) {
     case SearchPhase::kSensitivities: return "sensitivities";
     case SearchPhase::kFinalRun: return "final_run";
     case SearchPhase::kUncertainty: return "uncertainty";
+    case SearchPhase::kProfiles: return "profiles";
+    case SearchPhase::kWriting: return "writing";
   }
   return "";
 }
@@ -43,6 +45,9 @@ py::dict ProgressDict(const SearchProgress& p) {
   d["phase"] = PhaseName(p.phase);
   d["iteration"] = p.iteration;
   d["mean_relative_error"] = OrNone(p.bestError);
+  // The profile sides walked and their number in the phase "profiles".
+  d["done"] = p.done;
+  d["total"] = p.total;
   return d;
 }
 

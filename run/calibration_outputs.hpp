@@ -17,6 +17,7 @@
 #include "run/options.hpp"
 #include "run/progress_line.hpp"
 #include "run/result_file.hpp"
+#include "run/run_timer.hpp"
 
 namespace soilcal::run {
 
@@ -77,6 +78,7 @@ class CalibrationOutputs {
   struct State {
     ProgressLine line;
     CalibrationTrace trace;
+    RunTimer timer;
     void Note(const optimisation::SearchProgress& p);
   };
   std::unique_ptr<State> state_ = std::make_unique<State>();

@@ -91,6 +91,15 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
   return ctx->set1;
 }
 
+// The progress line and the caller's observer, if any.
+optimisation::ProgressObserver ObserverOf(Run& run) {
+  if (!run.progress.active()) return run.outputs.Observer();
+  return [line = run.outputs.Observer(), caller = &run.progress](const optimisation::SearchProgress& p) {
+    line(p);
+    caller->Note(p);
+  };
+}
+
 optimisation::SwarmOptions OptionsOf(Run& run) {
   optimisation::SwarmOptions options;
   options.intensity = run.job.settings.intensity;
@@ -98,14 +107,7 @@ optimisation::SwarmOptions OptionsOf(Run& run) {
   options.lower = run.job.settings.lower;
   options.upper = run.job.settings.upper;
   options.abortFlagPath = run.folder + "AbortCalc";
-  options.progress = run.outputs.Observer();
-  if (run.progress.active()) {
-    options.progress = [line = run.outputs.Observer(),
-                        caller = &run.progress](const optimisation::SearchProgress& p) {
-      line(p);
-      caller->Note(p);
-    };
-  }
+  options.progress = ObserverOf(run);
   return options;
 }
 
@@ -163,9 +165,12 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
   // After every file the host reads is written: the step can cost nothing.
-  run.outputs.UncertaintyStarting();
-  run.outputs.UncertaintyKnown(RunUncertaintyStep({request.uncertainty, mode, derived, run.folder},
-                                                  run.job, found, *objective));
+  if (request.uncertainty != UncertaintyMode::kOff) {
+    run.outputs.UncertaintyStarting();
+    run.progress.Phase(optimisation::SearchPhase::kUncertainty);
+  }
+  run.outputs.UncertaintyKnown(RunUncertaintyStep(
+      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective));
   return found.exitStatus;
 }
 
@@ -232,6 +237,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
     done.message = "internal error";
   }
   if (!run.place.untouched) {
+    run.progress.Phase(optimisation::SearchPhase::kWriting);
     done.record = run.outputs.Finish(run.job, run.resources, run.result, run.folder);
   }
   CloseJobFolder(run.place, run.result);
@@ -245,7 +251,14 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
 
 int RunSequence(int argc, char** argv) { return RunSequence(argc, argv, services::FolderLock{}); }
 
-int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
+namespace {
+
+struct SequenceCall {
+  bool statusAlways = false;
+  services::ConsoleSink* console = nullptr;
+};
+
+int Sequence(int argc, char** argv, services::FolderLock heldLock, const SequenceCall& call) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
     std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
@@ -261,8 +274,20 @@ int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
+  request.console = call.console;
   const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
-  return options.exitStatus ? ProcessStatus(done.outcome) : 0;
+  return call.statusAlways || options.exitStatus ? ProcessStatus(done.outcome) : 0;
+}
+
+}  // namespace
+
+int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
+  return Sequence(argc, argv, std::move(heldLock), SequenceCall{});
+}
+
+int RunSequenceForStatus(int argc, char** argv, services::FolderLock heldLock,
+                         services::ConsoleSink* console) {
+  return Sequence(argc, argv, std::move(heldLock), SequenceCall{true, console});
 }
 
 }  // namespace soilcal::run

@@ -54,6 +54,9 @@ void TestFacts(const input::Job& job, report::Summary& s) {
     out.material = test.material.name;
     out.type = labtest::RecogniseTestType(test);
     out.loadSteps = test.loadSteps;
+    out.initialStress = test.initialStress;
+    // Drainage type 2 (model number base + 200) is the undrained set.
+    out.undrained = test.modelNumber / 100 == 2;
     for (std::size_t c = 0; c < out.curves.size() && c < test.curves.size(); ++c) {
       out.curves[c].segments = test.curves[c].segmentSizes;
     }

@@ -41,10 +41,15 @@ Feature toggles: empty files in toggles/ beside the program or in ../toggles/
 Options (before the path):
   --help            this text; nothing is run
   --version         the program's version; nothing is run
-  --exit-status     the process exit status becomes the outcome: 0 success,
-                    the Exit Code of a run error (2 to 19), 1 for an error
-                    inside a simulated test. Without it the status is always 0
-                    and the outcome is read from the result file.
+  --exit-status     the process exit status of a native job becomes the
+                    outcome: 0 success, the Exit Code of a run error (2 to
+                    19), 1 for an error inside a simulated test. Without it a
+                    native job's status is always 0 and the outcome is read
+                    from the result file. A TOML job, a comparison and a batch
+                    always end with their outcome as status.
+  --verbose         a TOML job or a comparison also prints on standard output
+                    the lines of JOB.out/soilcal_console.log (the echo of each
+                    test file's header and the search's ERROR = lines)
   --search=default  the particle swarm search (the default)
   --search=thorough a longer search for hard problems
   --extended-models the lab tests also simulate the Sekiguchi-Ohta models
@@ -80,7 +85,7 @@ soilcal_console.log in that folder. One line is printed per finished job,
 and batch_summary.csv in the current folder gets one row per job. The other
 options apply to every job.
   --jobs=N          at most N jobs at once
-  --exit-status     the worst (highest) status of the jobs
+The batch ends with the worst (highest) status of its jobs.
 )";
 }
 

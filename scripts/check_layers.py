@@ -8,7 +8,7 @@ beneath it; a file may include its own room and every room reachable
 downwards from it, nothing else. The engine is a chain
 (run -> report -> optimisation -> labtest -> input -> models -> services);
 the front ends sit beside it: jobfile/ over input/, the rooms of the
-programs' commands (jobs/, batch/, compare/) over run/ and jobfile/, app/
+programs' commands (jobs/ over run/ and jobfile/, batch/ and compare/ over jobs/), app/
 (the programs and the dispatch) over those, python/ over jobs/. The tests,
 benchmarks and examples may include any room but app/ and python/.
 
@@ -31,8 +31,8 @@ ROOMS = {
     "run": ["report"],
     "jobfile": ["input"],
     "jobs": ["run", "jobfile"],
-    "batch": ["run", "jobfile"],
-    "compare": ["run", "jobfile"],
+    "batch": ["jobs"],
+    "compare": ["jobs"],
     "app": ["jobs", "batch", "compare"],
     "python": ["jobs"],
 }

@@ -70,7 +70,7 @@ TEST(CurveView, CompressionCurvesPutTheStressOnALogAxis) {
   EXPECT_TRUE(v.logX);
   EXPECT_TRUE(v.reverseY);  // compression grows downwards
   EXPECT_EQ(v.x.Label(), "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(v.y.Label(), "axial strain εa [%]");
+  EXPECT_EQ(v.y.Label(), "vertical strain εa [%]");
   // A stress signed tension positive is turned for the log axis.
   v = report::ChooseCurveView(20, -14, oedometer, kKpa);
   EXPECT_FALSE(v.swap);
@@ -257,10 +257,10 @@ TEST(CurveSection, AnOedometerIsDrawnAgainstLogStressWithItsOwnNames) {
   const auto plots = doc->FindAll("svg", "plot");
   ASSERT_EQ(plots.size(), 1u);
   const XmlNode& plot = *plots[0];
-  EXPECT_EQ(plot.FindAll("text", "title").at(0)->text, "Oedometer on soft clay");
+  EXPECT_EQ(plot.FindAll("text", "title").at(0)->text, "OEDO1 · oedometer");
   EXPECT_EQ(plot.FindAll("text", "subtitle").at(0)->text, "Soft clay — OED_EPS.TXT");
   EXPECT_EQ(plot.FindAll("text", "xlabel").at(0)->text, "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(plot.FindAll("text", "ylabel").at(0)->text, "axial strain εa [%]");
+  EXPECT_EQ(plot.FindAll("text", "ylabel").at(0)->text, "vertical strain εa [%]");
   // Measured stresses 100, 200, 400, 200 on a log axis from 100 to 400:
   // 200 lies log(2)/log(4) = half-way, the two points at 200 together.
   const std::vector<double> x = CircleX(plot, "measured");

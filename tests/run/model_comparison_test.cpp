@@ -118,13 +118,41 @@ TEST(ModelComparisonRun, TheModelThatMadeTheCurvesRanksFirstAndAnIdleParameterDo
   ASSERT_TRUE(best[1].at("interval_95").is_array());
   EXPECT_LT(best[1].at("interval_95")[0].get<double>(), best[1].at("best").get<double>());
 
-  // Each model a complete run of its own.
+  // Each model a complete run of its own, whose whole time (its
+  // uncertainty step included) comparison.json repeats.
   for (const char* folder : {"mohr_coulomb", "mc_tension", "linear_elastic"}) {
     SCOPED_TRACE(folder);
     EXPECT_TRUE(fs::exists(out / folder / "calibration_report.html"));
-    EXPECT_EQ(ReadJson(out / folder / "calibration_summary.json").at("search").at("mode"),
-              "thorough");
+    const json own = ReadJson(out / folder / "calibration_summary.json");
+    EXPECT_EQ(own.at("search").at("mode"), "thorough");
+    bool listed = false;
+    for (const json& model : models) {
+      if (model.at("label") != folder) continue;
+      listed = true;
+      EXPECT_EQ(model.at("run_wall_time_s"), own.at("run_times").at("wall_time_s"));
+    }
+    EXPECT_TRUE(listed);
   }
+  // The comparison's own time: one part per model in the order run, then
+  // the comparison itself; the parts add up to the whole, and each model's
+  // part holds its whole run.
+  const json& times = c.at("run_times");
+  std::vector<std::string> parts;
+  double sum = 0.0;
+  for (const json& p : times.at("parts")) {
+    parts.push_back(p.at("part"));
+    sum += p.at("wall_time_s").get<double>();
+  }
+  EXPECT_EQ(parts, (std::vector<std::string>{"Mohr-Coulomb", "mc_tension", "linear elastic",
+                                             "comparison"}));
+  EXPECT_NEAR(sum, times.at("wall_time_s").get<double>(), 1e-9);
+  for (const json& model : models) {
+    for (const json& p : times.at("parts")) {
+      if (p.at("part") != model.at("name")) continue;
+      EXPECT_GE(p.at("wall_time_s").get<double>(), model.at("run_wall_time_s").get<double>());
+    }
+  }
+  EXPECT_NE(run.err.find("soilcal: time: "), std::string::npos) << run.err;
   EXPECT_EQ(models[1].at("folder"), "mc_tension/");
   EXPECT_EQ(models[0].at("label"), "mohr_coulomb");
   const std::string verdict = c.at("verdict");
