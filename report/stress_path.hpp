@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 #include "report/summary.hpp"
 
 namespace soilcal::report {

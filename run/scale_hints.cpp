@@ -5,7 +5,7 @@
 
 #include "models/parameter_table.hpp"
 #include "report/html_report.hpp"
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 
 namespace soilcal::run {
 namespace {
