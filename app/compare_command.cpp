@@ -202,9 +202,11 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
   fs::create_directories(services::ResolvePath(folder), ec);
   services::FolderLock lock =
       services::FolderLock::Take(folder, services::DescribeThisRun(path));
-  if (lock.state() == services::FolderLock::State::kBusy) {
-    services::Notice(folder + " is in use by another run (" + lock.holder() +
-                     "); the comparison was not started (exit code 12)");
+  if (lock.refused()) {
+    services::Notice(lock.state() == services::FolderLock::State::kForeign
+                         ? lock.cause() + "; the comparison was not started (exit code 12)"
+                         : folder + " is in use by another run (" + lock.holder() +
+                               "); the comparison was not started (exit code 12)");
     return Status(options, services::kNoOptimizationInputFile);
   }
   RemoveComparisonFiles(folder);

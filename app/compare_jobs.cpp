@@ -9,6 +9,7 @@
 #include "input/readers.hpp"
 #include "report/summary_json.hpp"
 #include "run/argument_path.hpp"
+#include "run/input_digest.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
@@ -119,12 +120,6 @@ std::string PointsDifference(const input::Curve& a, const input::Curve& b) {
                                what + "; compare jobs whose tests and measured curves are the same");
 }
 
-fs::file_time_type WriteTime(const std::string& path) {
-  std::error_code ec;
-  const fs::file_time_type t = fs::last_write_time(services::ResolvePath(path), ec);
-  return ec ? fs::file_time_type::max() : t;
-}
-
 }  // namespace
 
 ComparedJob ReadComparedJob(const std::string& path) {
@@ -187,27 +182,20 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
     if (s->parameters[j].slot != job.settings.index[j]) return false;
   }
   if (s->tests.size() != job.tests.size()) return false;
-  std::vector<std::string> inputs{compared.path, compared.folder + input::kJobLanguageFile};
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
     if (Lower(s->tests[t].file) != Lower(services::BareName(test.testFile))) return false;
     if (s->tests[t].curves.size() != test.curves.size()) return false;
-    inputs.push_back(test.testFile);
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const report::CurveSummary& curve = s->tests[t].curves[c];
       if (Lower(curve.file) != Lower(services::BareName(test.curveFiles[c]))) return false;
       if (curve.nPoints != test.curves[c].nPoints || !curve.best) return false;
       if (!services::FileExists(compared.folder + curve.file + "_calculated")) return false;
-      inputs.push_back(test.curveFiles[c]);
     }
   }
-  // A job changed after its run (bounds, start values, points) is run again.
-  const fs::file_time_type written = WriteTime(summaryPath);
-  for (const std::string& input : inputs) {
-    if (!services::FileExists(input)) continue;
-    if (WriteTime(input) > written) return false;
-  }
-  return true;
+  // A job changed after its run (bounds, start values, points, a flag file,
+  // another version of the program) is run again, whatever the files' times.
+  return !s->inputDigest.empty() && s->inputDigest == run::InputDigest(job);
 }
 
 }  // namespace soilcal::app

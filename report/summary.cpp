@@ -45,6 +45,10 @@ std::string OutcomeText(const Summary& s) {
   const int code = *s.exitCode;
   const std::string exit = "exit code " + std::to_string(code);
   if (code == 0) return (s.warnings.empty() ? "calibrated" : "calibrated, with warnings") + (" (" + exit + ")");
+  if (code == 18 && !s.stoppedAfterSearch.empty()) {
+    return "stopped after the search: " + s.stoppedAfterSearch + " (" + exit + ", " + s.exitName +
+           ")";
+  }
   if (code == 18) return "stopped before the end: the best point found so far (" + exit + ", " + s.exitName + ")";
   return "not calibrated: " + s.exitName + " (" + exit + ")";
 }

@@ -155,6 +155,7 @@ json ToJson(const Summary& s) {
   json j;
   j["job"] = s.job;
   j["program_version"] = StringOrNull(s.programVersion);
+  j["input_digest"] = StringOrNull(s.inputDigest);
   j["job_folder"] = StringOrNull(s.jobFolder);
   j["exit_code"] = Optional(s.exitCode);
   j["exit_name"] = s.exitName;
@@ -227,6 +228,7 @@ Summary FromJson(const json& j) {
   Summary s;
   s.job = j.at("job").get<std::string>();
   s.programVersion = StringOf(j, "program_version");
+  s.inputDigest = StringOf(j, "input_digest");
   s.jobFolder = StringOf(j, "job_folder");
   s.exitCode = OptionalOf<int>(j, "exit_code");
   s.exitName = j.at("exit_name").get<std::string>();

@@ -13,6 +13,7 @@
 
 #include "services/diag.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::services {
@@ -38,7 +39,9 @@ const char* ModeText(OpenMode mode) {
 // the diagnostic channel for unit 2). Returns errno, 0 on success.
 int TryOpen(int unit, const std::string& resolved, OpenMode mode) {
   errno = 0;
-  std::FILE* f = std::fopen(resolved.c_str(), ModeText(mode));
+  // An input is opened only when it is a regular file: a FIFO never blocks.
+  std::FILE* f = mode == OpenMode::kRead ? OpenRegularFile(resolved)
+                                         : std::fopen(resolved.c_str(), ModeText(mode));
   if (!f) return errno != 0 ? errno : -1;
   {
     std::lock_guard lock(Units().mutex);
