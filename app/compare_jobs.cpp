@@ -120,6 +120,12 @@ std::string PointsDifference(const input::Curve& a, const input::Curve& b) {
                                what + "; compare jobs whose tests and measured curves are the same");
 }
 
+fs::file_time_type WriteTime(const std::string& path) {
+  std::error_code ec;
+  const fs::file_time_type t = fs::last_write_time(services::ResolvePath(path), ec);
+  return ec ? fs::file_time_type::max() : t;
+}
+
 }  // namespace
 
 ComparedJob ReadComparedJob(const std::string& path) {
@@ -182,8 +188,10 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
     if (s->parameters[j].slot != job.settings.index[j]) return false;
   }
   if (s->tests.size() != job.tests.size()) return false;
+  std::vector<std::string> inputs{compared.path, compared.folder + input::kJobLanguageFile};
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
+    inputs.push_back(test.testFile);
     if (Lower(s->tests[t].file) != Lower(services::BareName(test.testFile))) return false;
     if (s->tests[t].curves.size() != test.curves.size()) return false;
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
@@ -191,10 +199,18 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
       if (Lower(curve.file) != Lower(services::BareName(test.curveFiles[c]))) return false;
       if (curve.nPoints != test.curves[c].nPoints || !curve.best) return false;
       if (!services::FileExists(compared.folder + curve.file + "_calculated")) return false;
+      inputs.push_back(test.curveFiles[c]);
     }
   }
   // A job changed after its run (bounds, start values, points, a flag file,
-  // another version of the program) is run again, whatever the files' times.
+  // another version of the program) is run again: a file written after the
+  // summary, and any file whose content differs from what the run read,
+  // whatever its time (a copy that keeps old times: cp -p, rsync -a, tar x).
+  const fs::file_time_type written = WriteTime(summaryPath);
+  for (const std::string& input : inputs) {
+    if (!services::FileExists(input)) continue;
+    if (WriteTime(input) > written) return false;
+  }
   return !s->inputDigest.empty() && s->inputDigest == run::InputDigest(job);
 }
 

@@ -50,11 +50,11 @@ struct OutputOntoInput : services::RunError {
   using services::RunError::RunError;
 };
 
-// Every file a run of the TOML job `native` writes into `folder` (the
-// native job's own files are checked by the native writer) against the
-// files the job was read from.
-void CheckRunOutputs(const jobfile::NativeJob& native, const std::string& folder,
-                     const std::string& tomlPath) {
+}  // namespace
+
+void CheckTomlRunOutputs(const jobfile::NativeJob& native, const std::string& folder,
+                         const std::string& tomlPath,
+                         const std::vector<std::string>& alsoWritten) {
   input::Job job = native.job;
   job.projectFolder = folder;
   job.argument = folder + jobfile::kOptimisationFileName;
@@ -63,7 +63,21 @@ void CheckRunOutputs(const jobfile::NativeJob& native, const std::string& folder
     for (std::string& curve : test.curveFiles) curve = folder + services::BareName(curve);
   }
   job.language = native.language;
-  const std::vector<run::JobOutput> outputs = run::JobOutputs(job, folder);
+  std::vector<run::JobOutput> outputs = run::JobOutputs(job, folder);
+  // The native job written there first.
+  std::vector<std::string> nativeFiles{job.argument, folder + input::kJobLanguageFile,
+                                        folder + jobfile::kThoroughSearchFlag,
+                                        folder + jobfile::kExtendedModelsFlag};
+  for (const input::LabTest& test : job.tests) {
+    nativeFiles.push_back(test.testFile);
+    for (const std::string& curve : test.curveFiles) nativeFiles.push_back(curve);
+  }
+  for (const std::string& path : nativeFiles) {
+    outputs.push_back({run::OutputKind::kResult, path, "a file of the native job"});
+  }
+  for (const std::string& path : alsoWritten) {
+    outputs.push_back({run::OutputKind::kReport, path, "a file of the comparison"});
+  }
   std::vector<std::string> paths;
   for (const run::JobOutput& output : outputs) paths.push_back(output.path);
   const auto clash = services::FindOutputOntoInput(paths, native.inputFiles);
@@ -77,6 +91,8 @@ void CheckRunOutputs(const jobfile::NativeJob& native, const std::string& folder
           " of this run; nothing was written: keep the measured files out of " + folder +
           " or give them other names");
 }
+
+namespace {
 
 // A TOML job that does not run: the cause on the console and the "General"
 // section with its exit code in JOB.out/Optimization_result.txt, or on
@@ -135,7 +151,7 @@ PreparedRun PrepareRun(const std::string& path, services::ConsoleSink* console) 
   const std::string folder = jobfile::NativeFolderOf(path);
   try {
     const jobfile::NativeJob job = jobfile::ReadTomlJob(path);
-    CheckRunOutputs(job, folder, path);
+    CheckTomlRunOutputs(job, folder, path);
     if (MakeFolder(folder, services::FolderOf(path))) prepared.lock = TakeFolder(folder, path);
     if (Busy(prepared.lock)) throw run::FolderBusyError(folder, prepared.lock);
     jobfile::WriteNativeJob(job, folder);

@@ -68,6 +68,35 @@ TEST(FrontEndOutputs, ATomlJobWhoseCsvIsNamedLikeAnOutputIsRefusedAndTheCsvKept)
   }
 }
 
+TEST(FrontEndOutputs, AComparisonNeverWritesOverTheCsvFileOfItsTests) {
+  // Each model runs in cmp.out/<model>/; the comparison writes
+  // cmp.out/comparison.json. A measured file named as either is refused.
+  const char* spellings[] = {"cmp.out/mohr_coulomb/TXA_deviator_stress_calculated.csv",
+                             "cmp.out/comparison.json", "cmp.out/linear_elastic/TXA.VLT"};
+  for (const char* file : spellings) {
+    SCOPED_TRACE(file);
+    TempDir dir;
+    const fs::path csv = dir.path() / file;
+    fs::create_directories(csv.parent_path());
+    WriteFile(csv, kMeasured);
+    dir.Write("cmp.toml",
+              "[[models]]\nname = \"mohr_coulomb\"\n"
+              "parameters = { G = 10000, nu = 0.25, phi = 35, c = 1 }\n"
+              "calibrate.free = { G = [5000, 20000] }\n"
+              "[[models]]\nname = \"linear_elastic\"\nparameters = { G = 10000, nu = 0.25, n0 = 0.35 }\n"
+              "calibrate.free = { G = [5000, 20000] }\n"
+              "[[tests]]\nname = \"TXA\"\ntype = \"triaxial_compression\"\ncell_pressure = 100\n"
+              "axial_strain = 0.05\nsteps = 50\n"
+              "[[tests.curves]]\nfile = \"" + std::string(file) +
+                  "\"\nx = \"axial_strain\"\ny = \"deviator_stress\"\n");
+    const ProcessRun run = Soilcal({"--exit-status", "cmp.toml"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 10) << run.err;
+    EXPECT_TRUE(Has(run.err, "would be replaced by")) << run.err;
+    EXPECT_EQ(ReadFile(csv), kMeasured);
+    EXPECT_FALSE(fs::exists(dir.path() / "cmp.out" / "Optimization_result.txt"));
+  }
+}
+
 TEST(FrontEndOutputs, WriteTomlNeverReplacesAFileOfTheNativeJobItReads) {
   TempDir dir;
   CopyExample("sand_triaxial", dir.path());
