@@ -132,7 +132,9 @@ void WriteNativeJob(const NativeJob& native, const std::string& folder) {
                              "the folder " + dir.string() + " for the native job cannot be made");
   }
   const input::Job& job = native.job;
-  std::vector<fs::path> files{dir / kOptimisationFileName, dir / input::kJobLanguageFile};
+  // The flag files are written or removed: either way never an input.
+  std::vector<fs::path> files{dir / kOptimisationFileName, dir / input::kJobLanguageFile,
+                              dir / kThoroughSearchFlag, dir / kExtendedModelsFlag};
   for (const input::LabTest& test : job.tests) {
     files.push_back(dir / services::BareName(test.testFile));
     for (const std::string& curve : test.curveFiles) files.push_back(dir / services::BareName(curve));

@@ -31,9 +31,11 @@ std::optional<std::string> TomlJobPath(const Summary& s) {
 }
 
 void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
+  // A stop in the uncertainty step leaves the search's own result.
+  const bool searchEnded = s.exitCode == 0 || (s.exitCode == 18 && !s.stoppedAfterSearch.empty());
   // A search stopped early may not yet have found a point better than the
   // start: its best point so far is then no improvement at all.
-  if (s.exitCode == 18 && s.stoppedAfterSearch.empty() && s.start && s.best &&
+  if (s.exitCode == 18 && !searchEnded && s.start && s.best &&
       s.best->objective > s.start->objective) {
     out.push_back({"worse_than_start",
                    "the search was stopped before it found a point better than the start values "
@@ -43,7 +45,7 @@ void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
                        " % at the start): the result file's values are no calibration; keep the "
                        "start values or run the job to its end."});
   }
-  if (s.exitCode != 0) return;
+  if (!searchEnded) return;
   if (s.start && s.best && s.best->objective > s.start->objective) {
     out.push_back({"worse_than_start",
                    "the calibrated values fit worse than the start values of the test files "

@@ -96,6 +96,8 @@ bool OpenWithRetry(int unit, const std::string& name, OpenMode mode, int* lastEr
     const int status = TryOpen(unit, resolved, mode);
     if (status == 0) return true;
     if (lastError != nullptr) *lastError = status;
+    // A folder or a FIFO named as an input stays one: no use waiting.
+    if (mode == OpenMode::kRead && (status == EISDIR || status == EINVAL)) return false;
     const int delay = retryDelayUnitMs.load() * attempt;
     if (Diag().on()) {
       Diag().Line("Problem to opening " + TrimRight(name) + " ios = " + std::to_string(status));

@@ -31,6 +31,11 @@ std::string NotARegularFile(const std::string& path) {
   return Readable(st, path) ? std::string() : KindSentence(st.st_mode);
 }
 
+std::string KindInParentheses(const std::string& programPath) {
+  const std::string kind = NotARegularFile(ResolvePath(programPath));
+  return kind.empty() ? std::string() : " (it " + kind + ")";
+}
+
 std::FILE* OpenRegularFile(const std::string& path, std::string* why) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {

@@ -16,6 +16,11 @@ namespace soilcal::services {
 // caller's own message).
 std::string NotARegularFile(const std::string& path);
 
+// " (it is a FIFO (a named pipe), not a regular file)" for a program path
+// that names no regular file, "" otherwise: the end of a sentence that says
+// a file cannot be opened.
+std::string KindInParentheses(const std::string& programPath);
+
 // Opens the file-system path `path` for reading when it is a regular file
 // (or the null device); nullptr otherwise, with `why` set as by
 // NotARegularFile or to the system's reason.

@@ -146,11 +146,12 @@ void LoadUserModelLibrary(Session& session, int iSet, const NameRecord& record,
     if (!library) {
       // The kernel's own texts name the model only: the file looked for and
       // the loader's reason go to standard error first.
-      services::Notice("the user-model library of " + services::TrimRight(link.name) +
-                       " cannot be loaded from " + ResolveLibraryFile(path) +
-                       (why.empty() ? std::string() : ": " + why) +
-                       "; put the library there (beside the program) or correct the model's "
-                       "library name (kernel error 26 follows)");
+      services::Notice("the user-model library " + services::BareName(path) + " (material name " +
+                       services::TrimRight(link.name) + ") cannot be loaded from the folder " +
+                       services::ResolvePath(services::FolderOf(path)) +
+                       (why.empty() ? std::string() : " (" + why + ")") +
+                       "; put the library into that folder or correct the library name in the "
+                       "material (kernel error 26 follows)");
       UnableToLoad(services::TrimRight(link.name), why, texts);
     }
     if (Diag().on()) {
