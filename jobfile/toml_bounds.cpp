@@ -57,7 +57,13 @@ class NestingScan {
  private:
   void Note() {
     const int depth = header_ + keyDots_ + static_cast<int>(frames_.size());
-    if (depth > deepest_.depth) deepest_ = {depth, line_};
+    if (depth > kMaxTomlNesting && deepest_.firstLineTooDeep == 0) {
+      deepest_.firstLineTooDeep = line_;
+    }
+    if (depth > deepest_.depth) {
+      deepest_.depth = depth;
+      deepest_.line = line_;
+    }
   }
 
   void Structure(char c) {
@@ -162,7 +168,7 @@ void CheckTomlBounds(const std::string& text, const std::string& path) {
   if (nesting.depth > kMaxTomlNesting) {
     throw services::RunError(
         kJobFileUnreadable,
-        name + " line " + std::to_string(nesting.line) + ": tables, arrays and dotted keys are "
+        name + " line " + std::to_string(nesting.firstLineTooDeep) + ": tables, arrays and dotted keys are "
             "nested more than " + std::to_string(kMaxTomlNesting) +
             " levels deep; a job needs a few levels: close the brackets that are left open");
   }

@@ -14,10 +14,12 @@ inline constexpr std::size_t kMaxTomlBytes = std::size_t{4} << 20;  // 4 MiB
 inline constexpr int kMaxTomlNesting = 64;
 
 // The deepest nesting of `text` (table headers and dotted keys, arrays and
-// inline tables counted together) and the line where it is first reached.
+// inline tables counted together), the line where it is first reached, and
+// the first line nested deeper than kMaxTomlNesting (0: none).
 struct TomlNesting {
   int depth = 0;
   int line = 0;
+  int firstLineTooDeep = 0;
 };
 TomlNesting DeepestNesting(const std::string& text);
 

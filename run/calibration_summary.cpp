@@ -154,7 +154,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
       trace.found->exitStatus == 0) {
     s.stoppedAfterSearch =
         "the calibrated values, the result file and the curves are finished; the uncertainty "
-        "step is not (no profile intervals)";
+        "step is not (its profile intervals are missing or incomplete)";
   }
   s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
   s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;

@@ -178,6 +178,12 @@ TEST(TomlBounds, ADeepOrHugeFileIsRefusedWithTheLimitInsteadOfCrashing) {
   EXPECT_EQ(error->code, 12);
   EXPECT_TRUE(Has(error->detail, "deep.toml line 2:")) << error->detail;
   EXPECT_TRUE(Has(error->detail, "nested more than 64 levels deep")) << error->detail;
+  // A table header too deep already is named, not the deeper key below it.
+  std::string header = "[t";
+  for (int i = 0; i < 100; ++i) header += ".t";
+  const auto headerError = JobFileError(dir.Write("header.toml", header + "]\nk.k.k = 1\n"));
+  ASSERT_TRUE(headerError.has_value());
+  EXPECT_TRUE(Has(headerError->detail, "header.toml line 1:")) << headerError->detail;
   // Exactly at the limit is still parsed (and then fails as an ordinary job).
   const std::string atLimit =
       "a = " + std::string(jobfile::kMaxTomlNesting, '[') +
