@@ -2,8 +2,6 @@
 // optimisation file.
 #include "input/job_language.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 

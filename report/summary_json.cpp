@@ -2,8 +2,6 @@
 // snake_case words.
 #include "report/summary_json.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +9,7 @@
 #include "report/json_values.hpp"
 #include "report/uncertainty_json.hpp"
 #include "services/output_file.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -301,13 +300,14 @@ bool WriteSummaryJson(const Summary& summary, const std::string& path) {
 }
 
 std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(path, text, &why)) {
+    error = path + " " + why;
     return std::nullopt;
   }
   try {
-    return FromJson(json::parse(in));
+    return FromJson(json::parse(text));
   } catch (const json::exception& e) {
     error = path + ": " + e.what();
     return std::nullopt;
