@@ -8,6 +8,7 @@
 
 #include "jobfile/commands.hpp"
 #include "jobfile/native_writer.hpp"
+#include "jobfile/toml_bounds.hpp"
 #include "jobfile/toml_job.hpp"
 #include "run/job_folder.hpp"
 #include "run/job_outputs.hpp"
@@ -16,6 +17,7 @@
 #include "services/clock.hpp"
 #include "services/file_identity.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::app {
@@ -114,7 +116,15 @@ void RefuseTomlJob(const services::RunError& error, const std::string& tomlPath,
       MakeFolder(folder, services::FolderOf(tomlPath))) {
     lock = TakeFolder(folder, tomlPath);
   }
-  if (lock.held()) run::RemoveEarlierOutputs(folder);
+  if (lock.held()) {
+    std::string jobText;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(services::ResolvePath(tomlPath), ec);
+    if (!ec && size <= jobfile::kMaxTomlBytes) {
+      services::ReadRegularFile(services::ResolvePath(tomlPath), jobText);
+    }
+    run::RemoveEarlierOutputs(folder, jobText);
+  }
   run::ResultFile result;
   if (untouched || Busy(lock) || !result.Open(folder + "Optimization_result.txt")) {
     result.Attach(stdout);

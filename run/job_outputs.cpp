@@ -128,7 +128,7 @@ void CheckNoOutputReplacesAnInput(const input::Job& job, const std::vector<JobOu
                    (in.where.empty() ? std::string() : " and its line"));
 }
 
-void RemoveEarlierOutputs(const std::string& folder) {
+void RemoveEarlierOutputs(const std::string& folder, const std::string& jobText) {
   namespace fs = std::filesystem;
   const fs::path dir(services::ResolvePath(folder.empty() ? "." : folder));
   std::vector<JobOutput> outputs = {
@@ -166,6 +166,9 @@ void RemoveEarlierOutputs(const std::string& folder) {
       }
     }
   }
+  std::erase_if(outputs, [&](const JobOutput& output) {
+    return jobText.find(services::BareName(output.path)) != std::string::npos;
+  });
   RemoveStaleOutputs(outputs);
 }
 

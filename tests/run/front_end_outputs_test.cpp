@@ -152,6 +152,20 @@ TEST(FrontEndOutputs, ATomlJobThatFailsItsCheckLeavesNoCompanionOfTheEarlierRun)
   EXPECT_EQ(second.exitStatus, 12) << second.err;
   for (const std::string& name : companions) EXPECT_FALSE(fs::exists(out / name)) << name;
   EXPECT_TRUE(fs::exists(out / "notes.csv"));
+
+  // So does an earlier output that the failing job names as its measured
+  // file: a measurement is never removed.
+  dir.Write("job.toml", TomlJob("txa.csv"));
+  ASSERT_EQ(Soilcal({"--exit-status", "job.toml"}, dir.path()).exitStatus, 0);
+  const std::string kept = ReadFile(out / "TXA_deviator_stress_calculated.csv");
+  dir.Write("job.toml",
+            TomlJob("job.out/TXA_deviator_stress_calculated.csv") + "phii = 3\n");
+  EXPECT_EQ(Soilcal({"--exit-status", "job.toml"}, dir.path()).exitStatus, 12);
+  EXPECT_EQ(ReadFile(out / "TXA_deviator_stress_calculated.csv"), kept);
+  EXPECT_FALSE(fs::exists(out / "calibration_summary.json"));
+
+  dir.Write("job.toml", TomlJob("txa.csv") + "phii = 3\n");
+  ASSERT_EQ(Soilcal({"--exit-status", "job.toml"}, dir.path()).exitStatus, 12);
   const ResultFile result = ParseResultFile(ReadFile(out / "Optimization_result.txt"));
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 12.0);
   EXPECT_EQ(FindSection(result, "Params"), nullptr);
