@@ -2,8 +2,6 @@
 // optimisation file.
 #include "input/job_language.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +9,7 @@
 #include "models/parameter_table.hpp"
 #include "services/notices.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::input {
 namespace {
@@ -91,9 +90,14 @@ std::string JobLanguageJson(const JobLanguage& language) {
 std::optional<JobLanguage> ReadJobLanguage(const Job& job) {
   const std::string path = job.projectFolder + kJobLanguageFile;
   if (!services::FileExists(path)) return std::nullopt;
-  std::ifstream in(services::ResolvePath(path), std::ios::binary);
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(services::ResolvePath(path), text, &why)) {
+    services::Warn(std::string(kJobLanguageFile) + " " + why + "; the job keeps its native names");
+    return std::nullopt;
+  }
   try {
-    JobLanguage l = FromJson(json::parse(in));
+    JobLanguage l = FromJson(json::parse(text));
     if (Agrees(l, job)) return l;
     services::Warn(std::string(kJobLanguageFile) +
                    " does not describe the free parameters, tests and curves of " +

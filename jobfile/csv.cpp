@@ -1,12 +1,13 @@
 #include "jobfile/csv.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include "services/diag.hpp"
 #include "services/notices.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::jobfile {
 namespace {
@@ -72,11 +73,69 @@ bool Skipped(const std::string& line) {
   return t.empty() || t[0] == '#';
 }
 
+std::string At(const std::string& name, int line, std::size_t column) {
+  return name + " line " + std::to_string(line) + ", column " + std::to_string(column + 1);
+}
+
+// A spreadsheet saved as "Unicode text" is UTF-16: every other byte is NUL.
+void RefuseUtf16(const std::string& text, const std::string& name) {
+  const bool bom = text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0;
+  const std::size_t nul = text.find('\0');
+  if (!bom && nul == std::string::npos) return;
+  const int line = 1 + static_cast<int>(std::count(text.begin(),
+                                                   text.begin() + static_cast<std::ptrdiff_t>(
+                                                       bom ? 0 : nul),
+                                                   '\n'));
+  throw CsvError(name + " line " + std::to_string(line) +
+                 (bom ? " begins as a UTF-16 file" : " holds a NUL byte, as a UTF-16 file does") +
+                 ": save it as UTF-8 text (\"CSV UTF-8\")");
+}
+
+// Trailing empty cells are only a spreadsheet's habit and are dropped, from
+// the header as from the rows; a name left empty or given twice would make
+// the column a guess.
+void CheckHeader(std::vector<std::string>& header, const std::string& name, int line) {
+  while (header.size() > 1 && header.back().empty()) header.pop_back();
+  for (std::size_t c = 0; c < header.size(); ++c) {
+    if (header[c].empty()) {
+      throw CsvError(At(name, line, c) + ": the column has no name; give every column a name");
+    }
+    for (std::size_t d = 0; d < c; ++d) {
+      if (header[d] == header[c]) {
+        throw CsvError(At(name, line, c) + ": the column name \"" + header[c] +
+                       "\" is given twice (also column " + std::to_string(d + 1) +
+                       "); rename one of them so the job names one column");
+      }
+    }
+  }
+}
+
+// A row of more cells than the header has names is mostly a number written
+// with a thousands separator ("1,200.0"): read as two cells it would shift
+// every later value, so it is refused, as is a row that stops short.
+void CheckRow(std::vector<std::string>& row, const CsvTable& table, int line) {
+  const std::size_t columns = table.header.size();
+  while (row.size() > columns && row.back().empty()) row.pop_back();
+  if (row.size() > columns) {
+    throw CsvError(At(table.name, line, columns) + ": the row has " +
+                   std::to_string(row.size()) + " cells under a header of " +
+                   std::to_string(columns) + " columns (" + ColumnList(table) +
+                   "); write numbers without a thousands separator and quote a cell that "
+                   "holds the delimiter");
+  }
+  if (row.size() < columns) {
+    throw CsvError(At(table.name, line, row.size()) + " (\"" + table.header[row.size()] +
+                   "\"): the row has " + std::to_string(row.size()) + " cells under a header of " +
+                   std::to_string(columns) + " columns; give every row a cell for each column");
+  }
+}
+
 }  // namespace
 
 CsvTable ParseCsv(const std::string& text, const std::string& name) {
   CsvTable table;
   table.name = name;
+  RefuseUtf16(text, name);
   std::istringstream in(text);
   std::string line;
   int lineNumber = 0;
@@ -90,10 +149,13 @@ CsvTable ParseCsv(const std::string& text, const std::string& name) {
       delimiter = DelimiterOf(line);
       table.header = Fields(line, delimiter);
       table.decimalComma = delimiter != ',';
+      CheckHeader(table.header, name, lineNumber);
       haveHeader = true;
       continue;
     }
-    table.rows.push_back(Fields(line, delimiter));
+    std::vector<std::string> row = Fields(line, delimiter);
+    CheckRow(row, table, lineNumber);
+    table.rows.push_back(std::move(row));
     table.lines.push_back(lineNumber);
   }
   if (!haveHeader) throw CsvError(name + " has no header row of column names");
@@ -101,11 +163,10 @@ CsvTable ParseCsv(const std::string& text, const std::string& name) {
 }
 
 CsvTable ReadCsv(const std::string& path, const std::string& name) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw CsvError(name + " cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseCsv(text.str(), name);
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(path, text, &why)) throw CsvError(name + " " + why);
+  return ParseCsv(text, name);
 }
 
 int ColumnIndex(const CsvTable& table, const std::string& column) {

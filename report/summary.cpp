@@ -50,6 +50,10 @@ std::string OutcomeText(const Summary& s) {
   const int code = *s.exitCode;
   const std::string exit = "exit code " + std::to_string(code);
   if (code == 0) return (s.warnings.empty() ? "calibrated" : "calibrated, with warnings") + (" (" + exit + ")");
+  if (code == services::kUserAbort && !s.stoppedAfterSearch.empty()) {
+    return "stopped after the search: " + s.stoppedAfterSearch + " (" + exit + ", " + s.exitName +
+           ")";
+  }
   if (code == services::kUserAbort) {
     return "stopped before the end: the best point found so far (" + exit + ", " + s.exitName + ")";
   }

@@ -121,10 +121,15 @@ struct CriticalStateLine {
 struct Summary {
   std::string job;                   // optimisation file, bare name
   std::string programVersion;
+  // Digest of every input the run read (run/input_digest.hpp); "" unknown.
+  std::string inputDigest;
   std::string jobFolder;             // folder of the optimisation file, as the run used it
   std::optional<int> exitCode;       // none when a kernel error ended the run
   std::string exitName;              // "" for success
   std::string kernelError;           // message of the kernel error, if one ended the run
+  // An abort (exit code 18) after the search had ended: what was finished
+  // and what was not, in words; "" otherwise.
+  std::string stoppedAfterSearch;
   std::optional<int> wallMs;         // as in the result file
   std::optional<double> cpuSeconds;
   // What the run read; none where it never got to.

@@ -2,8 +2,6 @@
 // snake_case words.
 #include "report/summary_json.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +9,7 @@
 #include "report/json_values.hpp"
 #include "report/uncertainty_json.hpp"
 #include "services/output_file.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -178,6 +177,7 @@ json ToJson(const Summary& s) {
   json j;
   j["job"] = s.job;
   j["program_version"] = StringOrNull(s.programVersion);
+  j["input_digest"] = StringOrNull(s.inputDigest);
   j["job_folder"] = StringOrNull(s.jobFolder);
   j["exit_code"] = Optional(s.exitCode);
   j["exit_name"] = s.exitName;
@@ -261,6 +261,7 @@ Summary FromJson(const json& j) {
   Summary s;
   s.job = j.at("job").get<std::string>();
   s.programVersion = StringOf(j, "program_version");
+  s.inputDigest = StringOf(j, "input_digest");
   s.jobFolder = StringOf(j, "job_folder");
   s.exitCode = OptionalOf<int>(j, "exit_code");
   s.exitName = j.at("exit_name").get<std::string>();
@@ -344,13 +345,14 @@ bool WriteSummaryJson(const Summary& summary, const std::string& path) {
 }
 
 std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(path, text, &why)) {
+    error = path + " " + why;
     return std::nullopt;
   }
   try {
-    return FromJson(json::parse(in));
+    return FromJson(json::parse(text));
   } catch (const json::exception& e) {
     error = path + ": " + e.what();
     return std::nullopt;

@@ -54,6 +54,10 @@ void CalibrationOutputs::StartSetKnown(const models::MaterialSet& set1) {
   state_->trace.startSet = set1;
 }
 
+void CalibrationOutputs::InputsRead(std::string digest) {
+  state_->trace.inputDigest = std::move(digest);
+}
+
 void CalibrationOutputs::SearchChosen(SearchMode mode) {
   state_->trace.search = mode;
   state_->timer.Enter(kSearchPart);

@@ -36,6 +36,7 @@ struct CalibrationTrace {
   std::optional<SearchMode> search;  // once the search was chosen
   // The uncertainty step at the best point; none when switched off or never reached.
   std::optional<optimisation::UncertaintyResult> uncertainty;
+  std::string inputDigest;         // of the inputs, once all were read
 };
 
 // The summary and the curves of the report, built from the job, the search
@@ -60,6 +61,7 @@ class CalibrationOutputs {
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
   void StartSetKnown(const models::MaterialSet& set1);
+  void InputsRead(std::string digest);
   void SearchChosen(SearchMode mode);
   void SearchEnded(const optimisation::SwarmResult& found);
   // Before and after the uncertainty step.

@@ -191,6 +191,13 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     s.cpuSeconds = general->cpu;
   }
   s.kernelError = trace.kernelError;
+  s.inputDigest = trace.inputDigest;
+  if (general && general->exitCode == services::kUserAbort && trace.found &&
+      trace.found->exitStatus == 0) {
+    s.stoppedAfterSearch =
+        "the calibrated values, the result file and the curves are finished; the uncertainty "
+        "step is not (its profile intervals are missing or incomplete)";
+  }
   s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
   s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;
   Parameters(job, trace, s);

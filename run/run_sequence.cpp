@@ -34,6 +34,7 @@
 #include "run/calibration_outputs.hpp"
 #include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
+#include "run/input_digest.hpp"
 #include "run/job_folder.hpp"
 #include "run/job_input.hpp"
 #include "run/messages.hpp"
@@ -68,6 +69,7 @@ struct Run {
   ThrottledProgress progress;       // the caller's observer, if any
   std::optional<optimisation::SwarmResult> found;  // once the search has ended
   bool resultWritten = false;       // the result body with the best point
+  bool stoppedAfterSearch = false;  // an abort after the search had ended
 };
 
 // Simulates every test from material set `set1` and writes the curves;
@@ -138,6 +140,7 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   ReadTestsAndCurves(run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
   WarnAboutCurves(run.job);
+  run.outputs.InputsRead(InputDigest(run.job));
 
   // Material set 1 lives through the reference run, the search and the
   // final run: what the reference run completes is where the search starts.
@@ -169,8 +172,19 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     run.outputs.UncertaintyStarting();
     run.progress.Phase(optimisation::SearchPhase::kUncertainty);
   }
-  run.outputs.UncertaintyKnown(RunUncertaintyStep(
-      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective));
+  std::optional<optimisation::UncertaintyResult> uncertainty = RunUncertaintyStep(
+      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective);
+  const bool stoppedLate = uncertainty && uncertainty->aborted;
+  run.outputs.UncertaintyKnown(std::move(uncertainty));
+  // A stop after the search (an interrupt while the curves were written, or
+  // an interrupt or AbortCalc in the profiles) still ends the run as an
+  // abort: the last "General" section and the exit status say 18, so that a
+  // script that reruns aborted jobs reruns this one.
+  if (found.exitStatus == 0 && (stoppedLate || services::InterruptRequested())) {
+    run.result.WriteGeneralSection(services::kUserAbort, run.start);
+    run.stoppedAfterSearch = true;
+    return services::kUserAbort;
+  }
   return found.exitStatus;
 }
 
@@ -208,7 +222,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
     outcome.exitCode = Calibrate(run, request);
     if (outcome.exitCode == services::kUserAbort) {
       done.interrupted = services::InterruptRequested();
-      ReportUserAbort(done.interrupted);
+      ReportUserAbort(done.interrupted, run.stoppedAfterSearch);
     }
   } catch (services::RunError& error) {
     AddPlaceOfError(error, run.job);

@@ -78,6 +78,13 @@ def test_one_and_two_threads_write_the_same_files(tmp_path):
     assert written[0] == written[1]
     with pytest.raises(ValueError):
         soilcal.calibrate(os.path.join(folder, "OPTIM.TXT"), threads=0)
+    # A number of threads given as text, a float or a bool is a type
+    # mistake: TypeError naming the type, and no run.
+    before = outputs(folder, folder)
+    for wrong, name in (("2", "str"), (2.0, "float"), (True, "bool")):
+        with pytest.raises(TypeError, match="threads must be an int.*not " + name):
+            soilcal.calibrate(os.path.join(folder, "OPTIM.TXT"), threads=wrong)
+    assert outputs(folder, folder) == before
 
 
 PHASES = ["reference_run", "starting_points", "iterations", "sensitivities", "final_run",

@@ -262,6 +262,45 @@ TEST(ModelComparisonRun, NativeJobsAreComparedOnTheSameTestsAndFinishedRunsReuse
             std::string::npos) << run.err;
 }
 
+TEST(ModelComparisonRun, AFinishedRunIsReusedOnlyWhileEveryInputReadsAsItDid) {
+  TempDir dir;
+  WriteComparison(dir);
+  ASSERT_EQ(RunProcess(BuildPath("soilcal"), {"--exit-status", "cmp.toml"}, dir.path()).exitStatus, 0);
+  const std::string mc = "cmp.out/mohr_coulomb/OPTIM.TXT";
+  const std::string le = "cmp.out/linear_elastic/OPTIM.TXT";
+  const std::string mcSummary = ReadFile(dir.path() / "cmp.out/mohr_coulomb/calibration_summary.json");
+  const std::string digest = json::parse(mcSummary).at("input_digest").get<std::string>();
+  EXPECT_EQ(digest.size(), 32u);
+
+  // New measured values under the old time stamps (cp -p, rsync -a, tar x):
+  // the same edit in both jobs, so they still calibrate on the same tests.
+  for (const char* model : {"mohr_coulomb", "linear_elastic"}) {
+    const fs::path curve = dir.path() / "cmp.out" / model / "TRIAX1_1.TXT";
+    const fs::file_time_type old = fs::last_write_time(curve);
+    Edit(curve, "\n0.002 ", "\n0.0021 ");
+    fs::last_write_time(curve, old);
+  }
+  ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", "--compare", mc, le}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err.find("is reused"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Mohr-Coulomb: calibrating in cmp.out/mohr_coulomb/"), std::string::npos)
+      << run.err;
+  const json rerun = json::parse(ReadFile(dir.path() / "cmp.out/mohr_coulomb/calibration_summary.json"));
+  EXPECT_NE(rerun.at("input_digest"), digest);
+
+  // Unchanged since: reused. A flag file that changes the run (the
+  // diagnostic log here), put back with an old time, is a change too.
+  run = RunProcess(BuildPath("soilcal"), {"--compare", mc, le}, dir.path());
+  EXPECT_NE(run.err.find("Mohr-Coulomb: the finished run in cmp.out/mohr_coulomb/ is reused"),
+            std::string::npos) << run.err;
+  const fs::path flag = dir.path() / "cmp.out/linear_elastic/do_opti";
+  WriteFile(flag, "");
+  fs::last_write_time(flag, fs::last_write_time(dir.path() / "cmp.out/linear_elastic/OPTIM.TXT"));
+  run = RunProcess(BuildPath("soilcal"), {"--compare", mc, le}, dir.path());
+  EXPECT_NE(run.err.find("linear elastic: calibrating in"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Mohr-Coulomb: the finished run"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace soilcal::acceptance
 
