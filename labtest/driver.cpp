@@ -236,6 +236,73 @@ void RestartPoint(MaterialPoint& pt, const Vec6& initialStress) {
   SetInitialStress(pt, initialStress);
 }
 
+// Where a load step did not converge, for the run's message.
+void NoteFailure(const SimulationContext& ctx, LabTestRun& run, int point, int phase, int step) {
+  const MaterialPoint& pt = ctx.point;
+  StepFailure& f = run.failure;
+  f.point = point;
+  f.phase = phase + 1;
+  f.step = step;
+  f.time = pt.time;
+  f.error = ctx.errorOfLastStep;
+  f.limit = kStepErrorLimitFactor * pt.tolerance;
+  f.iterations = ctx.iterationsOfLastStep;
+  f.maxIterations = pt.maxIterations;
+  f.ru = -pt.swp0 / run.liquefaction.reference;
+  f.shearStrain = MaximumShearStrain(pt.eps);
+}
+
+// Models whose load steps the driver may carry in sub-steps when the step
+// as a whole does not converge: the UBC3D sand, whose tangent in cyclic
+// mobility falls to a fraction of a percent of its elastic stiffness. The
+// models of the host program keep their steps as they are.
+bool CarriesInSubSteps(int model) { return model == 34; }
+
+// The failed step again in 2, 4, ... 64 equal sub-steps, each solved by
+// the fast iteration (which learns the soft tangent) and committed; the
+// moduli are refreshed before every sub-step as before every step. On
+// failure the point is back at the start of the step.
+int SolveInSubSteps(SimulationContext& ctx) {
+  MaterialPoint& pt = ctx.point;
+  // The step's set-up moved the target; the start of the step is as it was.
+  pt.target = pt.targetStart;
+  pt.stepSizeFactor = 1.0;
+  const MaterialPoint start = pt;
+  const StepSolver solver = ctx.stepSolver;
+  ctx.stepSolver = StepSolver::kFast;
+  int status = kStepNotConverged;
+  for (int n = 2; n <= 64 && status != kStepAccepted; n *= 2) {
+    pt = start;
+    const double f = 1.0 / n;
+    for (int i = 0; i < 6; ++i) {
+      pt.strainIncrement[i] *= f;
+      pt.stressIncrement[i] *= f;
+      pt.dEps[i] *= f;
+    }
+    pt.furtherIncrement *= f;
+    pt.dTime *= f;
+    status = kStepAccepted;
+    for (int k = 0; k < n && status == kStepAccepted; ++k) {
+      pt.stepSizeFactor = 1.0;
+      if (pt.stressDependent && k > 0) RunGenMat(ctx, pt.sig0, true);
+      int iterations = 0;
+      status = SolveMaterialPointStep(ctx, iterations);
+    }
+  }
+  ctx.stepSolver = solver;
+  if (status != kStepAccepted) {
+    pt = start;
+    return status;
+  }
+  // The later steps of the phase take the phase's own increments.
+  pt.strainIncrement = start.strainIncrement;
+  pt.stressIncrement = start.stressIncrement;
+  pt.furtherIncrement = start.furtherIncrement;
+  pt.dTime = start.dTime;
+  pt.stepSizeFactor = 1.0;
+  return status;
+}
+
 }  // namespace
 
 void PrepareLabTest(SimulationContext& ctx, const input::LabTest& test) {
@@ -285,9 +352,9 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
   int point = 1;
   RecordPoint(ctx, point);
   pt.stepSizeFactor = 1.0;
-  // Only cyclic tests can end by liquefaction.
-  const bool cyclic = IsCyclicTest(test);
-  const double p0 = MeanEffectiveStress(pt.sig0);
+  // Only cyclic tests are watched for liquefaction.
+  run.cyclic = IsCyclicTest(test);
+  run.liquefaction.reference = PorePressureReference(test);
 
   for (int p = 0; p < test.nPhases; ++p) {
     const int steps = test.loadSteps[static_cast<std::size_t>(p)];
@@ -298,21 +365,28 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       ++pt.step;
       if (pt.stressDependent) RunGenMat(ctx, pt.sig0, true);
       int iterations = 0;
-      const int status = SolveMaterialPointStep(ctx, iterations);
+      int status = SolveMaterialPointStep(ctx, iterations);
       if (status != kStepAccepted) {
-        const bool unbearable =
-            cyclic && MeanEffectiveStress(pt.sig0) <= kUnbearableMeanStress * p0;
-        run.liquefied = unbearable;
-        run.status = unbearable ? 0 : status;
+        NoteFailure(ctx, run, point, p, step);
+        if (CarriesInSubSteps(ctx.model)) {
+          status = SolveInSubSteps(ctx);
+          if (status == kStepAccepted) ++run.subSteppedSteps;
+        }
+      }
+      if (status != kStepAccepted) {
+        run.status = status;
         run.nRecorded = ctx.rec.nRecorded;
         return run;
       }
       RecordPoint(ctx, point);
       ctx.rec.nRecorded = point;
-      if (cyclic && MeanEffectiveStress(pt.sig0) <= kLiquefiedMeanStress * p0) {
+      if (run.cyclic && run.liquefaction.Observe(point, pt.time, pt.eps, pt.swp0)) {
         run.liquefied = true;
-        run.nRecorded = ctx.rec.nRecorded;
-        return run;
+        if (ctx.stopAtLiquefaction) {
+          run.stoppedAtLiquefaction = true;
+          run.nRecorded = ctx.rec.nRecorded;
+          return run;
+        }
       }
     }
   }
