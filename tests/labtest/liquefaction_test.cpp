@@ -94,3 +94,99 @@ TEST(Liquefaction, CyclesFallMonotonicallyAsTheStressRatioRises) {
 
 }  // namespace
 }  // namespace soilcal::testing
+
+namespace soilcal::testing {
+namespace {
+
+// Undrained cyclic simple shear of the loose sand ((N1)60 8, K0 1, CSR
+// 0.12) for 12 cycles with the post-liquefaction factor f_Epost.
+CyclicOutcome PostLiquefaction(double fEpost) {
+  const auto job = CorrelatedSandJob(8.0, fEpost);
+  return CyclicSimpleShear(*job, 1.0, 0.12, 12, 20);
+}
+
+// Largest |gamma_xy| within the cycle that ends at time `end`.
+double AmplitudeOfCycle(const CyclicOutcome& o, double end) {
+  double largest = 0.0;
+  for (int k = 1; k <= o.run.nRecorded; ++k) {
+    const input::RecordedPoint p = o.ctx->rec.Point(k);
+    if (p.time > end - 1.0 + 1e-9 && p.time <= end + 1e-9) {
+      largest = std::max(largest, std::fabs(p.strain[3]));
+    }
+  }
+  return largest;
+}
+
+TEST(Liquefaction, PostLiquefactionFactorActsOnlyOnceLiquefiedAndWidensTheStrainCycles) {
+  const CyclicOutcome base = PostLiquefaction(1.0);
+  const CyclicOutcome half = PostLiquefaction(0.5);
+  const CyclicOutcome fifth = PostLiquefaction(0.2);
+  for (const CyclicOutcome* o : {&base, &half, &fifth}) {
+    ASSERT_EQ(o->status, 0);
+    ASSERT_LT(o->cycles, 12.0);
+  }
+  // The first two cycles lie before liquefaction (r_u below 0.8): there
+  // the three runs are the same to the bit.
+  for (int k = 1; k <= 81; ++k) {
+    ASSERT_LT(RuOf(base.ctx->rec.Point(k)), 0.8);
+    EXPECT_EQ(half.ctx->rec.Point(k).strain, base.ctx->rec.Point(k).strain) << k;
+    EXPECT_EQ(fifth.ctx->rec.Point(k).stress, base.ctx->rec.Point(k).stress) << k;
+  }
+  // After liquefaction the single-amplitude shear strain of a cycle grows
+  // as f_Epost falls: in each of the last three cycles, by at least 1 %
+  // of it from 1 to 0.5 and from 0.5 to 0.2.
+  for (const double end : {10.0, 11.0, 12.0}) {
+    SCOPED_TRACE(end);
+    const double g1 = AmplitudeOfCycle(base, end), g05 = AmplitudeOfCycle(half, end),
+                 g02 = AmplitudeOfCycle(fifth, end);
+    EXPECT_GT(g1, 0.03);
+    EXPECT_GT(g05, 1.01 * g1);
+    EXPECT_GT(g02, 1.01 * g05);
+  }
+}
+
+TEST(Liquefaction, CalibrationOnRuAndShearStrainRecoversThePostLiquefactionFactor) {
+  // Synthetic measurements at f_Epost 0.3: r_u and gamma_xy of every
+  // recorded point. A golden-section search of f_Epost on [0.1, 1] over
+  // the summed squared misfit of both (gamma in percent) finds it within
+  // 10 %.
+  const CyclicOutcome measured = PostLiquefaction(0.3);
+  ASSERT_EQ(measured.status, 0);
+  auto misfit = [&](double f) {
+    const CyclicOutcome o = PostLiquefaction(f);
+    if (o.status != 0) return 1e30;
+    double sum = 0.0;
+    for (int k = 1; k <= measured.run.nRecorded; ++k) {
+      const input::RecordedPoint a = o.ctx->rec.Point(k), b = measured.ctx->rec.Point(k);
+      sum += std::pow(RuOf(a) - RuOf(b), 2) + std::pow(100.0 * (a.strain[3] - b.strain[3]), 2);
+    }
+    return sum;
+  };
+  const double golden = 0.5 * (std::sqrt(5.0) - 1.0);
+  double lo = 0.1, hi = 1.0;
+  double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
+  double f1 = misfit(x1), f2 = misfit(x2);
+  for (int it = 0; it < 12; ++it) {
+    if (f1 < f2) {
+      hi = x2;
+      x2 = x1;
+      f2 = f1;
+      x1 = hi - golden * (hi - lo);
+      f1 = misfit(x1);
+    } else {
+      lo = x1;
+      x1 = x2;
+      f1 = f2;
+      x2 = lo + golden * (hi - lo);
+      f2 = misfit(x2);
+    }
+  }
+  const double found = f1 < f2 ? x1 : x2;
+  EXPECT_NEAR(found, 0.3, 0.03);
+  // The misfit is worth searching: 0.2 and 0.5 are both clearly worse.
+  EXPECT_GT(misfit(0.2), 10.0 * std::min(f1, f2) + 1e-12);
+  EXPECT_GT(misfit(0.5), 10.0 * std::min(f1, f2) + 1e-12);
+}
+
+}  // namespace
+}  // namespace soilcal::testing
