@@ -27,8 +27,12 @@
 //    K_G^p (4 + n_rev/2) hard f_dens, stiffer with every cycle; hard grows
 //    with (N1)60 from 0.5 (loose) to 1 (dense).
 //  - Post-liquefaction: once the mean effective stress of a point has
-//    fallen to a fifth of its start value, its dilative loading
-//    (sin(phi_mob) above sin(phi_cv)) takes the plastic modulus times f_Epost.
+//    fallen to a fifth of its start value, its loading takes the plastic
+//    modulus times f_Epost (the unloading compaction keeps its own).
+//  - Integration: the return runs in sub-increments of the step's strain
+//    that change the trial stress by at most 1 % of p', each with the
+//    moduli of its own start stress, so that the answer does not depend on
+//    the size of the load steps.
 //  - Tension cut-off at the tensile strength (slot 44), no tension for a
 //    cohesionless sand.
 //
