@@ -6,6 +6,7 @@
 
 #include "labtest/cyclic.hpp"
 #include "labtest/step_solver.hpp"
+#include "labtest/sub_steps.hpp"
 #include "models/family.hpp"
 #include "models/principal.hpp"
 #include "models/setup.hpp"
@@ -250,57 +251,12 @@ void NoteFailure(const SimulationContext& ctx, LabTestRun& run, int point, int p
   f.maxIterations = pt.maxIterations;
   f.ru = -pt.swp0 / run.liquefaction.reference;
   f.shearStrain = MaximumShearStrain(pt.eps);
+  f.subSteps = false;
 }
 
-// Models whose load steps the driver may carry in sub-steps when the step
-// as a whole does not converge: the UBC3D sand, whose tangent in cyclic
-// mobility falls to a fraction of a percent of its elastic stiffness. The
-// models of the host program keep their steps as they are.
-bool CarriesInSubSteps(int model) { return model == 34; }
-
-// The failed step again in 2, 4, ... 64 equal sub-steps, each solved by
-// the fast iteration (which learns the soft tangent) and committed; the
-// moduli are refreshed before every sub-step as before every step. On
-// failure the point is back at the start of the step.
-int SolveInSubSteps(SimulationContext& ctx) {
-  MaterialPoint& pt = ctx.point;
-  // The step's set-up moved the target; the start of the step is as it was.
-  pt.target = pt.targetStart;
-  pt.stepSizeFactor = 1.0;
-  const MaterialPoint start = pt;
-  const StepSolver solver = ctx.stepSolver;
-  ctx.stepSolver = StepSolver::kFast;
-  int status = kStepNotConverged;
-  for (int n = 2; n <= 64 && status != kStepAccepted; n *= 2) {
-    pt = start;
-    const double f = 1.0 / n;
-    for (int i = 0; i < 6; ++i) {
-      pt.strainIncrement[i] *= f;
-      pt.stressIncrement[i] *= f;
-      pt.dEps[i] *= f;
-    }
-    pt.furtherIncrement *= f;
-    pt.dTime *= f;
-    status = kStepAccepted;
-    for (int k = 0; k < n && status == kStepAccepted; ++k) {
-      pt.stepSizeFactor = 1.0;
-      if (pt.stressDependent && k > 0) RunGenMat(ctx, pt.sig0, true);
-      int iterations = 0;
-      status = SolveMaterialPointStep(ctx, iterations);
-    }
-  }
-  ctx.stepSolver = solver;
-  if (status != kStepAccepted) {
-    pt = start;
-    return status;
-  }
-  // The later steps of the phase take the phase's own increments.
-  pt.strainIncrement = start.strainIncrement;
-  pt.stressIncrement = start.stressIncrement;
-  pt.furtherIncrement = start.furtherIncrement;
-  pt.dTime = start.dTime;
-  pt.stepSizeFactor = 1.0;
-  return status;
+// GenMat before a sub-step, as before every step of a stress-dependent model.
+void RefreshModuli(SimulationContext& ctx) {
+  if (ctx.point.stressDependent) RunGenMat(ctx, ctx.point.sig0, true);
 }
 
 }  // namespace
@@ -369,7 +325,8 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       if (status != kStepAccepted) {
         NoteFailure(ctx, run, point, p, step);
         if (CarriesInSubSteps(ctx.model)) {
-          status = SolveInSubSteps(ctx);
+          status = SolveInSubSteps(ctx, RefreshModuli);
+          run.failure.subSteps = true;
           if (status == kStepAccepted) ++run.subSteppedSteps;
         }
       }

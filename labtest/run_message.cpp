@@ -35,7 +35,10 @@ std::string DescribeRun(const LabTestRun& run, bool solverWasFast) {
     } else {
       out += " The test did not finish.";
     }
-    if (!solverWasFast) {
+    if (f.subSteps) {
+      out += " Nor did 2 to 64 sub-steps solved by the fast iteration: the sample cannot carry "
+             "this load step.";
+    } else if (!solverWasFast) {
       out += " The fast step solver (--solver=fast) often carries such a step.";
     }
     out += '\n';
@@ -52,8 +55,13 @@ std::string DescribeRun(const LabTestRun& run, bool solverWasFast) {
     if (w.pointByStrain > 0) {
       out += " the shear strain reached 3 % in cycle " + Number(w.timeByStrain, "%.4g") + ";";
     }
-    out += run.stoppedAtLiquefaction ? " the test stopped there, as asked.\n"
-                                     : " the test went on to its last step.\n";
+    if (run.stoppedAtLiquefaction) {
+      out += " the test stopped there, as asked.\n";
+    } else if (run.status == 0) {
+      out += " the test went on to its last step.\n";
+    } else {
+      out += " the test went on until the step above stopped it.\n";
+    }
   } else if (run.cyclic && run.status == 0) {
     out += "The sample did not liquefy: r_u reached " + Number(run.liquefaction.maxRu) +
            " and the shear strain " + Percent(run.liquefaction.maxShearStrain) + ".\n";

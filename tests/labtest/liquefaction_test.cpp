@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "labtest/ubc3d_sand.hpp"
 
@@ -53,6 +54,31 @@ TEST(Liquefaction, ByPorePressureAndByStrainBothReportedAndTheTestGoesOn) {
   EXPECT_TRUE(stop.run.stoppedAtLiquefaction);
   ASSERT_EQ(stop.run.nRecorded, w.Point());
   EXPECT_EQ(stop.ctx->rec.Point(w.Point()).stress, rec.Point(w.Point()).stress);
+}
+
+TEST(Liquefaction, ALoadAboveTheUndrainedStrengthEndsTheTestWithItsStateInWords) {
+  // The loose sand under CSR 0.4: its undrained strength (it contracts on
+  // the first loading) lies below 40 kPa, so the first quarter cycle cannot
+  // be completed, whatever the steps. Status 3 and a sentence with the
+  // cycle, r_u and the shear strain where it stopped.
+  const auto job = CorrelatedSandJob(5.0);
+  const CyclicOutcome o = CyclicSimpleShear(*job, 1.0, 0.4, 5, 20);
+  ASSERT_EQ(o.status, 3);
+  const labtest::StepFailure& f = o.run.failure;
+  EXPECT_TRUE(f.subSteps);
+  EXPECT_LT(f.time, 0.25);
+  EXPECT_EQ(f.phase, 1);
+  EXPECT_EQ(f.point, o.run.nRecorded + 1);
+  // Where it stopped, the recorded shear stress is below the load asked for.
+  const input::RecordedPoint last = o.ctx->rec.Point(o.run.nRecorded);
+  EXPECT_LT(last.stress[3], 40.0);
+  EXPECT_NEAR(f.ru, RuOf(last), 1e-12);
+  const std::string text = labtest::DescribeRun(o.run, false);
+  for (const char* part : {"did not converge", "cannot carry this load step", "r_u ",
+                           "the test did not finish"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  EXPECT_EQ(text.find("--solver=fast"), std::string::npos) << text;
 }
 
 TEST(Liquefaction, CyclesToLiquefactionHardlyDependOnTheLoadSteps) {
