@@ -28,17 +28,18 @@ std::string DescribeRun(const LabTestRun& run, bool solverWasFast) {
            ") did not converge: its error " + Number(f.error) + " stayed above the limit " +
            Number(f.limit) + " (25 x the tolerance) after " + std::to_string(f.iterations) +
            " iterations (at most " + std::to_string(f.maxIterations) + ").";
+    if (f.subSteps) {
+      out += " Nor did 2 to 64 sub-steps solved by the fast iteration: the sample cannot carry "
+             "this load step.";
+    }
     if (run.cyclic) {
-      out += " The sample stood at r_u " + Number(f.ru) + " and a shear strain of " +
+      out += " It stood at r_u " + Number(f.ru) + " and a shear strain of " +
              Percent(f.shearStrain) + " in cycle " + Number(f.time, "%.4g") +
              "; the test did not finish.";
     } else {
       out += " The test did not finish.";
     }
-    if (f.subSteps) {
-      out += " Nor did 2 to 64 sub-steps solved by the fast iteration: the sample cannot carry "
-             "this load step.";
-    } else if (!solverWasFast) {
+    if (!f.subSteps && !solverWasFast) {
       out += " The fast step solver (--solver=fast) often carries such a step.";
     }
     out += '\n';
