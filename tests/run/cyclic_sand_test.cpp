@@ -65,6 +65,20 @@ TEST(CyclicSand, LiquefiedTestRunsToItsLastCycleOrStopsThereWhenAsked) {
   const RecordedPoint& same = full.points[stop.points.size() - 1];
   EXPECT_EQ(same.sig, last.sig);
   EXPECT_NE(stop.err.find("stopped there, as asked"), std::string::npos) << stop.err;
+  // --solver=fast: the same test to its end, each point within 2 % of the
+  // vertical stress of the prescribed run's (the two iterations meet the
+  // same tolerance in every step; cyclic mobility amplifies the rest).
+  const LabTestOutput fast = RunLabTestProgram(dir.path(), "CDSS.VLT", {"--solver=fast"});
+  EXPECT_EQ(fast.exitStatus, 0) << fast.err;
+  ASSERT_EQ(fast.points.size(), all);
+  for (std::size_t k = 0; k < 200; ++k) {
+    EXPECT_NEAR(fast.points[k].sig[3], full.points[k].sig[3], 2.0) << k;
+    EXPECT_NEAR(fast.points[k].pw, full.points[k].pw, 2.0) << k;
+  }
+  // An unknown solver is refused with the usage.
+  const LabTestOutput bad = RunLabTestProgram(dir.path(), "CDSS.VLT", {"--solver=quick"});
+  EXPECT_EQ(bad.exitStatus, 1);
+  EXPECT_NE(bad.err.find("--solver=fast|prescribed"), std::string::npos) << bad.err;
 }
 
 TEST(CyclicSand, ExampleFitsItsPorePressureCurvesAtTheKnownParameters) {
