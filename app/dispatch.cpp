@@ -10,6 +10,7 @@
 #include "app/batch_options.hpp"
 #include "app/compare_command.hpp"
 #include "app/job_runs.hpp"
+#include "app/new_command.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
@@ -55,6 +56,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
