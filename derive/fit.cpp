@@ -41,13 +41,19 @@ std::optional<TwoLines> FitTwoLines(const std::vector<double>& x, const std::vec
   minPoints = std::max<std::size_t>(minPoints, 2);
   if (n < 2 * minPoints - 1) return std::nullopt;
   std::optional<TwoLines> best;
-  for (std::size_t split = minPoints - 1; split + minPoints <= n; ++split) {
-    double r1 = 0, r2 = 0;
-    const auto a = FitRange(x, y, 0, split + 1, &r1);
-    const auto b = FitRange(x, y, split, n, &r2);
-    if (!a || !b || a->slope == b->slope) continue;
-    if (!best || r1 + r2 < best->residual) {
-      best = TwoLines{*a, *b, (b->intercept - a->intercept) / (a->slope - b->slope), split, r1 + r2};
+  // The point at the split on both sides (a kink on a point), or on the
+  // first side only (a kink between two points).
+  for (std::size_t shared = 0; shared < 2; ++shared) {
+    for (std::size_t split = minPoints - 1; split + minPoints + (1 - shared) <= n; ++split) {
+      double r1 = 0, r2 = 0;
+      const auto a = FitRange(x, y, 0, split + 1, &r1);
+      const auto b = FitRange(x, y, shared ? split : split + 1, n, &r2);
+      if (!a || !b || a->slope == b->slope) continue;
+      // Ties go to the shared split, found first.
+      if (!best || r1 + r2 < best->residual - 1e-15 * (1.0 + best->residual)) {
+        best = TwoLines{*a, *b, (b->intercept - a->intercept) / (a->slope - b->slope), split,
+                        r1 + r2};
+      }
     }
   }
   return best;

@@ -20,7 +20,8 @@ std::optional<Line> FitLine(const std::vector<double>& x, const std::vector<doub
 
 // Two lines fitted to the points before and after a split, the split chosen
 // to minimise the sum of squared residuals; the point at the split belongs to
-// both sides. `kink` is where the lines meet. Each side keeps at least
+// both sides, or to the first only where that fits better (a kink between
+// two points). `kink` is where the lines meet. Each side keeps at least
 // `minPoints` points. nullopt for too few points or parallel lines.
 struct TwoLines {
   Line first;

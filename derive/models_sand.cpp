@@ -44,7 +44,7 @@ double PoissonOrDefault(const Analysis& a, Builder& b, std::string_view name, do
   }
   const double v = Mean(nu);
   b.Derived(name, v,
-            "initial slope dεv/dε1 = 1 − 2ν below 30 % of the peak, mean of " +
+            "initial slope dεv/dε1 = 1 − 2ν below half the peak, mean of " +
                 std::to_string(nu.size()) + " test(s)");
   return v;
 }

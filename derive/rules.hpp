@@ -76,7 +76,8 @@ struct Dilatancy {
 std::optional<Dilatancy> DilatancyAngle(const Series& evEps);
 
 // Poisson's ratio from the first, elastic part of a drained triaxial test at
-// constant cell pressure: dεv/dε1 = 1 − 2ν, read below 30 % of the peak.
+// constant cell pressure: dεv/dε1 = 1 − 2ν, a line through the origin over
+// the points below half the peak.
 std::optional<double> PoissonFromInitialSlope(const Series& evEps, const Series& qEps,
                                               double qPeak);
 

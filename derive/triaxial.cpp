@@ -75,19 +75,18 @@ std::optional<Dilatancy> DilatancyAngle(const Series& evEps) {
 
 std::optional<double> PoissonFromInitialSlope(const Series& evEps, const Series& qEps,
                                               double qPeak) {
-  // The strain at which q reaches 30 % of its peak bounds the elastic part.
-  const auto limit = FirstCrossing(qEps.x, qEps.y, 0.3 * qPeak);
+  // The strain at which q reaches half its peak bounds the elastic part; the
+  // slope is that of a line through the origin (the start of shearing).
+  const auto limit = FirstCrossing(qEps.x, qEps.y, 0.5 * qPeak);
   if (!limit) return std::nullopt;
-  std::vector<double> x{0.0}, y{0.0};
+  double sxy = 0.0, sxx = 0.0;
   for (std::size_t i = 0; i < evEps.size(); ++i) {
-    if (evEps.x[i] <= 0.0 || evEps.x[i] > *limit) continue;
-    x.push_back(evEps.x[i]);
-    y.push_back(evEps.y[i]);
+    if (evEps.x[i] <= 0.0 || evEps.x[i] > *limit * (1.0 + 1e-12)) continue;
+    sxy += evEps.x[i] * evEps.y[i];
+    sxx += evEps.x[i] * evEps.x[i];
   }
-  if (x.size() < 3) return std::nullopt;
-  const auto line = FitLine(x, y);
-  if (!line) return std::nullopt;
-  const double nu = 0.5 * (1.0 - line->slope);
+  if (!(sxx > 0.0)) return std::nullopt;
+  const double nu = 0.5 * (1.0 - sxy / sxx);
   if (!(nu >= 0.0 && nu < 0.5)) return std::nullopt;
   return nu;
 }
