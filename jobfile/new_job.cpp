@@ -102,10 +102,23 @@ void AddLabFile(const std::string& path, const std::vector<std::string>& specime
   s.tests.push_back(std::move(t));
 }
 
+// A TOML basic string: "text" with backslashes, quotes and control
+// characters escaped.
 std::string Quoted(const std::string& s) {
-  std::ostringstream text;
-  text << toml::value<std::string>(s);
-  return text.str();
+  std::string text = "\"";
+  for (const char c : s) {
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
+      text += buffer;
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
 }
 
 // A number at four significant digits rounded down (-1), to nearest (0) or up (1).
@@ -137,6 +150,7 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
   if (!s.material.empty()) out << "material = " << Quoted(s.material) << "\n";
   if (!s.drainage.empty()) out << "drainage = " << Quoted(s.drainage) << "\n";
   out << "\n[" << prefix << "parameters]\n";
+  out << "from_data = true  # a value deleted here is derived again from the tests\n";
   for (const derive::DerivedValue& v : d.values) {
     out << v.name << " = " << JobNumber(RoundForJob(v).value) << "  # "
         << (v.free ? "" : v.fromData ? "fixed, " : "default, ") << v.note << "\n";

@@ -3,6 +3,7 @@
 // parameters named without bounds, read off the job's own tests by the
 // rules of derive/.
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <stdexcept>
 
@@ -35,6 +36,10 @@ std::pair<const params::Parameter*, int> Resolve(const State& s, const std::stri
   if (name.starts_with("slot_")) return {nullptr, std::stoi(name.substr(5))};
   return {nullptr, 0};
 }
+
+void FreeByName(const State& s, const toml::table& root, const toml::array& names,
+                const derive::Derivation& derivation, const std::vector<std::string>& derivedNames,
+                NativeJob& out);
 
 derive::Derivation DeriveFor(const State& s, const toml::node& at, const NativeJob& out) {
   const std::vector<std::string> models = derive::DerivableModels();
@@ -93,10 +98,32 @@ void ReadDerivedStart(const State& s, const toml::table& root, NativeJob& out) {
     s.file.Fail(kBadParameterValue, at,
                 s.modelWords + " needs M > 0 in [parameters] (or from_data = true)");
   }
-  if (names == nullptr) return;
+  if (names != nullptr) FreeByName(s, root, *names, derivation, derivedNames, out);
+  // The rule of each free start value that the tests gave (derived, or given
+  // as the rule's number rounded, as soilcal new writes it).
+  for (input::ParameterLanguage& language : out.language.parameters) {
+    const derive::DerivedValue* d = derivation.Find(language.name);
+    if (d == nullptr) continue;
+    const double start =
+        input::ToJobValue(language, material.params[static_cast<std::size_t>(language.slot)]);
+    const bool derived = std::find(derivedNames.begin(), derivedNames.end(), language.name) !=
+                         derivedNames.end();
+    if (derived || std::abs(start - d->value) <= 1e-3 * std::max(std::abs(d->value), 1e-9)) {
+      language.startRule = d->note;
+    }
+  }
+}
 
+namespace {
+
+// free = ["E50ref", "phi"]: each name with the bounds of its derived value,
+// widened to hold the job's start; a name the rules give no range is refused.
+void FreeByName(const State& s, const toml::table& root, const toml::array& names,
+                const derive::Derivation& derivation, const std::vector<std::string>& derivedNames,
+                NativeJob& out) {
+  const input::MaterialInput& material = out.job.material;
   std::vector<std::string> all;
-  for (const toml::node& n : *names) {
+  for (const toml::node& n : names) {
     const auto* name = n.as_string();
     if (name == nullptr) {
       s.file.Fail(kJobFileUnreadable, n,
@@ -104,7 +131,7 @@ void ReadDerivedStart(const State& s, const toml::table& root, NativeJob& out) {
     }
     all.emplace_back(name->get());
   }
-  for (const toml::node& n : *names) {
+  for (const toml::node& n : names) {
     const std::string name = n.as_string()->get();
     const toml::key key(name, n.source());
     const ParameterRef ref = FindParameterRef(s, key, 255);
@@ -138,5 +165,7 @@ void ReadDerivedStart(const State& s, const toml::table& root, NativeJob& out) {
     AddFreeParameter(s, root, key, n, b.lower, b.upper, all, derivedNames, out);
   }
 }
+
+}  // namespace
 
 }  // namespace soilcal::jobfile::reader
