@@ -14,6 +14,39 @@ Series Magnitudes(Series s) {
   return s;
 }
 
+// The strain at which a curve first comes within 0.1 % of its peak: failure
+// of a curve that approaches its strength with a flat top, where the
+// strain of the largest value would be anywhere along the plateau.
+double StrainAtFailure(const Series& s, double peak) {
+  return FirstCrossing(s.x, s.y, 0.999 * peak).value_or(0.0);
+}
+
+// The initial tangent of a curve from the origin: a line through the origin
+// over the points below 5 % of the peak (the first point when none is).
+std::optional<double> InitialTangent(const Series& s, double peak) {
+  double sxy = 0.0, sxx = 0.0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!(s.x[i] > 0.0)) continue;
+    if (sxx > 0.0 && s.y[i] > 0.05 * peak) break;
+    sxy += s.x[i] * s.y[i];
+    sxx += s.x[i] * s.x[i];
+  }
+  if (!(sxx > 0.0) || !(sxy > 0.0)) return std::nullopt;
+  return sxy / sxx;
+}
+
+// q against ε1: the deviator curve, else twice a curve of t = (σ′1 − σ′3)/2.
+std::optional<Series> DeviatorCurve(const MeasuredTest& t) {
+  if (auto q = FindSeries(t, "axial_strain", "deviator_stress")) return q;
+  for (const char* half : {"max_shear_stress", "half_deviator_stress"}) {
+    if (auto h = FindSeries(t, "axial_strain", half)) {
+      for (double& v : h->y) v *= 2.0;
+      return h;
+    }
+  }
+  return std::nullopt;
+}
+
 // Young's modulus of unloading: the slope of q against ε1 on the longest
 // branch along which the axial strain falls.
 std::optional<double> UnloadingModulus(const Series& qEps) {
@@ -41,7 +74,7 @@ Series FirstLoading(const Series& s) {
 }
 
 void AnalyseDrained(const MeasuredTest& t, Analysis& out) {
-  const auto found = FindSeries(t, "axial_strain", "deviator_stress");
+  const auto found = DeviatorCurve(t);
   if (!found) {
     out.skipped.push_back(t.name + ": no deviator curve against the axial strain");
     return;
@@ -85,14 +118,12 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
     if (!peak) return;
     u.sigma3 = t.initialStress;
     u.strength = peak->q;
-    u.strainAtFailure = peak->strain;
-    if (auto g = FirstCrossing(s.x, s.y, 0.3 * peak->q); g && *g > 0.0) {
-      u.Gu = 0.3 * peak->q / *g;
-    }
+    u.strainAtFailure = StrainAtFailure(s, peak->q);
+    u.Gu = InitialTangent(s, peak->q);
     out.undrained.push_back(u);
     return;
   }
-  const auto found = FindSeries(t, "axial_strain", "deviator_stress");
+  const auto found = DeviatorCurve(t);
   if (!found) {
     out.skipped.push_back(t.name + ": no deviator curve against the axial strain");
     return;
@@ -102,8 +133,9 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   if (!peak) return;
   u.sigma3 = t.cellPressure;
   u.strength = UndrainedStrength(peak->q);
-  u.strainAtFailure = 1.5 * peak->strain;  // γ = ε1 − ε3 = 1.5 ε1 at constant volume
-  if (auto e = FirstCrossing(q.x, q.y, 0.3 * peak->q); e && *e > 0.0) u.Eu = 0.3 * peak->q / *e;
+  // γ = ε1 − ε3 = 1.5 ε1 at constant volume.
+  u.strainAtFailure = 1.5 * StrainAtFailure(q, peak->q);
+  u.Eu = InitialTangent(q, peak->q);
   if (auto path = FindSeries(t, "mean_effective_stress", "deviator_stress")) {
     u.etaMax = LargestStressRatio(*path);
   }

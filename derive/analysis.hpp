@@ -29,8 +29,8 @@ struct UndrainedShear {
   double sigma3 = 0.0;         // σ′3 (triaxial) or σ′v (simple shear) at the start
   double strength = 0.0;       // su
   double strainAtFailure = 0.0;  // γ at failure (triaxial: 1.5 ε1), a fraction
-  std::optional<double> Eu;    // initial secant modulus (q/ε1 at 30 % of qf)
-  std::optional<double> Gu;    // simple shear: τ/γ at 30 % of τf
+  std::optional<double> Eu;    // initial tangent q/ε1 (below 5 % of qf)
+  std::optional<double> Gu;    // simple shear: initial tangent τ/γ
   std::optional<double> etaMax;
   std::optional<double> porePressure;  // Δu at failure
 };

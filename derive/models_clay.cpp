@@ -12,6 +12,7 @@ namespace {
 struct Slopes {
   std::vector<double> lambda, kappa;
   bool kappaUnloading = false;
+  bool oedometerKappa = false;
 };
 
 Slopes CollectSlopes(const Analysis& a) {
@@ -19,7 +20,12 @@ Slopes CollectSlopes(const Analysis& a) {
   for (const CompressionRecord& c : a.compression) {
     s.lambda.push_back(c.slopes.lambdaStar);
     if (c.slopes.kappaStar) {
-      s.kappa.push_back(*c.slopes.kappaStar);
+      // In an oedometer the lateral stress lags behind on unloading and
+      // reloading, so σ′v changes faster than p′: κ* ≈ 2 × the slope
+      // against ln σ′v (κ* ≈ 2 Cs/(ln 10 (1 + e0)), Brinkgreve & Vermeer's
+      // soft-soil documentation). An isotropic test gives κ* itself.
+      s.oedometerKappa = s.oedometerKappa || c.kind == TestKind::kOedometer;
+      s.kappa.push_back(*c.slopes.kappaStar * (c.kind == TestKind::kOedometer ? 2.0 : 1.0));
       s.kappaUnloading = s.kappaUnloading || c.slopes.kappaFromUnloading;
     }
   }
@@ -72,8 +78,9 @@ void DeriveSoftSoil(const Analysis& a, Builder& b, int model) {
     const auto [lo, hi] = std::minmax_element(s.kappa.begin(), s.kappa.end());
     b.Free("kappa_star", kappa, *lo, *hi,
            std::string("slope of strain against ln σ′ on the ") +
-               (s.kappaUnloading ? "unloading" : "reloading") + " branch; Cr/(1 + e0) = " +
-               Number(std::log(10.0) * kappa));
+               (s.kappaUnloading ? "unloading" : "reloading") + " branch" +
+               (s.oedometerKappa ? ", twice the oedometer's slope against ln σ′v" : "") +
+               "; Cr/(1 + e0) = ln 10 κ* = " + Number(std::log(10.0) * kappa));
   }
   const FrictionStart f = AddStrength(a, b, 25.0);
   const double M = CriticalStressRatio(f.phi);

@@ -75,7 +75,7 @@ void DeriveNgiAdp(const Analysis& a, Builder& b) {
     b.Free("suDSS", dss->strength, dss->strength, dss->strength,
            "largest τ of the simple shear test " + dss->name);
     b.Derived("gammaf_DSS", 100.0 * dss->strainAtFailure,
-              "shear strain at the largest τ of " + dss->name + ", in %");
+              "shear strain where τ reaches its peak in " + dss->name + ", in %");
   }
   if (comp != nullptr) {
     b.Derived("gammaf_C", 100.0 * comp->strainAtFailure,
@@ -86,7 +86,7 @@ void DeriveNgiAdp(const Analysis& a, Builder& b) {
   if (!gu && dss != nullptr && dss->Gu) gu = dss->Gu;
   if (gu) {
     b.Free("Gur_over_suA", *gu / suA, *gu / suA, *gu / suA,
-           "secant G at 30 % of the peak (Eu/3 of a triaxial test, τ/γ of simple shear) over suA");
+           "initial tangent G (Eu/3 of a triaxial test, τ/γ of simple shear) over suA");
   } else {
     b.Default("Gur_over_suA", 500.0, "no initial stiffness read: Gur/suA = 500, a typical clay");
   }

@@ -193,7 +193,9 @@ TEST(Derive, SoftSoilAndCamClayFromAnOedometerWithAPreconsolidationStress) {
     SCOPED_TRACE(model);
     const Derivation d = Derive(model, tests);
     EXPECT_NEAR(Value(d, "lambda_star"), lambda, 1e-9);
-    EXPECT_NEAR(Value(d, "kappa_star"), kappa, 1e-9);
+    // The oedometer's swelling slope against ln σ′v, doubled for the lateral
+    // stress that lags behind on unloading.
+    EXPECT_NEAR(Value(d, "kappa_star"), 2.0 * kappa, 1e-9);
     EXPECT_TRUE(Get(d, "lambda_star").free);
     // σ′p = 100 by Becker's method over σ′v0 = 50.
     EXPECT_NEAR(Value(d, "OCR"), sp / s0, 1e-6);
@@ -237,11 +239,13 @@ TEST(Derive, NgiAdpFromUndrainedCompressionExtensionAndSimpleShear) {
   EXPECT_DOUBLE_EQ(Value(d, "suA"), 40.0);
   EXPECT_DOUBLE_EQ(Value(d, "suP"), 25.0);
   EXPECT_DOUBLE_EQ(Value(d, "suDSS"), 30.0);
-  // γf = 1.5 ε1 at failure in %, and the simple-shear γ at the largest τ.
-  EXPECT_NEAR(Value(d, "gammaf_C"), 3.0, 1e-9);
-  EXPECT_NEAR(Value(d, "gammaf_E"), 6.0, 1e-9);
-  EXPECT_NEAR(Value(d, "gammaf_DSS"), 6.0, 1e-9);
-  // Gur = Eu/3 with Eu = 80/0.02 = 4000: Gur/suA = 4000/3/40.
+  // γf = 1.5 ε1 at failure in %, and the simple-shear γ at failure; failure
+  // is where the curve comes within 0.1 % of its peak, on these straight
+  // branches 0.999 of the strain at the kink.
+  EXPECT_NEAR(Value(d, "gammaf_C"), 0.999 * 3.0, 1e-9);
+  EXPECT_NEAR(Value(d, "gammaf_E"), 0.999 * 6.0, 1e-9);
+  EXPECT_NEAR(Value(d, "gammaf_DSS"), 0.999 * 6.0, 1e-9);
+  // Gur = Eu/3 with the initial tangent Eu = 80/0.02 = 4000: Gur/suA = 4000/3/40.
   EXPECT_NEAR(Value(d, "Gur_over_suA"), 4000.0 / 3.0 / 40.0, 1e-6);
 }
 
