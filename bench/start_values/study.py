@@ -73,6 +73,8 @@ def simulate_truth(folder, label, model, drainage, params, tests):
 def off(derived, truth, name):
     if name in ANGLES:
         return "%+.2f°" % (derived - truth)
+    if truth == 0.0:
+        return "%+.3g (absolute)" % derived
     return "%+.1f %%" % (100.0 * (derived - truth) / truth)
 
 
