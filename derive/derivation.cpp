@@ -18,6 +18,10 @@ Builder::Builder(std::string_view model, const DeriveOptions& options)
 
 void Builder::Add(std::string_view name, double value, bool fromData, bool free, double low,
                   double high, std::string note) {
+  if (!std::isfinite(value) || !std::isfinite(low) || !std::isfinite(high)) {
+    out_.skipped.push_back(std::string(name) + ": its rule gave no finite number");
+    return;
+  }
   DerivedValue v;
   v.name = std::string(name);
   const params::Parameter* p = table_ != nullptr ? params::FindParameter(*table_, name) : nullptr;

@@ -53,12 +53,19 @@ void AddTomlJob(const std::string& path, const fs::path& outFolder, Sources& s) 
     throw services::RunError(kJobFileUnreadable,
                              path + " holds no [[tests]]: soilcal new needs measured tests");
   }
+  std::string units;
+  if (const toml::table* table = root["units"].as_table()) {
+    std::ostringstream text;
+    text << toml::toml_formatter(*table);
+    units = text.str();
+  }
+  if (!s.tests.empty() && units != s.units) {
+    throw services::RunError(kJobFileUnreadable,
+                             path + " gives other [units] than the first job; soilcal new "
+                                    "reuses tests of jobs in one system of units only");
+  }
   if (s.tests.empty()) {
-    if (const toml::table* units = root["units"].as_table()) {
-      std::ostringstream text;
-      text << toml::toml_formatter(*units);
-      s.units = text.str();
-    }
+    s.units = units;
     const toml::table* model = root["model"].as_table();
     if (model == nullptr) {
       if (const toml::array* list = root["models"].as_array(); list && !list->empty()) {
@@ -228,7 +235,9 @@ NewJob MakeNewJob(const NewJobRequest& request) {
       }
       if (files.empty()) throw;
       throw services::RunError(e.code, "the lab file(s) " + files +
-                                           " could not be read as tests: " + e.detail);
+                                           " could not be read as tests; written as [[tests]] "
+                                           "from = \"FILE\" into the new job, the TOML reader "
+                                           "says: " + e.detail);
     }
     derive::DeriveOptions options;
     options.pref = native.job.material.referencePressure;

@@ -194,11 +194,19 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
   EXPECT_NE(job.find("[[models]]\nname = \"hardening_soil\""), std::string::npos) << job;
   EXPECT_NE(job.find("[models.calibrate.free]"), std::string::npos) << job;
 
+  // A lab file the readers cannot make a test of, and TOML jobs in two
+  // systems of units.
+  dir.Write("lab.gds", "not a lab file\n");
+  dir.Write("other_units.toml", "[units]\nforce = \"N\"\n\n" + Source());
   struct Case {
     std::vector<std::string> args;
     std::string expected;
   };
   const Case cases[] = {
+      {{"new", "mohr_coulomb", "lab.gds", "-o", "u.toml"},
+       "the lab file(s) lab.gds could not be read as tests"},
+      {{"new", "mohr_coulomb", "source.toml", "other_units.toml", "-o", "u.toml"},
+       "other_units.toml gives other [units] than the first job"},
       {{"new"}, "give the model"},
       {{"new", "mohr_coulomb"}, "give the files"},
       {{"new", "mohr_coulomb", "missing.toml"}, "missing.toml not found"},
