@@ -162,6 +162,12 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
     out << v.name << " = " << JobNumber(RoundForJob(v).value) << "  # "
         << (v.free ? "" : v.fromData ? "fixed, " : "default, ") << v.note << "\n";
   }
+  if (!inList) {
+    // The default search starts its swarm at random points in the bounds and
+    // may end away from start values that already fit; the thorough one is surer.
+    out << "\n[calibrate]\n# search = \"thorough\"  # surer than the default search, which "
+           "starts at random points in the bounds\n";
+  }
   out << "\n[" << prefix << "calibrate.free]\n";
   for (const derive::DerivedValue& v : d.values) {
     if (!v.free) continue;
