@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/batch_command.hpp"
-#include "app/batch_options.hpp"
-#include "app/compare_command.hpp"
-#include "app/job_runs.hpp"
 #include "app/new_command.hpp"
+#include "batch/batch_command.hpp"
+#include "batch/batch_options.hpp"
+#include "compare/compare_command.hpp"
+#include "jobs/job_preparation.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"

@@ -70,7 +70,7 @@ pybind11_add_module(soilcal_python MODULE NO_EXTRAS ${soilcal_python_sources})
 set_target_properties(soilcal_python PROPERTIES OUTPUT_NAME _soilcal
                       LIBRARY_OUTPUT_DIRECTORY ${soilcal_package_dir})
 target_include_directories(soilcal_python PRIVATE ${CMAKE_SOURCE_DIR}/python)
-target_link_libraries(soilcal_python PRIVATE soilcal_app soilcal_core)
+target_link_libraries(soilcal_python PRIVATE soilcal_jobs soilcal_core)
 
 # The package's Python files, and the libraries the engine loads by name.
 file(GLOB soilcal_python_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/python/soilcal/*.py)

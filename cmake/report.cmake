@@ -3,8 +3,8 @@
 # the report tests.
 soilcal_subsystem(soilcal_report DIRS report DEPS soilcal_optimisation)
 target_link_libraries(soilcal_report PUBLIC nlohmann_json::nlohmann_json)
-add_executable(soilcal-report report/report_main.cpp)
-target_link_libraries(soilcal-report PRIVATE soilcal_core)
+add_executable(soilcal-report app/report_main.cpp)
+target_link_libraries(soilcal-report PRIVATE soilcal_jobs soilcal_core)
 target_link_libraries(soilcal_run PUBLIC soilcal_report)
 target_link_libraries(soilcal_core INTERFACE soilcal_report)
 

@@ -36,3 +36,39 @@ foreach(sub services input models labtest optimisation run)
     gtest_discover_tests(test_${sub} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
 endforeach()
+
+# The layering: every include runs down the rooms (scripts/check_layers.py);
+# the second test plants upward includes in a small tree and expects both
+# named, so a check that passes everything fails here.
+find_program(SOILCAL_PYTHON3 python3)
+if(SOILCAL_PYTHON3)
+  add_test(NAME Layering COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_layers.py
+           ${CMAKE_SOURCE_DIR})
+  add_test(NAME LayeringCatchesUpwardIncludes
+           COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_layers.py
+                   ${CMAKE_SOURCE_DIR}/tests/fixtures/upward_include)
+  set_tests_properties(LayeringCatchesUpwardIncludes PROPERTIES PASS_REGULAR_EXPRESSION
+    "labtest/planted.cpp:4: labtest/ includes run/.*\npython/planted.cpp:2: python/ includes app/.*\n2 include\\(s\\) against the layering")
+endif()
+
+# The manual: the parameter tables of docs/models/ are rendered from the
+# program's parameter table by soilcal_doc_tables (run it to rewrite them);
+# test_docs fails while a committed page differs. DocsLinks checks every
+# relative link and anchor of README.md and docs/.
+add_library(soilcal_docs STATIC ${CMAKE_SOURCE_DIR}/tests/docs/parameter_pages.cpp)
+target_include_directories(soilcal_docs PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(soilcal_docs PUBLIC soilcal_models)
+add_executable(soilcal_doc_tables ${CMAKE_SOURCE_DIR}/tests/docs/doc_tables_main.cpp)
+target_link_libraries(soilcal_doc_tables PRIVATE soilcal_docs)
+add_executable(test_docs ${CMAKE_SOURCE_DIR}/tests/docs/docs_test.cpp)
+target_link_libraries(test_docs PRIVATE soilcal_docs soilcal_test_support GTest::gtest_main)
+gtest_discover_tests(test_docs DISCOVERY_TIMEOUT 60)
+if(SOILCAL_PYTHON3)
+  add_test(NAME DocsLinks COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_links.py
+           ${CMAKE_SOURCE_DIR})
+  add_test(NAME DocsLinksCatchBrokenLinks
+           COMMAND ${SOILCAL_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/check_links.py
+                   ${CMAKE_SOURCE_DIR}/tests/fixtures/broken_links)
+  set_tests_properties(DocsLinksCatchBrokenLinks PROPERTIES PASS_REGULAR_EXPRESSION
+    "README.md:3: docs/missing.md does not exist.*\ndocs/page.md:5: no heading gives the anchor #no-such-section in page.md.*\ndocs/page.md:7: no heading gives the anchor #quick-start in ../README.md.*\n3 broken link")
+endif()

@@ -16,7 +16,7 @@ TestDescription TriangleWave(const std::array<double, 6>& initial, int component
   const int half = std::max(stepsPerHalfCycle, 1);
   const int quarter = std::max(half / 2, 1);
   auto phase = [&](double multiple, int steps, double time) {
-    PhaseDescription p;
+    Phase p;
     p.loadSteps = steps;
     p.timeIncrement = time;
     p.stress[static_cast<std::size_t>(component)] = sign * multiple * amplitude;
@@ -58,22 +58,7 @@ TestDescription CyclicTriaxial(double cellPressure, double deviatorAmplitude, in
 void ApplyDescription(const TestDescription& d, int baseModel, LabTest& test) {
   test.modelNumber = baseModel + 100 * (d.modelVariant + 1);
   test.initialStress = d.initialStress;
-  test.nPhases = static_cast<int>(d.phases.size());
-  test.loadSteps.clear();
-  test.timeIncrement.clear();
-  test.prescribedStrain.clear();
-  test.prescribedStress.clear();
-  test.phaseFlags.clear();
-  test.capacity = 1;
-  for (const PhaseDescription& p : d.phases) {
-    test.loadSteps.push_back(p.loadSteps);
-    test.timeIncrement.push_back(p.timeIncrement);
-    test.prescribedStrain.push_back(p.strain);
-    test.prescribedStress.push_back(p.stress);
-    test.phaseFlags.push_back(p.flags);
-    test.capacity += std::max(p.loadSteps, 0);
-  }
-  if (!d.phases.empty()) test.controlFlags = d.phases.back().flags;
+  WritePhases(d.phases, test);
 }
 
 }  // namespace soilcal::input

@@ -27,25 +27,16 @@
 #include <array>
 #include <vector>
 
+#include "input/phases.hpp"
 #include "input/records.hpp"
 
 namespace soilcal::input {
-
-// One phase as a lab-test file holds it (tension positive, increments over
-// the whole phase; flags 1 stress, 0 strain prescribed).
-struct PhaseDescription {
-  int loadSteps = 1;
-  double timeIncrement = 0.0;
-  std::array<double, 6> strain{};
-  std::array<double, 6> stress{};
-  std::array<int, 6> flags{1, 1, 1, 1, 1, 1};
-};
 
 // What a lab-test file says about its test beyond the material.
 struct TestDescription {
   std::array<double, 6> initialStress{};
   int modelVariant = 1;  // 1: undrained set (model number base + 200)
-  std::vector<PhaseDescription> phases;
+  std::vector<Phase> phases;
 };
 
 // Cyclic direct simple shear: vertical effective stress sigma'_v0 (yy,

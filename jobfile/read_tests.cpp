@@ -240,9 +240,9 @@ Phase GeneralPhase(const State& s, const toml::table& p, int number) {
   const std::string what = "phase " + std::to_string(number);
   s.file.CheckKeys(p, {"steps", "time", "strain", "stress"}, what);
   Phase phase;
-  phase.steps = static_cast<int>(s.file.Integer(p, "steps").value_or(100));
-  phase.time = s.file.Number(p, "time", 1.0);
-  if (phase.steps < 1 || phase.steps > kMaxSteps) {
+  phase.loadSteps = static_cast<int>(s.file.Integer(p, "steps").value_or(100));
+  phase.timeIncrement = s.file.Number(p, "time", 1.0);
+  if (phase.loadSteps < 1 || phase.loadSteps > kMaxSteps) {
     s.file.Fail(kJobFileUnreadable, p, what + ": steps must lie in 1.." + std::to_string(kMaxSteps));
   }
   std::array<bool, 6> set{};

@@ -9,7 +9,7 @@
 #include <toml++/toml.h>
 
 #include "jobfile/native_job.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "jobfile/toml_access.hpp"
 #include "models/parameter_table.hpp"

@@ -45,8 +45,8 @@ T PerPhase(const std::vector<T>& values, std::size_t p, T fallback) {
 
 Phase NewPhase(const TemplateValues& v, std::size_t p, const std::array<int, 6>& flags) {
   Phase phase;
-  phase.steps = PerPhase(v.steps, p, 100);
-  phase.time = PerPhase(v.time, p, 1.0);
+  phase.loadSteps = PerPhase(v.steps, p, 100);
+  phase.timeIncrement = PerPhase(v.time, p, 1.0);
   phase.flags = flags;
   return phase;
 }
@@ -56,7 +56,7 @@ std::array<double, 6> StartStress(double horizontal, double vertical) {
 }
 
 bool SamePhase(const Phase& a, const Phase& b) {
-  return a.steps == b.steps && a.time == b.time && a.strain == b.strain && a.stress == b.stress &&
+  return a.loadSteps == b.loadSteps && a.timeIncrement == b.timeIncrement && a.strain == b.strain && a.stress == b.stress &&
          a.flags == b.flags;
 }
 
@@ -92,8 +92,8 @@ TemplateValues Candidate(TestTemplate kind, const Loading& l) {
   TemplateValues v;
   v.kind = kind;
   for (const Phase& p : l.phases) {
-    v.steps.push_back(p.steps);
-    v.time.push_back(p.time);
+    v.steps.push_back(p.loadSteps);
+    v.time.push_back(p.timeIncrement);
   }
   v.initialVerticalStress = -l.initialStress[kYY];
   if (l.initialStress[kXX] != l.initialStress[kYY]) v.initialHorizontalStress = -l.initialStress[kXX];
@@ -111,7 +111,7 @@ std::optional<TemplateValues> GuessCyclic(const Loading& l) {
   TemplateValues v;
   v.kind = shear ? TestTemplate::kCyclicDirectSimpleShear : TestTemplate::kCyclicTriaxial;
   v.cycles = static_cast<int>(n / 2);
-  v.steps = {l.phases[1].steps};
+  v.steps = {l.phases[1].loadSteps};
   if (shear) {
     v.initialVerticalStress = -l.initialStress[kYY];
     v.k0 = l.initialStress[kXX] / l.initialStress[kYY];
@@ -282,15 +282,7 @@ Loading Expand(const TemplateValues& v) {
     case TestTemplate::kCyclicTriaxial: {
       const input::TestDescription d = CyclicDescription(v);
       l.initialStress = d.initialStress;
-      for (const input::PhaseDescription& from : d.phases) {
-        Phase p;
-        p.steps = from.loadSteps;
-        p.time = from.timeIncrement;
-        p.strain = from.strain;
-        p.stress = from.stress;
-        p.flags = from.flags;
-        l.phases.push_back(p);
-      }
+      l.phases = d.phases;
       break;
     }
     case TestTemplate::kGeneral:
@@ -305,8 +297,8 @@ Loading LoadingOf(const input::LabTest& test) {
   l.initialStress = test.initialStress;
   for (std::size_t p = 0; p < static_cast<std::size_t>(std::max(test.nPhases, 0)); ++p) {
     Phase phase;
-    phase.steps = test.loadSteps[p];
-    phase.time = test.timeIncrement[p];
+    phase.loadSteps = test.loadSteps[p];
+    phase.timeIncrement = test.timeIncrement[p];
     phase.strain = test.prescribedStrain[p];
     phase.stress = test.prescribedStress[p];
     phase.flags = test.phaseFlags[p];
@@ -318,23 +310,7 @@ Loading LoadingOf(const input::LabTest& test) {
 void ApplyLoading(const Loading& l, input::LabTest& test) {
   test.testType = l.testType;
   test.initialStress = l.initialStress;
-  test.nPhases = static_cast<int>(l.phases.size());
-  test.loadSteps.clear();
-  test.timeIncrement.clear();
-  test.prescribedStrain.clear();
-  test.prescribedStress.clear();
-  test.phaseFlags.clear();
-  long long capacity = 1;
-  for (const Phase& p : l.phases) {
-    test.loadSteps.push_back(p.steps);
-    test.timeIncrement.push_back(p.time);
-    test.prescribedStrain.push_back(p.strain);
-    test.prescribedStress.push_back(p.stress);
-    test.phaseFlags.push_back(p.flags);
-    capacity += std::max(p.steps, 0);
-  }
-  test.capacity = static_cast<int>(std::min<long long>(capacity, INT_MAX));
-  if (!l.phases.empty()) test.controlFlags = l.phases.back().flags;
+  input::WritePhases(l.phases, test);
 }
 
 std::optional<TemplateValues> Recognise(const input::LabTest& test) {

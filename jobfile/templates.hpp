@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "input/cyclic_tests.hpp"
+#include "input/phases.hpp"
 #include "input/records.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 
 namespace soilcal::jobfile {
 
@@ -37,18 +38,13 @@ std::vector<std::string> TemplateNames();
 
 // One loading phase as the program runs it: totals over the phase, tension
 // positive, flags 1 stress and 0 strain prescribed.
-struct Phase {
-  int steps = 100;
-  double time = 1.0;
-  std::array<double, 6> strain{};
-  std::array<double, 6> stress{};
-  std::array<int, 6> flags{};
-};
+// The phases of a template are the one phase record of every test.
+using input::Phase;
 
 struct Loading {
   int testType = 1;                    // the lab-test file's test type
   std::array<double, 6> initialStress{};
-  std::vector<Phase> phases;
+  std::vector<input::Phase> phases;
 };
 
 // The values of a template test, compression positive.

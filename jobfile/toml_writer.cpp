@@ -10,7 +10,7 @@
 #include "jobfile/csv.hpp"
 #include "jobfile/native_job.hpp"
 #include "jobfile/parameter_text.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "models/parameter_table.hpp"
 #include "models/udsm/link.hpp"
@@ -222,7 +222,7 @@ std::string GeneralKeys(const Loading& l) {
 std::string GeneralPhases(const Loading& l) {
   std::string t;
   for (const Phase& p : l.phases) {
-    t += "\n[[tests.phases]]\nsteps = " + std::to_string(p.steps) + "\ntime = " + Real(p.time) +
+    t += "\n[[tests.phases]]\nsteps = " + std::to_string(p.loadSteps) + "\ntime = " + Real(p.timeIncrement) +
          "\n";
     std::string strain, stress;
     for (int i = 0; i < 6; ++i) {

@@ -47,6 +47,33 @@ int PhaseOfPoint(const input::LabTest& test, int k) {
   return 0;
 }
 
+std::string PointTable(const input::LabTest& test, const Recording& rec, int nPoints) {
+  using services::FormatReal;
+  std::string table =
+      "# point phase time eps_xx eps_yy eps_zz gamma_xy gamma_yz gamma_zx "
+      "sig_xx sig_yy sig_zz sig_xy sig_yz sig_zx pw\n";
+  for (int k = 1; k <= nPoints; ++k) {
+    const auto i = static_cast<std::size_t>(k - 1);
+    table += std::to_string(k);
+    table += ' ';
+    table += std::to_string(PhaseOfPoint(test, k));
+    table += ' ';
+    table += FormatReal(rec.time[i]);
+    for (double v : rec.strain[i]) {
+      table += ' ';
+      table += FormatReal(v);
+    }
+    for (double v : rec.stress[i]) {
+      table += ' ';
+      table += FormatReal(v);
+    }
+    table += ' ';
+    table += FormatReal(rec.pw[i]);
+    table += '\n';
+  }
+  return table;
+}
+
 std::string DerivedPointTable(const input::LabTest& test, const Recording& rec, int nPoints) {
   std::vector<std::vector<std::string>> rows;
   for (int k = 1; k <= nPoints; ++k) rows.push_back(Row(test, rec, k));

@@ -185,13 +185,15 @@ std::string TestTypeText(const TestType& type) {
 }
 
 namespace {
+// The keys of the JSON summary: the names of the TOML job's test templates
+// where a template makes that kind of test.
 constexpr std::pair<TestKind, std::string_view> kKeys[] = {
     {TestKind::kGeneral, "general"},
     {TestKind::kTriaxialCompression, "triaxial_compression"},
     {TestKind::kTriaxialExtension, "triaxial_extension"},
     {TestKind::kOedometer, "oedometer"},
     {TestKind::kIsotropicCompression, "isotropic_compression"},
-    {TestKind::kSimpleShear, "simple_shear"},
+    {TestKind::kSimpleShear, "direct_simple_shear"},
     {TestKind::kCyclic, "cyclic"},
 };
 }  // namespace
@@ -207,6 +209,7 @@ std::optional<TestKind> TestKindFromKey(std::string_view key) {
   for (const auto& [k, name] : kKeys) {
     if (name == key) return k;
   }
+  if (key == "simple_shear") return TestKind::kSimpleShear;  // summaries of earlier versions
   return std::nullopt;
 }
 

@@ -23,6 +23,8 @@ std::string ExistingFile(const std::filesystem::path& path);
 // need not be UTF-8): undecodable bytes become U+FFFD.
 py::str Text(std::string_view bytes);
 
+// The exit codes, statuses and output file names of the program.
+void BindConstants(py::module_& m);
 void BindSimulate(py::module_& m);
 void BindJob(py::module_& m);
 void BindCalibrate(py::module_& m);

@@ -7,10 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/job_runs.hpp"
+#include "jobs/job_preparation.hpp"
 #include "bindings.hpp"
 #include "console_capture.hpp"
 #include "interrupt_scope.hpp"
+#include "report/html_report.hpp"
+#include "report/summary_json.hpp"
 
 namespace soilcal::python {
 namespace {
@@ -92,6 +94,17 @@ py::dict Outcome(const run::CalibrationOutcome& done) {
   out["objective"] = found ? py::object(py::float_(done.found->bestObjective)) : py::object(py::none());
   out["evaluations"] = done.found ? done.found->evaluations : 0L;
   out["iterations"] = done.found ? done.found->iterations : 0;
+  // The summary and the report as the run wrote them, from its own record
+  // (never read back from the folder).
+  if (done.record) {
+    out["summary_json"] = Text(report::SummaryToJson(done.record->summary));
+    out["report_body"] = Text(report::CalibrationReportBody(done.record->summary, done.record->curves));
+    out["report_style"] = Text(report::ReportStyleSheet());
+  } else {
+    out["summary_json"] = py::none();
+    out["report_body"] = py::none();
+    out["report_style"] = py::none();
+  }
   return out;
 }
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/job_runs.hpp"
+#include "jobs/job_preparation.hpp"
 #include "arrays.hpp"
 #include "bindings.hpp"
 #include "console_capture.hpp"

@@ -11,7 +11,11 @@
 #include "bindings.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
+#include "report/html_report.hpp"
+#include "report/summary_json.hpp"
 #include "run/messages.hpp"
+#include "run/open_job.hpp"
+#include "run/result_file.hpp"
 
 namespace soilcal::python {
 
@@ -73,6 +77,25 @@ std::string ExistingJobPath(const fs::path& path) {
   RaiseFileNotFound(path / "OPTIM.TXT");
 }
 
+void BindConstants(py::module_& m) {
+  // The result file's exit codes by name, from the program's own table; the
+  // package makes the IntEnum ExitCode of them.
+  py::list codes;
+  codes.append(py::make_tuple("SUCCESS", static_cast<int>(services::kSuccess)));
+  for (int code = 1; code <= services::kSmallOverlapCurves; ++code) {
+    codes.append(py::make_tuple(Text(run::ExitCodeName(code)), code));
+  }
+  m.attr("EXIT_CODES") = codes;
+  m.attr("MISSING_FILE_EXIT_CODES") =
+      py::make_tuple(static_cast<int>(services::kCurveFileNotFound),
+                     static_cast<int>(services::kNoInputVlcFile));
+  m.attr("KERNEL_ERROR_STATUS") = run::kStatusKernelError;
+  m.attr("OUTPUT_NOT_WRITTEN_STATUS") = run::kOutputNotWrittenStatus;
+  m.attr("RESULT_FILE") = run::kResultFileName;
+  m.attr("SUMMARY_FILE") = report::kSummaryFileName;
+  m.attr("REPORT_FILE") = report::kReportFileName;
+}
+
 }  // namespace soilcal::python
 
 PYBIND11_MODULE(_soilcal, m) {
@@ -89,6 +112,7 @@ PYBIND11_MODULE(_soilcal, m) {
       PyErr_SetString(PyExc_ValueError, error.what());
     }
   });
+  soilcal::python::BindConstants(m);
   soilcal::python::BindSimulate(m);
   soilcal::python::BindJob(m);
   soilcal::python::BindCalibrate(m);

@@ -11,12 +11,10 @@
 #include "labtest/point_table.hpp"
 #include "labtest/test_file_run.hpp"
 #include "run/messages.hpp"
+#include "run/open_job.hpp"
 
 namespace soilcal::python {
 namespace {
-
-// Status of a test that a kernel error ended (the driver's own are 0 to 3).
-constexpr int kKernelErrorStatus = 4;
 
 py::dict Simulate(const std::filesystem::path& testFile, bool verbose, bool extendedModels) {
   const std::string path = ExistingFile(testFile);
@@ -39,7 +37,7 @@ py::dict Simulate(const std::filesystem::path& testFile, bool verbose, bool exte
   out["stress"] = Rows6(run.rec.stress, n);
   out["pore_pressure"] = Array(pw);
   out["phase"] = Array(phase);
-  out["status"] = run.kernelError ? kKernelErrorStatus : run.run.status;
+  out["status"] = run.kernelError ? run::kStatusKernelError : run.run.status;
   out["kernel_error"] = run.kernelError ? py::object(Text(run::KernelErrorLine(*run.kernelError)))
                                         : py::object(py::none());
   out["console"] = Text(console.text());

@@ -8,7 +8,7 @@
 
 #include "models/parameter_table.hpp"
 #include "report/html_report.hpp"
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 #include "report/report_sections.hpp"
 #include "report/svg_plot.hpp"
 

@@ -55,6 +55,8 @@ std::string HtmlPage(const std::string& title, const std::string& body) {
   return out;
 }
 
+std::string ReportStyleSheet() { return kStyle; }
+
 std::string ExactNumber(double value) { return services::FormatReal(value); }
 
 std::string ShortNumber(double value, int digits) {

@@ -100,7 +100,7 @@ std::string ErrorTable(const Summary& s) {
 
 }  // namespace
 
-std::string RenderCalibrationReport(const Summary& s, const JobCurves& curves) {
+std::string CalibrationReportBody(const Summary& s, const JobCurves& curves) {
   std::string body = "<h1>Calibration report: " + XmlEscape(s.job) + "</h1>\n";
   body += Outcome(s);
   body += RunFacts(s);
@@ -109,7 +109,11 @@ std::string RenderCalibrationReport(const Summary& s, const JobCurves& curves) {
   body += UncertaintySection(s);
   body += "<h2>Errors per curve</h2>\n" + ErrorTable(s);
   body += "<h2>Curves</h2>\n" + CurveSection(s, curves);
-  return HtmlPage("Calibration report " + s.job, body);
+  return body;
+}
+
+std::string RenderCalibrationReport(const Summary& s, const JobCurves& curves) {
+  return HtmlPage("Calibration report " + s.job, CalibrationReportBody(s, curves));
 }
 
 }  // namespace soilcal::report

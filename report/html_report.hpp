@@ -11,6 +11,10 @@ namespace soilcal::report {
 inline constexpr const char* kReportFileName = "calibration_report.html";
 
 std::string RenderCalibrationReport(const Summary& summary, const JobCurves& curves);
+// The page's body alone, and the style sheet of every page: a notebook
+// shows the report as a block of its own page from these two.
+std::string CalibrationReportBody(const Summary& summary, const JobCurves& curves);
+std::string ReportStyleSheet();
 
 // Page frame shared by the reports: head with the style sheet, then `body`.
 std::string HtmlPage(const std::string& title, const std::string& body);

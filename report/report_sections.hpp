@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 #include "report/summary.hpp"
 #include "report/svg_plot.hpp"
 

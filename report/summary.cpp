@@ -7,6 +7,7 @@
 #include "models/udsm/link.hpp"
 #include "report/html_report.hpp"
 #include "report/summary.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::report {
 
@@ -45,7 +46,9 @@ std::string OutcomeText(const Summary& s) {
   const int code = *s.exitCode;
   const std::string exit = "exit code " + std::to_string(code);
   if (code == 0) return (s.warnings.empty() ? "calibrated" : "calibrated, with warnings") + (" (" + exit + ")");
-  if (code == 18) return "stopped before the end: the best point found so far (" + exit + ", " + s.exitName + ")";
+  if (code == services::kUserAbort) {
+    return "stopped before the end: the best point found so far (" + exit + ", " + s.exitName + ")";
+  }
   return "not calibrated: " + s.exitName + " (" + exit + ")";
 }
 

@@ -7,12 +7,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "optimisation/progress.hpp"
 #include "optimisation/pswarm.hpp"
+#include "run/calibration_record.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "services/console.hpp"
@@ -59,6 +61,9 @@ struct CalibrationOutcome {
   std::string folder;        // project folder ("" = the current directory)
   std::optional<optimisation::SwarmResult> found;  // once the search has ended
   std::vector<ParameterOutcome> parameters;        // once the result body was written
+  // The summary and curves the run wrote its summary and report from; none
+  // when nothing was written into the folder (or they could not be built).
+  std::shared_ptr<const CalibrationRecord> record;
 };
 
 // Runs the job of request.path as the program does (run/run_sequence.cpp).

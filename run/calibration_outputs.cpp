@@ -74,12 +74,14 @@ void CalibrationOutputs::UncertaintyKnown(std::optional<optimisation::Uncertaint
   state_->trace.uncertainty = std::move(result);
 }
 
-void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResources& resources,
-                                const ResultFile& result, const std::string& folder) {
+std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
+    const input::Job& job, const models::ModelResources& resources, const ResultFile& result,
+    const std::string& folder) {
   state_->line.Finish();
   try {
-    report::Summary summary;
-    report::JobCurves curves;
+    auto record = std::make_shared<CalibrationRecord>();
+    report::Summary& summary = record->summary;
+    report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
     // Each file whole or not at all; a failure is said and counts for the
     // run's status.
@@ -92,9 +94,11 @@ void CalibrationOutputs::Finish(const input::Job& job, const models::ModelResour
     const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
     const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
     PrintRunSummary(summary, written ? reportPath : "");
+    return record;
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.
   }
+  return nullptr;
 }
 
 }  // namespace soilcal::run

@@ -13,6 +13,7 @@
 #include "optimisation/pswarm.hpp"
 #include "optimisation/uncertainty.hpp"
 #include "report/summary.hpp"
+#include "run/calibration_record.hpp"
 #include "run/options.hpp"
 #include "run/progress_line.hpp"
 #include "run/result_file.hpp"
@@ -65,8 +66,9 @@ class CalibrationOutputs {
   void UncertaintyKnown(std::optional<optimisation::UncertaintyResult> result);
   void KernelError(const std::string& message);
   // Ends the progress line and writes the summary and the report into
-  // `folder`. Never throws: what cannot be known is left out.
-  void Finish(const input::Job& job, const models::ModelResources& resources,
+  // `folder`; returns what they were written from. Never throws: what
+  // cannot be known is left out (nullptr when the summary cannot be built).
+  std::shared_ptr<const CalibrationRecord> Finish(const input::Job& job, const models::ModelResources& resources,
               const ResultFile& result, const std::string& folder);
 
  private:

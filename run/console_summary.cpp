@@ -7,6 +7,7 @@
 #include "report/html_report.hpp"
 #include "run/result_file.hpp"
 #include "services/console.hpp"
+#include "services/errors.hpp"
 #include "services/notices.hpp"
 
 namespace soilcal::run {
@@ -60,7 +61,7 @@ std::string SearchLine(const report::Summary& s) {
 std::string ConsoleSummary(const report::Summary& s, const std::string& reportPath) {
   std::string out;
   auto line = [&](const std::string& text) { out += kPrefix + text + "\n"; };
-  const bool result = s.exitCode && (*s.exitCode == 0 || *s.exitCode == 18);
+  const bool result = s.exitCode && (*s.exitCode == services::kSuccess || *s.exitCode == services::kUserAbort);
   if (result) {
     std::string head = report::OutcomeText(s);
     const std::size_t n = s.warnings.size();

@@ -11,7 +11,7 @@
 #include "labtest/point_table.hpp"
 #include "labtest/test_type.hpp"
 #include "optimisation/curve_errors.hpp"
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 #include "input/readers.hpp"
 #include "run/argument_path.hpp"
 #include "run/curve_checks.hpp"

@@ -231,7 +231,9 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
     outcome.kernelError = true;
     done.message = "internal error";
   }
-  if (!run.place.untouched) run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  if (!run.place.untouched) {
+    done.record = run.outputs.Finish(run.job, run.resources, run.result, run.folder);
+  }
   CloseJobFolder(run.place, run.result);
   outcome.outputFailed = services::OutputFailures() > 0;
   done.untouched = run.place.untouched;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "models/root_finding.hpp"
+
 namespace soilcal::models::sekiguchi_ohta {
 namespace {
 
@@ -28,30 +30,14 @@ Vec6 Stress(const Vec6& s, double p) {
   return sig;
 }
 
-// Root of a decreasing function on [lo, hi] with fn(lo) > 0 > fn(hi)
-// (Illinois variant of regula falsi).
+// Root of a decreasing function on [lo, hi] with fn(lo) > 0 > fn(hi); ok
+// becomes false when the iteration limit comes first.
 template <class Fn>
 double SolveDecreasing(Fn fn, double lo, double hi, double flo, double fhi, double tol,
                        bool& ok) {
-  int side = 0;
-  for (int it = 0; it < kMaxIterations; ++it) {
-    const double x = (lo * fhi - hi * flo) / (fhi - flo);
-    const double fx = fn(x);
-    if (std::fabs(fx) <= tol || hi - lo <= 1e-15 * std::fabs(hi)) return x;
-    if (fx > 0.0) {
-      lo = x;
-      flo = fx;
-      if (side == 1) fhi *= 0.5;
-      side = 1;
-    } else {
-      hi = x;
-      fhi = fx;
-      if (side == -1) flo *= 0.5;
-      side = -1;
-    }
-  }
-  ok = false;
-  return 0.5 * (lo + hi);
+  const FallingRoot root = FindFallingRoot(fn, lo, flo, hi, fhi, tol, kMaxIterations);
+  if (!root.converged) ok = false;
+  return root.x;
 }
 
 double Viscous(double dEpsVp, const SoParams& m) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "models/root_finding.hpp"
 #include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::models::ubc3d {
@@ -55,33 +56,6 @@ double Harden(double s0, double dg, double A, const Params& m) {
   if (rf < 1e-12) return std::min(s0 + A * dg, m.sinPhiP);
   const double inv = 1.0 / (1.0 - rf * s0) + A * rf * dg;
   return std::min((1.0 - 1.0 / inv) / rf, m.sinPhiP);
-}
-
-// Root of a function that falls through zero on [lo, hi] (f(lo) > 0 >=
-// f(hi)) by the Illinois variant of regula falsi, which keeps the bracket
-// and converges superlinearly. Returns the last point with f <= 0, or one
-// within `tolF` of zero.
-template <class F>
-double FallingRoot(const F& f, double lo, double flo, double hi, double fhi, double tolF) {
-  int side = 0;
-  for (int k = 0; k < kRootIterations && hi - lo > 1e-15 * hi; ++k) {
-    const double x = (lo * fhi - hi * flo) / (fhi - flo);
-    if (!(x > lo && x < hi)) break;
-    const double fx = f(x);
-    if (std::fabs(fx) <= tolF) return x;
-    if (fx > 0.0) {
-      lo = x;
-      flo = fx;
-      if (side == 1) fhi *= 0.5;
-      side = 1;
-    } else {
-      hi = x;
-      fhi = fx;
-      if (side == -1) flo *= 0.5;
-      side = -1;
-    }
-  }
-  return hi;
 }
 
 struct Loading {
@@ -142,7 +116,7 @@ Loading ReturnLoading(const Vec3& tr, double s0, double A, const Params& m, cons
   const double scale = std::max(0.5 * (tr[0] + tr[2]) + m.a, m.pFloor);
   auto yield = [&](double x) { return YieldOf(LoadingAt(tr, x, s0, A, m, de), m); };
   const double fLow = lo > 0.0 ? yield(lo) : YieldOf(LoadingAt(tr, 0.0, s0, A, m, de), m);
-  const double x = FallingRoot(yield, lo, fLow, hi, fHigh, 1e-13 * scale);
+  const double x = FindFallingRoot(yield, lo, fLow, hi, fHigh, 1e-13 * scale, kRootIterations).x;
   Loading l = LoadingAt(tr, x, s0, A, m, de);
   l.ok = true;
   return l;
@@ -178,8 +152,9 @@ double Compaction(const Vec3& tr, double s0, double H, double extra, const Param
   if (top < 0.0) {
     lo = hi;  // compaction up to the bound
   } else {
-    lo = FallingRoot([&](double x) { return -excess(x); }, 0.0, -excess(0.0), hi, -top,
-                     1e-15 * std::max(hi, 1e-300));
+    lo = FindFallingRoot([&](double x) { return -excess(x); }, 0.0, -excess(0.0), hi, -top,
+                         1e-15 * std::max(hi, 1e-300), kRootIterations)
+             .x;
   }
   etaEnd = ratioAfter(lo);
   return lo;

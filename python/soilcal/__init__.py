@@ -18,15 +18,18 @@ exist, ``RunError`` (with the program's exit code) for a job the program
 stops with a run error.
 """
 
+from ._constants import (ExitCode, KERNEL_ERROR_STATUS, OUTPUT_NOT_WRITTEN_STATUS, REPORT_FILE,
+                         RESULT_FILE, SUMMARY_FILE)
 from ._errors import KernelError, MissingFileError, RunError, _run_error
 from ._result import CalibrationResult
 from ._soilcal import Job, derive, simulate
 from . import _soilcal
 
-__all__ = ["simulate", "Job", "calibrate", "derive", "CalibrationResult", "RunError", "MissingFileError",
-           "KernelError", "USER_ABORT"]
+__all__ = ["simulate", "Job", "calibrate", "derive", "CalibrationResult", "RunError",
+           "MissingFileError", "KernelError", "ExitCode", "USER_ABORT", "KERNEL_ERROR_STATUS",
+           "OUTPUT_NOT_WRITTEN_STATUS", "RESULT_FILE", "SUMMARY_FILE", "REPORT_FILE"]
 
-USER_ABORT = 18
+USER_ABORT = ExitCode.USER_ABORT
 
 
 def calibrate(path, search="default", threads=None, progress=None, verbose=False,
@@ -65,6 +68,6 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
         interrupt.result = result
         raise interrupt
     code = outcome["exit_code"]
-    if code is not None and code not in (0, USER_ABORT):
+    if code is not None and code not in (ExitCode.SUCCESS, ExitCode.USER_ABORT):
         raise _run_error(code, outcome["message"], result)
     return result

@@ -1,5 +1,7 @@
 """The exceptions of soilcal."""
 
+from ._constants import MISSING_FILE_EXIT_CODES
+
 
 class RunError(Exception):
     """The program stopped the job with a run error.
@@ -29,10 +31,6 @@ class KernelError(RuntimeError):
     """A kernel error ended a simulation that had to succeed."""
 
 
-# Exit codes of files the job names that are missing.
-_MISSING_FILE_CODES = (10, 15)
-
-
 def _run_error(exit_code, message, result=None):
-    cls = MissingFileError if exit_code in _MISSING_FILE_CODES else RunError
+    cls = MissingFileError if exit_code in MISSING_FILE_EXIT_CODES else RunError
     return cls(exit_code, message, result)

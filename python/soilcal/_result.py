@@ -3,11 +3,10 @@
 import html
 import json
 import os
-import re
 
-_RESULT_FILE = "Optimization_result.txt"
-_SUMMARY_FILE = "calibration_summary.json"
-_REPORT_FILE = "calibration_report.html"
+import numpy
+
+from ._constants import ExitCode, REPORT_FILE, RESULT_FILE, SUMMARY_FILE
 
 
 class CalibrationResult:
@@ -21,6 +20,13 @@ class CalibrationResult:
     degrees and moduli). ``summary`` is calibration_summary.json as a dict;
     ``report_path`` names calibration_report.html. In a notebook the result
     shows the report; ``curves_frame()`` gives the curves as a DataFrame.
+
+    The fields of scipy's ``OptimizeResult`` are there too, for code written
+    against it: ``x`` (the best values as a numpy array, in the order of
+    ``parameters``), ``fun`` (the objective), ``success`` (exit code 0),
+    ``status`` (the exit code, -1 for a kernel error), ``message`` (what
+    ended a run that failed, else the exit code's name), ``nfev``
+    (objective evaluations) and ``nit`` (iterations or generations).
     """
 
     def __init__(self, outcome):
@@ -38,12 +44,24 @@ class CalibrationResult:
         self.evaluations = outcome["evaluations"]
         self.iterations = outcome["iterations"]
         self.console = outcome["console"]
+        self.x = numpy.array([self.parameters[name] for name in self.parameters], dtype=float)
+        self.fun = self.objective
+        self.success = self.exit_code == ExitCode.SUCCESS
+        self.status = -1 if self.exit_code is None else int(self.exit_code)
+        if not self.message and self.exit_code is not None:
+            self.message = ExitCode(self.exit_code).name
+        self.nfev = self.evaluations
+        self.nit = self.iterations
         ran = outcome["ran"]
-        self.result_path = os.path.join(self.folder, _RESULT_FILE)
-        summary = os.path.join(self.folder, _SUMMARY_FILE)
-        report = os.path.join(self.folder, _REPORT_FILE)
-        self.summary = _read_json(summary) if ran else None
+        self.result_path = os.path.join(self.folder, RESULT_FILE)
+        report = os.path.join(self.folder, REPORT_FILE)
+        # The summary and the report's body come from the run itself; the
+        # files in the folder are written from the same record.
+        summary = outcome["summary_json"]
+        self.summary = json.loads(summary) if ran and summary is not None else None
         self.report_path = report if ran and os.path.isfile(report) else None
+        self._report_body = outcome["report_body"] if ran else None
+        self._report_style = outcome["report_style"] or ""
 
     def __repr__(self):
         if self.exit_code is None:
@@ -106,20 +124,11 @@ class CalibrationResult:
         return pandas.DataFrame(rows)
 
     def _repr_html_(self):
-        if self.report_path is not None:
-            with open(self.report_path, encoding="utf-8", errors="replace") as f:
-                return report_fragment(f.read())
+        if self._report_body is not None:
+            return report_fragment(self._report_body, self._report_style)
         rows = "".join("<tr><th>%s</th><td>%.6g</td></tr>" % (html.escape(k), v)
                        for k, v in self.parameters.items())
         return "<p>%s</p><table>%s</table>" % (html.escape(repr(self)), rows)
-
-
-def _read_json(path):
-    try:
-        with open(path, encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return None
 
 
 _SCOPE = "div.soilcal-report"
@@ -153,11 +162,7 @@ def _scoped_css(css):
     return "\n".join(out)
 
 
-def report_fragment(page):
-    """The calibration report as an HTML block for a notebook: its body, the
-    SVG figures inline, with its style rules scoped to the block."""
-    style = re.search(r"<style[^>]*>(.*?)</style>", page, re.S)
-    body = re.search(r"<body[^>]*>(.*)</body>", page, re.S)
-    css = _scoped_css(style.group(1)) if style else ""
-    content = body.group(1) if body else page
-    return '<div class="soilcal-report"><style>%s</style>%s</div>' % (css, content)
+def report_fragment(body, style):
+    """The calibration report as an HTML block for a notebook: the page's
+    body, the SVG figures inline, with its style rules scoped to the block."""
+    return '<div class="soilcal-report"><style>%s</style>%s</div>' % (_scoped_css(style), body)

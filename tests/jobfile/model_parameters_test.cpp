@@ -5,11 +5,13 @@
 // shows as a wrong number.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <numbers>
 
 #include "jobfile/commands.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "jobfile_support.hpp"
 #include "models/parameter_table.hpp"
@@ -144,15 +146,15 @@ TEST(ModelParameters, NamesWithoutALabRunLandInTheirSlots) {
   }
 }
 
-// The README's section on TOML job files names every model, parameter,
-// template and quantity the reader takes, so that nothing a person can use
-// is missing from it.
-TEST(ModelParameters, TheReadmeNamesEveryModelParameterTemplateAndQuantity) {
-  const std::string readme = ReadFile(SourcePath("README.md"));
-  const std::size_t from = readme.find("## A TOML job file");
-  const std::size_t to = readme.find("\n## ", from + 1);
-  ASSERT_NE(from, std::string::npos);
-  const std::string section = readme.substr(from, to - from);
+// The manual's page of the job file and its model pages name every model,
+// parameter, template and quantity the reader takes, so that nothing a
+// person can use is missing from it.
+TEST(ModelParameters, TheManualNamesEveryModelParameterTemplateAndQuantity) {
+  std::string section = ReadFile(SourcePath("docs/job_file.md"));
+  ASSERT_NE(section.find("# A TOML job file"), std::string::npos);
+  for (const auto& entry : std::filesystem::directory_iterator(SourcePath("docs/models"))) {
+    if (entry.path().extension() == ".md") section += ReadFile(entry.path());
+  }
   auto named = [&](const std::string& name) {
     return section.find("`" + name + "`") != std::string::npos ||
            section.find("\"" + name + "\"") != std::string::npos;

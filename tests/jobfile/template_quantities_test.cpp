@@ -16,7 +16,7 @@
 #include "input/curve_quantity.hpp"
 #include "input/cyclic_tests.hpp"
 #include "jobfile/commands.hpp"
-#include "jobfile/quantities.hpp"
+#include "jobfile/quantity_names.hpp"
 #include "jobfile/templates.hpp"
 #include "jobfile_support.hpp"
 #include "labtest/context.hpp"

@@ -40,7 +40,7 @@ nlohmann::json Parameter(const nlohmann::json& summary, const std::string& name)
   return {};
 }
 
-// The README's first example as shipped: its curves are the closed-form
+// The quick start's example as shipped: its curves are the closed-form
 // Mohr-Coulomb response of G = 24000 kPa and phi = 38 deg (c = 1 kPa,
 // psi = 8 deg), exact at the 100 step points, so its thorough search finds
 // them to within 1 % and 0.3 deg; the outputs land in job.out/.

@@ -21,7 +21,7 @@ struct Wave {
 Wave EndsOfPhases(const input::TestDescription& d, int i) {
   Wave w;
   double s = d.initialStress[static_cast<std::size_t>(i)], t = 0.0;
-  for (const input::PhaseDescription& p : d.phases) {
+  for (const input::Phase& p : d.phases) {
     s += p.stress[static_cast<std::size_t>(i)];
     t += p.timeIncrement;
     w.stress.push_back(s);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/phases.hpp"
 #include "input/records.hpp"
 #include "labtest/context.hpp"
 #include "labtest/driver.hpp"
@@ -39,17 +40,9 @@ inline input::LabTest MakeTest(int modelNumber, const std::array<double, 6>& ini
   t.maxIterations = maxIterations;
   t.tolerance = tolerance;
   t.initialStress = initialStress;
-  t.nPhases = static_cast<int>(phases.size());
-  t.capacity = 1;
-  for (const Phase& p : phases) {
-    t.loadSteps.push_back(p.steps);
-    t.timeIncrement.push_back(p.time);
-    t.prescribedStrain.push_back(p.strain);
-    t.prescribedStress.push_back(p.stress);
-    t.phaseFlags.push_back(p.flags);
-    t.capacity += p.steps;
-  }
-  if (!phases.empty()) t.controlFlags = phases.back().flags;
+  std::vector<input::Phase> written;
+  for (const Phase& p : phases) written.push_back({p.steps, p.time, p.strain, p.stress, p.flags});
+  input::WritePhases(written, t);
   return t;
 }
 

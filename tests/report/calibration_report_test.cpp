@@ -272,3 +272,29 @@ TEST(FailedRunReport, SaysWhatWentWrongAndWhatWasKnown) {
 
 }  // namespace
 }  // namespace soilcal::testing
+
+namespace soilcal::testing {
+namespace {
+
+// soilcal-report takes a TOML job as well: the page is rebuilt in JOB.out/,
+// where the run wrote it, and nothing lands beside the job file.
+TEST(ReportProgram, RebuildsTheReportOfATomlJobInItsOutputFolder) {
+  TempDir job;
+  CopyExample("sand_triaxial", job.path());
+  ASSERT_EQ(RunProcess(BuildPath("soilcal"), {"job.toml"}, job.path()).exitStatus, 0);
+  const fs::path out = job.path() / "job.out";
+  const std::string written = ReadFile(out / "calibration_report.html");
+  fs::remove(out / "calibration_report.html");
+  const ProcessRun again = RunProcess(BuildPath("soilcal-report"), {"job.toml"}, job.path());
+  ASSERT_EQ(again.exitStatus, 0) << again.err;
+  EXPECT_EQ(ReadFile(out / "calibration_report.html"), written);
+  EXPECT_FALSE(fs::exists(job.path() / "calibration_report.html"));
+  EXPECT_NE(again.out.find("job.out/calibration_report.html"), std::string::npos) << again.out;
+
+  const ProcessRun missing = RunProcess(BuildPath("soilcal-report"), {"none.toml"}, job.path());
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_NE(missing.err.find("no such job folder or file: none.toml"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace soilcal::testing

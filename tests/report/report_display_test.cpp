@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "report/html_report.hpp"
-#include "report/quantities.hpp"
+#include "report/quantity_display.hpp"
 #include "report/report_sections.hpp"
 #include "report/summary.hpp"
 #include "report/svg_plot.hpp"

@@ -29,7 +29,7 @@ LabTestFileDesc CyclicFile(const input::TestDescription& d, const std::array<dou
   f.variant = d.modelVariant;
   f.tolerance = 0.0025;
   f.initialStress = d.initialStress;
-  for (const input::PhaseDescription& ph : d.phases) {
+  for (const input::Phase& ph : d.phases) {
     f.phases.push_back({ph.loadSteps, ph.timeIncrement, ph.strain, ph.stress, ph.flags});
   }
   return f;

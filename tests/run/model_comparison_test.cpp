@@ -236,3 +236,54 @@ TEST(ModelComparisonRun, NativeJobsAreComparedOnTheSameTestsAndFinishedRunsReuse
 
 }  // namespace
 }  // namespace soilcal::acceptance
+
+namespace soilcal::acceptance {
+namespace {
+
+// ψ free on deviator curves alone, which a Mohr-Coulomb triaxial test fits
+// the same with any dilatancy: ψ has no standard error and no closed
+// profile, so its intervals are null, and the model is still compared from
+// its run's own record, beside the model without it.
+TEST(ModelComparisonRun, AModelWithANonIdentifiableParameterIsStillCompared) {
+  TempDir dir;
+  const std::string example = SourcePath("examples/sand_triaxial/");
+  dir.Write("q.csv", Noisy(ReadFile(example + "TRIAX1_Q_EPS.csv"), 7));
+  // The comparison above without linear elasticity and the volumetric
+  // curve, ψ free in place of the tension cut-off.
+  std::string job = kComparison;
+  const std::size_t elastic = job.find("[[models]]\nname = \"linear_elastic\"");
+  job.erase(elastic, job.find("[[tests]]") - elastic);
+  job.erase(job.find("\n[[tests.curves]]\nfile = \"ev.csv\""));
+  job.replace(job.find("tension = [0, 50]"), 17, "psi = [0, 20]");
+  job.replace(job.find("\"mc_tension\""), 12, "\"mc_psi\"");
+  dir.Write("psi.toml", job);
+  const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", "psi.toml"}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const json c = ReadJson(dir.path() / "psi.out" / "comparison.json");
+  const json& models = c.at("models");
+  ASSERT_EQ(models.size(), 2u);
+  for (const json& m : models) {
+    SCOPED_TRACE(m.at("name").get<std::string>());
+    EXPECT_TRUE(m.at("compared").get<bool>()) << m.dump();
+    EXPECT_TRUE(m.at("objective").is_number());
+    EXPECT_TRUE(m.at("bic").is_number());
+  }
+  const json* withPsi = nullptr;
+  for (const json& m : models) {
+    if (m.at("name") == "mc_psi") withPsi = &m;
+  }
+  ASSERT_NE(withPsi, nullptr);
+  const json& free = withPsi->at("free_parameters");
+  ASSERT_EQ(free.size(), 3u);
+  const json& psi = free[2];
+  EXPECT_EQ(psi.at("name"), "psi");
+  EXPECT_TRUE(psi.at("interval_95").is_null()) << psi.dump();
+  const std::string kinds = psi.at("flags").dump();
+  EXPECT_NE(kinds.find("not_identifiable"), std::string::npos) << kinds;
+  // The comparison's figures agree with the model's own summary.
+  const json own = ReadJson(dir.path() / "psi.out" / "mc_psi" / "calibration_summary.json");
+  EXPECT_EQ(withPsi->at("objective").get<double>(), own.at("best").at("objective").get<double>());
+}
+
+}  // namespace
+}  // namespace soilcal::acceptance

@@ -1,0 +1,103 @@
+// A batch: read the jobs, run them as children (run/batch_runner.hpp), tell
+// of each as it ends, write the summary. Nothing of a job's run is done in
+// this process, so a job fails or crashes alone.
+#include "batch/batch_command.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "batch/batch_options.hpp"
+#include "batch/batch_runner.hpp"
+#include "batch/batch_summary.hpp"
+#include "services/errors.hpp"
+#include "services/notices.hpp"
+
+namespace soilcal::app {
+namespace {
+
+std::vector<BatchJob> JobsOf(const BatchOptions& options) {
+  std::vector<BatchJob> jobs;
+  for (const std::string& path : options.jobs) {
+    BatchJob job;
+    job.path = path;
+    job.outputFolder = OutputFolderOf(path);
+    job.logPath = job.outputFolder + kConsoleLogName;
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+std::string Seconds(double s) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f s", s);
+  return buffer;
+}
+
+// "[3/20] path: exit 0, error 20.71 %, 566 evaluations, 1.2 s"
+void PrintFinished(const BatchJob& job, int done, std::size_t total) {
+  std::string line = "[" + std::to_string(done) + "/" + std::to_string(total) + "] " + job.path +
+                     ": exit " + std::to_string(job.status);
+  const std::string name = StatusName(job);
+  if (!name.empty()) line += " (" + name + ")";
+  if (job.figures.meanError) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, ", error %.4g %%", *job.figures.meanError);
+    line += buffer;
+  }
+  if (job.figures.evaluations) line += ", " + std::to_string(*job.figures.evaluations) + " evaluations";
+  line += ", " + Seconds(job.wallSeconds);
+  if (job.status != 0) line += "; see " + job.logPath;
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+// batch_summary.csv through a temporary file, so a reader never sees half.
+bool WriteSummary(const std::vector<BatchJob>& jobs) {
+  const std::string temporary = std::string(kBatchSummaryName) + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << BatchSummaryCsv(jobs);
+    if (!out.flush()) return false;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, kBatchSummaryName, ec);
+  return !ec;
+}
+
+}  // namespace
+
+int RunBatchCommand(int argc, char** argv) {
+  const BatchOptions options = ParseBatchCommandLine(argc, argv);
+  if (!options.problem.empty()) {
+    services::Notice(options.problem + " (see soilcal --help)");
+    const int status = options.jobs.empty() && options.jobsFrom.empty()
+                           ? services::kOptimizationFileNotIndicated
+                           : services::kNoOptimizationInputFile;
+    return options.exitStatus ? status : 0;
+  }
+  std::vector<BatchJob> jobs = JobsOf(options);
+  BatchRunSettings settings;
+  settings.program = argc > 0 && argv[0] != nullptr ? argv[0] : "soilcal";
+  settings.childOptions = options.childOptions;
+  settings.parallel = options.parallel > 0 ? options.parallel : AvailableCores();
+
+  int done = 0;
+  RunChildren(settings, jobs, [&](const BatchJob& finished) {
+    BatchJob& job = jobs[static_cast<std::size_t>(&finished - jobs.data())];
+    job.figures = ReadJobFigures(job.outputFolder + kSummaryName, job.startedAt);
+    PrintFinished(job, ++done, jobs.size());
+  });
+
+  int worst = 0;
+  for (const BatchJob& job : jobs) worst = std::max(worst, job.status);
+  if (!WriteSummary(jobs)) {
+    services::Notice(std::string(kBatchSummaryName) + " cannot be written in the current folder");
+    worst = std::max(worst, 1);
+  }
+  return options.exitStatus ? worst : 0;
+}
+
+}  // namespace soilcal::app
