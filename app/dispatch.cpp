@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/new_command.hpp"
 #include "batch/batch_command.hpp"
 #include "batch/batch_job.hpp"
 #include "batch/batch_options.hpp"
@@ -64,6 +65,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {

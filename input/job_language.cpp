@@ -34,7 +34,7 @@ JobLanguage FromJson(const json& j) {
   for (const json& p : j.at("parameters")) {
     l.parameters.push_back({p.at("slot").get<int>(), p.at("name").get<std::string>(),
                             p.at("unit").get<std::string>(), p.at("conversion").get<std::string>(),
-                            p.value("partner", 0.0)});
+                            p.value("partner", 0.0), p.value("start_rule", std::string())});
   }
   for (const json& t : j.at("tests")) {
     std::vector<CurveLanguage> curves;
@@ -72,6 +72,7 @@ std::string JobLanguageJson(const JobLanguage& language) {
     json entry = {{"slot", p.slot}, {"name", p.name}, {"unit", p.unit},
                   {"conversion", p.conversion}};
     if (p.conversion == "shear_from_young") entry["partner"] = p.partner;
+    if (!p.startRule.empty()) entry["start_rule"] = p.startRule;
     j["parameters"].push_back(std::move(entry));
   }
   j["tests"] = json::array();

@@ -261,6 +261,7 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
   std::vector<Given> given;
   std::array<const toml::key*, 256> bySlot{};
   for (const auto& [key, value] : TomlFile::InFileOrder(*table)) {
+    if (key->str() == "from_data") continue;  // FromData reads it
     ParameterRef ref = FindParameterRef(s, *key, 200);
     const double v = s.file.NumberOf(*value, "parameter \"" + ref.name + "\"");
     if (const toml::key* other = bySlot[static_cast<std::size_t>(ref.slot)]) {
@@ -293,7 +294,8 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
   }
   // The soft-soil family refuses a set without M before its completion
   // derives M (models 4 and 8) or uses it (model 5).
-  if ((s.model == 4 || s.model == 5 || s.model == 8) && !(material.params[31] > 0.0)) {
+  if ((s.model == 4 || s.model == 5 || s.model == 8) && !(material.params[31] > 0.0) &&
+      !FromData(s, root)) {
     s.file.Fail(kBadParameterValue, table->source(),
                 s.modelWords + " needs M > 0 in [parameters]" +
                     (s.model == 5 ? std::string(" (the critical stress ratio)")

@@ -81,6 +81,7 @@ NativeJob ReadJobTable(const toml::table& root, const std::string& path) {
       if (!tests[t].as_table()->contains("title")) out.titles[t] = *title;
     }
   }
+  ReadDerivedStart(s, root, out);
   for (input::LabTest& test : out.job.tests) test.material = material;
   out.extendedModels = NeedsExtendedModels(material.baseModel);
   out.job.modelNumber = out.job.tests.back().modelNumber;

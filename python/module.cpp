@@ -119,4 +119,5 @@ PYBIND11_MODULE(_soilcal, m) {
   soilcal::python::BindSimulate(m);
   soilcal::python::BindJob(m);
   soilcal::python::BindCalibrate(m);
+  soilcal::python::BindDerive(m);
 }

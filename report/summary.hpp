@@ -35,6 +35,7 @@ struct ParameterSummary {
   std::string unit{};
   std::optional<double> slotBest{};
   std::optional<ParameterDisplay> display{};  // none: shown under the result file's key
+  std::string startRule{};  // how the start value was read off the tests ("" when given)
   std::optional<ParameterUncertaintySummary> uncertainty = std::nullopt;
 };
 

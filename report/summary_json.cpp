@@ -216,6 +216,7 @@ json ToJson(const Summary& s) {
                                  {"slot_best", Optional(p.slotBest)},
                                  {"relative_sensitivity", Optional(p.sensitivity)},
                                  {"display", DisplayJson(p)}});
+      if (!p.startRule.empty()) j["parameters"].back()["start_rule"] = p.startRule;
       continue;
     }
     j["parameters"].push_back({{"slot", p.slot},
@@ -299,6 +300,7 @@ Summary FromJson(const json& j) {
       param.slotBest = OptionalOf<double>(p, "slot_best");
     }
     param.display = DisplayOf(p);
+    param.startRule = p.value("start_rule", std::string());
     s.parameters.push_back(std::move(param));
   }
   s.start = PointOf(j.at("start"));

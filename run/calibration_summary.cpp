@@ -46,6 +46,7 @@ void InJobUnits(const input::ParameterLanguage& language, report::ParameterSumma
   p.jobUnits = true;
   p.name = language.name;
   p.unit = language.unit;
+  p.startRule = language.startRule;
   p.slotBest = p.best;
   p.lower = convert(p.lower);
   p.upper = convert(p.upper);

@@ -12,6 +12,7 @@ std::string UsageText() {
        soilcal [OPTIONS] --compare JOB1/OPTIM.TXT JOB2/OPTIM.TXT ...
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
+       soilcal new MODEL[,MODEL...] FILE... [-o JOB.toml] [--force]
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
@@ -19,7 +20,9 @@ and measured curve files it lists are read from the same folder. A TOML job
 file (named parameters, CSV curves) is written as its native job into
 PATH/JOB.out/ and run there; every output of its run lands in that folder.
 --write-native writes that native job into DIR without a run; --write-toml
-writes a native job as a TOML job with CSV files.
+writes a native job as a TOML job with CSV files. soilcal new writes a TOML
+job from measured tests (TOML jobs or lab files) with start values and
+bounds read off the curves, each with the rule that gave it.
 
 Outcome:
   Optimization_result.txt   in the job folder: best values, mean relative
