@@ -41,6 +41,9 @@ struct ParameterSummary {
 struct CurveFitSummary {
   double error = 0.0;  // mean relative error of the curve, percent
   int nValid = 0;      // measured points inside the simulated range
+  // Points that tell no parameter set from another: phase anchors, points
+  // outside the simulated range or at 0.
+  int nUninformative = 0;
 };
 
 struct CurveSummary {

@@ -25,12 +25,15 @@ std::optional<T> OptionalOf(const json& j, const char* key) {
 
 json FitJson(const std::optional<CurveFitSummary>& fit) {
   if (!fit) return nullptr;
-  return {{"relative_error", fit->error}, {"points_in_range", fit->nValid}};
+  return {{"relative_error", fit->error},
+          {"points_in_range", fit->nValid},
+          {"points_without_information", fit->nUninformative}};
 }
 
 std::optional<CurveFitSummary> FitOf(const json& j) {
   if (j.is_null()) return std::nullopt;
-  return CurveFitSummary{j.at("relative_error").get<double>(), j.at("points_in_range").get<int>()};
+  return CurveFitSummary{j.at("relative_error").get<double>(), j.at("points_in_range").get<int>(),
+                         OptionalOf<int>(j, "points_without_information").value_or(0)};
 }
 
 json PointJson(const std::optional<PointSummary>& p) {

@@ -129,17 +129,23 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
     out += "</g>";
     return;
   }
+  // A NaN point ends one line and starts the next (a phase shifted apart).
   std::string points;
+  auto flush = [&] {
+    if (points.empty()) return;
+    out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
+           "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
+    if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
+    out += "/>";
+    points.clear();
+  };
   for (std::size_t i = 0; i < n; ++i) {
+    if (std::isnan(s.x[i]) || std::isnan(s.y[i])) flush();
     if (!f.Shows(s.x[i], s.y[i])) continue;
     if (!points.empty()) points += ' ';
     points += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
   }
-  if (points.empty()) return;
-  out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
-         "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
-  if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
-  out += "/>";
+  flush();
 }
 
 bool HasPoints(const PlotSeries& s) {
