@@ -133,7 +133,7 @@ std::optional<TemplateValues> GuessCyclic(const Loading& l) {
 // branch of its own (consecutive phases turn) and no branch goes past its
 // level.
 std::optional<TemplateValues> OnePhasePerLevel(TemplateValues v) {
-  v.overshoot = 0.0;
+  if (!v.levels.empty()) v.overshoot = 0.0;
   if (BranchesOf(v).size() != PhaseCount(v)) return std::nullopt;
   return v;
 }
@@ -279,7 +279,8 @@ Loading Expand(const TemplateValues& v) {
           p.steps += more.steps;
           p.time += more.time;
         }
-        const double target = BranchTarget(b, v.overshoot);
+        // Prescribed strains are met exactly; a stress falls a little short.
+        const double target = BranchTarget(b, stress ? v.overshoot : 0.0);
         const double step = Native(target - previous);
         if (isotropic) p.stress[kXX] = p.stress[kZZ] = step;
         (stress ? p.stress : p.strain)[kYY] = step;

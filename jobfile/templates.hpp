@@ -65,7 +65,8 @@ struct TemplateValues {
   std::optional<double> initialHorizontalStress;  // none: equal to the vertical
   // Stress levels (or, for an oedometer under strain control, vertical
   // strains), one per load stage; each monotonic run of them is one phase
-  // (jobfile/stage_branches.hpp) that ends `overshoot` past its last level.
+  // (jobfile/stage_branches.hpp). A stress-controlled phase ends `overshoot`
+  // past its last level; a strain-controlled one meets it exactly.
   std::vector<double> levels;
   std::vector<double> strains;
   double overshoot = kDefaultOvershoot;

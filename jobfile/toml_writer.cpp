@@ -109,9 +109,11 @@ std::string ModelSection(const input::Job& job) {
 std::string ParameterSection(const input::MaterialInput& m) {
   std::string t = "[parameters]\n";
   std::set<int> written;
+  // A slot the reader fills when the job leaves it out is written even at 0.
   auto given = [&](int slot) {
     const double v = m.params[static_cast<std::size_t>(slot)];
-    return v != 0.0 || std::signbit(v);
+    return v != 0.0 || std::signbit(v) ||
+           params::JobDefaultOf(m.baseModel, slot) != params::JobDefault::kNone;
   };
   if (const params::Model* model = TableOf(m)) {
     for (const params::Parameter& p : model->parameters) {
