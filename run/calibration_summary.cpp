@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
@@ -138,6 +140,21 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
   }
 }
 
+// Every flag of a free parameter is a warning, so that the outcome never
+// reads "calibrated" without them; a sentence shared by two parameters
+// (a correlated pair) once. Near-bound flags have their warning already.
+void FlagWarnings(report::Summary& s) {
+  std::set<std::string> said;
+  for (const report::Warning& w : s.warnings) said.insert(w.text);
+  for (const report::ParameterSummary& p : s.parameters) {
+    if (!p.uncertainty) continue;
+    for (const auto& flag : p.uncertainty->flags) {
+      if (flag.kind == "near_bound" || !said.insert(flag.text).second) continue;
+      s.warnings.push_back({"uncertainty_" + flag.kind, flag.text});
+    }
+  }
+}
+
 }  // namespace
 
 void BuildCalibrationSummary(const input::Job& job, const models::ModelResources& resources,
@@ -175,7 +192,10 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   }
   s.warnings = s.inputWarnings;
   for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
-  if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
+  if (trace.uncertainty) {
+    report::DescribeUncertainty(*trace.uncertainty, job, s);
+    FlagWarnings(s);
+  }
 }
 
 }  // namespace soilcal::run
