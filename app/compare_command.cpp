@@ -187,25 +187,29 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
   const run::RunOptions options = OptionsOf(std::min(argc, pathIndex), argv, searchGiven);
   const std::string path = argv[pathIndex];
   services::InstallInterruptHandlers();
-  std::vector<jobfile::ModelJob> jobs;
-  try {
-    jobs = jobfile::ReadModelList(path);
-  } catch (const services::RunError& error) {
-    Refuse(error, path);
-    return Status(options, error.code);
-  }
 
-  // One comparison at a time in JOB.out/; each model's run takes its own
-  // folder's lock as well.
+  // One comparison at a time in JOB.out/, and nothing in it is written or
+  // removed before its lock is held (a refused job's result file included);
+  // each model's run takes its own folder's lock as well.
   const std::string folder = jobfile::NativeFolderOf(path);
   std::error_code ec;
-  fs::create_directories(services::ResolvePath(folder), ec);
+  const std::string parent = services::FolderOf(path);
+  if (parent.empty() || fs::is_directory(services::ResolvePath(parent))) {
+    fs::create_directories(services::ResolvePath(folder), ec);
+  }
   services::FolderLock lock =
       services::FolderLock::Take(folder, services::DescribeThisRun(path));
   if (lock.state() == services::FolderLock::State::kBusy) {
     services::Notice(folder + " is in use by another run (" + lock.holder() +
                      "); the comparison was not started (exit code 12)");
     return Status(options, services::kNoOptimizationInputFile);
+  }
+  std::vector<jobfile::ModelJob> jobs;
+  try {
+    jobs = jobfile::ReadModelList(path);
+  } catch (const services::RunError& error) {
+    Refuse(error, path);
+    return Status(options, error.code);
   }
   RemoveComparisonFiles(folder);
   fs::remove(services::ResolvePath(folder + run::kResultFileName), ec);
@@ -228,7 +232,6 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
       models.push_back(std::move(m));
     }
   } catch (const services::RunError& error) {
-    lock.Release();
     Refuse(error, path);
     return Status(options, error.code);
   }
