@@ -3,7 +3,6 @@
 #include "optimisation/curve_errors.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "input/curve_quantity.hpp"
@@ -28,13 +27,6 @@ void FilePoints(const input::Curve& curve, const labtest::Recording& rec, int nR
     out.x[static_cast<std::size_t>(k - 1)] = input::CurveQuantity(point, first) + 0.0;
     out.y[static_cast<std::size_t>(k - 1)] = input::CurveQuantity(point, second) + 0.0;
   }
-}
-
-bool IsPhaseStart(const input::LabTest& test, int point) {
-  for (int p = 2; p <= test.nPhases; ++p) {
-    if (PhaseFirstPoint(p, test) == point) return true;
-  }
-  return false;
 }
 
 TestErrors CompareTest(const input::LabTest& test, const labtest::Recording& rec,
@@ -62,21 +54,7 @@ TestErrors CompareTest(const input::LabTest& test, const labtest::Recording& rec
       e.objective = f.sumSquared / f.nValid;
     }
     FilePoints(test.curves[c], rec, run.nRecorded, e);
-    // CompareCurve shifted sim[c] in place: that is the curve it compared.
     const input::Curve& m = test.curves[c];
-    const auto n = static_cast<std::size_t>(std::max(run.nRecorded, 0));
-    // A NaN between the phases: each later phase is drawn on its own.
-    std::vector<double> sx, sy;
-    for (std::size_t k = 0; k < n; ++k) {
-      if (m.multiSegment && k > 0 && IsPhaseStart(test, static_cast<int>(k) + 1)) {
-        sx.push_back(std::nan(""));
-        sy.push_back(std::nan(""));
-      }
-      sx.push_back(sim[c].x[k]);
-      sy.push_back(sim[c].y[k]);
-    }
-    e.comparedX = m.swapped ? std::move(sy) : std::move(sx);
-    e.comparedY = m.swapped ? std::move(sx) : std::move(sy);
     e.nUninformative = InformationOf(test, m, fresh[c], run.nRecorded).Uninformative();
     t.curves.push_back(std::move(e));
   }

@@ -19,10 +19,6 @@ struct CurveError {
   // Simulated points in the column order of the curve file (as the
   // "_referenced" and "_calculated" files hold them).
   std::vector<double> x, y;
-  // The simulated points as the comparison saw them: each later phase
-  // shifted onto its first measured point (multi-segment curves), in the
-  // file's column order; equal to x, y for other curves.
-  std::vector<double> comparedX, comparedY;
 };
 
 struct TestErrors {

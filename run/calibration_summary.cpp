@@ -11,6 +11,7 @@
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
+#include "report/curve_reading.hpp"
 #include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/summary_facts.hpp"
@@ -135,7 +136,8 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
       (best ? s.tests[t].curves[c].best : s.tests[t].curves[c].start) = fit;
       // The report draws what the objective compared (later phases shifted).
       (best ? curves[t][c].best : curves[t][c].start) =
-          CurveSeries{tested[c].comparedX, tested[c].comparedY};
+          report::AsCompared(CurveSeries{tested[c].x, tested[c].y}, curves[t][c].measured,
+                             s.tests[t].curves[c].segments, s.tests[t].loadSteps);
     }
   }
 }
