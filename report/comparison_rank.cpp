@@ -172,21 +172,30 @@ std::string SearchShortOf(const ComparedModel& m) {
   return "";
 }
 
-// The curves with the largest mean relative error of a model at its best
-// point: where its fit is decided.
+// Where a model's fit is decided: the two curves with the largest share of
+// its objective (which BIC ranks by), or, without the shares, the two with
+// the largest mean relative error.
 std::string WorstCurves(const ComparedModel& m) {
+  const double total = m.summary->best ? m.summary->best->objective : 0.0;
+  bool shares = total > 0.0;
+  for (const TestSummary& t : m.summary->tests) {
+    for (const CurveSummary& c : t.curves) {
+      if (!c.best || !std::isfinite(c.best->objective) || !(c.best->objective > 0.0)) shares = false;
+    }
+  }
   std::vector<std::pair<double, std::string>> curves;
   for (const TestSummary& t : m.summary->tests) {
     for (const CurveSummary& c : t.curves) {
-      if (c.best && std::isfinite(c.best->error)) {
-        curves.emplace_back(c.best->error, t.file + " / " + CurveName(c));
-      }
+      if (!c.best) continue;
+      const double v = shares ? 100.0 * c.best->objective / total : c.best->error;
+      if (std::isfinite(v)) curves.emplace_back(v, t.file + " / " + CurveName(c));
     }
   }
   std::sort(curves.begin(), curves.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<std::string> names;
   for (std::size_t i = 0; i < curves.size() && i < 2; ++i) {
-    names.push_back(curves[i].second + " (" + Number(curves[i].first) + " %)");
+    names.push_back(curves[i].second + " (" + Number(curves[i].first) +
+                    (shares ? " % of its objective)" : " %)"));
   }
   return List(names);
 }

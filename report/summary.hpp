@@ -44,6 +44,9 @@ struct CurveFitSummary {
   // Points that tell no parameter set from another: phase anchors, points
   // outside the simulated range or at 0.
   int nUninformative = 0;
+  // The curve's term of the objective: its mean squared relative deviation
+  // over the test's number of curves (the objective is their sum).
+  double objective = 0.0;
 };
 
 struct CurveSummary {

@@ -34,13 +34,16 @@ json FitJson(const std::optional<CurveFitSummary>& fit) {
   if (!fit) return nullptr;
   return {{"relative_error", fit->error},
           {"points_in_range", fit->nValid},
-          {"points_without_information", fit->nUninformative}};
+          {"points_without_information", fit->nUninformative},
+          {"objective_term", fit->objective}};
 }
 
 std::optional<CurveFitSummary> FitOf(const json& j) {
   if (j.is_null()) return std::nullopt;
   return CurveFitSummary{NumberOrNaN(j.at("relative_error")), j.at("points_in_range").get<int>(),
-                         OptionalOf<int>(j, "points_without_information").value_or(0)};
+                         OptionalOf<int>(j, "points_without_information").value_or(0),
+                         j.contains("objective_term") ? NumberOrNaN(j.at("objective_term"))
+                                                      : std::numeric_limits<double>::quiet_NaN()};
 }
 
 json PointJson(const std::optional<PointSummary>& p) {

@@ -131,8 +131,9 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
   for (std::size_t t = 0; t < errors.tests.size() && t < s.tests.size(); ++t) {
     const auto& tested = errors.tests[t].curves;
     for (std::size_t c = 0; c < tested.size() && c < s.tests[t].curves.size(); ++c) {
-      const report::CurveFitSummary fit{tested[c].error, tested[c].nValid,
-                                        tested[c].nUninformative};
+      const report::CurveFitSummary fit{
+          tested[c].error, tested[c].nValid, tested[c].nUninformative,
+          tested[c].objective / static_cast<double>(tested.size())};
       (best ? s.tests[t].curves[c].best : s.tests[t].curves[c].start) = fit;
       // The report draws what the objective compared (later phases shifted).
       (best ? curves[t][c].best : curves[t][c].start) =

@@ -64,6 +64,17 @@ TEST(ComparisonVerdict, AMeanErrorThatRanksOtherwiseIsSaidWithItsCurves) {
             std::string::npos)
       << c.verdict;
   EXPECT_NE(c.verdict.find("Hardening Soil by TXD1.VLT / ev.csv (44.2 %)"), std::string::npos);
+  // With each curve's term of the objective known, the curves are named by
+  // their share of it: the volumetric curve's 0.45 of HS small's 0.5.
+  ComparedModel small = Model("HS small", 4, 0.5, 38.1, 25.0, 51.2);
+  small.summary->tests[0].curves[0].best->objective = 0.05;
+  small.summary->tests[0].curves[1].best->objective = 0.45;
+  const Comparison shares =
+      CompareModels("cmp.toml", {Model("Hardening Soil", 3, 1.0, 32.1, 20.0, 44.2), small});
+  EXPECT_NE(shares.verdict.find("HS small is decided by TXD1.VLT / ev.csv (90 % of its "
+                                "objective) and TXD1.VLT / q.csv (10 % of its objective)"),
+            std::string::npos)
+      << shares.verdict;
   // When both orders agree nothing is added.
   const Comparison agree = CompareModels(
       "cmp.toml", {Model("Hardening Soil", 3, 1.0, 40.0, 20.0, 44.2),
