@@ -199,13 +199,6 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
   const run::RunOptions options = OptionsOf(std::min(argc, pathIndex), argv, searchGiven);
   const std::string path = argv[pathIndex];
   services::InstallInterruptHandlers();
-  std::vector<jobfile::ModelJob> jobs;
-  try {
-    jobs = jobfile::ReadModelList(path);
-  } catch (const services::RunError& error) {
-    Refuse(error, path);
-    return Status(options, error.code);
-  }
 
   // No model's run and no file of the comparison replaces a file of the job.
   const std::string folder = jobfile::NativeFolderOf(path);
@@ -220,10 +213,14 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
     return Status(options, error.code);
   }
 
-  // One comparison at a time in JOB.out/; each model's run takes its own
-  // folder's lock as well.
+  // One comparison at a time in JOB.out/, and nothing in it is written or
+  // removed before its lock is held (a refused job's result file included);
+  // each model's run takes its own folder's lock as well.
   std::error_code ec;
-  fs::create_directories(services::ResolvePath(folder), ec);
+  const std::string parent = services::FolderOf(path);
+  if (parent.empty() || fs::is_directory(services::ResolvePath(parent))) {
+    fs::create_directories(services::ResolvePath(folder), ec);
+  }
   services::FolderLock lock =
       services::FolderLock::Take(folder, services::DescribeThisRun(path));
   if (lock.refused()) {
@@ -232,6 +229,13 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
                          : folder + " is in use by another run (" + lock.holder() +
                                "); the comparison was not started (exit code 12)");
     return Status(options, services::kNoOptimizationInputFile);
+  }
+  std::vector<jobfile::ModelJob> jobs;
+  try {
+    jobs = jobfile::ReadModelList(path);
+  } catch (const services::RunError& error) {
+    Refuse(error, path);
+    return Status(options, error.code);
   }
   RemoveComparisonFiles(folder);
   fs::remove(services::ResolvePath(folder + run::kResultFileName), ec);
@@ -254,7 +258,6 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
       models.push_back(std::move(m));
     }
   } catch (const services::RunError& error) {
-    lock.Release();
     Refuse(error, path);
     return Status(options, error.code);
   }

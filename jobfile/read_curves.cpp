@@ -2,6 +2,7 @@
 // measured curve, with the native codes chosen so that the curve reader
 // takes x as the abscissa.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "jobfile/csv.hpp"
@@ -106,11 +107,80 @@ CsvTable ReadTable(const State& s, const toml::table& c, std::string& resolved) 
   }
 }
 
+// +1 when `q` is the quantity a test by levels controls (compression
+// positive, as the levels are given), else none.
+std::optional<double> ControlFactor(const Quantity& q, const TestFacts& facts,
+                                    const std::vector<Branch>& branches) {
+  if (branches.empty()) return std::nullopt;
+  const auto any = [&](std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), q.name) != names.end();
+  };
+  constexpr std::array<int, 6> kVerticalStress{0, 1, 0, 0, 0, 0};
+  constexpr std::array<int, 6> kAllStress{1, 1, 1, 1, 1, 1};
+  constexpr std::array<int, 6> kAllStrain{};
+  bool match = false;
+  if (facts.flags == kVerticalStress) {
+    match = any({"vertical_stress", "axial_stress", "stress_yy"});
+  } else if (facts.flags == kAllStress) {
+    match = any({"mean_effective_stress", "vertical_stress", "axial_stress", "radial_stress",
+                 "stress_xx", "stress_yy", "stress_zz"});
+  } else if (facts.flags == kAllStrain && facts.lateralStrainFixed) {
+    match = any({"axial_strain", "vertical_strain", "strain_yy", "volumetric_strain"});
+  }
+  return match ? std::optional<double>(1.0) : std::nullopt;
+}
+
+// A phase column whose numbers are the branches themselves (no later
+// branch with fewer than two rows, its anchor and one more) is taken as
+// it is.
+bool NumbersBranches(const std::vector<Branch>& branches, const std::vector<StageRow>& rows) {
+  std::vector<int> count(branches.size() + 1, 0);
+  for (const StageRow& r : rows) {
+    if (r.stage > static_cast<int>(branches.size())) return false;
+    ++count[static_cast<std::size_t>(r.stage)];
+  }
+  for (std::size_t b = 2; b <= branches.size(); ++b) {
+    if (count[b] < 2) return false;
+  }
+  return true;
+}
+
+// The rows of each phase: grouped by the phase column (stable), or placed
+// on the load branches of a test by levels.
+std::vector<std::vector<StageRow>> Segments(const State& s, const toml::table& c,
+                                            const std::string& table, int nPhases,
+                                            const std::vector<Branch>& branches, bool phaseColumn,
+                                            std::vector<StageRow> rows) {
+  std::vector<std::vector<StageRow>> segments(static_cast<std::size_t>(std::max(nPhases, 1)));
+  const bool byLevels = branches.size() > 1;
+  if (!byLevels || (phaseColumn && NumbersBranches(branches, rows))) {
+    for (const StageRow& r : rows) segments[static_cast<std::size_t>(r.stage - 1)].push_back(r);
+    return segments;
+  }
+  const bool valued = std::all_of(rows.begin(), rows.end(),
+                                  [](const StageRow& r) { return r.control.has_value(); });
+  if (!valued && !phaseColumn) {
+    s.file.Fail(kCsvUnusable, *c.get("file"),
+                table + " holds neither the controlled quantity nor a phase column, so its rows "
+                        "cannot be placed on the test's " + std::to_string(branches.size()) +
+                        " load branches: add a column \"phase\" with each row's stage (1 for the "
+                        "first level)");
+  }
+  Placement placed = PlaceOnBranches(branches, std::move(rows));
+  if (!placed.problem.empty()) {
+    s.file.Fail(kCsvUnusable, *c.get("file"), table + " " + placed.problem);
+  }
+  for (std::size_t b = 0; b < placed.segments.size() && b < segments.size(); ++b) {
+    segments[b] = std::move(placed.segments[b]);
+  }
+  return segments;
+}
+
 }  // namespace
 
 std::string ReadCurve(const State& s, const toml::table& c, const std::string& testName,
-                      int nPhases, const TestFacts& facts, input::Curve& native,
-                      input::CurveLanguage& language) {
+                      int nPhases, const TestFacts& facts, const std::vector<Branch>& branches,
+                      input::Curve& native, input::CurveLanguage& language) {
   s.file.CheckKeys(c, {"file", "x", "y", "x_column", "y_column", "x_scale", "y_scale", "name",
                        "phase_column", "x_range"},
                    "a curve of test \"" + testName + "\"");
@@ -138,12 +208,17 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
   const CsvTable table = ReadTable(s, c, csvPath);
   std::vector<double> xs, ys, phases;
   std::vector<int> lines = table.lines;
+  const std::string phaseColumn = s.file.String(c, "phase_column").value_or("phase");
+  const std::optional<double> xControl = ControlFactor(*x.quantity, facts, branches);
+  const std::optional<double> yControl = ControlFactor(*y.quantity, facts, branches);
+  // A test by levels places rows by the controlled quantity when the curve
+  // holds it; otherwise the phase column tells.
+  const bool placedByValue = branches.size() > 1 && (xControl || yControl);
   try {
     xs = NumericColumn(table, Column(s, c, table, x.column, "x"));
     ys = NumericColumn(table, Column(s, c, table, y.column, "y"));
-    const std::string phaseColumn = s.file.String(c, "phase_column").value_or("phase");
     const int phase = ColumnIndex(table, phaseColumn);
-    if (phase < 0 && nPhases > 1) {
+    if (phase < 0 && nPhases > 1 && !placedByValue) {
       s.file.Fail(kCsvUnusable, c,
                   table.name + " has no column \"" + phaseColumn + "\" for a test of " +
                       std::to_string(nPhases) + " phases; its columns are " + ColumnList(table) +
@@ -154,18 +229,19 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
     s.file.Fail(kCsvUnusable, *c.get("file"), e.what());
   }
 
-  // Rows grouped by phase (stable), as the native segments require.
-  std::vector<std::vector<std::pair<double, double>>> segments(
-      static_cast<std::size_t>(std::max(nPhases, 1)));
+  // A test by levels numbers its rows by stage (level) or by branch.
+  const int maxPhase = branches.empty() ? nPhases : static_cast<int>(branches.back().lastLevel + 1);
+  std::vector<StageRow> rows;
   for (std::size_t r = 0; r < xs.size(); ++r) {
     int p = 1;
     if (!phases.empty()) {
       const double v = phases[r];
-      if (v != std::floor(v) || v < 1 || v > nPhases) {
+      if (v != std::floor(v) || v < 1 || v > maxPhase) {
         s.file.Fail(kCsvUnusable, *c.get("file"),
                     table.name + " line " + std::to_string(lines[r]) + ": phase " +
-                        services::FormatReal(v) + " is not one of the test's phases 1 to " +
-                        std::to_string(nPhases));
+                        services::FormatReal(v) + " is not one of the test's " +
+                        (branches.empty() ? "phases" : "stages") + " 1 to " +
+                        std::to_string(maxPhase));
       }
       p = static_cast<int>(v);
     }
@@ -178,8 +254,13 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
     }
     const double xJob = x.scale * xs[r];
     if (!range.empty() && (xJob < range[0] || xJob > range[1])) continue;
-    segments[static_cast<std::size_t>(p - 1)].emplace_back(xs[r], ys[r]);
+    StageRow row{xs[r], ys[r], std::nullopt, p, lines[r]};
+    if (xControl) row.control = *xControl * xJob;
+    if (yControl) row.control = *yControl * y.scale * ys[r];
+    rows.push_back(row);
   }
+  const std::vector<std::vector<StageRow>> segments =
+      Segments(s, c, table.name, nPhases, branches, !phases.empty(), std::move(rows));
 
   native = input::Curve{};
   native.xCode = x.scale < 0.0 ? -codes->x.code : codes->x.code;
@@ -189,9 +270,9 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
   for (int p = 0; p < nPhases; ++p) {
     const auto& seg = segments[static_cast<std::size_t>(p)];
     native.segmentSizes.push_back(static_cast<int>(seg.size()));
-    for (const auto& [vx, vy] : seg) {
-      native.x.push_back(NativeValue(vx, x.scale, codes->x));
-      native.y.push_back(NativeValue(vy, y.scale, codes->y));
+    for (const StageRow& row : seg) {
+      native.x.push_back(NativeValue(row.x, x.scale, codes->x));
+      native.y.push_back(NativeValue(row.y, y.scale, codes->y));
     }
   }
   native.nPoints = static_cast<int>(native.x.size());

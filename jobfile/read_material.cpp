@@ -74,6 +74,36 @@ std::string RangeText(const params::Range& r, const std::string& unit) {
   return unit.empty() ? text : text + " " + unit;
 }
 
+// Slots the job leaves out but the model's rules read: the value that keeps
+// the model as the engineer expects it (no dilatancy cut-off, a friction
+// angle consistent with M or K0nc).
+void ApplyJobDefaults(const State& s, const std::array<const toml::key*, 256>& bySlot,
+                      input::MaterialInput& material) {
+  auto& p = material.params;
+  for (int slot = 1; slot <= 200; ++slot) {
+    if (bySlot[static_cast<std::size_t>(slot)] != nullptr) continue;
+    switch (params::JobDefaultOf(s.model, slot)) {
+      case params::JobDefault::kNone:
+        break;
+      case params::JobDefault::kOne:
+        p[static_cast<std::size_t>(slot)] = 1.0;
+        break;
+      case params::JobDefault::kSineFromM:
+        if (p[31] > 0.0) p[static_cast<std::size_t>(slot)] = 3.0 * p[31] / (6.0 + p[31]);
+        break;
+      case params::JobDefault::kSineFromK0nc:
+        if (p[37] > 0.0 && p[37] < 1.0) {
+          p[static_cast<std::size_t>(slot)] = 1.0 - p[37];
+          services::Warn(s.file.name() + ": phi is not given; " + s.modelWords +
+                             " takes sin φ = 1 − K0nc = " + services::FormatReal(1.0 - p[37]) +
+                             " (Jaky); give phi in [parameters] for its own friction angle",
+                         "phi_from_k0nc");
+        }
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 void ReadUnits(State& s, const toml::table& root, input::MaterialInput& material) {
@@ -302,6 +332,7 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
                                   : std::string(" (it is derived from K0nc before every test; "
                                                 "any positive value, e.g. M = 1)")));
   }
+  ApplyJobDefaults(s, bySlot, material);
   for (const Given& g : given) {
     const params::Parameter* p = g.ref.named;
     if (p == nullptr || p->stored == params::Stored::kAsGiven) continue;

@@ -32,10 +32,10 @@ std::vector<std::string> KeysOf(TestTemplate kind) {
       break;
     case TestTemplate::kOedometer:
       add({"initial_vertical_stress", "initial_horizontal_stress", "k0", "vertical_stress",
-           "vertical_strain"});
+           "vertical_strain", "overshoot"});
       break;
     case TestTemplate::kIsotropicCompression:
-      add({"initial_pressure", "pressure"});
+      add({"initial_pressure", "pressure", "overshoot"});
       break;
     case TestTemplate::kDirectSimpleShear:
       add({"vertical_stress", "initial_horizontal_stress", "k0", "shear_strain",
@@ -183,6 +183,17 @@ void CyclicValues(const State& s, const toml::table& t, const std::string& what,
   v.steps = {static_cast<int>(perHalf)};
 }
 
+// How far past its last level a load branch goes, as a fraction of it.
+double Overshoot(const State& s, const toml::table& t) {
+  const double f = s.file.Number(t, "overshoot", kDefaultOvershoot);
+  if (!(f >= 0.0 && f <= 0.2)) {
+    s.file.Fail(kJobFileUnreadable, *t.get("overshoot"),
+                "overshoot is the fraction by which each load branch goes past its last level "
+                "(default " + services::FormatReal(kDefaultOvershoot) + "); it must lie in 0..0.2");
+  }
+  return f;
+}
+
 TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate kind,
                             const std::string& what) {
   TemplateValues v;
@@ -209,6 +220,7 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
       }
       v.initialVerticalStress = StartLevel(s, t, "initial_vertical_stress", v.levels, what);
       v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
+      v.overshoot = Overshoot(s, t);
       break;
     }
     case TestTemplate::kIsotropicCompression:
@@ -217,6 +229,7 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
         s.file.Fail(kJobFileUnreadable, t, what + " needs pressure = [pressure levels]");
       }
       v.initialVerticalStress = StartLevel(s, t, "initial_pressure", v.levels, what);
+      v.overshoot = Overshoot(s, t);
       break;
     case TestTemplate::kDirectSimpleShear:
       v.initialVerticalStress = Required(s, t, "vertical_stress", what);
@@ -376,6 +389,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
 
   input::LabTest test;
   test.testFile = *name + ".VLT";
+  std::vector<Branch> branches;
   if (IsCyclic(*kind)) {
     // The cyclic builders' test: undrained unless the test or [model] says
     // otherwise.
@@ -385,9 +399,13 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
     const bool given = t.contains("drainage") || t.contains("variant") || s.variantGiven;
     test.modelNumber = s.model + 100 * ((given ? Variant(s, t) : d.modelVariant) + 1);
   } else {
-    ApplyLoading(*kind == TestTemplate::kGeneral ? GeneralTest(s, t, what)
-                                                 : Expand(TemplateTest(s, t, *kind, what)),
-                 test);
+    if (*kind == TestTemplate::kGeneral) {
+      ApplyLoading(GeneralTest(s, t, what), test);
+    } else {
+      const TemplateValues values = TemplateTest(s, t, *kind, what);
+      branches = BranchesOf(values);
+      ApplyLoading(Expand(values), test);
+    }
     test.modelNumber = s.model + 100 * (Variant(s, t) + 1);
   }
   const Loading loading = LoadingOf(test);
@@ -411,7 +429,8 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
       if (curve == nullptr) s.file.Fail(kJobFileUnreadable, c, what + ": a curve must be a table");
       input::Curve native;
       input::CurveLanguage language;
-      out.inputFiles.push_back(ReadCurve(s, *curve, *name, test.nPhases, facts, native, language));
+      out.inputFiles.push_back(
+          ReadCurve(s, *curve, *name, test.nPhases, facts, branches, native, language));
       test.curves.push_back(std::move(native));
       languages.push_back(std::move(language));
       test.curveFiles.push_back(*name + "_" + std::to_string(test.curves.size()) + ".TXT");

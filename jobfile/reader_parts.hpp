@@ -10,6 +10,7 @@
 
 #include "jobfile/native_job.hpp"
 #include "jobfile/quantity_names.hpp"
+#include "jobfile/stage_branches.hpp"
 #include "jobfile/templates.hpp"
 #include "jobfile/toml_access.hpp"
 #include "models/parameter_table.hpp"
@@ -63,11 +64,12 @@ bool FromData(const State& s, const toml::table& root);
 void ReadTests(const State& s, const toml::table& root, NativeJob& out);
 
 // One curve of a test: reads its CSV file and fills the native curve (codes,
-// segments, points in file order) and its language.
+// segments, points in file order) and its language. A test by levels gives
+// its load branches: the rows are placed on them (jobfile/stage_branches.hpp).
 // Returns the path of the CSV file read.
 std::string ReadCurve(const State& s, const toml::table& curve, const std::string& testName,
-                      int nPhases, const TestFacts& facts, input::Curve& native,
-                      input::CurveLanguage& language);
+                      int nPhases, const TestFacts& facts, const std::vector<Branch>& branches,
+                      input::Curve& native, input::CurveLanguage& language);
 
 // Named parameter of the model, or slot_N (N in 1..maxSlot) as a plain slot;
 // an unknown name is an error at `key` naming the nearest valid names.

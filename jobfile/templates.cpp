@@ -129,6 +129,15 @@ std::optional<TemplateValues> GuessCyclic(const Loading& l) {
   return v;
 }
 
+// Levels read off the phase ends stand for the phases only when each is a
+// branch of its own (consecutive phases turn) and no branch goes past its
+// level.
+std::optional<TemplateValues> OnePhasePerLevel(TemplateValues v) {
+  if (!v.levels.empty()) v.overshoot = 0.0;
+  if (BranchesOf(v).size() != PhaseCount(v)) return std::nullopt;
+  return v;
+}
+
 std::optional<TemplateValues> Guess(const Loading& l) {
   if (l.testType != 1 || l.phases.empty() || !AxisymmetricStart(l)) return std::nullopt;
   const Phase& first = l.phases.front();
@@ -154,7 +163,7 @@ std::optional<TemplateValues> Guess(const Loading& l) {
       if (stress) v.levels.push_back(level -= p.stress[kYY]);
       if (!stress) v.strains.push_back(strain -= p.strain[kYY]);
     }
-    return v;
+    return OnePhasePerLevel(v);
   }
   if (AllFlags(l, kIsotropicFlags) && l.initialStress[kXX] == l.initialStress[kYY]) {
     TemplateValues v = Candidate(TestTemplate::kIsotropicCompression, l);
@@ -164,7 +173,7 @@ std::optional<TemplateValues> Guess(const Loading& l) {
       if (p.stress[kXX] != p.stress[kYY] || p.stress[kZZ] != p.stress[kYY]) return std::nullopt;
       v.levels.push_back(level -= p.stress[kYY]);
     }
-    return v;
+    return OnePhasePerLevel(v);
   }
   if (l.phases.size() == 1 &&
       (first.flags == kSimpleShearFlags || first.flags == kSimpleShearHeightFlags) &&
@@ -216,6 +225,15 @@ input::TestDescription CyclicDescription(const TemplateValues& v) {
                                         steps);
 }
 
+std::vector<Branch> BranchesOf(const TemplateValues& v) {
+  if (v.kind == TestTemplate::kIsotropicCompression) {
+    return BranchesOf(v.initialVerticalStress, v.levels);
+  }
+  if (v.kind != TestTemplate::kOedometer) return {};
+  return v.levels.empty() ? BranchesOf(0.0, v.strains)
+                          : BranchesOf(v.initialVerticalStress, v.levels);
+}
+
 std::size_t PhaseCount(const TemplateValues& v) {
   switch (v.kind) {
     case TestTemplate::kCyclicDirectSimpleShear:
@@ -246,27 +264,27 @@ Loading Expand(const TemplateValues& v) {
       l.phases.push_back(p);
       break;
     }
-    case TestTemplate::kOedometer: {
-      l.initialStress = StartStress(horizontal, vertical);
-      const bool stress = !v.levels.empty();
-      double previous = stress ? vertical : 0.0;
-      const std::vector<double>& targets = stress ? v.levels : v.strains;
-      for (std::size_t k = 0; k < targets.size(); ++k) {
-        Phase p = NewPhase(v, k, stress ? kOedometerStressFlags : kOedometerStrainFlags);
-        (stress ? p.stress : p.strain)[kYY] = Native(targets[k] - previous);
-        previous = targets[k];
-        l.phases.push_back(p);
-      }
-      break;
-    }
+    case TestTemplate::kOedometer:
     case TestTemplate::kIsotropicCompression: {
-      l.initialStress = StartStress(vertical, vertical);
-      double previous = vertical;
-      for (std::size_t k = 0; k < v.levels.size(); ++k) {
-        Phase p = NewPhase(v, k, kIsotropicFlags);
-        const double step = Native(v.levels[k] - previous);
-        p.stress[kXX] = p.stress[kYY] = p.stress[kZZ] = step;
-        previous = v.levels[k];
+      const bool isotropic = v.kind == TestTemplate::kIsotropicCompression;
+      const bool stress = isotropic || !v.levels.empty();
+      l.initialStress = isotropic ? StartStress(vertical, vertical) : StartStress(horizontal, vertical);
+      const std::array<int, 6>& flags =
+          isotropic ? kIsotropicFlags : (stress ? kOedometerStressFlags : kOedometerStrainFlags);
+      double previous = stress ? vertical : 0.0;
+      for (const Branch& b : BranchesOf(v)) {
+        Phase p = NewPhase(v, b.firstLevel, flags);
+        for (std::size_t k = b.firstLevel + 1; k <= b.lastLevel; ++k) {
+          const Phase more = NewPhase(v, k, flags);
+          p.steps += more.steps;
+          p.time += more.time;
+        }
+        // Prescribed strains are met exactly; a stress falls a little short.
+        const double target = BranchTarget(b, stress ? v.overshoot : 0.0);
+        const double step = Native(target - previous);
+        if (isotropic) p.stress[kXX] = p.stress[kZZ] = step;
+        (stress ? p.stress : p.strain)[kYY] = step;
+        previous = target;
         l.phases.push_back(p);
       }
       break;

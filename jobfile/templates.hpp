@@ -18,6 +18,7 @@
 #include "input/phases.hpp"
 #include "input/records.hpp"
 #include "jobfile/quantity_names.hpp"
+#include "jobfile/stage_branches.hpp"
 
 namespace soilcal::jobfile {
 
@@ -58,8 +59,13 @@ struct TemplateValues {
   // Oedometer, isotropic compression, direct simple shear: the start stress.
   double initialVerticalStress = 0.0;  // isotropic compression: the initial pressure
   std::optional<double> initialHorizontalStress;  // none: equal to the vertical
-  std::vector<double> levels;          // stress levels, one phase each (unloading allowed)
-  std::vector<double> strains;         // oedometer under strain control: vertical strains
+  // Stress levels (or, for an oedometer under strain control, vertical
+  // strains), one per load stage; each monotonic run of them is one phase
+  // (jobfile/stage_branches.hpp). A stress-controlled phase ends `overshoot`
+  // past its last level; a strain-controlled one meets it exactly.
+  std::vector<double> levels;
+  std::vector<double> strains;
+  double overshoot = kDefaultOvershoot;
   double shearStrain = 0.0;            // direct simple shear: final γxy
   bool constantHeight = false;         // direct simple shear: εyy held instead of σyy
   std::vector<int> steps;              // per phase (cyclic tests: one, per half cycle)
@@ -82,9 +88,12 @@ bool IsCyclic(TestTemplate t);
 // input/cyclic_tests.hpp.
 input::TestDescription CyclicDescription(const TemplateValues& v);
 
-// Number of phases of a template test (one per level or strain, two per
-// cycle and one more for a cyclic test, else one).
+// Number of values `steps` and `time` may give one by one: one per level or
+// strain (summed over the levels of a branch), two per cycle and one more
+// for a cyclic test, else one.
 std::size_t PhaseCount(const TemplateValues& v);
+// The load branches of a test by levels (none for other templates).
+std::vector<Branch> BranchesOf(const TemplateValues& v);
 Loading Expand(const TemplateValues& v);
 // The template whose expansion is exactly this test's loading, if any.
 std::optional<TemplateValues> Recognise(const input::LabTest& test);

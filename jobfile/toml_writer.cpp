@@ -58,6 +58,13 @@ std::string List(const std::vector<T>& values) {
   return s + "]";
 }
 
+// A native test's phases end on their levels; a TOML test by levels goes
+// a little past each branch's last level unless told otherwise.
+std::string Overshoot(const TemplateValues& v) {
+  if (v.overshoot == kDefaultOvershoot) return "";
+  return "overshoot = " + Real(v.overshoot) + "   # each phase ends on its level\n";
+}
+
 // One value for all phases when they agree, else one per phase.
 template <typename T>
 std::string PerPhase(const std::vector<T>& values) {
@@ -102,9 +109,11 @@ std::string ModelSection(const input::Job& job) {
 std::string ParameterSection(const input::MaterialInput& m) {
   std::string t = "[parameters]\n";
   std::set<int> written;
+  // A slot the reader fills when the job leaves it out is written even at 0.
   auto given = [&](int slot) {
     const double v = m.params[static_cast<std::size_t>(slot)];
-    return v != 0.0 || std::signbit(v);
+    return v != 0.0 || std::signbit(v) ||
+           params::JobDefaultOf(m.baseModel, slot) != params::JobDefault::kNone;
   };
   if (const params::Model* model = TableOf(m)) {
     for (const params::Parameter& p : model->parameters) {
@@ -177,10 +186,12 @@ std::string TemplateKeys(const TemplateValues& v) {
       }
       t += v.levels.empty() ? "vertical_strain = " + List(v.strains) + "\n"
                             : "vertical_stress = " + List(v.levels) + "\n";
+      t += Overshoot(v);
       break;
     case TestTemplate::kIsotropicCompression:
       t += "initial_pressure = " + Real(v.initialVerticalStress) + "\n";
       t += "pressure = " + List(v.levels) + "\n";
+      t += Overshoot(v);
       break;
     case TestTemplate::kDirectSimpleShear:
       t += "vertical_stress = " + Real(v.initialVerticalStress) + "\n";

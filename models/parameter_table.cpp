@@ -96,6 +96,23 @@ constexpr Parameter kKappa{"kappa", 40, "κ", "swelling index (1 + e0) κ*", Q::
                            "", kRatio, D::kOverwritten,
                            "as (1 + e0) kappa_star before every test"};
 
+// Dilatancy cut-off of the Hardening Soil models: ψ acts as 0 while the
+// porosity lies outside [n_min, n_max] (a TOML job gives n_max = 1, no
+// cut-off, unless told otherwise).
+constexpr Parameter kNMin{"n_min", 21, "n_min", "porosity below which the dilatancy is cut off",
+                          Q::kNone, S::kAsGiven, "", kUnitInterval};
+constexpr Parameter kNMax{"n_max", 22, "n_max",
+                          "porosity above which the dilatancy is cut off (1: no cut-off)",
+                          Q::kNone, S::kAsGiven, "", kUnitInterval};
+constexpr Parameter kEMin{"e_min", 21, "e_min", "void ratio below which the dilatancy is cut off",
+                          Q::kNone, S::kPorosityFromVoidRatio, "", kNonNegative};
+constexpr Parameter kEMax{"e_max", 22, "e_max", "void ratio above which the dilatancy is cut off",
+                          Q::kNone, S::kPorosityFromVoidRatio, "", kNonNegative};
+// Modified Cam-Clay: slot 3 is read by the admissibility rules only
+// (K0nc at least (1 − sin φ)/(1 + sin φ)); the model's strength is M.
+constexpr Parameter kCamClayPhi{"phi", 3, "φ", "friction angle (admissibility of K0nc only)",
+                                Q::kAngle, S::kSine, "", kFriction};
+
 constexpr Parameter kSoftSoil[] = {kSoftSoilShear,  kNuUr,       kPhi,        kCohesion, kPsi,
                                    kTension,        kSoftSoilM,  kSoftSoilPowerM, kPref, kK0ncSoft,
                                    kKappaStar,      kLambdaStar, kOcr,        kPop,      kN0,
@@ -103,6 +120,7 @@ constexpr Parameter kSoftSoil[] = {kSoftSoilShear,  kNuUr,       kPhi,        kC
 
 constexpr Parameter kCamClay[] = {
     kSoftSoilShear, kNuUr, {"M", 31, "M", "critical stress ratio", Q::kNone, S::kAsGiven, "", kRatio},
+    kCamClayPhi,
     kSoftSoilPowerM, kPref, kK0ncSoft, kKappaStar, kLambdaStar, kOcr, kPop, kN0, kE0,
     kLambdaOverKappa, kKappa};
 
@@ -138,7 +156,7 @@ constexpr Parameter kHardeningSoilBase[] = {
      D::kOverwritten, "by the cap fit to Eoedref and K0nc before every test"},
     {"Giref", 36, "Giref", "initial shear modulus of the hyperbola", Q::kStress, S::kAsGiven, "",
      kPositive, D::kOverwritten, "by the cap fit before every test"},
-    kOcr, kPop, kN0, kE0};
+    kOcr, kPop, kN0, kE0, kNMin, kNMax, kEMin, kEMax};
 
 constexpr Parameter kSmallStrainExtra[] = {
     {"failure_criterion", 48, "FailureCriterion", "0 Mohr-Coulomb failure, 1 hyperbola only",
@@ -193,7 +211,8 @@ constexpr Parameter kNgiAdp[] = {
     {"tau0_over_suA", 41, "τ0/s_u^A", "initial shear stress over s_u^A", Q::kNone, S::kAsGiven, "",
      kAny},
     {"suC_over_suA", 44, "s_u^C,TX/s_u^A", "triaxial over plane-strain compression strength",
-     Q::kNone, S::kAsGiven, "", kNonNegative}};
+     Q::kNone, S::kAsGiven, "", kNonNegative},
+    kN0, kE0};
 
 constexpr Parameter kHoekBrown[] = {
     kShear, kYoung, kNu,
@@ -219,7 +238,8 @@ constexpr Parameter kHoekBrown[] = {
     {"sigma_psi", 49, "σψ", "confining stress at which dilatancy has faded", Q::kStress,
      S::kAsGiven, "", kPositive},
     {"tensile_strength", 58, "s σci/mb", "tensile strength", Q::kStress, S::kAsGiven, "", kAny,
-     D::kOverwritten, "as s sigma_ci/mb before every test"}};
+     D::kOverwritten, "as s sigma_ci/mb before every test"},
+    kN0, kE0};
 
 constexpr Parameter kSekiguchiOhtaBase[] = {
     {"G", 1, "G", "shear modulus", Q::kStress, S::kAsGiven, "", kPositive, D::kOverwritten,
@@ -470,6 +490,13 @@ std::string UnitText(Quantity q, std::string_view force, std::string_view length
     case Quantity::kPercent: return "%";
   }
   return "";
+}
+
+JobDefault JobDefaultOf(int model, int slot) {
+  if ((model == 6 || model == 19) && slot == 22) return JobDefault::kOne;
+  if (model == 5 && slot == 3) return JobDefault::kSineFromM;
+  if ((model == 4 || model == 8) && slot == 3) return JobDefault::kSineFromK0nc;
+  return JobDefault::kNone;
 }
 
 std::optional<SlotDisplay> DisplayOfSlot(int model, int slot, std::string_view library) {

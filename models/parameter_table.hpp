@@ -71,6 +71,18 @@ struct Parameter {
   int whenSlotNonZero = 0;
 };
 
+// What a TOML job puts into a slot it does not give, where 0 would change
+// the model behind the engineer's back (the porosity range of the Hardening
+// Soil dilatancy cut-off, the friction angle that the soft-soil
+// admissibility rules read). Slots without such a default stay 0.
+enum class JobDefault {
+  kNone,
+  kOne,             // 1 (n_max: no dilatancy cut-off)
+  kSineFromM,       // sin φ = 3 M/(6 + M), the friction angle of M in compression
+  kSineFromK0nc,    // sin φ = 1 − K0nc (Jaky)
+};
+JobDefault JobDefaultOf(int model, int slot);
+
 struct Model {
   int number = 0;                 // base model number (model number modulo 100)
   std::string_view name;          // job-file name: "mohr_coulomb"

@@ -7,6 +7,7 @@
 
 #include "input/curve_quantity.hpp"
 #include "labtest/driver.hpp"
+#include "optimisation/objective.hpp"
 #include "optimisation/simulated_curves.hpp"
 
 namespace soilcal::optimisation {
@@ -41,6 +42,8 @@ TestErrors CompareTest(const input::LabTest& test, const labtest::Recording& rec
   // FitRecordedTest stops at the first curve without overlap: compare every
   // curve once more on freshly built curves.
   BuildSimulatedCurves(sim, test, rec, run.nRecorded);
+  std::vector<input::Curve> fresh;
+  BuildSimulatedCurves(fresh, test, rec, run.nRecorded);
   for (std::size_t c = 0; c < test.curves.size(); ++c) {
     const CurveFit f = CompareCurve(test, test.curves[c], sim[c], run.nRecorded);
     CurveError e;
@@ -51,6 +54,8 @@ TestErrors CompareTest(const input::LabTest& test, const labtest::Recording& rec
       e.objective = f.sumSquared / f.nValid;
     }
     FilePoints(test.curves[c], rec, run.nRecorded, e);
+    const input::Curve& m = test.curves[c];
+    e.nUninformative = InformationOf(test, m, fresh[c], run.nRecorded).Uninformative();
     t.curves.push_back(std::move(e));
   }
   return t;

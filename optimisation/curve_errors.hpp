@@ -15,6 +15,7 @@ struct CurveError {
   int nValid = 0;         // measured points inside the simulated range
   double error = 0.0;     // mean absolute relative deviation, percent (S1 / nValid)
   double objective = 0.0; // mean squared relative deviation (S2 / nValid)
+  int nUninformative = 0; // anchors, points outside the simulated range or at 0
   // Simulated points in the column order of the curve file (as the
   // "_referenced" and "_calculated" files hold them).
   std::vector<double> x, y;

@@ -84,7 +84,8 @@ bool WriteCurveFile(const std::string& name, const input::Curve& curve,
 
 void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx,
                           std::span<const double> x, const std::string& suffix,
-                          bool keepTestParameters) {
+                          bool keepTestParameters,
+                          std::vector<std::vector<CurveInformation>>* information) {
   if (!keepTestParameters) {
     const auto& index = job.settings.index;
     for (std::size_t j = 0; j < x.size() && j < index.size(); ++j) ctx.set1.prop[index[j]] = x[j];
@@ -105,6 +106,14 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
       WriteCurveFile(name, test.curves[c], ctx.rec, run.nRecorded);
     }
     WriteCurveCsvFiles(job, t, ctx.rec, run.nRecorded, suffix);
+    if (information != nullptr) {
+      std::vector<input::Curve> sim;
+      BuildSimulatedCurves(sim, test, ctx.rec, run.nRecorded);
+      auto& counts = information->emplace_back();
+      for (std::size_t c = 0; c < test.curves.size(); ++c) {
+        counts.push_back(InformationOf(test, test.curves[c], sim[c], run.nRecorded));
+      }
+    }
   }
 }
 

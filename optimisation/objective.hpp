@@ -11,6 +11,7 @@
 #include "labtest/driver.hpp"
 #include "models/family.hpp"
 #include "optimisation/problem.hpp"
+#include "optimisation/simulated_curves.hpp"
 
 namespace soilcal::services {
 struct RunServices;
@@ -59,9 +60,12 @@ void StartFromMaterialSet(labtest::SimulationContext& ctx, const models::Materia
 // Simulates every test once and writes each curve's simulated points next to
 // its measured file, with `suffix` appended to the file name. With
 // keepTestParameters the material of the test files is used unchanged.
+// With `information`, also counts per test and curve the measured points
+// that carry no information at these values (optimisation/simulated_curves.hpp).
 void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx,
                           std::span<const double> x, const std::string& suffix,
-                          bool keepTestParameters);
+                          bool keepTestParameters,
+                          std::vector<std::vector<CurveInformation>>* information = nullptr);
 
 // The job seen as a Problem by the optimiser; owns its simulation context.
 // It evaluates in the run state (files, diagnostics) of the thread that made

@@ -130,6 +130,35 @@ CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
   return fit;
 }
 
+CurveInformation InformationOf(const input::LabTest& test, const input::Curve& measured,
+                               input::Curve& sim, int nRecorded) {
+  if (measured.multiSegment) ShiftPhases(test, measured, sim, nRecorded);
+  CurveInformation info;
+  info.nPoints = measured.nPoints;
+  int k = 0;
+  for (int p = 1; p <= test.nPhases; ++p) {
+    const int first = PhaseFirstPoint(p, test);
+    const bool shifted = measured.multiSegment && p > 1 && first <= nRecorded;
+    for (int q = 0; q < SegmentSize(measured, p) && k < measured.nPoints; ++q) {
+      ++k;
+      bool outOfRange = false;
+      InterpolateSimulated(test, measured, p, k, sim, nRecorded, outOfRange);
+      const double x = measured.x[k - 1], y = measured.y[k - 1];
+      // The start of the test: every parameter set begins there.
+      const bool atStart =
+          p == 1 && q == 0 && nRecorded >= 1 && x == sim.x[0] && y == sim.y[0];
+      if (outOfRange) {
+        ++info.nOutside;
+      } else if (std::abs(y) <= 1e-15) {
+        ++info.nZero;
+      } else if ((shifted && q == 0) || atStart) {
+        ++info.nAnchors;
+      }
+    }
+  }
+  return info;
+}
+
 TestFit FitRecordedTest(const input::LabTest& test, const labtest::Recording& rec,
                         int nRecorded, std::vector<input::Curve>& sim,
                         std::vector<double>* residuals) {

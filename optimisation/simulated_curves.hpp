@@ -45,6 +45,24 @@ CurveFit CompareCurve(const input::LabTest& test, const input::Curve& measured,
                       input::Curve& sim, int nRecorded,
                       std::vector<double>* deviations = nullptr);
 
+// Measured points of one curve that cannot tell one parameter set from
+// another: the first point of each shifted phase (the shift puts the
+// simulated curve onto it), a first point that is the test's own start,
+// points outside the simulated range (they add nothing) and points at 0
+// (no relative error).
+struct CurveInformation {
+  int nPoints = 0;
+  int nAnchors = 0;
+  int nOutside = 0;
+  int nZero = 0;
+  int Uninformative() const { return nAnchors + nOutside + nZero; }
+};
+
+// The count for one measured curve against its simulated curve as built by
+// BuildSimulatedCurves (shifted in place, as CompareCurve does).
+CurveInformation InformationOf(const input::LabTest& test, const input::Curve& measured,
+                               input::Curve& sim, int nRecorded);
+
 // Fit of one test run: the mean over its curves of S2 / nValid (objective)
 // and of S1 / nValid in percent (error). smallOverlap when a curve has fewer
 // than half of its points (or none) inside the simulated range.

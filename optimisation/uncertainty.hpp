@@ -64,6 +64,8 @@ enum class FlagKind {
   kNotIdentifiable,  // profile not closed, or the interval covers the box
   kNoDerivative,     // neither side of the best value could be simulated
   kSearchShort,      // a profile point fits better than the search's best
+  kWall,             // a profile side ends at a model rule or completion, not for want of data
+  kClipped,          // the linearised interval was cut to the bounds
 };
 
 // The key of a flag in the summary: "near_bound", "insensitive", ...
@@ -74,11 +76,13 @@ struct UncertaintyFlag {
   int other = -1;        // kCorrelated: the other parameter (0-based)
   double value = 0.0;    // kCorrelated: the correlation; kIllConditioned: the
                          // condition number; kSearchShort: the better objective
-  bool upper = false;    // kNearBound: the upper bound
+  bool upper = false;    // kNearBound, kWall, kClipped: the upper side
   bool lowOpen = false;  // kNotIdentifiable: sides on which it is not determined
   bool highOpen = false;
   bool fromProfile = false;  // kNotIdentifiable: found by the profile
-  std::string text;          // kDerived: what the completion does, in words
+  bool atWall = false;       // kWall: the best value lies within 1 % of the range from it
+  // kDerived: what the completion does, in words; kWall: the rule.
+  std::string text;
 };
 
 // Why a side of a profile ended.
@@ -93,6 +97,10 @@ enum class ProfileEnd {
 struct ProfileSide {
   ProfileEnd end = ProfileEnd::kBound;
   std::optional<double> limit;  // the parameter value where it closed
+  // kFailed at a wall: the rule or completion that rejected the next point
+  // (a static text) and the last value that passed it.
+  const char* wall = nullptr;
+  std::optional<double> wallAt;
 };
 
 struct ProfileInterval {

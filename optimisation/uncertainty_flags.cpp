@@ -87,7 +87,10 @@ void NotIdentifiable(const UncertaintyOptions& o, std::size_t j, ParameterUncert
   if (p.profile) {
     auto open = [&](const ProfileSide& side, double bound) {
       const bool atBound = std::abs(bound - p.value) <= kNearBoundShare * range;
-      return !atBound && (side.end == ProfileEnd::kBound || side.end == ProfileEnd::kFailed ||
+      // A side stopped by a wall (a model rule, the completion) is no lack
+      // of data: it is flagged as a wall instead.
+      const bool failed = side.end == ProfileEnd::kFailed && side.wall == nullptr;
+      return !atBound && (side.end == ProfileEnd::kBound || failed ||
                           side.end == ProfileEnd::kBudget);
     };
     f.fromProfile = true;
@@ -95,6 +98,44 @@ void NotIdentifiable(const UncertaintyOptions& o, std::size_t j, ParameterUncert
     f.highOpen = open(p.profile->high, o.upper[j]);
   } else if (std::isinf(p.standardError) || (p.low95 <= o.lower[j] && p.high95 >= o.upper[j])) {
     f.lowOpen = f.highOpen = true;
+  }
+  if (f.lowOpen || f.highOpen) Add(p, f);
+}
+
+// A profile side that ends where a model rule or the completion rejects
+// the next value: the parameter is held there by the other parameters the
+// rule reads, not determined by the curves.
+void Walls(const UncertaintyOptions& o, std::size_t j, ParameterUncertainty& p) {
+  if (!p.profile) return;
+  const double range = o.upper[j] - o.lower[j];
+  for (const bool upper : {false, true}) {
+    const ProfileSide& side = upper ? p.profile->high : p.profile->low;
+    if (side.end != ProfileEnd::kFailed || side.wall == nullptr || !side.wallAt) continue;
+    UncertaintyFlag f = Flag(FlagKind::kWall);
+    f.upper = upper;
+    f.text = side.wall;
+    f.value = *side.wallAt;
+    // Within 1 % of the range from the wall: the search stopped at it.
+    f.atWall = std::abs(p.value - *side.wallAt) <= kNearBoundShare * range;
+    Add(p, f);
+  }
+}
+
+// The linearised interval cut to the bounds (which lie inside the
+// parameter's physical range): flagged on each side that was cut.
+void Clip(const UncertaintyOptions& o, std::size_t j, ParameterUncertainty& p) {
+  if (!std::isfinite(p.low95) || !std::isfinite(p.high95)) return;
+  UncertaintyFlag f = Flag(FlagKind::kClipped);
+  if (p.low95 < o.lower[j]) {
+    f.lowOpen = true;
+    f.value = p.low95;
+    p.low95 = o.lower[j];
+  }
+  if (p.high95 > o.upper[j]) {
+    f.highOpen = true;
+    f.upper = true;
+    if (!f.lowOpen) f.value = p.high95;
+    p.high95 = o.upper[j];
   }
   if (f.lowOpen || f.highOpen) Add(p, f);
 }
@@ -111,6 +152,8 @@ const char* FlagKey(FlagKind kind) {
     case FlagKind::kNotIdentifiable: return "not_identifiable";
     case FlagKind::kNoDerivative: return "no_derivative";
     case FlagKind::kSearchShort: return "search_short";
+    case FlagKind::kWall: return "wall";
+    case FlagKind::kClipped: return "interval_clipped";
   }
   return "";
 }
@@ -142,6 +185,8 @@ void SetFlags(const ScaledJacobian& jac, const UncertaintyOptions& o, Uncertaint
   for (std::size_t j = 0; j < n; ++j) {
     ParameterUncertainty& p = out.parameters[j];
     NotIdentifiable(o, j, p);
+    Walls(o, j, p);
+    Clip(o, j, p);
     // A profile point clearly below the best objective (by a twentieth of
     // the 95 % rise, and above rounding): the search stopped above the
     // bottom of the valley.

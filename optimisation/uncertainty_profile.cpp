@@ -12,6 +12,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include <nlopt.h>
 
@@ -85,7 +86,19 @@ class SideWalk {
   std::vector<double> u_;
   std::exception_ptr failure_;
   nlopt_opt running_ = nullptr;
+  // The last point that could not be evaluated: a model rule or the
+  // model's completion rejecting it is a wall, not a lack of data.
+  const char* lastRejection_ = nullptr;
 };
+
+// A point rejected by a model rule (inadmissible for a reason other than
+// the bounds) or by the model's completion (status 2: the Hardening Soil
+// cap fit, say).
+bool IsWall(const Evaluation& e) {
+  if (e.reason == nullptr) return false;
+  if (e.status == 2) return true;
+  return e.status == 1 && std::string_view(e.reason) != "a free parameter outside its bounds";
+}
 
 double SideWalk::Evaluate(std::span<const double> u) {
   if (evaluations_ >= budget_) return kUnusableLevel;
@@ -99,6 +112,7 @@ double SideWalk::Evaluate(std::span<const double> u) {
     // A kernel error: the point is unusable, the walk goes on.
   }
   if (abort_.Requested()) aborted_ = true;
+  if (e.status != 0) lastRejection_ = IsWall(e) ? e.reason : nullptr;
   if (e.status != 0 || !(e.objective < kUnusableLevel)) return kUnusableLevel;
   if (e.objective < bestObjective_) {
     bestObjective_ = e.objective;
@@ -197,7 +211,14 @@ ProfileSide SideWalk::Walk() {
     if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
     if (!p.usable) {
       // Tests that cannot be simulated: close in on where they start failing.
-      if (delta - last.delta < 1e-3 * room) return ProfileSide{ProfileEnd::kFailed, std::nullopt};
+      if (delta - last.delta < 1e-3 * room) {
+        ProfileSide side{ProfileEnd::kFailed, std::nullopt};
+        if (lastRejection_ != nullptr) {
+          side.wall = lastRejection_;
+          side.wallAt = o_.lower[j_] + (u0_[j_] + side_ * last.delta) * Range(j_);
+        }
+        return side;
+      }
       delta = 0.5 * (last.delta + delta);
       continue;
     }

@@ -1,6 +1,8 @@
 // comparison.json: the models in rank order with the figures the ranking
 // used, each test's and curve's error and the free parameters in the units
 // a person reads. Unknown values are null; keys are snake_case words.
+#include <cmath>
+
 #include <nlohmann/json.hpp>
 
 #include "report/comparison.hpp"
@@ -22,6 +24,14 @@ json CriterionRule() {
           {"indistinguishable_below", kIndistinguishableBic}};
 }
 
+// The curve's share of the model's objective, 0..1; none when unknown.
+json ShareOf(const Summary& s, const CurveSummary& c) {
+  if (!c.best || !s.best || !(s.best->objective > 0.0) || !std::isfinite(c.best->objective)) {
+    return nullptr;
+  }
+  return c.best->objective / s.best->objective;
+}
+
 json TestsJson(const Summary& s) {
   json tests = json::array();
   for (const TestSummary& t : s.tests) {
@@ -31,6 +41,7 @@ json TestsJson(const Summary& s) {
       if (!c.label.empty()) curve["label"] = c.label;
       curve["relative_error"] = c.best ? json(c.best->error) : json(nullptr);
       curve["points_in_range"] = c.best ? json(c.best->nValid) : json(nullptr);
+      curve["objective_share"] = ShareOf(s, c);
       curves.push_back(std::move(curve));
     }
     tests.push_back({{"file", t.file},

@@ -157,6 +157,68 @@ std::string BestVerdict(const std::vector<const ComparedModel*>& fitted) {
   return out;
 }
 
+// Why a model's search did not reach its optimum, or "" when it did: a
+// profile met a better point, or the search stopped on its budget.
+std::string SearchShortOf(const ComparedModel& m) {
+  if (!m.summary) return "";
+  for (const ParameterSummary& p : m.summary->parameters) {
+    if (!p.uncertainty) continue;
+    for (const UncertaintyFlagSummary& f : p.uncertainty->flags) {
+      if (f.kind == "search_short") return "its profiles met a better fit than its search";
+    }
+  }
+  if (m.summary->stopReason == "iteration_limit") return "its search stopped on its iteration limit";
+  if (m.summary->stopReason == "evaluation_budget") return "its search used up its evaluations";
+  return "";
+}
+
+// Where a model's fit is decided: the two curves with the largest share of
+// its objective (which BIC ranks by), or, without the shares, the two with
+// the largest mean relative error.
+std::string WorstCurves(const ComparedModel& m) {
+  const double total = m.summary->best ? m.summary->best->objective : 0.0;
+  bool shares = total > 0.0;
+  for (const TestSummary& t : m.summary->tests) {
+    for (const CurveSummary& c : t.curves) {
+      if (!c.best || !std::isfinite(c.best->objective) || !(c.best->objective > 0.0)) shares = false;
+    }
+  }
+  std::vector<std::pair<double, std::string>> curves;
+  for (const TestSummary& t : m.summary->tests) {
+    for (const CurveSummary& c : t.curves) {
+      if (!c.best) continue;
+      const double v = shares ? 100.0 * c.best->objective / total : c.best->error;
+      if (std::isfinite(v)) curves.emplace_back(v, t.file + " / " + CurveName(c));
+    }
+  }
+  std::sort(curves.begin(), curves.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < curves.size() && i < 2; ++i) {
+    names.push_back(curves[i].second + " (" + Number(curves[i].first) +
+                    (shares ? " % of its objective)" : " %)"));
+  }
+  return List(names);
+}
+
+// BIC ranks by the squared relative deviations, which a few points near
+// zero can decide; the mean relative error weighs every point alike. Where
+// the two disagree about the first model, say so and where.
+std::string ErrorDisagrees(const std::vector<const ComparedModel*>& fitted) {
+  const ComparedModel& first = *fitted[0];
+  if (!first.meanError) return "";
+  std::string out;
+  for (std::size_t i = 1; i < fitted.size(); ++i) {
+    const ComparedModel& m = *fitted[i];
+    if (!m.meanError || !(*m.meanError < *first.meanError)) continue;
+    out += " By the mean relative error " + m.name + " fits closer (" + Number(*m.meanError) +
+           " % against " + Number(*first.meanError) + " % for " + first.name +
+           "): BIC weighs the squared relative deviations, which a few points near zero can "
+           "decide; " + first.name + " is decided by " + WorstCurves(first) + ", " + m.name +
+           " by " + WorstCurves(m) + ". Compare these curves before choosing.";
+  }
+  return out;
+}
+
 std::string Verdict(const Comparison& c) {
   std::vector<const ComparedModel*> fitted, failed;
   for (const ComparedModel& m : c.models) (m.fitted ? fitted : failed).push_back(&m);
@@ -168,6 +230,15 @@ std::string Verdict(const Comparison& c) {
           Number(*fitted[0]->objective) + "): there is nothing to compare it with.";
   } else {
     out = c.indistinguishable.size() >= 2 ? TiedVerdict(c, fitted) : BestVerdict(fitted);
+  }
+  if (fitted.size() >= 2) out += ErrorDisagrees(fitted);
+  for (const ComparedModel* m : fitted) {
+    const std::string why = SearchShortOf(*m);
+    if (why.empty()) continue;
+    out += " " + m->name + " did not reach its optimum: " + why + ", so its figures may still " +
+           "improve" + (m == fitted[0] && fitted.size() >= 2 ? " and its first rank is not settled"
+                                                            : "") +
+           "; run it again with --search=thorough.";
   }
   if (c.pointsDiffer) {
     std::vector<std::string> counts;

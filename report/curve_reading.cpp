@@ -2,6 +2,10 @@
 // reads back to the same double the calibration held.
 #include "report/curve_reading.hpp"
 
+#include <algorithm>
+#include <limits>
+#include <vector>
+
 #include "input/free_format.hpp"
 #include "services/paths.hpp"
 
@@ -54,6 +58,54 @@ CurveSeries ReadSimulatedCurveFile(const std::string& path) {
   return out;
 }
 
+CurveSeries AsCompared(const CurveSeries& simulated, const CurveSeries& measured,
+                       const std::vector<int>& segments, const std::vector<int>& loadSteps) {
+  const std::size_t phases = segments.size();
+  if (phases < 2 || loadSteps.size() != phases) return simulated;
+  const std::size_t n = std::min(simulated.x.size(), simulated.y.size());
+  // PhaseFirstPoint(p) = 1 + sum over q < p of (s_q + 1), PhaseLastPoint(p)
+  // = 1 + sum over q <= p of s_q (1-based), as the objective takes them.
+  std::vector<std::size_t> first(phases + 1, 1), last(phases + 1, 1);
+  for (std::size_t p = 1; p <= phases; ++p) {
+    const auto steps = static_cast<std::size_t>(std::max(loadSteps[p - 1], 0));
+    last[p] = (p > 1 ? last[p - 1] : 1) + steps;
+    if (p > 1) first[p] = first[p - 1] + static_cast<std::size_t>(std::max(loadSteps[p - 2], 0)) + 1;
+  }
+  CurveSeries shifted = simulated;
+  shifted.x.resize(n);
+  shifted.y.resize(n);
+  std::vector<double> dx(phases + 1, 0.0), dy(phases + 1, 0.0);
+  std::vector<bool> moved(phases + 1, false);
+  std::size_t i = static_cast<std::size_t>(std::max(segments[0], 0)) + 1;  // first point of phase p
+  for (std::size_t p = 2; p <= phases; ++p) {
+    const int size = segments[p - 1];
+    if (size != 0 && first[p] <= n && i <= measured.x.size() && i <= measured.y.size()) {
+      dx[p] = measured.x[i - 1] - simulated.x[first[p] - 1];
+      dy[p] = measured.y[i - 1] - simulated.y[first[p] - 1];
+      moved[p] = true;
+    }
+    i += static_cast<std::size_t>(std::max(size, 0));
+  }
+  for (std::size_t p = 2; p <= phases; ++p) {
+    if (!moved[p]) continue;
+    for (std::size_t k = first[p]; k <= std::min(last[p], n); ++k) {
+      shifted.x[k - 1] += dx[p];
+      shifted.y[k - 1] += dy[p];
+    }
+  }
+  CurveSeries out;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t k = 1; k <= n; ++k) {
+    if (k > 1 && std::find(first.begin() + 2, first.end(), k) != first.end()) {
+      out.x.push_back(nan);
+      out.y.push_back(nan);
+    }
+    out.x.push_back(shifted.x[k - 1]);
+    out.y.push_back(shifted.y[k - 1]);
+  }
+  return out;
+}
+
 JobCurves ReadJobCurves(const Summary& summary, const std::string& folder) {
   JobCurves out;
   for (const TestSummary& test : summary.tests) {
@@ -66,6 +118,8 @@ JobCurves ReadJobCurves(const Summary& summary, const std::string& folder) {
       if (c.nPoints > 0) p.measured = ReadMeasuredCurveFile(path);
       if (c.start) p.start = ReadSimulatedCurveFile(path + "_referenced");
       if (c.best) p.best = ReadSimulatedCurveFile(path + "_calculated");
+      p.start = AsCompared(p.start, p.measured, c.segments, test.loadSteps);
+      p.best = AsCompared(p.best, p.measured, c.segments, test.loadSteps);
       curves.push_back(std::move(p));
     }
     out.push_back(std::move(curves));

@@ -43,6 +43,12 @@ struct ParameterSummary {
 struct CurveFitSummary {
   double error = 0.0;  // mean relative error of the curve, percent
   int nValid = 0;      // measured points inside the simulated range
+  // Points that tell no parameter set from another: phase anchors, points
+  // outside the simulated range or at 0.
+  int nUninformative = 0;
+  // The curve's term of the objective: its mean squared relative deviation
+  // over the test's number of curves (the objective is their sum).
+  double objective = 0.0;
 };
 
 struct CurveSummary {

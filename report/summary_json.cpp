@@ -2,6 +2,9 @@
 // snake_case words.
 #include "report/summary_json.hpp"
 
+#include <fstream>
+#include <limits>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -22,14 +25,26 @@ std::optional<T> OptionalOf(const json& j, const char* key) {
   return j.at(key).get<T>();
 }
 
+// A number the writer may have written as null (NaN and infinities become
+// null in JSON): NaN when it is not a number.
+double NumberOrNaN(const json& j) {
+  return j.is_number() ? j.get<double>() : std::numeric_limits<double>::quiet_NaN();
+}
+
 json FitJson(const std::optional<CurveFitSummary>& fit) {
   if (!fit) return nullptr;
-  return {{"relative_error", fit->error}, {"points_in_range", fit->nValid}};
+  return {{"relative_error", fit->error},
+          {"points_in_range", fit->nValid},
+          {"points_without_information", fit->nUninformative},
+          {"objective_term", fit->objective}};
 }
 
 std::optional<CurveFitSummary> FitOf(const json& j) {
   if (j.is_null()) return std::nullopt;
-  return CurveFitSummary{j.at("relative_error").get<double>(), j.at("points_in_range").get<int>()};
+  return CurveFitSummary{NumberOrNaN(j.at("relative_error")), j.at("points_in_range").get<int>(),
+                         OptionalOf<int>(j, "points_without_information").value_or(0),
+                         j.contains("objective_term") ? NumberOrNaN(j.at("objective_term"))
+                                                      : std::numeric_limits<double>::quiet_NaN()};
 }
 
 json PointJson(const std::optional<PointSummary>& p) {
@@ -39,7 +54,7 @@ json PointJson(const std::optional<PointSummary>& p) {
 
 std::optional<PointSummary> PointOf(const json& j) {
   if (j.is_null()) return std::nullopt;
-  return PointSummary{j.at("mean_relative_error").get<double>(), j.at("objective").get<double>()};
+  return PointSummary{NumberOrNaN(j.at("mean_relative_error")), NumberOrNaN(j.at("objective"))};
 }
 
 json StringOrNull(const std::string& v) { return v.empty() ? json(nullptr) : json(v); }
@@ -289,8 +304,8 @@ Summary FromJson(const json& j) {
     ParameterSummary param;
     param.slot = p.at("slot").get<int>();
     param.name = p.at("name").get<std::string>();
-    param.lower = p.at("lower").get<double>();
-    param.upper = p.at("upper").get<double>();
+    param.lower = NumberOrNaN(p.at("lower"));
+    param.upper = NumberOrNaN(p.at("upper"));
     param.start = OptionalOf<double>(p, "start");
     param.best = OptionalOf<double>(p, "calibrated");
     param.sensitivity = OptionalOf<double>(p, "relative_sensitivity");

@@ -120,15 +120,19 @@ std::string Mark(const PlotSeries& s, const std::string& cls, double x, double y
 }
 
 // The polyline through the shown points of `s`, or "" when none is shown.
-std::string PolylinePoints(const Frame& f, const PlotSeries& s) {
+// The points of a series as the runs of one polyline each: a NaN point ends
+// one run and starts the next (a phase shifted apart from the one before).
+std::vector<std::string> PolylineRuns(const Frame& f, const PlotSeries& s) {
   const std::size_t n = std::min(s.x.size(), s.y.size());
-  std::string points;
+  std::vector<std::string> runs(1);
   for (std::size_t i = 0; i < n; ++i) {
+    if ((std::isnan(s.x[i]) || std::isnan(s.y[i])) && !runs.back().empty()) runs.emplace_back();
     if (!f.Shows(s.x[i], s.y[i])) continue;
-    if (!points.empty()) points += ' ';
-    points += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
+    if (!runs.back().empty()) runs.back() += ' ';
+    runs.back() += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
   }
-  return points;
+  if (runs.back().empty()) runs.pop_back();
+  return runs;
 }
 
 void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
@@ -138,8 +142,7 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
     const std::size_t every = MarkerStride(n);
     if (every > 1) {
       // Many points: a thin line through all of them, markers on a few.
-      const std::string points = PolylinePoints(f, s);
-      if (!points.empty()) {
+      for (const std::string& points : PolylineRuns(f, s)) {
         out += "<polyline class=\"" + XmlEscape(s.cssClass) + "-line\" points=\"" + points +
                "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"0.8\"/>";
       }
@@ -151,12 +154,12 @@ void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
     out += "</g>";
     return;
   }
-  const std::string points = PolylinePoints(f, s);
-  if (points.empty()) return;
-  out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
-         "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
-  if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
-  out += "/>";
+  for (const std::string& points : PolylineRuns(f, s)) {
+    out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
+           "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
+    if (s.style == SeriesStyle::kDashedLine) out += " stroke-dasharray=\"6 4\"";
+    out += "/>";
+  }
 }
 
 bool HasPoints(const PlotSeries& s) {

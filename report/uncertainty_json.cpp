@@ -30,7 +30,8 @@ ParameterUncertaintySummary ParameterOf(const json& j) {
   p.standardError = NumberOf(j.at("standard_error"));
   const json& interval = j.at("interval_95");
   if (interval.is_array() && interval.size() == 2) {
-    p.interval95 = std::make_pair(interval.at(0).get<double>(), interval.at(1).get<double>());
+    const std::optional<double> low = NumberOf(interval.at(0)), high = NumberOf(interval.at(1));
+    if (low && high) p.interval95 = std::make_pair(*low, *high);
   }
   const json& profile = j.at("profile");
   if (profile.is_array() && profile.size() == 2) {

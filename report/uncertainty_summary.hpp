@@ -12,7 +12,8 @@ namespace soilcal::report {
 
 struct UncertaintyFlagSummary {
   std::string kind;  // near_bound, insensitive, correlated, ill_conditioned, derived,
-                     // not_identifiable, no_derivative, search_short
+                     // not_identifiable, no_derivative, search_short, wall,
+                     // interval_clipped
   std::string text;  // the sentence for the engineer
 };
 

@@ -115,6 +115,24 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
     case opt::FlagKind::kNoDerivative:
       return d.symbol + ": the tests cannot be simulated on either side of the calibrated value, "
              "so no interval can be given.";
+    case opt::FlagKind::kWall: {
+      const std::string at = DisplayValue(d, f.value);
+      return d.symbol + " is held by a model rule, not by the curves: " +
+             (f.upper ? "above " : "below ") + at + " the rule \u201c" + f.text +
+             "\u201d rejects every value, so the wall is set by the fixed parameters that rule "
+             "reads" +
+             (f.atWall ? "; the calibrated value " + DisplayValue(d, p.value) + " lies at it" : "") +
+             ". Free or change those parameters rather than reading " + d.symbol +
+             " as calibrated.";
+    }
+    case opt::FlagKind::kClipped: {
+      const std::string side = f.lowOpen ? "lower" : "upper";
+      return "The linearised 95 % interval of " + d.symbol + " reaches " +
+             DisplayValue(d, f.value) + ", beyond its " + side + " bound " +
+             DisplayValue(d, f.lowOpen ? c.Lower(j) : c.Upper(j)) +
+             ": it is cut to the bounds, and the linear estimate is poor there; the profile "
+             "interval (--search=thorough) tells more.";
+    }
     case opt::FlagKind::kSearchShort: {
       // One sentence for all profiles that met a better fit: the least.
       double least = f.value;

@@ -113,6 +113,20 @@ std::vector<Warning> CollectWarnings(const Summary& summary, const JobCurves& cu
         out.push_back({"sign_change", where + ": the measured y values change sign; relative errors of the points near zero are inflated."});
       }
       const auto& fit = curve.best ? curve.best : curve.start;
+      if (fit && curve.nPoints > 0 && 4 * fit->nUninformative > curve.nPoints) {
+        const bool all = fit->nUninformative >= curve.nPoints;
+        out.push_back(
+            {"uninformative_points",
+             where + ": " + std::to_string(fit->nUninformative) + " of " +
+                 std::to_string(curve.nPoints) +
+                 " measured points carry no information (the first point of a phase, onto "
+                 "which the simulated phase is shifted, or points outside the simulated range "
+                 "or at 0)" +
+                 (all ? ", so its error says nothing: this curve is no fit"
+                      : ", so the error rests on the others") +
+                 ". Give each phase more points; a TOML test by levels places one point per "
+                 "stage on its load branches itself."});
+      }
       if (fit && fit->nValid < curve.nPoints) {
         out.push_back({"short_coverage", where + ": the simulated points cover only " + std::to_string(fit->nValid) +
                                              " of " + std::to_string(curve.nPoints) + " measured points."});

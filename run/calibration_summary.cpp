@@ -8,12 +8,15 @@
 #include <memory>
 #include <numbers>
 #include <utility>
+#include <set>
+#include <string>
 
 #include "labtest/context.hpp"
 #include "models/parameter_table.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
 #include "report/stress_path.hpp"
+#include "report/curve_reading.hpp"
 #include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
 #include "run/scale_hints.hpp"
@@ -135,9 +138,29 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
   for (std::size_t t = 0; t < errors.tests.size() && t < s.tests.size(); ++t) {
     const auto& tested = errors.tests[t].curves;
     for (std::size_t c = 0; c < tested.size() && c < s.tests[t].curves.size(); ++c) {
-      const report::CurveFitSummary fit{tested[c].error, tested[c].nValid};
+      const report::CurveFitSummary fit{
+          tested[c].error, tested[c].nValid, tested[c].nUninformative,
+          tested[c].objective / static_cast<double>(tested.size())};
       (best ? s.tests[t].curves[c].best : s.tests[t].curves[c].start) = fit;
-      (best ? curves[t][c].best : curves[t][c].start) = CurveSeries{tested[c].x, tested[c].y};
+      // The report draws what the objective compared (later phases shifted).
+      (best ? curves[t][c].best : curves[t][c].start) =
+          report::AsCompared(CurveSeries{tested[c].x, tested[c].y}, curves[t][c].measured,
+                             s.tests[t].curves[c].segments, s.tests[t].loadSteps);
+    }
+  }
+}
+
+// Every flag of a free parameter is a warning, so that the outcome never
+// reads "calibrated" without them; a sentence shared by two parameters
+// (a correlated pair) once. Near-bound flags have their warning already.
+void FlagWarnings(report::Summary& s) {
+  std::set<std::string> said;
+  for (const report::Warning& w : s.warnings) said.insert(w.text);
+  for (const report::ParameterSummary& p : s.parameters) {
+    if (!p.uncertainty) continue;
+    for (const auto& flag : p.uncertainty->flags) {
+      if (flag.kind == "near_bound" || !said.insert(flag.text).second) continue;
+      s.warnings.push_back({"uncertainty_" + flag.kind, flag.text});
     }
   }
 }
@@ -224,7 +247,10 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   s.warnings = s.inputWarnings;
   for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
   for (report::Warning& w : ScaleHints(job, s, curves)) s.warnings.push_back(std::move(w));
-  if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
+  if (trace.uncertainty) {
+    report::DescribeUncertainty(*trace.uncertainty, job, s);
+    FlagWarnings(s);
+  }
 }
 
 }  // namespace soilcal::run

@@ -83,6 +83,53 @@ void WarnAboutCurves(const input::Job& job) {
   WarnAboutSharedFiles(job, entries);
 }
 
+std::string UninformativeCause(const optimisation::CurveInformation& info) {
+  std::string parts;
+  auto add = [&](int n, const std::string& what) {
+    if (n == 0) return;
+    parts += (parts.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+  };
+  add(info.nAnchors, "are the first points of their phases, onto which the simulated phases "
+                     "are shifted");
+  add(info.nOutside, "lie outside the simulated range");
+  add(info.nZero, "are 0 and have no relative error");
+  std::string fix;
+  if (info.nAnchors >= info.nOutside && info.nAnchors >= info.nZero) {
+    fix = "give each phase (load branch) more than its first point: a TOML test by levels "
+          "(vertical_stress = [...], pressure = [...]) takes one point per stage and places "
+          "them on its load branches when the curve holds the controlled stress";
+  } else if (info.nOutside >= info.nZero) {
+    fix = "let the test reach the measured range (a larger strain or the last level)";
+  } else {
+    fix = "compare a quantity that is not 0 at the measured points";
+  }
+  return parts + "; " + fix;
+}
+
+void CheckCurveInformation(
+    const input::Job& job,
+    const std::vector<std::vector<optimisation::CurveInformation>>& information) {
+  for (std::size_t t = 0; t < information.size() && t < job.tests.size(); ++t) {
+    const input::LabTest& test = job.tests[t];
+    for (std::size_t c = 0; c < information[t].size() && c < test.curveFiles.size(); ++c) {
+      const optimisation::CurveInformation& info = information[t][c];
+      if (info.nPoints == 0 || info.Uninformative() < info.nPoints) continue;
+      std::string name = services::BareName(test.curveFiles[c]);
+      if (job.language && t < job.language->curves.size() &&
+          c < job.language->curves[t].size()) {
+        name = job.language->curves[t][c].source;
+      }
+      const std::string text =
+          "curve " + name + " of test " + services::BareName(test.testFile) + ": none of its " +
+          std::to_string(info.nPoints) +
+          " measured points carries information, so every parameter set fits it alike and its "
+          "0 % error is no fit (" + UninformativeCause(info) + ")";
+      if (job.language) services::StopWithError(services::kInternalInconsistTestCurve, text);
+      services::Warn("NO FIT: " + text, "uninformative_curve");
+    }
+  }
+}
+
 void AddPlaceOfError(services::RunError& error, const input::Job& job) {
   const input::SettingLines& at = job.settingLines;
   if (error.code == services::kUnknownSearchIntensity && at.intensity > 0) {

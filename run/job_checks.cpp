@@ -63,6 +63,26 @@ void WarnIfAbortFilePresent(const std::string& abortFlagPath) {
                  "abort_file");
 }
 
+// The Hardening Soil models cut the dilatancy off while the porosity
+// n = (n0 + εv)/(1 + εv) lies outside [slot 21, slot 22]: at εv = 0 that is
+// n0 itself. A cut-off active from the start leaves ψ without effect.
+void WarnAboutDilatancyCutOff(const input::Job& job) {
+  const int base = job.modelNumber % 100;
+  if (base != 6 && base != 19) return;
+  const auto& p = job.material.params;
+  const double n0 = p[20], nMin = p[21], nMax = p[22];
+  if (n0 >= nMin && n0 <= nMax) return;
+  const bool psiFree = std::find(job.settings.index.begin(), job.settings.index.end(), 5) !=
+                       job.settings.index.end();
+  services::Warn("the dilatancy cut-off is active from the start of every test: the initial "
+                 "porosity n0 = " + services::FormatReal(n0) + " lies outside [n_min, n_max] = [" +
+                     services::FormatReal(nMin) + ", " + services::FormatReal(nMax) +
+                     "] (slots 21 and 22), so the dilatancy angle ψ acts as 0" +
+                     (psiFree ? " and cannot be calibrated" : "") +
+                     "; give n_max (or e_max) above n0, or n_max = 1 for no cut-off",
+                 "dilatancy_cut_off");
+}
+
 void WarnAboutLikelyMistakes(const input::Job& job) {
   const auto& s = job.settings;
   const int base = job.modelNumber % 100;
@@ -90,6 +110,7 @@ void WarnAboutLikelyMistakes(const input::Job& job) {
                      "start_outside_bounds");
     }
   }
+  WarnAboutDilatancyCutOff(job);
 }
 
 }  // namespace soilcal::run

@@ -76,7 +76,9 @@ struct Run {
 // returns set 1 as the run left it (with the completion written back).
 models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
                                 std::span<const double> x, const std::string& suffix,
-                                bool keep) {
+                                bool keep,
+                                std::vector<std::vector<optimisation::CurveInformation>>*
+                                    information = nullptr) {
   run.outputs.CurvesStarting(suffix);
   run.progress.Phase(suffix == "_referenced" ? optimisation::SearchPhase::kReferenceRun
                                              : optimisation::SearchPhase::kFinalRun);
@@ -88,7 +90,7 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
     throw;
   }
   if (set1 != nullptr) optimisation::StartFromMaterialSet(*ctx, *set1);
-  optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep);
+  optimisation::WriteSimulatedCurves(run.job, *ctx, x, suffix, keep, information);
   run.outputs.CurvesWritten(suffix);
   return ctx->set1;
 }
@@ -145,7 +147,9 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   // Material set 1 lives through the reference run, the search and the
   // final run: what the reference run completes is where the search starts.
   const std::vector<double> x = StartingVector(run.job);
-  const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true);
+  std::vector<std::vector<optimisation::CurveInformation>> information;
+  const models::MaterialSet set1 = WriteCurves(run, nullptr, x, "_referenced", true, &information);
+  CheckCurveInformation(run.job, information);
   run.outputs.StartSetKnown(set1);
   const std::vector<std::string> derived = WarnAboutDerivedSlots(run.job, set1.prop);
 

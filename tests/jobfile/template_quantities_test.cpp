@@ -60,8 +60,9 @@ const Template kTemplates[] = {
       {"vertical_stress", 100 - q}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
       {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
-    // Load to 200, unload to 150: dsv = 50 over M, dsh = nu/(1 - nu) dsv.
-    {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [200, 150]\ntime = 0.5\n", 2,
+    // Load to 200, unload to 150 (the phases end on their levels):
+    // dsv = 50 over M, dsh = nu/(1 - nu) dsv.
+    {"oedometer", "type = \"oedometer\"\ninitial_vertical_stress = 100\nvertical_stress = [200, 150]\ntime = 0.5\novershoot = 0\n", 2,
      {{"axial_strain", 50.0 / 30000}, {"volumetric_strain", 50.0 / 30000},
       {"deviator_stress", 50 - 50.0 / 3}, {"mean_effective_stress", (150 + 2 * (100 + 50.0 / 3)) / 3},
       {"axial_stress", 150}, {"radial_stress", 100 + 50.0 / 3}, {"vertical_stress", 150},
@@ -73,7 +74,7 @@ const Template kTemplates[] = {
       {"vertical_stress", 400}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
       {"shear_strain", 0},
       {"shear_stress", 0}, {"time", 1}}},
-    {"isotropic_compression", "type = \"isotropic_compression\"\ninitial_pressure = 100\npressure = [200]\n", 1,
+    {"isotropic_compression", "type = \"isotropic_compression\"\ninitial_pressure = 100\npressure = [200]\novershoot = 0\n", 1,
      {{"axial_strain", 0.002}, {"volumetric_strain", 0.006}, {"deviator_stress", 0},
       {"mean_effective_stress", 200}, {"axial_stress", 200}, {"radial_stress", 200},
       {"vertical_stress", 200}, {"excess_pore_pressure", 0}, {"excess_pore_pressure_ratio", 0},
@@ -350,13 +351,14 @@ TEST(TemplateQuantities, StressLevelsWithoutAStartBeginAtTheFirstLevel) {
     EXPECT_EQ(a.nPhases, b.nPhases);
   }
   // The oedometer loads by 300 and unloads by 200 from a K0 start of 60/100
-  // (tension positive).
+  // (tension positive), each branch going 0.5 % of its size past its level:
+  // to 402, then down to 200 - 0.005 * 200.
   const auto oedometer =
       jobfile::ReadTomlText(head + pairs[0].first, "/tmp/a.toml").job.tests[0];
   EXPECT_EQ(oedometer.initialStress, (std::array<double, 6>{-60, -100, -60, 0, 0, 0}));
   ASSERT_EQ(oedometer.nPhases, 2);
-  EXPECT_EQ(oedometer.prescribedStress[0][1], -300.0);
-  EXPECT_EQ(oedometer.prescribedStress[1][1], 200.0);
+  EXPECT_DOUBLE_EQ(oedometer.prescribedStress[0][1], -302.0);
+  EXPECT_DOUBLE_EQ(oedometer.prescribedStress[1][1], 402.0 - (200.0 - 0.005 * 200.0));
 }
 
 }  // namespace
