@@ -200,18 +200,7 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
   const std::string path = argv[pathIndex];
   services::InstallInterruptHandlers();
 
-  // No model's run and no file of the comparison replaces a file of the job.
   const std::string folder = jobfile::NativeFolderOf(path);
-  try {
-    for (const jobfile::ModelJob& job : jobs) {
-      CheckTomlRunOutputs(job.job, folder + job.label + "/", path,
-                          {folder + report::kComparisonJsonName,
-                           folder + report::kComparisonReportName, folder + run::kResultFileName});
-    }
-  } catch (const services::RunError& error) {
-    Refuse(error, path, true);
-    return Status(options, error.code);
-  }
 
   // One comparison at a time in JOB.out/, and nothing in it is written or
   // removed before its lock is held (a refused job's result file included);
@@ -235,6 +224,17 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
     jobs = jobfile::ReadModelList(path);
   } catch (const services::RunError& error) {
     Refuse(error, path);
+    return Status(options, error.code);
+  }
+  // No model's run and no file of the comparison replaces a file of the job.
+  try {
+    for (const jobfile::ModelJob& job : jobs) {
+      CheckTomlRunOutputs(job.job, folder + job.label + "/", path,
+                          {folder + report::kComparisonJsonName,
+                           folder + report::kComparisonReportName, folder + run::kResultFileName});
+    }
+  } catch (const services::RunError& error) {
+    Refuse(error, path, true);
     return Status(options, error.code);
   }
   RemoveComparisonFiles(folder);

@@ -276,8 +276,8 @@ Loading Expand(const TemplateValues& v) {
         Phase p = NewPhase(v, b.firstLevel, flags);
         for (std::size_t k = b.firstLevel + 1; k <= b.lastLevel; ++k) {
           const Phase more = NewPhase(v, k, flags);
-          p.steps += more.steps;
-          p.time += more.time;
+          p.loadSteps += more.loadSteps;
+          p.timeIncrement += more.timeIncrement;
         }
         // Prescribed strains are met exactly; a stress falls a little short.
         const double target = BranchTarget(b, stress ? v.overshoot : 0.0);

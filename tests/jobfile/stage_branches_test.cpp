@@ -69,9 +69,9 @@ TEST(StageBranches, AnOedometerByLevelsExpandsToOnePhasePerBranch) {
   ASSERT_EQ(l.phases.size(), 2u);
   EXPECT_EQ(l.initialStress[1], -12.5);
   EXPECT_EQ(l.initialStress[0], -7.5);
-  EXPECT_EQ(l.phases[0].steps, 100);
-  EXPECT_EQ(l.phases[1].steps, 11);
-  EXPECT_EQ(l.phases[0].time, 4.0);
+  EXPECT_EQ(l.phases[0].loadSteps, 100);
+  EXPECT_EQ(l.phases[1].loadSteps, 11);
+  EXPECT_EQ(l.phases[0].timeIncrement, 4.0);
   EXPECT_EQ(l.phases[0].flags, (std::array<int, 6>{0, 1, 0, 0, 0, 0}));
   // Tension positive: loading to 201 kPa from 12.5, then unloading to
   // 50 - 0.005 * 150.
@@ -88,7 +88,7 @@ TEST(StageBranches, AnOedometerByLevelsExpandsToOnePhasePerBranch) {
   iso.overshoot = 0.01;
   const Loading li = Expand(iso);
   ASSERT_EQ(li.phases.size(), 2u);
-  EXPECT_EQ(li.phases[0].steps, 200);
+  EXPECT_EQ(li.phases[0].loadSteps, 200);
   for (int i : {0, 1, 2}) {
     EXPECT_DOUBLE_EQ(li.phases[0].stress[static_cast<std::size_t>(i)], -(202.0 - 50.0));
     EXPECT_DOUBLE_EQ(li.phases[1].stress[static_cast<std::size_t>(i)], 202.0 - 148.5);
