@@ -9,6 +9,7 @@
 #include "app/batch_command.hpp"
 #include "app/batch_options.hpp"
 #include "app/compare_command.hpp"
+#include "app/inspect_command.hpp"
 #include "app/job_runs.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
@@ -57,6 +58,7 @@ int Convert(Write write, const std::string& done) {
 int Dispatch(int argc, char** argv) {
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
+  if (IsInspectCommand(argc, argv)) return RunInspectCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--write-native" || arg == "--write-toml") {
