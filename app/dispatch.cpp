@@ -57,8 +57,8 @@ int Convert(Write write, const std::string& done) {
 
 int Dispatch(int argc, char** argv) {
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
-  if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   if (IsInspectCommand(argc, argv)) return RunInspectCommand(argc, argv);
+  if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--write-native" || arg == "--write-toml") {

@@ -67,6 +67,27 @@ labfiles::Selection ReadSelection(const State& s, const toml::table& t, double k
   return sel;
 }
 
+// An oedometer's measured stress levels as the stress levels of its
+// template: the end of each monotonic branch (loading, unloading,
+// reloading), the last one kPast beyond its last reading, so that every
+// reading but the start lies inside the simulated range and each branch is
+// one phase whose first reading anchors it.
+constexpr double kPast = 0.01;
+std::vector<double> BranchEnds(double start, const std::vector<double>& levels) {
+  std::vector<double> ends;
+  double previous = start;
+  int sense = 0;
+  for (double level : levels) {
+    const int d = level > previous ? 1 : (level < previous ? -1 : 0);
+    if (d == 0) continue;
+    if (sense != 0 && d != sense) ends.push_back(previous);
+    sense = d;
+    previous = level;
+  }
+  if (sense != 0) ends.push_back(previous * (1.0 + sense * kPast));
+  return ends;
+}
+
 TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::LabTest& lab,
                         double kpa, const std::string& what) {
   TemplateValues v;
@@ -77,7 +98,13 @@ TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::La
   if (lab.initialAxialStress) v.initialAxialStress = *lab.initialAxialStress / kpa;
   v.axialStrain = std::abs(lab.axialStrain);
   v.initialVerticalStress = lab.initialVerticalStress / kpa;
-  for (double level : lab.levels) v.levels.push_back(level / kpa);
+  for (double level : BranchEnds(lab.initialVerticalStress, lab.levels)) {
+    v.levels.push_back(level / kpa);
+  }
+  if (!lab.levels.empty() && v.levels.empty()) {
+    s.file.Fail(kCsvUnusable, *t.get("from"),
+                what + ": the vertical stress never changes, so there is nothing to calibrate");
+  }
   if (v.kind == TestTemplate::kOedometer) {
     // The horizontal start stress the job gives (k0 or a stress), else the
     // vertical one.
@@ -143,11 +170,39 @@ std::vector<CurveChoice> ChooseCurves(const State& s, const toml::table& t,
   return list;
 }
 
+// The phase of each reading of a curve against the vertical stress of a
+// test whose phases prescribe it: the phase whose stress range holds the
+// reading, a reading at a phase's end counting to the next phase (which
+// starts there), in reading order. Other tests keep the file's phases.
+std::vector<int> PhasesAlong(const Loading& loading, const std::vector<double>& stress,
+                             const std::vector<int>& fallback) {
+  const std::size_t n = loading.phases.size();
+  for (const Phase& p : loading.phases) {
+    if (p.flags[1] != 1) return fallback;
+  }
+  std::vector<double> bound{-loading.initialStress[1]};
+  for (const Phase& p : loading.phases) bound.push_back(-p.stress[1]);
+  std::vector<int> phases;
+  std::size_t c = 1;
+  for (double x : stress) {
+    const auto inside = [&](std::size_t k) {
+      const double a = bound[k - 1], b = bound[k];
+      const double tol = 1e-9 * std::max({1.0, std::abs(a), std::abs(b)});
+      if (std::abs(x - b) <= tol) return false;  // the next phase starts here
+      return (x - a) * (b - a) >= -tol * std::abs(b - a) && std::abs(x - a) <= std::abs(b - a);
+    };
+    while (c < n && !inside(c)) ++c;
+    phases.push_back(static_cast<int>(c));
+  }
+  return phases;
+}
+
 // The native curve of one ordinate against the test's abscissa, the
 // readings grouped by phase as the native segments require.
 void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& lab,
-               const CurveChoice& choice, int nPhases, const TestFacts& facts, double kpa,
-               input::Curve& native) {
+               const CurveChoice& choice, const Loading& loading, const TestFacts& facts,
+               double kpa, input::Curve& native) {
+  const int nPhases = static_cast<int>(loading.phases.size());
   const std::optional<CodePair> codes = ChooseCodes(*choice.x, *choice.y, facts);
   if (!codes) {
     s.file.Fail(kCsvUnusable, *choice.at,
@@ -163,12 +218,16 @@ void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& la
     return q.kind == QuantityKind::kStress ? v / kpa : v;
   };
   const auto nativeOf = [](const NativeAxis& a, double v) { return v * a.per / a.factor; };
+  std::vector<double> jobX;
+  for (double x : xs) jobX.push_back(job(*choice.x, x));
+  const std::vector<int> phase =
+      choice.x->name == "vertical_stress" ? PhasesAlong(loading, jobX, lab.phase) : lab.phase;
   std::vector<std::vector<std::pair<double, double>>> segments(
       static_cast<std::size_t>(std::max(nPhases, 1)));
   for (std::size_t r = 0; r < xs.size(); ++r) {
-    const double x = job(*choice.x, xs[r]);
+    const double x = jobX[r];
     if (!range.empty() && (x < range[0] || x > range[1])) continue;
-    const int p = std::clamp(lab.phase[r], 1, std::max(nPhases, 1));
+    const int p = std::clamp(phase[r], 1, std::max(nPhases, 1));
     segments[static_cast<std::size_t>(p - 1)].emplace_back(x, job(*choice.y, ys[r]));
   }
   native = input::Curve{};
@@ -231,7 +290,7 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
   std::vector<input::CurveLanguage> languages;
   for (const CurveChoice& c : ChooseCurves(s, t, read, file)) {
     input::Curve native;
-    MakeCurve(s, t, read, c, test.nPhases, facts, kpa, native);
+    MakeCurve(s, t, read, c, loading, facts, kpa, native);
     const std::optional<CodePair> codes = ChooseCodes(*c.x, *c.y, facts);
     input::CurveLanguage language;
     language.output = name + "_" + c.name;
@@ -249,6 +308,12 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
 
   out.sources += "# " + what + " from " + file + " (" + lab.format + ")\n";
   if (given) out.sources += "#   drainage as the job gives it\n";
+  if (v.kind == TestTemplate::kOedometer) {
+    std::string ends;
+    for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
+    out.sources += "#   one phase per monotonic branch, to " + ends +
+                   " (the last 1 % past its last reading)\n";
+  }
   for (const std::string& c : lab.choices) out.sources += "#   " + c + "\n";
 }
 

@@ -115,7 +115,7 @@ LabTest OedometerTest(const Ags4File& f, const Specimen& sp, const Selection& se
     const double before = t.levels.size() > 1 ? t.levels[t.levels.size() - 2] : t.initialVerticalStress;
     if (inc[k].stress < before) ++unloading;
   }
-  choices.push_back(std::to_string(t.levels.size()) + " phases, one per increment (" +
+  choices.push_back(std::to_string(t.levels.size()) + " increments after the start (" +
                     std::to_string(unloading) + " unloading)");
   choices.push_back("axial strain ε = (e_ref − CONS_INCE)/(1 + e_ref) against CONS_INCF");
   t.columns.push_back({"vertical_stress", stress});
@@ -186,7 +186,7 @@ std::string Nearest(const std::vector<Specimen>& list, const SpecimenKey& wanted
 
 LabFile ReadAgs4(const std::string& text, const std::string& name, const Selection& sel,
                  bool needTest) {
-  const Ags4File f = ParseAgs4(text, name);
+  const Ags4File f = ParseAgs4(DecodeText(text), name);
   LabFile out;
   out.name = name;
   out.format = "AGS4";

@@ -121,7 +121,7 @@ std::string StageEntry(const GdsData& d, const Stage& st, bool taken) {
 
 LabFile ReadGds(const std::string& text, const std::string& name, const Selection& sel,
                 bool needTest) {
-  const GdsData d = ParseGds(text, name);
+  const GdsData d = ParseGds(DecodeText(text), name);
   LabFile f;
   f.name = name;
   f.format = "GDS";

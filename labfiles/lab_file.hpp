@@ -103,7 +103,7 @@ struct LabFile {
 LabFile ReadLabFile(const std::string& path, const std::string& name, const Selection& selection,
                     bool needTest = true);
 
-// The readers, on decoded text.
+// The readers, on the file's text (decoded as DecodeText does).
 LabFile ReadGds(const std::string& text, const std::string& name, const Selection& selection,
                 bool needTest);
 LabFile ReadAgs4(const std::string& text, const std::string& name, const Selection& selection,

@@ -303,7 +303,7 @@ LabFile ReadTable(const std::string& text, const std::string& name, const Select
   LabFile f;
   f.name = name;
   f.format = "table";
-  const std::vector<Row> rows = TableRows(text, name);
+  const std::vector<Row> rows = TableRows(DecodeText(text), name);
   if (rows.size() < 2) throw LabFileError(name + " holds no header row with readings below it");
   const std::vector<Mapped> m = MapColumns(rows, name, f.choices);
   f.entries.push_back(f.choices.back() + "\n    from = \"" + name + "\"");
