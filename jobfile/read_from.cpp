@@ -69,9 +69,9 @@ labfiles::Selection ReadSelection(const State& s, const toml::table& t, double k
 
 // An oedometer's measured stress levels as the stress levels of its
 // template: the end of each monotonic branch (loading, unloading,
-// reloading), the last one kPast beyond its last reading, so that every
-// reading but the start lies inside the simulated range and each branch is
-// one phase whose first reading anchors it.
+// reloading), kPast beyond the branch's last reading, so that every reading
+// but the start lies inside the simulated range; each branch is one phase,
+// whose first reading anchors it.
 constexpr double kPast = 0.01;
 std::vector<double> BranchEnds(double start, const std::vector<double>& levels) {
   std::vector<double> ends;
@@ -80,7 +80,7 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
   for (double level : levels) {
     const int d = level > previous ? 1 : (level < previous ? -1 : 0);
     if (d == 0) continue;
-    if (sense != 0 && d != sense) ends.push_back(previous);
+    if (sense != 0 && d != sense) ends.push_back(previous * (1.0 + sense * kPast));
     sense = d;
     previous = level;
   }
@@ -181,17 +181,23 @@ std::vector<int> PhasesAlong(const Loading& loading, const std::vector<double>& 
     if (p.flags[1] != 1) return fallback;
   }
   std::vector<double> bound{-loading.initialStress[1]};
-  for (const Phase& p : loading.phases) bound.push_back(-p.stress[1]);
+  // A phase's stress is its change over the phase (tension positive).
+  for (const Phase& p : loading.phases) bound.push_back(bound.back() - p.stress[1]);
   std::vector<int> phases;
   std::size_t c = 1;
-  for (double x : stress) {
-    const auto inside = [&](std::size_t k) {
-      const double a = bound[k - 1], b = bound[k];
+  for (std::size_t r = 0; r < stress.size(); ++r) {
+    const double x = stress[r];
+    // A reading stays in phase c while it lies in [start, end) of the phase
+    // and moves in the phase's sense.
+    while (c < n) {
+      const double a = bound[c - 1], b = bound[c];
+      const double sense = b > a ? 1.0 : -1.0;
       const double tol = 1e-9 * std::max({1.0, std::abs(a), std::abs(b)});
-      if (std::abs(x - b) <= tol) return false;  // the next phase starts here
-      return (x - a) * (b - a) >= -tol * std::abs(b - a) && std::abs(x - a) <= std::abs(b - a);
-    };
-    while (c < n && !inside(c)) ++c;
+      const bool within = (x - a) * sense >= -tol && (b - x) * sense > tol;
+      const bool forward = r == 0 || (x - stress[r - 1]) * sense >= -tol;
+      if (within && forward) break;
+      ++c;
+    }
     phases.push_back(static_cast<int>(c));
   }
   return phases;
@@ -312,7 +318,7 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
     std::string ends;
     for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
     out.sources += "#   one phase per monotonic branch, to " + ends +
-                   " (the last 1 % past its last reading)\n";
+                   " (each 1 % past its last reading)\n";
   }
   for (const std::string& c : lab.choices) out.sources += "#   " + c + "\n";
 }
