@@ -232,6 +232,7 @@ LabFile ReadAgs4(const std::string& text, const std::string& name, const Selecti
   }
   out.choices.push_back("specimen " + KeyWords(found.front()->key) + ", group CONS");
   out.test = OedometerTest(f, *found.front(), sel, out.choices);
+  RequireFinite(*out.test, name);
   return out;
 }
 

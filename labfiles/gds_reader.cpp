@@ -135,6 +135,7 @@ LabFile ReadGds(const std::string& text, const std::string& name, const Selectio
   f.choices = d.choices;
   const Stage& st = ChooseStage(d, sel, f.choices);
   f.test = ShearTest(d, st, f.choices);
+  RequireFinite(*f.test, name);
   return f;
 }
 

@@ -1,6 +1,7 @@
 // Reading a laboratory's file by its format, and what inspect shows of it.
 #include "labfiles/lab_file.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <numbers>
@@ -44,6 +45,21 @@ LabFile ReadLabFile(const std::string& path, const std::string& name, const Sele
     return ReadAgs4(text, name, selection, needTest);
   }
   return ReadTable(text, name, selection, needTest);
+}
+
+void RequireFinite(const LabTest& test, const std::string& name) {
+  const auto finite = [](double v) { return std::isfinite(v); };
+  for (const Column& c : test.columns) {
+    if (!std::all_of(c.values.begin(), c.values.end(), finite)) {
+      throw LabFileError(name + ": the " + c.quantity + " of the selected test is not finite at "
+                         "every reading (a zero height, area or void ratio in the file?)");
+    }
+  }
+  if (!finite(test.cellPressure) || !finite(test.axialStrain) ||
+      !finite(test.initialVerticalStress) ||
+      !std::all_of(test.levels.begin(), test.levels.end(), finite)) {
+    throw LabFileError(name + ": the start of the selected test is not finite");
+  }
 }
 
 std::optional<Strength> StrengthOf(const std::vector<FailurePoint>& points) {

@@ -111,6 +111,10 @@ LabFile ReadAgs4(const std::string& text, const std::string& name, const Selecti
 LabFile ReadTable(const std::string& text, const std::string& name, const Selection& selection,
                   bool needTest);
 
+// A test whose readings hold a value that is not finite (a division by a
+// zero area or height the file gives) is a LabFileError naming the quantity.
+void RequireFinite(const LabTest& test, const std::string& name);
+
 // The line through failure points in the s'-t plane, t = c' cos φ' + s' sin φ'
 // (least squares), with s' = (σ'1 + σ'3)/2 and t = (σ'1 − σ'3)/2; nullopt
 // for fewer than two points or a line that is no Mohr-Coulomb envelope.

@@ -320,6 +320,7 @@ LabFile ReadTable(const std::string& text, const std::string& name, const Select
                        "knows: axial strain with deviator stress (triaxial), or effective "
                        "vertical stress with axial strain or void ratio (oedometer)");
   }
+  if (f.test) RequireFinite(*f.test, name);
   return f;
 }
 

@@ -26,5 +26,6 @@ py::str Text(std::string_view bytes);
 void BindSimulate(py::module_& m);
 void BindJob(py::module_& m);
 void BindCalibrate(py::module_& m);
+void BindInspect(py::module_& m);
 
 }  // namespace soilcal::python

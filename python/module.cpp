@@ -92,4 +92,5 @@ PYBIND11_MODULE(_soilcal, m) {
   soilcal::python::BindSimulate(m);
   soilcal::python::BindJob(m);
   soilcal::python::BindCalibrate(m);
+  soilcal::python::BindInspect(m);
 }

@@ -10,6 +10,8 @@ measured ones best.
   and start values, the objective of any parameter vector, the curves.
 - ``calibrate(path)`` runs the whole calibration as ``soilcal PATH`` does
   (the same files, bit for bit) and returns a ``CalibrationResult``.
+- ``inspect(path)`` reads a laboratory's file (GDS export, AGS4 file, tidy
+  table) as a TOML ``from`` test does, with its readings as numpy arrays.
 
 Errors are exceptions: ``FileNotFoundError`` for a path that does not
 exist, ``RunError`` (with the program's exit code) for a job the program
@@ -18,10 +20,10 @@ stops with a run error.
 
 from ._errors import KernelError, MissingFileError, RunError, _run_error
 from ._result import CalibrationResult
-from ._soilcal import Job, simulate
+from ._soilcal import Job, inspect, simulate
 from . import _soilcal
 
-__all__ = ["simulate", "Job", "calibrate", "CalibrationResult", "RunError", "MissingFileError",
+__all__ = ["simulate", "Job", "calibrate", "inspect", "CalibrationResult", "RunError", "MissingFileError",
            "KernelError", "USER_ABORT"]
 
 USER_ABORT = 18
