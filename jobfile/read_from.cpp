@@ -68,10 +68,11 @@ labfiles::Selection ReadSelection(const State& s, const toml::table& t, double k
 }
 
 // An oedometer's measured stress levels as the stress levels of its
-// template: the end of each monotonic branch (loading, unloading,
-// reloading), kPast beyond the branch's last reading, so that every reading
-// but the start lies inside the simulated range; each branch is one phase,
-// whose first reading anchors it.
+// template: one phase per monotonic branch (loading, unloading, reloading).
+// A branch ends at the reversal reading, which starts and anchors the next
+// branch (its curve is compared from there); the last branch ends kPast
+// beyond its last reading so that this reading lies inside the simulated
+// range.
 constexpr double kPast = 0.01;
 std::vector<double> BranchEnds(double start, const std::vector<double>& levels) {
   std::vector<double> ends;
@@ -80,7 +81,7 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
   for (double level : levels) {
     const int d = level > previous ? 1 : (level < previous ? -1 : 0);
     if (d == 0) continue;
-    if (sense != 0 && d != sense) ends.push_back(previous * (1.0 + sense * kPast));
+    if (sense != 0 && d != sense) ends.push_back(previous);
     sense = d;
     previous = level;
   }
@@ -318,7 +319,7 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
     std::string ends;
     for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
     out.sources += "#   one phase per monotonic branch, to " + ends +
-                   " (each 1 % past its last reading)\n";
+                   " (the last 1 % past its last reading)\n";
   }
   for (const std::string& c : lab.choices) out.sources += "#   " + c + "\n";
 }
