@@ -313,15 +313,18 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
   out.language.curves.push_back(std::move(languages));
   out.inputFiles.push_back(services::ResolvePath(path));
 
-  out.sources += "# " + what + " from " + file + " (" + lab.format + ")\n";
-  if (given) out.sources += "#   drainage as the job gives it\n";
+  std::vector<std::string> choices;
+  if (given) choices.push_back("drainage as the job gives it");
   if (v.kind == TestTemplate::kOedometer) {
     std::string ends;
     for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
-    out.sources += "#   one phase per monotonic branch, to " + ends +
-                   " (the last 1 % past its last reading)\n";
+    choices.push_back("one phase per monotonic branch, to " + ends +
+                      " (the last 1 % past its last reading)");
   }
-  for (const std::string& c : lab.choices) out.sources += "#   " + c + "\n";
+  choices.insert(choices.end(), lab.choices.begin(), lab.choices.end());
+  out.sources += "# " + what + " from " + file + " (" + lab.format + ")\n";
+  for (const std::string& c : choices) out.sources += "#   " + c + "\n";
+  out.language.sources.push_back(std::move(choices));
 }
 
 }  // namespace soilcal::jobfile::reader

@@ -436,6 +436,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
   test.nCurves = static_cast<int>(test.curves.size());
   out.job.tests.push_back(std::move(test));
   out.language.curves.push_back(std::move(languages));
+  out.language.sources.emplace_back();
 }
 
 // Output names of the curves' CSV files are unique in the job.

@@ -75,10 +75,9 @@ void FindColumns(GdsData& d, const Row& names) {
       }
       d.column[r.role] = static_cast<int>(c);
       d.values[r.role].reserve(64);
-      if (*factor != 1.0 || !nu.unit.empty()) {
-        d.choices.push_back("\"" + names.cells[c] + "\"" +
-                            (*factor != 1.0 ? " × " + FormatReal(*factor) : std::string()) +
-                            " read as " + std::string(r.name));
+      if (*factor != 1.0) {
+        d.choices.push_back("\"" + names.cells[c] + "\" × " + FormatReal(*factor) +
+                            " (to kPa, mm, mm³, kN or a fraction)");
       }
       // The factor is kept in the first value slot's place until the rows
       // are read; see ReadRows.
@@ -217,6 +216,12 @@ GdsData ParseGds(const std::string& text, const std::string& name) {
                        ColumnWords(d));
   }
   if (i + 2 >= rows.size()) throw LabFileError(name + " holds no readings after its column names");
+  std::string used;
+  for (int r = 0; r < kRoleCount; ++r) {
+    const int c = d.column[r];
+    if (c >= 0) used += (used.empty() ? "\"" : ", \"") + d.columnNames[static_cast<std::size_t>(c)] + "\"";
+  }
+  d.choices.insert(d.choices.begin(), "columns read: " + used);
   ReadRows(d, rows, i + 2);
   FindStages(d);
   Describe(d);

@@ -116,6 +116,11 @@ std::string TestInfo(const TestSummary& t) {
   std::string out = "<p class=\"testinfo\">";
   if (!t.material.empty()) out += "Material: " + XmlEscape(t.material) + " · ";
   out += XmlEscape(labtest::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
+  if (!t.sources.empty()) {
+    out += "<ul class=\"sources\">";
+    for (const std::string& line : t.sources) out += "<li>" + XmlEscape(line) + "</li>";
+    out += "</ul>\n";
+  }
   return out;
 }
 

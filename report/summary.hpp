@@ -64,6 +64,8 @@ struct TestSummary {
   std::string material;          // material name of the test file
   labtest::TestType type;        // recognised from the phases
   std::vector<int> loadSteps;    // per phase
+  // A test taken from a laboratory file: the reader's choices, in words.
+  std::vector<std::string> sources;
 };
 
 // The job's units as the lab-test files name them.
