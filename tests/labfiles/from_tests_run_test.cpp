@@ -5,6 +5,7 @@
 // readers' choices land in JOB.out/sources.txt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -96,6 +97,14 @@ TEST(FromTestsRun, DrainedGdsSeriesCalibratesBackToTheClosedFormParameters) {
   EXPECT_NE(sources.find("stage 5: the last stage in which the axial strain grows by 1 % or more"),
             std::string::npos) << sources;
   EXPECT_NE(sources.find("drained: volume changes"), std::string::npos) << sources;
+  // The same choices in the job's language and under the test in the report.
+  const auto language = nlohmann::json::parse(dir.Read("job.out/job_language.json"));
+  const auto& choices = language.at("tests").at(1).at("source_choices");
+  EXPECT_NE(std::find(choices.begin(), choices.end(), "start: σ′r = 200 kPa, isotropic (radial "
+                      "pressure minus pore pressure at the stage's first reading)"),
+            choices.end());
+  EXPECT_NE(dir.Read("job.out/calibration_report.html").find("<li>start: σ′r = 200 kPa, isotropic"),
+            std::string::npos);
 }
 
 TEST(FromTestsRun, UndrainedGdsSeriesCalibratesBackAndIsRunUndrained) {
