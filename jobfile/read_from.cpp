@@ -124,6 +124,7 @@ struct CurveChoice {
   const Quantity* y = nullptr;
   std::string name;
   const toml::node* at = nullptr;
+  const toml::table* table = nullptr;  // a curve given as a table, else none
 };
 
 std::vector<CurveChoice> ChooseCurves(const State& s, const toml::table& t,
@@ -134,6 +135,7 @@ std::vector<CurveChoice> ChooseCurves(const State& s, const toml::table& t,
     c.x = FindQuantity(lab.x);
     c.y = FindQuantity(y);
     c.at = &at;
+    c.table = at.as_table();
     if (c.y == nullptr || lab.Find(y) == nullptr) {
       std::string given;
       for (std::size_t i = 1; i < lab.columns.size(); ++i) {
@@ -159,7 +161,11 @@ std::vector<CurveChoice> ChooseCurves(const State& s, const toml::table& t,
     if (const auto* y = c.as_string()) {
       add(y->get(), "", c);
     } else if (const toml::table* tc = c.as_table()) {
-      s.file.CheckKeys(*tc, {"y", "name"}, "a curve of a from test");
+      s.file.CheckKeys(*tc, {"x", "y", "name", "x_range"}, "a curve of a from test");
+      if (const std::optional<std::string> x = s.file.String(*tc, "x"); x && *x != lab.x) {
+        s.file.Fail(kJobFileUnreadable, *tc->get("x"),
+                    "the curves of this test are read against " + lab.x + ", not " + *x);
+      }
       const std::optional<std::string> quantity = s.file.String(*tc, "y");
       if (!quantity) s.file.Fail(kJobFileUnreadable, c, "a curve of a from test needs y = \"quantity\"");
       add(*quantity, s.file.String(*tc, "name").value_or(""), c);
@@ -215,9 +221,13 @@ void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& la
     s.file.Fail(kCsvUnusable, *choice.at,
                 "the test controls " + std::string(choice.y->name) + "; it cannot be a curve's y");
   }
-  std::vector<double> range = s.file.Numbers(t, "x_range");
+  // x_range of the curve, else of the test.
+  const toml::table& owner =
+      choice.table != nullptr && choice.table->contains("x_range") ? *choice.table : t;
+  std::vector<double> range = s.file.Numbers(owner, "x_range");
   if (!range.empty() && (range.size() != 2 || range[1] < range[0])) {
-    s.file.Fail(kJobFileUnreadable, *t.get("x_range"), "x_range must be [from, to] with from <= to");
+    s.file.Fail(kJobFileUnreadable, *owner.get("x_range"),
+                "x_range must be [from, to] with from <= to");
   }
   const std::vector<double>& xs = lab.Find(lab.x)->values;
   const std::vector<double>& ys = lab.Find(std::string(choice.y->name))->values;

@@ -104,13 +104,14 @@ name = "A"
 from = "cd.gds"
 drainage = "undrained"
 x_range = [0, 0.05]
-curves = ["mean_effective_stress", { y = "deviator_stress", name = "q" }]
+curves = ["mean_effective_stress", { y = "deviator_stress", name = "q", x_range = [0, 0.02] }]
 )");
   const jobfile::NativeJob job = jobfile::ReadTomlJob((dir.path() / "job.toml").string());
   const input::LabTest& t = job.job.tests[0];
   EXPECT_EQ(t.modelNumber, 2 + 200);  // undrained, as the job says
   ASSERT_EQ(t.curves.size(), 2u);
   EXPECT_EQ(t.curves[0].nPoints, 11);  // readings at 0, 0.005, ..., 0.05
+  EXPECT_EQ(t.curves[1].nPoints, 5);   // the curve's own range: 0 to 0.02
   EXPECT_EQ(job.language.curves[0][0].y.name, "mean_effective_stress");
   EXPECT_EQ(job.language.curves[0][1].output, "A_q");
 }
