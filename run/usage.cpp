@@ -12,6 +12,8 @@ std::string UsageText() {
        soilcal [OPTIONS] --compare JOB1/OPTIM.TXT JOB2/OPTIM.TXT ...
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
+       soilcal inspect FILE [--stage N | --specimen LOCATION:DEPTH:REF] [--csv]
+                                           what a GDS, AGS4 or table file holds
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
