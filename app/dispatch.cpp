@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/inspect_command.hpp"
 #include "app/new_command.hpp"
 #include "batch/batch_command.hpp"
 #include "batch/batch_job.hpp"
@@ -67,6 +68,7 @@ int Convert(Write write, const std::string& done) {
 int Dispatch(int argc, char** argv) {
   if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
+  if (IsInspectCommand(argc, argv)) return RunInspectCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];

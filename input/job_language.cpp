@@ -43,6 +43,7 @@ JobLanguage FromJson(const json& j) {
                         c.value("source", std::string())});
     }
     l.curves.push_back(std::move(curves));
+    l.sources.push_back(t.value("source_choices", std::vector<std::string>{}));
   }
   return l;
 }
@@ -76,14 +77,18 @@ std::string JobLanguageJson(const JobLanguage& language) {
     j["parameters"].push_back(std::move(entry));
   }
   j["tests"] = json::array();
-  for (const auto& curves : language.curves) {
+  for (std::size_t t = 0; t < language.curves.size(); ++t) {
     json list = json::array();
-    for (const CurveLanguage& c : curves) {
+    for (const CurveLanguage& c : language.curves[t]) {
       json entry = {{"output", c.output}, {"x", AxisJson(c.x)}, {"y", AxisJson(c.y)}};
       if (!c.source.empty()) entry["source"] = c.source;
       list.push_back(std::move(entry));
     }
-    j["tests"].push_back({{"curves", std::move(list)}});
+    json test = {{"curves", std::move(list)}};
+    if (t < language.sources.size() && !language.sources[t].empty()) {
+      test["source_choices"] = language.sources[t];
+    }
+    j["tests"].push_back(std::move(test));
   }
   return j.dump(2) + "\n";
 }

@@ -46,6 +46,9 @@ struct JobLanguage {
   std::string jobFile;     // the TOML file the job was written from
   std::vector<ParameterLanguage> parameters;       // one per free parameter, in order
   std::vector<std::vector<CurveLanguage>> curves;  // per test, per curve
+  // Per test: what the reader of a laboratory file chose for a test taken
+  // from it (stage, drainage, start, columns, units); empty for the others.
+  std::vector<std::vector<std::string>> sources;
 };
 
 // The JSON text of `language`.

@@ -22,6 +22,9 @@ struct NativeJob {
   // The files the job was read from (the TOML file, its CSV files): the
   // native job is never written over one of them.
   std::vector<std::string> inputFiles;
+  // What the readers of laboratory files chose for the job's `from` tests
+  // (stage, drainage, start, columns, units), written as sources.txt.
+  std::string sources;
 };
 
 // Exit codes of the job-file errors, the closest native failures.

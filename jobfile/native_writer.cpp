@@ -150,6 +150,12 @@ void WriteNativeJob(const NativeJob& native, const std::string& folder) {
     }
   }
   WriteText(dir / input::kJobLanguageFile, input::JobLanguageJson(native.language));
+  // The readers' choices for tests taken from laboratory files.
+  if (!native.sources.empty()) {
+    WriteText(dir / kSourcesFile, native.sources);
+  } else {
+    fs::remove(dir / kSourcesFile, ec);
+  }
   // Flag files are written when asked for and removed when not, so that a
   // folder used by an earlier job says nothing of its own.
   const std::pair<const char*, bool> flags[] = {{kThoroughSearchFlag, native.thorough},

@@ -18,6 +18,9 @@ inline constexpr const char* kThoroughSearchFlag = "thorough_search";
 // tests of the job folder (labtest/extended_models.hpp).
 inline constexpr const char* kExtendedModelsFlag = "extended_models";
 
+// What the readers of laboratory files chose for the job's `from` tests.
+inline constexpr const char* kSourcesFile = "sources.txt";
+
 // The models the lab tests simulate only with kExtendedModelsFlag.
 bool NeedsExtendedModels(int baseModel);
 

@@ -62,6 +62,8 @@ bool ValidTestName(const std::string& name) {
 }
 
 // Steps and time of each of `n` phases: one value for all or one per phase.
+}  // namespace
+
 void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateValues& v) {
   const std::vector<long long> steps = s.file.Integers(t, "steps");
   const std::vector<double> time = s.file.Numbers(t, "time");
@@ -84,6 +86,8 @@ void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateV
   }
   v.time = time;
 }
+
+namespace {
 
 double Required(const State& s, const toml::table& t, const char* key, const std::string& what) {
   return s.file.RequiredNumber(t, key, what);
@@ -321,6 +325,8 @@ Loading GeneralTest(const State& s, const toml::table& t, const std::string& wha
   return l;
 }
 
+}  // namespace
+
 void ReadSolver(const State& s, const toml::table& t, input::LabTest& test) {
   test.tolerance = 0.01;
   test.maxIterations = 200;
@@ -340,6 +346,10 @@ void ReadSolver(const State& s, const toml::table& t, input::LabTest& test) {
   test.realSettings[0] = s.file.Number(*solver, "relaxation", 1.0);
   test.accelerationFlag = static_cast<int>(s.file.Integer(*solver, "acceleration").value_or(0));
 }
+
+namespace {
+
+}  // namespace
 
 int Variant(const State& s, const toml::table& t) {
   const std::optional<std::string> drainage = s.file.String(t, "drainage");
@@ -363,6 +373,8 @@ int Variant(const State& s, const toml::table& t) {
   return s.variant;
 }
 
+namespace {
+
 void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names, NativeJob& out) {
   const std::optional<std::string> name = s.file.String(t, "name");
   if (!name) s.file.Fail(kJobFileUnreadable, t, "every test needs a name = \"...\"");
@@ -376,6 +388,10 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
   if (!names.insert(upper).second) {
     s.file.Fail(kJobFileUnreadable, *t.get("name"),
                 "a test named \"" + *name + "\" is given already (names ignore letter case)");
+  }
+  if (t.contains("from")) {
+    ReadFromTest(s, t, *name, out);
+    return;
   }
   const std::string what = "test \"" + *name + "\"";
   const std::optional<std::string> type = s.file.String(t, "type");
@@ -439,6 +455,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
   test.nCurves = static_cast<int>(test.curves.size());
   out.job.tests.push_back(std::move(test));
   out.language.curves.push_back(std::move(languages));
+  out.language.sources.emplace_back();
 }
 
 // Output names of the curves' CSV files are unique in the job.

@@ -63,6 +63,17 @@ bool FromData(const State& s, const toml::table& root);
 // [[tests]] with their curves.
 void ReadTests(const State& s, const toml::table& root, NativeJob& out);
 
+// Steps and time of each of `n` phases of a template test (`steps`, `time`:
+// one value for all or one per phase).
+void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateValues& v);
+// The model variant a test gives (drainage or variant), else the job's.
+int Variant(const State& s, const toml::table& t);
+// The step solver's settings of a test ([tests.solver]).
+void ReadSolver(const State& s, const toml::table& t, input::LabTest& test);
+// A test read from a laboratory's file (from = "FILE"): the test its
+// template would give, with the file's curves (jobfile/read_from.cpp).
+void ReadFromTest(const State& s, const toml::table& t, const std::string& name, NativeJob& out);
+
 // One curve of a test: reads its CSV file and fills the native curve (codes,
 // segments, points in file order) and its language. A test by levels gives
 // its load branches: the rows are placed on them (jobfile/stage_branches.hpp).

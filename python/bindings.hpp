@@ -29,5 +29,6 @@ void BindSimulate(py::module_& m);
 void BindJob(py::module_& m);
 void BindCalibrate(py::module_& m);
 void BindDerive(py::module_& m);
+void BindInspect(py::module_& m);
 
 }  // namespace soilcal::python

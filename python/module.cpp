@@ -120,4 +120,5 @@ PYBIND11_MODULE(_soilcal, m) {
   soilcal::python::BindJob(m);
   soilcal::python::BindCalibrate(m);
   soilcal::python::BindDerive(m);
+  soilcal::python::BindInspect(m);
 }

@@ -121,6 +121,11 @@ std::string TestInfo(const TestSummary& t, const QuantityUnits& units) {
   std::string out = "<p class=\"testinfo\">";
   if (!t.material.empty()) out += "Material: " + XmlEscape(t.material) + " · ";
   out += XmlEscape(labtest::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
+  if (!t.sources.empty()) {
+    out += "<ul class=\"sources\">";
+    for (const std::string& line : t.sources) out += "<li>" + XmlEscape(line) + "</li>";
+    out += "</ul>\n";
+  }
   if (!t.initialStress) return out;
   out += "<table class=\"facts testfacts\">\n";
   auto row = [&](const std::string& key, const std::string& value) {

@@ -77,6 +77,8 @@ struct TestSummary {
   // unit); none before the file was read.
   std::optional<std::array<double, 6>> initialStress{};
   bool undrained = false;        // an undrained material set: pore pressures build up
+  // A test taken from a laboratory file: the reader's choices, in words.
+  std::vector<std::string> sources;
 };
 
 // The job's units as the lab-test files name them.

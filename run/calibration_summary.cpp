@@ -95,6 +95,7 @@ void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves)
     const input::LabTest& test = job.tests[ti];
     report::TestSummary t;
     t.file = services::BareName(test.testFile);
+    if (job.language && ti < job.language->sources.size()) t.sources = job.language->sources[ti];
     std::vector<report::CurvePoints> points;
     for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
       report::CurveSummary curve;

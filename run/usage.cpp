@@ -13,6 +13,8 @@ std::string UsageText() {
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
        soilcal new MODEL[,MODEL...] FILE... [-o JOB.toml] [--force]
+       soilcal inspect FILE [--stage N | --specimen LOCATION:DEPTH:REF] [--csv]
+                                           what a GDS, AGS4 or table file holds
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files

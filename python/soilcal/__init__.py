@@ -12,6 +12,8 @@ measured ones best.
   (the same files, bit for bit) and returns a ``CalibrationResult``.
 - ``derive(model, tests)`` reads start values and bounds off measured
   tests, as ``soilcal new`` does, and says how it found each.
+- ``inspect(path)`` reads a laboratory's file (GDS export, AGS4 file, tidy
+  table) as a TOML ``from`` test does, with its readings as numpy arrays.
 
 Errors are exceptions: ``FileNotFoundError`` for a path that does not
 exist, ``RunError`` (with the program's exit code) for a job the program
@@ -22,12 +24,12 @@ from ._constants import (ExitCode, KERNEL_ERROR_STATUS, OUTPUT_NOT_WRITTEN_STATU
                          RESULT_FILE, SUMMARY_FILE)
 from ._errors import KernelError, MissingFileError, RunError, _run_error
 from ._result import CalibrationResult
-from ._soilcal import Job, derive, simulate
+from ._soilcal import Job, derive, inspect, simulate
 from . import _soilcal
 
 __version__ = _soilcal.__version__
 
-__all__ = ["__version__", "simulate", "Job", "calibrate", "derive", "CalibrationResult", "RunError",
+__all__ = ["__version__", "simulate", "Job", "calibrate", "derive", "inspect", "CalibrationResult", "RunError",
            "MissingFileError", "KernelError", "ExitCode", "USER_ABORT", "KERNEL_ERROR_STATUS",
            "OUTPUT_NOT_WRITTEN_STATUS", "RESULT_FILE", "SUMMARY_FILE", "REPORT_FILE"]
 

@@ -45,7 +45,8 @@ fuzz() {
 # The targets run side by side, FUZZ_JOBS at a time (one core each).
 status=0
 running=0
-for target in labtest_reader optimisation_reader curve_reader udsmparm_reader toml_reader; do
+for target in labtest_reader optimisation_reader curve_reader udsmparm_reader toml_reader \
+    gds_reader ags4_reader; do
   if ((running >= ${FUZZ_JOBS:-2})); then
     wait -n || status=1
     running=$((running - 1))

@@ -1,0 +1,93 @@
+#include "app/inspect_command.hpp"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "labfiles/lab_file.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::app {
+namespace {
+
+constexpr int kUsage = 2;
+constexpr int kUnreadable = 11;
+
+int Usage(const std::string& text) {
+  std::fprintf(stderr,
+               "soilcal inspect: %s\nusage: soilcal inspect FILE [--stage N | --specimen "
+               "LOCATION:DEPTH:REF] [--group G] [--csv]\n",
+               text.c_str());
+  return kUsage;
+}
+
+// "BH1:2.0:3": location, depth (may be empty), ref (may be missing).
+bool ParseSpecimen(std::string_view text, labfiles::SpecimenKey& key) {
+  const std::size_t a = text.find(':');
+  key.location = std::string(text.substr(0, a));
+  if (a == std::string_view::npos) return !key.location.empty();
+  const std::size_t b = text.find(':', a + 1);
+  const std::string_view depth = text.substr(a + 1, b == std::string_view::npos ? b : b - a - 1);
+  if (!depth.empty()) {
+    key.depth = labfiles::ParseNumber(depth);
+    if (!key.depth) return false;
+  }
+  if (b != std::string_view::npos) key.ref = std::string(text.substr(b + 1));
+  return true;
+}
+
+}  // namespace
+
+bool IsInspectCommand(int argc, char** argv) {
+  return argc >= 2 && argv[1] != nullptr && std::string_view(argv[1]) == "inspect";
+}
+
+int RunInspectCommand(int argc, char** argv) {
+  std::string file;
+  labfiles::Selection sel;
+  bool csv = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--csv") {
+      csv = true;
+    } else if (arg == "--stage" && hasValue) {
+      const std::optional<double> n = labfiles::ParseNumber(argv[++i]);
+      if (!n || *n != static_cast<double>(static_cast<int>(*n))) {
+        return Usage("--stage takes a stage number");
+      }
+      sel.stage = static_cast<int>(*n);
+    } else if (arg == "--specimen" && hasValue) {
+      labfiles::SpecimenKey key;
+      if (!ParseSpecimen(argv[++i], key)) {
+        return Usage("--specimen takes LOCATION:DEPTH:REF (depth in m; depth and ref may be left "
+                     "empty)");
+      }
+      sel.specimen = key;
+    } else if (arg == "--group" && hasValue) {
+      sel.group = argv[++i];
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage("unknown option " + std::string(arg));
+    } else if (file.empty()) {
+      file = arg;
+    } else {
+      return Usage("one file at a time");
+    }
+  }
+  if (file.empty()) return Usage("name the file to inspect");
+  if (!services::FileExists(file)) {
+    std::fprintf(stderr, "soilcal inspect: %s not found\n", file.c_str());
+    return kUnreadable;
+  }
+  try {
+    const labfiles::LabFile lab = labfiles::ReadLabFile(file, file, sel, csv);
+    const std::string text = csv ? labfiles::CurvesCsv(*lab.test) : labfiles::InspectText(lab);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  } catch (const labfiles::LabFileError& e) {
+    std::fprintf(stderr, "soilcal inspect: %s\n", e.what());
+    return kUnreadable;
+  }
+  return 0;
+}
+
+}  // namespace soilcal::app
