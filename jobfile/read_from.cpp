@@ -68,12 +68,10 @@ labfiles::Selection ReadSelection(const State& s, const toml::table& t, double k
 }
 
 // An oedometer's measured stress levels as the stress levels of its
-// template: one phase per monotonic branch (loading, unloading, reloading).
-// A branch ends at the reversal reading, which starts and anchors the next
-// branch (its curve is compared from there); the last branch ends kPast
-// beyond its last reading so that this reading lies inside the simulated
-// range.
-constexpr double kPast = 0.01;
+// template: one phase per monotonic branch (loading, unloading, reloading),
+// each ending at its reversal reading or last reading; the template ends
+// every branch a little past that level, so that the reading lies inside
+// the simulated range.
 std::vector<double> BranchEnds(double start, const std::vector<double>& levels) {
   std::vector<double> ends;
   double previous = start;
@@ -85,7 +83,7 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
     sense = d;
     previous = level;
   }
-  if (sense != 0) ends.push_back(previous * (1.0 + sense * kPast));
+  if (sense != 0) ends.push_back(previous);
   return ends;
 }
 
@@ -247,6 +245,15 @@ void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& la
     const int p = std::clamp(phase[r], 1, std::max(nPhases, 1));
     segments[static_cast<std::size_t>(p - 1)].emplace_back(x, job(*choice.y, ys[r]));
   }
+  // A reversal reading ends one branch and anchors the next: the simulated
+  // branch is shifted onto it, so every later reading of it is compared.
+  if (choice.x->name == "vertical_stress") {
+    for (std::size_t p = segments.size(); p-- > 1;) {
+      if (!segments[p - 1].empty() && !segments[p].empty()) {
+        segments[p].insert(segments[p].begin(), segments[p - 1].back());
+      }
+    }
+  }
   native = input::Curve{};
   native.xCode = codes->x.code;
   native.yCode = codes->y.code;
@@ -328,8 +335,9 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
   if (v.kind == TestTemplate::kOedometer) {
     std::string ends;
     for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
-    choices.push_back("one phase per monotonic branch, to " + ends +
-                      " (the last 1 % past its last reading)");
+    choices.push_back("one phase per monotonic branch, to " + ends + " (each branch ends " +
+                      services::FormatReal(100.0 * v.overshoot) +
+                      " % past its last reading; a reversal reading anchors the next branch)");
   }
   choices.insert(choices.end(), lab.choices.begin(), lab.choices.end());
   out.sources += "# " + what + " from " + file + " (" + lab.format + ")\n";

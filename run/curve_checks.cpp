@@ -99,7 +99,8 @@ std::string UninformativeCause(const optimisation::CurveInformation& info) {
           "(vertical_stress = [...], pressure = [...]) takes one point per stage and places "
           "them on its load branches when the curve holds the controlled stress";
   } else if (info.nOutside >= info.nZero) {
-    fix = "let the test reach the measured range (a larger strain or the last level)";
+    fix = "let the test reach the measured range (a larger strain or the last level), or "
+          "check the units of the measured values (strains in percent?)";
   } else {
     fix = "compare a quantity that is not 0 at the measured points";
   }

@@ -48,16 +48,19 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Strains in percent leave too little overlap (exit code 19): the status
-// says so without --exit-status, and the warning names the curve, the two
-// ranges and the key that fixes it; with the key the job runs.
+// Strains in percent put every measured point beyond the simulated range,
+// so the curve carries no information (exit code 11): the status says so
+// without --exit-status, the sentence asks after the units, and the warning
+// names the curve, the two ranges and the key that fixes it; with the key
+// the job runs.
 TEST(FrontEndRuns, StrainsInPercentFailWithTheirStatusAndTheHintThatFixesThem) {
   TempDir dir;
   QuickSandJob(dir);
   StrainsInPercent(dir);
   const ProcessRun failed = RunProcess(BuildPath("soilcal"), {"--uncertainty=off", "job.toml"}, dir.path());
-  EXPECT_EQ(failed.exitStatus, 19) << failed.err;
-  EXPECT_TRUE(Has(failed.err, "(exit code 19, SMALL_OVERLAP_CURVES)")) << failed.err;
+  EXPECT_EQ(failed.exitStatus, 11) << failed.err;
+  EXPECT_TRUE(Has(failed.err, "strains in percent?)) (exit code 11, INTERNAL_INCONSIST_TEST_CURVE)"))
+      << failed.err;
   EXPECT_TRUE(Has(failed.err, "TRIAX1.VLT / TRIAX1_Q_EPS.csv (deviator stress): the measured axial "
                               "strain reaches 5 where the simulated one reaches 0.05: are these "
                               "strains in percent? add x_scale = 0.01 to this curve of the job file"))

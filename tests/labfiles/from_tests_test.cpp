@@ -83,16 +83,18 @@ steps = [30, 10]
 )");
   const jobfile::NativeJob job = jobfile::ReadTomlJob((dir.path() / "job.toml").string());
   const input::LabTest& t = job.job.tests[0];
-  // Loading to 400, then unloading to 1 % below 100.
+  // Loading to a little past 400, then unloading to a little below 100.
   ASSERT_EQ(t.nPhases, 2);
   const input::Curve& c = t.curves[0];
-  // The start and two loading readings in the loading phase; the reversal
-  // reading at 400 starts (anchors) the unloading, whose two readings are
-  // compared from it.
-  EXPECT_EQ(c.segmentSizes, (std::vector<int>{3, 3}));
+  // The start and three loading readings in the loading phase, the reversal
+  // reading at 400 compared there; it starts (anchors) the unloading too,
+  // whose two readings are compared from it.
+  EXPECT_EQ(c.segmentSizes, (std::vector<int>{4, 3}));
   EXPECT_EQ(c.x[2], 200.0);
   EXPECT_EQ(c.x[3], 400.0);
-  EXPECT_NE(job.sources.find("to 400, 99"), std::string::npos) << job.sources;
+  EXPECT_EQ(c.x[4], 400.0);
+  EXPECT_EQ(c.x[6], 100.0);
+  EXPECT_NE(job.sources.find("to 400, 100 (each branch ends 0.5 % past"), std::string::npos) << job.sources;
 }
 
 TEST(FromTests, KeysBesideFromOverrideWhatWasRead) {
