@@ -17,6 +17,7 @@
 #include "run/options.hpp"
 #include "run/run_sequence.hpp"
 #include "services/errors.hpp"
+#include "web/serve_command.hpp"
 
 namespace soilcal::app {
 namespace {
@@ -55,6 +56,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (web::IsServeCommand(argc, argv)) return web::RunServeCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {

@@ -261,6 +261,11 @@ int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
+  if (options.progressJson) {
+    request.progress = WriteProgressJson;
+    request.progressInterval = std::chrono::milliseconds(0);
+    request.progressLine = false;
+  }
   const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
   return options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

@@ -12,6 +12,7 @@ std::string UsageText() {
        soilcal [OPTIONS] --compare JOB1/OPTIM.TXT JOB2/OPTIM.TXT ...
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
+       soilcal serve [FOLDER] [--port N] [--open]   the workbench in the browser
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
@@ -54,6 +55,9 @@ Options (before the path):
                     again with the prescribed iteration, and every reported
                     figure comes from it
   --solver=prescribed  every evaluation with the prescribed iteration
+  --progress=json   one JSON line per progress report on standard error
+                    ({"progress":{"phase":...,"iteration":...}}), for a front
+                    end that reads the run on a pipe
   --uncertainty=linear|profile|off
                     how far to trust each parameter (standard errors, 95 %
                     intervals, correlations, flags in calibration_summary.json

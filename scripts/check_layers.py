@@ -33,7 +33,8 @@ ROOMS = {
     "jobs": ["run", "jobfile"],
     "batch": ["run", "jobfile"],
     "compare": ["run", "jobfile"],
-    "app": ["jobs", "batch", "compare"],
+    "web": ["jobs", "jobfile"],
+    "app": ["jobs", "batch", "compare", "web"],
     "python": ["jobs"],
 }
 # Folders whose files are leaves: they may include any room but the
