@@ -83,6 +83,7 @@ async function showJob(job) {
   for (const id of ["p-phase", "p-iteration", "p-evaluations", "p-error", "p-elapsed"]) $(id).textContent = "–";
   errorData = [[], []];
   drawErrorPlot();
+  $("error-plot").hidden = true;  // shown while a run of the job is followed
   const r = await api("GET", jobUrl(job));
   if (!r.ok) return;
   $("job-text").value = r.json.text || "";
@@ -152,19 +153,20 @@ async function drawCurves(job) {
   if (!r.ok) return;
   for (const test of r.json.tests) {
     for (const c of test.curves) {
-      const xs = Array.from(new Set([].concat(c.measured.x, c.start.x, c.best.x))).sort((a, b) => a - b);
-      const at = (s) => { const m = new Map(); s.x.forEach((x, i) => m.set(x, s.y[i])); return xs.map((x) => m.has(x) ? m.get(x) : null); };
       const div = document.createElement("div");
       div.dataset.test = "curve-plot";
       box.append(div);
+      // Each curve in the order of its points (an unloading runs backwards in x).
       curvePlots.push(new uPlot({
-        title: c.name || c.file, width: 380, height: 240,
+        mode: 2, title: c.name || c.file, width: 380, height: 240,
         scales: { x: { time: false } },
+        legend: { show: true, live: false },
         series: [{},
-          { label: "measured", stroke: "#222", width: 0, points: { show: true, size: 5, fill: "#222" } },
-          { label: "start", stroke: "#999", dash: [4, 4], spanGaps: true, points: { show: false } },
-          { label: "calibrated", stroke: "#c0392b", width: 2, spanGaps: true, points: { show: false } }],
-      }, [xs, at(c.measured), at(c.start), at(c.best)], div));
+          { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
+            points: { show: false, size: 6, width: 1 } },
+          { label: "start", stroke: "#999", width: 1, dash: [4, 4], points: { show: false } },
+          { label: "calibrated", stroke: "#c0392b", width: 2, points: { show: false } }],
+      }, [null, [c.measured.x, c.measured.y], [c.start.x, c.start.y], [c.best.x, c.best.y]], div));
     }
   }
 }
@@ -196,6 +198,7 @@ function onProgress(e) {
 
 function follow(job) {
   if (stream) stream.close();
+  $("error-plot").hidden = false;
   stream = new EventSource(jobUrl(job, "events"));
   stream.onmessage = async (m) => {
     if (job !== current) return;
@@ -249,6 +252,8 @@ function selectLine(area, line) {
   for (let i = 0; i < line - 1 && i < lines.length; ++i) start += lines[i].length + 1;
   area.focus();
   area.setSelectionRange(start, start + (lines[line - 1] || "").length);
+  const lineHeight = parseFloat(getComputedStyle(area).lineHeight) || 17;
+  area.scrollTop = Math.max(0, (line - 4) * lineHeight);
 }
 
 async function upload(files) {
@@ -317,6 +322,9 @@ function setUp() {
   $("pick").addEventListener("change", (e) => upload(e.target.files));
   drawErrorPlot();
   loadJobs();
+  // #job=PATH opens a job at once (an address to keep or to hand on).
+  const linked = /^#job=(.+)$/.exec(location.hash);
+  if (linked) showJob(decodeURIComponent(linked[1]));
 }
 
 setUp();
