@@ -104,7 +104,9 @@ test("a job made from an example's files runs and shows the command line's value
   await p.waitForFunction(() => document.querySelector("[data-test=job-state]").dataset.state === "calibrated",
                           { timeout: 200000 });
   await p.waitForSelector("[data-test=result-row]");
-  if (shots) await p.screenshot({ path: path.join(shots, "workbench_results.png"), fullPage: false });
+  // One plot per measured curve of the job (two tests, three curves).
+  await p.waitForFunction(() => document.querySelectorAll("[data-test=curve-plot]").length === 3);
+  if (shots) await p.screenshot({ path: path.join(shots, "workbench_results.png"), clip: { x: 0, y: 0, width: 1200, height: 860 } });
   const shown = await p.$$eval("[data-test=result-row]", (rows) =>
     Object.fromEntries(rows.map((r) => [r.dataset.param, Number(r.querySelector("[data-test=result-value]").dataset.value)])));
 
@@ -134,7 +136,7 @@ test("Abort ends a long run as the abort file does", { timeout: 240000 }, async 
     // The picture of a run shows its error falling: a few iterations in.
     await p.waitForFunction(() => Number(document.querySelector("[data-test=progress-iteration]").textContent) >= 2,
                             { timeout: 120000 });
-    await p.screenshot({ path: path.join(shots, "workbench_run.png"), fullPage: false });
+    await p.screenshot({ path: path.join(shots, "workbench_run.png"), clip: { x: 0, y: 0, width: 1200, height: 480 } });
   }
   await p.click("[data-test=abort-button]");
   await p.waitForFunction(() => document.querySelector("[data-test=job-state]").dataset.state === "aborted",
@@ -157,8 +159,7 @@ test("a job that does not read keeps its file and shows the reader's sentence be
   assert.match(error.text, new RegExp(`line ${line}:.*"M"`));
   assert.equal(fs.readFileSync(path.join(folder, "soft_clay/job.toml"), "utf8"), before);
   if (shots) {
-    await p.$eval("[data-test=job-text]", (e) => e.scrollIntoView());
-    await p.screenshot({ path: path.join(shots, "workbench_error.png"), fullPage: false });
+    await p.screenshot({ path: path.join(shots, "workbench_error.png"), clip: { x: 0, y: 0, width: 1200, height: 480 } });
   }
   await p.close();
 });
