@@ -82,7 +82,11 @@ void AddFileRoutes(httplib::Server& server, const ApiContext& context) {
     std::ifstream in(*file, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    res.set_header("Content-Disposition", "attachment; filename=\"" + file->filename().string() + "\"");
+    std::string name = file->filename().string();
+    for (char& c : name) {
+      if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+    }
+    res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
     res.set_content(text.str(), ContentType(*file));
   });
 }
