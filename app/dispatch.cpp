@@ -6,10 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/new_command.hpp"
 #include "batch/batch_command.hpp"
+#include "batch/batch_job.hpp"
 #include "batch/batch_options.hpp"
 #include "compare/compare_command.hpp"
 #include "jobs/job_preparation.hpp"
+#include "jobs/front_end.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
@@ -17,6 +20,7 @@
 #include "run/options.hpp"
 #include "run/run_sequence.hpp"
 #include "services/errors.hpp"
+#include "services/paths.hpp"
 #include "web/serve_command.hpp"
 
 namespace soilcal::app {
@@ -25,18 +29,24 @@ namespace {
 // soilcal [OPTIONS] JOB.toml: the job is checked, the folder JOB.out/ taken,
 // the native job written into it, and the run sequence runs it there with
 // the same options, holding the folder until its end. A second run of the
-// same job while the first works stops before it writes anything.
+// same job while the first works stops before it writes anything. The
+// host's standard-output lines go to JOB.out/soilcal_console.log, and the
+// process status is the outcome.
 int RunTomlJob(int argc, char** argv, int pathIndex) {
   if (jobfile::HasModelList(argv[pathIndex])) return RunModelComparison(argc, argv, pathIndex);
   const run::RunOptions options = run::ParseCommandLine(argc, argv);
   PreparedRun prepared = PrepareRun(argv[pathIndex], nullptr);
-  if (prepared.refused) return options.exitStatus ? prepared.refused->code : 0;
+  if (prepared.refused) {
+    return ExitStatusOf(Door::kFrontEnd, options.exitStatus, prepared.refused->code);
+  }
   std::string& optimisationFile = prepared.optimisationFile;
+  ConsoleLog log(services::FolderOf(optimisationFile) + kConsoleLogName, options.verbose);
   std::vector<char*> args(argv, argv + pathIndex);
   args.push_back(optimisationFile.data());
   args.push_back(nullptr);
-  return run::RunSequence(static_cast<int>(args.size()) - 1, args.data(),
-                          std::move(prepared.lock));
+  const int status = run::RunSequenceForStatus(static_cast<int>(args.size()) - 1, args.data(),
+                                               std::move(prepared.lock), &log);
+  return ExitStatusOf(Door::kFrontEnd, options.exitStatus, status);
 }
 
 // The two conversions end with status 0, or the exit code of what stopped
@@ -56,6 +66,7 @@ int Convert(Write write, const std::string& done) {
 }  // namespace
 
 int Dispatch(int argc, char** argv) {
+  if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
   if (web::IsServeCommand(argc, argv)) return web::RunServeCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);

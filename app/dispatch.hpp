@@ -8,6 +8,8 @@
 //   soilcal [OPTIONS] --jobs-from FILE      (app/batch_command.hpp)
 //   soilcal --write-native DIR JOB.toml     writes the native job, no run
 //   soilcal --write-toml OUT.toml OPTIM.TXT writes a native job as a TOML job
+//   soilcal new MODEL FILE... [-o JOB.toml]  writes a job with start values
+//                                           read off the tests (app/new_command.hpp)
 //   soilcal serve [FOLDER] [--port N] ...   the workbench in the browser (web/)
 #pragma once
 

@@ -1,5 +1,6 @@
 // soilcal-labtest TESTFILE [--derived] [--report FILE.html]
-// [--extended-models]: simulates one laboratory-test file with the file's own
+// [--extended-models] [--solver=fast|prescribed] [--stop-at-liquefaction]:
+// simulates one laboratory-test file with the file's own
 // material parameters and prints every recorded point; --derived adds p, q,
 // εv, ε1 and the pore pressure as aligned columns, --report writes an HTML
 // page with the test's curves, --extended-models lets the Sekiguchi-Ohta
@@ -20,6 +21,11 @@ bool ParseArguments(int argc, char** argv, soilcal::report::LabTestCommand& args
       args.derived = true;
     } else if (a == "--extended-models") {
       args.extendedModels = true;
+    } else if (a == "--solver=fast" || a == "--solver=prescribed") {
+      args.options.solver = a == "--solver=fast" ? soilcal::labtest::StepSolver::kFast
+                                                 : soilcal::labtest::StepSolver::kPrescribed;
+    } else if (a == "--stop-at-liquefaction") {
+      args.options.stopAtLiquefaction = true;
     } else if (a == "--report" && i + 1 < argc) {
       args.reportFile = argv[++i];
     } else if (a.rfind("--", 0) == 0 || !args.testFile.empty()) {
@@ -43,13 +49,17 @@ int main(int argc, char** argv) {
   if (help || !ParseArguments(argc, argv, args)) {
     std::fprintf(help ? stdout : stderr,
                  "usage: soilcal-labtest TESTFILE [--derived] [--report FILE.html] "
-                 "[--extended-models]\n"
+                 "[--extended-models] [--solver=fast|prescribed] [--stop-at-liquefaction]\n"
                  "Simulates one lab-test file with its own material parameters and prints the "
                  "recorded points.\n"
                  "  --derived         add the columns p, q, eps_v, eps_1 and pore pressure\n"
                  "  --report FILE     write an HTML page with the stress path and the curves\n"
                  "  --extended-models simulate the Sekiguchi-Ohta models (31, 32) too; so does\n"
                  "                    an empty file extended_models beside the test file\n"
+                 "  --solver=fast     solve the load steps by the fast (Broyden) iteration;\n"
+                 "  --solver=prescribed  by the elastic-matrix iteration (the default)\n"
+                 "  --stop-at-liquefaction  end a cyclic test where it liquefies (r_u 0.98\n"
+                 "                    or 3 %% shear strain) instead of at its last step\n"
                  "  --help            this text\n"
                  "  --version         the program's version\n");
     return help ? 0 : 1;

@@ -7,12 +7,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "batch/batch_options.hpp"
 #include "batch/batch_runner.hpp"
 #include "batch/batch_summary.hpp"
+#include "jobs/front_end.hpp"
 #include "services/errors.hpp"
+#include "services/file_identity.hpp"
 #include "services/notices.hpp"
 
 namespace soilcal::app {
@@ -67,6 +70,26 @@ bool WriteSummary(const std::vector<BatchJob>& jobs) {
   return !ec;
 }
 
+// Two jobs whose runs would write into one folder (two native jobs of one
+// folder, or one job listed twice) would replace each other's result file,
+// report, curves and console log: the pair is named and nothing runs.
+std::optional<std::string> SharedFolder(const std::vector<BatchJob>& jobs) {
+  std::vector<std::string> logs, paths;
+  for (const BatchJob& job : jobs) {
+    logs.push_back(job.outputFolder + kConsoleLogName);
+    paths.push_back(job.path);
+  }
+  auto clash = services::FindSameFileTwice(paths);  // a job listed twice
+  if (!clash) clash = services::FindSameFileTwice(logs);
+  if (!clash) return std::nullopt;
+  const BatchJob& a = jobs[clash->first];
+  const BatchJob& b = jobs[clash->second];
+  const std::string folder = a.outputFolder.empty() ? "the current folder" : a.outputFolder;
+  return "the jobs " + a.path + " and " + b.path + " of the batch both write into " + folder +
+         " and would replace each other's result file, report, curves and console log; "
+         "nothing was run: give each job a folder of its own, or list a job once";
+}
+
 }  // namespace
 
 int RunBatchCommand(int argc, char** argv) {
@@ -76,9 +99,13 @@ int RunBatchCommand(int argc, char** argv) {
     const int status = options.jobs.empty() && options.jobsFrom.empty()
                            ? services::kOptimizationFileNotIndicated
                            : services::kNoOptimizationInputFile;
-    return options.exitStatus ? status : 0;
+    return ExitStatusOf(Door::kFrontEnd, options.exitStatus, status);
   }
   std::vector<BatchJob> jobs = JobsOf(options);
+  if (const auto shared = SharedFolder(jobs)) {
+    services::Notice(*shared);
+    return options.exitStatus ? services::kNoOptimizationInputFile : 0;
+  }
   BatchRunSettings settings;
   settings.program = argc > 0 && argv[0] != nullptr ? argv[0] : "soilcal";
   settings.childOptions = options.childOptions;
@@ -97,7 +124,7 @@ int RunBatchCommand(int argc, char** argv) {
     services::Notice(std::string(kBatchSummaryName) + " cannot be written in the current folder");
     worst = std::max(worst, 1);
   }
-  return options.exitStatus ? worst : 0;
+  return ExitStatusOf(Door::kFrontEnd, options.exitStatus, worst);
 }
 
 }  // namespace soilcal::app

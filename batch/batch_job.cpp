@@ -1,12 +1,12 @@
 #include "batch/batch_job.hpp"
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "jobfile/commands.hpp"
 #include "jobfile/toml_job.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::app {
 namespace {
@@ -33,8 +33,9 @@ JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore) {
   if (ec) return figures;
   const double seconds = std::chrono::duration<double>(written.time_since_epoch()).count();
   if (seconds < notBefore - 0.02) return figures;
-  std::ifstream in(file);
-  const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
+  std::string text;
+  if (!services::ReadRegularFile(file.string(), text)) return figures;
+  const nlohmann::json summary = nlohmann::json::parse(text, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return figures;
   if (summary.contains("best")) {
     figures.meanError = Number<double>(summary["best"], "mean_relative_error");

@@ -34,8 +34,6 @@ struct BatchJob {
   JobFigures figures;
 };
 
-// The file the console output of a job's run goes to, in its output folder.
-inline constexpr const char* kConsoleLogName = "soilcal_console.log";
 inline constexpr const char* kSummaryName = "calibration_summary.json";
 
 // The folder a job's run writes to: the folder of an optimisation file, or

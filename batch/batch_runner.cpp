@@ -27,12 +27,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Signals the batch received (SIGINT, SIGTERM): the last one and a count.
+// Signals the batch received (SIGINT, SIGTERM, SIGHUP): the last one and a
+// count. A hang-up (the terminal or SSH session closed) is taken as SIGTERM:
+// the jobs end as aborted runs and the summary is written all the same.
 std::atomic<int> batchSignal{0};
 std::atomic<int> batchSignals{0};
 
 extern "C" void OnBatchSignal(int signo) {
-  batchSignal.store(signo);
+  batchSignal.store(signo == SIGHUP ? SIGTERM : signo);
   batchSignals.fetch_add(1);
 }
 
@@ -46,10 +48,19 @@ class SignalScope {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &oldInt_);
     sigaction(SIGTERM, &action, &oldTerm_);
+    sigaction(SIGHUP, &action, &oldHup_);
+    // With the terminal gone, a line to standard output must not end the
+    // batch before its summary is written.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &oldPipe_);
   }
   ~SignalScope() {
     sigaction(SIGINT, &oldInt_, nullptr);
     sigaction(SIGTERM, &oldTerm_, nullptr);
+    sigaction(SIGHUP, &oldHup_, nullptr);
+    sigaction(SIGPIPE, &oldPipe_, nullptr);
   }
   SignalScope(const SignalScope&) = delete;
   SignalScope& operator=(const SignalScope&) = delete;
@@ -57,7 +68,13 @@ class SignalScope {
  private:
   struct sigaction oldInt_ {};
   struct sigaction oldTerm_ {};
+  struct sigaction oldHup_ {};
+  struct sigaction oldPipe_ {};
 };
+
+// A job that has not ended this long after the batch passed on an
+// interrupt is killed with its process group.
+constexpr auto kGraceAfterInterrupt = std::chrono::seconds(60);
 
 // Everything a child needs, made before fork: after it only system calls.
 struct ChildLaunch {
@@ -146,6 +163,8 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
   for (const BatchJob& job : jobs) folders.push_back(FolderKey(job));
   std::size_t next = 0;
   int forwarded = 0;  // signals of the batch passed on so far
+  std::optional<Clock::time_point> interruptedAt;
+  bool killed = false;
 
   // The first job not started whose folder no running job writes to.
   auto startable = [&]() -> std::optional<std::size_t> {
@@ -169,6 +188,8 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
       const auto start = Clock::now();
       const pid_t pid = ::fork();
       if (pid == 0) BecomeJob(launch);
+      // Set on both sides, so a signal passed on at once finds the group.
+      if (pid > 0) ::setpgid(pid, pid);
       if (pid < 0) {
         job.finished = true;
         job.status = 127;
@@ -181,10 +202,16 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
     }
     if (running.empty()) return;
 
-    // An interrupt of the batch goes to every running job, once per signal.
+    // An interrupt of the batch goes to every running job's process group,
+    // once per signal; a job still there after the grace time is killed.
     if (const int seen = batchSignals.load(); seen > forwarded) {
       forwarded = seen;
-      for (auto& [pid, r] : running) ::kill(pid, batchSignal.load());
+      if (!interruptedAt) interruptedAt = Clock::now();
+      for (auto& [pid, r] : running) ::kill(-pid, batchSignal.load());
+    }
+    if (interruptedAt && !killed && Clock::now() - *interruptedAt > kGraceAfterInterrupt) {
+      killed = true;
+      for (auto& [pid, r] : running) ::kill(-pid, SIGKILL);
     }
 
     int status = 0;

@@ -13,6 +13,12 @@ add_executable(soilcal_coverage ${CMAKE_SOURCE_DIR}/bench/coverage/uncertainty_c
 target_include_directories(soilcal_coverage PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(soilcal_coverage PRIVATE soilcal_core NLopt::nlopt)
 
+# The liquefaction study of the UBC3D sand against the field curve: a
+# program that prints its tables.
+add_executable(soilcal_liquefaction_study ${CMAKE_SOURCE_DIR}/bench/liquefaction/liquefaction_study.cpp)
+target_include_directories(soilcal_liquefaction_study PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(soilcal_liquefaction_study PRIVATE soilcal_core)
+
 find_package(benchmark QUIET)
 if(NOT benchmark_FOUND)
   if(NOT SOILCAL_BENCH STREQUAL "AUTO")

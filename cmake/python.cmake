@@ -78,11 +78,12 @@ foreach(f IN LISTS soilcal_python_files)
   get_filename_component(name ${f} NAME)
   configure_file(${f} ${soilcal_package_dir}/${name} COPYONLY)
 endforeach()
-set(soilcal_runtime_libraries zarirude udsm_bridge udsm_usermod)
+set(soilcal_runtime_libraries zarirude udsm_bridge udsm_usermod hypoplastic_sand)
 add_custom_target(soilcal_python_libraries ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${soilcal_package_dir}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different
           $<TARGET_FILE:zarirude> $<TARGET_FILE:udsm_bridge> $<TARGET_FILE:udsm_usermod>
+          $<TARGET_FILE:hypoplastic_sand>
           ${soilcal_package_dir}
   DEPENDS ${soilcal_runtime_libraries}
   COMMENT "Run-time libraries beside the Python module")

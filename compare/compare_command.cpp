@@ -10,9 +10,12 @@
 
 #include "compare/compare_jobs.hpp"
 #include "compare/compare_runs.hpp"
+#include "jobs/front_end.hpp"
+#include "jobs/job_preparation.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/native_writer.hpp"
+#include "report/comparison.hpp"
 #include "report/summary.hpp"
 #include "run/messages.hpp"
 #include "run/result_file.hpp"
@@ -53,16 +56,25 @@ run::RunOptions OptionsOf(int argc, char** argv, bool& searchGiven) {
   return parsed;
 }
 
-int Status(const run::RunOptions& options, int status) { return options.exitStatus ? status : 0; }
+int Status(const run::RunOptions& options, int status) {
+  return ExitStatusOf(Door::kFrontEnd, options.exitStatus, status);
+}
 
 // A job of [[models]] that fails its checks: the cause on standard error and
 // a result file with its exit code in JOB.out/, as for a job of one model;
 // no model is run.
-void Refuse(const services::RunError& error, const std::string& tomlPath) {
+void Refuse(const services::RunError& error, const std::string& tomlPath,
+            bool untouched = false) {
   const run::RunClock start{services::WallClockMs(), services::CpuTime()};
   services::RunServices services;
   services::ServicesBinding binding(services);
   run::ReportRunError(error);
+  if (untouched) {  // an output would replace an input: nothing is written
+    run::ResultFile result;
+    result.Attach(stdout);
+    result.WriteGeneralSection(error.code, start);
+    return;
+  }
   const std::string folder = jobfile::NativeFolderOf(tomlPath);
   const std::string parent = services::FolderOf(tomlPath);
   std::error_code ec;
@@ -195,16 +207,30 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
     return Status(options, error.code);
   }
 
+  // No model's run and no file of the comparison replaces a file of the job.
+  const std::string folder = jobfile::NativeFolderOf(path);
+  try {
+    for (const jobfile::ModelJob& job : jobs) {
+      CheckTomlRunOutputs(job.job, folder + job.label + "/", path,
+                          {folder + report::kComparisonJsonName,
+                           folder + report::kComparisonReportName, folder + run::kResultFileName});
+    }
+  } catch (const services::RunError& error) {
+    Refuse(error, path, true);
+    return Status(options, error.code);
+  }
+
   // One comparison at a time in JOB.out/; each model's run takes its own
   // folder's lock as well.
-  const std::string folder = jobfile::NativeFolderOf(path);
   std::error_code ec;
   fs::create_directories(services::ResolvePath(folder), ec);
   services::FolderLock lock =
       services::FolderLock::Take(folder, services::DescribeThisRun(path));
-  if (lock.state() == services::FolderLock::State::kBusy) {
-    services::Notice(folder + " is in use by another run (" + lock.holder() +
-                     "); the comparison was not started (exit code 12)");
+  if (lock.refused()) {
+    services::Notice(lock.state() == services::FolderLock::State::kForeign
+                         ? lock.cause() + "; the comparison was not started (exit code 12)"
+                         : folder + " is in use by another run (" + lock.holder() +
+                               "); the comparison was not started (exit code 12)");
     return Status(options, services::kNoOptimizationInputFile);
   }
   RemoveComparisonFiles(folder);

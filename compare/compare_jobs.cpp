@@ -9,6 +9,7 @@
 #include "input/readers.hpp"
 #include "report/summary_json.hpp"
 #include "run/argument_path.hpp"
+#include "run/input_digest.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
@@ -190,9 +191,9 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
   std::vector<std::string> inputs{compared.path, compared.folder + input::kJobLanguageFile};
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
+    inputs.push_back(test.testFile);
     if (Lower(s->tests[t].file) != Lower(services::BareName(test.testFile))) return false;
     if (s->tests[t].curves.size() != test.curves.size()) return false;
-    inputs.push_back(test.testFile);
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const report::CurveSummary& curve = s->tests[t].curves[c];
       if (Lower(curve.file) != Lower(services::BareName(test.curveFiles[c]))) return false;
@@ -201,13 +202,16 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
       inputs.push_back(test.curveFiles[c]);
     }
   }
-  // A job changed after its run (bounds, start values, points) is run again.
+  // A job changed after its run (bounds, start values, points, a flag file,
+  // another version of the program) is run again: a file written after the
+  // summary, and any file whose content differs from what the run read,
+  // whatever its time (a copy that keeps old times: cp -p, rsync -a, tar x).
   const fs::file_time_type written = WriteTime(summaryPath);
   for (const std::string& input : inputs) {
     if (!services::FileExists(input)) continue;
     if (WriteTime(input) > written) return false;
   }
-  return true;
+  return !s->inputDigest.empty() && s->inputDigest == run::InputDigest(job);
 }
 
 }  // namespace soilcal::app

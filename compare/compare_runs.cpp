@@ -4,11 +4,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "jobs/front_end.hpp"
 #include "report/comparison.hpp"
 #include "report/curve_reading.hpp"
+#include "report/html_report.hpp"
 #include "report/summary_json.hpp"
 #include "run/calibration.hpp"
 #include "run/messages.hpp"
+#include "run/run_timer.hpp"
 #include "services/errors.hpp"
 #include "services/interrupt.hpp"
 #include "services/notices.hpp"
@@ -21,9 +24,11 @@ namespace {
 // Runs one model's job; returns its process status under --exit-status, a
 // note when the run could not leave a summary of its own, and the record
 // its summary and report were written from.
-int RunModel(const ModelToCompare& model, const run::RunOptions& options, std::string& note,
+int RunModel(const ModelToCompare& model, const run::RunOptions& options,
+             services::ConsoleSink& console, std::string& note,
              std::shared_ptr<const run::CalibrationRecord>& record) {
   run::CalibrationRequest request;
+  request.console = &console;
   request.path = model.optimisationFile;
   request.search = options.search;
   request.extendedModels = options.extendedModels;
@@ -87,8 +92,11 @@ void RemoveComparisonFiles(const std::string& folder) {
 int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSettings& settings) {
   int worst = 0;
   std::vector<report::ComparedModel> compared;
+  ConsoleLog log(settings.outputFolder + kConsoleLogName, settings.options.verbose);
+  run::RunTimer timer(models.empty() ? "comparison" : models.front().name);
   for (std::size_t i = 0; i < models.size(); ++i) {
     const ModelToCompare& model = models[i];
+    timer.Enter(model.name);
     const std::string which = "model " + std::to_string(i + 1) + " of " +
                               std::to_string(models.size()) + ", " + model.name;
     std::string note;
@@ -101,17 +109,21 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
       worst = std::max(worst, static_cast<int>(services::kUserAbort));
     } else {
       services::Notice(which + ": calibrating in " + model.folderText);
-      worst = std::max(worst, RunModel(model, settings.options, note, record));
+      worst = std::max(worst, RunModel(model, settings.options, log, note, record));
     }
     compared.push_back(Collect(model, note, record.get()));
   }
 
-  const report::Comparison comparison = report::CompareModels(settings.title, std::move(compared));
+  timer.Enter("comparison");
+  report::Comparison comparison = report::CompareModels(settings.title, std::move(compared));
+  comparison.runTimes = timer.Now();
   const bool json = Write(settings.outputFolder, report::kComparisonJsonName,
                           report::ComparisonJson(comparison));
   const bool page = Write(settings.outputFolder, report::kComparisonReportName,
                           report::RenderComparisonReport(comparison));
   services::Notice("comparison: " + comparison.verdict);
+  services::Notice("time: " + report::TimesText(*comparison.runTimes, false) + "; CPU time " +
+                   report::ShortNumber(comparison.runTimes->cpu, 3) + " s");
   if (page) {
     services::Notice("comparison report: " +
                      Absolute(settings.outputFolder + report::kComparisonReportName));

@@ -14,6 +14,7 @@
 #include "services/diag.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::input {
 
@@ -75,7 +76,8 @@ Curve ReadCurve(const LabTest& test, const std::string& name, const std::string&
   if (!file.opened()) {
     services::StopWithError(services::kCurveFileNotFound,
                             "curve file " + services::BareName(name) + " in " + folder +
-                                " cannot be opened" + listedAt);
+                                " cannot be opened" + services::KindInParentheses(name) +
+                                listedAt);
   }
   LineReader& lines = file.lines();
 

@@ -20,8 +20,8 @@
 // segment per phase, and the comparison of phase p uses the recorded points
 // 1 + sum over q < p of (steps_q + 1) up to 1 + sum over q <= p of steps_q,
 // so a test wants more load steps per half cycle than it has phases. A test whose phases
-// are cyclic stops as a completed test when the sample liquefies (see
-// labtest/cyclic.hpp); its curves end there.
+// are cyclic is watched for liquefaction (see labtest/cyclic.hpp) and goes
+// on to its last cycle unless asked to stop there.
 #pragma once
 
 #include <array>

@@ -2,8 +2,6 @@
 // optimisation file.
 #include "input/job_language.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +9,7 @@
 #include "models/parameter_table.hpp"
 #include "services/notices.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::input {
 namespace {
@@ -35,7 +34,7 @@ JobLanguage FromJson(const json& j) {
   for (const json& p : j.at("parameters")) {
     l.parameters.push_back({p.at("slot").get<int>(), p.at("name").get<std::string>(),
                             p.at("unit").get<std::string>(), p.at("conversion").get<std::string>(),
-                            p.value("partner", 0.0)});
+                            p.value("partner", 0.0), p.value("start_rule", std::string())});
   }
   for (const json& t : j.at("tests")) {
     std::vector<CurveLanguage> curves;
@@ -73,6 +72,7 @@ std::string JobLanguageJson(const JobLanguage& language) {
     json entry = {{"slot", p.slot}, {"name", p.name}, {"unit", p.unit},
                   {"conversion", p.conversion}};
     if (p.conversion == "shear_from_young") entry["partner"] = p.partner;
+    if (!p.startRule.empty()) entry["start_rule"] = p.startRule;
     j["parameters"].push_back(std::move(entry));
   }
   j["tests"] = json::array();
@@ -91,9 +91,14 @@ std::string JobLanguageJson(const JobLanguage& language) {
 std::optional<JobLanguage> ReadJobLanguage(const Job& job) {
   const std::string path = job.projectFolder + kJobLanguageFile;
   if (!services::FileExists(path)) return std::nullopt;
-  std::ifstream in(services::ResolvePath(path), std::ios::binary);
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(services::ResolvePath(path), text, &why)) {
+    services::Warn(std::string(kJobLanguageFile) + " " + why + "; the job keeps its native names");
+    return std::nullopt;
+  }
   try {
-    JobLanguage l = FromJson(json::parse(in));
+    JobLanguage l = FromJson(json::parse(text));
     if (Agrees(l, job)) return l;
     services::Warn(std::string(kJobLanguageFile) +
                    " does not describe the free parameters, tests and curves of " +

@@ -23,6 +23,8 @@ struct ParameterLanguage {
   std::string unit;        // "kPa", "°", "" for dimensionless values
   std::string conversion;  // "as_given", "sine", "shear_from_young", "porosity_from_void_ratio"
   double partner = 0.0;    // shear_from_young: the stored Poisson's ratio
+  // How the start value was read off the measured tests ("" when it was given).
+  std::string startRule{};
 };
 
 // One axis of a curve: the job's value is factor * (value of the native

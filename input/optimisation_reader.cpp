@@ -18,6 +18,7 @@
 #include "services/errors.hpp"
 #include "services/notices.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::input {
 namespace {
@@ -177,7 +178,7 @@ void ReadOptimisationInput(const std::string& argument, Job& job) {
   if (!file.opened()) {
     StopWithError(services::kNoOptimizationInputFile,
                   "optimisation input file " + services::BareName(argument) + " in " + where +
-                      " cannot be opened");
+                      " cannot be opened" + services::KindInParentheses(argument));
   }
   OptimisationFile reader(file.lines());
   try {

@@ -1,8 +1,10 @@
 // CSV files of measured and simulated curves: a header row of column names,
 // then one row per point. Fields are separated by commas (or by semicolons
 // or tabs when the header holds no comma), may be quoted with double quotes,
-// and numbers use a decimal point. Empty lines and lines beginning with '#'
-// are skipped.
+// and numbers use a decimal point; in a file separated by semicolons or tabs
+// (a spreadsheet's export where the comma is the decimal sign) a number may
+// use a decimal comma instead. Empty lines and lines beginning with '#' are
+// skipped.
 #pragma once
 
 #include <stdexcept>
@@ -22,6 +24,7 @@ struct CsvTable {
   std::vector<std::string> header;               // column names, trimmed
   std::vector<std::vector<std::string>> rows;    // cells as written, trimmed
   std::vector<int> lines;                        // file line of each row (1-based)
+  bool decimalComma = false;                     // ';' or tab separated: "0,25" is 0.25
 };
 
 // Reads `path`; `name` is how messages call the file. Throws CsvError when

@@ -69,7 +69,9 @@ std::string ModelTitle(const input::MaterialInput& material) {
     return std::string(table->display);
   }
   if (models::udsm::IsUserModel(material.baseModel)) {
-    return "user-defined model (" + material.name + ")";
+    const auto* described = models::params::FindUserModel(material.name, material.baseModel);
+    return (described ? std::string(described->display) : "user-defined model") + " (" +
+           material.name + ")";
   }
   return "model " + std::to_string(material.baseModel);
 }

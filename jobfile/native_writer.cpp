@@ -6,6 +6,7 @@
 
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/file_identity.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::jobfile {
@@ -31,15 +32,13 @@ std::string Six(const std::array<T, 6>& v) {
 
 // A native file never replaces a file the job was read from.
 void RefuseInputs(const std::vector<fs::path>& files, const std::vector<std::string>& inputs) {
-  for (const fs::path& file : files) {
-    for (const std::string& input : inputs) {
-      std::error_code ec;
-      if (fs::equivalent(file, input, ec)) {
-        throw services::RunError(kJobFileUnreadable,
-                                 "the native job would replace " + file.string() +
-                                     ", a file of the job itself; write it into another folder");
-      }
-    }
+  std::vector<std::string> outputs;
+  outputs.reserve(files.size());
+  for (const fs::path& file : files) outputs.push_back(file.string());
+  if (const auto clash = services::FindOutputOntoInput(outputs, inputs)) {
+    throw services::RunError(kJobFileUnreadable,
+                             "the native job would replace " + outputs[clash->output] +
+                                 ", a file of the job itself; write it into another folder");
   }
 }
 
@@ -133,7 +132,9 @@ void WriteNativeJob(const NativeJob& native, const std::string& folder) {
                              "the folder " + dir.string() + " for the native job cannot be made");
   }
   const input::Job& job = native.job;
-  std::vector<fs::path> files{dir / kOptimisationFileName, dir / input::kJobLanguageFile};
+  // The flag files are written or removed: either way never an input.
+  std::vector<fs::path> files{dir / kOptimisationFileName, dir / input::kJobLanguageFile,
+                              dir / kThoroughSearchFlag, dir / kExtendedModelsFlag};
   for (const input::LabTest& test : job.tests) {
     files.push_back(dir / services::BareName(test.testFile));
     for (const std::string& curve : test.curveFiles) files.push_back(dir / services::BareName(curve));

@@ -1,5 +1,6 @@
 // [calibrate] of a TOML job: the free parameters with their bounds, in the
 // order the file gives them, and the search settings.
+#include <algorithm>
 #include <cmath>
 
 #include "jobfile/reader_parts.hpp"
@@ -72,6 +73,61 @@ bool Given(const toml::table& root, const std::string& name, int slot) {
 
 }  // namespace
 
+void AddFreeParameter(const State& s, const toml::table& root, const toml::key& key,
+                      const toml::node& value, double lower, double upper,
+                      const std::vector<std::string>& otherFree,
+                      const std::vector<std::string>& derivedNames, NativeJob& out) {
+  input::OptimisationSettings& settings = out.job.settings;
+  const ParameterRef ref = FindParameterRef(s, key, 255);
+  RefuseDerived(s, ref, key);
+  CheckBounds(s, ref, value, lower, upper);
+  for (int slot : settings.index) {
+    if (slot == ref.slot) {
+      s.file.Fail(kUnknownParameter, key.source(),
+                  ref.name + " frees slot " + std::to_string(slot) +
+                      ", which is free already under another name");
+    }
+  }
+
+  input::ParameterLanguage language;
+  language.slot = ref.slot;
+  language.name = ref.name;
+  double storedLower = lower;
+  double storedUpper = upper;
+  if (const params::Parameter* p = ref.named) {
+    language.unit = params::UnitText(p->quantity, s.force, s.length, s.time);
+    language.conversion = ConversionName(p->stored);
+    if (p->stored == params::Stored::kShearFromYoung) {
+      const params::Parameter* nu = params::FindParameter(*s.table, p->partner);
+      for (const std::string& other : otherFree) {
+        if (other == p->partner) {
+          s.file.Fail(kUnknownParameter, key.source(),
+                      ref.name + " can be free only while " + std::string(p->partner) +
+                          " is fixed: it is turned into the shear modulus with it");
+        }
+      }
+      language.partner = out.job.material.params[static_cast<std::size_t>(nu->slot)];
+      const bool derived = std::find(derivedNames.begin(), derivedNames.end(), p->partner) !=
+                           derivedNames.end();
+      if (!derived && !Given(root, std::string(p->partner), nu->slot)) {
+        s.file.Fail(kUnknownParameter, key.source(),
+                    ref.name + " is turned into the shear modulus with " +
+                        std::string(p->partner) + ": give " + std::string(p->partner) +
+                        " in [parameters]");
+      }
+    }
+    storedLower = params::ToStored(*p, lower, language.partner);
+    storedUpper = params::ToStored(*p, upper, language.partner);
+  } else {
+    language.conversion = "as_given";
+  }
+  settings.index.push_back(ref.slot);
+  settings.lower.push_back(storedLower);
+  settings.upper.push_back(storedUpper);
+  settings.nParams = static_cast<int>(settings.index.size());
+  out.language.parameters.push_back(language);
+}
+
 void ReadCalibration(const State& s, const toml::table& root, NativeJob& out) {
   input::OptimisationSettings& settings = out.job.settings;
   settings.intensity = 1;
@@ -107,66 +163,29 @@ void ReadCalibration(const State& s, const toml::table& root, NativeJob& out) {
   }
   const toml::node* freeNode = calibrate->get("free");
   if (freeNode == nullptr) return;
-  const toml::table* free = freeNode->as_table();
-  if (free == nullptr) {
+  const toml::node* free = freeNode;
+  if (!free->is_table() && !free->is_array()) {
     s.file.Fail(kJobFileUnreadable, *freeNode,
-                "free must be a table of name = [lower, upper], not " + TypeWords(*freeNode));
+                "free must be a table of name = [lower, upper], or a list of names whose bounds "
+                "are derived from the tests, not " + TypeWords(*freeNode));
   }
-  const auto entries = TomlFile::InFileOrder(*free);
+  // Names without bounds take the bounds of the start values derived from
+  // the tests (read once the tests are, ReadDerivedStart).
+  if (free->is_array()) return;
+  const auto entries = TomlFile::InFileOrder(*free->as_table());
+  std::vector<std::string> names;
+  for (const auto& [key, value] : entries) names.emplace_back(key->str());
   for (const auto& [key, value] : entries) {
     const ParameterRef ref = FindParameterRef(s, *key, 255);
-    RefuseDerived(s, ref, *key);
     const toml::array* bounds = value->as_array();
     if (bounds == nullptr || bounds->size() != 2) {
+      RefuseDerived(s, ref, *key);
       s.file.Fail(kJobFileUnreadable, *value,
                   "free parameter " + ref.name + " needs its bounds as [lower, upper]");
     }
     const double lower = s.file.NumberOf(*bounds->get(0), "the lower bound of " + ref.name);
     const double upper = s.file.NumberOf(*bounds->get(1), "the upper bound of " + ref.name);
-    CheckBounds(s, ref, *value, lower, upper);
-    for (int slot : settings.index) {
-      if (slot == ref.slot) {
-        s.file.Fail(kUnknownParameter, key->source(),
-                    ref.name + " frees slot " + std::to_string(slot) +
-                        ", which is free already under another name");
-      }
-    }
-
-    input::ParameterLanguage language;
-    language.slot = ref.slot;
-    language.name = ref.name;
-    double storedLower = lower;
-    double storedUpper = upper;
-    if (const params::Parameter* p = ref.named) {
-      language.unit = params::UnitText(p->quantity, s.force, s.length, s.time);
-      language.conversion = ConversionName(p->stored);
-      if (p->stored == params::Stored::kShearFromYoung) {
-        const params::Parameter* nu = params::FindParameter(*s.table, p->partner);
-        for (const auto& [otherKey, otherValue] : entries) {
-          (void)otherValue;
-          if (otherKey->str() == p->partner) {
-            s.file.Fail(kUnknownParameter, key->source(),
-                        ref.name + " can be free only while " + std::string(p->partner) +
-                            " is fixed: it is turned into the shear modulus with it");
-          }
-        }
-        language.partner = out.job.material.params[static_cast<std::size_t>(nu->slot)];
-        if (!Given(root, std::string(p->partner), nu->slot)) {
-          s.file.Fail(kUnknownParameter, key->source(),
-                      ref.name + " is turned into the shear modulus with " +
-                          std::string(p->partner) + ": give " + std::string(p->partner) +
-                          " in [parameters]");
-        }
-      }
-      storedLower = params::ToStored(*p, lower, language.partner);
-      storedUpper = params::ToStored(*p, upper, language.partner);
-    } else {
-      language.conversion = "as_given";
-    }
-    settings.index.push_back(ref.slot);
-    settings.lower.push_back(storedLower);
-    settings.upper.push_back(storedUpper);
-    out.language.parameters.push_back(language);
+    AddFreeParameter(s, root, *key, *value, lower, upper, names, {}, out);
   }
   settings.nParams = static_cast<int>(settings.index.size());
 }

@@ -9,6 +9,7 @@
 #include "jobfile/reader_parts.hpp"
 #include "services/diag.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::jobfile::reader {
 namespace {
@@ -86,6 +87,11 @@ CsvTable ReadTable(const State& s, const toml::table& c, std::string& resolved) 
   if (!file) s.file.Fail(kJobFileUnreadable, c, "a curve needs file = \"NAME.csv\"");
   const bool absolute = !file->empty() && (file->front() == '/' || file->front() == '\\');
   const std::string path = absolute ? *file : s.folder + *file;
+  const std::string kind = services::NotARegularFile(services::ResolvePath(path));
+  if (!kind.empty()) {
+    s.file.Fail(kCsvMissing, *c.get("file"),
+                "curve file \"" + *file + "\" " + kind + ": name the CSV file of the curve");
+  }
   if (!services::FileExists(path)) {
     const std::string folder = services::FolderOf(path);
     s.file.Fail(kCsvMissing, *c.get("file"),
@@ -163,6 +169,13 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
       }
       p = static_cast<int>(v);
     }
+    if (!std::isfinite(NativeValue(xs[r], x.scale, codes->x)) ||
+        !std::isfinite(NativeValue(ys[r], y.scale, codes->y))) {
+      s.file.Fail(kCsvUnusable, c,
+                  table.name + " line " + std::to_string(lines[r]) +
+                      ": the point scaled by x_scale and y_scale is beyond the largest number a "
+                      "native file holds (about 1.8e308); check the scale");
+    }
     const double xJob = x.scale * xs[r];
     if (!range.empty() && (xJob < range[0] || xJob > range[1])) continue;
     segments[static_cast<std::size_t>(p - 1)].emplace_back(xs[r], ys[r]);
@@ -190,6 +203,13 @@ std::string ReadCurve(const State& s, const toml::table& c, const std::string& t
 
   const std::optional<std::string> name = s.file.String(c, "name");
   language.output = testName + "_" + name.value_or(std::string(y.quantity->name));
+  if (language.output.find_first_of("/\\") != std::string::npos) {
+    const toml::node* where = c.get("name");
+    s.file.Fail(kJobFileUnreadable, where != nullptr ? *where : static_cast<const toml::node&>(c),
+                "the curve's output name \"" + language.output +
+                    "\" holds a / or \\, which a file name cannot: name the test and the curve "
+                    "without them");
+  }
   language.source = table.name;
   language.x = {std::string(x.quantity->name), codes->x.code, codes->x.factor, codes->x.per};
   language.y = {std::string(y.quantity->name), codes->y.code, codes->y.factor, codes->y.per};

@@ -7,6 +7,7 @@
 #include "input/units.hpp"
 #include "jobfile/nearest.hpp"
 #include "jobfile/reader_parts.hpp"
+#include "models/udsm/describe.hpp"
 #include "models/udsm/link.hpp"
 #include "services/diag.hpp"
 #include "services/notices.hpp"
@@ -34,10 +35,24 @@ std::string Unit(const State& s, const toml::table& units, std::string_view key,
   return *given;
 }
 
+// Built-in model names, then the names the user-model libraries declare.
 std::vector<std::string> ModelNames() {
   std::vector<std::string> names;
   for (const params::Model& m : params::Models()) names.emplace_back(m.name);
+  for (const models::udsm::DescribedModel* m : models::udsm::DescribedModels()) {
+    names.emplace_back(m->model.name);
+  }
   return names;
+}
+
+// The model `name` among those the library `library` describes, or nullptr.
+const models::udsm::DescribedModel* DescribedInLibrary(const std::string& library,
+                                                       const std::string& name) {
+  for (int iMod = 1; iMod <= 10; ++iMod) {
+    const auto* m = models::udsm::DescribeLibraryModel(library, iMod);
+    if (m != nullptr && m->model.name == name) return m;
+  }
+  return nullptr;
 }
 
 // "slot_117" -> 117; 0 when the name is not of that form.
@@ -90,13 +105,27 @@ void ReadModel(State& s, const toml::table& root, input::MaterialInput& material
                    "[model]");
   const std::optional<std::string> name = s.file.String(*model, "name");
   const std::optional<long long> number = s.file.Integer(*model, "number");
-  if (name) {
-    s.table = params::FindModel(*name);
-    if (s.table == nullptr) {
+  const std::optional<std::string> library = s.file.String(*model, "library");
+  const std::optional<std::string> materialName = s.file.String(*model, "material");
+  // A name no built-in model has may be one a user-model library declares.
+  const models::udsm::DescribedModel* described = nullptr;
+  if (name && params::FindModel(*name) == nullptr) {
+    described = library ? DescribedInLibrary(*library, *name) : models::udsm::FindDescribedModel(*name);
+    if (described == nullptr) {
+      // A library whose description was refused may be the one meant.
+      std::string refused;
+      for (const std::string& r : models::udsm::RefusedDescriptions()) {
+        refused += "; a description was refused (" + r + ")";
+      }
       s.file.Fail(kJobFileUnreadable, *model->get("name"),
                   "unknown model name \"" + *name + "\"" + DidYouMean(*name, ModelNames()) +
-                      " (give number = N for a model without a name)");
+                      (library ? " (the library \"" + *library + "\" declares no such model)"
+                               : " (give number = N for a model without a name)") +
+                      refused);
     }
+  }
+  if (name) {
+    s.table = described != nullptr ? &described->model : params::FindModel(*name);
     if (number && *number != s.table->number) {
       s.file.Fail(kJobFileUnreadable, *model->get("number"),
                   "model \"" + *name + "\" is number " + std::to_string(s.table->number) +
@@ -114,9 +143,9 @@ void ReadModel(State& s, const toml::table& root, input::MaterialInput& material
     s.file.Fail(kJobFileUnreadable, *model, "[model] needs name = \"...\" or number = N");
   }
 
-  const std::optional<std::string> library = s.file.String(*model, "library");
-  const std::optional<std::string> materialName = s.file.String(*model, "material");
-  if (models::udsm::IsUserModel(s.model)) {
+  if (described != nullptr) {
+    material.name = library.value_or(described->library);
+  } else if (models::udsm::IsUserModel(s.model)) {
     if (!library || library->empty()) {
       s.file.Fail(kJobFileUnreadable, *model,
                   "a user-defined model (21..30) needs library = \"NAME.dll\", the library "
@@ -194,9 +223,32 @@ ParameterRef FindParameterRef(const State& s, const toml::key& key, int maxSlot)
                                 : " (its names: " + list + "; any slot as slot_N)"));
 }
 
+// The set's slots a user-defined model's library never reads but the
+// program checks before every evaluation: a positive shear modulus (slot 1)
+// and porosity (slot 20). Unless the job gives them, slot 1 holds 1 and
+// slot 20 the porosity of the start void ratio the library declares (its
+// parameter e0, else n0).
+void CompleteUserModelSet(const State& s, const std::array<const toml::key*, 256>& bySlot,
+                          input::MaterialInput& material) {
+  if (!models::udsm::IsUserModel(s.model) || s.table == nullptr) return;
+  if (bySlot[1] == nullptr) material.params[1] = 1.0;
+  if (bySlot[20] != nullptr) return;
+  const params::Parameter* e0 = params::FindParameter(*s.table, "e0");
+  const params::Parameter* n0 = params::FindParameter(*s.table, "n0");
+  if (e0 != nullptr && e0->slot != 20 && material.params[static_cast<std::size_t>(e0->slot)] > 0.0) {
+    const double e = material.params[static_cast<std::size_t>(e0->slot)];
+    material.params[20] = e / (1.0 + e);
+  } else if (n0 != nullptr && n0->slot != 20) {
+    material.params[20] = material.params[static_cast<std::size_t>(n0->slot)];
+  }
+}
+
 void ReadParameters(const State& s, const toml::table& root, input::MaterialInput& material) {
   const toml::node* node = root.get("parameters");
-  if (node == nullptr) return;
+  if (node == nullptr) {
+    CompleteUserModelSet(s, {}, material);
+    return;
+  }
   const toml::table* table = node->as_table();
   if (table == nullptr) {
     s.file.Fail(kJobFileUnreadable, *node, "[parameters] must be a table, not " + TypeWords(*node));
@@ -209,6 +261,7 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
   std::vector<Given> given;
   std::array<const toml::key*, 256> bySlot{};
   for (const auto& [key, value] : TomlFile::InFileOrder(*table)) {
+    if (key->str() == "from_data") continue;  // FromData reads it
     ParameterRef ref = FindParameterRef(s, *key, 200);
     const double v = s.file.NumberOf(*value, "parameter \"" + ref.name + "\"");
     if (const toml::key* other = bySlot[static_cast<std::size_t>(ref.slot)]) {
@@ -241,7 +294,8 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
   }
   // The soft-soil family refuses a set without M before its completion
   // derives M (models 4 and 8) or uses it (model 5).
-  if ((s.model == 4 || s.model == 5 || s.model == 8) && !(material.params[31] > 0.0)) {
+  if ((s.model == 4 || s.model == 5 || s.model == 8) && !(material.params[31] > 0.0) &&
+      !FromData(s, root)) {
     s.file.Fail(kBadParameterValue, table->source(),
                 s.modelWords + " needs M > 0 in [parameters]" +
                     (s.model == 5 ? std::string(" (the critical stress ratio)")
@@ -264,6 +318,7 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
     }
     material.params[static_cast<std::size_t>(g.ref.slot)] = params::ToStored(*p, g.value, partner);
   }
+  CompleteUserModelSet(s, bySlot, material);
 }
 
 }  // namespace soilcal::jobfile::reader

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <toml++/toml.h>
 
@@ -44,6 +45,20 @@ void ReadModel(State& s, const toml::table& root, input::MaterialInput& material
 void ReadParameters(const State& s, const toml::table& root, input::MaterialInput& material);
 // [calibrate]: free parameters with their bounds and the search settings.
 void ReadCalibration(const State& s, const toml::table& root, NativeJob& out);
+// One free parameter with its bounds as the person gives them (degrees, E):
+// checked, converted to slot values and added to the job. `otherFree` names
+// the job's other free parameters, `derivedNames` the parameters whose value
+// was derived from the tests rather than given.
+void AddFreeParameter(const State& s, const toml::table& root, const toml::key& key,
+                      const toml::node& value, double lower, double upper,
+                      const std::vector<std::string>& otherFree,
+                      const std::vector<std::string>& derivedNames, NativeJob& out);
+// [parameters] from_data = true and [calibrate] free = ["name", ...]: start
+// values and bounds derived from the tests just read (derive/).
+void ReadDerivedStart(const State& s, const toml::table& root, NativeJob& out);
+// True when [parameters] asks for the start values from the tests.
+bool FromData(const State& s, const toml::table& root);
+
 // [[tests]] with their curves.
 void ReadTests(const State& s, const toml::table& root, NativeJob& out);
 

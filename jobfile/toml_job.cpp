@@ -3,13 +3,15 @@
 // convert with them, the tests last).
 #include "jobfile/toml_job.hpp"
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <system_error>
 
 #include "jobfile/native_writer.hpp"
 #include "jobfile/reader_parts.hpp"
+#include "jobfile/toml_bounds.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::jobfile {
 
@@ -23,22 +25,31 @@ bool IsTomlJob(const std::string& path) {
 namespace reader {
 
 std::string ReadJobFileText(const std::string& path) {
+  const std::string kind = services::NotARegularFile(services::ResolvePath(path));
+  if (!kind.empty()) {
+    throw services::RunError(kJobFileUnreadable,
+                             "job file " + path + " " + kind + ": name the job's .toml file");
+  }
   if (!services::FileExists(path)) {
     const std::string folder = services::FolderOf(path);
     throw services::RunError(kJobFileUnreadable,
                              "job file " + services::BareName(path) + " not found in " +
                                  (folder.empty() ? "the current folder" : folder));
   }
-  std::ifstream in(services::ResolvePath(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) {
-    throw services::RunError(kJobFileUnreadable, "job file " + path + " cannot be read");
+  const std::string resolved = services::ResolvePath(path);
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(resolved, ec);
+  if (!ec) CheckTomlSize(size, path);
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(resolved, text, &why)) {
+    throw services::RunError(kJobFileUnreadable, "job file " + path + " " + why);
   }
-  return text.str();
+  return text;
 }
 
 toml::table ParseTomlText(const std::string& text, const std::string& path) {
+  CheckTomlBounds(text, path);
   try {
     return toml::parse(text, path);
   } catch (const toml::parse_error& e) {
@@ -70,6 +81,7 @@ NativeJob ReadJobTable(const toml::table& root, const std::string& path) {
       if (!tests[t].as_table()->contains("title")) out.titles[t] = *title;
     }
   }
+  ReadDerivedStart(s, root, out);
   for (input::LabTest& test : out.job.tests) test.material = material;
   out.extendedModels = NeedsExtendedModels(material.baseModel);
   out.job.modelNumber = out.job.tests.back().modelNumber;

@@ -8,12 +8,16 @@
 
 #include "jobfile/commands.hpp"
 #include "jobfile/native_writer.hpp"
+#include "jobfile/toml_bounds.hpp"
 #include "jobfile/toml_job.hpp"
 #include "run/job_folder.hpp"
+#include "run/job_outputs.hpp"
 #include "run/messages.hpp"
 #include "run/result_file.hpp"
 #include "services/clock.hpp"
+#include "services/file_identity.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::app {
@@ -39,26 +43,92 @@ services::FolderLock TakeFolder(const std::string& folder, const std::string& to
 }
 
 bool Busy(const services::FolderLock& lock) {
-  return lock.state() == services::FolderLock::State::kBusy;
+  return lock.refused();
 }
+
+// An output of the run that would replace one of the TOML job's files: the
+// job is refused without a byte written into JOB.out/.
+struct OutputOntoInput : services::RunError {
+  using services::RunError::RunError;
+};
+
+}  // namespace
+
+void CheckTomlRunOutputs(const jobfile::NativeJob& native, const std::string& folder,
+                         const std::string& tomlPath,
+                         const std::vector<std::string>& alsoWritten) {
+  input::Job job = native.job;
+  job.projectFolder = folder;
+  job.argument = folder + jobfile::kOptimisationFileName;
+  for (input::LabTest& test : job.tests) {
+    test.testFile = folder + services::BareName(test.testFile);
+    for (std::string& curve : test.curveFiles) curve = folder + services::BareName(curve);
+  }
+  job.language = native.language;
+  std::vector<run::JobOutput> outputs = run::JobOutputs(job, folder);
+  // The native job written there first.
+  std::vector<std::string> nativeFiles{job.argument, folder + input::kJobLanguageFile,
+                                        folder + jobfile::kThoroughSearchFlag,
+                                        folder + jobfile::kExtendedModelsFlag};
+  for (const input::LabTest& test : job.tests) {
+    nativeFiles.push_back(test.testFile);
+    for (const std::string& curve : test.curveFiles) nativeFiles.push_back(curve);
+  }
+  for (const std::string& path : nativeFiles) {
+    outputs.push_back({run::OutputKind::kResult, path, "a file of the native job"});
+  }
+  for (const std::string& path : alsoWritten) {
+    outputs.push_back({run::OutputKind::kReport, path, "a file of the comparison"});
+  }
+  std::vector<std::string> paths;
+  for (const run::JobOutput& output : outputs) paths.push_back(output.path);
+  const auto clash = services::FindOutputOntoInput(paths, native.inputFiles);
+  if (!clash) return;
+  const std::string& input = native.inputFiles[clash->input];
+  const bool isJob = run::SameFile(input, tomlPath);
+  throw OutputOntoInput(
+      isJob ? jobfile::kJobFileUnreadable : jobfile::kCsvMissing,
+      (isJob ? "the job file " : "the curve file ") + input + " would be replaced by " +
+          outputs[clash->output].path + ", " + outputs[clash->output].what +
+          " of this run; nothing was written: keep the measured files out of " + folder +
+          " or give them other names");
+}
+
+namespace {
 
 // A TOML job that does not run: the cause on the console and the "General"
 // section with its exit code in JOB.out/Optimization_result.txt, or on
 // standard output where that folder cannot be had or another run holds it
-// (whose files stay untouched). Nothing native is written.
+// (whose files stay untouched), or where an output would replace an input.
+// Nothing native is written; what an earlier run left in JOB.out/ (summary,
+// report, simulated curves) is removed, so that it cannot pass for the
+// outcome of this job.
 void RefuseTomlJob(const services::RunError& error, const std::string& tomlPath,
-                   services::FolderLock& lock, services::ConsoleSink* console) {
+                   services::FolderLock& lock, services::ConsoleSink* console,
+                   bool untouched) {
   run::RunClock start{services::WallClockMs(), services::CpuTime()};
   services::RunServices services;
   services.console = console;
   services::ServicesBinding binding(services);
   run::ReportRunError(error);
   const std::string folder = jobfile::NativeFolderOf(tomlPath);
-  if (!lock.held() && !Busy(lock) && MakeFolder(folder, services::FolderOf(tomlPath))) {
+  if (!untouched && !lock.held() && !Busy(lock) &&
+      MakeFolder(folder, services::FolderOf(tomlPath))) {
     lock = TakeFolder(folder, tomlPath);
   }
+  if (lock.held()) {
+    std::string jobText;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(services::ResolvePath(tomlPath), ec);
+    if (!ec && size <= jobfile::kMaxTomlBytes) {
+      services::ReadRegularFile(services::ResolvePath(tomlPath), jobText);
+    }
+    run::RemoveEarlierOutputs(folder, jobText);
+  }
   run::ResultFile result;
-  if (Busy(lock) || !result.Open(folder + "Optimization_result.txt")) result.Attach(stdout);
+  if (untouched || Busy(lock) || !result.Open(folder + "Optimization_result.txt")) {
+    result.Attach(stdout);
+  }
   result.WriteGeneralSection(error.code, start);
   result.Close();
   lock.Release();
@@ -91,12 +161,16 @@ PreparedRun PrepareRun(const std::string& path, services::ConsoleSink* console) 
   const std::string folder = jobfile::NativeFolderOf(path);
   try {
     const jobfile::NativeJob job = jobfile::ReadTomlJob(path);
+    CheckTomlRunOutputs(job, folder, path);
     if (MakeFolder(folder, services::FolderOf(path))) prepared.lock = TakeFolder(folder, path);
     if (Busy(prepared.lock)) throw run::FolderBusyError(folder, prepared.lock);
     jobfile::WriteNativeJob(job, folder);
     prepared.optimisationFile = folder + jobfile::kOptimisationFileName;
+  } catch (const OutputOntoInput& error) {
+    RefuseTomlJob(error, path, prepared.lock, console, true);
+    prepared.refused = error;
   } catch (const services::RunError& error) {
-    RefuseTomlJob(error, path, prepared.lock, console);
+    RefuseTomlJob(error, path, prepared.lock, console, false);
     prepared.refused = error;
   }
   return prepared;

@@ -7,7 +7,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "jobfile/native_job.hpp"
 #include "run/calibration.hpp"
 #include "run/open_job.hpp"
 #include "services/console.hpp"
@@ -22,6 +24,14 @@ namespace soilcal::app {
 // folder another run holds, is refused as the program refuses it (a line on
 // the console, a result file with the exit code in JOB.out/ or on standard
 // output when another run works there), and the error comes back instead.
+// Raises the run error of an output of a run of the TOML job `native` in
+// `folder` (its result file, summary, report, curve files and CSV curves),
+// or of one of `alsoWritten` (a comparison's files), that would replace a
+// file the job was read from: 12 for the TOML file, 10 for a CSV file.
+void CheckTomlRunOutputs(const jobfile::NativeJob& native, const std::string& folder,
+                         const std::string& tomlPath,
+                         const std::vector<std::string>& alsoWritten = {});
+
 struct PreparedRun {
   std::string optimisationFile;
   std::optional<services::RunError> refused;

@@ -159,6 +159,9 @@ struct SimulationContext {
   // unit (a copy: the creep model replaces a zero increment by 1.0).
   std::vector<double> phaseTime;
   int iterationsOfLastStep = 0;      // equilibrium iterations of the last solved step
+  double errorOfLastStep = 0.0;      // its final relative error
+  // A cyclic test ends at liquefaction instead of going on to its last step.
+  bool stopAtLiquefaction = false;
   StepSolver stepSolver = StepSolver::kPrescribed;
   StepSolverStats solverStats;
   int waterPressureResets = 0;       // CapWaterPressure resets of the last update

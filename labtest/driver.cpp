@@ -6,6 +6,7 @@
 
 #include "labtest/cyclic.hpp"
 #include "labtest/step_solver.hpp"
+#include "labtest/sub_steps.hpp"
 #include "models/family.hpp"
 #include "models/principal.hpp"
 #include "models/setup.hpp"
@@ -236,6 +237,28 @@ void RestartPoint(MaterialPoint& pt, const Vec6& initialStress) {
   SetInitialStress(pt, initialStress);
 }
 
+// Where a load step did not converge, for the run's message.
+void NoteFailure(const SimulationContext& ctx, LabTestRun& run, int point, int phase, int step) {
+  const MaterialPoint& pt = ctx.point;
+  StepFailure& f = run.failure;
+  f.point = point;
+  f.phase = phase + 1;
+  f.step = step;
+  f.time = pt.time;
+  f.error = ctx.errorOfLastStep;
+  f.limit = kStepErrorLimitFactor * pt.tolerance;
+  f.iterations = ctx.iterationsOfLastStep;
+  f.maxIterations = pt.maxIterations;
+  f.ru = -pt.swp0 / run.liquefaction.reference;
+  f.shearStrain = MaximumShearStrain(pt.eps);
+  f.subSteps = false;
+}
+
+// GenMat before a sub-step, as before every step of a stress-dependent model.
+void RefreshModuli(SimulationContext& ctx) {
+  if (ctx.point.stressDependent) RunGenMat(ctx, ctx.point.sig0, true);
+}
+
 }  // namespace
 
 void PrepareLabTest(SimulationContext& ctx, const input::LabTest& test) {
@@ -285,9 +308,9 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
   int point = 1;
   RecordPoint(ctx, point);
   pt.stepSizeFactor = 1.0;
-  // Only cyclic tests can end by liquefaction.
-  const bool cyclic = IsCyclicTest(test);
-  const double p0 = MeanEffectiveStress(pt.sig0);
+  // Only cyclic tests are watched for liquefaction.
+  run.cyclic = IsCyclicTest(test);
+  run.liquefaction.reference = PorePressureReference(test);
 
   for (int p = 0; p < test.nPhases; ++p) {
     const int steps = test.loadSteps[static_cast<std::size_t>(p)];
@@ -298,21 +321,29 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       ++pt.step;
       if (pt.stressDependent) RunGenMat(ctx, pt.sig0, true);
       int iterations = 0;
-      const int status = SolveMaterialPointStep(ctx, iterations);
+      int status = SolveMaterialPointStep(ctx, iterations);
       if (status != kStepAccepted) {
-        const bool unbearable =
-            cyclic && MeanEffectiveStress(pt.sig0) <= kUnbearableMeanStress * p0;
-        run.liquefied = unbearable;
-        run.status = unbearable ? 0 : status;
+        NoteFailure(ctx, run, point, p, step);
+        if (CarriesInSubSteps(ctx.model)) {
+          status = SolveInSubSteps(ctx, RefreshModuli);
+          run.failure.subSteps = true;
+          if (status == kStepAccepted) ++run.subSteppedSteps;
+        }
+      }
+      if (status != kStepAccepted) {
+        run.status = status;
         run.nRecorded = ctx.rec.nRecorded;
         return run;
       }
       RecordPoint(ctx, point);
       ctx.rec.nRecorded = point;
-      if (cyclic && MeanEffectiveStress(pt.sig0) <= kLiquefiedMeanStress * p0) {
+      if (run.cyclic && run.liquefaction.Observe(point, pt.time, pt.eps, pt.swp0)) {
         run.liquefied = true;
-        run.nRecorded = ctx.rec.nRecorded;
-        return run;
+        if (ctx.stopAtLiquefaction) {
+          run.stoppedAtLiquefaction = true;
+          run.nRecorded = ctx.rec.nRecorded;
+          return run;
+        }
       }
     }
   }

@@ -4,12 +4,12 @@
 #pragma once
 
 #include "labtest/context.hpp"
+#include "labtest/step_solver.hpp"
 #include "models/tensor.hpp"
 
 namespace soilcal::labtest::step {
 
-// A step whose final error exceeds this multiple of the tolerance fails.
-inline constexpr double kFailureFactor = 25.0;
+inline constexpr double kFailureFactor = kStepErrorLimitFactor;
 
 // What the set-up of a step gives both iterations. The inverse of the
 // iteration matrix is the point's (pt.inverseTransposed).

@@ -263,6 +263,7 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
     if (step::FastIteration(ctx, sys, fast)) {
       iterations = fast;
       ctx.iterationsOfLastStep = fast;
+      ctx.errorOfLastStep = 0.0;
       step::CountStep(ctx, fast);
       step::CommitStep(ctx);
       return kStepAccepted;
@@ -275,6 +276,7 @@ int SolveMaterialPointStep(SimulationContext& ctx, int& iterations) {
   const double error = PrescribedIteration(ctx, sys, iter);
   iterations = iter;
   ctx.iterationsOfLastStep = iter;
+  ctx.errorOfLastStep = error;
 
   if (!(error <= step::kFailureFactor * pt.tolerance)) return kStepNotConverged;
   // A fallback step counts the fast iterations it spent first.

@@ -12,6 +12,8 @@ namespace soilcal::labtest {
 // Step statuses.
 inline constexpr int kStepAccepted = 0;
 inline constexpr int kStepNotConverged = 3;
+// A step whose final error exceeds this multiple of the tolerance fails.
+inline constexpr double kStepErrorLimitFactor = 25.0;
 
 // Solves one load step of ctx.point and commits it when accepted. Returns
 // kStepAccepted or kStepNotConverged (nothing committed); `iterations` gets

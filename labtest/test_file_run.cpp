@@ -13,7 +13,7 @@
 namespace soilcal::labtest {
 
 TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console,
-                             bool extendedModels) {
+                             bool extendedModels, const SimulationOptions& options) {
   services::RunServices services;
   services.console = console;
   services::ServicesBinding binding(services);
@@ -47,6 +47,8 @@ TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* con
   SimulationContext& ctx = *context;
   try {
     InitContext(ctx, *job, resources);
+    ctx.stepSolver = options.solver;
+    ctx.stopAtLiquefaction = options.stopAtLiquefaction;
     PrepareLabTest(ctx, job->tests.front());
     out.run = RunLabTest(ctx);
   } catch (const services::KernelAbort& abort) {

@@ -27,7 +27,13 @@ struct TestFileRun {
 // "extended_models" lies beside the file. The reader's "Header line" echo
 // goes to `console` (nullptr: stdout). Run errors (a missing or wrong file,
 // the cap library of the Hardening Soil models) leave as services::RunError.
+// `solver` solves the load steps; `stopAtLiquefaction` ends a cyclic test
+// where it liquefies.
+struct SimulationOptions {
+  StepSolver solver = StepSolver::kPrescribed;
+  bool stopAtLiquefaction = false;
+};
 TestFileRun SimulateTestFile(const std::string& path, services::ConsoleSink* console,
-                             bool extendedModels = false);
+                             bool extendedModels = false, const SimulationOptions& options = {});
 
 }  // namespace soilcal::labtest

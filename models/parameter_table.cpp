@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "models/degrees.hpp"
+#include "models/udsm/describe.hpp"
 
 // The table rows leave the derivation fields of plain parameters to their
 // defaults.
@@ -329,11 +330,20 @@ std::string LibraryStem(std::string_view name) {
   return s;
 }
 
+constexpr Parameter kSetParameters[] = {kN0, kE0};
+
 }  // namespace
+
+std::span<const Parameter> SetParameters() { return kSetParameters; }
 
 std::span<const UserModel> UserModels() { return kUserModels; }
 
 const Model* FindUserModel(std::string_view library, int number) {
+  // What the library says of itself comes first; the table below names the
+  // example library's parameters where its file is not at hand.
+  if (const udsm::DescribedModel* d = udsm::DescribeLibraryModel(library, number - 20)) {
+    return &d->model;
+  }
   const std::string stem = LibraryStem(library);
   for (const UserModel& u : kUserModels) {
     if (u.model.number == number && LibraryStem(u.library) == stem) return &u.model;
@@ -462,8 +472,9 @@ std::string UnitText(Quantity q, std::string_view force, std::string_view length
   return "";
 }
 
-std::optional<SlotDisplay> DisplayOfSlot(int model, int slot) {
-  const Model* m = FindModel(model);
+std::optional<SlotDisplay> DisplayOfSlot(int model, int slot, std::string_view library) {
+  const bool user = model >= 21 && model <= 30;
+  const Model* m = user ? FindUserModel(library, model) : FindModel(model);
   if (m == nullptr) return std::nullopt;
   const Parameter* p = FindParameterForSlot(*m, slot);
   if (p == nullptr) return std::nullopt;

@@ -79,16 +79,17 @@ struct Model {
 };
 
 // Every built-in model with names, in model-number order. User-defined
-// models (21..30) have no entry: their slots are named slot_N.
+// models (21..30) are named by their libraries (FindUserModel).
 std::span<const Model> Models();
 // Model of base number `number` (modulo 100 already taken), or nullptr.
 const Model* FindModel(int number);
 // Model by job-file name, or nullptr.
 const Model* FindModel(std::string_view name);
 
-// Named parameters of a user-defined model (21..30) of a library the program
-// knows (the example library usermod.dll), keyed by the library's name as
-// the material-name line gives it. Other libraries' parameters are slot_N.
+// Named parameters of a user-defined model (21..30), keyed by the library's
+// name as the material-name line gives it: what the library declares through
+// DescribeUserModel, else the program's own table of the example library
+// (usermod.dll). Other libraries' parameters are slot_N.
 struct UserModel {
   std::string_view library;  // "usermod.dll"
   Model model;               // number 21..30, its job-file name and parameters
@@ -98,6 +99,12 @@ std::span<const UserModel> UserModels();
 // Letter case, a "64" before ".dll", a "lib" prefix and a ".so" ending of
 // the library name do not matter ("libusermod64.so" finds "usermod.dll").
 const Model* FindUserModel(std::string_view library, int number);
+
+// Parameters of the material set that every model's set carries whatever
+// its model: the start porosity n0 and, converted into it, the void ratio e0
+// (slot 20). A user-defined model's table ends with those its library does
+// not declare under the same names.
+std::span<const Parameter> SetParameters();
 
 // Parameter of `model` by job-file name, or nullptr.
 const Parameter* FindParameter(const Model& model, std::string_view name);
@@ -127,12 +134,13 @@ std::string StressUnitText(std::string_view force, std::string_view length);
 
 // Display name and unit of slot `slot` of base model `model`: from the table
 // where the slot has a name, otherwise nullopt (the caller keeps its own key).
+// A user-defined model (21..30) is looked up in `library`, its material name.
 struct SlotDisplay {
   std::string symbol;   // "φ"
   std::string words;    // "friction angle"
   Quantity quantity = Quantity::kNone;
   bool sine = false;    // stored as the sine of the displayed angle
 };
-std::optional<SlotDisplay> DisplayOfSlot(int model, int slot);
+std::optional<SlotDisplay> DisplayOfSlot(int model, int slot, std::string_view library = "");
 
 }  // namespace soilcal::models::params

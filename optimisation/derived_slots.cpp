@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "input/job_language.hpp"
 #include "models/parameter_table.hpp"
 
 namespace soilcal::optimisation {
@@ -61,9 +62,22 @@ bool DerivationCanRunAgain(const params::Model& model, const std::vector<Free>& 
   return false;
 }
 
+// How the note names the free parameter and its values: a TOML job's name
+// and units, else the table's name with its slot.
+struct Named {
+  std::string who;
+  const input::ParameterLanguage* language = nullptr;
+  std::string Value(double stored) const {
+    if (language == nullptr) return Number(stored);
+    const std::string text = Number(input::ToJobValue(*language, stored) + 0.0);
+    if (language->unit.empty()) return text;
+    return language->unit == "°" ? text + language->unit : text + " " + language->unit;
+  }
+};
+
 std::string Note(const params::Model& model, const params::Parameter& p, const Free& f,
-                 const std::vector<Free>& free, const models::PropSoil& set1) {
-  const std::string who = std::string(p.name) + " (slot " + std::to_string(f.slot) + ")";
+                 const std::vector<Free>& free, const models::PropSoil& set1, const Named& named) {
+  const std::string& who = named.who;
   const std::string family(model.display);
   switch (p.derivation) {
     case params::Derivation::kNone:
@@ -79,7 +93,7 @@ std::string Note(const params::Model& model, const params::Parameter& p, const F
     case params::Derivation::kWhenNotPositive:
       if (f.lower > 0.0) return "";
       return who + " is derived " + std::string(p.derivedFrom) + ", and its lower bound " +
-             Number(f.lower) + " lets the search reach that; raise the lower bound above 0";
+             named.Value(f.lower) + " lets the search reach that; raise the lower bound above 0";
   }
   return "";
 }
@@ -94,9 +108,15 @@ std::vector<std::string> DerivedSlotNotes(const input::Job& job, const models::P
   for (std::size_t j = 0; j < free.size(); ++j) {
     // Every entry of the slot counts: E and G share slot 1, and the one read
     // as given is not always the one that carries the mark.
+    const input::ParameterLanguage* language =
+        job.language && j < job.language->parameters.size() ? &job.language->parameters[j] : nullptr;
     for (const params::Parameter& p : model->parameters) {
       if (p.slot != free[j].slot) continue;
-      notes[j] = Note(*model, p, free[j], free, set1);
+      const Named named{language != nullptr ? language->name
+                                            : std::string(p.name) + " (slot " +
+                                                  std::to_string(free[j].slot) + ")",
+                        language};
+      notes[j] = Note(*model, p, free[j], free, set1, named);
       if (!notes[j].empty()) break;
     }
   }

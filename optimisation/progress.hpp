@@ -9,7 +9,9 @@
 namespace soilcal::optimisation {
 
 enum class SearchPhase {
-  kReferenceRun, kStartingPoints, kIterations, kSensitivities, kFinalRun, kUncertainty
+  kReferenceRun, kStartingPoints, kIterations, kSensitivities, kFinalRun, kUncertainty,
+  kProfiles,  // the profile likelihoods of the uncertainty step
+  kWriting,   // the summary and the report; the last report of a run
 };
 
 struct SearchProgress {
@@ -20,6 +22,10 @@ struct SearchProgress {
   double bestObjective = -1.0;  // objective of the best point; < 0 none yet
   double convergence = -1.0;  // relative change of the best objective; < 0 not yet known
   double tolerance = 0.0;     // what `convergence` is compared with
+  // Counts of the phase where it has them: the profile sides walked and
+  // their number; 0 and 0 elsewhere.
+  long done = 0;
+  long total = 0;
 };
 
 using ProgressObserver = std::function<void(const SearchProgress&)>;

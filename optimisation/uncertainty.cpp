@@ -17,6 +17,10 @@ UncertaintyResult EstimateUncertainty(Problem& problem, std::span<const double> 
   ProblemPool pool(problem, options.threads);
   const ScaledJacobian jacobian = JacobianAtBest(pool, best, options);
   out.jacobianEvaluations = jacobian.evaluations;
+  SearchProgress told;
+  told.phase = SearchPhase::kUncertainty;
+  told.evaluations = jacobian.evaluations;
+  Report(options.progress, told);
   if (!jacobian.usable) {
     out.whyNot = jacobian.atBest.status != 0 || jacobian.atBest.objective >= 1e21
                      ? "the best point cannot be simulated"

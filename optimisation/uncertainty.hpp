@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "optimisation/problem.hpp"
+#include "optimisation/progress.hpp"
 
 namespace soilcal::optimisation {
 
@@ -121,6 +122,10 @@ struct UncertaintyOptions {
   // Per free parameter: what the completion does to its slot, in words;
   // empty when the slot is read as given.
   std::vector<std::string> derived;
+  // Told on the calling thread after the Jacobian (phase kUncertainty,
+  // `evaluations` those of the step so far) and after each profile side
+  // (kProfiles, `done` of `total` sides).
+  ProgressObserver progress;
 };
 
 struct UncertaintyResult {

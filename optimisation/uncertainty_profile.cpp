@@ -252,7 +252,16 @@ void ProfileLikelihoods(ProblemPool& pool, std::span<const double> best,
         t.bestObjective = walk.bestObjective();
         t.bestPoint = walk.bestPoint();
       },
-      [](int) { return true; });
+      [&](int k) {
+        SearchProgress told;
+        told.phase = SearchPhase::kProfiles;
+        told.done = k + 1;
+        told.total = 2L * n;
+        told.evaluations = out.jacobianEvaluations;
+        for (int i = 0; i <= k; ++i) told.evaluations += tasks[static_cast<std::size_t>(i)].evaluations;
+        Report(o.progress, told);
+        return true;
+      });
   out.profilesRun = true;
   for (int j = 0; j < n; ++j) {
     const Task& low = tasks[static_cast<std::size_t>(2 * j)];

@@ -28,5 +28,6 @@ void BindConstants(py::module_& m);
 void BindSimulate(py::module_& m);
 void BindJob(py::module_& m);
 void BindCalibrate(py::module_& m);
+void BindDerive(py::module_& m);
 
 }  // namespace soilcal::python

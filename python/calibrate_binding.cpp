@@ -28,6 +28,8 @@ const char* PhaseName(SearchPhase phase) {
     case SearchPhase::kSensitivities: return "sensitivities";
     case SearchPhase::kFinalRun: return "final_run";
     case SearchPhase::kUncertainty: return "uncertainty";
+    case SearchPhase::kProfiles: return "profiles";
+    case SearchPhase::kWriting: return "writing";
   }
   return "";
 }
@@ -43,6 +45,9 @@ py::dict ProgressDict(const SearchProgress& p) {
   d["phase"] = PhaseName(p.phase);
   d["iteration"] = p.iteration;
   d["mean_relative_error"] = OrNone(p.bestError);
+  // The profile sides walked and their number in the phase "profiles".
+  d["done"] = p.done;
+  d["total"] = p.total;
   return d;
 }
 
@@ -119,7 +124,17 @@ py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
   request.solver = SolverOf(solver);
   request.uncertainty = UncertaintyOf(uncertainty);
   if (!threads.is_none()) {
-    const int count = threads.cast<int>();
+    // An int only: "2" or 2.0 is a mistake to name, not to convert.
+    if (!py::isinstance<py::int_>(threads) || py::isinstance<py::bool_>(threads)) {
+      throw py::type_error("threads must be an int (a number of threads) or None, not " +
+                           std::string(py::str(py::type::of(threads).attr("__name__"))));
+    }
+    int count = 0;
+    try {
+      count = threads.cast<int>();
+    } catch (const py::cast_error&) {
+      throw py::value_error("threads is too large: give the number of threads to use");
+    }
     if (count < 1) throw std::invalid_argument("threads must be at least 1");
     request.threads = count;
   }

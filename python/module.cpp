@@ -10,6 +10,7 @@
 
 #include "bindings.hpp"
 #include "services/errors.hpp"
+#include "services/version.hpp"
 #include "services/paths.hpp"
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
@@ -101,6 +102,8 @@ void BindConstants(py::module_& m) {
 PYBIND11_MODULE(_soilcal, m) {
   namespace py = pybind11;
   m.doc() = "The compiled engine of soilcal; use the package soilcal.";
+  // The program's own version, as soilcal --version gives it.
+  m.attr("__version__") = soilcal::kVersion;
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
@@ -116,4 +119,5 @@ PYBIND11_MODULE(_soilcal, m) {
   soilcal::python::BindSimulate(m);
   soilcal::python::BindJob(m);
   soilcal::python::BindCalibrate(m);
+  soilcal::python::BindDerive(m);
 }

@@ -66,6 +66,9 @@ struct Comparison {
   std::vector<std::string> indistinguishable;
   bool pointsDiffer = false;         // the models compared different numbers of points
   std::string verdict;               // the plain sentences
+  // The whole comparison: one part per model run here (a reused run costs
+  // next to nothing), then the comparison itself.
+  std::optional<RunTimes> runTimes = std::nullopt;
 };
 
 // Ranks the models (each with its summary read) and writes the verdict.

@@ -12,6 +12,7 @@
 #include "report/quantity_display.hpp"
 #include "report/report_sections.hpp"
 #include "report/svg_plot.hpp"
+#include "report/test_heading.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -69,7 +70,7 @@ std::string ComparisonFigures(const Comparison& comparison) {
   std::string out = "<div class=\"curves\">\n";
   for (std::size_t t = 0; t < s.tests.size(); ++t) {
     const TestSummary& test = s.tests[t];
-    const std::string title = test.header.empty() ? test.file : test.header;
+    const std::string title = TestHeading(test, units);
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const CurveSummary& curve = test.curves[c];
       const CurvePoints* measured = PointsOf(*base, t, c);
@@ -77,8 +78,7 @@ std::string ComparisonFigures(const Comparison& comparison) {
       const CurveView v = ChooseCurveView(curve.column1, curve.column2, test.type, units);
       Plot plot;
       plot.title = title;
-      plot.subtitle = labtest::TestTypeText(test.type) + " · " +
-                      (test.material.empty() ? "" : test.material + " · ") +
+      plot.subtitle = (test.material.empty() ? "" : test.material + " · ") +
                       // A TOML job's label names the measured file; a native
                       // curve file is named with its test file.
                       (curve.label.empty() ? test.file + " · " : "") + CurveName(curve);

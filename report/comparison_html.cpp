@@ -137,9 +137,15 @@ std::string RunFacts(const Summary& s) {
   if (s.uncertainty && s.uncertainty->evaluations > 0) {
     out += " and " + std::to_string(s.uncertainty->evaluations) + " for the uncertainty";
   }
-  // The result file's times: the run up to its result, without the uncertainty step.
-  if (s.wallMs) out += " · to the result: wall time " + ShortNumber(*s.wallMs / 1000.0, 3) + " s";
-  if (s.cpuSeconds) out += ", CPU time " + ShortNumber(*s.cpuSeconds, 3) + " s";
+  // The whole run with its parts; else the result file's times, which end
+  // before the uncertainty step.
+  if (s.runTimes) {
+    out += " · wall time " + TimesText(*s.runTimes, false) + ", CPU time " +
+           ShortNumber(s.runTimes->cpu, 3) + " s";
+  } else {
+    if (s.wallMs) out += " · to the result: wall time " + ShortNumber(*s.wallMs / 1000.0, 3) + " s";
+    if (s.cpuSeconds) out += ", CPU time " + ShortNumber(*s.cpuSeconds, 3) + " s";
+  }
   return out;
 }
 
@@ -179,6 +185,10 @@ std::string ParameterTables(const Comparison& c) {
 std::string RenderComparisonReport(const Comparison& c) {
   std::string body = "<h1>Model comparison: " + XmlEscape(c.title) + "</h1>\n";
   body += "<p class=\"verdict\">" + XmlEscape(c.verdict) + "</p>\n";
+  if (c.runTimes) {
+    body += "<p class=\"testinfo\">The comparison took " + XmlEscape(TimesText(*c.runTimes, false)) +
+            " of wall time and " + ShortNumber(c.runTimes->cpu, 3) + " s of CPU time.</p>\n";
+  }
   if (c.models.empty()) return HtmlPage("Model comparison " + c.title, body);
   body += "<h2>Ranking</h2>\n" + Ranking(c);
   body += "<h2>Errors per test and curve</h2>\n" + ErrorTable(c);

@@ -92,12 +92,16 @@ json ModelJson(const ComparedModel& m, const ComparedModel& best) {
                     s->uncertainty ? json(s->uncertainty->evaluations) : json(nullptr)}};
     j["wall_time_ms"] = Optional(s->wallMs);
     j["cpu_time_s"] = Optional(s->cpuSeconds);
+    j["run_wall_time_s"] = s->runTimes ? json(s->runTimes->wall) : json(nullptr);
+    j["run_cpu_time_s"] = s->runTimes ? json(s->runTimes->cpu) : json(nullptr);
     j["tests"] = TestsJson(*s);
     j["free_parameters"] = ParametersJson(*s);
   } else {
     j["search"] = nullptr;
     j["wall_time_ms"] = nullptr;
     j["cpu_time_s"] = nullptr;
+    j["run_wall_time_s"] = nullptr;
+    j["run_cpu_time_s"] = nullptr;
     j["tests"] = json::array();
     j["free_parameters"] = json::array();
   }
@@ -115,6 +119,17 @@ std::string ComparisonJson(const Comparison& c) {
   j["verdict"] = c.verdict;
   j["indistinguishable"] = c.indistinguishable;
   j["points_differ"] = c.pointsDiffer;
+  if (c.runTimes) {
+    json parts = json::array();
+    for (const TimePart& p : c.runTimes->parts) {
+      parts.push_back({{"part", p.name}, {"wall_time_s", p.wall}, {"cpu_time_s", p.cpu}});
+    }
+    j["run_times"] = {{"wall_time_s", c.runTimes->wall},
+                      {"cpu_time_s", c.runTimes->cpu},
+                      {"parts", parts}};
+  } else {
+    j["run_times"] = nullptr;
+  }
   j["models"] = json::array();
   for (const ComparedModel& m : c.models) j["models"].push_back(ModelJson(m, c.models.front()));
   return j.dump(2) + "\n";

@@ -4,13 +4,16 @@
 // simple shear's τ against γ. A cyclic test adds the stress at the end of
 // each half-cycle against its number.
 #include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "models/parameter_table.hpp"
 #include "report/html_report.hpp"
 #include "report/quantity_display.hpp"
 #include "report/report_sections.hpp"
+#include "report/stress_path.hpp"
 #include "report/svg_plot.hpp"
+#include "report/test_heading.hpp"
 
 namespace soilcal::report {
 
@@ -28,7 +31,7 @@ PlotSeries StartStyle() { return {"start values", {}, {}, SeriesStyle::kDashedLi
 PlotSeries BestStyle() { return {"calibrated", {}, {}, SeriesStyle::kLine, kBestColour, "calibrated"}; }
 PlotSeries MeasuredStyle() { return {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour, "measured"}; }
 
-std::string Title(const TestSummary& t) { return t.header.empty() ? t.file : t.header; }
+std::string Title(const TestSummary& t, const QuantityUnits& units) { return TestHeading(t, units); }
 
 std::string Subtitle(const TestSummary& t, const std::string& what) {
   return t.material.empty() ? what : t.material + " — " + what;
@@ -53,7 +56,7 @@ std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const Curve
   }
   const CurveView v = ChooseCurveView(c.column1, c.column2, t.type, units);
   Plot plot;
-  plot.title = Title(t);
+  plot.title = Title(t, units);
   plot.subtitle = Subtitle(t, CurveName(c));
   plot.xLabel = v.x.Label();
   plot.yLabel = v.y.Label();
@@ -66,7 +69,7 @@ std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const Curve
   }
   std::string caption = ErrorCaption(c);
   if (t.type.kind == TestKind::kOedometer && v.logX) {
-    caption += " In an oedometer the axial strain is the volumetric strain.";
+    caption += " In an oedometer the vertical strain is the volumetric strain.";
   }
   return Figure(plot, caption);
 }
@@ -95,7 +98,7 @@ std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const C
   }
   auto column = [&](const CurveSeries& s) { return v.swap ? s.x : s.y; };
   Plot plot;
-  plot.title = Title(t);
+  plot.title = Title(t, units);
   plot.subtitle = Subtitle(t, CurveName(c) + ", end of each half-cycle");
   plot.xLabel = "half-cycle N";
   plot.yLabel = v.y.Label();
@@ -112,11 +115,33 @@ std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const C
   return Figure(plot, "Reversal points: the stress where each loading phase ends.");
 }
 
-std::string TestInfo(const TestSummary& t) {
+// The test's own table: file, type, material, drainage and the stresses
+// it starts from.
+std::string TestInfo(const TestSummary& t, const QuantityUnits& units) {
   std::string out = "<p class=\"testinfo\">";
   if (!t.material.empty()) out += "Material: " + XmlEscape(t.material) + " · ";
   out += XmlEscape(labtest::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
-  return out;
+  if (!t.initialStress) return out;
+  out += "<table class=\"facts testfacts\">\n";
+  auto row = [&](const std::string& key, const std::string& value) {
+    out += "<tr><th class=\"text\">" + XmlEscape(key) + "</th><td class=\"text\">" +
+           XmlEscape(value) + "</td></tr>\n";
+  };
+  row("Drainage", t.undrained ? "undrained (pore pressures build up)" : "drained");
+  const std::string unit = units.stress.empty() ? "" : " " + units.stress;
+  for (const NamedStress& n : InitialStresses(t)) {
+    std::string words = n.words;
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    row(words + " " + n.symbol, ShortNumber(n.value) + unit);
+  }
+  const std::array<double, 6>& s = *t.initialStress;
+  std::string all;
+  for (int c = 0; c < 6; ++c) {
+    all += (c > 0 ? ", " : "") + std::string("σ′") +
+           std::string(labtest::ComponentName(c)) + " " + ShortNumber(s[static_cast<std::size_t>(c)] + 0.0);
+  }
+  row("Initial stresses (tension positive)", all + unit);
+  return out + "</table>\n";
 }
 
 }  // namespace
@@ -137,8 +162,9 @@ std::string CurveSection(const Summary& s, const JobCurves& curves) {
   std::string out;
   for (std::size_t t = 0; t < s.tests.size(); ++t) {
     const TestSummary& test = s.tests[t];
-    out += "<section class=\"test\"><h3>" + XmlEscape(Title(test)) + "</h3>\n" + TestInfo(test) +
-           "<div class=\"curves\">\n";
+    out += "<section class=\"test\"><h3>" + XmlEscape(Title(test, units)) + "</h3>\n" +
+           TestInfo(test, units) + "<div class=\"curves\">\n";
+    if (t < curves.size()) out += StressPathFigure(s, test, curves[t], units);
     for (std::size_t c = 0; c < test.curves.size(); ++c) {
       const bool have = t < curves.size() && c < curves[t].size();
       const CurvePoints* points = have ? &curves[t][c] : nullptr;

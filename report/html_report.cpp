@@ -57,8 +57,15 @@ std::string RunFacts(const Summary& s) {
   row("Model", ModelText(s));
   row("Units", UnitsText(s));
   row("Search", SearchText(s));
-  row("Wall time", s.wallMs ? std::to_string(*s.wallMs) + " ms" : "–");
-  row("CPU time", s.cpuSeconds ? ShortNumber(*s.cpuSeconds) + " s" : "–");
+  // The whole run; the result file's times end where its body is written.
+  const auto time = [&](bool cpu) {
+    std::string text = s.runTimes ? TimesText(*s.runTimes, cpu) : "–";
+    if (!cpu && s.wallMs) text += "; result file: " + std::to_string(*s.wallMs) + " ms";
+    if (cpu && s.cpuSeconds) text += "; result file: " + ShortNumber(*s.cpuSeconds) + " s";
+    return text;
+  };
+  row("Wall time", time(false));
+  row("CPU time", time(true));
   if (!s.programVersion.empty()) row("Program", "soilcal " + s.programVersion);
   out += "</table>\n";
   out += "<table>\n<tr><th></th><th>Mean relative error</th><th>Objective</th></tr>\n";

@@ -34,7 +34,8 @@ class EchoToStderr : public services::ConsoleSink {
 int Simulate(const LabTestCommand& command) {
   EchoToStderr echo;
   const labtest::TestFileRun simulated =
-      labtest::SimulateTestFile(command.testFile, &echo, command.extendedModels);
+      labtest::SimulateTestFile(command.testFile, &echo, command.extendedModels,
+                                command.options);
   if (simulated.kernelError) throw *simulated.kernelError;
   const input::LabTest& test = simulated.test;
   const labtest::Recording& rec = simulated.rec;
@@ -49,12 +50,11 @@ int Simulate(const LabTestCommand& command) {
                                          services::BareName(command.testFile)))) {
     std::fprintf(stderr, "cannot write %s\n", command.reportFile.c_str());
   }
-  std::fprintf(stderr, "status %d, recorded points %d\n", run.status, run.nRecorded);
-  if (run.liquefied && run.nRecorded > 0) {
-    const auto last = static_cast<std::size_t>(run.nRecorded - 1);
-    std::fprintf(stderr, "liquefied at point %d, time %s (a cyclic test: its curves stop here)\n",
-                 run.nRecorded, FormatReal(rec.time[last]).c_str());
-  }
+  std::fprintf(stderr, "%s (status %d), %d points recorded.\n",
+               run.status == 0 ? "The test completed" : "The test did not finish", run.status,
+               run.nRecorded);
+  const bool fast = command.options.solver == labtest::StepSolver::kFast;
+  std::fputs(labtest::DescribeRun(run, fast).c_str(), stderr);
   return run.status == 0 ? 0 : 1;
 }
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "labtest/test_file_run.hpp"
+
 namespace soilcal::report {
 
 struct LabTestCommand {
@@ -14,6 +16,7 @@ struct LabTestCommand {
   bool derived = false;         // add p, q, eps_v, eps_1 and the pore pressure
   bool extendedModels = false;  // --extended-models (or the flag file beside the test file)
   std::string reportFile;       // "" = no page
+  labtest::SimulationOptions options;  // --solver, --stop-at-liquefaction
 };
 
 // The program's exit code: 0 when the simulation ended with status 0, else 1

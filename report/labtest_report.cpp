@@ -45,7 +45,10 @@ Axes MakeAxes(const TestType& t, const input::MaterialInput& m) {
                   const double radial = (p.stress[(a + 1) % 3] + p.stress[(a + 2) % 3]) / 2.0;
                   return radial - p.stress[a];
                 }};
-  x.axialStrain = {std::string("axial strain ") + (compression ? "ε1" : "εa") + " [%]",
+  // An oedometer sheet calls it the vertical strain.
+  const std::string strainWords =
+      t.kind == TestKind::kOedometer ? "vertical strain " : "axial strain ";
+  x.axialStrain = {strainWords + (compression ? "ε1" : "εa") + " [%]",
                    [a](const input::RecordedPoint& p) { return -100.0 * p.strain[a]; }};
   x.volumetric = {"volumetric strain εv [%]", [](const input::RecordedPoint& p) {
                     return -100.0 * (p.strain[0] + p.strain[1] + p.strain[2]);

@@ -136,6 +136,16 @@ std::string ParameterSection(const Summary& s) {
          "the result file stores their sines. Full precision: Optimization_result.txt and "
          "calibration_summary.json. Bar: lower to upper bound; hollow circle: start value; "
          "blue mark: calibrated value. A sensitivity of −1 means the search was stopped.</p>\n";
+  std::string rules;
+  for (const ParameterSummary& p : s.parameters) {
+    if (p.startRule.empty()) continue;
+    rules += "<li>" + NameCell(p) + " = " + Shown(p, p.start) + ": " + XmlEscape(p.startRule) +
+             "</li>\n";
+  }
+  if (!rules.empty()) {
+    out += "<p class=\"note\">Start values read off the measured tests:</p>\n<ul class=\"note\">\n" +
+           rules + "</ul>\n";
+  }
   if (AnyNotSine(s)) {
     out += "<p class=\"note\">* a value outside −1..1 in a slot that holds a sine: no angle has "
            "it (degrees given for a sine?).</p>\n";

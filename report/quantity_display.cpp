@@ -31,7 +31,9 @@ constexpr std::array<Name, 36> kNames{{
     {"minor principal effective stress", "σ′3", QuantityKind::kStress, true},
     {"principal stress difference", "|σ′1 − σ′3|", QuantityKind::kStress, false},
     {"volumetric strain", "εv", QuantityKind::kStrain, true},
-    {"pore pressure", "pw", QuantityKind::kStress, false},
+    // A test starts at zero pore pressure: what it builds up is the excess
+    // pore pressure Δu = −pw (pw tension positive).
+    {"excess pore pressure", "−Δu", QuantityKind::kStress, false},
     {"mean effective stress", "p′", QuantityKind::kStress, true},
     {"deviator stress", "q", QuantityKind::kStress, false},
     {"time", "t", QuantityKind::kTime, false},
@@ -89,7 +91,8 @@ NameText NormalComponent(int c, bool stress, bool total, const TestType& t) {
               sigma + (axial ? "v" : "h"), kind, true};
     }
     if (t.kind == TestKind::kOedometer) {
-      return {axial ? "axial strain" : "lateral strain", axial ? "εa" : "ε" + comp, kind, true};
+      // As a laboratory's oedometer sheet calls it.
+      return {axial ? "vertical strain" : "lateral strain", axial ? "εa" : "ε" + comp, kind, true};
     }
     return {axial ? "vertical strain" : "horizontal strain", "ε" + comp, kind, true};
   }
@@ -162,7 +165,9 @@ AxisQuantity NameQuantity(int code, const TestType& type, const QuantityUnits& u
     case QuantityKind::kTime: q.unit = units.time; break;
     case QuantityKind::kOther: break;
   }
-  if (code < 0 && !name.normal) {
+  if (k == 7) {
+    q.symbol = code < 0 ? "Δu" : "−Δu";
+  } else if (code < 0 && !name.normal) {
     q.symbol = std::string("−") + q.symbol;
   } else if (code > 0 && name.normal) {
     q.sense = name.kind == QuantityKind::kStrain ? "extension positive" : "tension positive";

@@ -34,7 +34,11 @@ std::string ModelName(int modelNumber, const std::string& materialName) {
   const int base = modelNumber % 100;
   if (const auto* model = models::params::FindModel(base)) return std::string(model->display);
   if (models::udsm::IsUserModel(base)) {
-    return materialName.empty() ? "user-defined model" : "user-defined model (" + materialName + ")";
+    if (materialName.empty()) return "user-defined model";
+    // A library that describes its models gives the words.
+    const auto* described = models::params::FindUserModel(materialName, base);
+    const std::string words = described ? std::string(described->display) : "user-defined model";
+    return words + " (" + materialName + ")";
   }
   return "";
 }
@@ -46,6 +50,10 @@ std::string OutcomeText(const Summary& s) {
   const int code = *s.exitCode;
   const std::string exit = "exit code " + std::to_string(code);
   if (code == 0) return (s.warnings.empty() ? "calibrated" : "calibrated, with warnings") + (" (" + exit + ")");
+  if (code == services::kUserAbort && !s.stoppedAfterSearch.empty()) {
+    return "stopped after the search: " + s.stoppedAfterSearch + " (" + exit + ", " + s.exitName +
+           ")";
+  }
   if (code == services::kUserAbort) {
     return "stopped before the end: the best point found so far (" + exit + ", " + s.exitName + ")";
   }

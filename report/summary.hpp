@@ -2,6 +2,7 @@
 // summary and the HTML report. A run that failed fills what it got to.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ struct ParameterSummary {
   std::string unit{};
   std::optional<double> slotBest{};
   std::optional<ParameterDisplay> display{};  // none: shown under the result file's key
+  std::string startRule{};  // how the start value was read off the tests ("" when given)
   std::optional<ParameterUncertaintySummary> uncertainty = std::nullopt;
 };
 
@@ -64,6 +66,11 @@ struct TestSummary {
   std::string material;          // material name of the test file
   labtest::TestType type;        // recognised from the phases
   std::vector<int> loadSteps;    // per phase
+  // The effective stresses the test starts from as the test file gives
+  // them (xx, yy, zz, xy, yz, zx; tension positive, in the job's stress
+  // unit); none before the file was read.
+  std::optional<std::array<double, 6>> initialStress{};
+  bool undrained = false;        // an undrained material set: pore pressures build up
 };
 
 // The job's units as the lab-test files name them.
@@ -83,13 +90,47 @@ struct Warning {
   std::string text;
 };
 
+// Wall-clock and CPU time of one part of a run, in seconds.
+struct TimePart {
+  std::string name;  // "reading and reference run", "search", "writing", "uncertainty"
+  double wall = 0.0;
+  double cpu = 0.0;
+};
+
+// The whole run's times, from its start to its report; the parts, in the
+// order the run first entered them, add up to the whole. (The result file's
+// times end where its body is written, before the uncertainty step.)
+struct RunTimes {
+  double wall = 0.0;
+  double cpu = 0.0;
+  std::vector<TimePart> parts;
+};
+
+// "14.7 s (search 3.1 s, uncertainty 11.2 s, ...)" of the wall or CPU times.
+std::string TimesText(const RunTimes& times, bool cpu);
+
+// The critical-state line q = M p′ of triaxial compression a stress path is
+// drawn with: from the friction angle where the model has one, else the
+// model's own critical stress ratio M; calibrated when the search freed it,
+// else the test files' value.
+struct CriticalStateLine {
+  double m = 0.0;
+  std::optional<double> phiDegrees;  // none: M is the model's parameter
+  bool calibrated = false;
+};
+
 struct Summary {
   std::string job;                   // optimisation file, bare name
   std::string programVersion;
+  // Digest of every input the run read (run/input_digest.hpp); "" unknown.
+  std::string inputDigest;
   std::string jobFolder;             // folder of the optimisation file, as the run used it
   std::optional<int> exitCode;       // none when a kernel error ended the run
   std::string exitName;              // "" for success
   std::string kernelError;           // message of the kernel error, if one ended the run
+  // An abort (exit code 18) after the search had ended: what was finished
+  // and what was not, in words; "" otherwise.
+  std::string stoppedAfterSearch;
   std::optional<int> wallMs;         // as in the result file
   std::optional<double> cpuSeconds;
   // What the run read; none where it never got to.
@@ -112,6 +153,8 @@ struct Summary {
   std::vector<Warning> inputWarnings;  // given while the job was read and checked
   std::vector<Warning> warnings;       // every warning of the report, input ones first
   std::optional<UncertaintySummary> uncertainty = std::nullopt;  // none: step not run
+  std::optional<RunTimes> runTimes = std::nullopt;  // the whole run, with its parts
+  std::optional<CriticalStateLine> criticalState = std::nullopt;  // none: neither φ nor M
 };
 
 // Points of one curve in its file's column order.

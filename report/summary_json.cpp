@@ -2,8 +2,6 @@
 // snake_case words.
 #include "report/summary_json.hpp"
 
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +9,7 @@
 #include "report/json_values.hpp"
 #include "report/uncertainty_json.hpp"
 #include "services/output_file.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -151,10 +150,34 @@ std::vector<Warning> WarningsOf(const json& j, const char* key) {
   return out;
 }
 
+// "run_times": the whole run's wall and CPU seconds with its parts.
+json RunTimesJson(const std::optional<RunTimes>& t) {
+  if (!t) return nullptr;
+  json parts = json::array();
+  for (const TimePart& p : t->parts) {
+    parts.push_back({{"part", p.name}, {"wall_time_s", p.wall}, {"cpu_time_s", p.cpu}});
+  }
+  return {{"wall_time_s", t->wall}, {"cpu_time_s", t->cpu}, {"parts", parts}};
+}
+
+std::optional<RunTimes> RunTimesOf(const json& j) {
+  if (!j.contains("run_times") || !j.at("run_times").is_object()) return std::nullopt;
+  const json& t = j.at("run_times");
+  RunTimes times;
+  times.wall = t.at("wall_time_s").get<double>();
+  times.cpu = t.at("cpu_time_s").get<double>();
+  for (const json& p : t.at("parts")) {
+    times.parts.push_back({p.at("part").get<std::string>(), p.at("wall_time_s").get<double>(),
+                           p.at("cpu_time_s").get<double>()});
+  }
+  return times;
+}
+
 json ToJson(const Summary& s) {
   json j;
   j["job"] = s.job;
   j["program_version"] = StringOrNull(s.programVersion);
+  j["input_digest"] = StringOrNull(s.inputDigest);
   j["job_folder"] = StringOrNull(s.jobFolder);
   j["exit_code"] = Optional(s.exitCode);
   j["exit_name"] = s.exitName;
@@ -162,6 +185,15 @@ json ToJson(const Summary& s) {
   j["stop_reason"] = StringOrNull(s.stopReason);
   j["wall_time_ms"] = Optional(s.wallMs);
   j["cpu_time_s"] = Optional(s.cpuSeconds);
+  j["run_times"] = RunTimesJson(s.runTimes);
+  if (s.criticalState) {
+    const CriticalStateLine& c = *s.criticalState;
+    j["critical_state_line"] = {{"m", c.m},
+                                {"friction_angle_deg", c.phiDegrees ? json(*c.phiDegrees) : json(nullptr)},
+                                {"calibrated", c.calibrated}};
+  } else {
+    j["critical_state_line"] = nullptr;
+  }
   j["model_number"] = Optional(s.modelNumber);
   j["model_name"] = StringOrNull(s.modelName);
   j["units"] = UnitsJson(s.units);
@@ -184,6 +216,7 @@ json ToJson(const Summary& s) {
                                  {"slot_best", Optional(p.slotBest)},
                                  {"relative_sensitivity", Optional(p.sensitivity)},
                                  {"display", DisplayJson(p)}});
+      if (!p.startRule.empty()) j["parameters"].back()["start_rule"] = p.startRule;
       continue;
     }
     j["parameters"].push_back({{"slot", p.slot},
@@ -215,6 +248,8 @@ json ToJson(const Summary& s) {
                           {"material", t.material},
                           {"test_type", TestTypeJson(t.type)},
                           {"load_steps", t.loadSteps},
+                          {"initial_stress", t.initialStress ? json(*t.initialStress) : json(nullptr)},
+                          {"undrained", t.undrained},
                           {"curves", curves}});
   }
   j["input_warnings"] = WarningsJson(s.inputWarnings);
@@ -227,6 +262,7 @@ Summary FromJson(const json& j) {
   Summary s;
   s.job = j.at("job").get<std::string>();
   s.programVersion = StringOf(j, "program_version");
+  s.inputDigest = StringOf(j, "input_digest");
   s.jobFolder = StringOf(j, "job_folder");
   s.exitCode = OptionalOf<int>(j, "exit_code");
   s.exitName = j.at("exit_name").get<std::string>();
@@ -234,6 +270,13 @@ Summary FromJson(const json& j) {
   s.stopReason = StringOf(j, "stop_reason");
   s.wallMs = OptionalOf<int>(j, "wall_time_ms");
   s.cpuSeconds = OptionalOf<double>(j, "cpu_time_s");
+  s.runTimes = RunTimesOf(j);
+  if (j.contains("critical_state_line") && j.at("critical_state_line").is_object()) {
+    const json& c = j.at("critical_state_line");
+    s.criticalState = CriticalStateLine{c.at("m").get<double>(),
+                                        OptionalOf<double>(c, "friction_angle_deg"),
+                                        c.at("calibrated").get<bool>()};
+  }
   s.modelNumber = OptionalOf<int>(j, "model_number");
   s.modelName = StringOf(j, "model_name");
   s.units = j.contains("units") ? UnitsOf(j.at("units")) : std::nullopt;
@@ -257,6 +300,7 @@ Summary FromJson(const json& j) {
       param.slotBest = OptionalOf<double>(p, "slot_best");
     }
     param.display = DisplayOf(p);
+    param.startRule = p.value("start_rule", std::string());
     s.parameters.push_back(std::move(param));
   }
   s.start = PointOf(j.at("start"));
@@ -268,6 +312,10 @@ Summary FromJson(const json& j) {
     test.material = StringOf(t, "material");
     test.type = TestTypeOf(t);
     if (t.contains("load_steps")) test.loadSteps = t.at("load_steps").get<std::vector<int>>();
+    if (t.contains("initial_stress") && t.at("initial_stress").is_array()) {
+      test.initialStress = t.at("initial_stress").get<std::array<double, 6>>();
+    }
+    test.undrained = OptionalOf<bool>(t, "undrained").value_or(false);
     for (const json& c : t.at("curves")) {
       CurveSummary curve;
       const json& codes = c.at("quantity_codes");
@@ -299,13 +347,14 @@ bool WriteSummaryJson(const Summary& summary, const std::string& path) {
 }
 
 std::optional<Summary> ReadSummaryJson(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  std::string text;
+  std::string why;
+  if (!services::ReadRegularFile(path, text, &why)) {
+    error = path + " " + why;
     return std::nullopt;
   }
   try {
-    return FromJson(json::parse(in));
+    return FromJson(json::parse(text));
   } catch (const json::exception& e) {
     error = path + ": " + e.what();
     return std::nullopt;

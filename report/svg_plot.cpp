@@ -119,22 +119,39 @@ std::string Mark(const PlotSeries& s, const std::string& cls, double x, double y
          Fixed(y) + "\" r=\"3\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.3\"/>";
 }
 
-void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
+// The polyline through the shown points of `s`, or "" when none is shown.
+std::string PolylinePoints(const Frame& f, const PlotSeries& s) {
   const std::size_t n = std::min(s.x.size(), s.y.size());
-  if (s.style == SeriesStyle::kMarkers) {
-    out += "<g class=\"series\">";
-    for (std::size_t i = 0; i < n; ++i) {
-      if (f.Shows(s.x[i], s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
-    }
-    out += "</g>";
-    return;
-  }
   std::string points;
   for (std::size_t i = 0; i < n; ++i) {
     if (!f.Shows(s.x[i], s.y[i])) continue;
     if (!points.empty()) points += ' ';
     points += Fixed(f.X(s.x[i])) + "," + Fixed(f.Y(s.y[i]));
   }
+  return points;
+}
+
+void AppendSeries(std::string& out, const Frame& f, const PlotSeries& s) {
+  const std::size_t n = std::min(s.x.size(), s.y.size());
+  if (s.style == SeriesStyle::kMarkers) {
+    out += "<g class=\"series\">";
+    const std::size_t every = MarkerStride(n);
+    if (every > 1) {
+      // Many points: a thin line through all of them, markers on a few.
+      const std::string points = PolylinePoints(f, s);
+      if (!points.empty()) {
+        out += "<polyline class=\"" + XmlEscape(s.cssClass) + "-line\" points=\"" + points +
+               "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"0.8\"/>";
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i % every != 0 && i + 1 != n) continue;
+      if (f.Shows(s.x[i], s.y[i])) out += Mark(s, s.cssClass, f.X(s.x[i]), f.Y(s.y[i]));
+    }
+    out += "</g>";
+    return;
+  }
+  const std::string points = PolylinePoints(f, s);
   if (points.empty()) return;
   out += "<polyline class=\"" + XmlEscape(s.cssClass) + "\" points=\"" + points +
          "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"1.6\"";
@@ -189,6 +206,11 @@ void AppendLegend(std::string& out, const Plot& plot, double left, double right,
 }
 
 }  // namespace
+
+std::size_t MarkerStride(std::size_t points) {
+  if (points <= kMarkerLimit) return 1;
+  return (points + kThinnedMarkers - 1) / kThinnedMarkers;
+}
 
 std::vector<double> NiceTicks(double lo, double hi, int target) {
   std::vector<double> ticks;

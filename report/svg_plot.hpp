@@ -2,13 +2,24 @@
 // legend, nothing that needs a script or a network.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace soilcal::report {
 
+// kMarkers: a marker per point up to kMarkerLimit points; a longer series
+// (a logger's 1600 readings) is drawn as a thin line through every point
+// with a marker on every MarkerStride-th point and on the last.
 enum class SeriesStyle { kMarkers, kLine, kDashedLine };
+
+inline constexpr std::size_t kMarkerLimit = 60;
+inline constexpr std::size_t kThinnedMarkers = 40;  // about this many markers on a long series
+
+// 1 up to kMarkerLimit points, else the stride that leaves at most
+// kThinnedMarkers markers (plus the last point's).
+std::size_t MarkerStride(std::size_t points);
 
 struct PlotSeries {
   std::string label;

@@ -31,7 +31,21 @@ std::optional<std::string> TomlJobPath(const Summary& s) {
 }
 
 void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
-  if (s.exitCode != 0) return;
+  // A stop in the uncertainty step leaves the search's own result.
+  const bool searchEnded = s.exitCode == 0 || (s.exitCode == 18 && !s.stoppedAfterSearch.empty());
+  // A search stopped early may not yet have found a point better than the
+  // start: its best point so far is then no improvement at all.
+  if (s.exitCode == 18 && !searchEnded && s.start && s.best &&
+      s.best->objective > s.start->objective) {
+    out.push_back({"worse_than_start",
+                   "the search was stopped before it found a point better than the start values "
+                   "of the test files (mean relative error " +
+                       ShortNumber(s.best->meanError) + " % against " +
+                       ShortNumber(s.start->meanError) +
+                       " % at the start): the result file's values are no calibration; keep the "
+                       "start values or run the job to its end."});
+  }
+  if (!searchEnded) return;
   if (s.start && s.best && s.best->objective > s.start->objective) {
     out.push_back({"worse_than_start",
                    "the calibrated values fit worse than the start values of the test files "

@@ -14,10 +14,13 @@ ThrottledProgress::ThrottledProgress(optimisation::ProgressObserver observer,
     : observer_(std::move(observer)), interval_(interval) {}
 
 void ThrottledProgress::Note(const optimisation::SearchProgress& p) {
+  // A new phase is always told, so that a caller sees every phase.
+  const bool newPhase = !called_ || p.phase != told_;
   last_ = p;
   if (!observer_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (called_ && now - lastCall_ < interval_) return;
+  if (!newPhase && now - lastCall_ < interval_) return;
+  told_ = p.phase;
   called_ = true;
   lastCall_ = now;
   observer_(p);
@@ -27,6 +30,8 @@ void ThrottledProgress::Phase(optimisation::SearchPhase phase) {
   optimisation::SearchProgress p = last_;
   p.phase = phase;
   p.convergence = -1.0;
+  p.done = 0;  // the counts belong to the phase that told them
+  p.total = 0;
   Note(p);
 }
 

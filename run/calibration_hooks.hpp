@@ -33,6 +33,7 @@ class ThrottledProgress {
   std::chrono::milliseconds interval_{100};
   std::chrono::steady_clock::time_point lastCall_{};
   bool called_ = false;
+  optimisation::SearchPhase told_{};  // the phase of the last call
   optimisation::SearchProgress last_;
 };
 

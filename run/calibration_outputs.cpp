@@ -54,9 +54,17 @@ void CalibrationOutputs::StartSetKnown(const models::MaterialSet& set1) {
   state_->trace.startSet = set1;
 }
 
-void CalibrationOutputs::SearchChosen(SearchMode mode) { state_->trace.search = mode; }
+void CalibrationOutputs::InputsRead(std::string digest) {
+  state_->trace.inputDigest = std::move(digest);
+}
+
+void CalibrationOutputs::SearchChosen(SearchMode mode) {
+  state_->trace.search = mode;
+  state_->timer.Enter(kSearchPart);
+}
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
+  state_->timer.Enter(kWritingPart);
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
   state_->trace.last.iteration = found.iterations;
@@ -67,6 +75,7 @@ void CalibrationOutputs::UncertaintyStarting() {
   optimisation::SearchProgress p = state_->trace.last;
   p.phase = optimisation::SearchPhase::kUncertainty;
   p.convergence = -1.0;
+  state_->timer.Enter(kUncertaintyPart);
   state_->Note(p);
 }
 
@@ -78,11 +87,14 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     const input::Job& job, const models::ModelResources& resources, const ResultFile& result,
     const std::string& folder) {
   state_->line.Finish();
+  state_->timer.Enter(kWritingPart);
   try {
     auto record = std::make_shared<CalibrationRecord>();
     report::Summary& summary = record->summary;
     report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    // Up to the two files themselves, whose writing cannot count itself.
+    summary.runTimes = state_->timer.Now();
     // Each file whole or not at all; a failure is said and counts for the
     // run's status.
     const auto write = [](const std::string& path, const std::string& text) {

@@ -17,6 +17,7 @@
 #include "run/options.hpp"
 #include "run/progress_line.hpp"
 #include "run/result_file.hpp"
+#include "run/run_timer.hpp"
 
 namespace soilcal::run {
 
@@ -35,6 +36,7 @@ struct CalibrationTrace {
   std::optional<SearchMode> search;  // once the search was chosen
   // The uncertainty step at the best point; none when switched off or never reached.
   std::optional<optimisation::UncertaintyResult> uncertainty;
+  std::string inputDigest;         // of the inputs, once all were read
 };
 
 // The summary and the curves of the report, built from the job, the search
@@ -59,6 +61,7 @@ class CalibrationOutputs {
   void CurvesStarting(const std::string& suffix);
   void CurvesWritten(const std::string& suffix);
   void StartSetKnown(const models::MaterialSet& set1);
+  void InputsRead(std::string digest);
   void SearchChosen(SearchMode mode);
   void SearchEnded(const optimisation::SwarmResult& found);
   // Before and after the uncertainty step.
@@ -77,6 +80,7 @@ class CalibrationOutputs {
   struct State {
     ProgressLine line;
     CalibrationTrace trace;
+    RunTimer timer;
     void Note(const optimisation::SearchProgress& p);
   };
   std::unique_ptr<State> state_ = std::make_unique<State>();

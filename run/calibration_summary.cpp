@@ -3,14 +3,20 @@
 // errors come from simulating the tests once more at the start and at the
 // best values, as the reference and the final run did.
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
+#include <numbers>
+#include <utility>
 
 #include "labtest/context.hpp"
+#include "models/parameter_table.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
+#include "report/stress_path.hpp"
 #include "report/uncertainty_text.hpp"
 #include "run/calibration_outputs.hpp"
+#include "run/scale_hints.hpp"
 #include "run/summary_facts.hpp"
 #include "services/paths.hpp"
 
@@ -40,6 +46,7 @@ void InJobUnits(const input::ParameterLanguage& language, report::ParameterSumma
   p.jobUnits = true;
   p.name = language.name;
   p.unit = language.unit;
+  p.startRule = language.startRule;
   p.slotBest = p.best;
   p.lower = convert(p.lower);
   p.upper = convert(p.upper);
@@ -135,6 +142,42 @@ void Fits(const optimisation::JobErrors& errors, bool best, report::Summary& s,
   }
 }
 
+// The stored value of `slot`: the calibrated one when it was free and the
+// search got one (second: true), else the test files' start value.
+std::optional<std::pair<double, bool>> SlotValue(const input::Job& job, const report::Summary& s,
+                                                 int slot) {
+  for (const report::ParameterSummary& p : s.parameters) {
+    if (p.slot != slot) continue;
+    const std::optional<double> stored = p.jobUnits ? p.slotBest : p.best;
+    if (!stored) return std::nullopt;
+    return std::make_pair(*stored, true);
+  }
+  if (const auto start = StartValue(job, slot)) return std::make_pair(*start, false);
+  return std::nullopt;
+}
+
+// The critical-state line of the model: M = 6 sin φ / (3 − sin φ) where
+// the model's table shows slot 3 as the friction angle φ, else the model's
+// critical stress ratio M of slot 31.
+std::optional<report::CriticalStateLine> CriticalStateOf(const input::Job& job,
+                                                        const report::Summary& s) {
+  const int base = job.modelNumber % 100;
+  const auto phi = models::params::DisplayOfSlot(base, 3);
+  if (phi && phi->sine && phi->symbol == "φ") {
+    const auto v = SlotValue(job, s, 3);
+    if (!v || !(v->first > 0.0 && v->first < 1.0)) return std::nullopt;
+    const double degrees = std::asin(v->first) * 180.0 / std::numbers::pi;
+    return report::CriticalStateLine{report::CriticalStateM(degrees), degrees, v->second};
+  }
+  const auto m = models::params::DisplayOfSlot(base, 31);
+  if (m && m->symbol == "M") {
+    const auto v = SlotValue(job, s, 31);
+    if (!v || !(v->first > 0.0 && v->first < 3.0)) return std::nullopt;
+    return report::CriticalStateLine{v->first, std::nullopt, v->second};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void BuildCalibrationSummary(const input::Job& job, const models::ModelResources& resources,
@@ -149,11 +192,19 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
     s.cpuSeconds = general->cpu;
   }
   s.kernelError = trace.kernelError;
+  s.inputDigest = trace.inputDigest;
+  if (general && general->exitCode == services::kUserAbort && trace.found &&
+      trace.found->exitStatus == 0) {
+    s.stoppedAfterSearch =
+        "the calibrated values, the result file and the curves are finished; the uncertainty "
+        "step is not (its profile intervals are missing or incomplete)";
+  }
   s.evaluations = trace.found ? trace.found->evaluations : trace.last.evaluations;
   s.iterations = trace.found ? trace.found->iterations : trace.last.iteration;
   Parameters(job, trace, s);
   Tests(job, s, curves);
   AddJobFacts(job, trace, s);
+  s.criticalState = CriticalStateOf(job, s);
 
   if (trace.referenceWritten) {
     if (const auto start = Simulate(job, resources, nullptr, {}, true)) {
@@ -172,6 +223,7 @@ void BuildCalibrationSummary(const input::Job& job, const models::ModelResources
   }
   s.warnings = s.inputWarnings;
   for (report::Warning& w : report::CollectWarnings(s, curves)) s.warnings.push_back(std::move(w));
+  for (report::Warning& w : ScaleHints(job, s, curves)) s.warnings.push_back(std::move(w));
   if (trace.uncertainty) report::DescribeUncertainty(*trace.uncertainty, job, s);
 }
 

@@ -82,6 +82,10 @@ std::string ConsoleSummary(const report::Summary& s, const std::string& reportPa
            report::ShortNumber(s.best->meanError) + " % calibrated");
     }
   }
+  if (s.runTimes) {
+    line("time: " + report::TimesText(*s.runTimes, false) + "; CPU time " +
+         report::ShortNumber(s.runTimes->cpu, 3) + " s");
+  }
   if (!reportPath.empty()) {
     // Absolute, so that it can be opened from wherever the run was started.
     std::error_code ec;

@@ -56,7 +56,7 @@ void KeepUntouched(JobFolder& place, ResultFile& result) {
 void TakeFolder(JobFolder& place, const std::string& job, ResultFile& result) {
   if (place.lock.HoldsFolder(place.folder)) return;
   place.lock = services::FolderLock::Take(place.folder, services::DescribeThisRun(job));
-  if (place.lock.state() != services::FolderLock::State::kBusy) return;
+  if (!place.lock.refused()) return;
   KeepUntouched(place, result);
   throw FolderBusyError(place.folder, place.lock);
 }
@@ -84,6 +84,11 @@ void CloseDiagnosticChannel(const std::string& folder) {
 
 services::RunError FolderBusyError(const std::string& folder, const services::FolderLock& lock) {
   const std::string where = folder.empty() ? "the current folder" : folder;
+  if (lock.state() == services::FolderLock::State::kForeign) {
+    return services::RunError(services::kNoOptimizationInputFile,
+                              lock.cause() + "; this run stops without writing anything in " +
+                                  where + ": remove that name and run again");
+  }
   const std::string holder = lock.holder().empty() ? "a run that has just started" : lock.holder();
   return services::RunError(services::kNoOptimizationInputFile,
                             "another run is working in the job folder " + where + " (" + holder +

@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
 
 #include "optimisation/curve_csv.hpp"
 #include "optimisation/simulated_curves.hpp"
@@ -13,57 +17,14 @@
 #include "report/summary_json.hpp"
 #include "run/result_file.hpp"
 #include "services/errors.hpp"
+#include "services/file_identity.hpp"
 #include "services/folder_lock.hpp"
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 
 namespace soilcal::run {
 namespace {
-
-// A file as the file system knows it: its folder and its name ignoring ASCII
-// case (the program's look-up ignores case), and the file itself when it
-// exists (a link to a file is that file).
-struct FileIdentity {
-  bool folderFound = false;
-  dev_t folderDevice = 0;
-  ino_t folderInode = 0;
-  std::string name;
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-};
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-FileIdentity IdentityOf(const std::string& path) {
-  FileIdentity id;
-  const std::string resolved = services::ResolvePath(path);
-  const std::string folder = services::FolderOf(resolved);
-  struct stat st {};
-  if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0) {
-    id.folderFound = true;
-    id.folderDevice = st.st_dev;
-    id.folderInode = st.st_ino;
-  }
-  id.name = AsciiLower(services::BareName(resolved));
-  if (::stat(resolved.c_str(), &st) == 0) {
-    id.exists = true;
-    id.device = st.st_dev;
-    id.inode = st.st_ino;
-  }
-  return id;
-}
-
-bool Same(const FileIdentity& a, const FileIdentity& b) {
-  if (a.exists && b.exists && a.device == b.device && a.inode == b.inode) return true;
-  return a.folderFound && b.folderFound && a.folderDevice == b.folderDevice &&
-         a.folderInode == b.folderInode && !a.name.empty() && a.name == b.name;
-}
 
 // An input of the job with the run error its loss would be.
 struct JobInput {
@@ -71,29 +32,27 @@ struct JobInput {
   std::string what;   // "the curve file Q_EPS.TXT"
   std::string where;  // "OPTIM.TXT line 10: ", or "" for the optimisation file
   int code = 0;
-  FileIdentity id;
 };
 
 std::vector<JobInput> InputsOf(const input::Job& job) {
   std::vector<JobInput> inputs;
   inputs.push_back({job.argument, "the optimisation file " + services::BareName(job.argument), "",
-                    services::kNoOptimizationInputFile, {}});
+                    services::kNoOptimizationInputFile});
   const std::string optim = services::BareName(job.argument);
   auto where = [&](const input::ListedName& listed) {
     return listed.line > 0 ? optim + " line " + std::to_string(listed.line) + ": " : std::string();
   };
   for (const input::LabTest& test : job.tests) {
     inputs.push_back({test.testFile, "the lab-test file " + services::BareName(test.testFile),
-                      where(test.listed), services::kNoInputVlcFile, {}});
+                      where(test.listed), services::kNoInputVlcFile});
     for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
       const input::ListedName listed =
           c < test.listedCurves.size() ? test.listedCurves[c] : input::ListedName{};
       const std::string& curve = test.curveFiles[c];
       inputs.push_back({curve, "the curve file " + services::BareName(curve), where(listed),
-                        services::kCurveFileNotFound, {}});
+                        services::kCurveFileNotFound});
     }
   }
-  for (JobInput& in : inputs) in.id = IdentityOf(in.path);
   return inputs;
 }
 
@@ -150,23 +109,67 @@ bool RemovedAtStart(OutputKind kind) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  return Same(IdentityOf(a), IdentityOf(b));
+  return services::SameIdentity(services::IdentityOf(a), services::IdentityOf(b));
 }
 
 void CheckNoOutputReplacesAnInput(const input::Job& job, const std::vector<JobOutput>& outputs) {
   const std::vector<JobInput> inputs = InputsOf(job);
-  for (const JobOutput& output : outputs) {
-    const FileIdentity id = IdentityOf(output.path);
-    for (const JobInput& in : inputs) {
-      if (!Same(id, in.id)) continue;
-      services::StopWithError(
-          in.code, in.where + in.what + " would be replaced by " + output.path + ", " +
-                       output.what +
-                       " of this run; the run stops before it writes anything and "
-                       "gives its result on standard output only: rename the input file" +
-                       (in.where.empty() ? std::string() : " and its line"));
+  std::vector<std::string> inputPaths, outputPaths;
+  for (const JobInput& in : inputs) inputPaths.push_back(in.path);
+  for (const JobOutput& output : outputs) outputPaths.push_back(output.path);
+  const auto clash = services::FindOutputOntoInput(outputPaths, inputPaths);
+  if (!clash) return;
+  const JobInput& in = inputs[clash->input];
+  const JobOutput& output = outputs[clash->output];
+  services::StopWithError(
+      in.code, in.where + in.what + " would be replaced by " + output.path + ", " + output.what +
+                   " of this run; the run stops before it writes anything and "
+                   "gives its result on standard output only: rename the input file" +
+                   (in.where.empty() ? std::string() : " and its line"));
+}
+
+void RemoveEarlierOutputs(const std::string& folder, const std::string& jobText) {
+  namespace fs = std::filesystem;
+  const fs::path dir(services::ResolvePath(folder.empty() ? "." : folder));
+  std::vector<JobOutput> outputs = {
+      {OutputKind::kSummary, folder + report::kSummaryFileName, "the calibration summary"},
+      {OutputKind::kReport, folder + report::kReportFileName, "the calibration report"},
+  };
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    for (const char* suffix : {kReferenced, kCalculated}) {
+      const std::string_view s(suffix);
+      if (name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0) {
+        outputs.push_back({OutputKind::kCalculatedCurve, folder + name, "a simulated curve"});
+      }
     }
   }
+  // The CSV curves by the names the earlier job gave them.
+  std::string text;
+  if (services::ReadRegularFile((dir / input::kJobLanguageFile).string(), text)) {
+    const nlohmann::json language = nlohmann::json::parse(text, nullptr, false);
+    if (language.is_object() && language.contains("tests") && language["tests"].is_array()) {
+      for (const nlohmann::json& test : language["tests"]) {
+        if (!test.is_object() || !test.contains("curves") || !test["curves"].is_array()) continue;
+        for (const nlohmann::json& curve : test["curves"]) {
+          if (!curve.is_object() || !curve.contains("output") || !curve["output"].is_string()) {
+            continue;
+          }
+          const std::string output = curve["output"].get<std::string>();
+          if (output.find_first_of("/\\") != std::string::npos) continue;
+          for (const char* suffix : {kReferenced, kCalculated}) {
+            outputs.push_back({OutputKind::kCurveCsv, folder + output + suffix + ".csv",
+                               "a simulated curve as CSV"});
+          }
+        }
+      }
+    }
+  }
+  std::erase_if(outputs, [&](const JobOutput& output) {
+    return jobText.find(services::BareName(output.path)) != std::string::npos;
+  });
+  RemoveStaleOutputs(outputs);
 }
 
 void RemoveStaleOutputs(const std::vector<JobOutput>& outputs) {

@@ -49,6 +49,15 @@ bool SameFile(const std::string& a, const std::string& b);
 // its text names both files and the line that lists the input.
 void CheckNoOutputReplacesAnInput(const input::Job& job, const std::vector<JobOutput>& outputs);
 
+// Removes what an earlier run left in `folder` (a TOML job's JOB.out/) when
+// the job to run there now fails its check, so that no summary, report or
+// simulated curve of that earlier run stands beside the refusal: the summary,
+// the report, every "_referenced" / "_calculated" curve file and the CSV
+// curves the earlier run's job language names. A file whose name appears in
+// `jobText` (the job file that failed) is kept: the job may name it as a
+// measured file, and a measurement is never removed.
+void RemoveEarlierOutputs(const std::string& folder, const std::string& jobText);
+
 // Removes the outputs RemovedAtStart() names; a file that cannot be removed
 // is said on standard error and counts as an output failure.
 void RemoveStaleOutputs(const std::vector<JobOutput>& outputs);

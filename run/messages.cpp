@@ -76,10 +76,15 @@ void ReportKernelError(const services::KernelAbort& abort) {
   services::Notice(KernelErrorText(abort, abort.caption.empty()) + "; the result file stays empty");
 }
 
-void ReportUserAbort(bool interrupted) {
+void ReportUserAbort(bool interrupted, bool searchFinished) {
   const char* by = interrupted ? "interrupted" : "stopped by the abort file AbortCalc";
   services::Notice(std::string(by) +
-                   ": the result holds the best point found so far (exit code 18, USER_ABORT)");
+                   (searchFinished
+                        ? " after the search had finished: the result file and the curves hold "
+                          "the calibrated values; the uncertainty step (its profile intervals) "
+                          "was not finished (exit code 18, USER_ABORT)"
+                        : ": the result holds the best point found so far (exit code 18, "
+                          "USER_ABORT)"));
 }
 
 int ProcessStatus(const Outcome& outcome) {

@@ -21,7 +21,10 @@ std::string KernelErrorLine(const services::KernelAbort& abort);
 // naming the error and the test it arose in. No kernel error ends silently.
 void ReportKernelError(const services::KernelAbort& abort);
 // The search ended early by the abort file or an interrupt (exit code 18).
-void ReportUserAbort(bool interrupted);
+// `searchFinished`: the stop came after the search had ended (while its
+// curves were written or in the uncertainty step), so the result is the
+// search's own and only the uncertainty step is missing.
+void ReportUserAbort(bool interrupted, bool searchFinished = false);
 
 // Process status of a run that succeeded but could not write all of its
 // outputs (EX_IOERR of sysexits.h).

@@ -12,6 +12,8 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.version = true;
   } else if (arg == "--exit-status") {
     options.exitStatus = true;
+  } else if (arg == "--verbose") {
+    options.verbose = true;
   } else if (arg == "--search=thorough") {
     options.search = SearchMode::kThorough;
   } else if (arg == "--search=default") {

@@ -20,6 +20,9 @@ struct RunOptions {
   bool help = false;            // --help: usage, no run
   bool version = false;         // --version: version, no run
   bool exitStatus = false;      // --exit-status: the outcome becomes the process status
+  // --verbose: a front end's run (TOML job, comparison) also prints the
+  // lines of its console log on standard output.
+  bool verbose = false;
   SearchMode search = SearchMode::kDefault;  // --search=default|thorough
   bool extendedModels = false;  // --extended-models: Sekiguchi-Ohta in the lab
   SolverChoice solver = SolverChoice::kAuto;  // --solver=fast|prescribed

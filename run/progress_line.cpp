@@ -26,6 +26,9 @@ std::string PhaseText(const optimisation::SearchProgress& p) {
     case SearchPhase::kSensitivities: return "sensitivities";
     case SearchPhase::kFinalRun: return "final run";
     case SearchPhase::kUncertainty: return "uncertainty";
+    case SearchPhase::kProfiles:
+      return "profiles " + std::to_string(p.done) + "/" + std::to_string(p.total);
+    case SearchPhase::kWriting: return "writing";
   }
   return "";
 }

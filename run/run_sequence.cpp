@@ -34,6 +34,7 @@
 #include "run/calibration_outputs.hpp"
 #include "run/curve_checks.hpp"
 #include "run/job_checks.hpp"
+#include "run/input_digest.hpp"
 #include "run/job_folder.hpp"
 #include "run/job_input.hpp"
 #include "run/messages.hpp"
@@ -68,6 +69,7 @@ struct Run {
   ThrottledProgress progress;       // the caller's observer, if any
   std::optional<optimisation::SwarmResult> found;  // once the search has ended
   bool resultWritten = false;       // the result body with the best point
+  bool stoppedAfterSearch = false;  // an abort after the search had ended
 };
 
 // Simulates every test from material set `set1` and writes the curves;
@@ -91,6 +93,15 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
   return ctx->set1;
 }
 
+// The progress line and the caller's observer, if any.
+optimisation::ProgressObserver ObserverOf(Run& run) {
+  if (!run.progress.active()) return run.outputs.Observer();
+  return [line = run.outputs.Observer(), caller = &run.progress](const optimisation::SearchProgress& p) {
+    line(p);
+    caller->Note(p);
+  };
+}
+
 optimisation::SwarmOptions OptionsOf(Run& run) {
   optimisation::SwarmOptions options;
   options.intensity = run.job.settings.intensity;
@@ -98,14 +109,7 @@ optimisation::SwarmOptions OptionsOf(Run& run) {
   options.lower = run.job.settings.lower;
   options.upper = run.job.settings.upper;
   options.abortFlagPath = run.folder + "AbortCalc";
-  options.progress = run.outputs.Observer();
-  if (run.progress.active()) {
-    options.progress = [line = run.outputs.Observer(),
-                        caller = &run.progress](const optimisation::SearchProgress& p) {
-      line(p);
-      caller->Note(p);
-    };
-  }
+  options.progress = ObserverOf(run);
   return options;
 }
 
@@ -136,6 +140,7 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   ReadTestsAndCurves(run.job, run.capLibrary, run.resources);
   WarnAboutLikelyMistakes(run.job);
   WarnAboutCurves(run.job);
+  run.outputs.InputsRead(InputDigest(run.job));
 
   // Material set 1 lives through the reference run, the search and the
   // final run: what the reference run completes is where the search starts.
@@ -163,9 +168,23 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     WriteCurves(run, &set1, found.best, "_calculated", false);
   }
   // After every file the host reads is written: the step can cost nothing.
-  run.outputs.UncertaintyStarting();
-  run.outputs.UncertaintyKnown(RunUncertaintyStep({request.uncertainty, mode, derived, run.folder},
-                                                  run.job, found, *objective));
+  if (request.uncertainty != UncertaintyMode::kOff) {
+    run.outputs.UncertaintyStarting();
+    run.progress.Phase(optimisation::SearchPhase::kUncertainty);
+  }
+  std::optional<optimisation::UncertaintyResult> uncertainty = RunUncertaintyStep(
+      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective);
+  const bool stoppedLate = uncertainty && uncertainty->aborted;
+  run.outputs.UncertaintyKnown(std::move(uncertainty));
+  // A stop after the search (an interrupt while the curves were written, or
+  // an interrupt or AbortCalc in the profiles) still ends the run as an
+  // abort: the last "General" section and the exit status say 18, so that a
+  // script that reruns aborted jobs reruns this one.
+  if (found.exitStatus == 0 && (stoppedLate || services::InterruptRequested())) {
+    run.result.WriteGeneralSection(services::kUserAbort, run.start);
+    run.stoppedAfterSearch = true;
+    return services::kUserAbort;
+  }
   return found.exitStatus;
 }
 
@@ -203,7 +222,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
     outcome.exitCode = Calibrate(run, request);
     if (outcome.exitCode == services::kUserAbort) {
       done.interrupted = services::InterruptRequested();
-      ReportUserAbort(done.interrupted);
+      ReportUserAbort(done.interrupted, run.stoppedAfterSearch);
     }
   } catch (services::RunError& error) {
     AddPlaceOfError(error, run.job);
@@ -232,6 +251,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
     done.message = "internal error";
   }
   if (!run.place.untouched) {
+    run.progress.Phase(optimisation::SearchPhase::kWriting);
     done.record = run.outputs.Finish(run.job, run.resources, run.result, run.folder);
   }
   CloseJobFolder(run.place, run.result);
@@ -245,7 +265,14 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
 
 int RunSequence(int argc, char** argv) { return RunSequence(argc, argv, services::FolderLock{}); }
 
-int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
+namespace {
+
+struct SequenceCall {
+  bool statusAlways = false;
+  services::ConsoleSink* console = nullptr;
+};
+
+int Sequence(int argc, char** argv, services::FolderLock heldLock, const SequenceCall& call) {
   const RunOptions options = ParseCommandLine(argc, argv);
   if (options.help || options.version) {
     std::fputs(options.help ? UsageText().c_str() : VersionText().c_str(), stdout);
@@ -261,13 +288,25 @@ int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
+  request.console = call.console;
   if (options.progressJson) {
     request.progress = WriteProgressJson;
     request.progressInterval = std::chrono::milliseconds(0);
     request.progressLine = false;
   }
   const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
-  return options.exitStatus ? ProcessStatus(done.outcome) : 0;
+  return call.statusAlways || options.exitStatus ? ProcessStatus(done.outcome) : 0;
+}
+
+}  // namespace
+
+int RunSequence(int argc, char** argv, services::FolderLock heldLock) {
+  return Sequence(argc, argv, std::move(heldLock), SequenceCall{});
+}
+
+int RunSequenceForStatus(int argc, char** argv, services::FolderLock heldLock,
+                         services::ConsoleSink* console) {
+  return Sequence(argc, argv, std::move(heldLock), SequenceCall{true, console});
 }
 
 }  // namespace soilcal::run

@@ -1,6 +1,8 @@
 // The program's run sequence: start-up, input, reference run, optimiser.
 #pragma once
 
+#include "services/console.hpp"
+
 #include "services/folder_lock.hpp"
 
 namespace soilcal::run {
@@ -13,5 +15,12 @@ int RunSequence(int argc, char** argv);
 // the job there (the TOML front end): the run keeps that lock for its whole
 // length instead of taking the folder again, and lets it go at its end.
 int RunSequence(int argc, char** argv, services::FolderLock heldLock);
+
+// The same run for a front end beside the host's door: the console lines go
+// to `console` (nullptr: stdout and stderr) and the process status of the
+// outcome comes back whatever --exit-status says (0 success, the exit code,
+// 1 for a kernel error).
+int RunSequenceForStatus(int argc, char** argv, services::FolderLock heldLock,
+                         services::ConsoleSink* console);
 
 }  // namespace soilcal::run

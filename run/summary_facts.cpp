@@ -30,7 +30,7 @@ std::string AbsoluteFolder(const std::string& folder) {
 void ParameterDisplays(const input::Job& job, report::Summary& s) {
   const input::MaterialInput& m = job.material;
   for (report::ParameterSummary& p : s.parameters) {
-    const auto shown = params::DisplayOfSlot(job.modelNumber % 100, p.slot);
+    const auto shown = params::DisplayOfSlot(job.modelNumber % 100, p.slot, m.name);
     // A TOML name that converts (phi in degrees, E for G) carries its own
     // unit; a slot_N name holds the slot's value and is shown as a native one.
     if (p.jobUnits && !p.name.starts_with("slot_")) {
@@ -54,6 +54,9 @@ void TestFacts(const input::Job& job, report::Summary& s) {
     out.material = test.material.name;
     out.type = labtest::RecogniseTestType(test);
     out.loadSteps = test.loadSteps;
+    out.initialStress = test.initialStress;
+    // Drainage type 2 (model number base + 200) is the undrained set.
+    out.undrained = test.modelNumber / 100 == 2;
     for (std::size_t c = 0; c < out.curves.size() && c < test.curves.size(); ++c) {
       out.curves[c].segments = test.curves[c].segmentSizes;
     }

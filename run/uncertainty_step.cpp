@@ -29,6 +29,16 @@ std::optional<optimisation::UncertaintyResult> RunUncertaintyStep(
   options.lower = job.settings.lower;
   options.upper = job.settings.upper;
   options.derived = request.derived;
+  if (request.progress) {
+    options.progress = [&](const optimisation::SearchProgress& step) {
+      optimisation::SearchProgress p = step;
+      p.evaluations += found.evaluations;
+      p.iteration = found.iterations;
+      p.bestError = found.bestError;
+      p.bestObjective = found.bestObjective;
+      request.progress(p);
+    };
+  }
   options.abortFlagPath = request.folder + "AbortCalc";
   options.profiles = !aborted && (request.mode == UncertaintyMode::kProfile ||
                                   (request.mode == UncertaintyMode::kAuto &&

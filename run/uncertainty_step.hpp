@@ -26,6 +26,9 @@ struct UncertaintyRequest {
   SearchMode search = SearchMode::kDefault;  // the search that ran
   std::vector<std::string> derived;          // WarnAboutDerivedSlots
   std::string folder;                        // the job folder (abort flag)
+  // Told after the Jacobian and after each profile side, the search's
+  // evaluations and best point included.
+  optimisation::ProgressObserver progress{};
 };
 
 // The estimate at the search's best point, nullopt when switched off.

@@ -12,6 +12,7 @@ std::string UsageText() {
        soilcal [OPTIONS] --compare JOB1/OPTIM.TXT JOB2/OPTIM.TXT ...
        soilcal --write-native DIR JOB.toml
        soilcal --write-toml OUT.toml PATH/OPTIM.TXT
+       soilcal new MODEL[,MODEL...] FILE... [-o JOB.toml] [--force]
        soilcal serve [FOLDER] [--port N] [--open]   the workbench in the browser
 
 Calibrates the parameters of a soil model against laboratory tests. The one
@@ -20,7 +21,9 @@ and measured curve files it lists are read from the same folder. A TOML job
 file (named parameters, CSV curves) is written as its native job into
 PATH/JOB.out/ and run there; every output of its run lands in that folder.
 --write-native writes that native job into DIR without a run; --write-toml
-writes a native job as a TOML job with CSV files.
+writes a native job as a TOML job with CSV files. soilcal new writes a TOML
+job from measured tests (TOML jobs or lab files) with start values and
+bounds read off the curves, each with the rule that gave it.
 
 Outcome:
   Optimization_result.txt   in the job folder: best values, mean relative
@@ -42,10 +45,15 @@ Feature toggles: empty files in toggles/ beside the program or in ../toggles/
 Options (before the path):
   --help            this text; nothing is run
   --version         the program's version; nothing is run
-  --exit-status     the process exit status becomes the outcome: 0 success,
-                    the Exit Code of a run error (2 to 19), 1 for an error
-                    inside a simulated test. Without it the status is always 0
-                    and the outcome is read from the result file.
+  --exit-status     the process exit status of a native job becomes the
+                    outcome: 0 success, the Exit Code of a run error (2 to
+                    19), 1 for an error inside a simulated test. Without it a
+                    native job's status is always 0 and the outcome is read
+                    from the result file. A TOML job, a comparison and a batch
+                    always end with their outcome as status.
+  --verbose         a TOML job or a comparison also prints on standard output
+                    the lines of JOB.out/soilcal_console.log (the echo of each
+                    test file's header and the search's ERROR = lines)
   --search=default  the particle swarm search (the default)
   --search=thorough a longer search for hard problems
   --extended-models the lab tests also simulate the Sekiguchi-Ohta models
@@ -84,7 +92,7 @@ soilcal_console.log in that folder. One line is printed per finished job,
 and batch_summary.csv in the current folder gets one row per job. The other
 options apply to every job.
   --jobs=N          at most N jobs at once
-  --exit-status     the worst (highest) status of the jobs
+The batch ends with the worst (highest) status of its jobs.
 )";
 }
 

@@ -7,8 +7,9 @@ A room is a top-level folder of sources. Each room names the rooms directly
 beneath it; a file may include its own room and every room reachable
 downwards from it, nothing else. The engine is a chain
 (run -> report -> optimisation -> labtest -> input -> models -> services);
-the front ends sit beside it: jobfile/ over input/, the rooms of the
-programs' commands (jobs/, batch/, compare/) over run/ and jobfile/, app/
+the front ends sit beside it: jobfile/ over input/ and derive/ (the start
+values read off measured tests, over models/), the rooms of the
+programs' commands (jobs/ over run/ and jobfile/, batch/ and compare/ over jobs/), app/
 (the programs and the dispatch) over those, python/ over jobs/. The tests,
 benchmarks and examples may include any room but app/ and python/.
 
@@ -29,10 +30,11 @@ ROOMS = {
     "optimisation": ["labtest"],
     "report": ["optimisation"],
     "run": ["report"],
-    "jobfile": ["input"],
+    "derive": ["models"],
+    "jobfile": ["input", "derive"],
     "jobs": ["run", "jobfile"],
-    "batch": ["run", "jobfile"],
-    "compare": ["run", "jobfile"],
+    "batch": ["jobs"],
+    "compare": ["jobs"],
     "web": ["jobs", "jobfile"],
     "app": ["jobs", "batch", "compare", "web"],
     "python": ["jobs"],

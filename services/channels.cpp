@@ -13,6 +13,7 @@
 
 #include "services/diag.hpp"
 #include "services/paths.hpp"
+#include "services/regular_file.hpp"
 #include "services/run_services.hpp"
 
 namespace soilcal::services {
@@ -38,7 +39,9 @@ const char* ModeText(OpenMode mode) {
 // the diagnostic channel for unit 2). Returns errno, 0 on success.
 int TryOpen(int unit, const std::string& resolved, OpenMode mode) {
   errno = 0;
-  std::FILE* f = std::fopen(resolved.c_str(), ModeText(mode));
+  // An input is opened only when it is a regular file: a FIFO never blocks.
+  std::FILE* f = mode == OpenMode::kRead ? OpenRegularFile(resolved)
+                                         : std::fopen(resolved.c_str(), ModeText(mode));
   if (!f) return errno != 0 ? errno : -1;
   {
     std::lock_guard lock(Units().mutex);
@@ -93,6 +96,8 @@ bool OpenWithRetry(int unit, const std::string& name, OpenMode mode, int* lastEr
     const int status = TryOpen(unit, resolved, mode);
     if (status == 0) return true;
     if (lastError != nullptr) *lastError = status;
+    // A folder or a FIFO named as an input stays one: no use waiting.
+    if (mode == OpenMode::kRead && (status == EISDIR || status == EINVAL)) return false;
     const int delay = retryDelayUnitMs.load() * attempt;
     if (Diag().on()) {
       Diag().Line("Problem to opening " + TrimRight(name) + " ios = " + std::to_string(status));

@@ -34,24 +34,61 @@ std::string FirstLine(int fd) {
   return TrimRight(text.substr(0, text.find('\n')));
 }
 
+// What a name that is no regular file is, in words.
+std::string KindOf(const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) return "a symbolic link";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "a device";
+}
+
+// The lock's name is looked at without following it: anything but a regular
+// file (or nothing) there is refused, so that a planted link never makes a
+// run truncate the file it points to.
+bool ForeignName(const std::string& path, std::string& what) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return false;
+  what = "the lock file " + path + " is " + KindOf(st) + ", not a regular file";
+  return true;
+}
+
 }  // namespace
 
 FolderLock FolderLock::Take(const std::string& folder, const std::string& owner) {
   FolderLock lock;
   lock.path_ = ResolvePath(folder + kLockFileName);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (ForeignName(lock.path_, lock.text_)) {
+      lock.state_ = State::kForeign;
+      return lock;
+    }
     bool writable = true;
-    int fd = ::open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // O_NOFOLLOW and O_NONBLOCK: a link or FIFO put there after the look
+    // above is still neither followed nor waited on.
+    constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(lock.path_.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
     if (fd < 0) {
       // A folder that cannot take a new file may still hold one to lock.
       const int openError = errno;
       writable = false;
-      fd = ::open(lock.path_.c_str(), O_RDONLY | O_CLOEXEC);
+      fd = ::open(lock.path_.c_str(), O_RDONLY | kFlags);
       if (fd < 0) {
+        if (ForeignName(lock.path_, lock.text_)) {
+          lock.state_ = State::kForeign;
+          return lock;
+        }
         lock.state_ = State::kUnavailable;
         lock.text_ = ErrorText(openError);
         return lock;
       }
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      lock.text_ = "the lock file " + lock.path_ + " is " + KindOf(opened) + ", not a regular file";
+      lock.state_ = State::kForeign;
+      ::close(fd);
+      return lock;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int lockError = errno;

@@ -39,6 +39,10 @@ class FolderLock {
     kHeld,         // this object holds the folder until it is released
     kBusy,         // another run holds the folder; holder() names it
     kUnavailable,  // no lock file could be opened; cause() says why
+    // The lock file's name is taken by a symbolic link, a FIFO, a folder or
+    // another thing that is no regular file: it is neither followed nor
+    // opened, and the folder is not taken; cause() says what is there.
+    kForeign,
   };
 
   // Tries once to take the lock of `folder` (a program path with its
@@ -56,10 +60,13 @@ class FolderLock {
 
   State state() const { return state_; }
   bool held() const { return state_ == State::kHeld; }
+  // Another run holds the folder, or its lock file is no regular file: in
+  // both cases a run must not write there.
+  bool refused() const { return state_ == State::kBusy || state_ == State::kForeign; }
   // When busy: the line of the run that holds the folder ("" when that run
   // has not written it yet).
   const std::string& holder() const { return text_; }
-  // When unavailable: why no lock file could be opened.
+  // When unavailable or foreign: why no lock file could be opened.
   const std::string& cause() const { return text_; }
   // The lock file (a file-system path).
   const std::string& path() const { return path_; }

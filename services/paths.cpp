@@ -85,19 +85,23 @@ std::string FolderOf(const std::string& path) { return path.substr(0, FolderLeng
 std::string BareName(const std::string& path) { return path.substr(FolderLength(path)); }
 
 std::string ResolvePath(const std::string& path) {
-  std::string unixPath = TrimRight(path);
+  const std::string written = TrimRight(path);
+  std::string unixPath = written;
   std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
   if (unixPath.empty()) return unixPath;
   // "nul" is the null device in any folder and any case, even where a file
   // of that name exists: such a file is never opened.
   if (EqualsIgnoreCase(BareName(unixPath), "nul")) return "/dev/null";
   if (PathExists(unixPath)) return unixPath;
+  const bool backslash = written.find('\\') != std::string::npos;
+  // A Linux folder or file whose name holds a backslash is that name.
+  if (backslash && PathExists(written)) return written;
 
   const bool absolute = unixPath.front() == '/';
   const bool trailingSlash = unixPath.back() == '/';
   std::string resolved = absolute ? "/" : "";
   bool resolving = true;
-  for (const std::string& part : SplitComponents(unixPath)) {
+  auto step = [&](const std::string& part) {
     std::string name = part;
     if (resolving && part != "." && part != ".." && !PathExists(resolved + part)) {
       if (auto match = FindIgnoringCase(resolved, part)) {
@@ -108,6 +112,21 @@ std::string ResolvePath(const std::string& path) {
     }
     resolved += name;
     resolved += '/';
+  };
+  // Split at '/' first; a piece that holds a backslash is kept whole when a
+  // name of that spelling exists, and is split at its backslashes otherwise.
+  for (const std::string& piece : SplitComponents(written)) {
+    if (piece.find('\\') == std::string::npos) {
+      step(piece);
+      continue;
+    }
+    if (resolving && (PathExists(resolved + piece) || FindIgnoringCase(resolved, piece))) {
+      step(piece);
+      continue;
+    }
+    std::string split = piece;
+    std::replace(split.begin(), split.end(), '\\', '/');
+    for (const std::string& part : SplitComponents(split)) step(part);
   }
   if (!trailingSlash && resolved.size() > 1) resolved.pop_back();
   return resolved;

@@ -69,11 +69,6 @@ void AddFileRoutes(httplib::Server& server, const ApiContext& context) {
                         "write the job's curves as CSV files");
   });
 
-  server.Post("/api/derive", [](const httplib::Request&, httplib::Response& res) {
-    SendError(res, 501, "this build of the program derives no start values yet; "
-                        "give the start values and bounds in the job");
-  });
-
   server.Get(R"(/api/files/(.+))", [context](const httplib::Request& req, httplib::Response& res) {
     const auto file = ResolveInside(context.root, req.matches[1].str());
     if (!file) return SendError(res, 400, "\"" + req.matches[1].str() + "\" is no path inside the workbench's folder");

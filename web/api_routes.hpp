@@ -24,5 +24,6 @@ struct ApiContext {
 void AddJobRoutes(httplib::Server& server, const ApiContext& context);
 void AddRunRoutes(httplib::Server& server, const ApiContext& context);
 void AddFileRoutes(httplib::Server& server, const ApiContext& context);
+void AddDeriveRoute(httplib::Server& server, const ApiContext& context);
 
 }  // namespace soilcal::web

@@ -97,6 +97,7 @@ void Workbench::Route() {
   AddRunRoutes(server, context);
   AddJobRoutes(server, context);
   AddFileRoutes(server, context);
+  AddDeriveRoute(server, context);
 }
 
 bool Workbench::Bind() {

@@ -126,6 +126,32 @@ SOILCAL_UDSM_EXPORT void User_Mod(SOILCAL_UDSM_ARGUMENTS) {
   }
 }
 
+// Names, symbols, slots, units and ranges of the parameters, so that a TOML
+// job gives them by name ([model] name = "usermod_mohr_coulomb").
+SOILCAL_UDSM_EXPORT const SoilcalUdsmModelInfo* DescribeUserModel(int32_t* iMod) {
+  static constexpr double kInf = HUGE_VAL;
+  static constexpr SoilcalUdsmParameter kParameters[] = {
+      {"E", "E", 1, SOILCAL_UDSM_UNIT_STRESS, 0.0, kInf, 1, 0, "Young's modulus"},
+      {"nu", "ν", 2, SOILCAL_UDSM_UNIT_NONE, 0.0, 0.5, 0, 1, "Poisson's ratio"},
+      {"c", "c", 3, SOILCAL_UDSM_UNIT_STRESS, 0.0, kInf, 0, 0, "cohesion"},
+      {"phi", "φ", 4, SOILCAL_UDSM_UNIT_ANGLE, 0.0, 90.0, 0, 0, "friction angle"},
+      {"psi", "ψ", 5, SOILCAL_UDSM_UNIT_ANGLE, -90.0, 90.0, 0, 0,
+       "dilatancy angle (used as min(ψ, φ))"},
+      {"tension", "σt", 6, SOILCAL_UDSM_UNIT_STRESS, 0.0, kInf, 0, 0,
+       "tensile strength (at most c cot φ)"},
+  };
+  static constexpr SoilcalUdsmStateVariable kStates[] = {
+      {"eps_v_plastic", SOILCAL_UDSM_UNIT_NONE, "plastic volumetric strain (dilation positive)"}};
+  static constexpr SoilcalUdsmModelInfo kModels[] = {
+      {SOILCAL_UDSM_DESCRIPTION_VERSION, "usermod_mohr_coulomb",
+       "Mohr-Coulomb of the example user library", 6, kParameters, 1, kStates},
+      {SOILCAL_UDSM_DESCRIPTION_VERSION, "usermod_linear_elastic",
+       "linear elastic of the example user library", 2, kParameters, 0, nullptr},
+  };
+  if (iMod == nullptr || *iMod < 1 || *iMod > 2) return nullptr;
+  return &kModels[*iMod - 1];
+}
+
 SOILCAL_UDSM_EXPORT void getdllextrainfo(int32_t* iMod, char* text, int32_t* iValues,
                                          double* rValues, size_t textLength) {
   (void)rValues;

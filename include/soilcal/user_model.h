@@ -18,6 +18,11 @@
  * does not exist. So a library built as libusermod64.so and placed beside
  * the program (or in ../udsm/) serves the material name "usermod.dll".
  *
+ * A library may also describe its models (DescribeUserModel, below); a
+ * TOML job then finds it by the model name it declares, for example
+ * [model] name = "hypoplastic_sand", among the libraries in those folders
+ * whose file name ends in "64" (libX64.so, X64.so, X64.dll).
+ *
  * Entry point. The program looks up User_Mod, then USER_MOD, then user_mod.
  * Fortran authors export one of these names with
  *     BIND(C, NAME='User_Mod')
@@ -181,6 +186,82 @@ typedef struct SoilcalUdsmIntInfo {
 
 typedef void SoilcalSetExtraInfoFunc(SoilcalUdsmRealInfo *realInfo, SoilcalUdsmIntInfo *intInfo);
 SOILCAL_UDSM_EXPORT SoilcalSetExtraInfoFunc setdllextrainfo;
+
+/*
+ * Optional: the library describes its models, so that a TOML job, the report,
+ * the JSON summary and the Python module name the parameters as the library
+ * does (phi_c, hs, ...) instead of by slot (slot_31, ...).
+ *
+ *     SOILCAL_UDSM_EXPORT const SoilcalUdsmModelInfo *
+ *     DescribeUserModel(int32_t *iMod);
+ *
+ * returns the description of model iMod (1..10), or a null pointer when the
+ * library has no such model. The program asks for iMod = 1 to 10 when it
+ * looks for a model by name ([model] name = "..." in a TOML job) and for the
+ * set's iMod when it shows a job's parameters. Everything the description
+ * points to must stay valid and unchanged while the library is loaded (the
+ * program never unloads it): static constant tables are the natural choice.
+ * The function may be called from several threads at once and must not throw.
+ * A library without the function works as before; its parameters are then
+ * addressed by slot (slot_31 is user parameter 1).
+ */
+#define SOILCAL_UDSM_DESCRIPTION_VERSION 1
+
+/* Kind of unit of a parameter or state variable. The program turns the kind
+ * into the unit text of the job (kPa for stresses in kN and m) and expects
+ * the values in those units: a stress in the job's stress unit, an angle in
+ * degrees (handed to the library as given, not as a sine). */
+enum {
+  SOILCAL_UDSM_UNIT_NONE = 0,              /* dimensionless (also strains) */
+  SOILCAL_UDSM_UNIT_STRESS = 1,            /* force/length^2 of the job */
+  SOILCAL_UDSM_UNIT_STRESS_PER_LENGTH = 2, /* increase of a stress with depth */
+  SOILCAL_UDSM_UNIT_LENGTH = 3,
+  SOILCAL_UDSM_UNIT_TIME = 4,
+  SOILCAL_UDSM_UNIT_PER_TIME = 5,          /* a rate */
+  SOILCAL_UDSM_UNIT_ANGLE = 6,             /* degrees */
+  SOILCAL_UDSM_UNIT_PERCENT = 7
+};
+
+/* One parameter of a model. */
+typedef struct SoilcalUdsmParameter {
+  const char *name;    /* name in a TOML job: letters, digits and '_', starting
+                          with a letter ("phi_c", "hs", "beta_r"); unique in
+                          the model */
+  const char *symbol;  /* symbol shown in reports, UTF-8 ("φc", "hs", "βr") */
+  int32_t slot;        /* user parameter number 1..50: Props[slot-1], material
+                          slot 30 + slot (what udsmparm and OPTIM.TXT call it) */
+  int32_t unit;        /* SOILCAL_UDSM_UNIT_... */
+  double low, high;    /* physical range in the units given; use +-HUGE_VAL
+                          for an open end */
+  int32_t lowOpen;     /* 1: the value must lie above low (a modulus > 0) */
+  int32_t highOpen;    /* 1: the value must lie below high */
+  const char *meaning; /* one line in words: "critical friction angle" */
+} SoilcalUdsmParameter;
+
+/* One state variable of a model, StVar[index] with index 0..nStat-1 in the
+ * order of the array. */
+typedef struct SoilcalUdsmStateVariable {
+  const char *name;    /* "e", "delta_xx" */
+  int32_t unit;        /* SOILCAL_UDSM_UNIT_... */
+  const char *meaning; /* "void ratio" */
+} SoilcalUdsmStateVariable;
+
+/* The description of one model. */
+typedef struct SoilcalUdsmModelInfo {
+  int32_t version;     /* SOILCAL_UDSM_DESCRIPTION_VERSION; the program ignores
+                          a description of another version */
+  const char *name;    /* model name in a TOML job ([model] name = "..."):
+                          letters, digits and '_'; unique among the libraries
+                          the program finds */
+  const char *display; /* name in words for reports ("hypoplastic sand") */
+  int32_t nParameters; /* entries of parameters (at most 50) */
+  const SoilcalUdsmParameter *parameters;
+  int32_t nStateVariables; /* entries of stateVariables (the nStat of task 4) */
+  const SoilcalUdsmStateVariable *stateVariables;
+} SoilcalUdsmModelInfo;
+
+typedef const SoilcalUdsmModelInfo *SoilcalDescribeFunc(int32_t *iMod);
+SOILCAL_UDSM_EXPORT SoilcalDescribeFunc DescribeUserModel;
 
 /*
  * Bridge library "UqUsrMod.DLL" (libUqUsrMod.so beside the program). The

@@ -2,6 +2,7 @@
 // stress (K_G^e, K_B^e and their exponents), so GenMat refreshes it before
 // every load step and the step solver takes the family's own matrix.
 #include <algorithm>
+#include <cmath>
 
 #include "models/family.hpp"
 #include "models/principal.hpp"
@@ -48,40 +49,85 @@ void Stress(StressCall& call, ModelResources&) { ub::UBC_Sig(call); }
 
 namespace ubc3d {
 
-// The stress routine of a point: the return in principal stresses with the
-// moduli of the start of the step (those of the trial stress), the state
-// carried forward, the stress-dependence factors of the returned stress
-// kept for the next step.
+// Largest change of the trial stress in one sub-increment of the return,
+// as a fraction of the mean effective stress at its start: the moduli and
+// the plastic modulus are taken at the start of each sub-increment, so
+// their stress dependence is followed within a step and the result hardly
+// depends on how large the load steps are (the explicit sub-stepping of
+// Sloan 1987, at a fixed fraction instead of an error estimate).
+constexpr double kSubIncrement = 0.01;
+constexpr int kMaxSubIncrements = 100;
+
+namespace {
+
+int SubIncrements(const Vec6& dsig, double p) {
+  double largest = 0.0;
+  for (const double d : dsig) largest = std::max(largest, std::fabs(d));
+  const double n = std::ceil(largest / (kSubIncrement * p));
+  if (!(n > 1.0)) return 1;
+  return n >= kMaxSubIncrements ? kMaxSubIncrements : static_cast<int>(n);
+}
+
+}  // namespace
+
+// The stress routine of a point: the return in principal stresses in
+// sub-increments of the step's strain, each with the moduli of its start
+// stress, the state carried forward, the stress-dependence factors of the
+// returned stress kept for the next step.
 void UBC_Sig(StressCall& call) {
   const Params m = MakeParams(*call.prop, call.k ? *call.k : ModelConstants{});
   const bool hasState = call.nStat >= kStateVars && call.stVar0 != nullptr;
-  PointState s0;
+  PointState s;
   Moduli mod;
   if (hasState) {
     const double* st0 = call.stVar0 + kModelStateOffset;
-    s0 = LoadState(st0);
+    s = LoadState(st0);
     mod = ElasticModuliOfFactors(m, st0[kFactorG], st0[kFactorK]);
   } else {
-    s0.p0 = std::max(-MeanStress(call.sig0), m.pFloor);
+    s.p0 = std::max(-MeanStress(call.sig0), m.pFloor);
     mod = ElasticModuli(m, call.sig0);
   }
-  const double p0Step = std::max(-MeanStress(call.sig0), m.pFloor);
-  const Principal tr = PrincipalStressDirections(call.sigE);
-  const Return r = ReturnUbc({-tr.s[0], -tr.s[1], -tr.s[2]}, p0Step, mod, m, s0);
-  if (r.area != 0) call.sigC = RebuildStress({-r.c[0], -r.c[1], -r.c[2]}, tr.dir);
-  call.iArea = r.area;
-  call.tension = r.area == 2;
-  call.apex = r.apex;
-  if (r.area != 0 && call.referenceStress) {
+  const double sinMob0 = s.sinMob;
+  // The trial increment D de split into its volumetric and deviatoric
+  // parts, which scale with K and G of each sub-increment.
+  Vec6 dsig;
+  for (int i = 0; i < 6; ++i) dsig[i] = call.sigE[i] - call.sig0[i];
+  const double dMean = MeanStress(dsig);
+  const int n = SubIncrements(dsig, std::max(-MeanStress(call.sig0), m.pFloor));
+  Vec6 sig = call.sig0;
+  Moduli sub = mod;
+  int area = 0;
+  bool apex = false;
+  for (int k = 0; k < n; ++k) {
+    if (k > 0) sub = ElasticModuli(m, sig);
+    const double fK = sub.K / mod.K / n, fG = sub.G / mod.G / n;
+    Vec6 trial;
+    for (int i = 0; i < 6; ++i) {
+      const double vol = i < 3 ? dMean : 0.0;
+      trial[i] = sig[i] + fK * vol + fG * (dsig[i] - vol);
+    }
+    if (n == 1) trial = call.sigE;
+    const double pStart = std::max(-MeanStress(sig), m.pFloor);
+    const Principal tr = PrincipalStressDirections(trial);
+    const Return r = ReturnUbc({-tr.s[0], -tr.s[1], -tr.s[2]}, pStart, sub, m, s);
+    sig = r.area != 0 ? RebuildStress({-r.c[0], -r.c[1], -r.c[2]}, tr.dir) : trial;
+    if (r.area != 0) area = r.area;
+    apex = apex || r.apex;
+    s = r.state;
+    // A point whose mean effective stress has fallen to a fifth of its
+    // start value has liquefied; its dilative loading softens by f_Epost
+    // from now.
+    if (-MeanStress(sig) <= 0.2 * s.p0) s.liquefied = 1.0;
+  }
+  if (area != 0 || n > 1) call.sigC = sig;
+  call.iArea = area;
+  call.tension = area == 2;
+  call.apex = apex;
+  if (area != 0 && call.referenceStress) {
     const Principal q = PrincipalStressDirections(call.sigEQ);
-    if (StressRatio({-q.s[0], -q.s[1], -q.s[2]}, m.a) <= s0.sinMob) call.iArea = -r.area;
+    if (StressRatio({-q.s[0], -q.s[1], -q.s[2]}, m.a) <= sinMob0) call.iArea = -area;
   }
   if (!hasState) return;
-  PointState s = r.state;
-  const double pEnd = -MeanStress(call.sigC);
-  // A point whose mean effective stress has fallen to a fifth of its start
-  // value has liquefied; its dilative loading softens by f_Epost from now.
-  if (pEnd <= 0.2 * s.p0) s.liquefied = 1.0;
   double* st = call.stVar + kModelStateOffset;
   StoreState(s, st);
   const Moduli next = ElasticModuli(m, call.sigC);

@@ -23,17 +23,33 @@ double Hardness(double n160) {
 
 }  // namespace
 
+Correlations CorrelationsOf(double n160, double phiCv) {
+  Correlations c;
+  c.KGe = 21.7 * 20.0 * std::pow(n160, 0.333);
+  c.KBe = 0.7 * c.KGe;
+  c.KGp = c.KGe * n160 * n160 * 0.003 + 100.0;
+  // Dense sands (above 15 blows) gain a further degree per five blows.
+  c.phiP = phiCv + n160 / 10.0 + std::max(0.0, (n160 - 15.0) / 5.0);
+  c.Rf = std::min(0.99, 1.1 * std::pow(n160, -0.15));
+  return c;
+}
+
 void CopySoilProp(int, PropSoil& p, const ModelConstants& k) {
   if (p[35] < 1e-30) p[35] = k.refPressure;
   // Parameters not given follow from the normalised blow count (N1)60 with
-  // the correlations of Beaty and Byrne (2011).
+  // the correlations of Beaty and Byrne (2011) as Petalas and Galavi (2013)
+  // give them for the three-dimensional form.
   const double n = p[43];
   if (n > 0.0) {
-    if (p[31] <= 0.0) p[31] = 21.7 * 20.0 * std::pow(n, 0.333);
+    const Correlations c = CorrelationsOf(n, p[38]);
+    if (p[31] <= 0.0) p[31] = c.KGe;
     if (p[32] <= 0.0) p[32] = 0.7 * p[31];
     if (p[33] <= 0.0) p[33] = p[31] * n * n * 0.003 + 100.0;
-    if (p[39] <= 0.0) p[39] = p[38] + n / 10.0;
-    if (p[40] <= 0.0) p[40] = std::min(0.99, 1.1 * std::pow(n, -0.15));
+    if (p[34] <= 0.0) p[34] = c.ne;
+    if (p[36] <= 0.0) p[36] = c.me;
+    if (p[37] <= 0.0) p[37] = c.np;
+    if (p[39] <= 0.0) p[39] = c.phiP;
+    if (p[40] <= 0.0) p[40] = c.Rf;
   }
   if (p[40] <= 0.0) p[40] = 0.9;
   if (p[41] <= 0.0) p[41] = 1.0;

@@ -27,8 +27,12 @@
 //    K_G^p (4 + n_rev/2) hard f_dens, stiffer with every cycle; hard grows
 //    with (N1)60 from 0.5 (loose) to 1 (dense).
 //  - Post-liquefaction: once the mean effective stress of a point has
-//    fallen to a fifth of its start value, its dilative loading
-//    (sin(phi_mob) above sin(phi_cv)) takes the plastic modulus times f_Epost.
+//    fallen to a fifth of its start value, its loading takes the plastic
+//    modulus times f_Epost (the unloading compaction keeps its own).
+//  - Integration: the return runs in sub-increments of the step's strain
+//    that change the trial stress by at most 1 % of p', each with the
+//    moduli of its own start stress, so that the answer does not depend on
+//    the size of the load steps.
 //  - Tension cut-off at the tensile strength (slot 44), no tension for a
 //    cohesionless sand.
 //
@@ -36,8 +40,8 @@
 // 34 ne, 36 me, 37 np (exponents), 35 pref (stress; the job's 100 kPa when
 // 0), 38 phi_cv and 39 phi_p (degrees), 40 Rf, 41 f_dens, 42 f_Epost,
 // 43 (N1)60, 44 tensile strength (stress). CopySoilProp sets slot 3 to
-// sin(phi_p). Modulus numbers, exponents, phi_p and Rf not given (not
-// positive) follow from (N1)60 when it is given.
+// sin(phi_p). Modulus numbers, exponents (ne = me = 0.5, np = 0.4), phi_p
+// and Rf not given (not positive) follow from (N1)60 when it is given.
 #pragma once
 
 #include "models/family.hpp"
@@ -74,6 +78,17 @@ inline constexpr int kFactorK = 8;     // (p'/pref)^me
 inline constexpr int kDilation = 9;    // dilation of the current loading, given back on unloading
 inline constexpr int kReversalRatio = 10;  // stress ratio where the unloading began
 inline constexpr int kReversalDilation = 11;  // dilation stored when the unloading began
+
+// The published correlations of the parameters with the normalised blow
+// count (N1)60 (Beaty and Byrne 2011; Petalas and Galavi 2013): the modulus
+// numbers, the exponents, the peak friction angle (degrees, from phi_cv)
+// and the failure ratio.
+struct Correlations {
+  double KGe = 0.0, KBe = 0.0, KGp = 0.0;
+  double ne = 0.5, me = 0.5, np = 0.4;
+  double phiP = 0.0, Rf = 0.0;
+};
+Correlations CorrelationsOf(double n160, double phiCv);
 
 // Checks and derived slots (CopySoilProp): slot 3 = sin(phi_p), defaults
 // of pref, Rf, f_dens, f_Epost and the (N1)60 correlations.

@@ -36,10 +36,15 @@ Vec3 FlowDirection(double sinPsi, double wc, double we) {
 }
 
 // Plastic modulus number of a loading after `reversals` turns.
-double ModulusNumber(const Params& m, double reversals, bool liquefied, double sinMob) {
+double ModulusNumber(const Params& m, double reversals, bool liquefied) {
   double k = m.KGp;
   if (reversals >= 1.0) k *= (4.0 + 0.5 * reversals) * m.hard * m.fDens;
-  if (liquefied && sinMob > m.sinPhiCv) k *= m.fEpost;
+  // A liquefied point: its loading, contractive and dilative, takes the
+  // modulus degraded by f_Epost. In cyclic mobility the dilative part sits
+  // on the peak surface, where the strain follows the dilatancy and not
+  // the modulus, so the degradation must reach the loading from the low
+  // ratios of each reversal to change the strain per cycle.
+  if (liquefied) k *= m.fEpost;
   return k;
 }
 
@@ -201,7 +206,7 @@ Return ReturnUbc(const Vec3& tr, double p0Step, const Moduli& mod, const Params&
     // Loading: a turn from unloading counts as a reversal.
     if (s0.direction < 0.0) r.state.reversals += 1.0;
     r.state.direction = 1.0;
-    const double kp = ModulusNumber(m, r.state.reversals, liquefied, s0.sinMob);
+    const double kp = ModulusNumber(m, r.state.reversals, liquefied);
     const double A = HardeningScale(m, kp, p0Step);
     const Loading l = ReturnLoading(tr, s0.sinMob, A, m, de);
     r.area = 1;
@@ -226,7 +231,7 @@ Return ReturnUbc(const Vec3& tr, double p0Step, const Moduli& mod, const Params&
       r.state.reversalDilation = s0.dilation;
     }
     r.state.direction = -1.0;
-    const double kp = ModulusNumber(m, std::max(r.state.reversals, 1.0), liquefied, 0.0);
+    const double kp = ModulusNumber(m, std::max(r.state.reversals, 1.0), false);
     const double rf = m.Rf * eta / m.sinPhiP;
     const double H = HardeningScale(m, kp, p0Step) * (1.0 - rf) * (1.0 - rf);
     double etaEnd = eta;

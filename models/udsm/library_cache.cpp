@@ -20,6 +20,7 @@ void ResolveExports(LoadedLibrary& l) {
   l.stateVarUsage = Lookup<SoilcalStateVarUsageFunc>(l.lib, "GETSTATEVARUSAGE");
   l.getExtraInfo = Lookup<SoilcalGetExtraInfoFunc>(l.lib, "getdllextrainfo");
   l.setExtraInfo = Lookup<SoilcalSetExtraInfoFunc>(l.lib, "setdllextrainfo");
+  l.describe = Lookup<SoilcalDescribeFunc>(l.lib, "DescribeUserModel");
   l.uqUsrMod = Lookup<SoilcalUqUsrModFunc>(l.lib, "Uq_Usr_Mod");
   l.setDllName = Lookup<SoilcalSetDllNameFunc>(l.lib, "Set_DLL_Name");
 }

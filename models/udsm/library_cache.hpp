@@ -24,6 +24,7 @@ struct LoadedLibrary {
   SoilcalStateVarUsageFunc* stateVarUsage = nullptr;
   SoilcalGetExtraInfoFunc* getExtraInfo = nullptr;
   SoilcalSetExtraInfoFunc* setExtraInfo = nullptr;
+  SoilcalDescribeFunc* describe = nullptr;       // DescribeUserModel (optional)
   // Bridge exports (only for the bridge library).
   SoilcalUqUsrModFunc* uqUsrMod = nullptr;
   SoilcalSetDllNameFunc* setDllName = nullptr;

@@ -8,6 +8,7 @@
 #include "models/udsm/modusr3d.hpp"
 #include "models/udsm/names.hpp"
 #include "services/diag.hpp"
+#include "services/notices.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::models::udsm {
@@ -142,7 +143,17 @@ void LoadUserModelLibrary(Session& session, int iSet, const NameRecord& record,
     const std::string upper = services::ToUpperCase(path);
     std::string why;
     auto library = LoadLibraryOnce(ResolveLibraryFile(path), &why);
-    if (!library) UnableToLoad(services::TrimRight(link.name), why, texts);
+    if (!library) {
+      // The kernel's own texts name the model only: the file looked for and
+      // the loader's reason go to standard error first.
+      services::Notice("the user-model library " + services::BareName(path) + " (material name " +
+                       services::TrimRight(link.name) + ") cannot be loaded from the folder " +
+                       services::ResolvePath(services::FolderOf(path)) +
+                       (why.empty() ? std::string() : " (" + why + ")") +
+                       "; put the library into that folder or correct the library name in the "
+                       "material (kernel error 26 follows)");
+      UnableToLoad(services::TrimRight(link.name), why, texts);
+    }
     if (Diag().on()) {
       Diag().Raw("p_DLL  : " + Address(library->lib.handle()) + " " +
                  Address(reinterpret_cast<void*>(library->entry)) + " [" + upper + "]");

@@ -1,10 +1,11 @@
 # Test libraries of the user-model loader: one probe model exported under
 # each entry-point name the loader knows, under the bridge's entry name, and
-# under none. They go to the fixture folder, where the loader finds them as
-# "udsm\" below the program; the test programs depend on them.
+# under none, and once more with a description that breaks the rules. They go
+# to the fixture folder, where the loader finds them as "udsm\" below the
+# program; the test programs depend on them.
 if(SOILCAL_TESTS)
   set(_probe_src ${CMAKE_CURRENT_LIST_DIR}/testlibs/probe_library.cpp)
-  foreach(variant probe:User_Mod lower:user_mod bridged:UserModelEntry noentry:)
+  foreach(variant probe:User_Mod lower:user_mod bridged:UserModelEntry noentry: broken:User_Mod)
     string(REPLACE ":" ";" _parts "${variant}")
     list(GET _parts 0 _name)
     list(LENGTH _parts _n)
@@ -21,4 +22,5 @@ if(SOILCAL_TESTS)
     endif()
     set_property(GLOBAL APPEND PROPERTY SOILCAL_TEST_FIXTURES udsm_test_${_name})
   endforeach()
+  target_compile_definitions(udsm_test_broken PRIVATE PROBE_BAD_DESCRIPTION)
 endif()

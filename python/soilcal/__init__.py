@@ -10,6 +10,8 @@ measured ones best.
   and start values, the objective of any parameter vector, the curves.
 - ``calibrate(path)`` runs the whole calibration as ``soilcal PATH`` does
   (the same files, bit for bit) and returns a ``CalibrationResult``.
+- ``derive(model, tests)`` reads start values and bounds off measured
+  tests, as ``soilcal new`` does, and says how it found each.
 
 Errors are exceptions: ``FileNotFoundError`` for a path that does not
 exist, ``RunError`` (with the program's exit code) for a job the program
@@ -20,11 +22,13 @@ from ._constants import (ExitCode, KERNEL_ERROR_STATUS, OUTPUT_NOT_WRITTEN_STATU
                          RESULT_FILE, SUMMARY_FILE)
 from ._errors import KernelError, MissingFileError, RunError, _run_error
 from ._result import CalibrationResult
-from ._soilcal import Job, simulate
+from ._soilcal import Job, derive, simulate
 from . import _soilcal
 
-__all__ = ["simulate", "Job", "calibrate", "CalibrationResult", "RunError", "MissingFileError",
-           "KernelError", "ExitCode", "USER_ABORT", "KERNEL_ERROR_STATUS",
+__version__ = _soilcal.__version__
+
+__all__ = ["__version__", "simulate", "Job", "calibrate", "derive", "CalibrationResult", "RunError",
+           "MissingFileError", "KernelError", "ExitCode", "USER_ABORT", "KERNEL_ERROR_STATUS",
            "OUTPUT_NOT_WRITTEN_STATUS", "RESULT_FILE", "SUMMARY_FILE", "REPORT_FILE"]
 
 USER_ABORT = ExitCode.USER_ABORT
@@ -39,9 +43,13 @@ def calibrate(path, search="default", threads=None, progress=None, verbose=False
     ``"default"`` or ``"thorough"`` (the job's flag file still counts).
     ``threads`` sets the evaluation threads of this call only. ``progress``,
     when given, is called with a dict (``evaluations``, ``best_objective``,
-    ``phase``, ``iteration``, ``mean_relative_error``) at most ten times a
-    second; if it raises, the search stops, the files are written and its
-    exception is raised. ``verbose=True`` passes the program's console
+    ``phase``, ``iteration``, ``mean_relative_error``, ``done``, ``total``)
+    through every phase of the run: ``reference_run``, ``starting_points``,
+    ``iterations``, ``sensitivities``, ``final_run``, ``uncertainty``,
+    ``profiles`` (``done`` of ``total`` profile sides walked) and
+    ``writing``, the last call. A new phase is told at once, reports within
+    a phase at most ten times a second; if it raises, the search stops, the
+    files are written and its exception is raised. ``verbose=True`` passes the program's console
     output through to ``sys.stdout`` and ``sys.stderr``. ``extended_models``
     lets the Sekiguchi-Ohta models run, as the option --extended-models does;
     ``solver`` ("auto", "fast" or "prescribed") is the option --solver,

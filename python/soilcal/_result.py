@@ -90,7 +90,10 @@ class CalibrationResult:
         try:
             import pandas
         except ImportError as error:
-            raise ImportError("curves_frame() needs pandas (python3-pandas)") from error
+            raise ImportError(
+                "curves_frame() needs pandas: install it with apt-get install python3-pandas "
+                "(Debian; scripts/setup does), or pip install pandas in a virtual "
+                "environment") from error
         from ._soilcal import Job
 
         job = Job(self.native_job())

@@ -158,7 +158,8 @@ TEST(JobFileErrors, EachMistakeGetsItsSentenceFileLineAndExitCode) {
 }
 
 // Through the program: the sentence on standard error, the exit code in the
-// result file (and as the status with --exit-status), no native file.
+// result file and as the status (a TOML job's, with --exit-status or
+// without), no native file.
 TEST(JobFileErrors, TheProgramWritesOnlyAResultFileWithTheExitCode) {
   TempDir dir;
   dir.Write("txa.csv", kCsv);
@@ -169,7 +170,7 @@ TEST(JobFileErrors, TheProgramWritesOnlyAResultFileWithTheExitCode) {
     std::vector<std::string> args{path};
     if (exitStatus) args.insert(args.begin(), "--exit-status");
     const ProcessRun run = RunProcess(BuildPath("soilcal"), args, dir.path());
-    EXPECT_EQ(run.exitStatus, exitStatus ? 13 : 0);
+    EXPECT_EQ(run.exitStatus, 13);
     EXPECT_NE(run.err.find("soilcal: job.toml line 8: unknown parameter \"phii\""),
               std::string::npos)
         << run.err;

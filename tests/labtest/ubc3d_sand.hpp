@@ -37,4 +37,50 @@ inline input::LabTest CyclicTest(const input::TestDescription& d, double toleran
   return t;
 }
 
+// A sand of the published correlations alone: (N1)60, phi_cv 33 degrees
+// and pref 100 kPa given, every other parameter filled from (N1)60 (f_dens
+// `fDens`, f_Epost `fEpost`).
+inline std::unique_ptr<input::Job> CorrelatedSandJob(double n160, double fEpost = 1.0,
+                                                     double fDens = 1.0) {
+  UbcSand s;
+  s.fDens = fDens;
+  s.KGe = s.KBe = s.KGp = 0.0;
+  s.ne = s.me = s.np = 0.0;
+  s.phiP = s.Rf = 0.0;
+  s.n160 = n160;
+  s.fEpost = fEpost;
+  return UbcSandJob(234, s);
+}
+
+// Undrained cyclic simple shear from sigma'_v0 = 100 kPa: when the sample
+// liquefied (the cycle where r_u reached 0.98 or the shear strain 3 %, the
+// earlier of the two; 1e9 when neither), the run's status and its record.
+struct CyclicOutcome {
+  int status = 0;
+  double cycles = 1e9, cyclesByRu = 1e9, cyclesByStrain = 1e9;
+  labtest::LabTestRun run;
+  std::unique_ptr<labtest::SimulationContext> ctx;
+};
+inline CyclicOutcome CyclicSimpleShear(const input::Job& job, double k0, double csr, int cycles,
+                                       int stepsPerHalfCycle,
+                                       labtest::StepSolver solver = labtest::StepSolver::kPrescribed,
+                                       bool stopAtLiquefaction = false,
+                                       double tolerance = 0.0025) {
+  const input::LabTest test = CyclicTest(
+      input::CyclicDirectSimpleShearAtRatio(100.0, k0, csr, cycles, stepsPerHalfCycle), tolerance);
+  CyclicOutcome out;
+  out.ctx = std::make_unique<labtest::SimulationContext>();
+  labtest::InitContext(*out.ctx, job, {});
+  out.ctx->stepSolver = solver;
+  out.ctx->stopAtLiquefaction = stopAtLiquefaction;
+  labtest::PrepareLabTest(*out.ctx, test);
+  out.run = labtest::RunLabTest(*out.ctx);
+  out.status = out.run.status;
+  const labtest::LiquefactionWatch& w = out.run.liquefaction;
+  if (w.pointByRu > 0) out.cyclesByRu = w.timeByRu;
+  if (w.pointByStrain > 0) out.cyclesByStrain = w.timeByStrain;
+  if (w.Liquefied()) out.cycles = w.Time();
+  return out;
+}
+
 }  // namespace soilcal::testing

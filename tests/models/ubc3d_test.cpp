@@ -58,6 +58,54 @@ TEST(UbcSandSetUp, PeakAngleGivesSlot3AndTheBlowCountCompletesWhatIsNotGiven) {
   EXPECT_EQ(PoissonOf(100.0, 1000.0), 0.0);
 }
 
+// With only (N1)60 and phi_cv given, every correlated slot is filled with
+// the published value, the exponents included, and a dense sand (above 15
+// blows) gets the extra peak angle ((N1)60 - 15)/5 degrees on top of
+// (N1)60/10; given exponents are kept.
+TEST(UbcSandSetUp, BlowCountFillsExponentsAndThePeakAngleOfDenseSands) {
+  struct Case {
+    double n160, phiCv, phiP;
+  };
+  // phi_p = phi_cv + N/10 + max(0, (N - 15)/5): 5 -> +0.5, 15 -> +1.5,
+  // 25 -> +2.5 + 2 = +4.5, 30 -> +3 + 3 = +6.
+  for (const Case c : {Case{5, 33, 33.5}, Case{15, 33, 34.5}, Case{25, 33, 37.5},
+                       Case{30, 32, 38}}) {
+    SCOPED_TRACE(c.n160);
+    MaterialSet set;
+    set.modelCode = 34;
+    set.prop[43] = c.n160;
+    set.prop[38] = c.phiCv;
+    CopySoilProp(1, set, ModelConstants{});
+    EXPECT_EQ(set.prop[34], 0.5);  // ne
+    EXPECT_EQ(set.prop[36], 0.5);  // me
+    EXPECT_EQ(set.prop[37], 0.4);  // np
+    EXPECT_NEAR(set.prop[39], c.phiP, 1e-12);
+    const double kge = 434.0 * std::pow(c.n160, 0.333);
+    EXPECT_NEAR(set.prop[31], kge, 1e-9 * kge);
+    EXPECT_NEAR(set.prop[33], kge * c.n160 * c.n160 * 0.003 + 100.0, 1e-9 * kge);
+    EXPECT_NEAR(set.prop[40], std::min(0.99, 1.1 * std::pow(c.n160, -0.15)), 1e-12);
+    // The exponents reach the moduli: G at p' = 4 pref is twice G at pref.
+    const Params m = MakeParams(set.prop, ModelConstants{});
+    EXPECT_NEAR(ElasticModuli(m, {-400, -400, -400, 0, 0, 0}).G,
+                2.0 * ElasticModuli(m, {-100, -100, -100, 0, 0, 0}).G, 1e-9 * kge);
+  }
+  // Given exponents stay, a zero (N1)60 fills nothing.
+  MaterialSet given;
+  given.modelCode = 34;
+  given.prop[43] = 10.0;
+  given.prop[34] = 0.7;
+  given.prop[37] = 0.6;
+  CopySoilProp(1, given, ModelConstants{});
+  EXPECT_EQ(given.prop[34], 0.7);
+  EXPECT_EQ(given.prop[37], 0.6);
+  MaterialSet none;
+  none.modelCode = 34;
+  none.prop[31] = 500.0;
+  CopySoilProp(1, none, ModelConstants{});
+  EXPECT_EQ(none.prop[34], 0.0);
+  EXPECT_EQ(none.prop[33], 0.0);
+}
+
 struct Point {
   Params m;
   Moduli mod;

@@ -62,5 +62,39 @@ TEST(DerivedSlots, NotesFollowTheCompletionOfEachModel) {
   }
 }
 
+// A TOML job's note names the parameter as the job does, never its slot:
+// mb with its bound, and NGI-ADP's G (slot 1) as the E the job frees.
+TEST(DerivedSlots, ATomlJobsNotesSpeakItsTerms) {
+  input::Job job;
+  job.modelNumber = 115;
+  job.settings.nParams = 2;
+  job.settings.index = {45, 33};
+  job.settings.lower = {0.0, 10.0};
+  job.settings.upper = {5.0, 90.0};
+  input::JobLanguage language;
+  language.parameters = {{45, "mb", "", "as_given"}, {33, "GSI", "", "as_given"}};
+  job.language = language;
+  const std::vector<std::string> notes = DerivedSlotNotes(job, models::PropSoil{});
+  EXPECT_EQ(notes[0].rfind("mb is derived from mi, GSI and D when not positive, and its lower "
+                           "bound 0 lets the search reach that",
+                           0),
+            0u)
+      << notes[0];
+  EXPECT_EQ(notes[0].find("slot"), std::string::npos) << notes[0];
+
+  input::Job ngi;
+  ngi.modelNumber = 112;
+  ngi.settings.nParams = 1;
+  ngi.settings.index = {1};
+  ngi.settings.lower = {1e3};
+  ngi.settings.upper = {1e5};
+  input::JobLanguage e;
+  e.parameters = {{1, "E", "kPa", "shear_from_young", 0.25}};
+  ngi.language = e;
+  const std::string note = DerivedSlotNotes(ngi, models::PropSoil{})[0];
+  EXPECT_EQ(note.rfind("E has no effect", 0), 0u) << note;
+  EXPECT_EQ(note.find("slot"), std::string::npos) << note;
+}
+
 }  // namespace
 }  // namespace soilcal::optimisation

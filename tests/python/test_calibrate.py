@@ -18,7 +18,10 @@ import soilcal
 from conftest import BUILD_DIR, copy_example, program, result_sections, run_program, \
     slow_sand_job
 
-TIMING = re.compile(r"Wall Time|CPU Time|wall_time_ms|cpu_time_s|Wall time|CPU time")
+TIMING = re.compile(r"Wall Time|CPU Time|wall_time_ms|wall_time_s|cpu_time_s|Wall time|CPU time")
+# What the program's front end writes beside the run and a library call does
+# not: the console log of a TOML job's run.
+FRONT_END_ONLY = {"soilcal_console.log"}
 
 
 def outputs(folder, root=None):
@@ -27,7 +30,7 @@ def outputs(folder, root=None):
     files = {}
     for name in sorted(os.listdir(folder)):
         path = os.path.join(folder, name)
-        if not os.path.isfile(path):
+        if not os.path.isfile(path) or name in FRONT_END_ONLY:
             continue
         with open(path, encoding="utf-8", errors="replace") as f:
             text = f.read()
@@ -75,9 +78,20 @@ def test_one_and_two_threads_write_the_same_files(tmp_path):
     assert written[0] == written[1]
     with pytest.raises(ValueError):
         soilcal.calibrate(os.path.join(folder, "OPTIM.TXT"), threads=0)
+    # A number of threads given as text, a float or a bool is a type
+    # mistake: TypeError naming the type, and no run.
+    before = outputs(folder, folder)
+    for wrong, name in (("2", "str"), (2.0, "float"), (True, "bool")):
+        with pytest.raises(TypeError, match="threads must be an int.*not " + name):
+            soilcal.calibrate(os.path.join(folder, "OPTIM.TXT"), threads=wrong)
+    assert outputs(folder, folder) == before
 
 
-def test_progress_comes_at_most_ten_times_a_second_in_the_order_of_the_run(tmp_path):
+PHASES = ["reference_run", "starting_points", "iterations", "sensitivities", "final_run",
+          "uncertainty", "profiles", "writing"]
+
+
+def test_progress_tells_every_phase_at_most_ten_times_a_second_in_the_order_of_the_run(tmp_path):
     calls = []
 
     def progress(p):
@@ -87,18 +101,49 @@ def test_progress_comes_at_most_ten_times_a_second_in_the_order_of_the_run(tmp_p
     result = soilcal.calibrate(job, progress=progress)
     assert result.exit_code == 0
     assert len(calls) >= 3, calls
-    gaps = [b[0] - a[0] for a, b in zip(calls, calls[1:])]
-    assert min(gaps) >= 0.095  # 100 ms, less the clock's grain
+    # Within a phase at most every 100 ms (less the clock's grain); a new
+    # phase is told at once.
+    gaps = [b[0] - a[0] for a, b in zip(calls, calls[1:]) if a[1]["phase"] == b[1]["phase"]]
+    assert not gaps or min(gaps) >= 0.095
     reports = [p for _, p in calls]
-    assert set(reports[0]) >= {"evaluations", "best_objective", "phase"}
+    assert set(reports[0]) >= {"evaluations", "best_objective", "phase", "done", "total"}
     assert reports[0]["phase"] == "reference_run"
-    order = ["reference_run", "starting_points", "iterations", "sensitivities", "final_run", "uncertainty"]
-    ranks = [order.index(p["phase"]) for p in reports]
+    ranks = [PHASES.index(p["phase"]) for p in reports]
     assert ranks == sorted(ranks)
+    # Every phase of this run to its end: the linearised uncertainty after
+    # the default search, then the writing of the summary and the report.
+    told = [p["phase"] for p in reports]
+    assert set(told) >= {"reference_run", "starting_points", "iterations", "final_run",
+                         "uncertainty", "writing"}, told
+    assert told[-1] == "writing"
+    assert reports[-1]["evaluations"] >= result.evaluations
     counts = [p["evaluations"] for p in reports]
-    assert counts == sorted(counts) and counts[-1] <= result.evaluations
+    assert counts == sorted(counts)
     found = [p["best_objective"] for p in reports if p["best_objective"] is not None]
     assert found and min(found) >= result.objective
+
+
+def test_progress_counts_the_profile_sides_of_the_uncertainty_step(tmp_path):
+    reports = []
+    job = slow_sand_job(tmp_path / "slow", steps=300)
+    result = soilcal.calibrate(job, uncertainty="profile", progress=lambda p: reports.append(dict(p)))
+    assert result.exit_code == 0
+    profiles = [p for p in reports if p["phase"] == "profiles"]
+    assert profiles, [p["phase"] for p in reports]
+    # Two free parameters, a low and a high side each.
+    assert {p["total"] for p in profiles} == {4}
+    done = [p["done"] for p in profiles]
+    assert done == sorted(done) and 1 <= done[0] and done[-1] <= 4
+    # The step's evaluations add to the search's.
+    assert profiles[-1]["evaluations"] > result.evaluations
+    assert reports[-1]["phase"] == "writing"
+    assert all(p["done"] == 0 and p["total"] == 0 for p in reports if p["phase"] != "profiles")
+
+
+def test_the_module_has_the_programs_version():
+    done = run_program([program("soilcal"), "--version"], os.curdir)
+    assert done.stdout == "soilcal %s\n" % soilcal.__version__
+    assert re.fullmatch(r"\d+\.\d+\.\d+", soilcal.__version__)
 
 
 def test_a_progress_callback_that_raises_stops_the_search_and_its_error_comes_back(tmp_path):

@@ -65,8 +65,8 @@ std::unique_ptr<XmlNode> ParsedReport(const fs::path& folder) {
 }
 
 // What each example's parameters are shown as: symbol and unit from the
-// model's table (kN and m: kPa); a user-defined model keeps the result
-// file's keys.
+// model's table (kN and m: kPa), for a user-defined model from what its
+// library declares (the example library: E and φ in degrees, as given).
 struct Shown {
   const char* symbol;
   const char* unit;
@@ -77,7 +77,7 @@ const std::map<std::string, std::vector<Shown>> kShown = {
     {"hardening_soil", {{"E50ref", "kPa"}, {"φ", "°"}}},
     {"hoek_brown_rock", {{"σci", "kPa"}, {"mb", ""}}},
     {"ngi_adp", {{"s_u^A", "kPa"}, {"s_u^P", "kPa"}, {"s_u^DSS", "kPa"}}},
-    {"udsm_job", {}},
+    {"udsm_job", {{"E", "kPa"}, {"φ", "°"}}},
 };
 
 // A parameter as the report shows it: degrees for a sine, four digits.

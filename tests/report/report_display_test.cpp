@@ -70,7 +70,7 @@ TEST(CurveView, CompressionCurvesPutTheStressOnALogAxis) {
   EXPECT_TRUE(v.logX);
   EXPECT_TRUE(v.reverseY);  // compression grows downwards
   EXPECT_EQ(v.x.Label(), "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(v.y.Label(), "axial strain εa [%]");
+  EXPECT_EQ(v.y.Label(), "vertical strain εa [%]");
   // A stress signed tension positive is turned for the log axis.
   v = report::ChooseCurveView(20, -14, oedometer, kKpa);
   EXPECT_FALSE(v.swap);
@@ -200,6 +200,41 @@ TEST(Verdict, WarnsOfAWorseFitAShortSearchAndABoundInTheUnitsShown) {
   EXPECT_EQ(report::OutcomeText(s), "not calibrated: CURVE_FILE_NOT_FOUND (exit code 10)");
 }
 
+// An aborted search may stop before its best point beats the start (92.9 %
+// against 18.0 % was seen): that is said, and the outcome line of a stop
+// after the search says what was finished.
+TEST(Verdict, AnAbortBeforeAnyImprovementIsSaidAndALateStopNamesWhatIsMissing) {
+  report::Summary s;
+  s.job = "OPTIM.TXT";
+  s.exitCode = 18;
+  s.exitName = "USER_ABORT";
+  s.searchMode = "default";
+  s.start = report::PointSummary{18.0, 0.05};
+  s.best = report::PointSummary{92.9, 0.9};
+  const auto warnings = report::CollectWarnings(s, {});
+  ASSERT_EQ(Kinds(warnings), (std::vector<std::string>{"worse_than_start"}));
+  EXPECT_NE(warnings[0].text.find("stopped before it found a point better than the start values"),
+            std::string::npos) << warnings[0].text;
+  EXPECT_NE(warnings[0].text.find("92.9 % against 18 % at the start"), std::string::npos)
+      << warnings[0].text;
+  EXPECT_EQ(report::OutcomeText(s),
+            "stopped before the end: the best point found so far (exit code 18, USER_ABORT)");
+  // An improvement, however small: no warning.
+  s.best = report::PointSummary{17.9, 0.049};
+  EXPECT_TRUE(report::CollectWarnings(s, {}).empty());
+  // Stopped in the uncertainty step: the search's values are final, and
+  // judged as those of a finished search.
+  s.stoppedAfterSearch = "the calibrated values are finished; the profiles are not";
+  s.best = report::PointSummary{92.9, 0.9};
+  const auto late = report::CollectWarnings(s, {});
+  ASSERT_EQ(Kinds(late), (std::vector<std::string>{"worse_than_start"}));
+  EXPECT_NE(late[0].text.find("the search missed the better region"), std::string::npos)
+      << late[0].text;
+  EXPECT_EQ(report::OutcomeText(s),
+            "stopped after the search: the calibrated values are finished; the profiles are not "
+            "(exit code 18, USER_ABORT)");
+}
+
 // A TOML job PATH/JOB.toml runs in PATH/JOB.out/: the short search names
 // the job file to run again and the key that asks for the thorough search.
 TEST(Verdict, AShortSearchOfATomlJobNamesItsJobFile) {
@@ -257,10 +292,10 @@ TEST(CurveSection, AnOedometerIsDrawnAgainstLogStressWithItsOwnNames) {
   const auto plots = doc->FindAll("svg", "plot");
   ASSERT_EQ(plots.size(), 1u);
   const XmlNode& plot = *plots[0];
-  EXPECT_EQ(plot.FindAll("text", "title").at(0)->text, "Oedometer on soft clay");
+  EXPECT_EQ(plot.FindAll("text", "title").at(0)->text, "OEDO1 · oedometer");
   EXPECT_EQ(plot.FindAll("text", "subtitle").at(0)->text, "Soft clay — OED_EPS.TXT");
   EXPECT_EQ(plot.FindAll("text", "xlabel").at(0)->text, "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(plot.FindAll("text", "ylabel").at(0)->text, "axial strain εa [%]");
+  EXPECT_EQ(plot.FindAll("text", "ylabel").at(0)->text, "vertical strain εa [%]");
   // Measured stresses 100, 200, 400, 200 on a log axis from 100 to 400:
   // 200 lies log(2)/log(4) = half-way, the two points at 200 together.
   const std::vector<double> x = CircleX(plot, "measured");

@@ -113,6 +113,10 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   s.warnings = {{"near_bound", "Gref <near> & \"quoted\""}};
   s.parameters[2].best.reset();
   s.tests[0].curves[1].start.reset();
+  s.tests[0].initialStress = std::array<double, 6>{-100, -150, -100, 0, 0, 0};
+  s.tests[0].undrained = true;
+  s.runTimes = report::RunTimes{14.7, 26.25, {{"search", 3.1, 6.0}, {"uncertainty", 11.6, 20.25}}};
+  s.criticalState = report::CriticalStateLine{1.5, std::nullopt, false};
   TempDir dir;
   const std::string path = (dir.path() / report::kSummaryFileName).string();
   ASSERT_TRUE(report::WriteSummaryJson(s, path));
@@ -132,6 +136,14 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   EXPECT_FALSE(back->tests[0].curves[1].start);
   EXPECT_EQ(back->tests[0].curves[1].best->nValid, 3);
   EXPECT_EQ(back->warnings[0].text, s.warnings[0].text);
+  EXPECT_EQ(back->tests[0].initialStress, s.tests[0].initialStress);
+  EXPECT_TRUE(back->tests[0].undrained);
+  ASSERT_TRUE(back->runTimes);
+  EXPECT_EQ(back->runTimes->parts[1].name, "uncertainty");
+  EXPECT_EQ(back->runTimes->parts[1].cpu, 20.25);
+  ASSERT_TRUE(back->criticalState);
+  EXPECT_EQ(back->criticalState->m, 1.5);
+  EXPECT_FALSE(back->criticalState->phiDegrees);
 
   // A kernel error has no exit code; a file that is not a summary is refused.
   s.exitCode.reset();
@@ -240,7 +252,7 @@ TEST(LabTestProgram, AnOedometerIsDrawnAgainstLogStressWithASignedDeviator) {
   // log axis of 1-to-9 steps.
   const XmlNode& curve = *plots[0];
   EXPECT_EQ(curve.FindAll("text", "xlabel").at(0)->text, "vertical effective stress σ′v [kPa]");
-  EXPECT_EQ(curve.FindAll("text", "ylabel").at(0)->text, "axial strain εa [%]");
+  EXPECT_EQ(curve.FindAll("text", "ylabel").at(0)->text, "vertical strain εa [%]");
   EXPECT_EQ(Ticks(curve, "middle"), (std::vector<double>{100, 200, 300, 400}));
   // Unloading drives the lateral stress above the vertical one: the
   // deviator σ′a − σ′r of the last point is negative, and the axis reaches it.

@@ -150,6 +150,7 @@ TEST(Console, SummaryGivesTheBestValuesInTheJobsUnitsAndThePathOfTheReport) {
           report::ShortNumber(KeyValue(r.result, "Params", "phi")) + " in the result file)\n",
       "soilcal: mean relative error: " + report::ShortNumber(s["start"]["mean_relative_error"]) +
           " % at the start values, " + report::ShortNumber(error) + " % calibrated\n",
+      "soilcal: time: ",
       "soilcal: report: " + (dir.path() / "calibration_report.html").string() + "\n",
   };
   std::size_t at = 0;
@@ -158,7 +159,7 @@ TEST(Console, SummaryGivesTheBestValuesInTheJobsUnitsAndThePathOfTheReport) {
     ASSERT_NE(found, std::string::npos) << line << "\n" << r.run.err;
     at = found;
   }
-  EXPECT_EQ(at + expected[4].size(), r.run.err.size());  // the report's path comes last
+  EXPECT_EQ(at + expected[5].size(), r.run.err.size());  // the report's path comes last
   EXPECT_TRUE(fs::exists(dir.path() / "calibration_report.html"));
 
   EXPECT_EQ(s["program_version"], kVersion);

@@ -89,11 +89,11 @@ TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
   root.Write("jobs.txt", "# the second half\n\nmissing/OPTIM.TXT\r\n  good, too/OPTIM.TXT\n");
   const ProcessRun batch = RunProcess(
       BuildPath("soilcal"),
-      {"--exit-status", "good/OPTIM.TXT", "kernel/OPTIM.TXT", "toml/job.toml", "--jobs-from",
-       "jobs.txt"},
+      {"good/OPTIM.TXT", "kernel/OPTIM.TXT", "toml/job.toml", "--jobs-from", "jobs.txt"},
       root.path());
 
-  // The worst status: run error 10 above the kernel error's 1.
+  // The worst status, without --exit-status: run error 10 above the kernel
+  // error's 1.
   EXPECT_EQ(batch.exitStatus, 10) << batch.out << batch.err;
   // One line per job and nothing of the jobs' own output.
   const std::vector<std::string> lines = SplitLines(batch.out);
@@ -107,9 +107,13 @@ TEST(Batch, RunsEveryJobAloneAndSummarisesThemInListOrder) {
             std::string::npos);
   EXPECT_NE(ReadFile(root.path() / "kernel" / "soilcal_console.log").find("rIroVuzu3"),
             std::string::npos);
-  // A TOML job writes into JOB.out/, its log too.
-  EXPECT_NE(ReadFile(root.path() / "toml" / "job.out" / "soilcal_console.log").find(" ERROR = "),
-            std::string::npos);
+  // A TOML job writes into JOB.out/, its log too, each line once though the
+  // job keeps a log of its own there.
+  const std::string tomlLog = ReadFile(root.path() / "toml" / "job.out" / "soilcal_console.log");
+  EXPECT_NE(tomlLog.find(" ERROR = "), std::string::npos);
+  const std::size_t header = tomlLog.find(" Header line ");
+  ASSERT_NE(header, std::string::npos) << tomlLog;
+  EXPECT_EQ(tomlLog.find(" Header line ", header + 1), std::string::npos) << tomlLog;
 
   // Each job's files are those of a single run of it.
   CopyExample("sand_triaxial", single.path());
@@ -227,6 +231,83 @@ TEST(Batch, AnInterruptReachesEveryRunningJobOnceAndStartsNoMore) {
   EXPECT_EQ(Column(table, 3, "exit_code"), "18");
   EXPECT_EQ(Column(table, 3, "exit_name"), "USER_ABORT (not started)");
   EXPECT_FALSE(fs::exists(root.path() / "c" / "Optimization_result.txt"));
+}
+
+// The processes whose working folder lies in `root`: the batch's children
+// and whatever they started.
+std::vector<pid_t> ProcessesIn(const fs::path& root) {
+  std::vector<pid_t> found;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const fs::path cwd = fs::read_symlink(entry.path() / "cwd", ec);
+    if (ec) continue;
+    if (cwd.string().rfind(root.string(), 0) == 0) found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+TEST(Batch, AHangUpEndsEveryJobAndItsGroupAndStillWritesEveryRow) {
+  TempDir root;
+  for (const char* dir : {"a", "b", "c"}) WriteLongJob(root.path() / dir);
+  const std::string program = BuildPath("soilcal");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(root.path().c_str()) != 0) ::_exit(126);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    ::alarm(120);
+    ::execl(program.c_str(), program.c_str(), "--exit-status", "--jobs=2", "a/OPTIM.TXT",
+            "b/OPTIM.TXT", "c/OPTIM.TXT", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  // The closed SSH session: SIGHUP to the batch alone.
+  ::kill(pid, SIGHUP);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 18);
+  // No job lives on as an orphan.
+  EXPECT_TRUE(ProcessesIn(root.path()).empty());
+
+  const auto table = ReadCsv(root.Read("batch_summary.csv"));
+  ASSERT_EQ(table.size(), 4u) << root.Read("batch_summary.csv");
+  for (std::size_t row : {1u, 2u}) {
+    EXPECT_EQ(Column(table, row, "exit_code"), "18");
+    EXPECT_EQ(Column(table, row, "exit_name"), "USER_ABORT");
+  }
+  EXPECT_EQ(Column(table, 3, "exit_name"), "USER_ABORT (not started)");
+}
+
+TEST(Batch, TwoJobsWritingIntoOneFolderAreRefusedBeforeAnythingRuns) {
+  TempDir root;
+  WriteLongJob(root.path() / "a");
+  fs::copy_file(root.path() / "a" / "OPTIM.TXT", root.path() / "a" / "OTHER.TXT");
+  struct Case {
+    std::vector<std::string> jobs;
+    std::string first, second;
+  };
+  const Case cases[] = {
+      {{"a/OPTIM.TXT", "a/OTHER.TXT"}, "a/OPTIM.TXT", "a/OTHER.TXT"},
+      {{"a/OPTIM.TXT", "./a/../a/optim.txt"}, "a/OPTIM.TXT", "./a/../a/optim.txt"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"--exit-status"};
+    args.insert(args.end(), c.jobs.begin(), c.jobs.end());
+    const ProcessRun run = RunProcess(BuildPath("soilcal"), args, root.path());
+    EXPECT_EQ(run.exitStatus, 12) << run.err;
+    EXPECT_NE(run.err.find("the jobs " + c.first + " and " + c.second + " of the batch both "
+                           "write into a/"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(root.path() / "a" / "Optimization_result.txt"));
+    EXPECT_FALSE(fs::exists(root.path() / "a" / "soilcal_console.log"));
+    EXPECT_FALSE(fs::exists(root.path() / "batch_summary.csv"));
+  }
 }
 
 }  // namespace

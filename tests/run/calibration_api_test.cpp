@@ -6,6 +6,7 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -146,20 +147,35 @@ TEST(CalibrationCall, StopFlagEndsTheSearchAsTheAbortFileWithEveryFileWritten) {
   EXPECT_EQ(KeyValue(result, "General", "Exit Code"), 18.0);
   EXPECT_EQ(KeyValue(result, "Relative Sensitivity", "Gref"), -1.0);  // no sensitivities after a stop
   EXPECT_TRUE(fs::exists(dir.path() / "Q_EPS.TXT_calculated"));
-  // The phases in the order of the run, the counts never going back.
-  ASSERT_GE(seen.size(), 3u);
+  // The phases in the order of the run to its end, the counts never going
+  // back: the final run, the uncertainty step, the writing.
+  ASSERT_GE(seen.size(), 5u);
   EXPECT_EQ(seen.front().phase, optimisation::SearchPhase::kReferenceRun);
-  EXPECT_EQ(seen.back().phase, optimisation::SearchPhase::kFinalRun);
+  EXPECT_EQ(seen.back().phase, optimisation::SearchPhase::kWriting);
   for (std::size_t i = 1; i < seen.size(); ++i) {
     EXPECT_GE(seen[i].evaluations, seen[i - 1].evaluations);
+    EXPECT_GE(seen[i].phase, seen[i - 1].phase);
   }
-  // The last report carries what the search ended with: no iteration after
-  // the stop, the best point of the first.
+  // The final run's report carries what the search ended with: no
+  // iteration after the stop, the best point of the first.
   ASSERT_TRUE(done.found.has_value());
   EXPECT_EQ(done.found->iterations, 2);
-  EXPECT_EQ(seen.back().evaluations, done.found->evaluations);
-  EXPECT_EQ(seen.back().bestObjective, done.found->bestObjective);
-  EXPECT_EQ(seen.back().bestError, done.found->bestError);
+  const auto final = std::find_if(seen.rbegin(), seen.rend(), [](const auto& p) {
+    return p.phase == optimisation::SearchPhase::kFinalRun;
+  });
+  ASSERT_NE(final, seen.rend());
+  EXPECT_EQ(final->evaluations, done.found->evaluations);
+  EXPECT_EQ(final->bestObjective, done.found->bestObjective);
+  EXPECT_EQ(final->bestError, done.found->bestError);
+  // The linearised uncertainty at the best point: 2 n + 1 = 5 evaluations
+  // more for the two free parameters, the best point unchanged.
+  const auto step = std::find_if(seen.rbegin(), seen.rend(), [](const auto& p) {
+    return p.phase == optimisation::SearchPhase::kUncertainty;
+  });
+  ASSERT_NE(step, seen.rend());
+  EXPECT_EQ(step->evaluations, done.found->evaluations + 5);
+  EXPECT_EQ(step->bestObjective, done.found->bestObjective);
+  EXPECT_EQ(seen.back().evaluations, done.found->evaluations + 5);
 }
 
 TEST(CalibrationCall, ProgressReachesTheCallerAtMostOncePerInterval) {

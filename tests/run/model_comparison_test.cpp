@@ -118,13 +118,41 @@ TEST(ModelComparisonRun, TheModelThatMadeTheCurvesRanksFirstAndAnIdleParameterDo
   ASSERT_TRUE(best[1].at("interval_95").is_array());
   EXPECT_LT(best[1].at("interval_95")[0].get<double>(), best[1].at("best").get<double>());
 
-  // Each model a complete run of its own.
+  // Each model a complete run of its own, whose whole time (its
+  // uncertainty step included) comparison.json repeats.
   for (const char* folder : {"mohr_coulomb", "mc_tension", "linear_elastic"}) {
     SCOPED_TRACE(folder);
     EXPECT_TRUE(fs::exists(out / folder / "calibration_report.html"));
-    EXPECT_EQ(ReadJson(out / folder / "calibration_summary.json").at("search").at("mode"),
-              "thorough");
+    const json own = ReadJson(out / folder / "calibration_summary.json");
+    EXPECT_EQ(own.at("search").at("mode"), "thorough");
+    bool listed = false;
+    for (const json& model : models) {
+      if (model.at("label") != folder) continue;
+      listed = true;
+      EXPECT_EQ(model.at("run_wall_time_s"), own.at("run_times").at("wall_time_s"));
+    }
+    EXPECT_TRUE(listed);
   }
+  // The comparison's own time: one part per model in the order run, then
+  // the comparison itself; the parts add up to the whole, and each model's
+  // part holds its whole run.
+  const json& times = c.at("run_times");
+  std::vector<std::string> parts;
+  double sum = 0.0;
+  for (const json& p : times.at("parts")) {
+    parts.push_back(p.at("part"));
+    sum += p.at("wall_time_s").get<double>();
+  }
+  EXPECT_EQ(parts, (std::vector<std::string>{"Mohr-Coulomb", "mc_tension", "linear elastic",
+                                             "comparison"}));
+  EXPECT_NEAR(sum, times.at("wall_time_s").get<double>(), 1e-9);
+  for (const json& model : models) {
+    for (const json& p : times.at("parts")) {
+      if (p.at("part") != model.at("name")) continue;
+      EXPECT_GE(p.at("wall_time_s").get<double>(), model.at("run_wall_time_s").get<double>());
+    }
+  }
+  EXPECT_NE(run.err.find("soilcal: time: "), std::string::npos) << run.err;
   EXPECT_EQ(models[1].at("folder"), "mc_tension/");
   EXPECT_EQ(models[0].at("label"), "mohr_coulomb");
   const std::string verdict = c.at("verdict");
@@ -232,6 +260,45 @@ TEST(ModelComparisonRun, NativeJobsAreComparedOnTheSameTestsAndFinishedRunsReuse
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_NE(run.err.find("--compare needs the optimisation files of two jobs or more"),
             std::string::npos) << run.err;
+}
+
+TEST(ModelComparisonRun, AFinishedRunIsReusedOnlyWhileEveryInputReadsAsItDid) {
+  TempDir dir;
+  WriteComparison(dir);
+  ASSERT_EQ(RunProcess(BuildPath("soilcal"), {"--exit-status", "cmp.toml"}, dir.path()).exitStatus, 0);
+  const std::string mc = "cmp.out/mohr_coulomb/OPTIM.TXT";
+  const std::string le = "cmp.out/linear_elastic/OPTIM.TXT";
+  const std::string mcSummary = ReadFile(dir.path() / "cmp.out/mohr_coulomb/calibration_summary.json");
+  const std::string digest = json::parse(mcSummary).at("input_digest").get<std::string>();
+  EXPECT_EQ(digest.size(), 32u);
+
+  // New measured values under the old time stamps (cp -p, rsync -a, tar x):
+  // the same edit in both jobs, so they still calibrate on the same tests.
+  for (const char* model : {"mohr_coulomb", "linear_elastic"}) {
+    const fs::path curve = dir.path() / "cmp.out" / model / "TRIAX1_1.TXT";
+    const fs::file_time_type old = fs::last_write_time(curve);
+    Edit(curve, "\n0.002 ", "\n0.0021 ");
+    fs::last_write_time(curve, old);
+  }
+  ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", "--compare", mc, le}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err.find("is reused"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Mohr-Coulomb: calibrating in cmp.out/mohr_coulomb/"), std::string::npos)
+      << run.err;
+  const json rerun = json::parse(ReadFile(dir.path() / "cmp.out/mohr_coulomb/calibration_summary.json"));
+  EXPECT_NE(rerun.at("input_digest"), digest);
+
+  // Unchanged since: reused. A flag file that changes the run (the
+  // diagnostic log here), put back with an old time, is a change too.
+  run = RunProcess(BuildPath("soilcal"), {"--compare", mc, le}, dir.path());
+  EXPECT_NE(run.err.find("Mohr-Coulomb: the finished run in cmp.out/mohr_coulomb/ is reused"),
+            std::string::npos) << run.err;
+  const fs::path flag = dir.path() / "cmp.out/linear_elastic/do_opti";
+  WriteFile(flag, "");
+  fs::last_write_time(flag, fs::last_write_time(dir.path() / "cmp.out/linear_elastic/OPTIM.TXT"));
+  run = RunProcess(BuildPath("soilcal"), {"--compare", mc, le}, dir.path());
+  EXPECT_NE(run.err.find("linear elastic: calibrating in"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Mohr-Coulomb: the finished run"), std::string::npos) << run.err;
 }
 
 }  // namespace

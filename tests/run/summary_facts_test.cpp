@@ -91,16 +91,42 @@ TEST(SummaryFacts, EveryModelFamilyNamesItsParametersInTheJobsUnits) {
 }
 
 TEST(SummaryFacts, SlotsWithoutANameKeepTheResultFilesKey) {
+  // Slot 31 of a library that does not describe itself (the probe library)
+  // and slot 117 of Mohr-Coulomb have no name.
   for (const auto& [model, slot] : {std::pair{121, 31}, std::pair{102, 117}}) {
     report::Summary s;
     s.parameters.push_back({slot, "ProLay31", 0.1, 0.9, 0.5, 0.5, 100.0, {}});
-    run::AddJobFacts(JobOf(model, slot), run::CalibrationTrace{}, s);
+    input::Job job = JobOf(model, slot);
+    job.material.name = "udsm_probe.dll";
+    run::AddJobFacts(job, run::CalibrationTrace{}, s);
     EXPECT_FALSE(s.parameters[0].display);
     EXPECT_NE(report::ParameterSection(s).find("<td class=\"text\">ProLay31</td>"), std::string::npos);
     if (model == 121) {
-      EXPECT_EQ(s.modelName, "user-defined model (usermod.dll)");
+      EXPECT_EQ(s.modelName, "user-defined model (udsm_probe.dll)");
     }
   }
+}
+
+TEST(SummaryFacts, AUserModelIsShownAsItsLibraryDescribesIt) {
+  // The example library names user parameter 1 (slot 31) E, a stress: in
+  // MN and m that is MPa. The hypoplastic library names slot 32 hs.
+  report::Summary s;
+  s.parameters.push_back({31, "ProLay31", 0.1, 0.9, 0.5, 0.5, 100.0, {}});
+  run::AddJobFacts(JobOf(121, 31), run::CalibrationTrace{}, s);
+  ASSERT_TRUE(s.parameters[0].display);
+  EXPECT_EQ(s.parameters[0].display->symbol, "E");
+  EXPECT_EQ(s.parameters[0].display->unit, "MPa");
+  EXPECT_EQ(s.modelName, "Mohr-Coulomb of the example user library (usermod.dll)");
+
+  report::Summary h;
+  h.parameters.push_back({32, "ProLay32", 1e6, 1e7, 4e6, 4e6, 100.0, {}});
+  input::Job job = JobOf(121, 32);
+  job.material.name = "hypoplastic_sand.dll";
+  run::AddJobFacts(job, run::CalibrationTrace{}, h);
+  ASSERT_TRUE(h.parameters[0].display);
+  EXPECT_EQ(h.parameters[0].display->symbol, "hs");
+  EXPECT_EQ(h.parameters[0].display->words, "granular hardness");
+  EXPECT_EQ(h.modelName, "hypoplastic sand with intergranular strain (hypoplastic_sand.dll)");
 }
 
 }  // namespace

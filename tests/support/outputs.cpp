@@ -10,9 +10,11 @@ namespace soilcal::testing {
 
 namespace fs = std::filesystem;
 
-LabTestOutput RunLabTestProgram(const fs::path& dir, const std::string& fileName) {
-  const ProcessRun run =
-      RunProcess(BuildPath("soilcal-labtest"), {(dir / fileName).string()}, dir);
+LabTestOutput RunLabTestProgram(const fs::path& dir, const std::string& fileName,
+                                const std::vector<std::string>& options) {
+  std::vector<std::string> args{(dir / fileName).string()};
+  args.insert(args.end(), options.begin(), options.end());
+  const ProcessRun run = RunProcess(BuildPath("soilcal-labtest"), args, dir);
   LabTestOutput output;
   output.exitStatus = run.exitStatus;
   output.err = run.err;

@@ -39,7 +39,8 @@ struct LabTestOutput {
 };
 
 // Runs soilcal-labtest on `fileName` in `dir` and parses its table.
-LabTestOutput RunLabTestProgram(const std::filesystem::path& dir, const std::string& fileName);
+LabTestOutput RunLabTestProgram(const std::filesystem::path& dir, const std::string& fileName,
+                                const std::vector<std::string>& options = {});
 
 // ---- the result file and the simulated-curve files -----------------------
 

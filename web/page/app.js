@@ -8,6 +8,7 @@ const jobUrl = (job, what) =>
 const fileUrl = (file) => "/api/files/" + file.split("/").map(encodeURIComponent).join("/");
 
 let current = null;      // the job shown
+const uploaded = [];     // files stored for the new job, relative to the folder
 let stream = null;       // its EventSource while a run goes on
 let errorPlot = null;    // best error against iteration
 let errorData = [[], []];
@@ -273,28 +274,65 @@ async function upload(files) {
     li.dataset.test = "upload";
     li.textContent = f.file + " (" + f.bytes + " bytes)";
     list.append(li);
+    uploaded.push(f.file);
     const inspect = await api("GET", fileUrl(f.file) + "/inspect");
-    if (!inspect.ok && inspect.json) {
+    // 501: this build reads no lab sheets; the files still serve as the job's curves.
+    if (!inspect.ok && inspect.status !== 501 && inspect.json) {
       const note = document.createElement("div");
       note.className = "hint";
       note.textContent = inspect.json.error;
       li.append(note);
     }
   }
+  loadJobs();
+  await derive();
+}
+
+// Start values and bounds of the chosen model read off the stored files; the
+// job they make goes into the editor, each value's derivation as a tooltip.
+async function derive() {
+  const note = $("derive-note");
+  const table = $("derived");
+  if (!uploaded.length) { table.hidden = true; return; }
+  // Uploaded TOML jobs bring their curve files along: the jobs are the tests then.
+  const jobs = uploaded.filter((f) => /\.toml$/i.test(f));
+  const files = jobs.length ? jobs : uploaded;
+  const body = JSON.stringify({ models: [$("model").value], files, job: $("new-name").value });
+  const r = await api("POST", "/api/derive", body, "application/json");
+  if (!r.ok) { note.textContent = r.json ? r.json.error : r.text; table.hidden = true; return; }
+  note.textContent = "";
+  const rows = $("derived-rows");
+  rows.replaceChildren();
+  for (const d of r.json.derivations) {
+    for (const v of d.values) {
+      const tr = document.createElement("tr");
+      tr.dataset.test = "param-row";
+      tr.dataset.param = v.name;
+      tr.title = v.note || "";
+      const cells = [v.name, fmt(v.value), v.free ? fmt(v.lower) : "", v.free ? fmt(v.upper) : "",
+                     v.free ? "✓" : "", v.from_data ? "yes" : "default"];
+      for (const text of cells) { const td = document.createElement("td"); td.textContent = text; tr.append(td); }
+      rows.append(tr);
+    }
+  }
+  table.hidden = false;
+  $("job-text").value = r.json.toml;
 }
 
 function newJob() {
   current = null;
   $("job-panel").hidden = true;
   $("new-panel").hidden = false;
-  $("derive-note").textContent = "";
-  api("POST", "/api/derive", JSON.stringify({ model: $("model").value }), "application/json").then((r) => {
-    if (!r.ok && r.json) $("derive-note").textContent = r.json.error;
-  });
+  $("derive-note").textContent = "Drop the measured tests (TOML jobs or lab files): their start values appear here.";
+  uploaded.length = 0;
+  $("uploads").replaceChildren();
+  $("derived").hidden = true;
   // The editor below the new job holds a skeleton of the chosen model.
   $("job-panel").hidden = false;
   $("job-title").textContent = $("new-name").value;
   $("job-state").textContent = "";
+  $("job-state").className = "";
+  $("error-plot").hidden = true;
   $("results").hidden = true;
   $("run").disabled = true;
   $("abort").disabled = true;
@@ -310,6 +348,7 @@ function setUp() {
   $("new-name").addEventListener("input", () => { $("job-title").textContent = $("new-name").value; });
   $("model").addEventListener("change", () => {
     $("job-text").value = $("job-text").value.replace(/^name = ".*"$/m, "name = \"" + $("model").value + "\"");
+    derive();
   });
   $("save").addEventListener("click", async () => {
     const job = current || $("new-name").value;

@@ -2,7 +2,8 @@
 // records every call it receives and can be told, through its parameters,
 // to fail in the ways a real library might. Built several times, each copy
 // exporting its entry point under one name (PROBE_ENTRY: User_Mod, user_mod,
-// UserModelEntry for the bridge, or none at all).
+// UserModelEntry for the bridge, or none at all). One copy also describes
+// itself against the rules (PROBE_BAD_DESCRIPTION).
 //
 // Props[0] E, Props[1] nu: elasticity.
 // Props[2]: number of state variables answered for task 4.
@@ -130,6 +131,18 @@ SOILCAL_UDSM_EXPORT void PROBE_ENTRY(SOILCAL_UDSM_ARGUMENTS) {
   Model(IDTask, iMod, IsUndr, iStep, iTer, iEl, Int, X, Y, Z, Time0, dTime, Props, Sig0, Swp0,
         StVar0, dEps, D, BulkW, Sig, Swp, StVar, ipl, nStat, NonSym, iStrsDep, iTimeDep, iTang,
         iReserved1, iReserved2, iAbort);
+}
+#endif
+
+#ifdef PROBE_BAD_DESCRIPTION
+// A description that breaks the rules: the name "E" declared twice.
+SOILCAL_UDSM_EXPORT const SoilcalUdsmModelInfo* DescribeUserModel(int32_t* iMod) {
+  static constexpr SoilcalUdsmParameter kParameters[] = {
+      {"E", "E", 1, SOILCAL_UDSM_UNIT_STRESS, 0.0, HUGE_VAL, 1, 0, "Young's modulus"},
+      {"E", "E", 2, SOILCAL_UDSM_UNIT_NONE, 0.0, 0.5, 0, 1, "Poisson's ratio"}};
+  static constexpr SoilcalUdsmModelInfo kModel{SOILCAL_UDSM_DESCRIPTION_VERSION, "broken_probe",
+                                               "probe", 2, kParameters, 0, nullptr};
+  return *iMod == 1 ? &kModel : nullptr;
 }
 #endif
 

@@ -1,0 +1,141 @@
+// The liquefaction curve of the UBC3D sand against the field curve: sands
+// of the published correlations ((N1)60, phi_cv 33 degrees, nothing else
+// given) in undrained cyclic simple shear from sigma'_v0 = 100 kPa.
+//
+//   soilcal_liquefaction_study                 the whole study
+//   soilcal_liquefaction_study N160 K0 CSR STEPS [CYCLES] [fast|prescribed] [TOL] [F_EPOST]
+//                                              one test, its outcome
+//
+// The study prints (1) CRR15, the cyclic stress ratio that liquefies in 15
+// cycles (r_u 0.98 or 3 % single-amplitude shear strain), per (N1)60 and
+// K0, beside the field curve of Idriss and Boulanger (2008) at M 7.5 and
+// 1 atm, CRR = exp(N/14.1 + (N/126)^2 - (N/23.6)^3 + (N/25.4)^4 - 2.8);
+// (2) the cycles to liquefaction per CSR; (3) the cycles to liquefaction at
+// 10, 20, 40 and 80 load steps per half cycle.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/labtest/ubc3d_sand.hpp"
+
+namespace {
+
+using namespace soilcal;
+
+constexpr int kMaxCycles = 40;
+constexpr int kSteps = 20;
+
+double FieldCrr(double n) {
+  return std::exp(n / 14.1 + std::pow(n / 126.0, 2) - std::pow(n / 23.6, 3) +
+                  std::pow(n / 25.4, 4) - 2.8);
+}
+
+testing::CyclicOutcome Run(double n160, double k0, double csr, int steps, int cycles,
+                           double fDens = 1.0) {
+  const auto job = testing::CorrelatedSandJob(n160, 1.0, fDens);
+  testing::CyclicOutcome o = testing::CyclicSimpleShear(
+      *job, k0, csr, cycles, steps, labtest::StepSolver::kPrescribed, true);
+  // A load the sand cannot carry at all (a step that fails even in
+  // sub-steps: the sample flows) counts as liquefied where it failed.
+  if (o.status != 0) o.cycles = o.run.failure.time;
+  return o;
+}
+
+// The CSR that liquefies in 15 cycles, by bisection of log CSR on
+// [0.02, 1.2] (the cycles fall as the CSR grows); -1 when even 1.2 does not.
+double Crr15(double n160, double k0, double fDens = 1.0) {
+  double lo = 0.02, hi = 1.2;
+  if (Run(n160, k0, hi, kSteps, kMaxCycles, fDens).cycles > 15.0) return -1.0;
+  for (int k = 0; k < 12; ++k) {
+    const double mid = std::sqrt(lo * hi);
+    (Run(n160, k0, mid, kSteps, kMaxCycles, fDens).cycles <= 15.0 ? hi : lo) = mid;
+  }
+  return std::sqrt(lo * hi);
+}
+
+// The densification factor f_dens with which the field CRR liquefies in
+// 15 cycles (K0 1), by bisection of log f_dens on [0.02, 4].
+double FieldDensification(double n160, double field) {
+  double lo = 0.02, hi = 4.0;
+  for (int k = 0; k < 10; ++k) {
+    const double mid = std::sqrt(lo * hi);
+    (Run(n160, 1.0, field, kSteps, kMaxCycles, mid).cycles <= 15.0 ? lo : hi) = mid;
+  }
+  return std::sqrt(lo * hi);
+}
+
+std::string Cycles(const testing::CyclicOutcome& o) {
+  char buf[48];
+  if (o.status != 0) {
+    std::snprintf(buf, sizeof buf, "fail(%.1f)", o.run.failure.time);
+  } else if (o.cycles < 1e8) {
+    std::snprintf(buf, sizeof buf, "%.2f", o.cycles);
+  } else {
+    std::snprintf(buf, sizeof buf, ">%d", kMaxCycles);
+  }
+  return buf;
+}
+
+void Study() {
+  const double sands[] = {5, 8, 15, 25};
+  std::puts("CRR15: the CSR that liquefies in 15 cycles (20 steps per half cycle)");
+  std::puts("(N1)60  field (I&B 2008)  K0=1    ratio   K0=0.5  ratio");
+  for (const double n : sands) {
+    const double field = FieldCrr(n);
+    const double c1 = Crr15(n, 1.0), c05 = Crr15(n, 0.5);
+    std::printf("%6.0f  %17.3f  %6.3f  %6.2f  %6.3f  %6.2f\n", n, field, c1, c1 / field, c05,
+                c05 / field);
+  }
+  std::puts("\nf_dens with which the field CRR liquefies in 15 cycles (K0 = 1)");
+  for (const double n : sands) {
+    std::printf("%6.0f  %6.3f\n", n, FieldDensification(n, FieldCrr(n)));
+  }
+  std::puts("\nCycles to liquefaction per CSR (K0 = 1, 20 steps per half cycle)");
+  const double ratios[] = {0.06, 0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5};
+  std::printf("(N1)60");
+  for (const double r : ratios) std::printf(" %9.2f", r);
+  std::puts("");
+  for (const double n : sands) {
+    std::printf("%6.0f", n);
+    for (const double r : ratios) std::printf(" %9s", Cycles(Run(n, 1.0, r, kSteps, kMaxCycles)).c_str());
+    std::puts("");
+  }
+  std::puts("\nSteps study: cycles to liquefaction at 10/20/40/80 steps per half cycle");
+  struct Case {
+    double n160, k0, csr;
+  };
+  for (const Case c : {Case{5, 1.0, 0.08}, Case{8, 1.0, 0.1}, Case{15, 0.5, 0.19},
+                       Case{15, 1.0, 0.15}, Case{25, 1.0, 0.4}}) {
+    std::printf("(N1)60 %2.0f K0 %.1f CSR %.2f:", c.n160, c.k0, c.csr);
+    for (const int steps : {10, 20, 40, 80}) {
+      std::printf(" %9s", Cycles(Run(c.n160, c.k0, c.csr, steps, kMaxCycles)).c_str());
+    }
+    std::puts("");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as soon as it is known
+  if (argc >= 5) {
+    const int cycles = argc >= 6 ? std::atoi(argv[5]) : kMaxCycles;
+    const bool fast = argc >= 7 && std::string(argv[6]) == "fast";
+    const auto job =
+        testing::CorrelatedSandJob(std::atof(argv[1]), argc >= 9 ? std::atof(argv[8]) : 1.0);
+    const testing::CyclicOutcome o = testing::CyclicSimpleShear(
+        *job, std::atof(argv[2]), std::atof(argv[3]), cycles, std::atoi(argv[4]),
+        fast ? labtest::StepSolver::kFast : labtest::StepSolver::kPrescribed, false,
+        argc >= 8 ? std::atof(argv[7]) : 0.0025);
+    std::printf("status %d cycles %s by r_u %.3g by strain %.3g  max r_u %.4f max gamma %.4f "
+                "sub-stepped %d\n",
+                o.status, Cycles(o).c_str(), o.cyclesByRu, o.cyclesByStrain,
+                o.run.liquefaction.maxRu, o.run.liquefaction.maxShearStrain,
+                o.run.subSteppedSteps);
+    std::fputs(labtest::DescribeRun(o.run, fast).c_str(), stdout);
+    return 0;
+  }
+  Study();
+  return 0;
+}

@@ -1,0 +1,57 @@
+// The list of a model's start values as the model rules build it: each value
+// checked against the model's parameter table, free ones with their bounds.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "derive/analysis.hpp"
+#include "derive/bounds.hpp"
+#include "derive/derivation.hpp"
+#include "models/parameter_table.hpp"
+
+namespace soilcal::derive {
+
+class Builder {
+ public:
+  Builder(std::string_view model, const DeriveOptions& options);
+
+  // A value read off the tests; free with bounds from the spread [low, high].
+  void Free(std::string_view name, double value, double low, double high, std::string note);
+  // A value read off the tests that stays fixed (it follows from others).
+  void Derived(std::string_view name, double value, std::string note);
+  // A documented default no test here determines.
+  void Default(std::string_view name, double value, std::string note);
+
+  const DeriveOptions& options() const { return options_; }
+  std::string Stress(double v) const { return Number(v) + " " + options_.stressUnit; }
+  void Skip(std::string reason) { out_.skipped.push_back(std::move(reason)); }
+  Derivation Done(std::vector<std::string> skipped);
+
+ private:
+  void Add(std::string_view name, double value, bool fromData, bool free, double low, double high,
+           std::string note);
+  const models::params::Model* table_;
+  DeriveOptions options_;
+  Derivation out_;
+};
+
+// The models, one function each (derive/models_*.cpp).
+void DeriveMohrCoulomb(const Analysis& a, Builder& b);
+void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain);
+void DeriveSoftSoil(const Analysis& a, Builder& b, int model);
+void DeriveHoekBrown(const Analysis& a, Builder& b);
+void DeriveNgiAdp(const Analysis& a, Builder& b);
+
+// Shared pieces of the sand models.
+struct FrictionStart {
+  double phi = 30.0;
+  double c = 0.0;
+  bool fromData = false;
+};
+// φ′ and c′ from the drained peaks, else from the undrained stress paths.
+FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi);
+// ψ from the volumetric curves, else 0 with the reason.
+void AddDilatancy(const Analysis& a, Builder& b, double phi);
+
+}  // namespace soilcal::derive

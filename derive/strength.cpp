@@ -1,0 +1,92 @@
+// Strength rules: friction from a stress ratio, the line through the Mohr
+// circles, Jaky's K0, the critical stress ratio, Hoek-Brown's regression.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "derive/rules.hpp"
+
+namespace soilcal::derive {
+namespace {
+
+constexpr double kDeg = 180.0 / std::numbers::pi;
+
+}  // namespace
+
+double FrictionFromStressRatio(double eta, bool extension) {
+  const double s = extension ? 3.0 * eta / (6.0 - eta) : 3.0 * eta / (6.0 + eta);
+  return std::asin(std::clamp(s, 0.0, 1.0)) * kDeg;
+}
+
+double CriticalStressRatio(double phiDegrees) {
+  const double s = std::sin(phiDegrees / kDeg);
+  return 6.0 * s / (3.0 - s);
+}
+
+double JakyK0(double phiDegrees) { return 1.0 - std::sin(phiDegrees / kDeg); }
+
+std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles) {
+  if (circles.empty()) return std::nullopt;
+  std::vector<double> s, t;
+  double lo = circles.front().sigma3, hi = lo;
+  for (const Circle& c : circles) {
+    s.push_back(0.5 * (c.sigma1 + c.sigma3));
+    t.push_back(0.5 * (c.sigma1 - c.sigma3));
+    lo = std::min(lo, c.sigma3);
+    hi = std::max(hi, c.sigma3);
+  }
+  // A line needs confining stresses that differ by more than their scatter.
+  if (hi > 1.05 * lo + 1e-12) {
+    if (const auto line = FitLine(s, t); line && line->slope > 0.0 && line->slope < 1.0 &&
+                                         line->intercept >= 0.0) {
+      const double phi = std::asin(line->slope);
+      return Strength{phi * kDeg, line->intercept / std::cos(phi), true};
+    }
+  }
+  // Cohesionless: the mean of sin φ = t/s over the circles.
+  double sum = 0.0;
+  for (std::size_t i = 0; i < s.size(); ++i) sum += s[i] > 0.0 ? t[i] / s[i] : 0.0;
+  return Strength{std::asin(std::clamp(sum / static_cast<double>(s.size()), 0.0, 0.999)) * kDeg,
+                  0.0, false};
+}
+
+std::optional<HoekBrown> HoekBrownRegression(const std::vector<Circle>& peaks) {
+  std::vector<double> x, y;
+  for (const Circle& c : peaks) {
+    x.push_back(c.sigma3);
+    y.push_back((c.sigma1 - c.sigma3) * (c.sigma1 - c.sigma3));
+  }
+  const auto line = FitLine(x, y);
+  if (!line || !(line->intercept > 0.0) || !(line->slope > 0.0)) return std::nullopt;
+  HoekBrown hb;
+  hb.sigmaCi = std::sqrt(line->intercept);
+  hb.mb = line->slope / hb.sigmaCi;
+  hb.s = 1.0;
+  return hb;
+}
+
+double UndrainedStrength(double qPeak) { return 0.5 * qPeak; }
+
+double SkemptonA(double porePressureAtFailure, double qAtFailure) {
+  return qAtFailure != 0.0 ? porePressureAtFailure / qAtFailure : 0.0;
+}
+
+std::optional<double> LargestStressRatio(const Series& qOverP) {
+  std::optional<double> best;
+  for (std::size_t i = 0; i < qOverP.size(); ++i) {
+    if (!(qOverP.x[i] > 0.0)) continue;
+    const double eta = std::abs(qOverP.y[i]) / qOverP.x[i];
+    if (!best || eta > *best) best = eta;
+  }
+  return best;
+}
+
+double RelativeDensity(double e, double emin, double emax) {
+  return std::clamp((emax - e) / (emax - emin), 0.0, 1.0);
+}
+
+double BlowCountFromDensity(double relativeDensity) {
+  return 46.0 * relativeDensity * relativeDensity;
+}
+
+}  // namespace soilcal::derive

@@ -1,0 +1,305 @@
+// Writing a job from measured tests: the tests gathered (a TOML job's own
+// [[tests]], a lab file as `from = "FILE"`), read once through the TOML
+// reader to know them, the start values derived for each model, the job
+// written and read back before anyone sees it.
+#include "jobfile/new_job.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+#include "jobfile/measured_tests.hpp"
+#include "jobfile/model_list.hpp"
+#include "jobfile/reader_parts.hpp"
+#include "jobfile/test_text.hpp"
+#include "jobfile/toml_job.hpp"
+#include "models/parameter_table.hpp"
+#include "services/errors.hpp"
+#include "services/paths.hpp"
+
+namespace soilcal::jobfile {
+namespace {
+
+namespace fs = std::filesystem;
+namespace params = models::params;
+
+struct Sources {
+  std::string units;      // the [units] table of the first TOML job, as text
+  std::string drainage;   // of the first TOML job's model, if it gives one
+  std::string material;
+  toml::array tests;
+};
+
+// `file` (relative to `from`) as a path relative to the folder `to`.
+std::string Relative(const std::string& file, const fs::path& from, const fs::path& to) {
+  fs::path p(file);
+  if (p.is_relative()) p = from / p;
+  std::error_code ec;
+  const fs::path rel = fs::relative(fs::absolute(p), fs::absolute(to), ec);
+  // Beside or below the job, or a little above it: relative; else absolute.
+  int up = 0;
+  for (const fs::path& part : rel) up += part == ".." ? 1 : 0;
+  return (ec || rel.empty() || up > 2 ? fs::absolute(p).lexically_normal() : rel).generic_string();
+}
+
+void AddTomlJob(const std::string& path, const fs::path& outFolder, Sources& s) {
+  const toml::table root = reader::ParseTomlText(reader::ReadJobFileText(path), path);
+  const fs::path folder = fs::path(services::FolderOf(path).empty() ? "." : services::FolderOf(path));
+  const toml::array* tests = root["tests"].as_array();
+  if (tests == nullptr || tests->empty()) {
+    throw services::RunError(kJobFileUnreadable,
+                             path + " holds no [[tests]]: soilcal new needs measured tests");
+  }
+  std::string units;
+  if (const toml::table* table = root["units"].as_table()) {
+    std::ostringstream text;
+    text << toml::toml_formatter(*table);
+    units = text.str();
+  }
+  if (!s.tests.empty() && units != s.units) {
+    throw services::RunError(kJobFileUnreadable,
+                             path + " gives other [units] than the first job; soilcal new "
+                                    "reuses tests of jobs in one system of units only");
+  }
+  if (s.tests.empty()) {
+    s.units = units;
+    const toml::table* model = root["model"].as_table();
+    if (model == nullptr) {
+      if (const toml::array* list = root["models"].as_array(); list && !list->empty()) {
+        model = list->get(0)->as_table();
+      }
+    }
+    if (model != nullptr) {
+      s.drainage = (*model)["drainage"].value_or(std::string());
+      s.material = (*model)["material"].value_or(std::string());
+    }
+  }
+  for (const toml::node& node : *tests) {
+    const toml::table* t = node.as_table();
+    if (t == nullptr) continue;
+    toml::table copy = *t;
+    if (auto from = copy["from"].value<std::string>()) {
+      copy.insert_or_assign("from", Relative(*from, folder, outFolder));
+    }
+    if (toml::array* curves = copy["curves"].as_array()) {
+      for (toml::node& c : *curves) {
+        toml::table* curve = c.as_table();
+        if (curve == nullptr) continue;
+        if (auto file = (*curve)["file"].value<std::string>()) {
+          curve->insert_or_assign("file", Relative(*file, folder, outFolder));
+        }
+      }
+    }
+    s.tests.push_back(std::move(copy));
+  }
+}
+
+void AddLabFile(const std::string& path, const std::vector<std::string>& specimens,
+                const fs::path& outFolder, Sources& s) {
+  toml::table t;
+  t.insert("from", Relative(path, fs::current_path(), outFolder));
+  if (!specimens.empty()) {
+    toml::array list;
+    for (const std::string& sp : specimens) list.push_back(sp);
+    t.insert("specimens", std::move(list));
+  }
+  s.tests.push_back(std::move(t));
+}
+
+// A TOML basic string: "text" with backslashes, quotes and control
+// characters escaped.
+std::string Quoted(const std::string& s) {
+  std::string text = "\"";
+  for (const char c : s) {
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
+      text += buffer;
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
+
+// A number at four significant digits rounded down (-1), to nearest (0) or up (1).
+double Round4(double v, int direction) {
+  if (v == 0.0 || !std::isfinite(v)) return v;
+  const double scale = std::pow(10.0, std::floor(std::log10(std::abs(v))) - 3);
+  const double q = v / scale;
+  const double r = direction < 0 ? std::floor(q + 1e-9) : direction > 0 ? std::ceil(q - 1e-9)
+                                                                        : std::round(q);
+  return r * scale;
+}
+
+struct Rounded {
+  double value, lower, upper;
+};
+
+Rounded RoundForJob(const derive::DerivedValue& v) {
+  Rounded r{Round4(v.value, 0), Round4(v.lower, -1), Round4(v.upper, 1)};
+  r.lower = std::min(r.lower, r.value);
+  r.upper = std::max(r.upper, r.value);
+  return r;
+}
+
+std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList) {
+  std::ostringstream out;
+  const std::string prefix = inList ? "models." : "";
+  out << (inList ? "[[models]]\n" : "[model]\n");
+  out << "name = " << Quoted(d.model) << "\n";
+  if (!s.material.empty()) out << "material = " << Quoted(s.material) << "\n";
+  if (!s.drainage.empty()) out << "drainage = " << Quoted(s.drainage) << "\n";
+  out << "\n[" << prefix << "parameters]\n";
+  out << "from_data = true  # a value deleted here is derived again from the tests\n";
+  for (const derive::DerivedValue& v : d.values) {
+    out << v.name << " = " << JobNumber(RoundForJob(v).value) << "  # "
+        << (v.free ? "" : v.fromData ? "fixed, " : "default, ") << v.note << "\n";
+  }
+  if (!inList) {
+    // The default search starts its swarm at random points in the bounds and
+    // may end away from start values that already fit; the thorough one is surer.
+    out << "\n[calibrate]\n# search = \"thorough\"  # surer than the default search, which "
+           "starts at random points in the bounds\n";
+  }
+  out << "\n[" << prefix << "calibrate.free]\n";
+  for (const derive::DerivedValue& v : d.values) {
+    if (!v.free) continue;
+    const Rounded r = RoundForJob(v);
+    out << v.name << " = [" << JobNumber(r.lower) << ", " << JobNumber(r.upper) << "]\n";
+  }
+  return out.str();
+}
+
+}  // namespace
+
+std::string JobNumber(double v) {
+  if (v == 0.0) return "0";
+  const double a = std::abs(v);
+  char buffer[64];
+  if (a < 1e-4 || a >= 1e8) {
+    std::snprintf(buffer, sizeof buffer, "%.4g", v);
+    return buffer;
+  }
+  const int exponent = static_cast<int>(std::floor(std::log10(a)));
+  std::snprintf(buffer, sizeof buffer, "%.*f", std::max(0, 3 - exponent), v);
+  std::string text = buffer;
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+
+NewJob MakeNewJob(const NewJobRequest& request) {
+  if (request.models.empty() || request.files.empty()) {
+    throw services::RunError(kJobFileUnreadable, "soilcal new needs a model and at least one file");
+  }
+  const fs::path outFolder =
+      services::FolderOf(request.output).empty() ? fs::path(".") : fs::path(services::FolderOf(request.output));
+  Sources sources;
+  for (const std::string& file : request.files) {
+    if (!services::FileExists(file)) {
+      throw services::RunError(kJobFileUnreadable, file + " not found: give the path of a TOML "
+                                                          "job or of a lab file");
+    }
+    if (IsTomlJob(file)) {
+      if (!HasModelList(file)) ReadTomlJob(file);  // its own messages, its own lines
+      AddTomlJob(file, outFolder, sources);
+    } else {
+      AddLabFile(file, request.specimens, outFolder, sources);
+    }
+  }
+  const std::string tests = TestsText(sources.tests);
+  const std::string units = sources.units.empty() ? "" : "[units]\n" + sources.units + "\n\n";
+
+  NewJob job;
+  for (const std::string& model : request.models) {
+    if (params::FindModel(model) == nullptr) {
+      throw services::RunError(kJobFileUnreadable, "unknown model \"" + model + "\"");
+    }
+    // The tests read once through the TOML reader under this model.
+    const int number = params::FindModel(model)->number;
+    const bool needsM = number == 4 || number == 5 || number == 8;
+    const std::string probe = units + "[model]\nname = " + Quoted(model) + "\n" +
+                              (sources.drainage.empty() ? "" : "drainage = " +
+                                                                  Quoted(sources.drainage) + "\n") +
+                              (needsM ? "\n[parameters]\nM = 1\n" : "") + "\n" + tests;
+    NativeJob native;
+    try {
+      native = ReadTomlText(probe, request.output);
+    } catch (const services::RunError& e) {
+      std::string files;
+      for (const std::string& f : request.files) {
+        if (!IsTomlJob(f)) files += (files.empty() ? "" : ", ") + f;
+      }
+      if (files.empty()) throw;
+      throw services::RunError(e.code, "the lab file(s) " + files +
+                                           " could not be read as tests; written as [[tests]] "
+                                           "from = \"FILE\" into the new job, the TOML reader "
+                                           "says: " + e.detail);
+    }
+    derive::DeriveOptions options;
+    options.pref = native.job.material.referencePressure;
+    options.stressUnit = params::StressUnitText(native.job.material.forceUnit,
+                                                native.job.material.lengthUnit);
+    try {
+      job.derivations.push_back(derive::Derive(model, MeasuredTests(native), options));
+    } catch (const std::invalid_argument& e) {
+      throw services::RunError(kJobFileUnreadable, e.what());
+    }
+  }
+
+  std::ostringstream text;
+  text << "# Written by soilcal new from";
+  for (const std::string& f : request.files) text << " " << services::BareName(f);
+  text << ".\n# Start values and bounds read off the measured curves; each parameter line\n"
+          "# says how its value was found. Read them, then run: soilcal "
+       << services::BareName(request.output) << "\n";
+  for (const derive::Derivation& d : job.derivations) {
+    for (const std::string& skip : d.skipped) text << "# Not read (" << d.model << "): " << skip << "\n";
+  }
+  text << "\n" << units;
+  const bool list = job.derivations.size() > 1;
+  for (const derive::Derivation& d : job.derivations) text << ModelText(d, sources, list) << "\n";
+  text << tests << "\n";
+  job.toml = text.str();
+
+  // Read back as the program will read it.
+  if (list) {
+    ReadModelListText(job.toml, request.output);
+  } else {
+    ReadTomlText(job.toml, request.output);
+  }
+  return job;
+}
+
+std::string DerivationTable(const std::vector<derive::Derivation>& derivations) {
+  std::ostringstream out;
+  for (const derive::Derivation& d : derivations) {
+    out << d.model << ":\n";
+    for (const derive::DerivedValue& v : d.values) {
+      char line[96];
+      std::snprintf(line, sizeof line, "  %-14s %12s  ", v.name.c_str(),
+                    JobNumber(RoundForJob(v).value).c_str());
+      out << line;
+      if (v.free) {
+        const Rounded r = RoundForJob(v);
+        out << "free [" << JobNumber(r.lower) << ", " << JobNumber(r.upper) << "]  ";
+      } else {
+        out << (v.fromData ? "fixed  " : "default  ");
+      }
+      out << v.note << "\n";
+    }
+    for (const std::string& s : d.skipped) out << "  not read: " << s << "\n";
+  }
+  return out.str();
+}
+
+}  // namespace soilcal::jobfile

@@ -1,0 +1,263 @@
+// Start values of whole models from tests made with known parameters: the
+// closed-form drained response of Mohr-Coulomb, Duncan-Chang hyperbolas with
+// a power-law stiffness for Hardening Soil, a bilinear ln σ′ compression
+// curve for the soft-soil family, undrained strengths for NGI-ADP.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "derive/derivation.hpp"
+
+namespace soilcal::derive {
+namespace {
+
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+double Value(const Derivation& d, const std::string& name) {
+  const DerivedValue* v = d.Find(name);
+  if (v == nullptr) {
+    ADD_FAILURE() << "no value for " << name;
+    return std::nan("");
+  }
+  return v->value;
+}
+
+const DerivedValue& Get(const Derivation& d, const std::string& name) {
+  static const DerivedValue none;
+  const DerivedValue* v = d.Find(name);
+  if (v == nullptr) ADD_FAILURE() << "no value for " << name;
+  return v != nullptr ? *v : none;
+}
+
+// Drained triaxial compression of a Mohr-Coulomb soil at σ3: q = E ε1 up to
+// qf = 2(c cos φ + σ3 sin φ)/(1 − sin φ), εv = (1 − 2ν) ε1 while elastic,
+// then the plastic rate −2 sin ψ/(1 − sin ψ).
+MeasuredTest MohrCoulombTest(double s3, double E, double nu, double phi, double c, double psi) {
+  const double s = std::sin(phi * kDeg);
+  const double qf = 2.0 * (c * std::cos(phi * kDeg) + s3 * s) / (1.0 - s);
+  const double ey = qf / E;
+  const double d = -2.0 * std::sin(psi * kDeg) / (1.0 - std::sin(psi * kDeg));
+  MeasuredTest t;
+  t.name = "TX" + std::to_string(static_cast<int>(s3));
+  t.kind = TestKind::kTriaxialCompression;
+  t.cellPressure = s3;
+  MeasuredCurve q{"axial_strain", "deviator_stress", {}};
+  MeasuredCurve v{"axial_strain", "volumetric_strain", {}};
+  for (int i = 0; i <= 300; ++i) {
+    const double e = 0.0005 * i;
+    q.points.x.push_back(e);
+    q.points.y.push_back(std::min(E * e, qf));
+    v.points.x.push_back(e);
+    v.points.y.push_back(e <= ey ? (1.0 - 2.0 * nu) * e : (1.0 - 2.0 * nu) * ey + d * (e - ey));
+  }
+  t.curves = {q, v};
+  return t;
+}
+
+TEST(Derive, MohrCoulombFromTwoDrainedTestsGivesBackEveryParameter) {
+  const double E = 30000.0, nu = 0.25, phi = 32.0, c = 5.0, psi = 8.0;
+  const std::vector<MeasuredTest> tests{MohrCoulombTest(100.0, E, nu, phi, c, psi),
+                                        MohrCoulombTest(250.0, E, nu, phi, c, psi)};
+  const Derivation d = Derive("mohr_coulomb", tests);
+  EXPECT_NEAR(Value(d, "nu"), nu, 1e-9);
+  // E50 is the secant at qf/2 of a line from the origin: E itself.
+  EXPECT_NEAR(Value(d, "G"), E / (2.0 * (1.0 + nu)), 1e-6 * E);
+  EXPECT_NEAR(Value(d, "phi"), phi, 1e-9);
+  EXPECT_NEAR(Value(d, "c"), c, 1e-9);
+  EXPECT_NEAR(Value(d, "psi"), psi, 1e-9);
+  for (const char* name : {"G", "phi", "c", "psi"}) {
+    const DerivedValue& v = Get(d, name);
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(v.free);
+    EXPECT_LE(v.lower, v.value);
+    EXPECT_GE(v.upper, v.value);
+    EXPECT_LT(v.lower, v.upper);
+  }
+  EXPECT_FALSE(Get(d, "nu").free);
+  EXPECT_NE(Get(d, "phi").note.find("2 peak Mohr circles"), std::string::npos) << Get(d, "phi").note;
+}
+
+TEST(Derive, WithoutAVolumetricCurveDilatancyStaysAtZeroAndSaysWhy) {
+  MeasuredTest t = MohrCoulombTest(100.0, 30000.0, 0.25, 35.0, 0.0, 10.0);
+  t.curves.pop_back();
+  const Derivation d = Derive("mohr_coulomb", std::vector<MeasuredTest>{t});
+  const DerivedValue& psi = Get(d, "psi");
+  EXPECT_EQ(psi.value, 0.0);
+  EXPECT_FALSE(psi.free);
+  EXPECT_FALSE(psi.fromData);
+  EXPECT_NE(psi.note.find("no volumetric curve"), std::string::npos);
+  // One cell pressure: c′ = 0 and φ′ from the stress ratio, exact for c = 0.
+  EXPECT_EQ(Value(d, "c"), 0.0);
+  EXPECT_NEAR(Value(d, "phi"), 35.0, 1e-9);
+}
+
+// Duncan-Chang curves of a Hardening Soil sand: E50 = E50ref (σ3/pref)^m,
+// qf = 2 σ3 sin φ/(1 − sin φ), qa = qf/Rf, Ei = 2 E50/(2 − Rf).
+MeasuredTest HyperbolicTest(double s3, double e50ref, double m, double phi, double Rf) {
+  const double s = std::sin(phi * kDeg);
+  const double qf = 2.0 * s3 * s / (1.0 - s), qa = qf / Rf;
+  const double Ei = 2.0 * e50ref * std::pow(s3 / 100.0, m) / (2.0 - Rf);
+  MeasuredTest t;
+  t.name = "HS" + std::to_string(static_cast<int>(s3));
+  t.kind = TestKind::kTriaxialCompression;
+  t.cellPressure = s3;
+  MeasuredCurve q{"axial_strain", "deviator_stress", {}};
+  for (int i = 0; i <= 4000; ++i) {
+    const double e = 0.15 * i / 4000.0;
+    q.points.x.push_back(e);
+    q.points.y.push_back(std::min(e / (1.0 / Ei + e / qa), qf));
+  }
+  t.curves = {q};
+  return t;
+}
+
+// An oedometer with Eoed = Eoedref (σ/pref)^m from σ0: ε = ∫ dσ/Eoed.
+MeasuredTest PowerOedometer(double eoedref, double m, double s0, double s1) {
+  MeasuredTest t;
+  t.name = "OED";
+  t.kind = TestKind::kOedometer;
+  t.initialStress = s0;
+  MeasuredCurve c{"axial_strain", "axial_stress", {}};
+  for (int i = 0; i <= 400; ++i) {
+    const double sv = s0 + (s1 - s0) * i / 400.0;
+    const double e = std::pow(100.0, m) / (eoedref * (1.0 - m)) *
+                     (std::pow(sv, 1.0 - m) - std::pow(s0, 1.0 - m));
+    c.points.x.push_back(e);
+    c.points.y.push_back(sv);
+  }
+  t.curves = {c};
+  return t;
+}
+
+TEST(Derive, HardeningSoilFromThreeCellPressuresAndAnOedometer) {
+  const double e50ref = 25000.0, m = 0.6, phi = 34.0, Rf = 0.85, eoedref = 18000.0;
+  std::vector<MeasuredTest> tests;
+  for (double s3 : {50.0, 100.0, 300.0}) tests.push_back(HyperbolicTest(s3, e50ref, m, phi, Rf));
+  tests.push_back(PowerOedometer(eoedref, m, 50.0, 400.0));
+  const Derivation d = Derive("hardening_soil", tests);
+  EXPECT_NEAR(Value(d, "phi"), phi, 1e-6);
+  EXPECT_NEAR(Value(d, "c"), 0.0, 1e-6);
+  // E50 from the crossing of qf/2 between points 3.75e-5 apart: 0.1 %.
+  EXPECT_NEAR(Value(d, "m"), m, 0.005);
+  EXPECT_NEAR(Value(d, "E50ref"), e50ref, 0.005 * e50ref);
+  EXPECT_NEAR(Value(d, "Rf"), Rf, 1e-6);
+  EXPECT_NEAR(Value(d, "Eoedref"), eoedref, 0.005 * eoedref);
+  EXPECT_NEAR(Value(d, "K0nc"), 1.0 - std::sin(phi * kDeg), 1e-6);
+  // No unloading: Eurref = 3 E50ref, stated and fixed.
+  const DerivedValue& eur = Get(d, "Eurref");
+  EXPECT_NEAR(eur.value, 3.0 * Value(d, "E50ref"), 1e-9);
+  EXPECT_FALSE(eur.free);
+  EXPECT_NE(eur.note.find("no unloading"), std::string::npos);
+  // The bounds of E50ref hold the E50ref of every cell pressure.
+  const DerivedValue& e50 = Get(d, "E50ref");
+  EXPECT_LE(e50.lower, 0.5 * e50ref * 1.01);
+  EXPECT_GE(e50.upper, 2.0 * e50ref * 0.99);
+  // The small-strain variant adds its two defaults, fixed.
+  const Derivation small = Derive("hardening_soil_small", tests);
+  EXPECT_FALSE(Get(small, "gamma07").free);
+  EXPECT_GT(Value(small, "G0ref"), Value(small, "E50ref"));
+}
+
+// Oedometer on a clay: ε = κ* ln(σ/σ0) to σ′p, λ* ln(σ/σ′p) beyond, then
+// unloading with κ*; σ′ on a geometric grid that holds σ′p.
+MeasuredTest ClayOedometer(double kappa, double lambda, double s0, double sp) {
+  MeasuredTest t;
+  t.name = "OED1";
+  t.kind = TestKind::kOedometer;
+  t.initialStress = s0;
+  MeasuredCurve c{"axial_strain", "vertical_stress", {}};
+  auto strain = [&](double s) {
+    return s <= sp ? kappa * std::log(s / s0) : kappa * std::log(sp / s0) + lambda * std::log(s / sp);
+  };
+  for (int k = 0; k <= 20; ++k) {
+    const double s = s0 * std::pow(2.0, k / 4.0);
+    c.points.x.push_back(strain(s));
+    c.points.y.push_back(s);
+  }
+  const double top = c.points.y.back(), et = c.points.x.back();
+  for (int k = 1; k <= 8; ++k) {
+    const double s = top * std::pow(2.0, -k / 4.0);
+    c.points.x.push_back(et - kappa * std::log(top / s));
+    c.points.y.push_back(s);
+  }
+  t.curves = {c};
+  return t;
+}
+
+TEST(Derive, SoftSoilAndCamClayFromAnOedometerWithAPreconsolidationStress) {
+  const double kappa = 0.012, lambda = 0.09, s0 = 50.0, sp = 100.0;
+  const std::vector<MeasuredTest> tests{ClayOedometer(kappa, lambda, s0, sp)};
+  for (const char* model : {"soft_soil", "modified_cam_clay", "soft_soil_creep"}) {
+    SCOPED_TRACE(model);
+    const Derivation d = Derive(model, tests);
+    EXPECT_NEAR(Value(d, "lambda_star"), lambda, 1e-9);
+    // The oedometer's swelling slope against ln σ′v, doubled for the lateral
+    // stress that lags behind on unloading.
+    EXPECT_NEAR(Value(d, "kappa_star"), 2.0 * kappa, 1e-9);
+    EXPECT_TRUE(Get(d, "lambda_star").free);
+    // σ′p = 100 by Becker's method over σ′v0 = 50.
+    EXPECT_NEAR(Value(d, "OCR"), sp / s0, 1e-6);
+    EXPECT_NE(Get(d, "OCR").note.find("Casagrande"), std::string::npos);
+    // No strength test: φ′ keeps its stated default and stays fixed.
+    EXPECT_FALSE(Get(d, "phi").free);
+    EXPECT_GT(Value(d, "M"), 0.0);
+  }
+}
+
+TEST(Derive, NgiAdpFromUndrainedCompressionExtensionAndSimpleShear) {
+  auto triaxial = [](TestKind kind, double qf, double ef) {
+    MeasuredTest t;
+    t.name = kind == TestKind::kTriaxialCompression ? "TXC" : "TXE";
+    t.kind = kind;
+    t.drained = false;
+    t.cellPressure = 100.0;
+    MeasuredCurve q{"axial_strain", "deviator_stress", {}};
+    const double sign = kind == TestKind::kTriaxialCompression ? 1.0 : -1.0;
+    for (int i = 0; i <= 100; ++i) {
+      const double e = 0.001 * i;
+      q.points.x.push_back(sign * e);
+      q.points.y.push_back(sign * qf * std::min(1.0, e / ef));
+    }
+    t.curves = {q};
+    return t;
+  };
+  MeasuredTest dss;
+  dss.name = "DSS";
+  dss.kind = TestKind::kSimpleShear;
+  dss.drained = false;
+  MeasuredCurve tau{"shear_strain", "shear_stress", {}};
+  for (int i = 0; i <= 100; ++i) {
+    tau.points.x.push_back(0.002 * i);
+    tau.points.y.push_back(30.0 * std::min(1.0, 0.002 * i / 0.06));
+  }
+  dss.curves = {tau};
+  const std::vector<MeasuredTest> tests{triaxial(TestKind::kTriaxialCompression, 80.0, 0.02),
+                                        triaxial(TestKind::kTriaxialExtension, 50.0, 0.04), dss};
+  const Derivation d = Derive("ngi_adp", tests);
+  EXPECT_DOUBLE_EQ(Value(d, "suA"), 40.0);
+  EXPECT_DOUBLE_EQ(Value(d, "suP"), 25.0);
+  EXPECT_DOUBLE_EQ(Value(d, "suDSS"), 30.0);
+  // γf = 1.5 ε1 at failure in %, and the simple-shear γ at failure; failure
+  // is where the curve comes within 0.1 % of its peak, on these straight
+  // branches 0.999 of the strain at the kink.
+  EXPECT_NEAR(Value(d, "gammaf_C"), 0.999 * 3.0, 1e-9);
+  EXPECT_NEAR(Value(d, "gammaf_E"), 0.999 * 6.0, 1e-9);
+  EXPECT_NEAR(Value(d, "gammaf_DSS"), 0.999 * 6.0, 1e-9);
+  // Gur = Eu/3 with the initial tangent Eu = 80/0.02 = 4000: Gur/suA = 4000/3/40.
+  EXPECT_NEAR(Value(d, "Gur_over_suA"), 4000.0 / 3.0 / 40.0, 1e-6);
+}
+
+TEST(Derive, AModelWithoutRulesIsRefusedByName) {
+  try {
+    Derive("ubc3d_sand", std::vector<MeasuredTest>{});
+    FAIL() << "no exception";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_NE(std::string(e.what()).find("ubc3d_sand"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("hardening_soil"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace soilcal::derive

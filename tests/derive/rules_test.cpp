@@ -1,0 +1,280 @@
+// The start-value rules against closed-form soil mechanics: each curve is
+// built from known parameters and the rule must give them back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "derive/rules.hpp"
+
+namespace soilcal::derive {
+namespace {
+
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+// q(ε1) of a Kondner hyperbola ε1/q = 1/Ei + ε1/qa, cut at qf = Rf qa (the
+// Duncan-Chang failure), 2001 points to 10 % strain.
+Series Hyperbolic(double Ei, double qa, double Rf) {
+  Series s;
+  for (int i = 0; i <= 2000; ++i) {
+    const double e = 0.1 * i / 2000.0;
+    s.x.push_back(e);
+    s.y.push_back(std::min(e / (1.0 / Ei + e / qa), Rf * qa));
+  }
+  return s;
+}
+
+TEST(DeriveRules, AHyperbolaGivesBackItsInitialModulusAsymptoteFailureRatioAndE50) {
+  const double Ei = 50000.0, qa = 500.0, Rf = 0.9;
+  const Series q = Hyperbolic(Ei, qa, Rf);
+  const auto peak = PeakOf(q);
+  ASSERT_TRUE(peak);
+  EXPECT_DOUBLE_EQ(peak->q, Rf * qa);
+  ASSERT_TRUE(peak->critical) << "the curve is flat after failure";
+  const auto h = FitHyperbola(q, peak->q);
+  ASSERT_TRUE(h);
+  // The points below 95 % of the peak lie exactly on the hyperbola.
+  EXPECT_NEAR(h->Ei, Ei, 1e-6 * Ei);
+  EXPECT_NEAR(h->qa, qa, 1e-6 * qa);
+  EXPECT_NEAR(peak->q / h->qa, Rf, 1e-6);
+  // E50 = qf/2 / ε50 with ε50 = (qf/2)/(Ei (1 − qf/(2 qa))): Ei (1 − Rf/2) =
+  // 27500; the crossing is interpolated between points 5e-5 apart (0.1 %).
+  const auto e50 = SecantAtHalfPeak(q, peak->q);
+  ASSERT_TRUE(e50);
+  EXPECT_NEAR(*e50, Ei * (1.0 - Rf / 2.0), 1e-3 * Ei);
+}
+
+TEST(DeriveRules, APeakWithSofteningHasNoCriticalStateUntilTheCurveLevelsOff) {
+  Series q;
+  for (int i = 0; i <= 100; ++i) {
+    const double e = 0.001 * i;
+    q.x.push_back(e);
+    q.y.push_back(e < 0.02 ? 20000.0 * e : 400.0 - 2000.0 * (e - 0.02));  // falls to 240
+  }
+  const auto peak = PeakOf(q);
+  ASSERT_TRUE(peak);
+  EXPECT_DOUBLE_EQ(peak->q, 400.0);
+  EXPECT_DOUBLE_EQ(peak->strain, 0.02);
+  EXPECT_FALSE(peak->critical);
+}
+
+TEST(DeriveRules, TwoMohrCirclesOnAStraightEnvelopeGiveBackCohesionAndFriction) {
+  // σ1 = σ3 Kp + 2 c √Kp with Kp = (1 + sin φ)/(1 − sin φ).
+  struct Case {
+    double phi, c;
+  };
+  for (const Case k : {Case{30.0, 10.0}, Case{38.0, 0.0}, Case{22.5, 35.0}}) {
+    SCOPED_TRACE(k.phi);
+    const double s = std::sin(k.phi * kDeg);
+    const double Kp = (1.0 + s) / (1.0 - s);
+    std::vector<Circle> circles;
+    for (double s3 : {100.0, 300.0}) circles.push_back({s3, s3 * Kp + 2.0 * k.c * std::sqrt(Kp)});
+    const auto line = MohrCoulombLine(circles);
+    ASSERT_TRUE(line);
+    EXPECT_TRUE(line->line);
+    EXPECT_NEAR(line->phi, k.phi, 1e-9);
+    EXPECT_NEAR(line->c, k.c, 1e-9);
+  }
+  // One circle: c′ = 0 and sin φ′ = (σ1 − σ3)/(σ1 + σ3), here sin φ = 1/2.
+  const auto single = MohrCoulombLine({{100.0, 300.0}});
+  ASSERT_TRUE(single);
+  EXPECT_FALSE(single->line);
+  EXPECT_NEAR(single->phi, 30.0, 1e-9);
+  EXPECT_EQ(single->c, 0.0);
+}
+
+TEST(DeriveRules, StressRatiosAndFrictionAnglesConvertBothWays) {
+  for (double phi : {20.0, 30.0, 40.0}) {
+    SCOPED_TRACE(phi);
+    const double s = std::sin(phi * kDeg);
+    EXPECT_NEAR(FrictionFromStressRatio(CriticalStressRatio(phi), false), phi, 1e-9);
+    // Extension: η = 6 sin φ/(3 + sin φ).
+    EXPECT_NEAR(FrictionFromStressRatio(6.0 * s / (3.0 + s), true), phi, 1e-9);
+    EXPECT_NEAR(JakyK0(phi), 1.0 - s, 1e-15);
+  }
+  EXPECT_NEAR(CriticalStressRatio(30.0), 1.2, 1e-12);  // 6·0.5/2.5
+}
+
+// Drained Mohr-Coulomb triaxial test: εv = (1 − 2ν) ε1 while elastic, then
+// εv falls at the plastic rate d = −2 sin ψ/(1 − sin ψ) of the flow rule.
+Series Volumetric(double nu, double psi, double yieldStrain) {
+  const double d = -2.0 * std::sin(psi * kDeg) / (1.0 - std::sin(psi * kDeg));
+  Series s;
+  for (int i = 0; i <= 200; ++i) {
+    const double e = 0.0005 * i;
+    s.x.push_back(e);
+    s.y.push_back(e <= yieldStrain ? (1.0 - 2.0 * nu) * e
+                                   : (1.0 - 2.0 * nu) * yieldStrain + d * (e - yieldStrain));
+  }
+  return s;
+}
+
+TEST(DeriveRules, DilatancyAngleAndPoissonsRatioComeBackFromTheVolumetricCurve) {
+  for (double psi : {0.0, 5.0, 12.0}) {
+    SCOPED_TRACE(psi);
+    const Series ev = Volumetric(0.3, psi, 0.01);
+    const auto d = DilatancyAngle(ev);
+    ASSERT_TRUE(d);
+    EXPECT_NEAR(d->psi, psi, 1e-9);
+    // q rises linearly to 300 at the yield strain.
+    Series q;
+    for (double e : ev.x) q.x.push_back(e), q.y.push_back(std::min(30000.0 * e, 300.0));
+    const auto nu = PoissonFromInitialSlope(ev, q, 300.0);
+    ASSERT_TRUE(nu);
+    EXPECT_NEAR(*nu, 0.3, 1e-12);
+  }
+}
+
+TEST(DeriveRules, StiffnessPowerAndReferenceModulusFromSeveralCellPressures) {
+  // E = Eref ((σ3 + c cot φ)/(pref + c cot φ))^m.
+  const double Eref = 25000.0, m = 0.55, pref = 100.0;
+  for (const double c : {0.0, 12.0}) {
+    SCOPED_TRACE(c);
+    const double phi = 33.0;
+    const double ccot = c / std::tan(phi * kDeg);
+    std::vector<ModulusAt> moduli;
+    for (double s3 : {50.0, 100.0, 200.0, 400.0}) {
+      moduli.push_back({s3, Eref * std::pow((s3 + ccot) / (pref + ccot), m)});
+    }
+    const auto law = FitStiffnessPower(moduli, c, phi, pref);
+    ASSERT_TRUE(law);
+    EXPECT_NEAR(law->m, m, 1e-12);
+    EXPECT_NEAR(law->Eref, Eref, 1e-8 * Eref);
+    EXPECT_NEAR(ModulusAtPref(moduli[3], m, c, phi, pref), Eref, 1e-8 * Eref);
+  }
+}
+
+// A bilinear e–log10 σ′ curve: recompression with Cr up to σ′p, then the
+// virgin line with Cc; σ′ on a grid of 2^(1/4) steps from 25 (200 on the grid).
+struct Oedometer {
+  std::vector<double> sigma, e, strain;
+};
+Oedometer Bilinear(double Cr, double Cc, double sigmaP, double e0 = 1.2) {
+  Oedometer o;
+  for (int k = 0; k <= 24; ++k) {
+    const double s = 25.0 * std::pow(2.0, k / 4.0);
+    const double e = s <= sigmaP ? e0 - Cr * std::log10(s / 25.0)
+                                 : e0 - Cr * std::log10(sigmaP / 25.0) - Cc * std::log10(s / sigmaP);
+    o.sigma.push_back(s);
+    o.e.push_back(e);
+    o.strain.push_back((e0 - e) / (1.0 + e0));
+  }
+  return o;
+}
+
+TEST(DeriveRules, ABilinearCompressionCurveGivesBackItsIndicesAndItsKinkByBothMethods) {
+  const Oedometer o = Bilinear(0.05, 0.40, 200.0);
+  const auto idx = CompressionIndices(o.sigma, o.e);
+  ASSERT_TRUE(idx);
+  EXPECT_NEAR(idx->Cc, 0.40, 1e-9);
+  EXPECT_NEAR(idx->Cr, 0.05, 1e-9);
+  EXPECT_NEAR(idx->kink, 200.0, 1e-6);
+  // Casagrande: the largest curvature lies at the kink, which is on the
+  // virgin line, so the bisector meets the line there.
+  const auto casagrande = CasagrandePreconsolidation(o.sigma, o.e);
+  ASSERT_TRUE(casagrande);
+  EXPECT_NEAR(*casagrande, 200.0, 1e-6);
+  // Becker: on a geometric grid the trapezoidal work is linear in σ′ on
+  // each side of the kink, so the two lines meet exactly at σ′p.
+  const auto becker = BeckerPreconsolidation(o.sigma, o.strain);
+  ASSERT_TRUE(becker);
+  EXPECT_NEAR(*becker, 200.0, 1e-6);
+
+  // A kink between two points (σ′p = 180 lies between 168.2 and 200):
+  // both methods land within one step of the grid.
+  const Oedometer off = Bilinear(0.05, 0.40, 180.0);
+  const auto c2 = CasagrandePreconsolidation(off.sigma, off.e);
+  const auto b2 = BeckerPreconsolidation(off.sigma, off.strain);
+  ASSERT_TRUE(c2 && b2);
+  EXPECT_NEAR(*c2, 180.0, 0.19 * 180.0);
+  EXPECT_NEAR(*b2, 180.0, 0.19 * 180.0);
+}
+
+TEST(DeriveRules, LambdaAndKappaStarFromLoadingWithAKinkAndAnUnloadingBranch) {
+  // ε = κ* ln(σ/50) to σ′p = 160 on reloading, then λ* ln(σ/σ′p) beyond,
+  // unloading from 640 back to 80 with κ*u.
+  const double kappa = 0.01, lambda = 0.08, kappaU = 0.012, sp = 160.0;
+  Series c;
+  for (int k = 0; k <= 12; ++k) {
+    const double s = 50.0 * std::pow(640.0 / 50.0, k / 12.0);
+    c.x.push_back(s);
+    c.y.push_back(s <= sp ? kappa * std::log(s / 50.0)
+                          : kappa * std::log(sp / 50.0) + lambda * std::log(s / sp));
+  }
+  const double top = c.y.back();
+  for (int k = 1; k <= 6; ++k) {
+    const double s = 640.0 * std::pow(80.0 / 640.0, k / 6.0);
+    c.x.push_back(s);
+    c.y.push_back(top - kappaU * std::log(640.0 / s));
+  }
+  const auto slopes = CompressionSlopes(c);
+  ASSERT_TRUE(slopes);
+  // σ′p = 160 lies between two points of the loading grid: each line is
+  // fitted to the points of its own side only, so both come back exactly.
+  EXPECT_NEAR(slopes->lambdaStar, lambda, 1e-9);
+  ASSERT_TRUE(slopes->kappaStar);
+  EXPECT_TRUE(slopes->kappaFromUnloading);
+  EXPECT_NEAR(*slopes->kappaStar, kappaU, 1e-9);
+  ASSERT_TRUE(slopes->kink);
+  EXPECT_NEAR(*slopes->kink, sp, 1e-6 * sp);
+}
+
+TEST(DeriveRules, OedometerModulusAtPrefFromTheVirginBranch) {
+  // ε = λ ln(σ/σ0) gives the tangent Eoed = σ/λ, so Eoedref = pref/λ with m = 1.
+  const double lambda = 0.02, pref = 100.0;
+  Series c;
+  for (int k = 0; k <= 200; ++k) {
+    const double s = 50.0 * std::pow(8.0, k / 200.0);
+    c.x.push_back(s);
+    c.y.push_back(lambda * std::log(s / 50.0));
+  }
+  const auto e = OedometerModulusAtPref(c, 50.0, 1.0, pref);
+  ASSERT_TRUE(e);
+  // Three-point slopes of an exponential on a fine grid: 0.01 % error.
+  EXPECT_NEAR(*e, pref / lambda, 1e-4 * pref / lambda);
+  EXPECT_FALSE(OedometerModulusAtPref(c, 1e6, 1.0, pref)) << "no point above the start stress";
+}
+
+TEST(DeriveRules, HoekBrownRegressionGivesBackSigmaCiAndMbOfIntactRock) {
+  const double sci = 60000.0, mb = 12.0;
+  std::vector<Circle> peaks;
+  for (double s3 : {0.0, 2000.0, 5000.0, 10000.0}) {
+    peaks.push_back({s3, s3 + sci * std::sqrt(mb * s3 / sci + 1.0)});
+  }
+  const auto hb = HoekBrownRegression(peaks);
+  ASSERT_TRUE(hb);
+  EXPECT_NEAR(hb->sigmaCi, sci, 1e-6 * sci);
+  EXPECT_NEAR(hb->mb, mb, 1e-9 * mb);
+  EXPECT_FALSE(HoekBrownRegression({{1000.0, 5000.0}})) << "one peak gives no line";
+}
+
+TEST(DeriveRules, UndrainedStrengthSkemptonAAndTheSandStateCorrelation) {
+  EXPECT_DOUBLE_EQ(UndrainedStrength(84.0), 42.0);
+  EXPECT_DOUBLE_EQ(SkemptonA(30.0, 100.0), 0.3);
+  Series path{{100.0, 80.0, 60.0}, {0.0, 60.0, 72.0}};
+  EXPECT_DOUBLE_EQ(*LargestStressRatio(path), 1.2);
+  EXPECT_DOUBLE_EQ(RelativeDensity(0.7, 0.5, 0.9), 0.5);
+  EXPECT_DOUBLE_EQ(BlowCountFromDensity(0.5), 11.5);
+}
+
+TEST(DeriveFit, TwoLinesMeetAtTheKinkAndBranchesSplitAtTurningPoints) {
+  std::vector<double> x, y;
+  for (int i = 0; i <= 10; ++i) x.push_back(i), y.push_back(i <= 4 ? 2.0 * i : 8.0 + 5.0 * (i - 4));
+  const auto two = FitTwoLines(x, y);
+  ASSERT_TRUE(two);
+  EXPECT_NEAR(two->kink, 4.0, 1e-12);
+  EXPECT_NEAR(two->first.slope, 2.0, 1e-12);
+  EXPECT_NEAR(two->second.slope, 5.0, 1e-12);
+  const auto b = MonotoneBranches({1, 2, 3, 2, 1, 4});
+  ASSERT_EQ(b.size(), 3u);
+  EXPECT_TRUE(b[0].loading);
+  EXPECT_EQ(b[0].last, 2u);
+  EXPECT_FALSE(b[1].loading);
+  EXPECT_EQ(b[1].first, 2u);
+  EXPECT_EQ(b[1].last, 4u);
+  EXPECT_TRUE(b[2].loading);
+}
+
+}  // namespace
+}  // namespace soilcal::derive

@@ -1,0 +1,218 @@
+// Liquefaction of the UBC3D sand (model 34) in undrained cyclic simple
+// shear as soil mechanics, not as a step the solver gave up: the test runs
+// through cyclic mobility to its last cycle, liquefaction is read by r_u
+// 0.98 and by 3 % single-amplitude shear strain, the cycles to it hardly
+// depend on the load steps, the curve of cycles against CSR falls
+// monotonically, and the post-liquefaction factor f_Epost sets how fast
+// the shear strain grows once the sand has liquefied.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "labtest/ubc3d_sand.hpp"
+
+namespace soilcal::testing {
+namespace {
+
+// Maximum shear strain of simple shear without lateral strain (eps_xx =
+// eps_zz = 0): the principal strains of the xy plane differ by
+// hypot(eps_yy, gamma_xy), and the third (0) lies between them.
+double ShearStrainOf(const input::RecordedPoint& p) { return std::hypot(p.strain[1], p.strain[3]); }
+double RuOf(const input::RecordedPoint& p) { return -p.pw / 100.0; }
+
+TEST(Liquefaction, ByPorePressureAndByStrainBothReportedAndTheTestGoesOn) {
+  // A loose sand ((N1)60 5, the published correlations), K0 1, CSR 0.08,
+  // 15 cycles: the prescribed iteration alone stalls in cyclic mobility.
+  const auto job = CorrelatedSandJob(5.0);
+  const CyclicOutcome out = CyclicSimpleShear(*job, 1.0, 0.08, 15, 20);
+  ASSERT_EQ(out.status, 0) << labtest::DescribeRun(out.run, false);
+  EXPECT_EQ(out.run.nRecorded, 1 + 15 * 40);  // every step of every cycle
+  EXPECT_GT(out.run.subSteppedSteps, 0);
+  const labtest::LiquefactionWatch& w = out.run.liquefaction;
+  ASSERT_GT(w.pointByRu, 1);
+  ASSERT_GT(w.pointByStrain, 1);
+  // Each reported point is the first recorded one that meets its
+  // criterion, read back from the recorded pore pressure and strains.
+  const auto& rec = out.ctx->rec;
+  EXPECT_GE(RuOf(rec.Point(w.pointByRu)), 0.98);
+  EXPECT_LT(RuOf(rec.Point(w.pointByRu - 1)), 0.98);
+  EXPECT_GE(ShearStrainOf(rec.Point(w.pointByStrain)), 0.03 - 1e-12);
+  EXPECT_LT(ShearStrainOf(rec.Point(w.pointByStrain - 1)), 0.03);
+  for (int k = 1; k < std::min(w.pointByRu, w.pointByStrain); ++k) {
+    EXPECT_LT(RuOf(rec.Point(k)), 0.98) << k;
+  }
+  EXPECT_NEAR(w.timeByRu, rec.Point(w.pointByRu).time, 1e-12);
+  EXPECT_EQ(out.cycles, std::min(w.timeByRu, w.timeByStrain));
+  // Undrained throughout: the volume is kept by the pore water.
+  EXPECT_LT(std::fabs(VolumetricStrain(rec.Point(out.run.nRecorded).strain)), 1e-3);
+  // Asked to stop: the same record up to the first criterion, then nothing.
+  const CyclicOutcome stop =
+      CyclicSimpleShear(*job, 1.0, 0.08, 15, 20, labtest::StepSolver::kPrescribed, true);
+  ASSERT_EQ(stop.status, 0);
+  EXPECT_TRUE(stop.run.stoppedAtLiquefaction);
+  ASSERT_EQ(stop.run.nRecorded, w.Point());
+  EXPECT_EQ(stop.ctx->rec.Point(w.Point()).stress, rec.Point(w.Point()).stress);
+}
+
+TEST(Liquefaction, ALoadAboveTheUndrainedStrengthEndsTheTestWithItsStateInWords) {
+  // The loose sand under CSR 0.4: its undrained strength (it contracts on
+  // the first loading) lies below 40 kPa, so the first quarter cycle cannot
+  // be completed, whatever the steps. Status 3 and a sentence with the
+  // cycle, r_u and the shear strain where it stopped.
+  const auto job = CorrelatedSandJob(5.0);
+  const CyclicOutcome o = CyclicSimpleShear(*job, 1.0, 0.4, 5, 20);
+  ASSERT_EQ(o.status, 3);
+  const labtest::StepFailure& f = o.run.failure;
+  EXPECT_TRUE(f.subSteps);
+  EXPECT_LT(f.time, 0.25);
+  EXPECT_EQ(f.phase, 1);
+  EXPECT_EQ(f.point, o.run.nRecorded + 1);
+  // Where it stopped, the recorded shear stress is below the load asked for.
+  const input::RecordedPoint last = o.ctx->rec.Point(o.run.nRecorded);
+  EXPECT_LT(last.stress[3], 40.0);
+  EXPECT_NEAR(f.ru, RuOf(last), 1e-12);
+  const std::string text = labtest::DescribeRun(o.run, false);
+  for (const char* part : {"did not converge", "cannot carry this load step", "r_u ",
+                           "the test did not finish"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  EXPECT_EQ(text.find("--solver=fast"), std::string::npos) << text;
+}
+
+TEST(Liquefaction, CyclesToLiquefactionHardlyDependOnTheLoadSteps) {
+  // 20 and 80 steps per half cycle: within 10 % or half a cycle.
+  struct Case {
+    double n160, k0, csr;
+  };
+  for (const Case c : {Case{5, 1.0, 0.08}, Case{8, 1.0, 0.1}, Case{8, 0.5, 0.12}}) {
+    SCOPED_TRACE(::testing::Message() << c.n160 << " " << c.k0 << " " << c.csr);
+    const auto job = CorrelatedSandJob(c.n160);
+    const CyclicOutcome coarse =
+        CyclicSimpleShear(*job, c.k0, c.csr, 30, 20, labtest::StepSolver::kPrescribed, true);
+    const CyclicOutcome fine =
+        CyclicSimpleShear(*job, c.k0, c.csr, 30, 80, labtest::StepSolver::kPrescribed, true);
+    ASSERT_EQ(coarse.status, 0);
+    ASSERT_EQ(fine.status, 0);
+    ASSERT_LT(fine.cycles, 30.0);
+    EXPECT_LE(std::fabs(coarse.cycles - fine.cycles), std::max(0.1 * fine.cycles, 0.5));
+  }
+}
+
+TEST(Liquefaction, CyclesFallMonotonicallyAsTheStressRatioRises) {
+  // (N1)60 8, K0 1, 20 steps per half cycle, at most 40 cycles; every test
+  // completes, and a higher CSR never takes more cycles.
+  const auto job = CorrelatedSandJob(8.0);
+  double previous = 1e9;
+  int liquefied = 0;
+  for (const double csr : {0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4}) {
+    SCOPED_TRACE(csr);
+    const CyclicOutcome o =
+        CyclicSimpleShear(*job, 1.0, csr, 40, 20, labtest::StepSolver::kPrescribed, true);
+    ASSERT_EQ(o.status, 0) << labtest::DescribeRun(o.run, false);
+    EXPECT_LE(o.cycles, previous);
+    if (o.cycles < 1e8) ++liquefied;
+    previous = o.cycles;
+  }
+  EXPECT_GE(liquefied, 6);
+}
+
+}  // namespace
+}  // namespace soilcal::testing
+
+namespace soilcal::testing {
+namespace {
+
+// Undrained cyclic simple shear of the loose sand ((N1)60 8, K0 1, CSR
+// 0.12) for 12 cycles with the post-liquefaction factor f_Epost.
+CyclicOutcome PostLiquefaction(double fEpost) {
+  const auto job = CorrelatedSandJob(8.0, fEpost);
+  return CyclicSimpleShear(*job, 1.0, 0.12, 12, 20);
+}
+
+// Largest |gamma_xy| within the cycle that ends at time `end`.
+double AmplitudeOfCycle(const CyclicOutcome& o, double end) {
+  double largest = 0.0;
+  for (int k = 1; k <= o.run.nRecorded; ++k) {
+    const input::RecordedPoint p = o.ctx->rec.Point(k);
+    if (p.time > end - 1.0 + 1e-9 && p.time <= end + 1e-9) {
+      largest = std::max(largest, std::fabs(p.strain[3]));
+    }
+  }
+  return largest;
+}
+
+TEST(Liquefaction, PostLiquefactionFactorActsOnlyOnceLiquefiedAndWidensTheStrainCycles) {
+  const CyclicOutcome base = PostLiquefaction(1.0);
+  const CyclicOutcome half = PostLiquefaction(0.5);
+  const CyclicOutcome fifth = PostLiquefaction(0.2);
+  for (const CyclicOutcome* o : {&base, &half, &fifth}) {
+    ASSERT_EQ(o->status, 0);
+    ASSERT_LT(o->cycles, 12.0);
+  }
+  // The first two cycles lie before liquefaction (r_u below 0.8): there
+  // the three runs are the same to the bit.
+  for (int k = 1; k <= 81; ++k) {
+    ASSERT_LT(RuOf(base.ctx->rec.Point(k)), 0.8);
+    EXPECT_EQ(half.ctx->rec.Point(k).strain, base.ctx->rec.Point(k).strain) << k;
+    EXPECT_EQ(fifth.ctx->rec.Point(k).stress, base.ctx->rec.Point(k).stress) << k;
+  }
+  // After liquefaction the single-amplitude shear strain of a cycle grows
+  // as f_Epost falls: in each of the last three cycles, by at least 1 %
+  // of it from 1 to 0.5 and from 0.5 to 0.2.
+  for (const double end : {10.0, 11.0, 12.0}) {
+    SCOPED_TRACE(end);
+    const double g1 = AmplitudeOfCycle(base, end), g05 = AmplitudeOfCycle(half, end),
+                 g02 = AmplitudeOfCycle(fifth, end);
+    EXPECT_GT(g1, 0.03);
+    EXPECT_GT(g05, 1.01 * g1);
+    EXPECT_GT(g02, 1.01 * g05);
+  }
+}
+
+TEST(Liquefaction, CalibrationOnRuAndShearStrainRecoversThePostLiquefactionFactor) {
+  // Synthetic measurements at f_Epost 0.3: r_u and gamma_xy of every
+  // recorded point. A golden-section search of f_Epost on [0.1, 1] over
+  // the summed squared misfit of both (gamma in percent) finds it within
+  // 10 %.
+  const CyclicOutcome measured = PostLiquefaction(0.3);
+  ASSERT_EQ(measured.status, 0);
+  auto misfit = [&](double f) {
+    const CyclicOutcome o = PostLiquefaction(f);
+    if (o.status != 0) return 1e30;
+    double sum = 0.0;
+    for (int k = 1; k <= measured.run.nRecorded; ++k) {
+      const input::RecordedPoint a = o.ctx->rec.Point(k), b = measured.ctx->rec.Point(k);
+      sum += std::pow(RuOf(a) - RuOf(b), 2) + std::pow(100.0 * (a.strain[3] - b.strain[3]), 2);
+    }
+    return sum;
+  };
+  const double golden = 0.5 * (std::sqrt(5.0) - 1.0);
+  double lo = 0.1, hi = 1.0;
+  double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
+  double f1 = misfit(x1), f2 = misfit(x2);
+  for (int it = 0; it < 12; ++it) {
+    if (f1 < f2) {
+      hi = x2;
+      x2 = x1;
+      f2 = f1;
+      x1 = hi - golden * (hi - lo);
+      f1 = misfit(x1);
+    } else {
+      lo = x1;
+      x1 = x2;
+      f1 = f2;
+      x2 = lo + golden * (hi - lo);
+      f2 = misfit(x2);
+    }
+  }
+  const double found = f1 < f2 ? x1 : x2;
+  EXPECT_NEAR(found, 0.3, 0.03);
+  // The misfit is worth searching: 0.2 and 0.5 are both clearly worse.
+  EXPECT_GT(misfit(0.2), 10.0 * std::min(f1, f2) + 1e-12);
+  EXPECT_GT(misfit(0.5), 10.0 * std::min(f1, f2) + 1e-12);
+}
+
+}  // namespace
+}  // namespace soilcal::testing
