@@ -76,7 +76,9 @@ void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
     const fs::path outputs = OutputsOf(*job);
     const std::string what = req.matches[2].str();
     if (what == "report") {
-      const auto html = ReadWhole(outputs / report::kReportFileName);
+      // A job of several models has the comparison's report.
+      auto html = ReadWhole(outputs / report::kReportFileName);
+      if (!html) html = ReadWhole(outputs / "comparison_report.html");
       if (!html) return SendError(res, 404, "the job has no report yet: run it first");
       res.set_content(*html, "text/html; charset=utf-8");
       return;

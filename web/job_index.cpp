@@ -14,6 +14,24 @@ namespace {
 constexpr std::size_t kMostJobs = 5000;
 constexpr int kDeepest = 8;
 
+// A job of several models ([[models]]) leaves comparison.json: the state is
+// "compared", with the verdict and the best model's error.
+nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, bool running) {
+  std::ifstream in(outputs / "comparison.json");
+  if (!in) return status;
+  const nlohmann::json comparison = nlohmann::json::parse(in, nullptr, false);
+  if (comparison.is_discarded() || !comparison.is_object()) return status;
+  if (!running) status["state"] = "compared";
+  status["verdict"] = comparison.value("verdict", "");
+  if (comparison.contains("models") && comparison["models"].is_array() &&
+      !comparison["models"].empty() && comparison["models"][0].is_object()) {
+    const nlohmann::json& best = comparison["models"][0];
+    status["best_model"] = best.value("name", "");
+    if (best.contains("mean_relative_error")) status["mean_relative_error"] = best["mean_relative_error"];
+  }
+  return status;
+}
+
 }  // namespace
 
 bool IsJobName(const fs::path& path) {
@@ -51,7 +69,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
                            {"kind", jobfile::IsTomlJob(job) ? "toml" : "native"},
                            {"state", running ? "running" : "never_run"}};
   std::ifstream in(OutputsOf(path) / "calibration_summary.json");
-  if (!in) return status;
+  if (!in) return ComparisonStatus(OutputsOf(path), std::move(status), running);
   const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return status;
   const int code = summary.value("exit_code", -1);

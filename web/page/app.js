@@ -27,9 +27,10 @@ async function api(method, url, body, type) {
   return { status: res.status, ok: res.ok, json, text };
 }
 
-function stateText(s) {
+function stateText(s, long) {
   if (s.state === "calibrated") return "calibrated " + fmt(s.mean_relative_error) + " %";
   if (s.state === "never_run") return "never run";
+  if (s.state === "compared") return "compared" + (long ? ": best " + (s.best_model || "") : "") + " " + fmt(s.mean_relative_error) + " %";
   if (s.state === "failed") return "failed";
   return s.state;
 }
@@ -56,7 +57,7 @@ async function loadJobs() {
     state.className = "state " + s.state;
     state.dataset.test = "job-item-state";
     state.textContent = stateText(s);
-    if (s.message) state.title = s.message;
+    state.title = s.message || s.verdict || "";
     li.append(name, state);
     li.addEventListener("click", () => showJob(s.job));
     list.append(li);
@@ -66,7 +67,7 @@ async function loadJobs() {
 function showState(s) {
   const el = $("job-state");
   el.className = "state " + s.state;
-  el.textContent = stateText(s);
+  el.textContent = stateText(s, true);
   el.title = s.message || "";
   el.dataset.state = s.state;
   const running = s.state === "running";
@@ -98,6 +99,14 @@ async function showJob(job) {
 
 async function showResults(job, status) {
   const panel = $("results");
+  $("comparison").hidden = status.state !== "compared";
+  if (status.state === "compared") {
+    // Several models: the verdict here, the ranking and curves in the comparison's report.
+    panel.hidden = true;
+    $("verdict").textContent = status.verdict || "";
+    $("comparison-report").src = jobUrl(job, "report");
+    return;
+  }
   if (status.state === "never_run" || status.state === "running") { panel.hidden = true; return; }
   const r = await api("GET", jobUrl(job, "summary"));
   if (!r.ok || !r.json) { panel.hidden = true; return; }
