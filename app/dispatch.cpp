@@ -22,6 +22,7 @@
 #include "run/run_sequence.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
+#include "web/serve_command.hpp"
 
 namespace soilcal::app {
 namespace {
@@ -67,6 +68,7 @@ int Convert(Write write, const std::string& done) {
 
 int Dispatch(int argc, char** argv) {
   if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
+  if (web::IsServeCommand(argc, argv)) return web::RunServeCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
   if (IsInspectCommand(argc, argv)) return RunInspectCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);

@@ -10,6 +10,7 @@
 //   soilcal --write-toml OUT.toml OPTIM.TXT writes a native job as a TOML job
 //   soilcal new MODEL FILE... [-o JOB.toml]  writes a job with start values
 //                                           read off the tests (app/new_command.hpp)
+//   soilcal serve [FOLDER] [--port N] ...   the workbench in the browser (web/)
 #pragma once
 
 namespace soilcal::app {

@@ -24,6 +24,8 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.solver = SolverChoice::kFast;
   } else if (arg == "--solver=prescribed") {
     options.solver = SolverChoice::kPrescribed;
+  } else if (arg == "--progress=json") {
+    options.progressJson = true;
   } else if (arg == "--uncertainty=off") {
     options.uncertainty = UncertaintyMode::kOff;
   } else if (arg == "--uncertainty=linear") {

@@ -27,6 +27,7 @@ struct RunOptions {
   bool extendedModels = false;  // --extended-models: Sekiguchi-Ohta in the lab
   SolverChoice solver = SolverChoice::kAuto;  // --solver=fast|prescribed
   UncertaintyMode uncertainty = UncertaintyMode::kAuto;
+  bool progressJson = false;    // --progress=json: one JSON line per progress report on stderr
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

@@ -71,7 +71,42 @@ std::vector<Piece*> LeastImportantFirst(std::vector<Piece>& pieces) {
   return order;
 }
 
+const char* PhaseName(SearchPhase phase) {
+  switch (phase) {
+    case SearchPhase::kReferenceRun: return "reference_run";
+    case SearchPhase::kStartingPoints: return "starting_points";
+    case SearchPhase::kIterations: return "iterations";
+    case SearchPhase::kSensitivities: return "sensitivities";
+    case SearchPhase::kFinalRun: return "final_run";
+    case SearchPhase::kUncertainty: return "uncertainty";
+  }
+  return "";
+}
+
+// A figure, or null while it is not known (negative).
+std::string Figure(double value) {
+  if (value < 0.0) return "null";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
 }  // namespace
+
+std::string ProgressJson(const optimisation::SearchProgress& p) {
+  return std::string("{\"progress\":{\"phase\":\"") + PhaseName(p.phase) +
+         "\",\"iteration\":" + std::to_string(p.iteration) +
+         ",\"evaluations\":" + std::to_string(p.evaluations) +
+         ",\"best_error\":" + Figure(p.bestError) +
+         ",\"best_objective\":" + Figure(p.bestObjective) +
+         ",\"convergence\":" + Figure(p.convergence) + "}}";
+}
+
+void WriteProgressJson(const optimisation::SearchProgress& p) {
+  const std::string line = ProgressJson(p) + "\n";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
 
 std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSeconds,
                          std::size_t columns) {

@@ -16,6 +16,13 @@ namespace soilcal::run {
 std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSeconds,
                          std::size_t columns = 200);
 
+// One line of JSON for `p` (--progress=json), for a front end that reads the
+// run on a pipe: {"progress":{"phase":"iterations","iteration":3,...}}.
+// Figures not known yet are null.
+std::string ProgressJson(const optimisation::SearchProgress& p);
+// Writes ProgressJson(p) as one line on standard error and flushes it.
+void WriteProgressJson(const optimisation::SearchProgress& p);
+
 class ProgressLine {
  public:
   // Writes to `out` when `enabled`; otherwise every call does nothing.

@@ -293,6 +293,11 @@ int Sequence(int argc, char** argv, services::FolderLock heldLock, const Sequenc
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
   request.console = call.console;
+  if (options.progressJson) {
+    request.progress = WriteProgressJson;
+    request.progressInterval = std::chrono::milliseconds(0);
+    request.progressLine = false;
+  }
   const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
   return call.statusAlways || options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

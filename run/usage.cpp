@@ -15,6 +15,7 @@ std::string UsageText() {
        soilcal new MODEL[,MODEL...] FILE... [-o JOB.toml] [--force]
        soilcal inspect FILE [--stage N | --specimen LOCATION:DEPTH:REF] [--csv]
                                            what a GDS, AGS4 or table file holds
+       soilcal serve [FOLDER] [--port N] [--open]   the workbench in the browser
 
 Calibrates the parameters of a soil model against laboratory tests. The one
 argument is the optimisation input file of a job folder; the lab-test files
@@ -64,6 +65,9 @@ Options (before the path):
                     again with the prescribed iteration, and every reported
                     figure comes from it
   --solver=prescribed  every evaluation with the prescribed iteration
+  --progress=json   one JSON line per progress report on standard error
+                    ({"progress":{"phase":...,"iteration":...}}), for a front
+                    end that reads the run on a pipe
   --uncertainty=linear|profile|off
                     how far to trust each parameter (standard errors, 95 %
                     intervals, correlations, flags in calibration_summary.json

@@ -36,7 +36,8 @@ ROOMS = {
     "jobs": ["run", "jobfile"],
     "batch": ["jobs"],
     "compare": ["jobs"],
-    "app": ["jobs", "batch", "compare"],
+    "web": ["jobs", "jobfile"],
+    "app": ["jobs", "batch", "compare", "web"],
     "python": ["jobs"],
 }
 # Folders whose files are leaves: they may include any room but the

@@ -1,0 +1,136 @@
+// GET /api/jobs, GET /api/jobs/{job}, PUT /api/jobs/{job}, and what a
+// finished run left: summary, report, curves.
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "jobfile/toml_job.hpp"
+#include "report/curve_reading.hpp"
+#include "report/html_report.hpp"
+#include "report/summary_json.hpp"
+#include "run/messages.hpp"
+#include "services/errors.hpp"
+#include "services/output_file.hpp"
+#include "web/api_routes.hpp"
+#include "web/api_support.hpp"
+#include "web/job_index.hpp"
+#include "web/folder_paths.hpp"
+#include "web/runs.hpp"
+
+namespace soilcal::web {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> ReadWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The line a reader's sentence names ("job.toml line 4: ..."), 0 when none.
+int LineOf(const std::string& sentence) {
+  static const std::regex kLine(R"(line (\d+))");
+  std::smatch m;
+  return std::regex_search(sentence, m, kLine) ? std::stoi(m[1].str()) : 0;
+}
+
+nlohmann::json Series(const report::CurveSeries& s) { return {{"x", s.x}, {"y", s.y}}; }
+
+// Measured, start and best curves of every test, in the summary's order.
+nlohmann::json CurvesJson(const report::Summary& summary, const report::JobCurves& curves) {
+  nlohmann::json tests = nlohmann::json::array();
+  for (std::size_t t = 0; t < summary.tests.size() && t < curves.size(); ++t) {
+    nlohmann::json list = nlohmann::json::array();
+    for (std::size_t c = 0; c < curves[t].size() && c < summary.tests[t].curves.size(); ++c) {
+      const report::CurveSummary& about = summary.tests[t].curves[c];
+      list.push_back({{"name", report::CurveName(about)},
+                      {"file", about.file},
+                      {"columns", {about.column1, about.column2}},
+                      {"measured", Series(curves[t][c].measured)},
+                      {"start", Series(curves[t][c].start)},
+                      {"best", Series(curves[t][c].best)}});
+    }
+    tests.push_back({{"file", summary.tests[t].file}, {"curves", list}});
+  }
+  return {{"tests", tests}};
+}
+
+}  // namespace
+
+void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
+  server.Get("/api/jobs", [context](const httplib::Request&, httplib::Response& res) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const std::string& job : FindJobs(context.root)) {
+      list.push_back(JobStatus(context.root, job, context.runs->Running(job)));
+    }
+    SendJson(res, 200, {{"jobs", list}});
+  });
+
+  server.Get(R"(/api/jobs/(.+)/(summary|report|curves))",
+             [context](const httplib::Request& req, httplib::Response& res) {
+    const auto job = JobPath(context.root, req.matches[1].str(), res);
+    if (!job) return;
+    const fs::path outputs = OutputsOf(*job);
+    const std::string what = req.matches[2].str();
+    if (what == "report") {
+      // A job of several models has the comparison's report.
+      auto html = ReadWhole(outputs / report::kReportFileName);
+      if (!html) html = ReadWhole(outputs / "comparison_report.html");
+      if (!html) return SendError(res, 404, "the job has no report yet: run it first");
+      res.set_content(*html, "text/html; charset=utf-8");
+      return;
+    }
+    if (what == "summary") {
+      const auto json = ReadWhole(outputs / report::kSummaryFileName);
+      if (!json) return SendError(res, 404, "the job has no summary yet: run it first");
+      res.set_content(*json, "application/json");
+      return;
+    }
+    std::string error;
+    const auto summary = report::ReadSummaryJson((outputs / report::kSummaryFileName).string(), error);
+    if (!summary) return SendError(res, 404, "the job has no curves yet: run it first");
+    SendJson(res, 200, CurvesJson(*summary, report::ReadJobCurves(*summary, outputs.string())));
+  });
+
+  server.Get(R"(/api/jobs/(.+))", [context](const httplib::Request& req, httplib::Response& res) {
+    const auto job = JobPath(context.root, req.matches[1].str(), res);
+    if (!job) return;
+    const std::string name = RelativeName(context.root, *job);
+    nlohmann::json body = JobStatus(context.root, name, context.runs->Running(name));
+    if (const auto text = ReadWhole(*job)) body["text"] = *text;
+    SendJson(res, 200, body);
+  });
+
+  server.Put(R"(/api/jobs/(.+))", [context](const httplib::Request& req, httplib::Response& res) {
+    const std::string asked = req.matches[1].str();
+    if (!jobfile::IsTomlJob(asked)) {
+      return SendError(res, 400, "only TOML jobs are written: name the job NAME.toml");
+    }
+    const auto job = JobPath(context.root, asked, res, false);
+    if (!job) return;
+    const std::string name = RelativeName(context.root, *job);
+    if (context.runs->Running(name)) {
+      return SendError(res, 409, "the job " + name + " is running: abort it or wait for its end");
+    }
+    std::error_code made;
+    fs::create_directories(job->parent_path(), made);
+    try {
+      jobfile::ReadTomlText(req.body, job->string());
+    } catch (const services::RunError& error) {
+      const std::string sentence = run::RunErrorLine(error);
+      return SendJson(res, 422, {{"error", sentence}, {"line", LineOf(sentence)},
+                                 {"exit_code", error.code}});
+    } catch (const std::exception& error) {
+      return SendJson(res, 422, {{"error", std::string("the job does not read: ") + error.what()},
+                                 {"line", 0}});
+    }
+    const services::WriteStatus written = services::WriteFileAtomically(job->string(), req.body);
+    if (!written) return SendError(res, 500, "the job could not be written: " + written.cause);
+    SendJson(res, 200, JobStatus(context.root, name, false));
+  });
+}
+
+}  // namespace soilcal::web

@@ -1,0 +1,386 @@
+// The workbench page: everything it shows comes from the JSON API of
+// `soilcal serve` (docs/workbench.md), so a script can do what it does.
+"use strict";
+
+const $ = (id) => document.getElementById(id);
+const jobUrl = (job, what) =>
+  "/api/jobs/" + job.split("/").map(encodeURIComponent).join("/") + (what ? "/" + what : "");
+const fileUrl = (file) => "/api/files/" + file.split("/").map(encodeURIComponent).join("/");
+
+let current = null;      // the job shown
+const uploaded = [];     // files stored for the new job, relative to the folder
+let stream = null;       // its EventSource while a run goes on
+let errorPlot = null;    // best error against iteration
+let errorData = [[], []];
+const curvePlots = [];
+
+async function api(method, url, body, type) {
+  const options = { method, headers: {} };
+  if (body !== undefined) {
+    options.body = body;
+    if (type) options.headers["Content-Type"] = type;
+  }
+  const res = await fetch(url, options);
+  const text = await res.text();
+  let json = null;
+  try { json = JSON.parse(text); } catch (e) { /* a report or a plain file */ }
+  return { status: res.status, ok: res.ok, json, text };
+}
+
+function stateText(s, long) {
+  if (s.state === "calibrated") return "calibrated " + fmt(s.mean_relative_error) + " %";
+  if (s.state === "never_run") return "never run";
+  if (s.state === "compared") return "compared" + (long ? ": best " + (s.best_model || "") : "") + " " + fmt(s.mean_relative_error) + " %";
+  if (s.state === "failed") return "failed";
+  return s.state;
+}
+
+function fmt(v, digits = 4) {
+  if (v === null || v === undefined || Number.isNaN(v)) return "–";
+  return Number(v).toPrecision(digits).replace(/\.?0+(e|$)/, "$1");
+}
+
+async function loadJobs() {
+  const r = await api("GET", "/api/jobs");
+  if (!r.ok) return;
+  const list = $("jobs");
+  list.replaceChildren();
+  for (const s of r.json.jobs) {
+    const li = document.createElement("li");
+    li.dataset.test = "job-item";
+    li.dataset.job = s.job;
+    if (current === s.job) li.classList.add("current");
+    const name = document.createElement("span");
+    name.className = "name";
+    name.textContent = s.job;
+    const state = document.createElement("span");
+    state.className = "state " + s.state;
+    state.dataset.test = "job-item-state";
+    state.textContent = stateText(s);
+    state.title = s.message || s.verdict || "";
+    li.append(name, state);
+    li.addEventListener("click", () => showJob(s.job));
+    list.append(li);
+  }
+}
+
+function showState(s) {
+  const el = $("job-state");
+  el.className = "state " + s.state;
+  el.textContent = stateText(s, true);
+  el.title = s.message || "";
+  el.dataset.state = s.state;
+  const running = s.state === "running";
+  $("run").disabled = running;
+  $("abort").disabled = !running;
+}
+
+async function showJob(job) {
+  current = job;
+  $("new-panel").hidden = true;
+  $("job-panel").hidden = false;
+  $("job-title").textContent = job;
+  $("job-error").hidden = true;
+  $("messages").textContent = "";
+  for (const id of ["p-phase", "p-iteration", "p-evaluations", "p-error", "p-elapsed"]) $(id).textContent = "–";
+  errorData = [[], []];
+  drawErrorPlot();
+  $("error-plot").hidden = true;  // shown while a run of the job is followed
+  const r = await api("GET", jobUrl(job));
+  if (!r.ok) return;
+  $("job-text").value = r.json.text || "";
+  $("job-text").readOnly = r.json.kind !== "toml";
+  $("save").hidden = r.json.kind !== "toml";
+  showState(r.json);
+  loadJobs();
+  await showResults(job, r.json);
+  if (r.json.state === "running") follow(job);
+}
+
+async function showResults(job, status) {
+  const panel = $("results");
+  $("comparison").hidden = status.state !== "compared";
+  if (status.state === "compared") {
+    // Several models: the verdict here, the ranking and curves in the comparison's report.
+    panel.hidden = true;
+    $("verdict").textContent = status.verdict || "";
+    $("comparison-report").src = jobUrl(job, "report");
+    return;
+  }
+  if (status.state === "never_run" || status.state === "running") { panel.hidden = true; return; }
+  const r = await api("GET", jobUrl(job, "summary"));
+  if (!r.ok || !r.json) { panel.hidden = true; return; }
+  const summary = r.json;
+  panel.hidden = false;
+  const rows = $("result-rows");
+  rows.replaceChildren();
+  for (const p of summary.parameters || []) {
+    const d = p.display || {};
+    const u = p.uncertainty || {};
+    const tr = document.createElement("tr");
+    tr.dataset.test = "result-row";
+    tr.dataset.param = p.name;
+    const interval = u.interval_95 ? "[" + fmt(u.interval_95[0]) + ", " + fmt(u.interval_95[1]) + "]" : "–";
+    const cells = [d.symbol || p.name, fmt(d.start), fmt(d.calibrated, 6), d.unit || "", interval,
+                   fmt(p.relative_sensitivity, 3), (u.flags || []).join(", ")];
+    cells.forEach((text, i) => {
+      const td = document.createElement("td");
+      td.textContent = text;
+      if (i === 0) td.title = d.words || "";
+      if (i === 2) { td.dataset.test = "result-value"; td.dataset.value = String(p.best); }
+      tr.append(td);
+    });
+    rows.append(tr);
+  }
+  $("mean-error").textContent = "Mean relative error: " + fmt(summary.start && summary.start.mean_relative_error) +
+    " % at the start values, " + fmt(summary.best && summary.best.mean_relative_error) + " % calibrated.";
+  const warnings = $("warnings");
+  warnings.replaceChildren();
+  for (const w of (summary.input_warnings || []).concat(summary.warnings || [])) {
+    const li = document.createElement("li");
+    li.textContent = w.text || String(w);
+    warnings.append(li);
+  }
+  const out = job.endsWith(".toml") ? job + "/../" + job.split("/").pop().replace(/\.toml$/i, ".out") : job + "/..";
+  const folder = out.split("/").reduce((acc, part) => {
+    if (part === "..") acc.pop(); else acc.push(part);
+    return acc;
+  }, []).join("/");
+  const prefix = folder ? folder + "/" : "";
+  $("dl-job").href = fileUrl(job);
+  $("dl-result").href = fileUrl(prefix + "Optimization_result.txt");
+  $("dl-summary").href = jobUrl(job, "summary");
+  $("dl-report").href = jobUrl(job, "report");
+  await drawCurves(job);
+}
+
+// One plot per measured curve: measured points, start and best curves.
+async function drawCurves(job) {
+  while (curvePlots.length) curvePlots.pop().destroy();
+  const box = $("curves");
+  box.replaceChildren();
+  const r = await api("GET", jobUrl(job, "curves"));
+  if (!r.ok) return;
+  for (const test of r.json.tests) {
+    for (const c of test.curves) {
+      const div = document.createElement("div");
+      div.dataset.test = "curve-plot";
+      box.append(div);
+      // Each curve in the order of its points (an unloading runs backwards in x).
+      curvePlots.push(new uPlot({
+        mode: 2, title: c.name || c.file, width: 380, height: 240,
+        scales: { x: { time: false } },
+        legend: { show: true, live: false },
+        series: [{},
+          { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
+            points: { show: false, size: 6, width: 1 } },
+          { label: "start", stroke: "#999", width: 1, dash: [4, 4], points: { show: false } },
+          { label: "calibrated", stroke: "#c0392b", width: 2, points: { show: false } }],
+      }, [null, [c.measured.x, c.measured.y], [c.start.x, c.start.y], [c.best.x, c.best.y]], div));
+    }
+  }
+}
+
+function drawErrorPlot() {
+  if (errorPlot) { errorPlot.destroy(); errorPlot = null; }
+  errorPlot = new uPlot({
+    title: "Best mean relative error (%)", width: 560, height: 200,
+    scales: { x: { time: false } },
+    axes: [{ label: "iteration" }, {}],
+    series: [{ label: "iteration" }, { label: "best error %", stroke: "#2f4f4f", width: 2, points: { show: true, size: 4 } }],
+  }, errorData, $("error-plot"));
+}
+
+function onProgress(e) {
+  const p = e.progress;
+  $("p-phase").textContent = p.phase.replace("_", " ");
+  $("p-iteration").textContent = p.iteration;
+  $("p-evaluations").textContent = p.evaluations;
+  $("p-error").textContent = p.best_error === null ? "–" : fmt(p.best_error) + " %";
+  $("p-elapsed").textContent = (e.elapsed_ms / 1000).toFixed(1) + " s";
+  if (p.best_error !== null) {
+    const xs = errorData[0];
+    if (xs.length && xs[xs.length - 1] === p.iteration) errorData[1][xs.length - 1] = p.best_error;
+    else { xs.push(p.iteration); errorData[1].push(p.best_error); }
+    errorPlot.setData(errorData);
+  }
+}
+
+function follow(job) {
+  if (stream) stream.close();
+  $("error-plot").hidden = false;
+  stream = new EventSource(jobUrl(job, "events"));
+  stream.onmessage = async (m) => {
+    if (job !== current) return;
+    const e = JSON.parse(m.data);
+    if (e.type === "start") { errorData = [[], []]; drawErrorPlot(); $("messages").textContent = ""; }
+    else if (e.type === "progress") onProgress(e);
+    else if (e.type === "message") $("messages").textContent += e.text + "\n";
+    else if (e.type === "end" || e.type === "idle") {
+      stream.close();
+      stream = null;
+      await showJob(job);
+    }
+  };
+  stream.onerror = () => { if (stream) { stream.close(); stream = null; } };
+}
+
+async function run() {
+  const body = JSON.stringify({ search: $("search").value, threads: Number($("threads").value) || 0 });
+  const r = await api("POST", jobUrl(current, "run"), body, "application/json");
+  if (!r.ok) { $("messages").textContent = r.json ? r.json.error : r.text; return; }
+  showState({ state: "running" });
+  $("results").hidden = true;
+  follow(current);
+  loadJobs();
+}
+
+async function abort() {
+  const r = await api("POST", jobUrl(current, "abort"));
+  if (!r.ok) $("messages").textContent += (r.json ? r.json.error : r.text) + "\n";
+}
+
+// Saves the text; a job that does not read keeps its text and shows the
+// reader's sentence beside the line it names.
+async function save(job, text) {
+  const r = await api("PUT", jobUrl(job), text, "application/toml");
+  const box = $("job-error");
+  if (!r.ok) {
+    box.hidden = false;
+    box.textContent = r.json ? r.json.error : r.text;
+    box.dataset.line = r.json && r.json.line ? r.json.line : "";
+    if (r.json && r.json.line) selectLine($("job-text"), r.json.line);
+    return false;
+  }
+  box.hidden = true;
+  return true;
+}
+
+function selectLine(area, line) {
+  const lines = area.value.split("\n");
+  let start = 0;
+  for (let i = 0; i < line - 1 && i < lines.length; ++i) start += lines[i].length + 1;
+  area.focus();
+  area.setSelectionRange(start, start + (lines[line - 1] || "").length);
+  const lineHeight = parseFloat(getComputedStyle(area).lineHeight) || 17;
+  area.scrollTop = Math.max(0, (line - 4) * lineHeight);
+}
+
+async function upload(files) {
+  const form = new FormData();
+  for (const f of files) form.append("file", f, f.name);
+  const r = await api("POST", "/api/files", form);
+  const list = $("uploads");
+  if (!r.ok) {
+    const li = document.createElement("li");
+    li.className = "error";
+    li.textContent = r.json ? r.json.error : r.text;
+    list.append(li);
+    return;
+  }
+  for (const f of r.json.files) {
+    const li = document.createElement("li");
+    li.dataset.test = "upload";
+    li.textContent = f.file + " (" + f.bytes + " bytes)";
+    list.append(li);
+    uploaded.push(f.file);
+    const inspect = await api("GET", fileUrl(f.file) + "/inspect");
+    // What the program reads in the file (a lab file as a test), or why not.
+    const note = document.createElement("div");
+    note.className = "hint";
+    note.dataset.test = "inspected";
+    if (inspect.ok && inspect.json && inspect.json.test) {
+      const t = inspect.json.test;
+      const n = Object.values(t.columns)[0] ? Object.values(t.columns)[0].length : 0;
+      note.textContent = inspect.json.format + ": " + t.kind.replaceAll("_", " ") +
+          (t.undrained ? ", undrained" : "") + ", " + n + " readings of " +
+          Object.keys(t.columns).join(", ");
+      li.append(note);
+    } else if (!inspect.ok && inspect.json && inspect.json.error) {
+      note.textContent = inspect.json.error;
+      li.append(note);
+    }
+  }
+  loadJobs();
+  await derive();
+}
+
+// Start values and bounds of the chosen model read off the stored files; the
+// job they make goes into the editor, each value's derivation as a tooltip.
+async function derive() {
+  const note = $("derive-note");
+  const table = $("derived");
+  if (!uploaded.length) { table.hidden = true; return; }
+  // Uploaded TOML jobs bring their curve files along: the jobs are the tests then.
+  const jobs = uploaded.filter((f) => /\.toml$/i.test(f));
+  const files = jobs.length ? jobs : uploaded;
+  const body = JSON.stringify({ models: [$("model").value], files, job: $("new-name").value });
+  const r = await api("POST", "/api/derive", body, "application/json");
+  if (!r.ok) { note.textContent = r.json ? r.json.error : r.text; table.hidden = true; return; }
+  note.textContent = "";
+  const rows = $("derived-rows");
+  rows.replaceChildren();
+  for (const d of r.json.derivations) {
+    for (const v of d.values) {
+      const tr = document.createElement("tr");
+      tr.dataset.test = "param-row";
+      tr.dataset.param = v.name;
+      tr.title = v.note || "";
+      const cells = [v.name, fmt(v.value), v.free ? fmt(v.lower) : "", v.free ? fmt(v.upper) : "",
+                     v.free ? "✓" : "", v.from_data ? "yes" : "default"];
+      for (const text of cells) { const td = document.createElement("td"); td.textContent = text; tr.append(td); }
+      rows.append(tr);
+    }
+  }
+  table.hidden = false;
+  $("job-text").value = r.json.toml;
+}
+
+function newJob() {
+  current = null;
+  $("job-panel").hidden = true;
+  $("new-panel").hidden = false;
+  $("derive-note").textContent = "Drop the measured tests (TOML jobs or lab files): their start values appear here.";
+  uploaded.length = 0;
+  $("uploads").replaceChildren();
+  $("derived").hidden = true;
+  // The editor below the new job holds a skeleton of the chosen model.
+  $("job-panel").hidden = false;
+  $("job-title").textContent = $("new-name").value;
+  $("job-state").textContent = "";
+  $("job-state").className = "";
+  $("error-plot").hidden = true;
+  $("results").hidden = true;
+  $("run").disabled = true;
+  $("abort").disabled = true;
+  $("save").hidden = false;
+  $("job-text").readOnly = false;
+  $("job-text").value = "[model]\nname = \"" + $("model").value + "\"\n\n[parameters]\n\n[calibrate]\n\n";
+}
+
+function setUp() {
+  $("run").addEventListener("click", run);
+  $("abort").addEventListener("click", abort);
+  $("new-job").addEventListener("click", newJob);
+  $("new-name").addEventListener("input", () => { $("job-title").textContent = $("new-name").value; });
+  $("model").addEventListener("change", () => {
+    $("job-text").value = $("job-text").value.replace(/^name = ".*"$/m, "name = \"" + $("model").value + "\"");
+    derive();
+  });
+  $("save").addEventListener("click", async () => {
+    const job = current || $("new-name").value;
+    if (await save(job, $("job-text").value)) { await loadJobs(); await showJob(job); }
+  });
+  const drop = $("drop");
+  drop.addEventListener("dragover", (e) => { e.preventDefault(); drop.classList.add("over"); });
+  drop.addEventListener("dragleave", () => drop.classList.remove("over"));
+  drop.addEventListener("drop", (e) => { e.preventDefault(); drop.classList.remove("over"); upload(e.dataTransfer.files); });
+  $("pick").addEventListener("change", (e) => upload(e.target.files));
+  drawErrorPlot();
+  loadJobs();
+  // #job=PATH opens a job at once (an address to keep or to hand on).
+  const linked = /^#job=(.+)$/.exec(location.hash);
+  if (linked) showJob(decodeURIComponent(linked[1]));
+}
+
+setUp();
