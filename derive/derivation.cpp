@@ -25,6 +25,9 @@ void Builder::Add(std::string_view name, double value, bool fromData, bool free,
   DerivedValue v;
   v.name = std::string(name);
   const params::Parameter* p = table_ != nullptr ? params::FindParameter(*table_, name) : nullptr;
+  // A shared rule (the strength of the sand and clay models) may name a
+  // parameter this model does not have: it has nothing to write then.
+  if (table_ != nullptr && p == nullptr) return;
   if (p != nullptr && !p->range.Contains(value)) {
     // A rule's number outside the physical range is clipped into it.
     const double nudge = 1e-3 * std::max(std::abs(value), 1e-6);

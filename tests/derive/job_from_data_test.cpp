@@ -223,5 +223,20 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
   }
 }
 
+// A clay model has no cohesion: the shared strength rule gives the job no
+// parameter the model lacks, and the job of the clay example runs as written.
+TEST(NewJob, AClayModelsJobHoldsOnlyItsOwnParametersAndRuns) {
+  TempDir dir;
+  CopyExample("soft_clay", dir.path());
+  const ProcessRun made = RunProcess(
+      BuildPath("soilcal"), {"new", "modified_cam_clay", "job.toml", "-o", "mcc.toml"}, dir.path());
+  ASSERT_EQ(made.exitStatus, 0) << made.err;
+  const std::string job = dir.Read("mcc.toml");
+  EXPECT_EQ(job.find("\nc = "), std::string::npos) << job;
+  EXPECT_EQ(job.find("\npsi = "), std::string::npos) << job;
+  const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--uncertainty=off", "mcc.toml"}, dir.path());
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+}
+
 }  // namespace
 }  // namespace soilcal::testing
