@@ -21,21 +21,6 @@ int Usage(const std::string& text) {
   return kUsage;
 }
 
-// "BH1:2.0:3": location, depth (may be empty), ref (may be missing).
-bool ParseSpecimen(std::string_view text, labfiles::SpecimenKey& key) {
-  const std::size_t a = text.find(':');
-  key.location = std::string(text.substr(0, a));
-  if (a == std::string_view::npos) return !key.location.empty();
-  const std::size_t b = text.find(':', a + 1);
-  const std::string_view depth = text.substr(a + 1, b == std::string_view::npos ? b : b - a - 1);
-  if (!depth.empty()) {
-    key.depth = labfiles::ParseNumber(depth);
-    if (!key.depth) return false;
-  }
-  if (b != std::string_view::npos) key.ref = std::string(text.substr(b + 1));
-  return true;
-}
-
 }  // namespace
 
 bool IsInspectCommand(int argc, char** argv) {
@@ -58,12 +43,11 @@ int RunInspectCommand(int argc, char** argv) {
       }
       sel.stage = static_cast<int>(*n);
     } else if (arg == "--specimen" && hasValue) {
-      labfiles::SpecimenKey key;
-      if (!ParseSpecimen(argv[++i], key)) {
+      sel.specimen = labfiles::ParseSpecimenKey(argv[++i]);
+      if (!sel.specimen) {
         return Usage("--specimen takes LOCATION:DEPTH:REF (depth in m; depth and ref may be left "
                      "empty)");
       }
-      sel.specimen = key;
     } else if (arg == "--group" && hasValue) {
       sel.group = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {

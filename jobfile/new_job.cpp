@@ -4,6 +4,7 @@
 // written and read back before anyone sees it.
 #include "jobfile/new_job.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <toml++/toml.h>
 
 #include "jobfile/measured_tests.hpp"
+#include "labfiles/lab_file.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/reader_parts.hpp"
 #include "jobfile/test_text.hpp"
@@ -97,16 +99,57 @@ void AddTomlJob(const std::string& path, const fs::path& outFolder, Sources& s) 
   }
 }
 
+// A test name the TOML reader takes (letters, digits, _ and -, at most 40),
+// made from `text` and unique among the tests so far.
+std::string TestName(const std::string& text, const Sources& s) {
+  std::string name;
+  for (const char c : text) {
+    const bool ok = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
+    if (name.size() < 36) name += ok ? c : '_';
+  }
+  if (name.empty()) name = "TEST";
+  std::string unique = name;
+  for (int k = 2;; ++k) {
+    bool taken = false;
+    for (const toml::node& t : s.tests) {
+      const toml::table* table = t.as_table();
+      if (table != nullptr && (*table)["name"].value<std::string>() == unique) taken = true;
+    }
+    if (!taken) return unique;
+    unique = name + "_" + std::to_string(k);
+  }
+}
+
+// A lab file as `from` tests: one test, or one per specimen asked for
+// (LOCATION:DEPTH:REF, as `soilcal inspect --specimen` takes it).
 void AddLabFile(const std::string& path, const std::vector<std::string>& specimens,
                 const fs::path& outFolder, Sources& s) {
-  toml::table t;
-  t.insert("from", Relative(path, fs::current_path(), outFolder));
-  if (!specimens.empty()) {
-    toml::array list;
-    for (const std::string& sp : specimens) list.push_back(sp);
-    t.insert("specimens", std::move(list));
+  const std::string stem = fs::path(path).stem().string();
+  const std::string from = Relative(path, fs::current_path(), outFolder);
+  if (specimens.empty()) {
+    toml::table t;
+    t.insert("name", TestName(stem, s));
+    t.insert("from", from);
+    s.tests.push_back(std::move(t));
+    return;
   }
-  s.tests.push_back(std::move(t));
+  for (const std::string& text : specimens) {
+    const std::optional<labfiles::SpecimenKey> key = labfiles::ParseSpecimenKey(text);
+    if (!key) {
+      throw services::RunError(kJobFileUnreadable, "--specimen " + text +
+                                                       ": give LOCATION:DEPTH:REF, for example "
+                                                       "BH1:2.0:3 (depth and ref may be empty)");
+    }
+    toml::table specimen;
+    specimen.insert("location", key->location);
+    if (key->depth) specimen.insert("depth", *key->depth);
+    if (!key->ref.empty()) specimen.insert("ref", key->ref);
+    toml::table t;
+    t.insert("name", TestName(stem + "_" + text, s));
+    t.insert("from", from);
+    t.insert("specimen", std::move(specimen));
+    s.tests.push_back(std::move(t));
+  }
 }
 
 // A TOML basic string: "text" with backslashes, quotes and control
@@ -164,9 +207,10 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
   }
   if (!inList) {
     // The default search starts its swarm at random points in the bounds and
-    // may end away from start values that already fit; the thorough one is surer.
-    out << "\n[calibrate]\n# search = \"thorough\"  # surer than the default search, which "
-           "starts at random points in the bounds\n";
+    // may end away from start values that already fit; the thorough one
+    // starts from them.
+    out << "\n[calibrate]\nsearch = \"thorough\"  # starts from the values above; the default "
+           "search starts at random points in the bounds\n";
   }
   out << "\n[" << prefix << "calibrate.free]\n";
   for (const derive::DerivedValue& v : d.values) {

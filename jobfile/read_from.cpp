@@ -48,19 +48,19 @@ labfiles::Selection ReadSelection(const State& s, const toml::table& t, double k
     sel.initialVerticalStress = *v * kpa;
   }
   if (const toml::node* node = t.get("specimen")) {
-    const toml::table* spec = node->as_table();
-    if (spec == nullptr) {
+    const toml::table* specimenTable = node->as_table();
+    if (specimenTable == nullptr) {
       s.file.Fail(kJobFileUnreadable, *node,
                   "specimen must be a table such as { location = \"BH1\", depth = 2.0, ref = \"3\" }");
     }
-    s.file.CheckKeys(*spec, {"location", "depth", "ref"}, "specimen");
+    s.file.CheckKeys(*specimenTable, {"location", "depth", "ref"}, "specimen");
     labfiles::SpecimenKey key;
-    key.location = s.file.String(*spec, "location").value_or("");
-    key.depth = s.file.Number(*spec, "depth");
-    if (const toml::node* ref = spec->get("ref"); ref != nullptr && ref->is_integer()) {
+    key.location = s.file.String(*specimenTable, "location").value_or("");
+    key.depth = s.file.Number(*specimenTable, "depth");
+    if (const toml::node* ref = specimenTable->get("ref"); ref != nullptr && ref->is_integer()) {
       key.ref = std::to_string(ref->as_integer()->get());
     } else {
-      key.ref = s.file.String(*spec, "ref").value_or("");
+      key.ref = s.file.String(*specimenTable, "ref").value_or("");
     }
     sel.specimen = key;
   }

@@ -29,6 +29,22 @@ bool LooksLikeAgs4(const std::string& text) {
 
 }  // namespace
 
+std::optional<SpecimenKey> ParseSpecimenKey(std::string_view text) {
+  SpecimenKey key;
+  const std::size_t a = text.find(':');
+  key.location = std::string(text.substr(0, a));
+  if (key.location.empty()) return std::nullopt;
+  if (a == std::string_view::npos) return key;
+  const std::size_t b = text.find(':', a + 1);
+  const std::string_view depth = text.substr(a + 1, b == std::string_view::npos ? b : b - a - 1);
+  if (!depth.empty()) {
+    key.depth = ParseNumber(depth);
+    if (!key.depth) return std::nullopt;
+  }
+  if (b != std::string_view::npos) key.ref = std::string(text.substr(b + 1));
+  return key;
+}
+
 const Column* LabTest::Find(const std::string& quantity) const {
   for (const Column& c : columns) {
     if (c.quantity == quantity) return &c;

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct SpecimenKey {
   std::optional<double> depth;
   std::string ref;
 };
+
+// "BH1:2.0:3" as the command line, the module and the workbench take a
+// specimen: location, depth (may be empty), ref (may be missing); nothing
+// for an empty location or a depth that is no number.
+std::optional<SpecimenKey> ParseSpecimenKey(std::string_view text);
 
 // What to take from a file; everything optional.
 struct Selection {

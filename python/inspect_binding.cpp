@@ -14,25 +14,16 @@
 namespace soilcal::python {
 namespace {
 
-labfiles::SpecimenKey SpecimenOf(const py::object& spec) {
+labfiles::SpecimenKey SpecimenOf(const py::object& given) {
   labfiles::SpecimenKey key;
-  if (py::isinstance<py::str>(spec)) {
+  if (py::isinstance<py::str>(given)) {
     // "LOCATION:DEPTH:REF" as the command line takes it.
-    const std::string text = spec.cast<std::string>();
-    const std::size_t a = text.find(':');
-    key.location = text.substr(0, a);
-    if (a != std::string::npos) {
-      const std::size_t b = text.find(':', a + 1);
-      const std::string depth = text.substr(a + 1, b == std::string::npos ? b : b - a - 1);
-      if (!depth.empty()) {
-        key.depth = labfiles::ParseNumber(depth);
-        if (!key.depth) throw std::invalid_argument("specimen depth \"" + depth + "\" is no number");
-      }
-      if (b != std::string::npos) key.ref = text.substr(b + 1);
-    }
-    return key;
+    const std::string text = given.cast<std::string>();
+    const std::optional<labfiles::SpecimenKey> parsed = labfiles::ParseSpecimenKey(text);
+    if (!parsed) throw std::invalid_argument("specimen \"" + text + "\" is not LOCATION:DEPTH:REF");
+    return *parsed;
   }
-  const py::dict d = spec.cast<py::dict>();
+  const py::dict d = given.cast<py::dict>();
   if (d.contains("location")) key.location = py::str(d["location"]).cast<std::string>();
   if (d.contains("depth")) key.depth = d["depth"].cast<double>();
   if (d.contains("ref")) key.ref = py::str(d["ref"]).cast<std::string>();

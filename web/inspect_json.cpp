@@ -16,24 +16,10 @@ labfiles::Selection SelectionOf(const std::string& stage, const std::string& spe
     selection.stage = n;
   }
   if (!specimen.empty()) {
-    // LOCATION:DEPTH:REF, as soilcal inspect --specimen takes it.
-    const std::size_t a = specimen.find(':');
-    const std::size_t b = a == std::string::npos ? a : specimen.find(':', a + 1);
-    if (b == std::string::npos) {
+    selection.specimen = labfiles::ParseSpecimenKey(specimen);
+    if (!selection.specimen) {
       throw labfiles::LabFileError("specimen \"" + specimen + "\" is not LOCATION:DEPTH:REF");
     }
-    labfiles::SpecimenKey key;
-    key.location = specimen.substr(0, a);
-    const std::string depth = specimen.substr(a + 1, b - a - 1);
-    if (!depth.empty()) {
-      try {
-        key.depth = std::stod(depth);
-      } catch (const std::exception&) {
-        throw labfiles::LabFileError("specimen \"" + specimen + "\": the depth is no number");
-      }
-    }
-    key.ref = specimen.substr(b + 1);
-    selection.specimen = key;
   }
   if (!group.empty()) selection.group = group;
   return selection;

@@ -238,5 +238,46 @@ TEST(NewJob, AClayModelsJobHoldsOnlyItsOwnParametersAndRuns) {
   EXPECT_EQ(run.exitStatus, 0) << run.err;
 }
 
+// The GDS exports of the lab-file example (simulated Mohr-Coulomb at
+// G = 18000 kPa, phi = 33 deg, c = 2 kPa, psi = 3 deg): soilcal new names a
+// test per file, and the job it writes runs its thorough search from the
+// derived values back to the parameters that made the curves.
+TEST(NewJob, LabFilesBecomeNamedTestsAndTheJobFindsTheirParameters) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "lab");
+  CopyExample("lab_files/lab", dir.path() / "lab");
+  const ProcessRun made =
+      RunProcess(BuildPath("soilcal"),
+                 {"new", "mohr_coulomb", "lab/CD100.gds", "lab/CD200.gds", "-o", "mc.toml"},
+                 dir.path());
+  ASSERT_EQ(made.exitStatus, 0) << made.err;
+  const std::string job = dir.Read("mc.toml");
+  EXPECT_NE(job.find("name = 'CD100'"), std::string::npos) << job;
+  EXPECT_NE(job.find("name = 'CD200'"), std::string::npos) << job;
+  EXPECT_NE(job.find("search = \"thorough\""), std::string::npos) << job;
+  const ProcessRun run =
+      RunProcess(BuildPath("soilcal"), {"--uncertainty=off", "mc.toml"}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const auto summary = nlohmann::json::parse(dir.Read("mc.out/calibration_summary.json"));
+  int found = 0;
+  for (const nlohmann::json& p : summary.at("parameters")) {
+    if (p.at("name") == "G") {
+      EXPECT_NEAR(p.at("best").get<double>(), 18000.0, 180.0);
+      ++found;
+    } else if (p.at("name") == "phi") {
+      EXPECT_NEAR(p.at("best").get<double>(), 33.0, 0.3);
+      ++found;
+    }
+  }
+  EXPECT_EQ(found, 2);
+  // A specimen that is no LOCATION:DEPTH:REF is refused before anything is written.
+  const ProcessRun bad = RunProcess(
+      BuildPath("soilcal"), {"new", "soft_soil", "lab/site.ags", "--specimen", ":1", "-o", "s.toml"},
+      dir.path());
+  EXPECT_GT(bad.exitStatus, 0);
+  EXPECT_NE(bad.err.find("give LOCATION:DEPTH:REF"), std::string::npos) << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "s.toml"));
+}
+
 }  // namespace
 }  // namespace soilcal::testing
