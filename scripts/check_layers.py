@@ -78,7 +78,9 @@ def check(root):
         dirs.sort()
         relative_folder = os.path.relpath(folder, root)
         top = relative_folder.split(os.sep)[0]
-        if (top in IGNORED and top != "include") or relative_folder == FIXTURES:
+        # A build folder of any name (build-asan/, ...) holds generated code.
+        is_build = top != "." and os.path.isfile(os.path.join(root, top, "CMakeCache.txt"))
+        if (top in IGNORED and top != "include") or is_build or relative_folder == FIXTURES:
             dirs[:] = []
             continue
         for name in sorted(files):
