@@ -14,6 +14,22 @@ enum class SearchPhase {
   kWriting,   // the summary and the report; the last report of a run
 };
 
+// The phase's name in machine-readable progress (the module's progress
+// calls, the program's --progress=json lines).
+constexpr const char* PhaseName(SearchPhase phase) {
+  switch (phase) {
+    case SearchPhase::kReferenceRun: return "reference_run";
+    case SearchPhase::kStartingPoints: return "starting_points";
+    case SearchPhase::kIterations: return "iterations";
+    case SearchPhase::kSensitivities: return "sensitivities";
+    case SearchPhase::kFinalRun: return "final_run";
+    case SearchPhase::kUncertainty: return "uncertainty";
+    case SearchPhase::kProfiles: return "profiles";
+    case SearchPhase::kWriting: return "writing";
+  }
+  return "";
+}
+
 struct SearchProgress {
   SearchPhase phase = SearchPhase::kStartingPoints;
   int iteration = 0;          // iterations completed so far

@@ -20,20 +20,6 @@ namespace {
 using optimisation::SearchPhase;
 using optimisation::SearchProgress;
 
-const char* PhaseName(SearchPhase phase) {
-  switch (phase) {
-    case SearchPhase::kReferenceRun: return "reference_run";
-    case SearchPhase::kStartingPoints: return "starting_points";
-    case SearchPhase::kIterations: return "iterations";
-    case SearchPhase::kSensitivities: return "sensitivities";
-    case SearchPhase::kFinalRun: return "final_run";
-    case SearchPhase::kUncertainty: return "uncertainty";
-    case SearchPhase::kProfiles: return "profiles";
-    case SearchPhase::kWriting: return "writing";
-  }
-  return "";
-}
-
 py::object OrNone(double value) {
   return value < 0.0 ? py::object(py::none()) : py::object(py::float_(value));
 }
@@ -42,7 +28,7 @@ py::dict ProgressDict(const SearchProgress& p) {
   py::dict d;
   d["evaluations"] = p.evaluations;
   d["best_objective"] = OrNone(p.bestObjective);
-  d["phase"] = PhaseName(p.phase);
+  d["phase"] = optimisation::PhaseName(p.phase);
   d["iteration"] = p.iteration;
   d["mean_relative_error"] = OrNone(p.bestError);
   // The profile sides walked and their number in the phase "profiles".

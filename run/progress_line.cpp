@@ -71,18 +71,6 @@ std::vector<Piece*> LeastImportantFirst(std::vector<Piece>& pieces) {
   return order;
 }
 
-const char* PhaseName(SearchPhase phase) {
-  switch (phase) {
-    case SearchPhase::kReferenceRun: return "reference_run";
-    case SearchPhase::kStartingPoints: return "starting_points";
-    case SearchPhase::kIterations: return "iterations";
-    case SearchPhase::kSensitivities: return "sensitivities";
-    case SearchPhase::kFinalRun: return "final_run";
-    case SearchPhase::kUncertainty: return "uncertainty";
-  }
-  return "";
-}
-
 // A figure, or null while it is not known (negative).
 std::string Figure(double value) {
   if (value < 0.0) return "null";
@@ -94,12 +82,13 @@ std::string Figure(double value) {
 }  // namespace
 
 std::string ProgressJson(const optimisation::SearchProgress& p) {
-  return std::string("{\"progress\":{\"phase\":\"") + PhaseName(p.phase) +
+  return std::string("{\"progress\":{\"phase\":\"") + optimisation::PhaseName(p.phase) +
          "\",\"iteration\":" + std::to_string(p.iteration) +
          ",\"evaluations\":" + std::to_string(p.evaluations) +
          ",\"best_error\":" + Figure(p.bestError) +
          ",\"best_objective\":" + Figure(p.bestObjective) +
-         ",\"convergence\":" + Figure(p.convergence) + "}}";
+         ",\"convergence\":" + Figure(p.convergence) +
+         ",\"done\":" + std::to_string(p.done) + ",\"total\":" + std::to_string(p.total) + "}}";
 }
 
 void WriteProgressJson(const optimisation::SearchProgress& p) {

@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <nlohmann/json.hpp>
+
+#include "optimisation/progress.hpp"
+#include "run/progress_line.hpp"
 #include "support/files.hpp"
 #include "support/process.hpp"
 
@@ -198,6 +202,29 @@ TEST(ProgressLine, FitsAnEightyColumnTerminalAndLeavesNothingBehind) {
     EXPECT_TRUE(known) << "left on the screen: \"" << line << "\"";
   }
   EXPECT_EQ(progress, 1);  // the final state, above the summary
+}
+
+// The machine-readable line names every phase of a run, the uncertainty
+// step's profiles and the writing included, and carries the counts of the
+// profiles.
+TEST(ProgressJson, NamesEveryPhaseAndTheProfilesCounts) {
+  using optimisation::SearchPhase;
+  const SearchPhase phases[] = {SearchPhase::kReferenceRun, SearchPhase::kStartingPoints,
+                                SearchPhase::kIterations,   SearchPhase::kSensitivities,
+                                SearchPhase::kFinalRun,     SearchPhase::kUncertainty,
+                                SearchPhase::kProfiles,     SearchPhase::kWriting};
+  for (const SearchPhase phase : phases) {
+    optimisation::SearchProgress p;
+    p.phase = phase;
+    p.done = 3;
+    p.total = 8;
+    const nlohmann::json line = nlohmann::json::parse(run::ProgressJson(p));
+    const std::string name = line.at("progress").at("phase").get<std::string>();
+    EXPECT_FALSE(name.empty()) << line.dump();
+    EXPECT_EQ(name, optimisation::PhaseName(phase));
+    EXPECT_EQ(line.at("progress").at("done"), 3);
+    EXPECT_EQ(line.at("progress").at("total"), 8);
+  }
 }
 
 }  // namespace
