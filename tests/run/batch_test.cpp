@@ -192,13 +192,14 @@ void WriteLongJob(const fs::path& dir) {
   WriteFile(dir / "OPTIM.TXT", MakeOptimisationFile(opt));
 }
 
-TEST(Batch, AnInterruptReachesEveryRunningJobOnceAndStartsNoMore) {
-  TempDir root;
-  for (const char* dir : {"a", "b", "c"}) WriteLongJob(root.path() / dir);
+// A batch of three long jobs a/, b/, c/ in `root`, two at a time, its
+// output discarded; the caller signals and reaps it (an alarm ends it after
+// two minutes whatever happens).
+pid_t StartBatchOfThreeLongJobs(const fs::path& root) {
   const std::string program = BuildPath("soilcal");
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(root.path().c_str()) != 0) ::_exit(126);
+    if (::chdir(root.c_str()) != 0) ::_exit(126);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
     ::dup2(null, STDERR_FILENO);
@@ -207,6 +208,13 @@ TEST(Batch, AnInterruptReachesEveryRunningJobOnceAndStartsNoMore) {
             "b/OPTIM.TXT", "c/OPTIM.TXT", static_cast<char*>(nullptr));
     ::_exit(127);
   }
+  return pid;
+}
+
+TEST(Batch, AnInterruptReachesEveryRunningJobOnceAndStartsNoMore) {
+  TempDir root;
+  for (const char* dir : {"a", "b", "c"}) WriteLongJob(root.path() / dir);
+  const pid_t pid = StartBatchOfThreeLongJobs(root.path());
   ASSERT_GT(pid, 0);
   // Both running jobs are past their reference runs by then.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
@@ -251,18 +259,7 @@ std::vector<pid_t> ProcessesIn(const fs::path& root) {
 TEST(Batch, AHangUpEndsEveryJobAndItsGroupAndStillWritesEveryRow) {
   TempDir root;
   for (const char* dir : {"a", "b", "c"}) WriteLongJob(root.path() / dir);
-  const std::string program = BuildPath("soilcal");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(root.path().c_str()) != 0) ::_exit(126);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    ::alarm(120);
-    ::execl(program.c_str(), program.c_str(), "--exit-status", "--jobs=2", "a/OPTIM.TXT",
-            "b/OPTIM.TXT", "c/OPTIM.TXT", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = StartBatchOfThreeLongJobs(root.path());
   ASSERT_GT(pid, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   // The closed SSH session: SIGHUP to the batch alone.
