@@ -14,6 +14,7 @@
 // liquefaction per CSR; (4) the cycles to liquefaction at 10, 20, 40 and 80
 // load steps per half cycle. `soilcal_liquefaction_study crr|fdens|cycles|steps`
 // prints one part.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -159,6 +160,19 @@ int main(int argc, char** argv) {
                 o.run.liquefaction.maxRu, o.run.liquefaction.maxShearStrain,
                 o.run.subSteppedSteps);
     std::fputs(labtest::DescribeRun(o.run, fast).c_str(), stdout);
+    // Per half cycle: the largest r_u and the largest shear strain.
+    std::puts("half cycle  max r_u  max gamma_xy (%)");
+    double ru = 0.0, gamma = 0.0;
+    for (int k = 1; k <= o.run.nRecorded; ++k) {
+      const input::RecordedPoint p = o.ctx->rec.Point(k);
+      ru = std::max(ru, -p.pw / 100.0);
+      gamma = std::max(gamma, 100.0 * std::fabs(p.strain[3]));
+      const double half = 2.0 * p.time;
+      if (std::fabs(half - std::round(half)) < 1e-9 && half > 0.5) {
+        std::printf("%10.1f  %7.4f  %8.3f\n", p.time, ru, gamma);
+        ru = gamma = 0.0;
+      }
+    }
     return 0;
   }
   const std::string part = argc == 2 ? argv[1] : "all";
