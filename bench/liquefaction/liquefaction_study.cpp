@@ -3,8 +3,9 @@
 // given) in undrained cyclic simple shear from sigma'_v0 = 100 kPa.
 //
 //   soilcal_liquefaction_study                 the whole study
-//   soilcal_liquefaction_study N160 K0 CSR STEPS [CYCLES] [fast|prescribed] [TOL] [F_EPOST]
-//                                              one test, its outcome
+//   soilcal_liquefaction_study N160 K0 CSR STEPS [CYCLES] [fast|prescribed] [TOL] [F_EPOST] [F_DENS]
+//                                              one test, its outcome (f_dens from
+//                                              (N1)60 unless F_DENS is given)
 //
 // The study prints (1) CRR15, the cyclic stress ratio that liquefies in 15
 // cycles (r_u 0.98 or 3 % single-amplitude shear strain), per (N1)60 and
@@ -148,8 +149,9 @@ int main(int argc, char** argv) {
   if (argc >= 5) {
     const int cycles = argc >= 6 ? std::atoi(argv[5]) : kMaxCycles;
     const bool fast = argc >= 7 && std::string(argv[6]) == "fast";
-    const auto job =
-        testing::CorrelatedSandJob(std::atof(argv[1]), argc >= 9 ? std::atof(argv[8]) : 1.0);
+    const auto job = testing::CorrelatedSandJob(std::atof(argv[1]),
+                                                argc >= 9 ? std::atof(argv[8]) : 1.0,
+                                                argc >= 10 ? std::atof(argv[9]) : 0.0);
     const testing::CyclicOutcome o = testing::CyclicSimpleShear(
         *job, std::atof(argv[2]), std::atof(argv[3]), cycles, std::atoi(argv[4]),
         fast ? labtest::StepSolver::kFast : labtest::StepSolver::kPrescribed, false,
