@@ -9,7 +9,7 @@
 #include "labtest/context.hpp"
 #include "labtest/extended_models.hpp"
 #include "labtest/point_table.hpp"
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "report/quantity_display.hpp"
 #include "input/readers.hpp"
@@ -70,7 +70,7 @@ std::vector<int> MeasuredPhases(const input::Curve& curve) {
 // A native quantity code in words, as the report names it ("axial strain
 // ε1"); the values stay those of the code.
 std::string QuantityName(int code, const input::LabTest& test) {
-  const report::AxisQuantity q = report::NameQuantity(code, labtest::RecogniseTestType(test), {});
+  const report::AxisQuantity q = report::NameQuantity(code, input::RecogniseTestType(test), {});
   std::string name = q.words;
   if (!q.symbol.empty()) name += " " + q.symbol;
   if (!q.sense.empty()) name += " (" + q.sense + ")";

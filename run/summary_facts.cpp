@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "models/parameter_table.hpp"
 #include "optimisation/thorough_search.hpp"
 #include "services/interrupt.hpp"
@@ -52,7 +52,7 @@ void TestFacts(const input::Job& job, report::Summary& s) {
     report::TestSummary& out = s.tests[t];
     out.header = test.material.header;
     out.material = test.material.name;
-    out.type = labtest::RecogniseTestType(test);
+    out.type = input::RecogniseTestType(test);
     out.loadSteps = test.loadSteps;
     out.initialStress = test.initialStress;
     // Drainage type 2 (model number base + 200) is the undrained set.
