@@ -93,6 +93,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     report::Summary& summary = record->summary;
     report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    record->namedCurves = NamedCurves(job, summary, curves);
     // Up to the two files themselves, whose writing cannot count itself.
     summary.runTimes = state_->timer.Now();
     // Each file whole or not at all; a failure is said and counts for the

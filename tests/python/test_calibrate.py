@@ -4,6 +4,7 @@ Python."""
 import json
 import math
 import os
+import shutil
 import re
 import signal
 import subprocess
@@ -276,6 +277,22 @@ def test_report_shows_in_a_notebook_and_curves_make_a_frame(tmp_path):
     with open(os.path.join(result.folder, "TRIAX1_deviator_stress_calculated.csv")) as f:
         rows = [line.split(",") for line in f.read().splitlines()[1:]]
     assert list(best["y"]) == pytest.approx([float(r[1]) for r in rows], rel=1e-12, abs=1e-12)
+    # The start curve is the "_referenced" CSV, the measured one the job's CSV
+    # (compression positive, as the job gives it).
+    start = q[q["series"] == "start"]
+    with open(os.path.join(result.folder, "TRIAX1_deviator_stress_referenced.csv")) as f:
+        rows = [line.split(",") for line in f.read().splitlines()[1:]]
+    assert list(start["y"]) == pytest.approx([float(r[1]) for r in rows], rel=1e-12, abs=1e-12)
+    assert list(best["phase"])[0] == 0 and set(best["phase"]) == {0, 1}
+    with open(os.path.join(folder, "TRIAX1_Q_EPS.csv")) as f:
+        rows = [line.split(",") for line in f.read().splitlines()[1:]]
+    assert list(measured["x"]) == pytest.approx([float(r[0]) for r in rows], abs=1e-12)
+    assert list(measured["y"]) == pytest.approx([float(r[1]) for r in rows], abs=1e-9)
+    # The curves come from the run itself: with the job's files gone the
+    # frame is the same.
+    shutil.rmtree(folder)
+    again = result.curves_frame()
+    assert again.equals(frame)
 
 
 CTRL_C_SCRIPT = textwrap.dedent("""
