@@ -1,4 +1,4 @@
-#include "app/new_command.hpp"
+#include "jobs/new_command.hpp"
 
 #include <cstdio>
 #include <string>
