@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "services/errors.hpp"
+
 namespace soilcal::app {
 
 // The figures of a finished job, read from its calibration_summary.json.
@@ -28,7 +30,7 @@ struct BatchJob {
   bool finished = false;
   // Process status of its run under --exit-status (0 success, 1 kernel
   // error, 2..19 run error), 128 + n after signal n; 18 until it ran.
-  int status = 18;
+  int status = services::kUserAbort;
   int signal = 0;            // the signal that ended it (0 none)
   double wallSeconds = 0.0;
   JobFigures figures;

@@ -5,6 +5,7 @@
 #include "input/test_kind.hpp"
 #include "models/parameter_table.hpp"
 #include "optimisation/thorough_search.hpp"
+#include "services/errors.hpp"
 #include "services/interrupt.hpp"
 #include "services/notices.hpp"
 #include "services/version.hpp"
@@ -15,7 +16,6 @@ namespace {
 
 namespace params = models::params;
 
-constexpr int kUserAbort = 18;
 
 // The folder as an absolute path with a trailing separator, "" when none.
 std::string AbsoluteFolder(const std::string& folder) {
@@ -66,7 +66,7 @@ void TestFacts(const input::Job& job, report::Summary& s) {
 // Why the run stopped, in one word.
 std::string StopReason(const CalibrationTrace& trace, const report::Summary& s) {
   if (!s.exitCode) return "kernel_error";
-  if (*s.exitCode == kUserAbort) return services::InterruptRequested() ? "interrupted" : "abort_file";
+  if (*s.exitCode == services::kUserAbort) return services::InterruptRequested() ? "interrupted" : "abort_file";
   if (*s.exitCode != 0) return "run_error";
   if (!trace.found) return "";
   if (s.maxIterations && trace.found->iterations >= *s.maxIterations) return "iteration_limit";

@@ -5,6 +5,7 @@
 
 #include "jobfile/toml_job.hpp"
 #include "jobs/output_folder.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::web {
 namespace fs = std::filesystem;
@@ -75,8 +76,8 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
   const int code = summary.value("exit_code", -1);
   const bool kernelError = summary.contains("kernel_error") && !summary["kernel_error"].is_null();
   if (!running) {
-    status["state"] = kernelError || (code != 0 && code != 18) ? "failed"
-                      : code == 18                             ? "aborted"
+    status["state"] = kernelError || (code != 0 && code != services::kUserAbort) ? "failed"
+                      : code == services::kUserAbort                             ? "aborted"
                                                                : "calibrated";
   }
   status["exit_code"] = code;
