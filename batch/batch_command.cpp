@@ -14,6 +14,8 @@
 #include "batch/batch_runner.hpp"
 #include "batch/batch_table.hpp"
 #include "jobs/front_end.hpp"
+#include "jobs/output_folder.hpp"
+#include "report/summary_json.hpp"
 #include "services/errors.hpp"
 #include "services/file_identity.hpp"
 #include "services/notices.hpp"
@@ -114,7 +116,7 @@ int RunBatchCommand(int argc, char** argv) {
   int done = 0;
   RunChildren(settings, jobs, [&](const BatchJob& finished) {
     BatchJob& job = jobs[static_cast<std::size_t>(&finished - jobs.data())];
-    job.figures = ReadJobFigures(job.outputFolder + kSummaryName, job.startedAt);
+    job.figures = ReadJobFigures(job.outputFolder + report::kSummaryFileName, job.startedAt);
     PrintFinished(job, ++done, jobs.size());
   });
 

@@ -36,13 +36,6 @@ struct BatchJob {
   JobFigures figures;
 };
 
-inline constexpr const char* kSummaryName = "calibration_summary.json";
-
-// The folder a job's run writes to: the folder of an optimisation file, or
-// PATH/JOB.out/ for a TOML job PATH/JOB.toml. With the trailing '/' ("" is
-// the current folder).
-std::string OutputFolderOf(const std::string& jobPath);
-
 // Reads the figures of `summaryPath` when the file was written at or after
 // `notBefore` (seconds of the file clock, less the 20 ms by which a file's
 // coarse time stamp may lag): an older summary belongs to an earlier run.
