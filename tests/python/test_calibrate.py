@@ -13,6 +13,7 @@ import textwrap
 import threading
 import time
 
+import numpy
 import pytest
 
 import soilcal
@@ -293,6 +294,33 @@ def test_report_shows_in_a_notebook_and_curves_make_a_frame(tmp_path):
     shutil.rmtree(folder)
     again = result.curves_frame()
     assert again.equals(frame)
+
+
+def test_curves_frame_keeps_the_phases_of_a_test_of_two_phases(tmp_path):
+    pandas = pytest.importorskip("pandas")
+    folder = copy_example("soft_clay", tmp_path / "clay")
+    result = soilcal.calibrate(os.path.join(folder, "job.toml"))
+    frame = result.curves_frame()
+    assert not frame[["x", "y"]].isna().any().any()  # the gaps between phases left out
+    # The same curve simulated again at the best values: every recorded
+    # point with its phase; the frame holds it as the objective compared it,
+    # the unloading phase shifted by one constant onto its first measured point.
+    job = soilcal.Job(result.native_job())
+    again = job.curves([result.parameters[name] for name in job.free_parameters])
+    curve = again[0]["curves"][0]
+    best = frame[(frame["curve"] == curve["file"]) & (frame["series"] == "best")]
+    assert list(best["phase"]) == [int(p) for p in curve["simulated_phase"]]
+    assert set(best["phase"]) == {0, 1, 2}
+    loading = numpy.asarray(best["phase"]) <= 1
+    x, y = numpy.asarray(best["x"]), numpy.asarray(best["y"])
+    sx, sy = numpy.asarray(curve["simulated_x"]), numpy.asarray(curve["simulated_y"])
+    assert x[loading] == pytest.approx(sx[loading], rel=1e-9, abs=1e-12)
+    assert y[loading] == pytest.approx(sy[loading], rel=1e-9, abs=1e-12)
+    dx, dy = x[~loading] - sx[~loading], y[~loading] - sy[~loading]
+    assert dx == pytest.approx(numpy.full(dx.size, dx[0]), abs=1e-9)
+    assert dy == pytest.approx(numpy.full(dy.size, dy[0]), abs=1e-9)
+    measured = frame[(frame["curve"] == curve["file"]) & (frame["series"] == "measured")]
+    assert list(measured["phase"]) == [int(p) for p in curve["measured_phase"]]
 
 
 CTRL_C_SCRIPT = textwrap.dedent("""
