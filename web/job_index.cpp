@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
+#include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
 #include "jobs/output_folder.hpp"
+#include "report/summary_json.hpp"
 #include "services/errors.hpp"
 
 namespace soilcal::web {
@@ -36,7 +38,7 @@ nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, 
 }  // namespace
 
 bool IsJobName(const fs::path& path) {
-  return jobfile::IsTomlJob(path.string()) || path.filename() == "OPTIM.TXT";
+  return jobfile::IsTomlJob(path.string()) || path.filename() == jobfile::kOptimisationFileName;
 }
 
 std::vector<std::string> FindJobs(const fs::path& root) {
@@ -69,7 +71,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
   nlohmann::json status = {{"job", job},
                            {"kind", jobfile::IsTomlJob(job) ? "toml" : "native"},
                            {"state", running ? "running" : "never_run"}};
-  std::ifstream in(OutputsOf(path) / "calibration_summary.json");
+  std::ifstream in(OutputsOf(path) / report::kSummaryFileName);
   if (!in) return ComparisonStatus(OutputsOf(path), std::move(status), running);
   const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return status;

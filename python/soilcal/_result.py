@@ -6,7 +6,7 @@ import os
 
 import numpy
 
-from ._constants import ExitCode, REPORT_FILE, RESULT_FILE, SUMMARY_FILE
+from ._constants import ExitCode, OPTIMISATION_FILE, REPORT_FILE, RESULT_FILE, SUMMARY_FILE
 
 
 class CalibrationResult:
@@ -77,7 +77,7 @@ class CalibrationResult:
     def native_job(self):
         """The optimisation file the run read (a TOML job's one in JOB.out/)."""
         if self.job_path.lower().endswith(".toml"):
-            return os.path.join(self.folder, "OPTIM.TXT")
+            return os.path.join(self.folder, OPTIMISATION_FILE)
         return self.job_path
 
     def curves_frame(self):
