@@ -25,6 +25,22 @@
 #include "web/serve_command.hpp"
 
 namespace soilcal::app {
+
+using batch::IsBatchCommand;
+using batch::RunBatchCommand;
+using compare::IsCompareCommand;
+using compare::RunCompareCommand;
+using compare::RunModelComparison;
+using jobs::ConsoleLog;
+using jobs::Door;
+using jobs::ExitStatusOf;
+using jobs::IsNewCommand;
+using jobs::kConsoleLogName;
+using jobs::PrepareRun;
+using jobs::PreparedRun;
+using jobs::RunNewCommand;
+using jobs::WriteNativeJobFile;
+
 namespace {
 
 // soilcal [OPTIONS] JOB.toml: the job is checked, the folder JOB.out/ taken,

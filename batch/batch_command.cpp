@@ -20,7 +20,13 @@
 #include "services/file_identity.hpp"
 #include "services/notices.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
+
+using jobs::Door;
+using jobs::ExitStatusOf;
+using jobs::kConsoleLogName;
+using jobs::OutputFolderOf;
+
 namespace {
 
 std::vector<BatchJob> JobsOf(const BatchOptions& options) {
@@ -129,4 +135,4 @@ int RunBatchCommand(int argc, char** argv) {
   return ExitStatusOf(Door::kFrontEnd, options.exitStatus, worst);
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

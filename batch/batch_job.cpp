@@ -6,7 +6,7 @@
 #include "services/paths.hpp"
 #include "services/regular_file.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 template <typename T>
@@ -51,4 +51,4 @@ JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore) {
   return figures;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -8,7 +8,7 @@
 
 #include "services/errors.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 
 // The figures of a finished job, read from its calibration_summary.json.
 struct JobFigures {
@@ -42,4 +42,4 @@ struct BatchJob {
 // Nothing when it is missing, older or unreadable.
 JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

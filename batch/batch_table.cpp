@@ -8,7 +8,7 @@
 
 #include "run/result_file.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 std::string Field(const std::string& text) {
@@ -91,4 +91,4 @@ std::string BatchTableCsv(const std::vector<BatchJob>& jobs) {
   return csv;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -6,7 +6,7 @@
 
 #include "batch/batch_job.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 
 inline constexpr const char* kBatchTableFileName = "batch_summary.csv";
 
@@ -23,4 +23,4 @@ std::string BatchTableCsv(const std::vector<BatchJob>& jobs);
 // signal that ended it.
 std::string StatusName(const BatchJob& job);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -187,7 +187,7 @@ py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
   {
     InterruptScope interrupt(OnMainThread());
     py::gil_scoped_release release;
-    done = app::CalibrateJobFile(job, request);
+    done = jobs::CalibrateJobFile(job, request);
     signalled = interrupt.caught();
   }
   py::dict out = Outcome(done);

@@ -64,7 +64,7 @@ std::vector<std::string> FindJobs(const fs::path& root) {
   return jobs;
 }
 
-fs::path OutputsOf(const fs::path& job) { return fs::path(app::OutputFolderOf(job.string())); }
+fs::path OutputsOf(const fs::path& job) { return fs::path(jobs::OutputFolderOf(job.string())); }
 
 nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool running) {
   const fs::path path = root / job;
