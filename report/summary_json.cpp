@@ -121,11 +121,11 @@ std::optional<ParameterDisplay> DisplayOf(const json& p) {
                           d.at("unit").get<std::string>(), d.at("stored_as_sine").get<bool>()};
 }
 
-json TestTypeJson(const labtest::TestType& t) {
-  return {{"kind", labtest::TestKindKey(t.kind)},
-          {"text", labtest::TestTypeText(t)},
-          {"axial", labtest::ComponentName(t.axial)},
-          {"shear", t.shear >= 0 ? json(labtest::ComponentName(t.shear)) : json(nullptr)},
+json TestTypeJson(const input::TestType& t) {
+  return {{"kind", input::TestKindName(t.kind)},
+          {"text", input::TestTypeText(t)},
+          {"axial", input::ComponentName(t.axial)},
+          {"shear", t.shear >= 0 ? json(input::ComponentName(t.shear)) : json(nullptr)},
           {"unconfined", t.unconfined},
           {"reversals", t.reversals}};
 }
@@ -133,18 +133,25 @@ json TestTypeJson(const labtest::TestType& t) {
 int ComponentOf(const json& j, const char* key, int fallback) {
   const std::string name = StringOf(j, key);
   for (int c = 0; c < 6; ++c) {
-    if (labtest::ComponentName(c) == name) return c;
+    if (input::ComponentName(c) == name) return c;
   }
   return fallback;
 }
 
-labtest::TestType TestTypeOf(const json& t) {
-  labtest::TestType type;
+input::TestType TestTypeOf(const json& t) {
+  input::TestType type;
   if (!t.contains("test_type") || !t.at("test_type").is_object()) return type;
   const json& j = t.at("test_type");
-  type.kind = labtest::TestKindFromKey(StringOf(j, "kind")).value_or(labtest::TestKind::kGeneral);
+  const std::string kind = StringOf(j, "kind");
   type.axial = ComponentOf(j, "axial", 1);
   type.shear = ComponentOf(j, "shear", -1);
+  type.kind = input::TestKindByName(kind).value_or(input::TestKind::kGeneral);
+  // Earlier summaries named both cyclic kinds "cyclic"; the shear component
+  // tells them apart.
+  if (kind == "cyclic") {
+    type.kind = type.shear >= 0 ? input::TestKind::kCyclicDirectSimpleShear
+                                : input::TestKind::kCyclicTriaxial;
+  }
   type.unconfined = OptionalOf<bool>(j, "unconfined").value_or(false);
   type.reversals = OptionalOf<int>(j, "reversals").value_or(0);
   return type;

@@ -6,7 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
-#include "run/console_summary.hpp"
+#include "run/closing_lines.hpp"
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
@@ -93,6 +93,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     report::Summary& summary = record->summary;
     report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    record->namedCurves = NamedCurves(job, summary, curves);
     // Up to the two files themselves, whose writing cannot count itself.
     summary.runTimes = state_->timer.Now();
     // Each file whole or not at all; a failure is said and counts for the
@@ -105,7 +106,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
     const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
     const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
-    PrintRunSummary(summary, written ? reportPath : "");
+    PrintClosingLines(summary, written ? reportPath : "");
     return record;
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.

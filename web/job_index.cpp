@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <fstream>
 
+#include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
 #include "jobs/output_folder.hpp"
+#include "report/summary_json.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::web {
 namespace fs = std::filesystem;
@@ -35,7 +38,7 @@ nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, 
 }  // namespace
 
 bool IsJobName(const fs::path& path) {
-  return jobfile::IsTomlJob(path.string()) || path.filename() == "OPTIM.TXT";
+  return jobfile::IsTomlJob(path.string()) || path.filename() == jobfile::kOptimisationFileName;
 }
 
 std::vector<std::string> FindJobs(const fs::path& root) {
@@ -61,22 +64,22 @@ std::vector<std::string> FindJobs(const fs::path& root) {
   return jobs;
 }
 
-fs::path OutputsOf(const fs::path& job) { return fs::path(app::OutputFolderOf(job.string())); }
+fs::path OutputsOf(const fs::path& job) { return fs::path(jobs::OutputFolderOf(job.string())); }
 
 nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool running) {
   const fs::path path = root / job;
   nlohmann::json status = {{"job", job},
                            {"kind", jobfile::IsTomlJob(job) ? "toml" : "native"},
                            {"state", running ? "running" : "never_run"}};
-  std::ifstream in(OutputsOf(path) / "calibration_summary.json");
+  std::ifstream in(OutputsOf(path) / report::kSummaryFileName);
   if (!in) return ComparisonStatus(OutputsOf(path), std::move(status), running);
   const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return status;
   const int code = summary.value("exit_code", -1);
   const bool kernelError = summary.contains("kernel_error") && !summary["kernel_error"].is_null();
   if (!running) {
-    status["state"] = kernelError || (code != 0 && code != 18) ? "failed"
-                      : code == 18                             ? "aborted"
+    status["state"] = kernelError || (code != 0 && code != services::kUserAbort) ? "failed"
+                      : code == services::kUserAbort                             ? "aborted"
                                                                : "calibrated";
   }
   status["exit_code"] = code;
