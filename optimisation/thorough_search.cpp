@@ -207,11 +207,15 @@ SwarmResult ContinueThoroughSearch(const SwarmOptions& options, Problem& problem
   result.evaluations += used;
   result.continuations += 1;
   result.continuationEvaluations += used;
+  const auto figure = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", v);
+    return std::string(text);
+  };
   services::Notice("thorough search: a profile met a better fit (objective " +
-                   services::FormatReal(atStart.objective) + " below " +
-                   services::FormatReal(found.bestObjective) + "); the search went on from it to " +
-                   services::FormatReal(result.bestObjective) + " in " + std::to_string(used) +
-                   " evaluations");
+                   figure(atStart.objective) + " below " + figure(found.bestObjective) +
+                   "); the search went on from it to " + figure(result.bestObjective) + " in " +
+                   std::to_string(used) + " evaluations");
   return result;
 }
 

@@ -26,9 +26,8 @@ namespace {
 
 constexpr double kUnbounded = 1e299;  // the parameter table's open-ended ranges
 
-// The physical range of each free slot in the slot's own values, from the
-// parameter table's range as a person gives it (degrees, E, e0); infinite
-// where the table has no entry or no end.
+}  // namespace
+
 void PhysicalRanges(const input::Job& job, optimisation::UncertaintyOptions& options) {
   const int model = job.modelNumber % 100;
   const models::params::Model* table = models::params::FindModel(model);
@@ -59,8 +58,6 @@ void PhysicalRanges(const input::Job& job, optimisation::UncertaintyOptions& opt
     if (!std::isnan(high)) options.physicalHigh[j] = high;
   }
 }
-
-}  // namespace
 
 std::optional<optimisation::UncertaintyResult> RunUncertaintyStep(
     const UncertaintyRequest& request, const input::Job& job,
