@@ -195,8 +195,8 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
                                            : "its " + side + " bound";
       return "The linearised 95 % interval of " + d.symbol + " reaches " +
              DisplayValue(d, f.value) + ", beyond " + limit + " " + DisplayValue(d, f.limit) +
-             ": it is cut there, and the linear estimate is poor there; the profile interval "
-             "(--search=thorough) tells more.";
+             ": it is cut there, and the linear estimate is poor there; the profile interval " +
+             (c.result.profilesRun ? "tells more." : "(--search=thorough) tells more.");
     }
     case opt::FlagKind::kSearchShort: {
       // One sentence for all profiles that met a better fit: the least.
