@@ -41,7 +41,8 @@ const std::vector<RuleEntry>& Table() {
       // unloading stiffness enter it too.
       {"the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi",
        {{38, 1}, {40, 1}, {3, 0}, {39, 0}, {1, 0}, {2, 0}, {34, 0}}},
-      {"sin phi or sin psi above 1", {{3, 1}, {5, 1}}},
+      // "sin phi or sin psi above 1" limits each angle by itself (90°): no
+      // entry, so the wall reads as the parameter's own limit.
       // Models known by their slots only.
       {"slot 33 above slot 31", {{33, 1}, {31, 1}}},
       {"slot 31 not positive", {{31, 1}}},

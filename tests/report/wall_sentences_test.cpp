@@ -117,6 +117,18 @@ TEST(WallSentences, TheK0ncRuleNamesTheFrictionAngleFixedOrCalibrated) {
   EXPECT_EQ(traded.find("lies at it"), std::string::npos) << traded;
 }
 
+// A rule on the parameter alone (c >= 0, sin φ <= 1) has nothing behind
+// it: the bound should sit at the limit.
+TEST(WallSentences, ARuleOfTheParameterAloneAsksToMoveTheBound) {
+  const input::Job job = HardeningSoilJob({4}, {-10.0}, {20.0});
+  for (const char* rule : {"negative cohesion", "sin phi or sin psi above 1"}) {
+    const std::string text = Described(job, {0.0}, Wall(rule, false, 0.0, true))[0].text;
+    EXPECT_NE(text.find("alone, so it is a limit of the parameter itself"), std::string::npos) << text;
+    EXPECT_NE(text.find("Move the bound of"), std::string::npos) << text;
+    EXPECT_EQ(text.find("fixed at"), std::string::npos) << text;
+  }
+}
+
 // Every rule names the slot it limits and the direction is symmetric in
 // the pair: a rule that holds a below b holds b above a.
 TEST(WallSentences, RuleSlotsGiveOppositeWaysForOppositeSides) {
