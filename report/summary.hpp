@@ -155,6 +155,10 @@ struct Summary {
   long evaluations = 0;
   int iterations = 0;
   std::string stopReason;            // converged, iteration_limit, ...; "" when unknown
+  // Thorough search: how often it went on from a better point its profiles
+  // met, and the evaluations of those continuations (within `evaluations`).
+  int continuations = 0;
+  long continuationEvaluations = 0;
   std::vector<ParameterSummary> parameters;
   std::optional<PointSummary> start, best;
   std::vector<TestSummary> tests;

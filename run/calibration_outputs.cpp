@@ -58,13 +58,21 @@ void CalibrationOutputs::InputsRead(std::string digest) {
   state_->trace.inputDigest = std::move(digest);
 }
 
-void CalibrationOutputs::SearchChosen(SearchMode mode) {
+void CalibrationOutputs::SearchChosen(SearchMode mode, long thoroughBudget) {
   state_->trace.search = mode;
+  state_->trace.thoroughBudget = thoroughBudget;
   state_->timer.Enter(kSearchPart);
 }
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->timer.Enter(kWritingPart);
+  state_->trace.found = found;
+  state_->trace.last.evaluations = found.evaluations;
+  state_->trace.last.iteration = found.iterations;
+  state_->trace.last.bestError = found.bestError;
+}
+
+void CalibrationOutputs::SearchContinued(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
   state_->trace.last.iteration = found.iterations;

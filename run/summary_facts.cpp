@@ -70,7 +70,9 @@ std::string StopReason(const CalibrationTrace& trace, const report::Summary& s) 
   if (*s.exitCode != 0) return "run_error";
   if (!trace.found) return "";
   if (s.maxIterations && trace.found->iterations >= *s.maxIterations) return "iteration_limit";
-  if (s.maxEvaluations && trace.found->evaluations >= *s.maxEvaluations) return "evaluation_budget";
+  // The evaluations of a continuation after the profiles come on top of the budget.
+  const long searched = trace.found->evaluations - trace.found->continuationEvaluations;
+  if (s.maxEvaluations && searched >= *s.maxEvaluations) return "evaluation_budget";
   return "converged";
 }
 
@@ -78,7 +80,12 @@ void SearchFacts(const input::Job& job, const CalibrationTrace& trace, report::S
   if (!trace.search) return;
   if (*trace.search == SearchMode::kThorough) {
     s.searchMode = "thorough";
-    s.maxEvaluations = optimisation::ThoroughBudget(job.settings.nParams);
+    s.maxEvaluations = trace.thoroughBudget > 0 ? trace.thoroughBudget
+                                                : optimisation::ThoroughBudget(job.settings.nParams);
+    if (trace.found) {
+      s.continuations = trace.found->continuations;
+      s.continuationEvaluations = trace.found->continuationEvaluations;
+    }
   } else {
     s.searchMode = "default";
     s.maxIterations = optimisation::SwarmOptions{}.maxIterations;

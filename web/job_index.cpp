@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string>
+#include <type_traits>
 
 #include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
@@ -15,6 +17,19 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kMostJobs = 5000;
+
+// A value of the summary or the comparison that may be null (a number the
+// run never got, a NaN written as null): `otherwise` then.
+template <typename T>
+T ValueOr(const nlohmann::json& j, const char* key, T otherwise) {
+  if (!j.is_object() || !j.contains(key) || j.at(key).is_null()) return otherwise;
+  const nlohmann::json& v = j.at(key);
+  if constexpr (std::is_same_v<T, std::string>) {
+    return v.is_string() ? v.get<std::string>() : otherwise;
+  } else {
+    return v.is_number() ? v.get<T>() : otherwise;
+  }
+}
 constexpr int kDeepest = 8;
 
 // A job of several models ([[models]]) leaves comparison.json: the state is
@@ -25,11 +40,11 @@ nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, 
   const nlohmann::json comparison = nlohmann::json::parse(in, nullptr, false);
   if (comparison.is_discarded() || !comparison.is_object()) return status;
   if (!running) status["state"] = "compared";
-  status["verdict"] = comparison.value("verdict", "");
+  status["verdict"] = ValueOr<std::string>(comparison, "verdict", "");
   if (comparison.contains("models") && comparison["models"].is_array() &&
       !comparison["models"].empty() && comparison["models"][0].is_object()) {
     const nlohmann::json& best = comparison["models"][0];
-    status["best_model"] = best.value("name", "");
+    status["best_model"] = ValueOr<std::string>(best, "name", "");
     if (best.contains("mean_relative_error")) status["mean_relative_error"] = best["mean_relative_error"];
   }
   return status;
@@ -75,7 +90,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
   if (!in) return ComparisonStatus(OutputsOf(path), std::move(status), running);
   const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return status;
-  const int code = summary.value("exit_code", -1);
+  const int code = ValueOr(summary, "exit_code", -1);
   const bool kernelError = summary.contains("kernel_error") && !summary["kernel_error"].is_null();
   if (!running) {
     status["state"] = kernelError || (code != 0 && code != services::kUserAbort) ? "failed"
@@ -83,7 +98,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
                                                                : "calibrated";
   }
   status["exit_code"] = code;
-  status["wall_time_ms"] = summary.value("wall_time_ms", 0);
+  status["wall_time_ms"] = ValueOr(summary, "wall_time_ms", 0);
   if (summary.contains("best") && summary["best"].is_object() &&
       summary["best"].contains("mean_relative_error")) {
     status["mean_relative_error"] = summary["best"]["mean_relative_error"];
@@ -92,7 +107,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
     status["message"] = summary["kernel_error"].is_string() ? summary["kernel_error"].get<std::string>()
                                                             : summary["kernel_error"].dump();
   } else if (code != 0) {
-    status["message"] = summary.value("exit_name", "");
+    status["message"] = ValueOr<std::string>(summary, "exit_name", "");
   }
   return status;
 }
