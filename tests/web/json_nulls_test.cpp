@@ -97,7 +97,7 @@ TEST(JsonNulls, TheSummaryWithEveryUnknownValueIsReadByEveryReader) {
 
   // The batch table: nothing known but the evaluations; no parameter column
   // without a value.
-  const app::JobFigures figures = app::ReadJobFigures(summary.string(), -1e300);
+  const batch::JobFigures figures = batch::ReadJobFigures(summary.string(), -1e300);
   EXPECT_FALSE(figures.meanError.has_value());
   EXPECT_FALSE(figures.objective.has_value());
   EXPECT_EQ(figures.evaluations, 0);
