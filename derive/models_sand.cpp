@@ -162,7 +162,7 @@ void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain) {
     }
   }
   if (mFromData) {
-    b.Free("m", m, m - 0.2, m + 0.2,
+    b.Free("m", m, m - 0.1, m + 0.1,
            "slope of ln E50 against ln((σ′3 + c′ cot φ′)/(pref + c′ cot φ′)) over " +
                std::to_string(e50.size()) + " cell pressures");
   } else {
@@ -193,9 +193,16 @@ void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain) {
   }
   if (!rf.empty()) {
     const auto [lo, hi] = std::minmax_element(rf.begin(), rf.end());
-    b.Free("Rf", Mean(rf), *lo - 0.1, *hi + 0.1,
-           "qf/qa of the hyperbola ε1/q = 1/Ei + ε1/qa below 95 % of the peak, mean of " +
-               std::to_string(rf.size()) + " test(s)");
+    const std::string rule =
+        "qf/qa of the hyperbola ε1/q = 1/Ei + ε1/qa below 95 % of the peak, mean of " +
+        std::to_string(rf.size()) + " test(s)";
+    if (f.fromData) {
+      // With φ′ free the deviator curves fix the asymptote qa = qf/Rf
+      // rather than qf and Rf each: the two correlate fully in a fit.
+      b.Derived("Rf", Mean(rf), rule + "; fixed, since φ′ is free and only qa = qf/Rf is fitted");
+    } else {
+      b.Free("Rf", Mean(rf), *lo - 0.1, *hi + 0.1, rule);
+    }
   } else {
     b.Default("Rf", 0.9, "no hyperbola could be fitted: Rf = 0.9, the usual value");
   }

@@ -89,4 +89,15 @@ double BlowCountFromDensity(double relativeDensity) {
   return 46.0 * relativeDensity * relativeDensity;
 }
 
+UbcSand UbcSandFromBlowCount(double n160) {
+  const double n = std::max(n160, 1e-3);
+  UbcSand u;
+  u.KGe = 21.7 * 20.0 * std::cbrt(n);
+  u.KBe = 0.7 * u.KGe;
+  u.KGp = u.KGe * n * n * 0.003 + 100.0;
+  u.phiPeakOverCv = n / 10.0;
+  u.Rf = std::min(0.99, 1.1 * std::pow(n, -0.15));
+  return u;
+}
+
 }  // namespace soilcal::derive
