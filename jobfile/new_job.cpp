@@ -333,6 +333,7 @@ NewJob MakeNewJob(const NewJobRequest& request) {
                                            "says: " + e.detail);
     }
     derive::DeriveOptions options;
+    options.sand = request.sand;
     options.pref = native.job.material.referencePressure;
     options.stressUnit = params::StressUnitText(native.job.material.forceUnit,
                                                 native.job.material.lengthUnit);

@@ -75,10 +75,10 @@ TEST(JobFromData, FromDataFillsTheStartValuesTheFileDoesNotGiveAndNamesTakeDeriv
   const auto& s = job.job.settings;
   ASSERT_EQ(s.nParams, 3);
   EXPECT_EQ(s.index, (std::vector<int>{1, 3, 5}));
-  // φ: the derived bounds hold 32° ± 5° and the given 30° (stored as sines);
+  // φ: the derived bounds hold 32° ± 3° and the given 30° (stored as sines);
   // the spread of the circles' own angles (c′ = 0) widens them upwards only.
-  EXPECT_LE(s.lower[1], std::sin((kPhi - 5.0) * kDeg) + 1e-12);
-  EXPECT_GE(s.upper[1], std::sin((kPhi + 5.0) * kDeg) - 1e-12);
+  EXPECT_LE(s.lower[1], std::sin((kPhi - 3.0) * kDeg) + 1e-12);
+  EXPECT_GE(s.upper[1], std::sin((kPhi + 3.0) * kDeg) - 1e-12);
   EXPECT_LT(s.upper[1], std::sin(45.0 * kDeg));
   EXPECT_LT(s.lower[0], p[1]);
   EXPECT_GT(s.upper[0], p[1]);
@@ -103,8 +103,8 @@ TEST(JobFromData, MistakesOfDerivedStartValuesAreSentencesWithTheLine) {
       {"[model]\nname = \"mohr_coulomb\"\n[parameters]\nfrom_data = true\n[calibrate]\n"
        "free = [\"phy\"]\n",
        "did you mean"},
-      {"[model]\nname = \"ubc3d_sand\"\n[parameters]\nfrom_data = true\n",
-       "not for the UBC3D sand model"},
+      {"[model]\nname = \"sekiguchi_ohta\"\n[parameters]\nfrom_data = true\n",
+       "not for the Sekiguchi-Ohta"},
       {"[model]\nname = \"mohr_coulomb\"\n[parameters]\nfrom_data = \"yes\"\n", "from_data"},
   };
   for (const Case& c : cases) {
@@ -210,7 +210,7 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
       {{"new"}, "give the model"},
       {{"new", "mohr_coulomb"}, "give the files"},
       {{"new", "mohr_coulomb", "missing.toml"}, "missing.toml not found"},
-      {{"new", "ubc3d_sand", "source.toml", "-o", "u.toml"}, "no start-value rules"},
+      {{"new", "sekiguchi_ohta", "source.toml", "-o", "u.toml"}, "no start-value rules"},
       {{"new", "mohr_colomb", "source.toml", "-o", "u.toml"}, "unknown model \"mohr_colomb\""},
       {{"new", "mohr_coulomb", "source.toml", "--frobnicate"}, "unknown option"},
   };

@@ -220,6 +220,53 @@ TEST(DeriveRules, LambdaAndKappaStarFromLoadingWithAKinkAndAnUnloadingBranch) {
   EXPECT_NEAR(*slopes->kink, sp, 1e-6 * sp);
 }
 
+// One unloading increment (two readings) already gives κ*; a creep stage
+// ε = μ* ln t after primary consolidation gives μ* back exactly.
+TEST(DeriveRules, SwellingFromOneUnloadingIncrementAndCreepFromTheLateStage) {
+  Series oed;
+  for (double s : {25.0, 50.0, 100.0, 200.0, 400.0}) {
+    oed.x.push_back(s);
+    oed.y.push_back(0.1 * std::log(s / 25.0));
+  }
+  oed.x.push_back(100.0);
+  oed.y.push_back(oed.y.back() - 0.01 * std::log(4.0));
+  const auto c = CompressionSlopes(oed);
+  ASSERT_TRUE(c && c->kappaStar);
+  EXPECT_NEAR(c->lambdaStar, 0.1, 1e-12);
+  EXPECT_NEAR(*c->kappaStar, 0.01, 1e-12);
+  EXPECT_TRUE(c->kappaFromUnloading);
+
+  // Primary consolidation (a Terzaghi-like rise) over the first decades,
+  // then the secondary line of slope μ* = 0.006 against ln t.
+  Series creep;
+  for (int k = 0; k <= 60; ++k) {
+    const double t = 100.0 + (k == 0 ? 0.0 : std::pow(10.0, -3.0 + 6.0 * k / 60.0));
+    const double since = t - 100.0;
+    creep.x.push_back(t);
+    creep.y.push_back(since < 1.0 ? 0.02 * std::sqrt(since) : 0.02 + 0.006 * std::log(since));
+  }
+  const auto rate = SecondaryCompression(creep);
+  ASSERT_TRUE(rate);
+  EXPECT_NEAR(rate->muStar, 0.006, 1e-12);
+  EXPECT_NEAR(rate->to, 1000.0, 1e-6);
+  // A stage that swells has no creep rate.
+  for (double& y : creep.y) y = -y;
+  EXPECT_FALSE(SecondaryCompression(creep));
+}
+
+// The UBCSAND correlations of Beaty & Byrne (2011) at (N1)60 = 27
+// (27^(1/3) = 3): K_G^e = 1302, K_G^p = 1302 · 729 · 0.003 + 100.
+TEST(DeriveRules, UbcSandCorrelationsAtABlowCountOf27) {
+  const UbcSand u = UbcSandFromBlowCount(27.0);
+  EXPECT_NEAR(u.KGe, 1302.0, 1e-9);
+  EXPECT_NEAR(u.KBe, 911.4, 1e-9);
+  EXPECT_NEAR(u.KGp, 1302.0 * 729.0 * 0.003 + 100.0, 1e-9);
+  EXPECT_NEAR(u.phiPeakOverCv, 2.7, 1e-12);
+  EXPECT_NEAR(u.Rf, 1.1 * std::pow(27.0, -0.15), 1e-12);
+  // A loose sand would ask for Rf above 1: capped at 0.99.
+  EXPECT_DOUBLE_EQ(UbcSandFromBlowCount(1.0).Rf, 0.99);
+}
+
 TEST(DeriveRules, OedometerModulusAtPrefFromTheVirginBranch) {
   // ε = λ ln(σ/σ0) gives the tangent Eoed = σ/λ, so Eoedref = pref/λ with m = 1.
   const double lambda = 0.02, pref = 100.0;
