@@ -49,7 +49,9 @@ void AddOverconsolidation(const Analysis& a, Builder& b) {
     if (c.casagrande) note += " (Casagrande: " + b.Stress(*c.casagrande) + ")";
     note += " over σ′ = " + b.Stress(c.initialStress) + " at the start of " + c.name +
             "; POP = " + b.Stress(*c.becker - c.initialStress);
-    b.Derived("OCR", ocr, note);
+    // The two constructions span the range of σ′p the curve allows.
+    const double other = c.casagrande.value_or(*c.becker) / c.initialStress;
+    b.Free("OCR", ocr, std::max(1.0, std::min(ocr, other)), std::max(ocr, other), note);
     return;
   }
   b.Default("OCR", 1.0, "no kink of a compression curve above its start: normally consolidated");

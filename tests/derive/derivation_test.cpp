@@ -272,6 +272,39 @@ TEST(Derive, SoftSoilCreepMuStarFromACreepStage) {
   EXPECT_FALSE(Get(none, "mu_star").free);
 }
 
+// Undrained compression of a Mohr-Coulomb soil (c′ = 0, ψ = 0, water
+// incompressible): p′ stays at σ′3 while q = 3G ε1 rises to M σ′3 with
+// M = 6 sin φ′/(3 − sin φ′). G and φ′ come back from the series.
+TEST(Derive, MohrCoulombFromAnUndrainedSeries) {
+  const double G = 7000.0, phi = 27.0;
+  const double M = 6.0 * std::sin(phi * kDeg) / (3.0 - std::sin(phi * kDeg));
+  std::vector<MeasuredTest> tests;
+  for (double s3 : {100.0, 200.0, 400.0}) {
+    MeasuredTest t;
+    t.name = "CU" + std::to_string(static_cast<int>(s3));
+    t.kind = TestKind::kTriaxialCompression;
+    t.drained = false;
+    t.cellPressure = s3;
+    MeasuredCurve q{"axial_strain", "deviator_stress", {}};
+    MeasuredCurve p{"axial_strain", "mean_effective_stress", {}};
+    for (int i = 0; i <= 200; ++i) {
+      const double e = 0.0003 * i;
+      q.points.x.push_back(e);
+      q.points.y.push_back(std::min(3.0 * G * e, M * s3));
+      p.points.x.push_back(e);
+      p.points.y.push_back(s3);
+    }
+    t.curves = {q, p};
+    tests.push_back(t);
+  }
+  const Derivation d = Derive("mohr_coulomb", tests);
+  EXPECT_NEAR(Value(d, "G"), G, 1e-6 * G);
+  EXPECT_TRUE(Get(d, "G").free);
+  EXPECT_NE(Get(d, "G").note.find("undrained"), std::string::npos);
+  EXPECT_NEAR(Value(d, "phi"), phi, 1e-6);
+  EXPECT_NEAR(Value(d, "c"), 0.0, 1e-12);
+}
+
 // UBC3D from (N1)60 as given and from a void ratio between emin and emax:
 // (N1)60 = 46 Dr² = 46 · 0.5² = 11.5 for e halfway, then the UBCSAND
 // correlations; φcv from drained tests that end at the critical state.
