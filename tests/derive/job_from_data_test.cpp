@@ -213,6 +213,8 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
       {{"new", "sekiguchi_ohta", "source.toml", "-o", "u.toml"}, "no start-value rules"},
       {{"new", "mohr_colomb", "source.toml", "-o", "u.toml"}, "unknown model \"mohr_colomb\""},
       {{"new", "mohr_coulomb", "source.toml", "--frobnicate"}, "unknown option"},
+      {{"new", "ubc3d_sand", "source.toml", "--n160", "dense"}, "--n160 needs a number"},
+      {{"new", "ubc3d_sand", "source.toml", "--emin"}, "--emin needs a number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
@@ -221,6 +223,14 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "u.toml"));
   }
+  // The state of a sand for UBC3D: (N1)60 = 27 gives K_G^e = 21.7 · 20 · 3.
+  const ProcessRun ubc = RunProcess(
+      BuildPath("soilcal"), {"new", "ubc3d_sand", "source.toml", "--n160", "27", "-o", "ubc.toml"},
+      dir.path());
+  ASSERT_EQ(ubc.exitStatus, 0) << ubc.err;
+  const std::string ubcJob = dir.Read("ubc.toml");
+  EXPECT_NE(ubcJob.find("\nKGe = 1302  # Beaty & Byrne (2011)"), std::string::npos) << ubcJob;
+  EXPECT_NE(ubcJob.find("\nN160 = 27  # fixed, (N1)60 = 27.0 as given"), std::string::npos) << ubcJob;
 }
 
 // A clay model has no cohesion: the shared strength rule gives the job no
