@@ -70,15 +70,16 @@ void DeriveUbc3d(const Analysis& a, Builder& b) {
   const std::string source = count ? "Beaty & Byrne (2011) from (N1)60 = " + Number(n)
                                    : "Beaty & Byrne (2011) from the default (N1)60 = 10";
   if (count) {
-    b.Free("KGe", u.KGe, u.KGe, u.KGe, source + ": K_G^e = 21.7 · 20 · (N1)60^(1/3)");
+    b.Free("KGe", u.KGe, u.KGe, u.KGe, source + ": K_G^e = 21.7 · 20 · (N1)60^0.333");
     b.Free("KGp", u.KGp, u.KGp, u.KGp, source + ": K_G^p = K_G^e (N1)60² 0.003 + 100");
   } else {
-    b.Default("KGe", u.KGe, source + ": K_G^e = 21.7 · 20 · (N1)60^(1/3)");
+    b.Default("KGe", u.KGe, source + ": K_G^e = 21.7 · 20 · (N1)60^0.333");
     b.Default("KGp", u.KGp, source + ": K_G^p = K_G^e (N1)60² 0.003 + 100");
   }
   b.Derived("KBe", u.KBe, "K_B^e = 0.7 K_G^e (Beaty & Byrne 2011)");
   b.Derived("phi_p", phiCv + u.phiPeakOverCv,
-            "φp = φcv + (N1)60/10 = " + Number(phiCv + u.phiPeakOverCv) + "° (Beaty & Byrne 2011)");
+            "φp = φcv + (N1)60/10 (+ ((N1)60 − 15)/5 above 15 blows) = " +
+                Number(phiCv + u.phiPeakOverCv) + "° (Beaty & Byrne 2011)");
   b.Derived("Rf", u.Rf, "Rf = 1.1 (N1)60^(−0.15), at most 0.99 (Beaty & Byrne 2011)");
   b.Default("ne", 0.5, "exponent of the elastic shear modulus: 0.5 (Beaty & Byrne 2011)");
   b.Default("me", 0.5, "exponent of the elastic bulk modulus: 0.5 (Beaty & Byrne 2011)");

@@ -190,10 +190,12 @@ double RelativeDensity(double e, double emin, double emax);
 double BlowCountFromDensity(double relativeDensity);
 
 // The UBCSAND correlations of Beaty & Byrne (2011) from (N1)60, which the
-// UBC3D model takes over (Petalas & Galavi 2013):
-//   K_G^e = 21.7 · 20 · (N1)60^(1/3),  K_B^e = 0.7 K_G^e,
+// UBC3D model takes over (Petalas & Galavi 2013), as the model's own
+// completion applies them:
+//   K_G^e = 21.7 · 20 · (N1)60^0.333,  K_B^e = 0.7 K_G^e,
 //   K_G^p = K_G^e · (N1)60² · 0.003 + 100,
-//   φp = φcv + (N1)60/10,  Rf = 1.1 (N1)60^(−0.15) (at most 0.99),
+//   φp = φcv + (N1)60/10 (+ ((N1)60 − 15)/5 above 15 blows),
+//   Rf = 1.1 (N1)60^(−0.15) (at most 0.99),
 //   with the exponents ne = me = 0.5 and np = 0.4.
 struct UbcSand {
   double KGe = 0.0, KBe = 0.0, KGp = 0.0;

@@ -223,13 +223,13 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "u.toml"));
   }
-  // The state of a sand for UBC3D: (N1)60 = 27 gives K_G^e = 21.7 · 20 · 3.
+  // The state of a sand for UBC3D: (N1)60 = 27 gives K_G^e = 434 · 27^0.333 = 1300.6.
   const ProcessRun ubc = RunProcess(
       BuildPath("soilcal"), {"new", "ubc3d_sand", "source.toml", "--n160", "27", "-o", "ubc.toml"},
       dir.path());
   ASSERT_EQ(ubc.exitStatus, 0) << ubc.err;
   const std::string ubcJob = dir.Read("ubc.toml");
-  EXPECT_NE(ubcJob.find("\nKGe = 1302  # Beaty & Byrne (2011)"), std::string::npos) << ubcJob;
+  EXPECT_NE(ubcJob.find("\nKGe = 1301  # Beaty & Byrne (2011)"), std::string::npos) << ubcJob;
   EXPECT_NE(ubcJob.find("\nN160 = 27  # fixed, (N1)60 = 27.0 as given"), std::string::npos) << ubcJob;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "derive/rules.hpp"
+#include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::derive {
 namespace {
@@ -254,17 +255,31 @@ TEST(DeriveRules, SwellingFromOneUnloadingIncrementAndCreepFromTheLateStage) {
   EXPECT_FALSE(SecondaryCompression(creep));
 }
 
-// The UBCSAND correlations of Beaty & Byrne (2011) at (N1)60 = 27
-// (27^(1/3) = 3): K_G^e = 1302, K_G^p = 1302 · 729 · 0.003 + 100.
+// The UBCSAND correlations of Beaty & Byrne (2011) at (N1)60 = 27, by hand:
+// 27^0.333 = 2.99671, K_G^e = 434 · 2.99671 = 1300.57, K_B^e = 0.7 K_G^e,
+// K_G^p = 1300.57 · 729 · 0.003 + 100 = 2944.35; φp − φcv = 2.7 + (27 − 15)/5
+// = 5.1° for a dense sand; Rf = 1.1 · 27^−0.15 = 0.6709.
 TEST(DeriveRules, UbcSandCorrelationsAtABlowCountOf27) {
   const UbcSand u = UbcSandFromBlowCount(27.0);
-  EXPECT_NEAR(u.KGe, 1302.0, 1e-9);
-  EXPECT_NEAR(u.KBe, 911.4, 1e-9);
-  EXPECT_NEAR(u.KGp, 1302.0 * 729.0 * 0.003 + 100.0, 1e-9);
-  EXPECT_NEAR(u.phiPeakOverCv, 2.7, 1e-12);
-  EXPECT_NEAR(u.Rf, 1.1 * std::pow(27.0, -0.15), 1e-12);
+  EXPECT_NEAR(u.KGe, 1300.57, 0.01);
+  EXPECT_NEAR(u.KBe, 910.40, 0.01);
+  EXPECT_NEAR(u.KGp, 2944.35, 0.01);
+  EXPECT_NEAR(u.phiPeakOverCv, 5.1, 1e-12);
+  EXPECT_NEAR(u.Rf, 0.6709, 1e-4);
+  // Below 15 blows no extra degree: (N1)60 = 10 gives 1°.
+  EXPECT_NEAR(UbcSandFromBlowCount(10.0).phiPeakOverCv, 1.0, 1e-12);
   // A loose sand would ask for Rf above 1: capped at 0.99.
   EXPECT_DOUBLE_EQ(UbcSandFromBlowCount(1.0).Rf, 0.99);
+  // The model completes a set from (N1)60 with the same numbers.
+  for (double n : {3.0, 12.0, 27.0}) {
+    const UbcSand d = UbcSandFromBlowCount(n);
+    const models::ubc3d::Correlations m = models::ubc3d::CorrelationsOf(n, 30.0);
+    EXPECT_DOUBLE_EQ(d.KGe, m.KGe);
+    EXPECT_DOUBLE_EQ(d.KBe, m.KBe);
+    EXPECT_DOUBLE_EQ(d.KGp, m.KGp);
+    EXPECT_DOUBLE_EQ(30.0 + d.phiPeakOverCv, m.phiP);
+    EXPECT_DOUBLE_EQ(d.Rf, m.Rf);
+  }
 }
 
 TEST(DeriveRules, OedometerModulusAtPrefFromTheVirginBranch) {
