@@ -127,8 +127,8 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
   // Undrained tests: the initial tangent Eu = 2G(1 + νu) with νu → 1/2.
   std::vector<double> Gu;
   for (const UndrainedShear& u : a.undrained) {
-    if (u.Eu && u.kind != TestKind::kSimpleShear) Gu.push_back(*u.Eu / 3.0);
-    if (u.Gu && u.kind == TestKind::kSimpleShear) Gu.push_back(*u.Gu);
+    if (u.Eu && u.kind != TestKind::kDirectSimpleShear) Gu.push_back(*u.Eu / 3.0);
+    if (u.Gu && u.kind == TestKind::kDirectSimpleShear) Gu.push_back(*u.Gu);
   }
   if (E.empty() && !Gu.empty()) {
     const auto [lo, hi] = std::minmax_element(Gu.begin(), Gu.end());
