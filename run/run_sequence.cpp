@@ -177,7 +177,9 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     run.progress.Phase(optimisation::SearchPhase::kUncertainty);
   }
   std::optional<optimisation::UncertaintyResult> uncertainty = RunUncertaintyStep(
-      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective);
+      {request.uncertainty, mode, derived, run.folder, ObserverOf(run),
+       request.solver == SolverChoice::kAuto},
+      run.job, found, *objective);
   const bool stoppedLate = uncertainty && uncertainty->aborted;
   run.outputs.UncertaintyKnown(std::move(uncertainty));
   // A stop after the search (an interrupt while the curves were written, or
@@ -201,6 +203,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
   services::RunServices services;
   services.console = request.console;
   services.cancel = request.cancel;
+  services.batchTiming = request.batchTiming;
   services::ServicesBinding binding(services);
   ScopedEvaluationThreads threads(request.threads);
   services::ScopedFlushToZero flushToZero;
