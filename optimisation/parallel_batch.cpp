@@ -143,7 +143,6 @@ bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Proble
   pool.team().Run(threads, [&](int t) {
     services::SetFpControlWord(fpWord);
     services::ServicesBinding binding(run);
-    services::TeamWorkScope working;
     Problem& problem = pool.ForThread(t);
     for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
       if (k > firstFailed.load()) continue;

@@ -9,12 +9,12 @@
 // The tasks share nothing, so they run at once on the pool's clones and give
 // the same numbers on any number of threads.
 //
-// With fastProfiles the walk outwards runs on the problem's fast evaluation,
-// its levels measured from the fast objective at the best point; once a
-// step passes the level, the two points that bracket the crossing are
-// evaluated exactly and the crossing is refined on the exact evaluation
-// alone. A fast point below the best is evaluated exactly before it counts
-// as a better fit.
+// With fastProfiles the walk runs on the problem's fast evaluation, its
+// levels measured from the fast objective at the best point; where a step
+// passes the level, the points that bracket and refine the crossing (each
+// re-minimised on the fast evaluation) have their levels evaluated exactly,
+// so that the crossing lies on the exact objective. A fast point below the
+// best is evaluated exactly before it counts as a better fit.
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -73,7 +73,7 @@ class SideWalk {
   void CheckExactly(const std::vector<double>& x);
   bool StartFast();
   ProfileSide WalkOut();
-  void EndFast(Point& lo, Point& hi);
+  void ExactLevel(Point& p);
   static double Objective(unsigned n, const double* v, double* grad, void* data);
   ProfileSide Closed(double delta) const {
     return ProfileSide{ProfileEnd::kClosed, o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_)};
@@ -182,19 +182,17 @@ bool SideWalk::StartFast() {
   return true;
 }
 
-// Back to the exact evaluation where the profile closes: the bracketing
-// points' levels evaluated exactly (the others as the fast walk minimised
-// them).
-void SideWalk::EndFast(Point& lo, Point& hi) {
-  if (!fast_) return;
+// Where the profile closes: the level of a point the fast walk minimised,
+// evaluated exactly and measured from the exact best objective.
+void SideWalk::ExactLevel(Point& p) {
+  if (!fast_ || p.delta <= 0.0 || !p.usable) return;  // delta 0: the best point, level 0
   fast_ = false;
   problem_.SetPrecision(Precision::kExact);
-  s0_ = exactS0_;
-  for (Point* p : {&lo, &hi}) {
-    if (p->delta <= 0.0) continue;  // the best point: level 0
-    const double s = Evaluate(p->u);
-    if (s < kUnusableLevel) p->level = Level(s);
-  }
+  const double s = Evaluate(p.u);
+  problem_.SetPrecision(Precision::kFast);
+  fast_ = true;
+  p.usable = s < kUnusableLevel;
+  p.level = std::sqrt(std::max(s - exactS0_, 0.0));
 }
 
 double SideWalk::Objective(unsigned, const double* v, double*, void* data) {
@@ -313,7 +311,8 @@ ProfileSide SideWalk::WalkOut() {
     if (p.level >= target_ && target_ > 0.0) {
       // Regula falsi on the level between the last point below and p.
       Point lo = last, hi = std::move(p);
-      EndFast(lo, hi);
+      ExactLevel(lo);
+      ExactLevel(hi);
       if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
       for (int r = 0; r < kRefinements; ++r) {
         if (!(hi.level > lo.level)) break;
@@ -322,6 +321,7 @@ ProfileSide SideWalk::WalkOut() {
             room);
         if (evaluations_ >= budget_ || aborted_) return Closed(d);
         Point mid = At(d, lo);
+        ExactLevel(mid);
         if (!mid.usable) return Closed(d);
         if (std::abs(mid.level - target_) <= kLevelAccuracy * target_) return Closed(d);
         (mid.level < target_ ? lo : hi) = std::move(mid);

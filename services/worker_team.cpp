@@ -48,6 +48,7 @@ void WorkerTeam::Work(int t) {
     lock.unlock();
     std::exception_ptr error;
     try {
+      TeamWorkScope working;
       body(t);
     } catch (...) {
       error = std::current_exception();
@@ -71,6 +72,7 @@ void WorkerTeam::Run(int threads, const std::function<void(int)>& body) {
   }
   if (taking > 1) wake_.notify_all();
   try {
+    TeamWorkScope working;
     body(0);
   } catch (...) {
     errors_[0] = std::current_exception();
