@@ -126,7 +126,10 @@ bool ProblemPool::SetPrecision(Precision precision) {
 bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
               const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
   const int threads = std::min(pool.threads(), count);
-  if (threads <= 1) return RunSerial(pool.primary(), count, work, complete, stop);
+  // A batch inside a task of another batch stays on that task's thread.
+  if (threads <= 1 || services::InTeamWork()) {
+    return RunSerial(pool.primary(), count, work, complete, stop);
+  }
   services::RunServices& run = services::CurrentServices();
   const bool diagOn = services::Diag().on();
   const unsigned long fpWord = services::FpControlWord();
