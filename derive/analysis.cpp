@@ -107,7 +107,7 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   UndrainedShear u;
   u.name = t.name;
   u.kind = t.kind;
-  if (t.kind == TestKind::kSimpleShear) {
+  if (t.kind == TestKind::kDirectSimpleShear) {
     const auto tau = FindSeries(t, "shear_strain", "shear_stress");
     if (!tau) {
       out.skipped.push_back(t.name + ": no shear stress curve against the shear strain");
@@ -203,7 +203,7 @@ Analysis Analyse(std::span<const MeasuredTest> tests) {
   for (const MeasuredTest& t : tests) {
     if (IsTriaxial(t) && t.drained) {
       AnalyseDrained(t, out);
-    } else if (IsTriaxial(t) || t.kind == TestKind::kSimpleShear) {
+    } else if (IsTriaxial(t) || t.kind == TestKind::kDirectSimpleShear) {
       AnalyseUndrained(t, out);
     } else if (t.kind == TestKind::kOedometer || t.kind == TestKind::kIsotropicCompression) {
       AnalyseCompression(t, out);

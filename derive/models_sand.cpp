@@ -76,7 +76,7 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
   }
   std::vector<double> phis;
   for (const UndrainedShear& u : a.undrained) {
-    if (u.etaMax && u.kind != TestKind::kSimpleShear) {
+    if (u.etaMax && u.kind != TestKind::kDirectSimpleShear) {
       phis.push_back(FrictionFromStressRatio(*u.etaMax, u.kind == TestKind::kTriaxialExtension));
     }
   }

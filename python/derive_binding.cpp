@@ -7,6 +7,7 @@
 
 #include "bindings.hpp"
 #include "derive/derivation.hpp"
+#include "input/test_kind.hpp"
 #include "jobfile/measured_tests.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
@@ -15,15 +16,15 @@
 namespace soilcal::python {
 namespace {
 
+// The kinds of test the start-value rules read.
 derive::TestKind KindOf(const std::string& type) {
-  if (type == "triaxial_compression") return derive::TestKind::kTriaxialCompression;
-  if (type == "triaxial_extension") return derive::TestKind::kTriaxialExtension;
-  if (type == "oedometer") return derive::TestKind::kOedometer;
-  if (type == "isotropic_compression") return derive::TestKind::kIsotropicCompression;
-  if (type == "direct_simple_shear") return derive::TestKind::kSimpleShear;
-  throw std::invalid_argument("unknown test type \"" + type +
-                              "\" (triaxial_compression, triaxial_extension, oedometer, "
-                              "isotropic_compression, direct_simple_shear)");
+  const std::optional<input::TestKind> kind = input::TestKindByName(type);
+  if (!kind || *kind == input::TestKind::kGeneral || input::IsCyclic(*kind)) {
+    throw std::invalid_argument("unknown test type \"" + type +
+                                "\" (triaxial_compression, triaxial_extension, oedometer, "
+                                "isotropic_compression, direct_simple_shear)");
+  }
+  return *kind;
 }
 
 std::vector<double> Values(const py::handle& h) {

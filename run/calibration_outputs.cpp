@@ -6,7 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
-#include "run/console_summary.hpp"
+#include "run/closing_lines.hpp"
 #include "services/background_writes.hpp"
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
@@ -59,13 +59,21 @@ void CalibrationOutputs::InputsRead(std::string digest) {
   state_->trace.inputDigest = std::move(digest);
 }
 
-void CalibrationOutputs::SearchChosen(SearchMode mode) {
+void CalibrationOutputs::SearchChosen(SearchMode mode, long thoroughBudget) {
   state_->trace.search = mode;
+  state_->trace.thoroughBudget = thoroughBudget;
   state_->timer.Enter(kSearchPart);
 }
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->timer.Enter(kWritingPart);
+  state_->trace.found = found;
+  state_->trace.last.evaluations = found.evaluations;
+  state_->trace.last.iteration = found.iterations;
+  state_->trace.last.bestError = found.bestError;
+}
+
+void CalibrationOutputs::SearchContinued(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
   state_->trace.last.iteration = found.iterations;
@@ -94,6 +102,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     report::Summary& summary = record->summary;
     report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    record->namedCurves = NamedCurves(job, summary, curves);
     // Up to the two files themselves, whose writing cannot count itself.
     summary.runTimes = state_->timer.Now();
     // Each file whole or not at all, the summary written while the report
@@ -109,7 +118,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
       if (!done.status) services::ReportOutputFailure(done.path, done.status.cause);
       written = static_cast<bool>(done.status);  // the report's, the last
     }
-    PrintRunSummary(summary, written ? reportPath : "");
+    PrintClosingLines(summary, written ? reportPath : "");
     return record;
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.

@@ -225,7 +225,7 @@ TEST(Derive, NgiAdpFromUndrainedCompressionExtensionAndSimpleShear) {
   };
   MeasuredTest dss;
   dss.name = "DSS";
-  dss.kind = TestKind::kSimpleShear;
+  dss.kind = TestKind::kDirectSimpleShear;
   dss.drained = false;
   MeasuredCurve tau{"shear_strain", "shear_stress", {}};
   for (int i = 0; i <= 100; ++i) {

@@ -1,4 +1,4 @@
-#include "app/new_command.hpp"
+#include "jobs/new_command.hpp"
 
 #include <cstdio>
 #include <string>
@@ -11,7 +11,7 @@
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 namespace {
 
 constexpr int kUsage = 2;
@@ -92,4 +92,4 @@ int RunNewCommand(int argc, char** argv) {
   return 0;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs
