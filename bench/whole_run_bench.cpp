@@ -3,6 +3,13 @@
 // two threads, side by side: wall and CPU time of each, the time after the
 // search ends (work that does not shrink with threads shows there), and
 // the speed-up of two threads over one.
+//
+// Wall times on a shared machine say how busy it was. Beside them, figures
+// that hold under load: CPU seconds per evaluation on each thread count, the
+// run's CPU outside the parallel tasks (its serial work), and the speed-up on
+// idle cores modelled from the CPU time of every task of every batch (each
+// batch laid out on two threads as the dynamic schedule takes it, the serial
+// work added).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -13,6 +20,7 @@
 #include <string>
 
 #include "run/calibration.hpp"
+#include "services/batch_timing.hpp"
 #include "services/clock.hpp"
 
 namespace {
@@ -44,6 +52,18 @@ struct Timed {
   double wall = 0.0, cpu = 0.0;  // s, CPU of all threads
   double afterSearch = 0.0;      // s of wall time from the end of the search
   long evaluations = 0;
+  services::BatchTiming tasks;   // CPU s of every task of every batch
+  double TaskCpu() const { return tasks.TaskCpu(); }
+  // CPU s outside the tasks: the serial work (and, on several threads, the
+  // time a waiting thread spins).
+  double OutsideTasks() const { return cpu - TaskCpu(); }
+  // Wall s on `threads` idle cores: the serial work of `serial` s and each
+  // batch laid out as the dynamic schedule takes it.
+  double Modelled(int threads, double serial) const {
+    double wall = serial;
+    for (const auto& b : tasks.batches) wall += services::GreedyMakespan(b.taskCpu, threads);
+    return wall;
+  }
 };
 
 Timed RunOn(int threads) {
@@ -55,6 +75,8 @@ Timed RunOn(int threads) {
   request.console = &silent;
   request.progressLine = false;
   request.progressInterval = std::chrono::milliseconds(0);
+  Timed t;
+  request.batchTiming = &t.tasks;
   using Clock = std::chrono::steady_clock;
   Clock::time_point searchEnd{};
   request.progress = [&](const optimisation::SearchProgress& p) {
@@ -62,7 +84,6 @@ Timed RunOn(int threads) {
       searchEnd = Clock::now();
     }
   };
-  Timed t;
   const auto start = Clock::now();
   const double cpu = services::CpuTime();
   const run::CalibrationOutcome out = run::RunCalibration(request);
@@ -83,19 +104,30 @@ void BM_SandIntensity3WholeRun(benchmark::State& state) {
     one = RunOn(1);
     two = RunOn(2);
   }
-  std::printf("sand_triaxial, intensity 3, whole run (%ld evaluations)\n"
-              "  threads   wall s    CPU s   after search s\n"
-              "  1       %7.3f  %7.3f  %7.3f\n"
-              "  2       %7.3f  %7.3f  %7.3f\n"
-              "  speed-up of 2 threads over 1: %.2f\n",
-              one.evaluations, one.wall, one.cpu, one.afterSearch, two.wall, two.cpu,
-              two.afterSearch, one.wall / two.wall);
+  const double ev = static_cast<double>(one.evaluations);
+  // The serial work as the one-thread run measures it (no thread waits there).
+  const double serial = one.OutsideTasks();
+  const double modelled = one.Modelled(1, serial) / one.Modelled(2, serial);
+  std::printf("sand_triaxial, intensity 3, whole run (%ld evaluations, %ld tasks in %zu batches)\n"
+              "  threads   wall s    CPU s   after search s   CPU ms/evaluation   CPU outside tasks s\n"
+              "  1       %7.3f  %7.3f  %7.3f          %7.4f             %7.4f\n"
+              "  2       %7.3f  %7.3f  %7.3f          %7.4f             %7.4f\n"
+              "  speed-up of 2 threads over 1, wall: %.2f\n"
+              "  serial share of the one-thread run's CPU: %.1f %%\n"
+              "  speed-up of 2 threads over 1 on idle cores, modelled from the task times: %.2f\n",
+              one.evaluations, one.tasks.Tasks(), one.tasks.batches.size(), one.wall, one.cpu,
+              one.afterSearch, 1e3 * one.cpu / ev, one.OutsideTasks(), two.wall, two.cpu,
+              two.afterSearch, 1e3 * two.cpu / ev, two.OutsideTasks(), one.wall / two.wall,
+              100.0 * serial / one.cpu, modelled);
   state.counters["wall_1_thread_s"] = one.wall;
   state.counters["wall_2_threads_s"] = two.wall;
   state.counters["cpu_1_thread_s"] = one.cpu;
   state.counters["after_search_1_thread_s"] = one.afterSearch;
   state.counters["after_search_2_threads_s"] = two.afterSearch;
   state.counters["speed_up_2_over_1"] = one.wall / two.wall;
+  state.counters["cpu_per_eval_ratio_2_over_1"] = two.cpu / one.cpu;
+  state.counters["serial_share"] = serial / one.cpu;
+  state.counters["modelled_speed_up_2_over_1"] = modelled;
 }
 BENCHMARK(BM_SandIntensity3WholeRun)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -13,6 +13,7 @@
 #include "services/clock.hpp"
 #include "services/diag.hpp"
 #include "services/errors.hpp"
+#include "services/worker_team.hpp"
 
 namespace soilcal::labtest {
 namespace {
@@ -211,7 +212,7 @@ void UpdateStressPoints(SimulationContext& ctx) {
     const int first = mesh.firstElement;
     const int last = mesh.lastElement;
     const int n = last - first + 1;
-    if (n > kSerialElementLimit && !omp_in_parallel()) {
+    if (n > kSerialElementLimit && !omp_in_parallel() && !services::InTeamWork()) {
       const int model = ctx.set.modelCode % 100;
       const int threads = StressIntegrationThreads(model);
       const int chunk = std::max(1, static_cast<int>(std::lround(n * 1.1 / threads / 5.0)));

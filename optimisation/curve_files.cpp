@@ -9,6 +9,7 @@
 #include "optimisation/curve_csv.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/simulated_curves.hpp"
+#include "services/background_writes.hpp"
 #include "services/diag.hpp"
 #include "services/notices.hpp"
 #include "services/output_file.hpp"
@@ -60,8 +61,10 @@ std::string SimulatedCurveName(const std::string& curveFile, const std::string& 
   return TrimRight(curveFile) + suffix;
 }
 
-bool WriteCurveFile(const std::string& name, const input::Curve& curve,
-                    const labtest::Recording& rec, int nRecorded) {
+namespace {
+
+std::string CurveFileText(const input::Curve& curve, const labtest::Recording& rec,
+                          int nRecorded) {
   const bool swap = curve.swapped;
   const int first = swap ? curve.yCode : curve.xCode;
   const int second = swap ? curve.xCode : curve.yCode;
@@ -72,13 +75,24 @@ bool WriteCurveFile(const std::string& name, const input::Curve& curve,
     AppendPoint(text, input::CurveQuantity(point, first) + 0.0,
                 input::CurveQuantity(point, second) + 0.0);
   }
+  return text;
+}
+
+void SayCurveNotWritten(const std::string& name, const std::string& path,
+                        const std::string& cause) {
+  if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
+  services::ReportOutputFailure(path, cause);
+}
+
+}  // namespace
+
+bool WriteCurveFile(const std::string& name, const input::Curve& curve,
+                    const labtest::Recording& rec, int nRecorded) {
   // Whole or not at all: a reader never sees half a curve.
   const std::string path = services::ResolvePath(name);
-  const services::WriteStatus written = services::WriteFileAtomically(path, text);
-  if (!written) {
-    if (services::Diag().on()) services::Diag().Error("cannot write simulated curve " + name);
-    services::ReportOutputFailure(path, written.cause);
-  }
+  const services::WriteStatus written =
+      services::WriteFileAtomically(path, CurveFileText(curve, rec, nRecorded));
+  if (!written) SayCurveNotWritten(name, path, written.cause);
   return written.ok;
 }
 
@@ -108,6 +122,8 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
     const auto& index = job.settings.index;
     for (std::size_t j = 0; j < x.size() && j < index.size(); ++j) ctx.set1.prop[index[j]] = x[j];
   }
+  services::BackgroundWrites writes;
+  std::vector<std::string> names;
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
     // A failed run still leaves its recorded points, and they are written;
@@ -123,7 +139,9 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
         services::Warn("simulated curve " + name + " not written: it would replace an input file");
         continue;
       }
-      WriteCurveFile(name, test.curves[c], ctx.rec, run.nRecorded);
+      // Written while the next test runs; whole or not at all.
+      names.push_back(name);
+      writes.Start(services::ResolvePath(name), CurveFileText(test.curves[c], ctx.rec, run.nRecorded));
     }
     WriteCurveCsvFiles(job, t, ctx.rec, run.nRecorded, suffix);
     if (information != nullptr) {
@@ -134,6 +152,11 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
         counts.push_back(InformationOf(test, test.curves[c], sim[c], run.nRecorded));
       }
     }
+  }
+  // Failures said in the order of the files, once all are written.
+  const std::vector<services::BackgroundWrites::Done> done = writes.Wait();
+  for (std::size_t k = 0; k < done.size(); ++k) {
+    if (!done[k].status) SayCurveNotWritten(names[k], done[k].path, done[k].status.cause);
   }
 }
 

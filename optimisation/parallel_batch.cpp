@@ -67,11 +67,33 @@ void LowerTo(std::atomic<int>& value, int k) {
   }
 }
 
+// The CPU time of each task, when the run asks for it.
+class TaskClock {
+ public:
+  TaskClock(int count, int threads) : timing_(services::CurrentServices().batchTiming) {
+    if (timing_ == nullptr) return;
+    timing_->batches.push_back({threads, std::vector<double>(static_cast<std::size_t>(count), 0.0)});
+    cpu_ = &timing_->batches.back().taskCpu;
+  }
+  bool on() const { return cpu_ != nullptr; }
+  double Start() const { return on() ? services::ThreadCpuTime() : 0.0; }
+  void Stop(int k, double start) {
+    if (on()) (*cpu_)[static_cast<std::size_t>(k)] = services::ThreadCpuTime() - start;
+  }
+
+ private:
+  services::BatchTiming* timing_;
+  std::vector<double>* cpu_ = nullptr;
+};
+
 bool RunSerial(Problem& problem, int count, const std::function<void(int, Problem&)>& work,
                const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
+  TaskClock clock(count, 1);
   for (int k = 0; k < count; ++k) {
     if (stop && stop()) return false;
+    const double start = clock.Start();
     work(k, problem);
+    clock.Stop(k, start);
     if (!complete(k)) return true;
   }
   return true;
@@ -90,6 +112,11 @@ ProblemPool::ProblemPool(Problem& primary, int threads) : primary_(primary) {
   }
 }
 
+services::WorkerTeam& ProblemPool::team() {
+  if (!team_) team_ = std::make_unique<services::WorkerTeam>();
+  return *team_;
+}
+
 bool ProblemPool::SetPrecision(Precision precision) {
   if (!primary_.SetPrecision(precision)) return false;
   for (auto& clone : clones_) clone->SetPrecision(precision);
@@ -99,23 +126,28 @@ bool ProblemPool::SetPrecision(Precision precision) {
 bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Problem&)>& work,
               const std::function<bool(int)>& complete, const std::function<bool()>& stop) {
   const int threads = std::min(pool.threads(), count);
-  if (threads <= 1) return RunSerial(pool.primary(), count, work, complete, stop);
+  // A batch inside a task of another batch stays on that task's thread.
+  if (threads <= 1 || services::InTeamWork()) {
+    return RunSerial(pool.primary(), count, work, complete, stop);
+  }
   services::RunServices& run = services::CurrentServices();
   const bool diagOn = services::Diag().on();
   const unsigned long fpWord = services::FpControlWord();
   std::vector<TaskOutcome> outcomes(static_cast<std::size_t>(count));
+  TaskClock clock(count, threads);
   // Tasks after the lowest failed one are never looked at.
   std::atomic<int> firstFailed{count};
   // Set once `stop` said true: no task starts after it.
   std::atomic<bool> stopped{false};
 
-#pragma omp parallel num_threads(threads)
-  {
+  // The next task to start: each thread takes one at a time, in order.
+  std::atomic<int> next{0};
+
+  pool.team().Run(threads, [&](int t) {
     services::SetFpControlWord(fpWord);
     services::ServicesBinding binding(run);
-    Problem& problem = pool.ForThread(omp_get_thread_num());
-#pragma omp for schedule(dynamic, 1)
-    for (int k = 0; k < count; ++k) {
+    Problem& problem = pool.ForThread(t);
+    for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
       if (k > firstFailed.load()) continue;
       if (stopped.load() || (stop && stop())) {
         stopped.store(true);
@@ -124,16 +156,18 @@ bool RunBatch(ProblemPool& pool, int count, const std::function<void(int, Proble
       TaskOutcome& out = outcomes[static_cast<std::size_t>(k)];
       std::optional<BufferedDiag> buffer;
       if (diagOn) buffer.emplace();
+      const double start = clock.Start();
       try {
         work(k, problem);
       } catch (...) {
         out.error = std::current_exception();
         LowerTo(firstFailed, k);
       }
+      clock.Stop(k, start);
       if (buffer) out.diag = buffer->Take();
       out.ran = true;
     }
-  }
+  });
 
   for (int k = 0; k < count; ++k) {
     TaskOutcome& out = outcomes[static_cast<std::size_t>(k)];

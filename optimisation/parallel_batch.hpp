@@ -1,7 +1,9 @@
 // Batches of independent evaluations on all cores. Each thread evaluates on
 // its own clone of the problem (its own simulation context); the outcomes are
 // taken in task order afterwards, so a search gives the same numbers, the
-// same diagnostic lines and the same errors on any number of threads.
+// same diagnostic lines and the same errors on any number of threads. The
+// pool's threads wait between batches without spinning
+// (services/worker_team.hpp).
 #pragma once
 
 #include <functional>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "optimisation/problem.hpp"
+#include "services/worker_team.hpp"
 
 namespace soilcal::optimisation {
 
@@ -32,10 +35,14 @@ class ProblemPool {
   // Sets the precision of the problem and of every clone; false when the
   // problem has only its exact evaluation.
   bool SetPrecision(Precision precision);
+  // The threads of the pool's batches, started with the first batch that
+  // runs on more than one.
+  services::WorkerTeam& team();
 
  private:
   Problem& primary_;
   std::vector<std::unique_ptr<Problem>> clones_;
+  std::unique_ptr<services::WorkerTeam> team_;
 };
 
 // Runs work(k, problem) for the tasks k = 0 .. count-1, then complete(k) in

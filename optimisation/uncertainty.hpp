@@ -127,6 +127,10 @@ struct ParameterUncertainty {
 struct UncertaintyOptions {
   std::vector<double> lower, upper;  // bounds of the free parameters
   bool profiles = false;             // profile likelihoods as well
+  // The profiles walk out on the problem's fast evaluation
+  // (Problem::SetPrecision) and take the exact one only where a profile
+  // closes: the crossing and the points it is refined between.
+  bool fastProfiles = false;
   int threads = 0;                   // evaluation threads; 0: all
   std::string abortFlagPath;         // the profiles stop when it appears
   long profileBudget = 0;            // per parameter; 0: ProfileBudget(n)

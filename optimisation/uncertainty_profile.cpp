@@ -8,6 +8,13 @@
 // extrapolation, and the crossing is found by regula falsi on that root.
 // The tasks share nothing, so they run at once on the pool's clones and give
 // the same numbers on any number of threads.
+//
+// With fastProfiles the walk runs on the problem's fast evaluation, its
+// levels measured from the fast objective at the best point; where a step
+// passes the level, the points that bracket and refine the crossing (each
+// re-minimised on the fast evaluation) have their levels evaluated exactly,
+// so that the crossing lies on the exact objective. A fast point below the
+// best is evaluated exactly before it counts as a better fit.
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -39,7 +46,7 @@ class SideWalk {
            const LinearModel& linear, const UncertaintyResult& stats, std::size_t j, int side,
            long budget)
       : problem_(problem), o_(o), linear_(linear), j_(j), side_(side), budget_(budget),
-        abort_(o.abortFlagPath), n_(best.size()), s0_(stats.objective),
+        abort_(o.abortFlagPath), n_(best.size()), s0_(stats.objective), exactS0_(stats.objective),
         target_(std::sqrt(std::max(stats.profileThreshold - stats.objective, 0.0))) {
     u0_.resize(n_);
     for (std::size_t k = 0; k < n_; ++k) u0_[k] = (best[k] - o.lower[k]) / Range(k);
@@ -63,6 +70,10 @@ class SideWalk {
   double Level(double s) const { return std::sqrt(std::max(s - s0_, 0.0)); }
   Point At(double delta, const Point& from);
   double Evaluate(std::span<const double> u);
+  void CheckExactly(const std::vector<double>& x);
+  bool StartFast();
+  ProfileSide WalkOut();
+  void ExactLevel(Point& p);
   static double Objective(unsigned n, const double* v, double* grad, void* data);
   ProfileSide Closed(double delta) const {
     return ProfileSide{ProfileEnd::kClosed, o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_)};
@@ -76,7 +87,11 @@ class SideWalk {
   long budget_;
   AbortWatch abort_;
   std::size_t n_;
-  double s0_, target_;
+  double s0_;                // objective at the best point, as the walk evaluates now
+  double exactS0_;           // the same, exact
+  double target_;
+  bool fast_ = false;        // walking on the fast evaluation
+  double fastBest_ = 0.0;    // lowest fast objective seen
   std::vector<double> u0_;
   long evaluations_ = 0;
   bool aborted_ = false;
@@ -114,11 +129,70 @@ double SideWalk::Evaluate(std::span<const double> u) {
   if (abort_.Requested()) aborted_ = true;
   if (e.status != 0) lastRejection_ = IsWall(e) ? e.reason : nullptr;
   if (e.status != 0 || !(e.objective < kUnusableLevel)) return kUnusableLevel;
-  if (e.objective < bestObjective_) {
+  if (fast_) {
+    // Lower by a share of the 95 % rise that Sbplx resolves, not by the
+    // round-off in which the fast and exact evaluations differ.
+    if (e.objective < fastBest_ - 1e-3 * target_ * target_) {
+      fastBest_ = e.objective;
+      CheckExactly(x);
+    }
+  } else if (e.objective < bestObjective_) {
     bestObjective_ = e.objective;
     bestPoint_ = x;
   }
   return e.objective;
+}
+
+// A fast point lower than any before: only its exact objective may make it
+// the better fit.
+void SideWalk::CheckExactly(const std::vector<double>& x) {
+  if (evaluations_ >= budget_) return;
+  ++evaluations_;
+  problem_.SetPrecision(Precision::kExact);
+  Evaluation e{kUnusableLevel, kUnusableLevel, 1};
+  try {
+    e = problem_.Evaluate(x);
+  } catch (const services::KernelAbort&) {
+  }
+  problem_.SetPrecision(Precision::kFast);
+  if (e.status == 0 && e.objective < bestObjective_) {
+    bestObjective_ = e.objective;
+    bestPoint_ = x;
+  }
+}
+
+// Switches the walk to the fast evaluation, its levels measured from the
+// fast objective at the best point; false when the problem has none, the
+// best point fails on it or its objective there is too far off the exact.
+bool SideWalk::StartFast() {
+  if (!o_.fastProfiles || !problem_.SetPrecision(Precision::kFast)) return false;
+  fast_ = true;
+  fastBest_ = -kUnusableLevel;  // no exact checks while the start is measured
+  const double s = Evaluate(u0_);
+  // Where the fast and exact objectives differ by more than a hundredth of
+  // the rise that closes a profile (a nearly exact fit, whose rise is
+  // tiny), the fast walk would misplace the crossing: the walk stays exact.
+  if (!(s < kUnusableLevel) || std::abs(s - exactS0_) > 0.01 * target_ * target_) {
+    fast_ = false;
+    problem_.SetPrecision(Precision::kExact);
+    return false;
+  }
+  s0_ = s;
+  fastBest_ = s;
+  return true;
+}
+
+// Where the profile closes: the level of a point the fast walk minimised,
+// evaluated exactly and measured from the exact best objective.
+void SideWalk::ExactLevel(Point& p) {
+  if (!fast_ || p.delta <= 0.0 || !p.usable) return;  // delta 0: the best point, level 0
+  fast_ = false;
+  problem_.SetPrecision(Precision::kExact);
+  const double s = Evaluate(p.u);
+  problem_.SetPrecision(Precision::kFast);
+  fast_ = true;
+  p.usable = s < kUnusableLevel;
+  p.level = std::sqrt(std::max(s - exactS0_, 0.0));
 }
 
 double SideWalk::Objective(unsigned, const double* v, double*, void* data) {
@@ -194,6 +268,18 @@ SideWalk::Point SideWalk::At(double delta, const Point& from) {
 }
 
 ProfileSide SideWalk::Walk() {
+  // The problem evaluates exactly again however the walk ends.
+  struct ExactAfter {
+    Problem& problem;
+    bool on;
+    ~ExactAfter() {
+      if (on) problem.SetPrecision(Precision::kExact);
+    }
+  } exactAfter{problem_, StartFast()};
+  return WalkOut();
+}
+
+ProfileSide SideWalk::WalkOut() {
   const double room = side_ > 0 ? 1.0 - u0_[j_] : u0_[j_];
   if (!(room > 1e-12)) return ProfileSide{ProfileEnd::kBound, std::nullopt};
   Point last;
@@ -225,15 +311,25 @@ ProfileSide SideWalk::Walk() {
     if (p.level >= target_ && target_ > 0.0) {
       // Regula falsi on the level between the last point below and p.
       Point lo = last, hi = std::move(p);
+      ExactLevel(lo);
+      ExactLevel(hi);
+      if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
       for (int r = 0; r < kRefinements; ++r) {
-        const double d = lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level);
+        if (!(hi.level > lo.level)) break;
+        const double d = std::clamp(
+            lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level), 0.0,
+            room);
         if (evaluations_ >= budget_ || aborted_) return Closed(d);
         Point mid = At(d, lo);
+        ExactLevel(mid);
         if (!mid.usable) return Closed(d);
         if (std::abs(mid.level - target_) <= kLevelAccuracy * target_) return Closed(d);
         (mid.level < target_ ? lo : hi) = std::move(mid);
       }
-      return Closed(lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level));
+      if (!(hi.level > lo.level)) return Closed(hi.delta);
+      return Closed(std::clamp(
+          lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level), 0.0,
+          room));
     }
     if (delta >= room) return ProfileSide{ProfileEnd::kBound, std::nullopt};
     // Aim at the level along the line through the best point and p, a

@@ -17,6 +17,7 @@
 #include "run/calibration_record.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
+#include "services/batch_timing.hpp"
 #include "services/console.hpp"
 #include "services/folder_lock.hpp"
 
@@ -42,6 +43,9 @@ struct CalibrationRequest {
   const std::atomic<bool>* cancel = nullptr;
   services::ConsoleSink* console = nullptr;  // nullptr: stdout and stderr
   bool progressLine = true;  // the self-updating line while stderr is a terminal
+  // Receives the CPU time of every task of the run's parallel batches (a
+  // benchmark's measure of parallel efficiency); nullptr: nothing is timed.
+  services::BatchTiming* batchTiming = nullptr;
 };
 
 // A free parameter's outcome as the summary names it: the job file's name

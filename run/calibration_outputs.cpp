@@ -7,6 +7,7 @@
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
 #include "run/closing_lines.hpp"
+#include "services/background_writes.hpp"
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
@@ -104,16 +105,19 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     record->namedCurves = NamedCurves(job, summary, curves);
     // Up to the two files themselves, whose writing cannot count itself.
     summary.runTimes = state_->timer.Now();
-    // Each file whole or not at all; a failure is said and counts for the
-    // run's status.
-    const auto write = [](const std::string& path, const std::string& text) {
-      const services::WriteStatus written = services::WriteFileAtomically(path, text);
-      if (!written) services::ReportOutputFailure(path, written.cause);
-      return static_cast<bool>(written);
-    };
-    write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
+    // Each file whole or not at all, the summary written while the report
+    // is drawn; a failure is said (in that order) and counts for the run's
+    // status.
+    services::BackgroundWrites writes;
+    writes.Start(services::ResolvePath(folder + report::kSummaryFileName),
+                 report::SummaryToJson(summary));
     const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
-    const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
+    writes.Start(reportPath, report::RenderCalibrationReport(summary, curves));
+    bool written = true;
+    for (const services::BackgroundWrites::Done& done : writes.Wait()) {
+      if (!done.status) services::ReportOutputFailure(done.path, done.status.cause);
+      written = static_cast<bool>(done.status);  // the report's, the last
+    }
     PrintClosingLines(summary, written ? reportPath : "");
     return record;
   } catch (...) {

@@ -223,7 +223,8 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     run.outputs.UncertaintyStarting();
     run.progress.Phase(optimisation::SearchPhase::kUncertainty);
   }
-  const UncertaintyRequest estimate{request.uncertainty, mode, derived, run.folder, ObserverOf(run)};
+  const UncertaintyRequest estimate{request.uncertainty, mode, derived, run.folder, ObserverOf(run),
+                                    request.solver == SolverChoice::kAuto};
   std::optional<optimisation::UncertaintyResult> uncertainty =
       RunUncertaintyStep(estimate, run.job, found, *objective);
   bool stoppedLate = false;
@@ -253,6 +254,7 @@ CalibrationOutcome RunCalibration(const CalibrationRequest& request,
   services::RunServices services;
   services.console = request.console;
   services.cancel = request.cancel;
+  services.batchTiming = request.batchTiming;
   services::ServicesBinding binding(services);
   ScopedEvaluationThreads threads(request.threads);
   services::ScopedFlushToZero flushToZero;

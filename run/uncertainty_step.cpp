@@ -83,6 +83,7 @@ std::optional<optimisation::UncertaintyResult> RunUncertaintyStep(
   options.profiles = !aborted && (request.mode == UncertaintyMode::kProfile ||
                                   (request.mode == UncertaintyMode::kAuto &&
                                    request.search == SearchMode::kThorough));
+  options.fastProfiles = request.fastProfiles;
   optimisation::UncertaintyResult result;
   try {
     result = optimisation::EstimateUncertainty(objective, found.best, options);

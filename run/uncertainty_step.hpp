@@ -35,6 +35,9 @@ struct UncertaintyRequest {
   // Told after the Jacobian and after each profile side, the search's
   // evaluations and best point included.
   optimisation::ProgressObserver progress{};
+  // Profiles on the fast step solver, exact only where they close (when the
+  // run left the step solver to the program).
+  bool fastProfiles = false;
 };
 
 // The estimate at the search's best point, nullopt when switched off.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "services/batch_timing.hpp"
 #include "services/console.hpp"
 #include "services/diag.hpp"
 #include "services/message_state.hpp"
@@ -68,6 +69,9 @@ struct RunServices {
   // does (nullptr: none). Both are owned by the front end.
   ConsoleSink* console = nullptr;
   const std::atomic<bool>* cancel = nullptr;
+  // The CPU time of every task of the run's parallel batches, when a caller
+  // measures them (owned by the caller; nullptr: nothing is timed).
+  BatchTiming* batchTiming = nullptr;
 };
 
 // The state bound to this thread, or the process's default state.

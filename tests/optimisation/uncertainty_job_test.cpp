@@ -5,6 +5,7 @@
 // its deviator curves, and the same numbers on one and on two threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -182,6 +183,93 @@ TEST(UncertaintyOfAJob, OneAndTwoThreadsGiveTheSameNumbers) {
     EXPECT_LT(a.profile->low.limit.value_or(-1e300), at[j]);
     EXPECT_GT(a.profile->high.limit.value_or(1e300), at[j]);
   }
+}
+
+}  // namespace
+}  // namespace soilcal::optimisation
+
+namespace soilcal::optimisation {
+namespace {
+
+// The job's objective, counting its evaluations at each precision; clones
+// count into the same totals.
+class PrecisionCount : public Problem {
+ public:
+  struct Totals {
+    std::atomic<long> exact{0}, fast{0};
+  };
+  PrecisionCount(std::unique_ptr<Problem> inner, Totals& totals)
+      : inner_(std::move(inner)), totals_(totals) {}
+  Evaluation Evaluate(std::span<const double> x) override {
+    ++(fast_ ? totals_.fast : totals_.exact);
+    return inner_->Evaluate(x);
+  }
+  bool IsAdmissible(std::span<const double> x) override { return inner_->IsAdmissible(x); }
+  ResidualEvaluation EvaluateResiduals(std::span<const double> x) override {
+    ++(fast_ ? totals_.fast : totals_.exact);
+    return inner_->EvaluateResiduals(x);
+  }
+  std::unique_ptr<Problem> Clone() const override {
+    auto clone = std::make_unique<PrecisionCount>(inner_->Clone(), totals_);
+    clone->fast_ = fast_;
+    return clone;
+  }
+  bool SetPrecision(Precision p) override {
+    fast_ = p == Precision::kFast;
+    return inner_->SetPrecision(p);
+  }
+
+ private:
+  std::unique_ptr<Problem> inner_;
+  Totals& totals_;
+  bool fast_ = false;
+};
+
+TEST(FastProfiles, CloseWhereTheExactOnesCloseMostlyOnTheFastSolverAndLeaveTheProblemExact) {
+  const input::Job job = SandJob({1, 3}, {2000.0, 0.3}, {40000.0, 0.7});
+  const std::vector<double> at{10300.0, 0.49};
+  UncertaintyResult exact, fast, fastTwo;
+  {
+    JobObjective objective(job, models::ModelResources{});
+    exact = EstimateUncertainty(objective, at, OptionsOf(job, true, 1));
+  }
+  PrecisionCount::Totals counted;
+  PrecisionCount objective(std::make_unique<JobObjective>(job, models::ModelResources{}),
+                           counted);
+  UncertaintyOptions o = OptionsOf(job, true, 1);
+  o.fastProfiles = true;
+  fast = EstimateUncertainty(objective, at, o);
+  {
+    JobObjective other(job, models::ModelResources{});
+    o.threads = 2;
+    fastTwo = EstimateUncertainty(other, at, o);
+  }
+  ASSERT_TRUE(exact.computed && fast.computed);
+  // The walks went out on the fast solver: the exact evaluations are the
+  // Jacobian's and those where a profile closes.
+  EXPECT_EQ(counted.exact.load() + counted.fast.load(),
+            fast.jacobianEvaluations + fast.profileEvaluations);
+  EXPECT_GT(counted.fast.load(), 2 * counted.exact.load())
+      << counted.fast.load() << " fast, " << counted.exact.load() << " exact";
+  for (int j = 0; j < 2; ++j) {
+    SCOPED_TRACE(j);
+    const auto &e = *exact.parameters[j].profile, &f = *fast.parameters[j].profile;
+    ASSERT_EQ(e.low.end, ProfileEnd::kClosed);
+    ASSERT_EQ(f.low.end, ProfileEnd::kClosed);
+    ASSERT_EQ(e.high.end, ProfileEnd::kClosed);
+    ASSERT_EQ(f.high.end, ProfileEnd::kClosed);
+    // Both refine the crossing to 2 % of the level's rise on the exact
+    // objective; the ends agree within a twentieth of the interval.
+    const double width = *e.high.limit - *e.low.limit;
+    EXPECT_NEAR(*f.low.limit, *e.low.limit, 0.05 * width);
+    EXPECT_NEAR(*f.high.limit, *e.high.limit, 0.05 * width);
+    // Threads change no number of the fast profiles either.
+    EXPECT_EQ(f.low.limit, fastTwo.parameters[j].profile->low.limit);
+    EXPECT_EQ(f.high.limit, fastTwo.parameters[j].profile->high.limit);
+  }
+  // The problem evaluates exactly again: the same objective as a fresh one.
+  JobObjective fresh(job, models::ModelResources{});
+  EXPECT_EQ(objective.Evaluate(at).objective, fresh.Evaluate(at).objective);
 }
 
 }  // namespace
