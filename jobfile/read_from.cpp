@@ -87,6 +87,32 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
   return ends;
 }
 
+// A cyclic test read from a file: its amplitude and cycles as read, `steps`
+// one whole number of load steps per half cycle, no time of its own (its
+// time counts the cycles).
+void CyclicSteps(const State& s, const toml::table& t, const labfiles::LabTest& lab,
+                 TemplateValues& v) {
+  v.amplitude = lab.amplitude / KpaPerJobUnit(s);
+  v.cycles = lab.cycles;
+  if (const toml::node* time = t.get("time")) {
+    s.file.Fail(kJobFileUnreadable, *time, "a cyclic test has no time of its own: its time counts "
+                "the load cycles");
+  }
+  const toml::node* steps = t.get("steps");
+  if (steps != nullptr && !steps->is_integer()) {
+    s.file.Fail(kJobFileUnreadable, *steps,
+                "steps of a cyclic test is one whole number: the load steps of a half cycle");
+  }
+  const long long perHalf = s.file.Integer(t, "steps").value_or(kCyclicStepsPerHalfCycle);
+  if (perHalf < 1 || perHalf * 2 * static_cast<long long>(v.cycles) > kMaxSteps) {
+    s.file.Fail(kJobFileUnreadable, steps != nullptr ? *steps : *t.get("from"),
+                "steps is the number of load steps of a half cycle: at least 1, and at most " +
+                    std::to_string(kMaxSteps) + " in all " + std::to_string(v.cycles) +
+                    " cycles of the file");
+  }
+  v.steps = {static_cast<int>(perHalf)};
+}
+
 TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::LabTest& lab,
                         double kpa, const std::string& what) {
   TemplateValues v;
@@ -103,6 +129,10 @@ TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::La
   if (!lab.levels.empty() && v.levels.empty()) {
     s.file.Fail(kCsvUnusable, *t.get("from"),
                 what + ": the vertical stress never changes, so there is nothing to calibrate");
+  }
+  if (IsCyclic(v.kind)) {
+    CyclicSteps(s, t, lab, v);
+    return v;
   }
   if (v.kind == TestTemplate::kOedometer) {
     // The horizontal start stress the job gives (k0 or a stress), else the
