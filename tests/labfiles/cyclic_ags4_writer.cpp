@@ -21,6 +21,23 @@ double PorePressureRatio(double n, double nl, double alpha) {
   return 2.0 / std::numbers::pi * std::asin(std::pow(n / nl, 1.0 / (2.0 * alpha)));
 }
 
+std::vector<CyclicReading> ReadingsOf(const CyclicSpecimenFile& s) {
+  if (!s.readings.empty()) return s.readings;
+  std::vector<CyclicReading> list;
+  const double sigma3 = s.cell - s.back;
+  const int n = s.perCycle > 0 ? s.cycles * s.perCycle : s.cycles;
+  for (int i = s.perCycle > 0 ? 0 : 1; i <= n; ++i) {
+    CyclicReading r;
+    r.cycles = s.perCycle > 0 ? static_cast<double>(i) / s.perCycle : i;
+    r.deviator = s.perCycle > 0 ? s.amplitude * std::sin(2.0 * std::numbers::pi * r.cycles)
+                                : s.amplitude;
+    r.pore = s.back + sigma3 * PorePressureRatio(r.cycles, s.cyclesToLiquefaction, s.alpha);
+    r.strain = (s.perCycle > 0 ? s.strainAtStart : 0.0) + s.strainPerCycle * r.cycles;
+    list.push_back(r);
+  }
+  return list;
+}
+
 std::string Ags4CyclicFile(const std::vector<CyclicSpecimenFile>& specimens,
                            const std::string& stressUnit) {
   const double toUnit = stressUnit == "MPa" ? 0.001 : 1.0;
@@ -81,17 +98,11 @@ std::string Ags4CyclicFile(const std::vector<CyclicSpecimenFile>& specimens,
   heading({"CTRD_TESN", "CTRD_CYCN", "CTRD_CELL", "CTRD_DEVS", "CTRD_PWP", "CTRD_AXST"});
   units({"", "", stressUnit, stressUnit, stressUnit, "%"});
   for (const CyclicSpecimenFile& s : specimens) {
-    const double sigma3 = s.cell - s.back;
-    const int n = s.perCycle > 0 ? s.cycles * s.perCycle : s.cycles;
-    for (int i = s.perCycle > 0 ? 0 : 1; i <= n; ++i) {
-      const double cycles = s.perCycle > 0 ? static_cast<double>(i) / s.perCycle : i;
-      const double q = s.perCycle > 0 ? s.amplitude * std::sin(2.0 * std::numbers::pi * cycles)
-                                      : s.amplitude;
-      const double u = s.back + sigma3 * PorePressureRatio(cycles, s.cyclesToLiquefaction, s.alpha);
-      const double strain = (s.perCycle > 0 ? s.strainAtStart : 0.0) + s.strainPerCycle * cycles;
+    for (const CyclicReading& r : ReadingsOf(s)) {
       std::vector<std::string> row = key(s);
-      row.insert(row.end(), {s.testNumber, Num(cycles), Num(s.cell * toUnit), Num(q * toUnit),
-                             Num(u * toUnit), Num(100.0 * strain)});
+      row.insert(row.end(), {s.testNumber, Num(r.cycles), Num(s.cell * toUnit),
+                             Num(r.deviator * toUnit), Num(r.pore * toUnit),
+                             Num(100.0 * r.strain)});
       line(row);
     }
   }

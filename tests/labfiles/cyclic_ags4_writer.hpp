@@ -14,6 +14,12 @@ namespace soilcal::testing {
 // liquefaction, UC Berkeley EERC 75-26); 1 from N_L on.
 double PorePressureRatio(double cycles, double cyclesToLiquefaction, double alpha);
 
+// One reading as a laboratory records it: total pressures in kPa, axial
+// strain a fraction.
+struct CyclicReading {
+  double cycles = 0.0, deviator = 0.0, pore = 0.0, strain = 0.0;
+};
+
 struct CyclicSpecimenFile {
   std::string location = "BH1", ref = "1", testNumber;  // testNumber: CTRD_TESN, may be empty
   double depth = 5.0;
@@ -27,7 +33,12 @@ struct CyclicSpecimenFile {
   double strainPerCycle = 0.002;         // axial strain (fraction) per cycle
   double strainAtStart = 0.0005;         // strain of the reading at cycle 0 (consolidation)
   bool consolidation = true;             // CTRC rows (cell and back pressure)
+  // Readings to write instead of the closed form (a simulation's points).
+  std::vector<CyclicReading> readings;
 };
+
+// The closed-form readings of a specimen (or its own where it gives them).
+std::vector<CyclicReading> ReadingsOf(const CyclicSpecimenFile& s);
 
 // An AGS4 file of the specimens (UTF-8, CRLF), its pressures in
 // `stressUnit` ("kPa" or "MPa"), strains in %.
