@@ -70,9 +70,10 @@ CyclicSegments PlaceCyclicReadings(const std::vector<input::Phase>& phases,
       const bool inside = p == 0 ? xs[i] <= to + tol : xs[i] > from + tol && xs[i] <= to + tol;
       if (placed[i] || !(inside || anchor)) continue;
       here.push_back(i);
-      // A reading at the phase's end within the rounding of its cycle
-      // number lies on the end (the comparison takes no point past it).
-      const double x = std::abs(xs[i] - to) <= tol ? to : xs[i];
+      // A reading at the phase's end, within the rounding of its cycle
+      // number, is placed just inside it: the simulation sums its time
+      // step by step, and the comparison takes no point past its last one.
+      const double x = std::abs(xs[i] - to) <= tol ? to - 2.0 * tol : xs[i];
       if (inside && inRange(xs[i])) seg.emplace_back(x, ys[i]);
     }
     // An anchor alone compares nothing: its readings are left out.
