@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "labfiles/ags4_groups.hpp"
+#include "labfiles/cyclic_readings.hpp"
 #include "labfiles/lab_file.hpp"
 
 namespace soilcal::labfiles {
@@ -36,10 +37,5 @@ std::string CyclicEntry(const Ags4File& f, const CyclicSpecimen& sp);
 // the start cannot give one. Every choice is added to `choices`.
 LabTest CyclicTriaxialTest(const Ags4File& f, const CyclicSpecimen& sp,
                            std::vector<std::string>& choices);
-
-// The phase of a cyclic test (1-based) at `cycles` of the load wave of
-// input/cyclic_tests.hpp: a quarter cycle, 2 n − 1 half cycles, a last
-// quarter; a reading on a boundary counts to the earlier phase.
-int CyclicPhaseAt(double cycles, int totalCycles);
 
 }  // namespace soilcal::labfiles

@@ -203,6 +203,30 @@ std::vector<Mapped> MapColumns(const std::vector<Row>& rows, const std::string& 
   return m;
 }
 
+// A total stress column without its effective twin becomes effective with
+// the pore pressure column: σ′ = σ − u (Terzaghi); without one it is
+// refused, since a total stress is no start of a test.
+void EffectiveFromTotal(std::vector<Mapped>& m, const std::string& name,
+                        std::vector<std::string>& choices) {
+  const std::pair<Holds, Holds> pairs[] = {{Holds::kVerticalTotal, Holds::kVerticalEffective},
+                                           {Holds::kMeanTotal, Holds::kMeanEffective}};
+  for (const auto& [total, effective] : pairs) {
+    const Mapped* t = Get(m, total);
+    if (t == nullptr || Get(m, effective) != nullptr) continue;
+    const Mapped* u = Get(m, Holds::kPorePressure);
+    if (u == nullptr) {
+      throw LabFileError(name + ": \"" + t->header + "\" is a total stress (" + MappingWords(m) +
+                         "); add a pore pressure column \"u [kPa]\" or mark an effective stress "
+                         "with a prime (\"sigma_v' [kPa]\", \"p' [kPa]\")");
+    }
+    Mapped e{effective, t->header + " − " + u->header, {}};
+    for (std::size_t i = 0; i < t->values.size(); ++i) e.values.push_back(t->values[i] - u->values[i]);
+    choices.push_back("effective stress: \"" + t->header + "\" minus the pore pressure \"" +
+                      u->header + "\"");
+    m.push_back(std::move(e));
+  }
+}
+
 LabTest TriaxialFromTable(const std::vector<Mapped>& m, const std::string& name,
                           std::vector<std::string>& choices) {
   LabTest t;
@@ -305,8 +329,9 @@ LabFile ReadTable(const std::string& text, const std::string& name, const Select
   f.format = "table";
   const std::vector<Row> rows = TableRows(DecodeText(text), name);
   if (rows.size() < 2) throw LabFileError(name + " holds no header row with readings below it");
-  const std::vector<Mapped> m = MapColumns(rows, name, f.choices);
+  std::vector<Mapped> m = MapColumns(rows, name, f.choices);
   f.entries.push_back(f.choices.back() + "\n    from = \"" + name + "\"");
+  EffectiveFromTotal(m, name, f.choices);
   const bool axial = Get(m, Holds::kAxialStrain) != nullptr;
   const bool deviator = Get(m, Holds::kDeviator) != nullptr;
   const bool vertical = Get(m, Holds::kVerticalEffective) != nullptr;
