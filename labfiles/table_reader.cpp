@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "labfiles/cyclic_readings.hpp"
 #include "labfiles/lab_file.hpp"
 #include "labfiles/units.hpp"
 #include "services/diag.hpp"
@@ -320,6 +321,64 @@ LabTest OedometerFromTable(const std::vector<Mapped>& m, const std::string& name
   return t;
 }
 
+// A cyclic triaxial test: the cycles with the deviator and a pore pressure
+// (total, excess or r_u), the effective cell pressure from the first row.
+LabTest CyclicFromTable(const std::vector<Mapped>& m, const std::string& name,
+                        std::vector<std::string>& choices) {
+  const Mapped& n = *Get(m, Holds::kCycles);
+  const Mapped& q = *Get(m, Holds::kDeviator);
+  const Mapped* ea = Get(m, Holds::kAxialStrain);
+  const Mapped* u = Get(m, Holds::kPorePressure);
+  const Mapped* du = Get(m, Holds::kExcessPorePressure);
+  const Mapped* ru = Get(m, Holds::kPoreRatio);
+  double radial = 0.0;
+  if (const Mapped* r = Get(m, Holds::kRadialEffective)) {
+    radial = r->values.front();
+  } else if (const Mapped* p = Get(m, Holds::kMeanEffective)) {
+    radial = p->values.front() - q.values.front() / 3.0;
+    choices.push_back("σ′3c: p′ − q/3 of the first row");
+  } else if (const Mapped* rt = Get(m, Holds::kRadialTotal); rt != nullptr && u != nullptr) {
+    radial = rt->values.front() - u->values.front();
+    choices.push_back("σ′3c: total radial stress minus pore pressure of the first row");
+  } else {
+    throw LabFileError(name + " gives no effective cell pressure for the start of the cyclic test (" +
+                       MappingWords(m) + "); add a column \"sigma_3' [kPa]\" or \"p' [kPa]\"");
+  }
+  if (!(radial > 0.0)) {
+    throw LabFileError(name + ": the effective cell pressure of the first row is " +
+                       FormatReal(radial) + " kPa; the cyclic test needs a positive one");
+  }
+  const bool startRow = std::abs(n.values.front()) < 1e-9;
+  if (du == nullptr && ru == nullptr && !startRow) {
+    throw LabFileError(name + ": the pore pressure has no start, for the first row is at cycle " +
+                       FormatReal(n.values.front()) + "; add the row at cycle 0 or give the "
+                       "excess pore pressure (\"du [kPa]\") or \"r_u\"");
+  }
+  std::vector<CyclicReading> readings;
+  for (std::size_t i = 0; i < n.values.size(); ++i) {
+    CyclicReading r;
+    r.cycles = n.values[i];
+    r.deviator = q.values[i];
+    if (du != nullptr) r.excess = du->values[i];
+    if (du == nullptr && ru != nullptr) r.excess = ru->values[i] * radial;
+    if (u != nullptr) r.pore = u->values[i];
+    if (ea != nullptr) r.strain = ea->values[i];
+    r.line = static_cast<int>(i) + 2;
+    if (i > 0 && r.cycles < readings.back().cycles) {
+      throw LabFileError(name + ": the cycles fall from " + FormatReal(readings.back().cycles) +
+                         " to " + FormatReal(r.cycles) + " in row " + std::to_string(i + 1) +
+                         "; a cyclic test's rows come in the order of the cycles");
+    }
+    readings.push_back(r);
+  }
+  choices.push_back("start: σ′3c = " + FormatReal(radial) + " kPa, isotropic");
+  const std::optional<double> u0 =
+      u != nullptr && du == nullptr && ru == nullptr ? std::optional<double>(u->values.front())
+                                                     : std::nullopt;
+  if (u0) choices.push_back("excess pore pressure: the pore pressure minus its first value");
+  return CyclicFromReadings(name, std::move(readings), radial, u0, startRow, choices);
+}
+
 }  // namespace
 
 LabFile ReadTable(const std::string& text, const std::string& name, const Selection&,
@@ -336,14 +395,26 @@ LabFile ReadTable(const std::string& text, const std::string& name, const Select
   const bool deviator = Get(m, Holds::kDeviator) != nullptr;
   const bool vertical = Get(m, Holds::kVerticalEffective) != nullptr;
   const bool voids = Get(m, Holds::kVoidRatio) != nullptr;
-  if (axial && deviator) {
+  const bool cycles = Get(m, Holds::kCycles) != nullptr;
+  const bool pore = Get(m, Holds::kPorePressure) != nullptr ||
+                    Get(m, Holds::kExcessPorePressure) != nullptr ||
+                    Get(m, Holds::kPoreRatio) != nullptr;
+  if (cycles && deviator && pore) {
+    f.test = CyclicFromTable(m, name, f.choices);
+  } else if (cycles) {
+    throw LabFileError(name + ": the columns (" + MappingWords(m) + ") hold the cycles of a cyclic "
+                       "test but " + (deviator ? "no pore pressure (\"u\", \"du\" or \"r_u\")"
+                                               : "no deviator stress (\"q [kPa]\")") +
+                       "; a cyclic triaxial test needs both");
+  } else if (axial && deviator) {
     f.test = TriaxialFromTable(m, name, f.choices);
   } else if (vertical && !deviator && (axial || voids)) {
     f.test = OedometerFromTable(m, name, f.choices);
   } else if (needTest) {
     throw LabFileError(name + ": the columns (" + MappingWords(m) + ") make no test the reader "
-                       "knows: axial strain with deviator stress (triaxial), or effective "
-                       "vertical stress with axial strain or void ratio (oedometer)");
+                       "knows: axial strain with deviator stress (triaxial), effective "
+                       "vertical stress with axial strain or void ratio (oedometer), or cycles "
+                       "with deviator stress and pore pressure (cyclic triaxial)");
   }
   if (f.test) RequireFinite(*f.test, name);
   return f;
