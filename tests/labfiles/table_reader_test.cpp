@@ -132,5 +132,26 @@ TEST(TableReader, TotalStressIsMadeEffectiveByThePorePressureOrRefused) {
             std::string::npos);
 }
 
+// A phase column is held against the reversals of the loading: an
+// oedometer phase that loads and unloads, phases out of order, or several
+// phases of a triaxial table are refused; one that agrees is said so.
+TEST(TableReader, APhaseColumnMustAgreeWithTheReversalsOfTheLoading) {
+  const LabFile f = ReadTable("phase,sigma_v' [kPa],e\n1,50,1.0\n1,100,0.95\n2,200,0.9\n3,100,0.91\n",
+                              "ph.csv", {}, true);
+  EXPECT_EQ(f.test->levels, (std::vector<double>{100, 200, 100}));
+  bool said = false;
+  for (const std::string& c : f.choices) said |= c.find("agrees with the reversals") != std::string::npos;
+  EXPECT_TRUE(said);
+  EXPECT_NE(ErrorOf("phase,sigma_v' [kPa],e\n1,50,1.0\n1,100,0.95\n1,50,0.96\n")
+                .find("phase 1 both loads and unloads (at reading 3)"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf("phase,sigma_v' [kPa],e\n2,50,1.0\n1,100,0.95\n").find("phases are whole "
+                                                                           "numbers from 1 on, in order"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf("phase,eps_a [%],q [kPa],p' [kPa]\n1,0,0,100\n2,1,50,110\n")
+                .find("a triaxial test from a table is one shearing phase"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace soilcal::testing
