@@ -106,5 +106,17 @@ TEST(CyclicRun, Ags4CyclicTriaxialTestCalibratesBackToTheModelThatMadeIt) {
   EXPECT_NE(sources.find("20 load steps per half cycle"), std::string::npos) << sources;
 }
 
+// The example's cyclic AGS4 file, made the same way by make_files.py, and
+// its job: K_G^p found again from 105.
+TEST(CyclicRun, TheExampleCyclicJobFindsItsSand) {
+  TempDir dir;
+  CopyExample("lab_files/lab", dir.path() / "lab");
+  std::filesystem::copy_file(SourcePath("examples/lab_files/cyclic.toml"), dir.path() / "job.toml");
+  const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", "job.toml"}, dir.path());
+  ASSERT_EQ(run.exitStatus, 0) << run.err << run.out;
+  const auto summary = nlohmann::json::parse(dir.Read("job.out/calibration_summary.json"));
+  EXPECT_NEAR(summary.at("parameters").at(0).at("best").get<double>(), 150.0, 0.02 * 150.0);
+}
+
 }  // namespace
 }  // namespace soilcal::testing
