@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "jobfile/cyclic_segments.hpp"
 #include "jobfile/nearest.hpp"
 #include "jobfile/reader_parts.hpp"
 #include "labfiles/lab_file.hpp"
@@ -87,6 +88,34 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
   return ends;
 }
 
+// A cyclic test read from a file: its amplitude and cycles as read, `steps`
+// one whole number of load steps per half cycle (by default enough for the
+// compared part of every half cycle to be its larger part), no time of its
+// own (its time counts the cycles).
+void CyclicSteps(const State& s, const toml::table& t, const labfiles::LabTest& lab,
+                 TemplateValues& v) {
+  v.amplitude = lab.amplitude / KpaPerJobUnit(s);
+  v.cycles = lab.cycles;
+  if (const toml::node* time = t.get("time")) {
+    s.file.Fail(kJobFileUnreadable, *time, "a cyclic test has no time of its own: its time counts "
+                "the load cycles");
+  }
+  const toml::node* steps = t.get("steps");
+  if (steps != nullptr && !steps->is_integer()) {
+    s.file.Fail(kJobFileUnreadable, *steps,
+                "steps of a cyclic test is one whole number: the load steps of a half cycle");
+  }
+  const long long perHalf = s.file.Integer(t, "steps").value_or(
+      CyclicStepsFor(lab.cycles, kCyclicStepsPerHalfCycle));
+  if (perHalf < 1 || perHalf * 2 * static_cast<long long>(v.cycles) > kMaxSteps) {
+    s.file.Fail(kJobFileUnreadable, steps != nullptr ? *steps : *t.get("from"),
+                "steps is the number of load steps of a half cycle: at least 1, and at most " +
+                    std::to_string(kMaxSteps) + " in all " + std::to_string(v.cycles) +
+                    " cycles of the file");
+  }
+  v.steps = {static_cast<int>(perHalf)};
+}
+
 TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::LabTest& lab,
                         double kpa, const std::string& what) {
   TemplateValues v;
@@ -103,6 +132,10 @@ TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::La
   if (!lab.levels.empty() && v.levels.empty()) {
     s.file.Fail(kCsvUnusable, *t.get("from"),
                 what + ": the vertical stress never changes, so there is nothing to calibrate");
+  }
+  if (IsCyclic(v.kind)) {
+    CyclicSteps(s, t, lab, v);
+    return v;
   }
   if (v.kind == input::TestKind::kOedometer) {
     // The horizontal start stress the job gives (k0 or a stress), else the
@@ -212,7 +245,7 @@ std::vector<int> PhasesAlong(const Loading& loading, const std::vector<double>& 
 // readings grouped by phase as the native segments require.
 void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& lab,
                const CurveChoice& choice, const Loading& loading, const TestFacts& facts,
-               double kpa, input::Curve& native) {
+               double kpa, input::Curve& native, int& leftOut) {
   const int nPhases = static_cast<int>(loading.phases.size());
   const std::optional<CodePair> codes = ChooseCodes(*choice.x, *choice.y, facts);
   if (!codes) {
@@ -239,7 +272,14 @@ void MakeCurve(const State& s, const toml::table& t, const labfiles::LabTest& la
       choice.x->name == "vertical_stress" ? PhasesAlong(loading, jobX, lab.phase) : lab.phase;
   std::vector<std::vector<std::pair<double, double>>> segments(
       static_cast<std::size_t>(std::max(nPhases, 1)));
-  for (std::size_t r = 0; r < xs.size(); ++r) {
+  if (choice.x->name == "cycles") {
+    std::vector<double> jobY;
+    for (double y : ys) jobY.push_back(job(*choice.y, y));
+    CyclicSegments placed = PlaceCyclicReadings(loading.phases, jobX, jobY, range);
+    segments = std::move(placed.segments);
+    leftOut = placed.readingsLeftOut;
+  }
+  for (std::size_t r = 0; r < xs.size() && choice.x->name != "cycles"; ++r) {
     const double x = jobX[r];
     if (!range.empty() && (x < range[0] || x > range[1])) continue;
     const int p = std::clamp(phase[r], 1, std::max(nPhases, 1));
@@ -312,9 +352,16 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
 
   const TestFacts facts = FactsOf(v.kind, loading);
   std::vector<input::CurveLanguage> languages;
+  std::vector<std::string> cyclicNotes;
   for (const CurveChoice& c : ChooseCurves(s, t, read, file)) {
     input::Curve native;
-    MakeCurve(s, t, read, c, loading, facts, kpa, native);
+    int leftOut = 0;
+    MakeCurve(s, t, read, c, loading, facts, kpa, native, leftOut);
+    if (leftOut > 0) {
+      cyclicNotes.push_back(c.name + ": " + std::to_string(leftOut) + " readings lie before the "
+                            "compared part of their half cycle and are left out (more steps "
+                            "per half cycle keep them)");
+    }
     const std::optional<CodePair> codes = ChooseCodes(*c.x, *c.y, facts);
     input::CurveLanguage language;
     language.output = name + "_" + c.name;
@@ -339,6 +386,12 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
                       services::FormatReal(100.0 * v.overshoot) +
                       " % past its last reading; a reversal reading anchors the next branch)");
   }
+  if (IsCyclic(v.kind)) {
+    choices.push_back(std::to_string(v.steps.front()) + " load steps per half cycle; each half "
+                      "cycle after the first compared from an anchor interpolated between the "
+                      "readings at its first compared point");
+  }
+  choices.insert(choices.end(), cyclicNotes.begin(), cyclicNotes.end());
   choices.insert(choices.end(), lab.choices.begin(), lab.choices.end());
   out.sources += "# " + what + " from " + file + " (" + lab.format + ")\n";
   for (const std::string& c : choices) out.sources += "#   " + c + "\n";

@@ -12,7 +12,6 @@ namespace soilcal::jobfile::reader {
 namespace {
 
 constexpr const char* kComponents[] = {"xx", "yy", "zz", "xy", "yz", "zx"};
-constexpr long long kMaxSteps = 5000000;
 constexpr long long kMaxCycles = 100000;
 
 const std::vector<std::string> kCommonKeys{"name",  "type",   "title", "drainage",

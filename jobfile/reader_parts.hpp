@@ -63,6 +63,9 @@ bool FromData(const State& s, const toml::table& root);
 // [[tests]] with their curves.
 void ReadTests(const State& s, const toml::table& root, NativeJob& out);
 
+// The most load steps one test may take (a guard on what a job asks).
+inline constexpr long long kMaxSteps = 5000000;
+
 // Steps and time of each of `n` phases of a template test (`steps`, `time`:
 // one value for all or one per phase).
 void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateValues& v);

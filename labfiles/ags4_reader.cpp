@@ -1,10 +1,12 @@
 // Tests from an AGS4 file: oedometer increments (CONG/CONS) as an oedometer
-// test, and the triaxial summaries (TRIT/TRET, TRIG/TREG) as failure points
+// test, cyclic triaxial readings (CTRD, labfiles/ags4_cyclic.hpp) as a
+// cyclic triaxial test, and the triaxial summaries (TRIT/TRET, TRIG/TREG) as failure points
 // with the Mohr-Coulomb line through them.
 #include <algorithm>
 #include <cmath>
 #include <map>
 
+#include "labfiles/ags4_cyclic.hpp"
 #include "labfiles/ags4_groups.hpp"
 #include "labfiles/lab_file.hpp"
 #include "services/diag.hpp"
@@ -167,19 +169,41 @@ void TriaxialSummaries(const Ags4File& f, LabFile& out) {
   }
 }
 
-std::string Nearest(const std::vector<Specimen>& list, const SpecimenKey& wanted) {
+std::string Nearest(const std::vector<SpecimenKey>& list, const SpecimenKey& wanted) {
   std::vector<std::pair<double, std::string>> scored;
-  for (const Specimen& sp : list) {
-    double score = sp.key.location == wanted.location ? 0.0 : 1e6;
-    if (wanted.depth && sp.key.depth) score += std::abs(*wanted.depth - *sp.key.depth);
-    if (!wanted.ref.empty() && sp.key.ref != wanted.ref) score += 0.5;
-    scored.emplace_back(score, KeyWords(sp.key));
+  for (const SpecimenKey& key : list) {
+    double score = key.location == wanted.location ? 0.0 : 1e6;
+    if (wanted.depth && key.depth) score += std::abs(*wanted.depth - *key.depth);
+    if (!wanted.ref.empty() && key.ref != wanted.ref) score += 0.5;
+    const std::string words = KeyWords(key);
+    if (std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == words; })) {
+      scored.emplace_back(score, words);
+    }
   }
   std::stable_sort(scored.begin(), scored.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string s;
   for (std::size_t i = 0; i < scored.size() && i < 5; ++i) s += (i ? "; " : "") + scored[i].second;
   return s;
+}
+
+// A test the file can give: an oedometer specimen of CONS or a cyclic test
+// of CTRD.
+struct Candidate {
+  const Specimen* oedometer = nullptr;
+  const CyclicSpecimen* cyclic = nullptr;
+  SpecimenKey key;
+  std::string group;
+};
+
+// The group a selection names: CONS for the oedometer groups, CTRD for the
+// cyclic triaxial ones, empty for both.
+std::string GroupOf(const std::string& name, const Selection& sel) {
+  if (!sel.group) return "";
+  if (*sel.group == "CONS" || *sel.group == "CONG") return "CONS";
+  if (*sel.group == "CTRD" || *sel.group == "CTRG" || *sel.group == "CTRC") return "CTRD";
+  throw LabFileError(name + ": group " + *sel.group + " gives no test the reader builds; tests "
+                     "come from CONS (oedometer increments) and CTRD (cyclic triaxial readings)");
 }
 
 }  // namespace
@@ -206,32 +230,68 @@ LabFile ReadAgs4(const std::string& text, const std::string& name, const Selecti
                           FormatReal(hi->stress) + " kPa\n    from = \"" + name + "\"\n    " +
                           KeyToml(sp.key) + "\n    group = \"CONS\"");
   }
+  const std::vector<CyclicSpecimen> cyclic = CyclicSpecimens(f);
+  for (const CyclicSpecimen& sp : cyclic) out.entries.push_back(CyclicEntry(f, sp));
   TriaxialSummaries(f, out);
-  if (sel.group && *sel.group != "CONS") {
-    throw LabFileError(name + ": group " + *sel.group + " gives no test the reader builds; tests "
-                       "come from CONS (oedometer increments)");
-  }
+  const std::string group = GroupOf(name, sel);
   if (!needTest && !sel.specimen) return out;
-  if (oedometer.empty()) {
-    throw LabFileError(name + " holds no oedometer increments (group CONS) to make a test of; its "
-                       "groups are " + groups);
+  std::vector<Candidate> all;
+  if (group != "CTRD") {
+    for (const Specimen& sp : oedometer) all.push_back({&sp, nullptr, sp.key, "CONS"});
   }
-  std::vector<const Specimen*> found;
+  if (group != "CONS") {
+    for (const CyclicSpecimen& sp : cyclic) all.push_back({nullptr, &sp, sp.key, "CTRD"});
+  }
+  const std::string where = group.empty() ? (oedometer.empty() ? std::string("CTRD")
+                                             : cyclic.empty() ? std::string("CONS")
+                                                              : std::string("CONS or CTRD"))
+                                          : group;
+  if (all.empty()) {
+    throw LabFileError(name + " holds no " + (group == "CTRD" ? "" : "oedometer increments (group "
+                       "CONS)") + (group.empty() ? " nor " : "") + (group == "CONS" ? "" :
+                       "cyclic triaxial readings (group CTRD)") + " to make a test of; its groups "
+                       "are " + groups);
+  }
+  std::vector<const Candidate*> found;
+  std::vector<SpecimenKey> keys;
   const SpecimenKey wanted = sel.specimen.value_or(SpecimenKey{});
-  for (const Specimen& sp : oedometer) {
-    if (Matches(wanted, sp.key)) found.push_back(&sp);
+  for (const Candidate& c : all) {
+    keys.push_back(c.key);
+    if (!Matches(wanted, c.key)) continue;
+    if (sel.stage && c.cyclic && TestNumber(*c.cyclic) != sel.stage) continue;
+    found.push_back(&c);
   }
   if (found.empty()) {
-    throw LabFileError(name + " has no specimen " + KeyWords(wanted) + " in CONS; the nearest are " +
-                       Nearest(oedometer, wanted));
+    throw LabFileError(name + " has no specimen " + KeyWords(wanted) +
+                       (sel.stage ? ", test " + std::to_string(*sel.stage) : std::string()) +
+                       " in " + where + "; the nearest are " + Nearest(keys, wanted));
   }
   if (found.size() > 1) {
-    throw LabFileError(name + " holds " + std::to_string(found.size()) + " specimens in CONS (" +
-                       Nearest(oedometer, wanted) + "): name one with specimen = { location = "
-                       "\"...\", depth = ..., ref = \"...\" }");
+    const bool oneSpecimen = std::all_of(found.begin(), found.end(), [&](const Candidate* c) {
+      return SameSpecimen(c->key, found.front()->key);
+    });
+    std::string tests;
+    for (const Candidate* c : found) {
+      tests += (tests.empty() ? "" : "; ") + c->group + " " + KeyWords(c->key) +
+               (c->cyclic && !c->cyclic->testNumber.empty() ? ", test " + c->cyclic->testNumber
+                                                           : std::string());
+    }
+    throw LabFileError(name + " holds " + std::to_string(found.size()) +
+                       (oneSpecimen ? " tests of " + KeyWords(found.front()->key)
+                                    : std::string(" specimens")) +
+                       " in " + where + " (" + tests + "): name one with " +
+                       (oneSpecimen ? "group = \"CONS\" or \"CTRD\" (and stage = N for a CTRD "
+                                      "test number)"
+                                    : "specimen = { location = \"...\", depth = ..., ref = "
+                                      "\"...\" }"));
   }
-  out.choices.push_back("specimen " + KeyWords(found.front()->key) + ", group CONS");
-  out.test = OedometerTest(f, *found.front(), sel, out.choices);
+  const Candidate& c = *found.front();
+  out.choices.push_back("specimen " + KeyWords(c.key) + ", group " + c.group +
+                        (c.cyclic && !c.cyclic->testNumber.empty()
+                             ? ", test " + c.cyclic->testNumber
+                             : std::string()));
+  out.test = c.oedometer ? OedometerTest(f, *c.oedometer, sel, out.choices)
+                         : CyclicTriaxialTest(f, *c.cyclic, out.choices);
   RequireFinite(*out.test, name);
   return out;
 }

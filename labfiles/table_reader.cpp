@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "labfiles/lab_file.hpp"
+#include "labfiles/table_columns.hpp"
 #include "labfiles/units.hpp"
 #include "services/diag.hpp"
 
@@ -15,14 +16,7 @@ namespace soilcal::labfiles {
 namespace {
 
 using services::FormatReal;
-
-// What a column holds. Total stresses need a pore pressure to become
-// effective; a void ratio becomes axial strain.
-enum class Holds {
-  kAxialStrain, kVolumetricStrain, kDeviator, kMeanEffective, kMeanTotal, kRadialEffective,
-  kRadialTotal, kVerticalEffective, kVerticalTotal, kPorePressure, kExcessPorePressure,
-  kVoidRatio, kCycles, kPoreRatio, kPhase, kTime
-};
+using namespace table;
 
 struct Alias {
   std::string_view name;  // normal name without the unit
@@ -79,11 +73,6 @@ constexpr Alias kAliases[] = {
     {"time", Holds::kTime, UnitKind::kTime},
 };
 
-struct Mapped {
-  Holds holds;
-  std::string header;
-  std::vector<double> values;  // in kPa or fractions
-};
 
 // Rows of a whitespace-separated table: a token that begins with a bracket
 // belongs to the column name before it ("q (kPa)").
@@ -128,26 +117,6 @@ std::vector<Row> TableRows(const std::string& text, const std::string& name) {
   return WhitespaceRows(text);
 }
 
-const Mapped* Get(const std::vector<Mapped>& m, Holds h) {
-  for (const Mapped& c : m) {
-    if (c.holds == h) return &c;
-  }
-  return nullptr;
-}
-
-std::string MappingWords(const std::vector<Mapped>& m) {
-  static constexpr std::string_view kWords[] = {
-      "axial strain", "volumetric strain", "deviator stress", "mean effective stress",
-      "mean total stress", "effective radial stress", "total radial stress",
-      "effective vertical stress", "total vertical stress", "pore pressure",
-      "excess pore pressure", "void ratio", "cycles", "r_u", "phase", "time"};
-  std::string s;
-  for (const Mapped& c : m) {
-    s += (s.empty() ? "\"" : ", \"") + c.header + "\" as " +
-         std::string(kWords[static_cast<int>(c.holds)]);
-  }
-  return s;
-}
 
 std::vector<Mapped> MapColumns(const std::vector<Row>& rows, const std::string& name,
                                std::vector<std::string>& choices) {
@@ -203,99 +172,6 @@ std::vector<Mapped> MapColumns(const std::vector<Row>& rows, const std::string& 
   return m;
 }
 
-LabTest TriaxialFromTable(const std::vector<Mapped>& m, const std::string& name,
-                          std::vector<std::string>& choices) {
-  LabTest t;
-  const Mapped& ea = *Get(m, Holds::kAxialStrain);
-  const Mapped& q = *Get(m, Holds::kDeviator);
-  const Mapped* ev = Get(m, Holds::kVolumetricStrain);
-  const Mapped* du = Get(m, Holds::kExcessPorePressure);
-  const Mapped* u = Get(m, Holds::kPorePressure);
-  const std::size_t n = ea.values.size();
-  if (ev != nullptr && (du != nullptr || u != nullptr)) {
-    throw LabFileError(name + " gives volumetric strain and pore pressure (" + MappingWords(m) +
-                       "): a drained test has no excess pore pressure, an undrained one no "
-                       "volume change; delete the column that does not belong");
-  }
-  std::vector<double> excess;
-  if (du != nullptr) excess = du->values;
-  if (du == nullptr && u != nullptr) {
-    for (double v : u->values) excess.push_back(v - u->values.front());
-    choices.push_back("excess pore pressure: the pore pressure minus its first value");
-  }
-  // The effective radial stress at the start.
-  double radial = 0.0;
-  if (const Mapped* r = Get(m, Holds::kRadialEffective)) {
-    radial = r->values.front();
-  } else if (const Mapped* p = Get(m, Holds::kMeanEffective)) {
-    radial = p->values.front() - q.values.front() / 3.0;
-    choices.push_back("σ′r at the start: p′ − q/3 of the first row");
-  } else if (const Mapped* rt = Get(m, Holds::kRadialTotal); rt != nullptr && u != nullptr) {
-    radial = rt->values.front() - u->values.front();
-    choices.push_back("σ′r at the start: total radial stress minus pore pressure");
-  } else {
-    throw LabFileError(name + " gives no effective stress for the start (" + MappingWords(m) +
-                       "); add a column \"sigma_3' [kPa]\" or \"p' [kPa]\" (a total stress "
-                       "needs a pore pressure column \"u [kPa]\")");
-  }
-  t.cellPressure = radial;
-  if (std::abs(q.values.front()) > 1e-9) t.initialAxialStress = radial + q.values.front();
-  std::vector<double> strain(n);
-  for (std::size_t i = 0; i < n; ++i) strain[i] = ea.values[i] - ea.values.front();
-  t.axialStrain = strain.back();
-  t.kind = t.axialStrain >= 0.0 ? "triaxial_compression" : "triaxial_extension";
-  t.undrained = !excess.empty();
-  t.columns.push_back({"axial_strain", strain});
-  t.columns.push_back({"deviator_stress", q.values});
-  t.defaultCurves.push_back("deviator_stress");
-  if (t.undrained) {
-    t.columns.push_back({"excess_pore_pressure", excess});
-    t.defaultCurves.push_back("excess_pore_pressure");
-  } else if (ev != nullptr) {
-    t.columns.push_back({"volumetric_strain", ev->values});
-    t.defaultCurves.push_back("volumetric_strain");
-  }
-  t.phase.assign(n, 1);
-  choices.push_back(std::string(t.kind) + (t.undrained ? ", undrained (a pore pressure column)"
-                                                       : ", drained") +
-                    ", from σ′r = " + FormatReal(radial) + " kPa");
-  return t;
-}
-
-LabTest OedometerFromTable(const std::vector<Mapped>& m, const std::string& name,
-                           std::vector<std::string>& choices) {
-  const Mapped* sv = Get(m, Holds::kVerticalEffective);
-  const Mapped* ea = Get(m, Holds::kAxialStrain);
-  const Mapped* e = Get(m, Holds::kVoidRatio);
-  if (ea != nullptr && e != nullptr) {
-    throw LabFileError(name + " gives axial strain and void ratio (" + MappingWords(m) +
-                       "); keep one of them");
-  }
-  std::vector<double> strain;
-  if (e != nullptr) {
-    const double e1 = e->values.front();
-    for (double v : e->values) strain.push_back((e1 - v) / (1.0 + e1));
-    choices.push_back("axial strain ε = (e1 − e)/(1 + e1) with e1 = " + FormatReal(e1) +
-                      " of the first row");
-  } else {
-    for (double v : ea->values) strain.push_back(v - ea->values.front());
-  }
-  LabTest t;
-  t.kind = "oedometer";
-  t.x = "vertical_stress";
-  t.initialVerticalStress = sv->values.front();
-  for (std::size_t i = 1; i < sv->values.size(); ++i) t.levels.push_back(sv->values[i]);
-  if (t.levels.empty()) throw LabFileError(name + " gives one row only; an oedometer test needs two or more");
-  t.phase.push_back(1);
-  for (std::size_t i = 1; i < sv->values.size(); ++i) t.phase.push_back(static_cast<int>(i));
-  t.columns.push_back({"vertical_stress", sv->values});
-  t.columns.push_back({"axial_strain", strain});
-  t.defaultCurves.push_back("axial_strain");
-  choices.push_back("oedometer from σ′v = " + FormatReal(t.initialVerticalStress) +
-                    " kPa, one phase per later row");
-  return t;
-}
-
 }  // namespace
 
 LabFile ReadTable(const std::string& text, const std::string& name, const Selection&,
@@ -305,20 +181,33 @@ LabFile ReadTable(const std::string& text, const std::string& name, const Select
   f.format = "table";
   const std::vector<Row> rows = TableRows(DecodeText(text), name);
   if (rows.size() < 2) throw LabFileError(name + " holds no header row with readings below it");
-  const std::vector<Mapped> m = MapColumns(rows, name, f.choices);
+  std::vector<Mapped> m = MapColumns(rows, name, f.choices);
   f.entries.push_back(f.choices.back() + "\n    from = \"" + name + "\"");
+  EffectiveFromTotal(m, name, f.choices);
   const bool axial = Get(m, Holds::kAxialStrain) != nullptr;
   const bool deviator = Get(m, Holds::kDeviator) != nullptr;
   const bool vertical = Get(m, Holds::kVerticalEffective) != nullptr;
   const bool voids = Get(m, Holds::kVoidRatio) != nullptr;
-  if (axial && deviator) {
+  const bool cycles = Get(m, Holds::kCycles) != nullptr;
+  const bool pore = Get(m, Holds::kPorePressure) != nullptr ||
+                    Get(m, Holds::kExcessPorePressure) != nullptr ||
+                    Get(m, Holds::kPoreRatio) != nullptr;
+  if (cycles && deviator && pore) {
+    f.test = CyclicFromTable(m, name, f.choices);
+  } else if (cycles) {
+    throw LabFileError(name + ": the columns (" + MappingWords(m) + ") hold the cycles of a cyclic "
+                       "test but " + (deviator ? "no pore pressure (\"u\", \"du\" or \"r_u\")"
+                                               : "no deviator stress (\"q [kPa]\")") +
+                       "; a cyclic triaxial test needs both");
+  } else if (axial && deviator) {
     f.test = TriaxialFromTable(m, name, f.choices);
   } else if (vertical && !deviator && (axial || voids)) {
     f.test = OedometerFromTable(m, name, f.choices);
   } else if (needTest) {
     throw LabFileError(name + ": the columns (" + MappingWords(m) + ") make no test the reader "
-                       "knows: axial strain with deviator stress (triaxial), or effective "
-                       "vertical stress with axial strain or void ratio (oedometer)");
+                       "knows: axial strain with deviator stress (triaxial), effective "
+                       "vertical stress with axial strain or void ratio (oedometer), or cycles "
+                       "with deviator stress and pore pressure (cyclic triaxial)");
   }
   if (f.test) RequireFinite(*f.test, name);
   return f;

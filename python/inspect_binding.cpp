@@ -40,6 +40,8 @@ py::object TestDict(const labfiles::LabTest& t) {
   d["axial_strain"] = t.axialStrain;
   d["initial_vertical_stress"] = t.initialVerticalStress;
   d["levels"] = Array(t.levels);
+  d["amplitude"] = t.amplitude;
+  d["cycles"] = t.cycles;
   d["x"] = t.x;
   d["default_curves"] = t.defaultCurves;
   d["phase"] = Array(t.phase);

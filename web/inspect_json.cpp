@@ -43,6 +43,9 @@ nlohmann::json InspectJson(const labfiles::LabFile& file) {
                    {"x", t.x},
                    {"columns", columns},
                    {"phase", t.phase},
+                   {"cell_pressure", t.cellPressure},
+                   {"amplitude", t.amplitude},
+                   {"cycles", t.cycles},
                    {"default_curves", t.defaultCurves}};
   }
   nlohmann::json failures = nlohmann::json::array();

@@ -1,7 +1,8 @@
 """Writes the laboratory files of this example from the program's own
 simulation: a drained triaxial series (two GDS exports) with the
-Mohr-Coulomb model and an oedometer series (one AGS4 file) with the soft soil
-model, at the parameters given below.
+Mohr-Coulomb model, an oedometer series (one AGS4 file) with the soft soil
+model and an undrained cyclic triaxial test (a second AGS4 file) with the
+UBC3D sand model, at the parameters given below.
 
     PYTHONPATH=build/python python3 examples/lab_files/make_files.py
 
@@ -65,6 +66,35 @@ initial_vertical_stress = 25
 initial_horizontal_stress = 15
 vertical_stress = [50, 100, 200, 400, 800, 200]
 steps = 40
+"""
+
+CYCLIC = """
+[model]
+name = "ubc3d_sand"
+drainage = "undrained"
+[parameters]
+KGe = 1000
+KBe = 700
+KGp = 150
+ne = 0.5
+me = 0.5
+np = 0.4
+pref = 100
+phi_cv = 33
+phi_p = 36
+Rf = 0.8
+fdens = 1
+fEpost = 1
+N160 = 8
+n0 = 0.4
+slot_103 = 1
+[[tests]]
+name = "CTX"
+type = "cyclic_triaxial"
+cell_pressure = 100
+deviator_amplitude = 15
+cycles = 4
+steps = 20
 """
 
 
@@ -144,6 +174,32 @@ def write_ags(path, run, e1):
         f.write(("\ufeff" + "\r\n".join(lines) + "\r\n").encode("utf-8"))
 
 
+def write_cyclic_ags(path, run, cell, back):
+    """CTRG, CTRC (the end of consolidation) and CTRD (every recorded point:
+    cycles, deviator, pore pressure over the back pressure, axial strain)."""
+    strain, stress, pw = run["strain"], run["stress"], run["pore_pressure"]
+    q = lambda cells: ",".join('"%s"' % c for c in cells)
+    key = ["BH2", "6.00", "U3", "1", "6.20"]
+    keys = ["LOCA_ID", "SAMP_TOP", "SAMP_REF", "SPEC_REF", "SPEC_DPTH"]
+    lines = [q(["GROUP", "CTRG"]), q(["HEADING"] + keys + ["CTRG_TYPE", "CTRG_REM"]),
+             q(["UNIT", "", "m", "", "", "m", "", ""]),
+             q(["TYPE", "ID", "2DP", "X", "X", "2DP", "X", "X"]),
+             q(["DATA"] + key + ["stress controlled", "made by soilcal's own simulation"]), "",
+             q(["GROUP", "CTRC"]), q(["HEADING"] + keys + ["CTRC_CELL", "CTRC_PWP"]),
+             q(["UNIT", "", "m", "", "", "m", "kPa", "kPa"]),
+             q(["TYPE", "ID", "2DP", "X", "X", "2DP", "1DP", "1DP"]),
+             q(["DATA"] + key + ["%.1f" % (back + cell), "%.1f" % back]), "",
+             q(["GROUP", "CTRD"]),
+             q(["HEADING"] + keys + ["CTRD_CYCN", "CTRD_DEVS", "CTRD_PWP", "CTRD_AXST"]),
+             q(["UNIT", "", "m", "", "", "m", "", "kPa", "kPa", "%"]),
+             q(["TYPE", "ID", "2DP", "X", "X", "2DP", "X", "3DP", "3DP", "5DP"])]
+    for i, t in enumerate(run["time"]):
+        lines.append(q(["DATA"] + key + ["%.10g" % t, "%.6f" % (stress[i][0] - stress[i][1]),
+                                         "%.6f" % (back - pw[i]), "%.8f" % (-100 * strain[i][1])]))
+    with open(path, "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("utf-8"))
+
+
 def main():
     folder = tempfile.mkdtemp()
     try:
@@ -155,6 +211,9 @@ def main():
         native = simulate(OEDOMETER, folder)
         write_ags(os.path.join(HERE, "lab", "site.ags"),
                   soilcal.simulate(os.path.join(native, "OED1.VLT")), e1=1.1)
+        native = simulate(CYCLIC, folder)
+        write_cyclic_ags(os.path.join(HERE, "lab", "cyclic.ags"),
+                         soilcal.simulate(os.path.join(native, "CTX.VLT")), 100.0, 300.0)
     finally:
         shutil.rmtree(folder)
 

@@ -59,3 +59,33 @@ def test_a_refused_file_raises_value_error_with_the_readers_sentence(tmp_path):
         soilcal.inspect(str(path), specimen="BH9")
     with pytest.raises(FileNotFoundError):
         soilcal.inspect(str(tmp_path / "missing.gds"))
+
+
+CYCLIC = ('"GROUP","CTRC"\n'
+          '"HEADING","LOCA_ID","SPEC_REF","SPEC_DPTH","CTRC_CELL","CTRC_PWP"\n'
+          '"UNIT","","","m","kPa","kPa"\n'
+          '"TYPE","ID","X","2DP","1DP","1DP"\n'
+          '"DATA","BH1","1","5.00","400","300"\n'
+          '"GROUP","CTRD"\n'
+          '"HEADING","LOCA_ID","SPEC_REF","SPEC_DPTH","CTRD_CYCN","CTRD_DEVS","CTRD_PWP","CTRD_AXST"\n'
+          '"UNIT","","","m","","kPa","kPa","%"\n'
+          '"TYPE","ID","X","2DP","X","1DP","1DP","2DP"\n')
+
+
+def test_a_cyclic_ags4_test_gives_r_u_and_strain_against_the_cycles(tmp_path):
+    # Once per cycle: the deviator peak and the pore pressure over the back
+    # pressure of CTRC (300 kPa), sigma'3c = 400 - 300 kPa.
+    rows = "".join('"DATA","BH1","1","5.00","%d","25","%g","%g"\n' % (n, 300 + 10 * n, 0.1 * n)
+                   for n in range(1, 6))
+    path = tmp_path / "cyclic.ags"
+    path.write_text(CYCLIC + rows)
+    test = soilcal.inspect(str(path), group="CTRD", need_test=True)["test"]
+    assert test["kind"] == "cyclic_triaxial" and test["undrained"]
+    assert test["cell_pressure"] == pytest.approx(100.0)
+    assert test["amplitude"] == pytest.approx(25.0)
+    assert test["cycles"] == 5
+    curves = test["curves"]
+    np.testing.assert_allclose(curves["cycles"], [1, 2, 3, 4, 5])
+    np.testing.assert_allclose(curves["excess_pore_pressure_ratio"], [0.1, 0.2, 0.3, 0.4, 0.5])
+    np.testing.assert_allclose(curves["axial_strain"], [0.001, 0.002, 0.003, 0.004, 0.005])
+    assert list(test["phase"]) == [3, 5, 7, 9, 11]
