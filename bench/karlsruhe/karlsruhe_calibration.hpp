@@ -1,8 +1,8 @@
 // Calibration of hs, n, alpha and beta on the Karlsruhe tests (phi_c, the
 // limit void ratios and the intergranular strain fixed): least squares of
-// the residuals of karlsruhe::Residuals, subplex searches restarted until a
-// restart no longer improves the fit, and the correlation of the four
-// parameters from the Gauss-Newton matrix at the optimum.
+// the residuals of karlsruhe::Residuals by Levenberg-Marquardt with bounds,
+// checked by a subplex search from the optimum, and the correlation of the
+// four parameters from the Gauss-Newton matrix there.
 #pragma once
 
 #include <array>
@@ -18,8 +18,9 @@ struct Calibration {
   std::array<double, kFree> x{};   // hs in MPa, n, alpha, beta
   double objective = 0.0;          // sum of squared residuals
   int evaluations = 0;
-  int restarts = 0;                // subplex runs after the first
-  bool converged = false;          // the last restart moved x by < 1e-4 relative
+  int restarts = 0;                // Levenberg-Marquardt iterations
+  bool converged = false;          // the criterion of Calibrate was met
+  double subplexGain = 0.0;        // relative gain of subplex from the optimum
   std::array<bool, kFree> atBound{};
   std::array<std::array<double, kFree>, kFree> correlation{};
   bool correlationOk = false;

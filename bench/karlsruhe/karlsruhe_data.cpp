@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 namespace karlsruhe {
@@ -89,23 +90,32 @@ Errors Compare(const Curve& c, const Measured& m, double da) {
 
 bool Residuals(const Parameters& p, const std::vector<Measured>& tests, bool volumetric,
                std::vector<double>& out) {
-  constexpr double da = 2e-4;
-  out.clear();
+  std::vector<std::future<Curve>> runs;
   for (const Measured& m : tests) {
-    const Curve c = Drained(p, m.cell, m.e0, m.axial.back() + da, da);
-    if (!c.ok) return false;
+    runs.push_back(std::async(std::launch::async,
+                              [&p, &m] { return Drained(p, m.cell, m.e0, m.axial.back() + kStep); }));
+  }
+  out.clear();
+  bool ok = true;
+  for (std::size_t t = 0; t < tests.size(); ++t) {
+    const Curve c = runs[t].get();
+    const Measured& m = tests[t];
+    if (!c.ok || c.axial.back() < m.axial.back()) {
+      ok = false;
+      continue;
+    }
     const auto n = static_cast<double>(m.axial.size());
     double scale = 0.0;
     for (double v : m.volumetric) scale = std::max(scale, std::abs(v));
     for (std::size_t i = 0; i < m.axial.size(); ++i) {
-      out.push_back((At(c, c.q, m.axial[i], da) - m.q[i]) / std::abs(m.q[i]) / std::sqrt(n));
+      out.push_back((At(c, c.q, m.axial[i], kStep) - m.q[i]) / std::abs(m.q[i]) / std::sqrt(n));
       if (volumetric) {
-        out.push_back((At(c, c.volumetric, m.axial[i], da) - m.volumetric[i]) / scale /
+        out.push_back((At(c, c.volumetric, m.axial[i], kStep) - m.volumetric[i]) / scale /
                       std::sqrt(n));
       }
     }
   }
-  return true;
+  return ok;
 }
 
 }  // namespace karlsruhe

@@ -25,6 +25,11 @@ struct Measured {
 // no rows when the file is missing or unreadable.
 Measured Read(const std::string& folder, const std::string& name);
 
+// Axial strain step of the simulated tests, 0.05 %: the integration
+// substeps within a step on its own; the step only sets where the cell
+// pressure is enforced and the spacing of the interpolated curve.
+inline constexpr double kStep = 5e-4;
+
 // A simulated drained triaxial compression: axial strain, deviator,
 // volumetric strain (compression positive) and void ratio per step.
 struct Curve {
@@ -35,7 +40,7 @@ struct Curve {
 // Drained triaxial compression from an isotropic start (cell pressure
 // `cell`, void ratio `e0`, the intergranular strain as the library starts
 // it) to `maxAxial` in steps of `da`.
-Curve Drained(const Parameters& p, double cell, double e0, double maxAxial, double da = 2e-4);
+Curve Drained(const Parameters& p, double cell, double e0, double maxAxial, double da = kStep);
 
 struct Errors {
   double qRelative = 0.0;       // mean relative error of q, %
@@ -45,12 +50,13 @@ struct Errors {
 };
 
 // The simulated curve at the measured rows (linear interpolation).
-Errors Compare(const Curve& c, const Measured& m, double da = 2e-4);
+Errors Compare(const Curve& c, const Measured& m, double da = kStep);
 
 // Residuals at the measured rows of every test: relative errors of q and,
 // with `volumetric`, errors of eps_v scaled by the test's largest |eps_v|
-// (a relative error means nothing on a curve that crosses zero). False
-// when a simulation failed.
+// (a relative error means nothing on a curve that crosses zero), each
+// test's rows weighted by 1/sqrt(rows); the tests simulated on threads of
+// their own. False when a simulation failed.
 bool Residuals(const Parameters& p, const std::vector<Measured>& tests, bool volumetric,
                std::vector<double>& out);
 

@@ -241,7 +241,7 @@ bool Karlsruhe(const std::string& folder, const std::vector<Measured>& tests,
     q.series.push_back(std::move(mq));
     v.series.push_back(std::move(mv));
     for (std::size_t k = 0; k < sets.size(); ++k) {
-      const Curve c = Drained(sets[k].p, m.cell, m.e0, m.axial.back() + 2e-4);
+      const Curve c = Drained(sets[k].p, m.cell, m.e0, m.axial.back() + kStep);
       if (!c.ok) return false;
       const SeriesStyle style = k == 0 ? SeriesStyle::kDashedLine : SeriesStyle::kLine;
       PlotSeries sq = Line(sets[k].label, kColours[k], style);

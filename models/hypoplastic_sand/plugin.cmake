@@ -40,7 +40,9 @@ if(SOILCAL_TESTS AND NOT SOILCAL_SANITIZE)
     ${_study}/karlsruhe_data.cpp ${_study}/karlsruhe_calibration.cpp ${_study}/karlsruhe_figures.cpp
     ${CMAKE_SOURCE_DIR}/report/svg_plot.cpp)
   target_include_directories(hypoplastic_karlsruhe_study PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(hypoplastic_karlsruhe_study PRIVATE hypoplastic_sand_core NLopt::nlopt)
+  find_package(Threads REQUIRED)  # the tests of a calibration run side by side
+  target_link_libraries(hypoplastic_karlsruhe_study PRIVATE hypoplastic_sand_core NLopt::nlopt
+    Threads::Threads)
   target_compile_definitions(hypoplastic_karlsruhe_study PRIVATE
     SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()
