@@ -92,6 +92,40 @@ TEST(TestStartState, EachTestStartsFromItsOwnVoidRatio) {
   EXPECT_GT(last[2], 1.1 * last[1]);
 }
 
+// The tests' own values live in job_language.json only: the native job
+// without it runs every test from the files' material (the job's e0), and
+// a language whose own slot is a calibrated one is not used.
+TEST(TestStartState, TheNativeJobAloneKeepsTheFilesMaterial) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  dir.Write("q.csv", "axial_strain,deviator_stress\n0.01,150\n0.03,250\n0.05,280\n");
+  dir.Write("job.toml", kModel + "[calibrate]\nfree = { hs = [1000000, 10000000] }\n" +
+                            TestTable("DENSE", "e0 = 0.70\n") + TestTable("JOB", ""));
+  const std::string optim = jobfile::WriteNativeFromToml((dir.path() / "job.toml").string(),
+                                                         (dir.path() / "out").string());
+  const fs::path language = dir.path() / "out" / "job_language.json";
+  std::string text = ReadFile(language);
+  const auto at = text.find("\"slot\": 44");
+  ASSERT_NE(at, std::string::npos) << text;
+  // hs (slot 32) is free: a test cannot fix it.
+  text.replace(at, 12, "\"slot\": 32");
+  dir.Write("out/job_language.json", text);
+  EXPECT_FALSE(ReadNativeJob(optim).language.has_value());
+
+  fs::remove(language);
+  const input::Job job = ReadNativeJob(optim);
+  ASSERT_FALSE(job.language.has_value());
+  labtest::SimulationContext ctx;
+  labtest::InitContext(ctx, job, models::ModelResources{});
+  const std::vector<double> x{4.0e6};
+  const optimisation::JobErrors errors = optimisation::CurveErrors(job, ctx, x, false);
+  ASSERT_EQ(errors.tests.size(), 2u);
+  ASSERT_FALSE(errors.tests[0].curves.at(0).y.empty());
+  EXPECT_EQ(errors.tests[0].curves.at(0).y, errors.tests[1].curves.at(0).y);
+  const double expected = DeviatorOfEquations(0.85);
+  EXPECT_NEAR(std::abs(errors.tests[0].curves.at(0).y.back()), expected, 0.01 * expected);
+}
+
 TEST(TestStartState, ConflictsAndValuesOutOfRangeAreRefused) {
   struct Case {
     std::string calibrate, state, words;
