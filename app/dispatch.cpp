@@ -6,17 +6,17 @@
 #include <utility>
 #include <vector>
 
-#include "app/inspect_command.hpp"
-#include "app/new_command.hpp"
 #include "batch/batch_command.hpp"
 #include "batch/batch_job.hpp"
 #include "batch/batch_options.hpp"
 #include "compare/compare_command.hpp"
 #include "jobs/job_preparation.hpp"
 #include "jobs/front_end.hpp"
+#include "jobs/new_command.hpp"
 #include "jobfile/commands.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
+#include "labfiles/inspect_command.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/run_sequence.hpp"
@@ -25,6 +25,22 @@
 #include "web/serve_command.hpp"
 
 namespace soilcal::app {
+
+using batch::IsBatchCommand;
+using batch::RunBatchCommand;
+using compare::IsCompareCommand;
+using compare::RunCompareCommand;
+using compare::RunModelComparison;
+using jobs::ConsoleLog;
+using jobs::Door;
+using jobs::ExitStatusOf;
+using jobs::IsNewCommand;
+using jobs::kConsoleLogName;
+using jobs::PrepareRun;
+using jobs::PreparedRun;
+using jobs::RunNewCommand;
+using jobs::WriteNativeJobFile;
+
 namespace {
 
 // soilcal [OPTIONS] JOB.toml: the job is checked, the folder JOB.out/ taken,
@@ -70,7 +86,7 @@ int Dispatch(int argc, char** argv) {
   if (IsNewCommand(argc, argv)) return RunNewCommand(argc, argv);
   if (web::IsServeCommand(argc, argv)) return web::RunServeCommand(argc, argv);
   if (IsCompareCommand(argc, argv)) return RunCompareCommand(argc, argv);
-  if (IsInspectCommand(argc, argv)) return RunInspectCommand(argc, argv);
+  if (labfiles::IsInspectCommand(argc, argv)) return labfiles::RunInspectCommand(argc, argv);
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];

@@ -24,5 +24,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "soilcal-report: no such job folder or file: %s\n", argument.c_str());
     return 1;
   }
-  return soilcal::report::RebuildReport(soilcal::app::OutputFolderOf(argument));
+  return soilcal::report::RebuildReport(soilcal::jobs::OutputFolderOf(argument));
 }

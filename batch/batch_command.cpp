@@ -1,5 +1,5 @@
 // A batch: read the jobs, run them as children (run/batch_runner.hpp), tell
-// of each as it ends, write the summary. Nothing of a job's run is done in
+// of each as it ends, write the batch table (batch_summary.csv). Nothing of a job's run is done in
 // this process, so a job fails or crashes alone.
 #include "batch/batch_command.hpp"
 
@@ -12,13 +12,21 @@
 
 #include "batch/batch_options.hpp"
 #include "batch/batch_runner.hpp"
-#include "batch/batch_summary.hpp"
+#include "batch/batch_table.hpp"
 #include "jobs/front_end.hpp"
+#include "jobs/output_folder.hpp"
+#include "report/summary_json.hpp"
 #include "services/errors.hpp"
 #include "services/file_identity.hpp"
 #include "services/notices.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
+
+using jobs::Door;
+using jobs::ExitStatusOf;
+using jobs::kConsoleLogName;
+using jobs::OutputFolderOf;
+
 namespace {
 
 std::vector<BatchJob> JobsOf(const BatchOptions& options) {
@@ -58,15 +66,15 @@ void PrintFinished(const BatchJob& job, int done, std::size_t total) {
 }
 
 // batch_summary.csv through a temporary file, so a reader never sees half.
-bool WriteSummary(const std::vector<BatchJob>& jobs) {
-  const std::string temporary = std::string(kBatchSummaryName) + ".part";
+bool WriteBatchTable(const std::vector<BatchJob>& jobs) {
+  const std::string temporary = std::string(kBatchTableFileName) + ".part";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << BatchSummaryCsv(jobs);
+    out << BatchTableCsv(jobs);
     if (!out.flush()) return false;
   }
   std::error_code ec;
-  std::filesystem::rename(temporary, kBatchSummaryName, ec);
+  std::filesystem::rename(temporary, kBatchTableFileName, ec);
   return !ec;
 }
 
@@ -114,17 +122,17 @@ int RunBatchCommand(int argc, char** argv) {
   int done = 0;
   RunChildren(settings, jobs, [&](const BatchJob& finished) {
     BatchJob& job = jobs[static_cast<std::size_t>(&finished - jobs.data())];
-    job.figures = ReadJobFigures(job.outputFolder + kSummaryName, job.startedAt);
+    job.figures = ReadJobFigures(job.outputFolder + report::kSummaryFileName, job.startedAt);
     PrintFinished(job, ++done, jobs.size());
   });
 
   int worst = 0;
   for (const BatchJob& job : jobs) worst = std::max(worst, job.status);
-  if (!WriteSummary(jobs)) {
-    services::Notice(std::string(kBatchSummaryName) + " cannot be written in the current folder");
+  if (!WriteBatchTable(jobs)) {
+    services::Notice(std::string(kBatchTableFileName) + " cannot be written in the current folder");
     worst = std::max(worst, 1);
   }
   return ExitStatusOf(Door::kFrontEnd, options.exitStatus, worst);
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -3,12 +3,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "jobfile/commands.hpp"
-#include "jobfile/toml_job.hpp"
 #include "services/paths.hpp"
 #include "services/regular_file.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 template <typename T>
@@ -18,11 +16,6 @@ std::optional<T> Number(const nlohmann::json& j, const char* key) {
 }
 
 }  // namespace
-
-std::string OutputFolderOf(const std::string& jobPath) {
-  if (jobfile::IsTomlJob(jobPath)) return jobfile::NativeFolderOf(jobPath);
-  return services::FolderOf(jobPath);
-}
 
 JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore) {
   JobFigures figures;
@@ -58,4 +51,4 @@ JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore) {
   return figures;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace soilcal::app {
+#include "services/errors.hpp"
+
+namespace soilcal::batch {
 
 // The figures of a finished job, read from its calibration_summary.json.
 struct JobFigures {
@@ -28,18 +30,11 @@ struct BatchJob {
   bool finished = false;
   // Process status of its run under --exit-status (0 success, 1 kernel
   // error, 2..19 run error), 128 + n after signal n; 18 until it ran.
-  int status = 18;
+  int status = services::kUserAbort;
   int signal = 0;            // the signal that ended it (0 none)
   double wallSeconds = 0.0;
   JobFigures figures;
 };
-
-inline constexpr const char* kSummaryName = "calibration_summary.json";
-
-// The folder a job's run writes to: the folder of an optimisation file, or
-// PATH/JOB.out/ for a TOML job PATH/JOB.toml. With the trailing '/' ("" is
-// the current folder).
-std::string OutputFolderOf(const std::string& jobPath);
 
 // Reads the figures of `summaryPath` when the file was written at or after
 // `notBefore` (seconds of the file clock, less the 20 ms by which a file's
@@ -47,4 +42,4 @@ std::string OutputFolderOf(const std::string& jobPath);
 // Nothing when it is missing, older or unreadable.
 JobFigures ReadJobFigures(const std::string& summaryPath, double notBefore);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string_view>
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 constexpr std::string_view kJobsFrom = "--jobs-from";
@@ -102,4 +102,4 @@ BatchOptions ParseBatchCommandLine(int argc, char** argv) {
   return options;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace soilcal::app {
+namespace soilcal::batch {
 
 struct BatchOptions {
   std::vector<std::string> jobs;          // job paths in the order given
@@ -27,4 +27,4 @@ bool IsBatchCommand(int argc, char** argv);
 // line come first, then those of the list.
 BatchOptions ParseBatchCommandLine(int argc, char** argv);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

@@ -22,7 +22,7 @@
 
 extern char** environ;
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -237,4 +237,4 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
   }
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

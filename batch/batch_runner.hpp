@@ -10,7 +10,7 @@
 
 #include "batch/batch_job.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 
 struct BatchRunSettings {
   std::string program;                    // argv[0] of the batch, passed on
@@ -28,4 +28,4 @@ void RunChildren(const BatchRunSettings& settings, std::vector<BatchJob>& jobs,
 // Cores this process may run on (its CPU affinity), at least 1.
 int AvailableCores();
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

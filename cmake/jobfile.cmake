@@ -6,7 +6,7 @@
 target_link_libraries(soilcal_input PUBLIC nlohmann_json::nlohmann_json)
 # derive/ reads start values off measured tests; the TOML reader and
 # `soilcal new` use it.
-soilcal_subsystem(soilcal_derive DIRS derive DEPS soilcal_models)
+soilcal_subsystem(soilcal_derive DIRS derive DEPS soilcal_input)
 soilcal_subsystem(soilcal_jobfile DIRS jobfile DEPS soilcal_input soilcal_models soilcal_derive
                   tomlplusplus::tomlplusplus)
 soilcal_subsystem(soilcal_jobs DIRS jobs DEPS soilcal_run soilcal_jobfile)

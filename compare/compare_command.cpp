@@ -26,7 +26,12 @@
 #include "services/paths.hpp"
 #include "services/run_services.hpp"
 
-namespace soilcal::app {
+namespace soilcal::compare {
+
+using jobs::CheckTomlRunOutputs;
+using jobs::Door;
+using jobs::ExitStatusOf;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -268,4 +273,4 @@ int RunModelComparison(int argc, char** argv, int pathIndex) {
   return Status(options, RunComparison(models, settings));
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

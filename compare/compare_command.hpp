@@ -12,7 +12,7 @@
 
 #include <string>
 
-namespace soilcal::app {
+namespace soilcal::compare {
 
 // True when the command line holds --compare (and neither --help nor
 // --version, which print as always).
@@ -28,4 +28,4 @@ int RunCompareCommand(int argc, char** argv);
 // is the job file. The process status as above.
 int RunModelComparison(int argc, char** argv, int pathIndex);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

@@ -14,7 +14,7 @@
 #include "services/errors.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::compare {
 namespace {
 
 namespace fs = std::filesystem;
@@ -214,4 +214,4 @@ bool FinishedRunMatches(const ComparedJob& compared, const std::optional<std::st
   return !s->inputDigest.empty() && s->inputDigest == run::InputDigest(job);
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

@@ -9,7 +9,7 @@
 
 #include "input/records.hpp"
 
-namespace soilcal::app {
+namespace soilcal::compare {
 
 struct ComparedJob {
   std::string path;    // the optimisation file as given
@@ -34,4 +34,4 @@ void CheckSameTests(const ComparedJob& first, const ComparedJob& other);
 // ("default", "thorough").
 bool FinishedRunMatches(const ComparedJob& job, const std::optional<std::string>& search);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

@@ -18,7 +18,11 @@
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::compare {
+
+using jobs::ConsoleLog;
+using jobs::kConsoleLogName;
+
 namespace {
 
 // Runs one model's job; returns its process status under --exit-status, a
@@ -132,4 +136,4 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
   return worst;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

@@ -10,7 +10,7 @@
 
 #include "run/options.hpp"
 
-namespace soilcal::app {
+namespace soilcal::compare {
 
 struct ModelToCompare {
   std::string name;              // as the comparison names it
@@ -38,4 +38,4 @@ int RunComparison(const std::vector<ModelToCompare>& models, const ComparisonSet
 // so that an interrupted comparison leaves nothing that looks finished.
 void RemoveComparisonFiles(const std::string& folder);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::compare

@@ -107,7 +107,7 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   UndrainedShear u;
   u.name = t.name;
   u.kind = t.kind;
-  if (t.kind == TestKind::kSimpleShear) {
+  if (t.kind == TestKind::kDirectSimpleShear) {
     const auto tau = FindSeries(t, "shear_strain", "shear_stress");
     if (!tau) {
       out.skipped.push_back(t.name + ": no shear stress curve against the shear strain");
@@ -153,7 +153,41 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   out.undrained.push_back(u);
 }
 
+// The creep stages of a compression test: its strain against time cut
+// where the stress against time changes (one stage when the test gives no
+// stress against time), each stage read by SecondaryCompression.
+void AnalyseCreep(const MeasuredTest& t, Analysis& out) {
+  auto strain = FindSeries(t, "time", t.kind == TestKind::kOedometer ? "axial_strain"
+                                                                     : "volumetric_strain");
+  if (!strain && t.kind == TestKind::kOedometer) strain = FindSeries(t, "time", "volumetric_strain");
+  if (!strain || strain->size() < 4) return;
+  const auto stress = FindSeries(
+      t, "time", t.kind == TestKind::kOedometer ? "axial_stress" : "mean_effective_stress");
+  auto stressAt = [&](std::size_t i) {
+    if (!stress) return 0.0;
+    // The reading of the stress curve nearest in time.
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < stress->size(); ++k) {
+      if (std::abs(stress->x[k] - strain->x[i]) < std::abs(stress->x[best] - strain->x[i])) best = k;
+    }
+    return stress->y[best];
+  };
+  std::size_t first = 0;
+  for (std::size_t i = 1; i <= strain->size(); ++i) {
+    const bool end = i == strain->size() ||
+                     std::abs(stressAt(i) - stressAt(first)) > 0.005 * std::abs(stressAt(first));
+    if (!end) continue;
+    Series stage{{strain->x.begin() + static_cast<long>(first), strain->x.begin() + static_cast<long>(i)},
+                 {strain->y.begin() + static_cast<long>(first), strain->y.begin() + static_cast<long>(i)}};
+    if (const auto rate = SecondaryCompression(stage)) {
+      out.creep.push_back({t.name, stressAt(first), *rate});
+    }
+    first = i;
+  }
+}
+
 void AnalyseCompression(const MeasuredTest& t, Analysis& out) {
+  AnalyseCreep(t, out);
   std::optional<Series> curve;
   if (t.kind == TestKind::kOedometer) {
     curve = FindSeries(t, "axial_stress", "axial_strain");
@@ -203,7 +237,7 @@ Analysis Analyse(std::span<const MeasuredTest> tests) {
   for (const MeasuredTest& t : tests) {
     if (IsTriaxial(t) && t.drained) {
       AnalyseDrained(t, out);
-    } else if (IsTriaxial(t) || t.kind == TestKind::kSimpleShear) {
+    } else if (IsTriaxial(t) || t.kind == TestKind::kDirectSimpleShear) {
       AnalyseUndrained(t, out);
     } else if (t.kind == TestKind::kOedometer || t.kind == TestKind::kIsotropicCompression) {
       AnalyseCompression(t, out);

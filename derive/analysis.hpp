@@ -45,10 +45,18 @@ struct CompressionRecord {
   std::optional<double> becker;
 };
 
+// A stage of constant effective stress in a test's strain-time record.
+struct CreepStage {
+  std::string name;
+  double stress = 0.0;   // σ′ held during the stage (0 when the test gives none)
+  CreepRate rate;
+};
+
 struct Analysis {
   std::vector<DrainedShear> drained;
   std::vector<UndrainedShear> undrained;
   std::vector<CompressionRecord> compression;
+  std::vector<CreepStage> creep;
   std::optional<Strength> strength;   // from the drained peaks
   std::vector<std::string> skipped;
 };

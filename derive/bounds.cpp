@@ -13,14 +13,14 @@ Bounds BoundsAround(const params::Parameter& p, double start, double low, double
   Bounds b;
   switch (p.quantity) {
     case params::Quantity::kAngle:
-      b = {low - 5.0, high + 5.0};
+      b = {low - 3.0, high + 3.0};
       break;
     case params::Quantity::kStress:
     case params::Quantity::kStressPerLength:
-      b = {low / 2.0, high * 2.0};
+      b = {low / 1.5, high * 1.5};
       break;
     default:
-      b = {low / 1.5, high * 1.5};
+      b = {low / 1.25, high * 1.25};
       break;
   }
   if (low < 0.0) b.lower = low * 1.5;  // a negative start widens downwards

@@ -42,6 +42,7 @@ void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain);
 void DeriveSoftSoil(const Analysis& a, Builder& b, int model);
 void DeriveHoekBrown(const Analysis& a, Builder& b);
 void DeriveNgiAdp(const Analysis& a, Builder& b);
+void DeriveUbc3d(const Analysis& a, Builder& b);
 
 // Shared pieces of the sand models.
 struct FrictionStart {

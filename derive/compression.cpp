@@ -64,7 +64,9 @@ std::optional<Compression> CompressionSlopes(const Series& curve) {
     out.kappaStar = two->first.slope;
     out.kink = std::exp(two->kink);
   }
-  if (const auto unloading = Longest(branches, false, 3)) {
+  // An oedometer is often unloaded in one or two increments: two readings
+  // already give the swelling line's slope.
+  if (const auto unloading = Longest(branches, false, 2)) {
     BranchPoints(curve, *unloading, ln, x, y);
     if (const auto line = FitLine(x, y); line && line->slope > 0.0) {
       out.kappaStar = line->slope;
@@ -150,6 +152,31 @@ std::optional<double> OedometerModulusAtPref(const Series& curve, double fromStr
   }
   if (n == 0) return std::nullopt;
   return std::exp(sumLog / static_cast<double>(n));
+}
+
+std::optional<CreepRate> SecondaryCompression(const Series& strainOverTime) {
+  std::vector<double> x, y;
+  const double t0 = strainOverTime.size() > 0 ? strainOverTime.x.front() : 0.0;
+  for (std::size_t i = 0; i < strainOverTime.size(); ++i) {
+    const double t = strainOverTime.x[i] - t0;
+    if (!(t > 0.0)) continue;
+    x.push_back(std::log(t));
+    y.push_back(strainOverTime.y[i]);
+  }
+  if (x.size() < 4) return std::nullopt;
+  // The later half of the stage on a logarithmic time scale: primary
+  // consolidation is over, the strain grows as μ* ln t.
+  const double from = 0.5 * (x.front() + x.back());
+  std::vector<double> lx, ly;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (x[i] >= from) {
+      lx.push_back(x[i]);
+      ly.push_back(y[i]);
+    }
+  }
+  const auto line = FitLine(lx, ly);
+  if (!line || !(line->slope > 0.0)) return std::nullopt;
+  return CreepRate{line->slope, std::exp(lx.front()), std::exp(lx.back())};
 }
 
 }  // namespace soilcal::derive

@@ -74,7 +74,8 @@ const DerivedValue* Derivation::Find(std::string_view name) const {
 
 std::vector<std::string> DerivableModels() {
   return {"mohr_coulomb",       "hardening_soil",    "hardening_soil_small", "soft_soil",
-          "soft_soil_creep",    "modified_cam_clay", "hoek_brown",           "ngi_adp"};
+          "soft_soil_creep",    "modified_cam_clay", "hoek_brown",           "ngi_adp",
+          "ubc3d_sand"};
 }
 
 Derivation Derive(std::string_view model, std::span<const MeasuredTest> tests,
@@ -95,6 +96,8 @@ Derivation Derive(std::string_view model, std::span<const MeasuredTest> tests,
     DeriveHoekBrown(a, b);
   } else if (model == "ngi_adp") {
     DeriveNgiAdp(a, b);
+  } else if (model == "ubc3d_sand") {
+    DeriveUbc3d(a, b);
   } else {
     std::string list;
     for (const std::string& m : DerivableModels()) list += (list.empty() ? "" : ", ") + m;

@@ -4,6 +4,7 @@
 // no test can determine keeps a documented default, stays fixed and says why.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,9 +32,19 @@ struct Derivation {
   const DerivedValue* Find(std::string_view name) const;
 };
 
+// The state of a sand where a field or index test gives it (UBC3D): the
+// normalised blow count, else a void ratio with the limiting void ratios.
+struct SandState {
+  std::optional<double> n160;        // (N1)60
+  std::optional<double> voidRatio;   // e of the specimens
+  std::optional<double> emin;
+  std::optional<double> emax;
+};
+
 struct DeriveOptions {
   double pref = 100.0;          // reference pressure, 100 kPa in the job's units
   std::string stressUnit = "kPa";
+  SandState sand;
 };
 
 // The start values of `model` (a name of the parameter table) from `tests`.

@@ -10,16 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "input/test_kind.hpp"
+
 namespace soilcal::derive {
 
-enum class TestKind {
-  kTriaxialCompression,
-  kTriaxialExtension,
-  kOedometer,
-  kIsotropicCompression,
-  kSimpleShear,
-  kOther,
-};
+using input::TestKind;
 
 // Points of one measured curve, x ascending or in the order measured.
 struct Series {
@@ -37,7 +32,7 @@ struct MeasuredCurve {
 
 struct MeasuredTest {
   std::string name;
-  TestKind kind = TestKind::kOther;
+  TestKind kind = TestKind::kGeneral;
   bool drained = true;
   double cellPressure = 0.0;    // triaxial tests: σ′3 at the start of shearing
   double initialStress = 0.0;   // oedometer σ′v0, isotropic p′0, simple shear σ′v

@@ -49,7 +49,9 @@ void AddOverconsolidation(const Analysis& a, Builder& b) {
     if (c.casagrande) note += " (Casagrande: " + b.Stress(*c.casagrande) + ")";
     note += " over σ′ = " + b.Stress(c.initialStress) + " at the start of " + c.name +
             "; POP = " + b.Stress(*c.becker - c.initialStress);
-    b.Derived("OCR", ocr, note);
+    // The two constructions span the range of σ′p the curve allows.
+    const double other = c.casagrande.value_or(*c.becker) / c.initialStress;
+    b.Free("OCR", ocr, std::max(1.0, std::min(ocr, other)), std::max(ocr, other), note);
     return;
   }
   b.Default("OCR", 1.0, "no kink of a compression curve above its start: normally consolidated");
@@ -100,7 +102,23 @@ void DeriveSoftSoil(const Analysis& a, Builder& b, int model) {
   b.Default("nu_ur", 0.15, "Poisson's ratio of unloading: 0.15, the usual value for clay");
   b.Default("pref", b.options().pref, "reference pressure 100 kPa");
   AddOverconsolidation(a, b);
-  if (model == 8) {
+  if (model == 8 && !a.creep.empty()) {
+    // The stages at the largest stress held: normally consolidated creep.
+    double top = 0.0;
+    for (const CreepStage& c : a.creep) top = std::max(top, c.stress);
+    std::vector<double> mu;
+    for (const CreepStage& c : a.creep) {
+      if (c.stress >= 0.999 * top) mu.push_back(c.rate.muStar);
+    }
+    const auto [lo, hi] = std::minmax_element(mu.begin(), mu.end());
+    const CreepStage& last = a.creep.back();
+    b.Free("mu_star", Mean(mu), *lo, *hi,
+           "slope of strain against ln t late in " + std::to_string(mu.size()) +
+               " creep stage(s) at σ′ = " + b.Stress(top) + " (" + last.name + ": t = " +
+               Number(last.rate.from) + "–" + Number(last.rate.to) + "); Cα/(1 + e0) = ln 10 μ* = " +
+               Number(std::log(10.0) * Mean(mu)));
+    b.Default("tau", 1.0, "reference time of the creep rate: one time unit of the job");
+  } else if (model == 8) {
     b.Default("mu_star", 0.04 * lambda,
               "no creep stage: μ* = 0.04 λ*, Cα/Cc ≈ 0.04 of Mesri & Godlewski (1977); fixed");
     b.Default("tau", 1.0, "reference time of the creep rate: one time unit of the job");

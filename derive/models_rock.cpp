@@ -53,7 +53,7 @@ void DeriveNgiAdp(const Analysis& a, Builder& b) {
   for (const UndrainedShear& u : a.undrained) {
     if (u.kind == TestKind::kTriaxialCompression && comp == nullptr) comp = &u;
     if (u.kind == TestKind::kTriaxialExtension && ext == nullptr) ext = &u;
-    if (u.kind == TestKind::kSimpleShear && dss == nullptr) dss = &u;
+    if (u.kind == TestKind::kDirectSimpleShear && dss == nullptr) dss = &u;
   }
   const UndrainedShear* ref = comp != nullptr ? comp : (dss != nullptr ? dss : ext);
   if (ref == nullptr) {

@@ -76,7 +76,7 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
   }
   std::vector<double> phis;
   for (const UndrainedShear& u : a.undrained) {
-    if (u.etaMax && u.kind != TestKind::kSimpleShear) {
+    if (u.etaMax && u.kind != TestKind::kDirectSimpleShear) {
       phis.push_back(FrictionFromStressRatio(*u.etaMax, u.kind == TestKind::kTriaxialExtension));
     }
   }
@@ -124,7 +124,19 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
   for (const DrainedShear& d : a.drained) {
     if (d.E50) E.push_back(*d.E50);
   }
-  if (E.empty()) {
+  // Undrained tests: the initial tangent Eu = 2G(1 + νu) with νu → 1/2.
+  std::vector<double> Gu;
+  for (const UndrainedShear& u : a.undrained) {
+    if (u.Eu && u.kind != TestKind::kDirectSimpleShear) Gu.push_back(*u.Eu / 3.0);
+    if (u.Gu && u.kind == TestKind::kDirectSimpleShear) Gu.push_back(*u.Gu);
+  }
+  if (E.empty() && !Gu.empty()) {
+    const auto [lo, hi] = std::minmax_element(Gu.begin(), Gu.end());
+    b.Free("G", Mean(Gu), *lo, *hi,
+           "initial tangent of " + std::to_string(Gu.size()) +
+               " undrained test(s): G = Eu/3 (νu = 1/2), or τ/γ of simple shear, mean " +
+               b.Stress(Mean(Gu)));
+  } else if (E.empty()) {
     b.Default("G", 10000.0 * b.options().pref / 100.0,
               "no drained deviator curve: G = 100 pref, a stiff-clay order of magnitude");
   } else {
@@ -162,7 +174,7 @@ void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain) {
     }
   }
   if (mFromData) {
-    b.Free("m", m, m - 0.2, m + 0.2,
+    b.Free("m", m, m - 0.1, m + 0.1,
            "slope of ln E50 against ln((σ′3 + c′ cot φ′)/(pref + c′ cot φ′)) over " +
                std::to_string(e50.size()) + " cell pressures");
   } else {
@@ -193,9 +205,16 @@ void DeriveHardeningSoil(const Analysis& a, Builder& b, bool smallStrain) {
   }
   if (!rf.empty()) {
     const auto [lo, hi] = std::minmax_element(rf.begin(), rf.end());
-    b.Free("Rf", Mean(rf), *lo - 0.1, *hi + 0.1,
-           "qf/qa of the hyperbola ε1/q = 1/Ei + ε1/qa below 95 % of the peak, mean of " +
-               std::to_string(rf.size()) + " test(s)");
+    const std::string rule =
+        "qf/qa of the hyperbola ε1/q = 1/Ei + ε1/qa below 95 % of the peak, mean of " +
+        std::to_string(rf.size()) + " test(s)";
+    if (f.fromData) {
+      // With φ′ free the deviator curves fix the asymptote qa = qf/Rf
+      // rather than qf and Rf each: the two correlate fully in a fit.
+      b.Derived("Rf", Mean(rf), rule + "; φ′ is free and the curves fit only qa = qf/Rf");
+    } else {
+      b.Free("Rf", Mean(rf), *lo - 0.1, *hi + 0.1, rule);
+    }
   } else {
     b.Default("Rf", 0.9, "no hyperbola could be fitted: Rf = 0.9, the usual value");
   }

@@ -145,6 +145,20 @@ std::optional<double> BeckerPreconsolidation(const std::vector<double>& sigma,
 std::optional<double> OedometerModulusAtPref(const Series& curve, double fromStress,
                                              double m, double pref);
 
+// Modified creep index μ* from a creep stage (constant effective stress):
+// the slope of strain against ln t over the later half of the stage on a
+// logarithmic time scale, where primary consolidation is over and
+// ε = μ* ln((τ + t′)/τ) of the soft-soil-creep model (Vermeer & Neher 1999)
+// grows as μ* ln t′. Time is counted from the stage's first point; μ* =
+// Cα/(ln 10 (1 + e0)) with Cα = Δe/Δlog10 t (Mesri & Godlewski 1977).
+struct CreepRate {
+  double muStar = 0.0;
+  double from = 0.0;   // time since the stage began at the first point used
+  double to = 0.0;     // and at the last
+};
+// `strainOverTime` holds time as x and the strain as y, in the order measured.
+std::optional<CreepRate> SecondaryCompression(const Series& strainOverTime);
+
 // ---- Undrained triaxial tests ---------------------------------------------
 
 // Undrained shear strength su = qf/2 and, with the excess pore pressure at
@@ -174,5 +188,20 @@ std::optional<HoekBrown> HoekBrownRegression(const std::vector<Circle>& peaks);
 // starts from.
 double RelativeDensity(double e, double emin, double emax);
 double BlowCountFromDensity(double relativeDensity);
+
+// The UBCSAND correlations of Beaty & Byrne (2011) from (N1)60, which the
+// UBC3D model takes over (Petalas & Galavi 2013), as the model's own
+// completion applies them:
+//   K_G^e = 21.7 · 20 · (N1)60^0.333,  K_B^e = 0.7 K_G^e,
+//   K_G^p = K_G^e · (N1)60² · 0.003 + 100,
+//   φp = φcv + (N1)60/10 (+ ((N1)60 − 15)/5 above 15 blows),
+//   Rf = 1.1 (N1)60^(−0.15) (at most 0.99),
+//   with the exponents ne = me = 0.5 and np = 0.4.
+struct UbcSand {
+  double KGe = 0.0, KBe = 0.0, KGp = 0.0;
+  double phiPeakOverCv = 0.0;   // φp − φcv in degrees
+  double Rf = 0.0;
+};
+UbcSand UbcSandFromBlowCount(double n160);
 
 }  // namespace soilcal::derive

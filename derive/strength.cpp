@@ -89,4 +89,18 @@ double BlowCountFromDensity(double relativeDensity) {
   return 46.0 * relativeDensity * relativeDensity;
 }
 
+UbcSand UbcSandFromBlowCount(double n160) {
+  // The same numbers as the model's own completion from (N1)60
+  // (models/ubc3d, a test holds the two together), so that a start value
+  // read here is what the model would take for the same blow count.
+  const double n = std::max(n160, 1e-3);
+  UbcSand u;
+  u.KGe = 21.7 * 20.0 * std::pow(n, 0.333);
+  u.KBe = 0.7 * u.KGe;
+  u.KGp = u.KGe * n * n * 0.003 + 100.0;
+  u.phiPeakOverCv = n / 10.0 + std::max(0.0, (n - 15.0) / 5.0);
+  u.Rf = std::min(0.99, 1.1 * std::pow(n, -0.15));
+  return u;
+}
+
 }  // namespace soilcal::derive

@@ -4,6 +4,7 @@
 
 
 #include <algorithm>
+#include <limits>
 
 #include <nlohmann/json.hpp>
 
@@ -25,9 +26,21 @@ json AxisJson(const AxisLanguage& a) {
   return j;
 }
 
+// A number the writer may have written as null (NaN, an infinity): NaN
+// then, `missing` when the key is absent.
+double NumberOf(const json& j, const char* key, double missing) {
+  if (!j.contains(key)) return missing;
+  const json& v = j.at(key);
+  return v.is_null() ? std::numeric_limits<double>::quiet_NaN() : v.get<double>();
+}
+
+std::string TextOf(const json& j, const char* key) {
+  return j.contains(key) && j.at(key).is_string() ? j.at(key).get<std::string>() : std::string();
+}
+
 AxisLanguage AxisOf(const json& j) {
-  return {j.at("name").get<std::string>(), j.at("code").get<int>(), j.at("factor").get<double>(),
-          j.value("per", 1.0)};
+  return {j.at("name").get<std::string>(), j.at("code").get<int>(),
+          NumberOf(j, "factor", std::numeric_limits<double>::quiet_NaN()), NumberOf(j, "per", 1.0)};
 }
 
 JobLanguage FromJson(const json& j) {
@@ -36,16 +49,18 @@ JobLanguage FromJson(const json& j) {
   for (const json& p : j.at("parameters")) {
     l.parameters.push_back({p.at("slot").get<int>(), p.at("name").get<std::string>(),
                             p.at("unit").get<std::string>(), p.at("conversion").get<std::string>(),
-                            p.value("partner", 0.0), p.value("start_rule", std::string())});
+                            NumberOf(p, "partner", 0.0), TextOf(p, "start_rule")});
   }
   for (const json& t : j.at("tests")) {
     std::vector<CurveLanguage> curves;
     for (const json& c : t.at("curves")) {
       curves.push_back({c.at("output").get<std::string>(), AxisOf(c.at("x")), AxisOf(c.at("y")),
-                        c.value("source", std::string())});
+                        TextOf(c, "source")});
     }
     l.curves.push_back(std::move(curves));
-    l.sources.push_back(t.value("source_choices", std::vector<std::string>{}));
+    l.sources.push_back(t.contains("source_choices") && t.at("source_choices").is_array()
+                            ? t.at("source_choices").get<std::vector<std::string>>()
+                            : std::vector<std::string>{});
     std::vector<TestSlot> own;
     if (const auto it = t.find("own_slots"); it != t.end()) {
       for (const json& o : *it) {

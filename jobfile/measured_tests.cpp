@@ -6,17 +6,6 @@
 namespace soilcal::jobfile {
 namespace {
 
-derive::TestKind KindOf(TestTemplate t) {
-  switch (t) {
-    case TestTemplate::kTriaxialCompression: return derive::TestKind::kTriaxialCompression;
-    case TestTemplate::kTriaxialExtension: return derive::TestKind::kTriaxialExtension;
-    case TestTemplate::kOedometer: return derive::TestKind::kOedometer;
-    case TestTemplate::kIsotropicCompression: return derive::TestKind::kIsotropicCompression;
-    case TestTemplate::kDirectSimpleShear: return derive::TestKind::kSimpleShear;
-    default: return derive::TestKind::kOther;
-  }
-}
-
 std::string Stem(const std::string& file) {
   std::string name = services::BareName(file);
   const std::size_t dot = name.rfind('.');
@@ -35,7 +24,7 @@ std::vector<derive::MeasuredTest> MeasuredTests(const NativeJob& native) {
     const int variant = test.modelNumber / 100 - 1;
     m.drained = variant != 1;
     if (const std::optional<TemplateValues> v = Recognise(test)) {
-      m.kind = KindOf(v->kind);
+      m.kind = v->kind;
       m.cellPressure = v->cellPressure;
       m.initialStress = v->initialVerticalStress;
     }

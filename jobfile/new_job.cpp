@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <numbers>
+#include <optional>
 #include <sstream>
 
 #include <toml++/toml.h>
@@ -33,6 +35,7 @@ struct Sources {
   std::string drainage;   // of the first TOML job's model, if it gives one
   std::string material;
   toml::array tests;
+  std::vector<bool> fromLab;   // per test: read from a lab file (written by us)
 };
 
 // `file` (relative to `from`) as a path relative to the folder `to`.
@@ -96,6 +99,7 @@ void AddTomlJob(const std::string& path, const fs::path& outFolder, Sources& s) 
       }
     }
     s.tests.push_back(std::move(copy));
+    s.fromLab.push_back(false);
   }
 }
 
@@ -131,6 +135,7 @@ void AddLabFile(const std::string& path, const std::vector<std::string>& specime
     t.insert("name", TestName(stem, s));
     t.insert("from", from);
     s.tests.push_back(std::move(t));
+    s.fromLab.push_back(true);
     return;
   }
   for (const std::string& text : specimens) {
@@ -149,6 +154,7 @@ void AddLabFile(const std::string& path, const std::vector<std::string>& specime
     t.insert("from", from);
     t.insert("specimen", std::move(specimen));
     s.tests.push_back(std::move(t));
+    s.fromLab.push_back(true);
   }
 }
 
@@ -221,6 +227,42 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
   return out.str();
 }
 
+// The earth pressure coefficient at rest of a specimen at the start of an
+// oedometer test: K0nc of the first derivation that gives it, raised by
+// OCR^sin φ′ for an overconsolidated start (Mayne & Kulhawy 1982).
+std::optional<double> StartK0(const std::vector<derive::Derivation>& derivations) {
+  for (const derive::Derivation& d : derivations) {
+    const derive::DerivedValue* k0 = d.Find("K0nc");
+    if (k0 == nullptr) continue;
+    const derive::DerivedValue* phi = d.Find("phi");
+    const derive::DerivedValue* ocr = d.Find("OCR");
+    double k = k0->value;
+    if (phi != nullptr && ocr != nullptr && ocr->value > 1.0) {
+      k *= std::pow(ocr->value, std::sin(phi->value * std::numbers::pi / 180.0));
+    }
+    return k;
+  }
+  return std::nullopt;
+}
+
+// An oedometer specimen read from a lab file starts at rest, not under an
+// isotropic stress (the reader's start without k0): its first increments
+// would otherwise carry it from the isotropic to the K0 state and show a
+// steeper compression than the soil's. Returns the tests given k0.
+std::vector<std::string> StartAtRest(const NativeJob& native, double k0, Sources& s) {
+  std::vector<std::string> named;
+  const std::vector<derive::MeasuredTest> measured = MeasuredTests(native);
+  if (measured.size() != s.tests.size()) return named;
+  for (std::size_t i = 0; i < measured.size(); ++i) {
+    toml::table* t = s.tests.get(i)->as_table();
+    if (!s.fromLab[i] || t == nullptr || measured[i].kind != derive::TestKind::kOedometer) continue;
+    if (t->contains("k0") || t->contains("initial_horizontal_stress")) continue;
+    t->insert("k0", Round4(k0, 0));
+    named.push_back(measured[i].name);
+  }
+  return named;
+}
+
 }  // namespace
 
 std::string JobNumber(double v) {
@@ -260,10 +302,11 @@ NewJob MakeNewJob(const NewJobRequest& request) {
       AddLabFile(file, request.specimens, outFolder, sources);
     }
   }
-  const std::string tests = TestsText(sources.tests);
+  std::string tests = TestsText(sources.tests);
   const std::string units = sources.units.empty() ? "" : "[units]\n" + sources.units + "\n\n";
 
   NewJob job;
+  std::vector<NativeJob> probes;
   for (const std::string& model : request.models) {
     if (params::FindModel(model) == nullptr) {
       throw services::RunError(kJobFileUnreadable, "unknown model \"" + model + "\"");
@@ -275,7 +318,7 @@ NewJob MakeNewJob(const NewJobRequest& request) {
                               (sources.drainage.empty() ? "" : "drainage = " +
                                                                   Quoted(sources.drainage) + "\n") +
                               (needsM ? "\n[parameters]\nM = 1\n" : "") + "\n" + tests;
-    NativeJob native;
+    NativeJob& native = probes.emplace_back();
     try {
       native = ReadTomlText(probe, request.output);
     } catch (const services::RunError& e) {
@@ -290,6 +333,7 @@ NewJob MakeNewJob(const NewJobRequest& request) {
                                            "says: " + e.detail);
     }
     derive::DeriveOptions options;
+    options.sand = request.sand;
     options.pref = native.job.material.referencePressure;
     options.stressUnit = params::StressUnitText(native.job.material.forceUnit,
                                                 native.job.material.lengthUnit);
@@ -300,6 +344,13 @@ NewJob MakeNewJob(const NewJobRequest& request) {
     }
   }
 
+  std::vector<std::string> atRest;
+  const std::optional<double> k0 = StartK0(job.derivations);
+  if (k0 && !probes.empty()) {
+    atRest = StartAtRest(probes.front(), *k0, sources);
+    tests = TestsText(sources.tests);
+  }
+
   std::ostringstream text;
   text << "# Written by soilcal new from";
   for (const std::string& f : request.files) text << " " << services::BareName(f);
@@ -308,6 +359,12 @@ NewJob MakeNewJob(const NewJobRequest& request) {
        << services::BareName(request.output) << "\n";
   for (const derive::Derivation& d : job.derivations) {
     for (const std::string& skip : d.skipped) text << "# Not read (" << d.model << "): " << skip << "\n";
+  }
+  if (!atRest.empty()) {
+    text << "# Oedometer tests from lab files start at rest: k0 = " << JobNumber(Round4(*k0, 0))
+         << " (K0nc of the derived values) in";
+    for (const std::string& name : atRest) text << " " << name;
+    text << ".\n";
   }
   text << "\n" << units;
   const bool list = job.derivations.size() > 1;

@@ -16,6 +16,7 @@ struct NewJobRequest {
   std::vector<std::string> files;      // the measured tests
   std::vector<std::string> specimens;  // LOCATION:DEPTH:REF of lab files with several
   std::string output;                  // the job file to write
+  derive::SandState sand;              // (N1)60 or e, emin, emax for UBC3D
 };
 
 struct NewJob {

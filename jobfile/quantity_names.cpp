@@ -82,8 +82,8 @@ std::vector<std::string> QuantityNames() {
 }
 
 std::vector<NativeAxis> Candidates(const Quantity& q, const TestFacts& f) {
-  const bool compression = f.shape == TestShape::kTriaxialCompression;
-  const bool extension = f.shape == TestShape::kTriaxialExtension;
+  const bool compression = f.kind == input::TestKind::kTriaxialCompression;
+  const bool extension = f.kind == input::TestKind::kTriaxialExtension;
   // In triaxial compression the axial stress is the major principal stress
   // and the (equal) radial stresses the minor one; in extension the reverse.
   if (Is(q, "deviator_stress")) {
@@ -98,7 +98,7 @@ std::vector<NativeAxis> Candidates(const Quantity& q, const TestFacts& f) {
     return {{q.code, 1.0, f.initialVerticalStress}};
   }
   // The time of a cyclic test counts its cycles (a period of 1).
-  if (Is(q, "cycles") && !f.cyclic) return {};
+  if (Is(q, "cycles") && !input::IsCyclic(f.kind)) return {};
   std::vector<NativeAxis> list{{q.code, q.factor}};
   if (Is(q, "axial_stress") || Is(q, "vertical_stress")) {
     if (compression) list.push_back({-2, 1.0});

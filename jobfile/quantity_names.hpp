@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "input/test_kind.hpp"
+
 namespace soilcal::jobfile {
 
 enum class QuantityKind { kStrain, kStress, kTime, kRatio, kCount };
@@ -38,16 +40,14 @@ const Quantity* FindQuantity(std::string_view name);
 std::vector<std::string> QuantityNames();
 
 // What the choice of codes depends on.
-enum class TestShape { kTriaxialCompression, kTriaxialExtension, kOther };
 struct TestFacts {
-  TestShape shape = TestShape::kOther;
+  // The template the test is made by (general when none gives it exactly).
+  input::TestKind kind = input::TestKind::kGeneral;
   // xx and zz strain-prescribed at zero in every phase: the volumetric strain
   // is exactly the axial strain.
   bool lateralStrainFixed = false;
   std::array<int, 6> flags{};  // control flags of the last phase
   int testType = 1;
-  // A cyclic template: its time counts the load cycles.
-  bool cyclic = false;
   // σ′v0, compression positive: the stress the excess pore pressure ratio
   // is taken of.
   double initialVerticalStress = 0.0;

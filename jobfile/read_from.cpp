@@ -90,7 +90,7 @@ std::vector<double> BranchEnds(double start, const std::vector<double>& levels) 
 TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::LabTest& lab,
                         double kpa, const std::string& what) {
   TemplateValues v;
-  const std::optional<TestTemplate> kind = TemplateByName(lab.kind);
+  const std::optional<input::TestKind> kind = input::TestKindByName(lab.kind);
   if (!kind) s.file.Fail(kJobFileUnreadable, *t.get("from"), what + ": no template " + lab.kind);
   v.kind = *kind;
   v.cellPressure = lab.cellPressure / kpa;
@@ -104,7 +104,7 @@ TemplateValues ValuesOf(const State& s, const toml::table& t, const labfiles::La
     s.file.Fail(kCsvUnusable, *t.get("from"),
                 what + ": the vertical stress never changes, so there is nothing to calibrate");
   }
-  if (v.kind == TestTemplate::kOedometer) {
+  if (v.kind == input::TestKind::kOedometer) {
     // The horizontal start stress the job gives (k0 or a stress), else the
     // vertical one.
     const std::optional<double> k0 = s.file.Number(t, "k0");
@@ -332,7 +332,7 @@ void ReadFromTest(const State& s, const toml::table& t, const std::string& name,
 
   std::vector<std::string> choices;
   if (given) choices.push_back("drainage as the job gives it");
-  if (v.kind == TestTemplate::kOedometer) {
+  if (v.kind == input::TestKind::kOedometer) {
     std::string ends;
     for (double level : v.levels) ends += (ends.empty() ? "" : ", ") + services::FormatReal(level);
     choices.push_back("one phase per monotonic branch, to " + ends + " (each branch ends " +

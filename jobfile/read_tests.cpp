@@ -18,7 +18,7 @@ constexpr long long kMaxCycles = 100000;
 const std::vector<std::string> kCommonKeys{"name",  "type",   "title", "drainage", "variant",
                                            "steps", "solver", "curves", "e0",       "n0"};
 
-std::vector<std::string> KeysOf(TestTemplate kind) {
+std::vector<std::string> KeysOf(input::TestKind kind) {
   std::vector<std::string> keys = kCommonKeys;
   // The time of a cyclic test counts its cycles: no time of its own.
   if (!IsCyclic(kind)) keys.emplace_back("time");
@@ -26,28 +26,28 @@ std::vector<std::string> KeysOf(TestTemplate kind) {
     for (const char* k : more) keys.emplace_back(k);
   };
   switch (kind) {
-    case TestTemplate::kTriaxialCompression:
-    case TestTemplate::kTriaxialExtension:
+    case input::TestKind::kTriaxialCompression:
+    case input::TestKind::kTriaxialExtension:
       add({"cell_pressure", "axial_strain", "initial_axial_stress"});
       break;
-    case TestTemplate::kOedometer:
+    case input::TestKind::kOedometer:
       add({"initial_vertical_stress", "initial_horizontal_stress", "k0", "vertical_stress",
            "vertical_strain", "overshoot"});
       break;
-    case TestTemplate::kIsotropicCompression:
+    case input::TestKind::kIsotropicCompression:
       add({"initial_pressure", "pressure", "overshoot"});
       break;
-    case TestTemplate::kDirectSimpleShear:
+    case input::TestKind::kDirectSimpleShear:
       add({"vertical_stress", "initial_horizontal_stress", "k0", "shear_strain",
            "constant_height"});
       break;
-    case TestTemplate::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicDirectSimpleShear:
       add({"vertical_stress", "k0", "shear_stress_amplitude", "cyclic_stress_ratio", "cycles"});
       break;
-    case TestTemplate::kCyclicTriaxial:
+    case input::TestKind::kCyclicTriaxial:
       add({"cell_pressure", "deviator_amplitude", "cyclic_stress_ratio", "cycles"});
       break;
-    case TestTemplate::kGeneral:
+    case input::TestKind::kGeneral:
       add({"initial_stress", "phases", "test_type"});
       break;
   }
@@ -136,7 +136,7 @@ void CyclicAmplitude(const State& s, const toml::table& t, const std::string& wh
                 "the amplitude of a cyclic test must be positive (the first quarter cycle "
                 "loads in the positive sense)");
   }
-  if (v.kind == TestTemplate::kCyclicDirectSimpleShear) {
+  if (v.kind == input::TestKind::kCyclicDirectSimpleShear) {
     // The builder takes the ratio itself.
     v.amplitude = amplitude.value_or(0.0);
     v.cyclicStressRatio = ratio;
@@ -149,7 +149,7 @@ void CyclicAmplitude(const State& s, const toml::table& t, const std::string& wh
 // load steps of a half cycle (half of them in each quarter cycle).
 void CyclicValues(const State& s, const toml::table& t, const std::string& what,
                   TemplateValues& v) {
-  if (v.kind == TestTemplate::kCyclicDirectSimpleShear) {
+  if (v.kind == input::TestKind::kCyclicDirectSimpleShear) {
     v.initialVerticalStress = Required(s, t, "vertical_stress", what);
     if (!(v.initialVerticalStress > 0.0)) {
       s.file.Fail(kJobFileUnreadable, *t.get("vertical_stress"),
@@ -198,13 +198,13 @@ double Overshoot(const State& s, const toml::table& t) {
   return f;
 }
 
-TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate kind,
+TemplateValues TemplateTest(const State& s, const toml::table& t, input::TestKind kind,
                             const std::string& what) {
   TemplateValues v;
   v.kind = kind;
   switch (kind) {
-    case TestTemplate::kTriaxialCompression:
-    case TestTemplate::kTriaxialExtension:
+    case input::TestKind::kTriaxialCompression:
+    case input::TestKind::kTriaxialExtension:
       v.cellPressure = Required(s, t, "cell_pressure", what);
       v.axialStrain = Required(s, t, "axial_strain", what);
       v.initialAxialStress = s.file.Number(t, "initial_axial_stress");
@@ -214,7 +214,7 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
                     "not be 0");
       }
       break;
-    case TestTemplate::kOedometer: {
+    case input::TestKind::kOedometer: {
       v.levels = s.file.Numbers(t, "vertical_stress");
       v.strains = s.file.Numbers(t, "vertical_strain");
       if (v.levels.empty() == v.strains.empty()) {
@@ -227,7 +227,7 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
       v.overshoot = Overshoot(s, t);
       break;
     }
-    case TestTemplate::kIsotropicCompression:
+    case input::TestKind::kIsotropicCompression:
       v.levels = s.file.Numbers(t, "pressure");
       if (v.levels.empty()) {
         s.file.Fail(kJobFileUnreadable, t, what + " needs pressure = [pressure levels]");
@@ -235,17 +235,17 @@ TemplateValues TemplateTest(const State& s, const toml::table& t, TestTemplate k
       v.initialVerticalStress = StartLevel(s, t, "initial_pressure", v.levels, what);
       v.overshoot = Overshoot(s, t);
       break;
-    case TestTemplate::kDirectSimpleShear:
+    case input::TestKind::kDirectSimpleShear:
       v.initialVerticalStress = Required(s, t, "vertical_stress", what);
       v.initialHorizontalStress = Horizontal(s, t, v.initialVerticalStress);
       v.shearStrain = Required(s, t, "shear_strain", what);
       v.constantHeight = s.file.Boolean(t, "constant_height").value_or(false);
       break;
-    case TestTemplate::kCyclicDirectSimpleShear:
-    case TestTemplate::kCyclicTriaxial:
+    case input::TestKind::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicTriaxial:
       CyclicValues(s, t, what, v);
       return v;
-    case TestTemplate::kGeneral:
+    case input::TestKind::kGeneral:
       break;
   }
   StepsAndTime(s, t, PhaseCount(v), v);
@@ -397,10 +397,10 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
   const std::string what = "test \"" + *name + "\"";
   const std::optional<std::string> type = s.file.String(t, "type");
   if (!type) s.file.Fail(kJobFileUnreadable, t, what + " needs a type = \"...\"");
-  const std::optional<TestTemplate> kind = TemplateByName(*type);
+  const std::optional<input::TestKind> kind = input::TestKindByName(*type);
   if (!kind) {
     s.file.Fail(kJobFileUnreadable, *t.get("type"),
-                "unknown test type \"" + *type + "\"" + DidYouMean(*type, TemplateNames()));
+                "unknown test type \"" + *type + "\"" + DidYouMean(*type, input::TestKindNames()));
   }
   s.file.CheckKeys(t, KeysOf(*kind), what);
 
@@ -416,7 +416,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
     const bool given = t.contains("drainage") || t.contains("variant") || s.variantGiven;
     test.modelNumber = s.model + 100 * ((given ? Variant(s, t) : d.modelVariant) + 1);
   } else {
-    if (*kind == TestTemplate::kGeneral) {
+    if (*kind == input::TestKind::kGeneral) {
       ApplyLoading(GeneralTest(s, t, what), test);
     } else {
       const TemplateValues values = TemplateTest(s, t, *kind, what);
@@ -429,7 +429,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
   ReadSolver(s, t, test);
 
   const std::optional<std::string> title = s.file.String(t, "title");
-  out.titles.push_back(title.value_or(*name + ": " + std::string(TemplateName(*kind))));
+  out.titles.push_back(title.value_or(*name + ": " + std::string(input::TestKindName(*kind))));
   if (out.titles.back().find_first_of("\r\n") != std::string::npos) {
     s.file.Fail(kJobFileUnreadable, *t.get("title"), "the title must be one line");
   }

@@ -16,21 +16,6 @@ constexpr std::array<int, 6> kSimpleShearFlags{0, 1, 0, 0, 1, 1};  // σv held, 
 constexpr std::array<int, 6> kSimpleShearHeightFlags{0, 0, 0, 0, 1, 1};
 constexpr std::array<int, 6> kCyclicSimpleShearFlags{0, 1, 0, 1, 1, 1};  // σv, τ cycled
 
-struct Name {
-  TestTemplate kind;
-  std::string_view name;
-};
-constexpr Name kNames[] = {
-    {TestTemplate::kTriaxialCompression, "triaxial_compression"},
-    {TestTemplate::kTriaxialExtension, "triaxial_extension"},
-    {TestTemplate::kOedometer, "oedometer"},
-    {TestTemplate::kIsotropicCompression, "isotropic_compression"},
-    {TestTemplate::kDirectSimpleShear, "direct_simple_shear"},
-    {TestTemplate::kCyclicDirectSimpleShear, "cyclic_direct_simple_shear"},
-    {TestTemplate::kCyclicTriaxial, "cyclic_triaxial"},
-    {TestTemplate::kGeneral, "general"},
-};
-
 // Tension-positive value of a compression-positive one; zero stays +0 so
 // that a written file holds "0", never "-0".
 double Native(double compressionPositive) {
@@ -88,7 +73,7 @@ bool AxisymmetricStart(const Loading& l) {
 }
 
 // Steps and time of each phase, and the start stress, for a candidate.
-TemplateValues Candidate(TestTemplate kind, const Loading& l) {
+TemplateValues Candidate(input::TestKind kind, const Loading& l) {
   TemplateValues v;
   v.kind = kind;
   for (const Phase& p : l.phases) {
@@ -103,13 +88,13 @@ TemplateValues Candidate(TestTemplate kind, const Loading& l) {
 // A cyclic test of input/cyclic_tests.hpp: a quarter cycle, 2 cycles - 1
 // half cycles and a last quarter of one stress component, from a start the
 // builder makes. Expand decides whether the values give it back exactly.
-std::optional<TemplateValues> GuessCyclic(const Loading& l) {
+std::optional<TemplateValues> CyclicValues(const Loading& l) {
   const std::size_t n = l.phases.size();
   if (l.testType != 1 || n < 3 || n % 2 == 0 || !AxisymmetricStart(l)) return std::nullopt;
   const bool shear = AllFlags(l, kCyclicSimpleShearFlags);
   if (!shear && !AllFlags(l, kIsotropicFlags)) return std::nullopt;
   TemplateValues v;
-  v.kind = shear ? TestTemplate::kCyclicDirectSimpleShear : TestTemplate::kCyclicTriaxial;
+  v.kind = shear ? input::TestKind::kCyclicDirectSimpleShear : input::TestKind::kCyclicTriaxial;
   v.cycles = static_cast<int>(n / 2);
   v.steps = {l.phases[1].loadSteps};
   if (shear) {
@@ -138,83 +123,86 @@ std::optional<TemplateValues> OnePhasePerLevel(TemplateValues v) {
   return v;
 }
 
-std::optional<TemplateValues> Guess(const Loading& l) {
-  if (l.testType != 1 || l.phases.empty() || !AxisymmetricStart(l)) return std::nullopt;
+// The values of each kind's template read off a loading; Recognise checks
+// that they give it back.
+std::optional<TemplateValues> TriaxialValues(const Loading& l) {
   const Phase& first = l.phases.front();
-  if (l.phases.size() == 1 && first.flags == kTriaxialFlags && OnlyComponent(first.strain, kYY) &&
-      OnlyComponent(first.stress, -1) && first.strain[kYY] != 0.0) {
-    const bool compression = first.strain[kYY] < 0.0;
-    TemplateValues v = Candidate(compression ? TestTemplate::kTriaxialCompression
-                                             : TestTemplate::kTriaxialExtension, l);
-    v.cellPressure = -l.initialStress[kXX];
-    v.initialHorizontalStress.reset();
-    if (l.initialStress[kYY] != l.initialStress[kXX]) v.initialAxialStress = -l.initialStress[kYY];
-    v.axialStrain = compression ? -first.strain[kYY] : first.strain[kYY];
-    return v;
+  if (l.phases.size() != 1 || first.flags != kTriaxialFlags || !OnlyComponent(first.strain, kYY) ||
+      !OnlyComponent(first.stress, -1) || first.strain[kYY] == 0.0) {
+    return std::nullopt;
   }
-  if (AllFlags(l, kOedometerStressFlags) || AllFlags(l, kOedometerStrainFlags)) {
-    const bool stress = first.flags == kOedometerStressFlags;
-    TemplateValues v = Candidate(TestTemplate::kOedometer, l);
-    double level = v.initialVerticalStress;
-    double strain = 0.0;
-    for (const Phase& p : l.phases) {
-      if (!OnlyComponent(stress ? p.stress : p.strain, kYY)) return std::nullopt;
-      if (!OnlyComponent(stress ? p.strain : p.stress, -1)) return std::nullopt;
-      if (stress) v.levels.push_back(level -= p.stress[kYY]);
-      if (!stress) v.strains.push_back(strain -= p.strain[kYY]);
-    }
-    return OnePhasePerLevel(v);
+  const bool compression = first.strain[kYY] < 0.0;
+  TemplateValues v = Candidate(compression ? input::TestKind::kTriaxialCompression
+                                           : input::TestKind::kTriaxialExtension, l);
+  v.cellPressure = -l.initialStress[kXX];
+  v.initialHorizontalStress.reset();
+  if (l.initialStress[kYY] != l.initialStress[kXX]) v.initialAxialStress = -l.initialStress[kYY];
+  v.axialStrain = compression ? -first.strain[kYY] : first.strain[kYY];
+  return v;
+}
+
+std::optional<TemplateValues> OedometerValues(const Loading& l) {
+  if (!AllFlags(l, kOedometerStressFlags) && !AllFlags(l, kOedometerStrainFlags)) return std::nullopt;
+  const bool stress = l.phases.front().flags == kOedometerStressFlags;
+  TemplateValues v = Candidate(input::TestKind::kOedometer, l);
+  double level = v.initialVerticalStress;
+  double strain = 0.0;
+  for (const Phase& p : l.phases) {
+    if (!OnlyComponent(stress ? p.stress : p.strain, kYY)) return std::nullopt;
+    if (!OnlyComponent(stress ? p.strain : p.stress, -1)) return std::nullopt;
+    if (stress) v.levels.push_back(level -= p.stress[kYY]);
+    if (!stress) v.strains.push_back(strain -= p.strain[kYY]);
   }
-  if (AllFlags(l, kIsotropicFlags) && l.initialStress[kXX] == l.initialStress[kYY]) {
-    TemplateValues v = Candidate(TestTemplate::kIsotropicCompression, l);
-    double level = v.initialVerticalStress;
-    for (const Phase& p : l.phases) {
-      if (!OnlyComponent(p.strain, -1)) return std::nullopt;
-      if (p.stress[kXX] != p.stress[kYY] || p.stress[kZZ] != p.stress[kYY]) return std::nullopt;
-      v.levels.push_back(level -= p.stress[kYY]);
-    }
-    return OnePhasePerLevel(v);
+  return OnePhasePerLevel(v);
+}
+
+std::optional<TemplateValues> IsotropicValues(const Loading& l) {
+  if (!AllFlags(l, kIsotropicFlags) || l.initialStress[kXX] != l.initialStress[kYY]) {
+    return std::nullopt;
   }
-  if (l.phases.size() == 1 &&
-      (first.flags == kSimpleShearFlags || first.flags == kSimpleShearHeightFlags) &&
-      OnlyComponent(first.strain, kXY) && OnlyComponent(first.stress, -1)) {
-    TemplateValues v = Candidate(TestTemplate::kDirectSimpleShear, l);
-    v.constantHeight = first.flags == kSimpleShearHeightFlags;
-    v.shearStrain = first.strain[kXY];
-    return v;
+  TemplateValues v = Candidate(input::TestKind::kIsotropicCompression, l);
+  double level = v.initialVerticalStress;
+  for (const Phase& p : l.phases) {
+    if (!OnlyComponent(p.strain, -1)) return std::nullopt;
+    if (p.stress[kXX] != p.stress[kYY] || p.stress[kZZ] != p.stress[kYY]) return std::nullopt;
+    v.levels.push_back(level -= p.stress[kYY]);
+  }
+  return OnePhasePerLevel(v);
+}
+
+std::optional<TemplateValues> SimpleShearValues(const Loading& l) {
+  const Phase& first = l.phases.front();
+  if (l.phases.size() != 1 ||
+      (first.flags != kSimpleShearFlags && first.flags != kSimpleShearHeightFlags) ||
+      !OnlyComponent(first.strain, kXY) || !OnlyComponent(first.stress, -1)) {
+    return std::nullopt;
+  }
+  TemplateValues v = Candidate(input::TestKind::kDirectSimpleShear, l);
+  v.constantHeight = first.flags == kSimpleShearHeightFlags;
+  v.shearStrain = first.strain[kXY];
+  return v;
+}
+
+std::optional<TemplateValues> ValuesOfKind(input::TestKind kind, const Loading& l) {
+  if (l.testType != 1 || l.phases.empty() || !AxisymmetricStart(l)) return std::nullopt;
+  switch (kind) {
+    case input::TestKind::kTriaxialCompression:
+    case input::TestKind::kTriaxialExtension: return TriaxialValues(l);
+    case input::TestKind::kOedometer: return OedometerValues(l);
+    case input::TestKind::kIsotropicCompression: return IsotropicValues(l);
+    case input::TestKind::kDirectSimpleShear: return SimpleShearValues(l);
+    case input::TestKind::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicTriaxial: return CyclicValues(l);
+    case input::TestKind::kGeneral: break;
   }
   return std::nullopt;
 }
 
 }  // namespace
 
-std::string_view TemplateName(TestTemplate t) {
-  for (const Name& n : kNames) {
-    if (n.kind == t) return n.name;
-  }
-  return "general";
-}
-
-std::optional<TestTemplate> TemplateByName(std::string_view name) {
-  for (const Name& n : kNames) {
-    if (n.name == name) return n.kind;
-  }
-  return std::nullopt;
-}
-
-std::vector<std::string> TemplateNames() {
-  std::vector<std::string> names;
-  for (const Name& n : kNames) names.emplace_back(n.name);
-  return names;
-}
-
-bool IsCyclic(TestTemplate t) {
-  return t == TestTemplate::kCyclicDirectSimpleShear || t == TestTemplate::kCyclicTriaxial;
-}
-
 input::TestDescription CyclicDescription(const TemplateValues& v) {
   const int steps = v.steps.empty() ? kCyclicStepsPerHalfCycle : v.steps.front();
-  if (v.kind == TestTemplate::kCyclicTriaxial) {
+  if (v.kind == input::TestKind::kCyclicTriaxial) {
     return input::CyclicTriaxial(v.cellPressure, v.amplitude, v.cycles, steps);
   }
   if (v.cyclicStressRatio) {
@@ -226,22 +214,22 @@ input::TestDescription CyclicDescription(const TemplateValues& v) {
 }
 
 std::vector<Branch> BranchesOf(const TemplateValues& v) {
-  if (v.kind == TestTemplate::kIsotropicCompression) {
+  if (v.kind == input::TestKind::kIsotropicCompression) {
     return BranchesOf(v.initialVerticalStress, v.levels);
   }
-  if (v.kind != TestTemplate::kOedometer) return {};
+  if (v.kind != input::TestKind::kOedometer) return {};
   return v.levels.empty() ? BranchesOf(0.0, v.strains)
                           : BranchesOf(v.initialVerticalStress, v.levels);
 }
 
 std::size_t PhaseCount(const TemplateValues& v) {
   switch (v.kind) {
-    case TestTemplate::kCyclicDirectSimpleShear:
-    case TestTemplate::kCyclicTriaxial:
+    case input::TestKind::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicTriaxial:
       return v.cycles < 1 ? 0 : 2 * static_cast<std::size_t>(v.cycles) + 1;
-    case TestTemplate::kOedometer:
+    case input::TestKind::kOedometer:
       return v.levels.empty() ? v.strains.size() : v.levels.size();
-    case TestTemplate::kIsotropicCompression:
+    case input::TestKind::kIsotropicCompression:
       return v.levels.size();
     default:
       return 1;
@@ -255,18 +243,18 @@ Loading Expand(const TemplateValues& v) {
   const double vertical = v.initialVerticalStress;
   const double horizontal = v.initialHorizontalStress.value_or(vertical);
   switch (v.kind) {
-    case TestTemplate::kTriaxialCompression:
-    case TestTemplate::kTriaxialExtension: {
+    case input::TestKind::kTriaxialCompression:
+    case input::TestKind::kTriaxialExtension: {
       l.initialStress = StartStress(v.cellPressure, v.initialAxialStress.value_or(v.cellPressure));
       Phase p = NewPhase(v, 0, kTriaxialFlags);
       const double size = v.axialStrain < 0.0 ? -v.axialStrain : v.axialStrain;
-      p.strain[kYY] = v.kind == TestTemplate::kTriaxialCompression ? Native(size) : size;
+      p.strain[kYY] = v.kind == input::TestKind::kTriaxialCompression ? Native(size) : size;
       l.phases.push_back(p);
       break;
     }
-    case TestTemplate::kOedometer:
-    case TestTemplate::kIsotropicCompression: {
-      const bool isotropic = v.kind == TestTemplate::kIsotropicCompression;
+    case input::TestKind::kOedometer:
+    case input::TestKind::kIsotropicCompression: {
+      const bool isotropic = v.kind == input::TestKind::kIsotropicCompression;
       const bool stress = isotropic || !v.levels.empty();
       l.initialStress = isotropic ? StartStress(vertical, vertical) : StartStress(horizontal, vertical);
       const std::array<int, 6>& flags =
@@ -289,21 +277,21 @@ Loading Expand(const TemplateValues& v) {
       }
       break;
     }
-    case TestTemplate::kDirectSimpleShear: {
+    case input::TestKind::kDirectSimpleShear: {
       l.initialStress = StartStress(horizontal, vertical);
       Phase p = NewPhase(v, 0, v.constantHeight ? kSimpleShearHeightFlags : kSimpleShearFlags);
       p.strain[kXY] = v.shearStrain;
       l.phases.push_back(p);
       break;
     }
-    case TestTemplate::kCyclicDirectSimpleShear:
-    case TestTemplate::kCyclicTriaxial: {
+    case input::TestKind::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicTriaxial: {
       const input::TestDescription d = CyclicDescription(v);
       l.initialStress = d.initialStress;
       l.phases = d.phases;
       break;
     }
-    case TestTemplate::kGeneral:
+    case input::TestKind::kGeneral:
       break;
   }
   return l;
@@ -333,20 +321,18 @@ void ApplyLoading(const Loading& l, input::LabTest& test) {
 
 std::optional<TemplateValues> Recognise(const input::LabTest& test) {
   const Loading loading = LoadingOf(test);
+  const input::TestKind kind = input::RecogniseTestType(test).kind;
   // A template stands for the test only when it gives back exactly its
   // numbers (levels summed up from increments need not).
-  for (const std::optional<TemplateValues>& v : {Guess(loading), GuessCyclic(loading)}) {
-    if (v && SameLoading(Expand(*v), loading)) return v;
-  }
+  const std::optional<TemplateValues> v = ValuesOfKind(kind, loading);
+  if (v && v->kind == kind && SameLoading(Expand(*v), loading)) return v;
   return std::nullopt;
 }
 
-TestFacts FactsOf(std::optional<TestTemplate> kind, const Loading& l) {
+TestFacts FactsOf(input::TestKind kind, const Loading& l) {
   TestFacts f;
-  f.cyclic = kind && IsCyclic(*kind);
-  f.initialVerticalStress = -l.initialStress[kYY] + 0.0;
-  if (kind == TestTemplate::kTriaxialCompression) f.shape = TestShape::kTriaxialCompression;
-  if (kind == TestTemplate::kTriaxialExtension) f.shape = TestShape::kTriaxialExtension;
+    f.initialVerticalStress = -l.initialStress[kYY] + 0.0;
+  f.kind = kind;
   f.testType = l.testType;
   if (!l.phases.empty()) f.flags = l.phases.back().flags;
   f.lateralStrainFixed =

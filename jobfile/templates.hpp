@@ -17,25 +17,14 @@
 #include "input/cyclic_tests.hpp"
 #include "input/phases.hpp"
 #include "input/records.hpp"
+#include "input/test_kind.hpp"
 #include "jobfile/quantity_names.hpp"
 #include "jobfile/stage_branches.hpp"
 
 namespace soilcal::jobfile {
 
-enum class TestTemplate {
-  kTriaxialCompression,
-  kTriaxialExtension,
-  kOedometer,
-  kIsotropicCompression,
-  kDirectSimpleShear,
-  kCyclicDirectSimpleShear,
-  kCyclicTriaxial,
-  kGeneral,
-};
-
-std::string_view TemplateName(TestTemplate t);
-std::optional<TestTemplate> TemplateByName(std::string_view name);
-std::vector<std::string> TemplateNames();
+// A template makes a test of one kind of input/test_kind.hpp and is named
+// as that kind ("triaxial_compression", ..., "general").
 
 // One loading phase as the program runs it: totals over the phase, tension
 // positive, flags 1 stress and 0 strain prescribed.
@@ -50,7 +39,7 @@ struct Loading {
 
 // The values of a template test, compression positive.
 struct TemplateValues {
-  TestTemplate kind = TestTemplate::kTriaxialCompression;
+  input::TestKind kind = input::TestKind::kTriaxialCompression;
   // Triaxial tests: isotropic start at the cell pressure (the axial stress
   // may start elsewhere), then the axial strain is taken to its final value.
   double cellPressure = 0.0;
@@ -83,7 +72,6 @@ struct TemplateValues {
 // Load steps per half cycle of a cyclic test that gives none.
 inline constexpr int kCyclicStepsPerHalfCycle = 20;
 
-bool IsCyclic(TestTemplate t);
 // The cyclic test's description, from the plain builders of
 // input/cyclic_tests.hpp.
 input::TestDescription CyclicDescription(const TemplateValues& v);
@@ -95,7 +83,8 @@ std::size_t PhaseCount(const TemplateValues& v);
 // The load branches of a test by levels (none for other templates).
 std::vector<Branch> BranchesOf(const TemplateValues& v);
 Loading Expand(const TemplateValues& v);
-// The template whose expansion is exactly this test's loading, if any.
+// The template whose expansion is exactly this test's loading, if any: the
+// values of a template of the test's recognised kind (input::RecogniseTestType).
 std::optional<TemplateValues> Recognise(const input::LabTest& test);
 // The loading of a lab-test record.
 Loading LoadingOf(const input::LabTest& test);
@@ -103,7 +92,7 @@ Loading LoadingOf(const input::LabTest& test);
 void ApplyLoading(const Loading& loading, input::LabTest& test);
 
 // What the choice of curve codes needs to know of a test.
-TestFacts FactsOf(std::optional<TestTemplate> kind, const Loading& loading);
+TestFacts FactsOf(input::TestKind kind, const Loading& loading);
 
 // The sign of a normal component in the job's convention: compression
 // positive for normal components, the program's sign for shear components.

@@ -173,13 +173,13 @@ std::string CalibrateSection(const input::Job& job, bool thorough) {
 std::string TemplateKeys(const TemplateValues& v) {
   std::string t;
   switch (v.kind) {
-    case TestTemplate::kTriaxialCompression:
-    case TestTemplate::kTriaxialExtension:
+    case input::TestKind::kTriaxialCompression:
+    case input::TestKind::kTriaxialExtension:
       t += "cell_pressure = " + Real(v.cellPressure) + "\n";
       if (v.initialAxialStress) t += "initial_axial_stress = " + Real(*v.initialAxialStress) + "\n";
       t += "axial_strain = " + Real(v.axialStrain) + "\n";
       break;
-    case TestTemplate::kOedometer:
+    case input::TestKind::kOedometer:
       t += "initial_vertical_stress = " + Real(v.initialVerticalStress) + "\n";
       if (v.initialHorizontalStress) {
         t += "initial_horizontal_stress = " + Real(*v.initialHorizontalStress) + "\n";
@@ -188,12 +188,12 @@ std::string TemplateKeys(const TemplateValues& v) {
                             : "vertical_stress = " + List(v.levels) + "\n";
       t += Overshoot(v);
       break;
-    case TestTemplate::kIsotropicCompression:
+    case input::TestKind::kIsotropicCompression:
       t += "initial_pressure = " + Real(v.initialVerticalStress) + "\n";
       t += "pressure = " + List(v.levels) + "\n";
       t += Overshoot(v);
       break;
-    case TestTemplate::kDirectSimpleShear:
+    case input::TestKind::kDirectSimpleShear:
       t += "vertical_stress = " + Real(v.initialVerticalStress) + "\n";
       if (v.initialHorizontalStress) {
         t += "initial_horizontal_stress = " + Real(*v.initialHorizontalStress) + "\n";
@@ -201,16 +201,16 @@ std::string TemplateKeys(const TemplateValues& v) {
       t += "shear_strain = " + Real(v.shearStrain) + "\n";
       if (v.constantHeight) t += "constant_height = true\n";
       break;
-    case TestTemplate::kCyclicDirectSimpleShear:
+    case input::TestKind::kCyclicDirectSimpleShear:
       t += "vertical_stress = " + Real(v.initialVerticalStress) + "\nk0 = " + Real(v.k0) + "\n";
       t += v.cyclicStressRatio ? "cyclic_stress_ratio = " + Real(*v.cyclicStressRatio) + "\n"
                                : "shear_stress_amplitude = " + Real(v.amplitude) + "\n";
       return t + "cycles = " + std::to_string(v.cycles) + "\nsteps = " + PerPhase(v.steps) + "\n";
-    case TestTemplate::kCyclicTriaxial:
+    case input::TestKind::kCyclicTriaxial:
       t += "cell_pressure = " + Real(v.cellPressure) + "\n";
       t += "deviator_amplitude = " + Real(v.amplitude) + "\n";
       return t + "cycles = " + std::to_string(v.cycles) + "\nsteps = " + PerPhase(v.steps) + "\n";
-    case TestTemplate::kGeneral:
+    case input::TestKind::kGeneral:
       break;
   }
   t += "steps = " + PerPhase(v.steps) + "\n";
@@ -333,10 +333,9 @@ std::string TestText(const input::Job& job, std::size_t index, std::set<std::str
 
   const std::optional<TemplateValues> values = Recognise(test);
   const Loading loading = LoadingOf(test);
-  std::optional<TestTemplate> kind;
-  if (values) kind = values->kind;
+  const input::TestKind kind = values ? values->kind : input::TestKind::kGeneral;
   std::string t = "\n[[tests]]\nname = " + Quote(name) + "\n";
-  t += "type = " + Quote(std::string(TemplateName(kind.value_or(TestTemplate::kGeneral)))) + "\n";
+  t += "type = " + Quote(std::string(input::TestKindName(kind))) + "\n";
   if (variant != VariantOf(job.tests.back(), base)) t += Drainage(variant);
   t += values ? TemplateKeys(*values) : GeneralKeys(loading);
   t += SolverLine(test);

@@ -4,7 +4,7 @@
 
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 namespace {
 
 // True when standard output is the file `path` (a batch runs its children
@@ -47,4 +47,4 @@ void ConsoleLog::Write(services::ConsoleStream stream, std::string_view text) {
   }
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

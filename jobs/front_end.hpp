@@ -14,7 +14,7 @@
 
 #include "services/console.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 
 // The file the console output of a job's run goes to, in its output folder.
 inline constexpr const char* kConsoleLogName = "soilcal_console.log";
@@ -49,4 +49,4 @@ class ConsoleLog : public services::ConsoleSink {
   bool toStdout_ = false;
 };
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

@@ -20,7 +20,7 @@
 #include "services/regular_file.hpp"
 #include "services/run_services.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 namespace {
 
 // The folder of a native job made when missing. A job file in a folder that
@@ -230,4 +230,4 @@ JobFile::~JobFile() {
   std::filesystem::remove_all(nativeFolder_, ec);
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

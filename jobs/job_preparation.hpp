@@ -16,7 +16,7 @@
 #include "services/errors.hpp"
 #include "services/folder_lock.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 
 // The optimisation file a run of `path` starts from. A TOML job is checked,
 // the folder JOB.out/ beside it taken (its lock held, for the run to keep)
@@ -67,4 +67,4 @@ class JobFile {
   std::unique_ptr<run::OpenedJob> job_;
 };
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

@@ -7,7 +7,7 @@
 #include "jobfile/toml_job.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 
 std::string OutputFolderOf(const std::string& argument) {
   std::error_code ec;
@@ -18,4 +18,4 @@ std::string OutputFolderOf(const std::string& argument) {
   return services::FolderOf(argument);
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

@@ -3,11 +3,11 @@
 
 #include <string>
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 
 // The folder of the outputs of the job `argument` names, with a trailing
 // separator: a folder as it is, a TOML job's PATH/JOB.out/, else the folder
 // of the optimisation file.
 std::string OutputFolderOf(const std::string& argument);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

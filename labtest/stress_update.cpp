@@ -149,7 +149,7 @@ void EvaluatePoint(SimulationContext& ctx, MaterialPoint& pt, int model, int int
   ++totals.pointsEvaluated;
 }
 
-void WriteUpdateSummary(const models::MatSigCounters& c) {
+void WriteUpdateCounts(const models::MatSigCounters& c) {
   services::DiagChannel& diag = services::Diag();
   if (c.plastic + c.inaccurate != 0) {
     const std::array<int, 2> n{c.plastic, c.inaccurate};
@@ -235,7 +235,7 @@ void UpdateStressPoints(SimulationContext& ctx) {
   }
 
   StoreTotals(ctx, totals);
-  if (diagOn) WriteUpdateSummary(totals.counters);
+  if (diagOn) WriteUpdateCounts(totals.counters);
 }
 
 void UpdateMaterialPointStress(SimulationContext& ctx, int iter) {

@@ -289,7 +289,7 @@ constexpr Parameter kUbcSand[] = {
     {"Rf", 40, "Rf", "failure ratio", Q::kNone, S::kAsGiven, "", kFraction, D::kWhenNotPositive,
      "from N160, else 0.9, when not positive"},
     {"fdens", 41, "f_dens", "densification factor", Q::kNone, S::kAsGiven, "", kPositive,
-     D::kWhenNotPositive, "1 when not positive"},
+     D::kWhenNotPositive, "from N160, else 1, when not positive"},
     {"fEpost", 42, "f_Epost", "post-liquefaction stiffness factor", Q::kNone, S::kAsGiven, "",
      kPositive, D::kWhenNotPositive, "1 when not positive"},
     {"N160", 43, "(N1)60", "normalised SPT blow count", Q::kNone, S::kAsGiven, "", kNonNegative},

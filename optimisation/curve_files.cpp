@@ -82,6 +82,24 @@ bool WriteCurveFile(const std::string& name, const input::Curve& curve,
   return written.ok;
 }
 
+namespace {
+
+// "test 2 (CDSS.VLT), curves _referenced: Load step 6 of phase 1
+// ... did not converge: its error ... The fast step solver (--solver=fast)
+// often carries such a step."
+void WarnAboutFailedRun(const labtest::SimulationContext& ctx, const input::LabTest& test,
+                        std::size_t t, const std::string& suffix,
+                        const labtest::LabTestRun& run) {
+  std::string text = labtest::DescribeRun(run, ctx.stepSolver == labtest::StepSolver::kFast);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  services::Warn(TestLabel(t, test) + ", curves " + suffix + ": " + text, "step_not_converged");
+}
+
+}  // namespace
+
 void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx,
                           std::span<const double> x, const std::string& suffix,
                           bool keepTestParameters,
@@ -92,8 +110,10 @@ void WriteSimulatedCurves(const input::Job& job, labtest::SimulationContext& ctx
   }
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
-    // A failed run still leaves its recorded points, and they are written.
+    // A failed run still leaves its recorded points, and they are written;
+    // the run's warnings say in words where and why it stopped.
     const labtest::LabTestRun run = RunTest(ctx, test, t);
+    if (run.status != 0) WarnAboutFailedRun(ctx, test, t, suffix, run);
     const std::size_t nCurves = std::min(test.curves.size(), test.curveFiles.size());
     for (std::size_t c = 0; c < nCurves; ++c) {
       // Beside the measured file under its full path: the name limit of the

@@ -27,7 +27,8 @@ Evaluation Penalty(double value, int status, const char* reason = nullptr) {
 
 // Why a test run failed, for the message of a search that found no usable
 // point.
-const char* RunFailureReason(int status, int model, const models::PropSoil& prop) {
+const char* RunFailureReason(int status, int model, const models::PropSoil& prop,
+                             labtest::StepSolver solver) {
   if (prop[3] > 1.0 || prop[5] > 1.0) return "sin phi or sin psi above 1";
   switch (status) {
     case 1: return "the stress point could not be initialised";
@@ -36,7 +37,11 @@ const char* RunFailureReason(int status, int model, const models::PropSoil& prop
                  ? "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref "
                    "at the given phi"
                  : "the parameter completion of the model failed";
-    case 3: return "a load step did not converge";
+    case 3:
+      return solver == labtest::StepSolver::kFast
+                 ? "a load step did not converge"
+                 : "a load step did not converge (the fast step solver, --solver=fast, often "
+                   "carries such a step)";
     default: return "a test run failed";
   }
 }
@@ -79,7 +84,7 @@ Evaluation EvaluateObjective(const input::Job& job, labtest::SimulationContext& 
     out.status = run.status;
     if (run.status != 0 && run.status != -3) {
       return Penalty(kPenaltyRunFailed, run.status,
-                     RunFailureReason(run.status, ctx.model, ctx.set.prop));
+                     RunFailureReason(run.status, ctx.model, ctx.set.prop, ctx.stepSolver));
     }
     const TestFit fit = FitRecordedTest(test, ctx.rec, run.nRecorded, sim, residuals);
     if (fit.smallOverlap) return Penalty(kPenaltySmallOverlap, out.status);

@@ -48,6 +48,10 @@ struct SwarmResult {
   // False when the search was stopped before `best` was ever evaluated (it
   // is then all zeros and bestError the start value 1).
   bool bestEvaluated = false;
+  // Thorough search: how often it went on from a better point that a later
+  // step (the profile likelihoods) met, and the evaluations that took.
+  int continuations = 0;
+  long continuationEvaluations = 0;
 };
 
 // Runs the search. Raises run errors 5 to 9 through StopWithError.

@@ -162,4 +162,61 @@ SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
   return result;
 }
 
+long ContinuationBudget(int n) { return 100L * (std::max(n, 1) + 1) + n; }
+
+SwarmResult ContinueThoroughSearch(const SwarmOptions& options, Problem& problem,
+                                   const SwarmResult& found, std::span<const double> start,
+                                   int threads) {
+  const int n = static_cast<int>(options.lower.size());
+  SwarmResult result = found;
+  if (static_cast<int>(start.size()) != n || n == 0) return result;
+  // Every evaluation exact: the point is reported as it is found.
+  problem.SetPrecision(Precision::kExact);
+  ThoroughRun run(options, ContinuationBudget(n) - n, problem, threads, true);
+  run.exactRefinement = true;
+  run.iteration = found.iterations;
+  std::vector<double> u(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) {
+    const double range = options.upper[j] - options.lower[j];
+    u[j] = range > 0.0 ? std::clamp((start[j] - options.lower[j]) / range, 0.0, 1.0) : 0.0;
+  }
+  // The start point is evaluated again for its mean error (a profile keeps
+  // only the objective) and taken exactly as it is.
+  const Evaluation atStart = run.eval.EvaluateOne(start);
+  if (!run.Offer(u, atStart)) return result;
+  run.bestX.assign(start.begin(), start.end());
+  run.Tell(SearchPhase::kIterations, -1.0, options.tolerance);
+  // A step of 1 % of each range: the profile point lies near the bottom,
+  // the search's own best a little away from it.
+  LocalStage(run, run.remaining(), {u, atStart.objective, 0.01});
+  long probes = 0;
+  std::vector<double> sensitivity;
+  if (!run.aborted) sensitivity = Sensitivities(run, problem, probes);
+  const long used = run.eval.evaluations() + probes;
+  if (run.aborted) {
+    result.exitStatus = services::kUserAbort;
+    result.evaluations += used;
+    return result;
+  }
+  result.best = run.bestX;
+  result.bestObjective = run.bestObjective;
+  result.bestError = run.bestError;
+  result.bestEvaluated = true;
+  result.sensitivity = std::move(sensitivity);
+  result.iterations = run.iteration;
+  result.evaluations += used;
+  result.continuations += 1;
+  result.continuationEvaluations += used;
+  const auto figure = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", v);
+    return std::string(text);
+  };
+  services::Notice("thorough search: a profile met a better fit (objective " +
+                   figure(atStart.objective) + " below " + figure(found.bestObjective) +
+                   "); the search went on from it to " + figure(result.bestObjective) + " in " +
+                   std::to_string(used) + " evaluations");
+  return result;
+}
+
 }  // namespace soilcal::optimisation

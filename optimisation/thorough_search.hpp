@@ -4,6 +4,8 @@
 // the default often stops above. Same problem, bounds, result record.
 #pragma once
 
+#include <span>
+
 #include "optimisation/problem.hpp"
 #include "optimisation/pswarm.hpp"
 
@@ -33,5 +35,20 @@ long ThoroughBudget(int n);
 // an abort, with sensitivities -1.
 SwarmResult ThoroughSearch(const SwarmOptions& options, Problem& problem,
                            const ThoroughOptions& thorough = {});
+
+// Evaluations of a continuation for n free parameters: a short local search,
+// 100 (n + 1), and the sensitivities.
+long ContinuationBudget(int n);
+
+// Goes on from `start`, a point with a lower objective than the search's
+// best that a later step met (a profile likelihood re-minimising the
+// others): a short exact local search from it, then the sensitivities at
+// the point where it ends. Returns `found` with that point, its figures and
+// sensitivities, `continuations` one more and the evaluations added; the
+// best point is never worse than `start`. After an abort the exit status is
+// 18 and the rest as in `found`.
+SwarmResult ContinueThoroughSearch(const SwarmOptions& options, Problem& problem,
+                                   const SwarmResult& found, std::span<const double> start,
+                                   int threads = 0);
 
 }  // namespace soilcal::optimisation

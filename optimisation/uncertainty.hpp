@@ -65,7 +65,7 @@ enum class FlagKind {
   kNoDerivative,     // neither side of the best value could be simulated
   kSearchShort,      // a profile point fits better than the search's best
   kWall,             // a profile side ends at a model rule or completion, not for want of data
-  kClipped,          // the linearised interval was cut to the bounds
+  kClipped,          // the linearised interval was cut to the bounds or the physical range
 };
 
 // The key of a flag in the summary: "near_bound", "insensitive", ...
@@ -81,6 +81,10 @@ struct UncertaintyFlag {
   bool highOpen = false;
   bool fromProfile = false;  // kNotIdentifiable: found by the profile
   bool atWall = false;       // kWall: the best value lies within 1 % of the range from it
+  // kClipped (one flag per side cut, `value` the uncut end): cut to the
+  // parameter's physical range, which lies inside its bound on that side.
+  bool physical = false;
+  double limit = 0.0;        // kClipped: where the interval now ends
   // kDerived: what the completion does, in words; kWall: the rule.
   std::string text;
 };
@@ -130,6 +134,10 @@ struct UncertaintyOptions {
   // Per free parameter: what the completion does to its slot, in words;
   // empty when the slot is read as given.
   std::vector<std::string> derived;
+  // Per free parameter: the physical range of its slot (a friction sine in
+  // 0..1, a stiffness above 0), in the slot's values; empty or infinite
+  // ends where none is known. Intervals are cut to it as to the bounds.
+  std::vector<double> physicalLow, physicalHigh;
   // Told on the calling thread after the Jacobian (phase kUncertainty,
   // `evaluations` those of the step so far) and after each profile side
   // (kProfiles, `done` of `total` sides).
@@ -164,5 +172,18 @@ struct UncertaintyResult {
 // unusable; it never leaves this function.
 UncertaintyResult EstimateUncertainty(Problem& problem, std::span<const double> best,
                                       const UncertaintyOptions& options);
+
+// Whether `objective`, met on a profile, lies clearly below the objective
+// at the best point: by a twentieth of the 95 % rise of the profiles and
+// above rounding. Then the search stopped above the bottom of the valley.
+bool ClearlyBetter(const UncertaintyResult& result, double objective);
+
+// The point of least objective that the profiles met, when it is clearly
+// better than the best point (ClearlyBetter); nullopt otherwise.
+struct BetterPoint {
+  std::vector<double> x;
+  double objective = 0.0;
+};
+std::optional<BetterPoint> BetterPointOfProfiles(const UncertaintyResult& result);
 
 }  // namespace soilcal::optimisation

@@ -2,6 +2,7 @@
 // its value and interval.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "optimisation/uncertainty_parts.hpp"
 
@@ -121,23 +122,39 @@ void Walls(const UncertaintyOptions& o, std::size_t j, ParameterUncertainty& p) 
   }
 }
 
-// The linearised interval cut to the bounds (which lie inside the
-// parameter's physical range): flagged on each side that was cut.
+// The linearised interval cut to the bounds and to the parameter's physical
+// range (a native job's bounds may reach beyond it): one flag per side cut,
+// saying which limit cut it.
 void Clip(const UncertaintyOptions& o, std::size_t j, ParameterUncertainty& p) {
   if (!std::isfinite(p.low95) || !std::isfinite(p.high95)) return;
-  UncertaintyFlag f = Flag(FlagKind::kClipped);
-  if (p.low95 < o.lower[j]) {
+  const auto physical = [](const std::vector<double>& v, std::size_t k) {
+    return k < v.size() && std::isfinite(v[k]) ? std::optional<double>(v[k]) : std::nullopt;
+  };
+  const std::optional<double> low = physical(o.physicalLow, j);
+  const std::optional<double> high = physical(o.physicalHigh, j);
+  const bool lowPhysical = low && *low > o.lower[j];
+  const bool highPhysical = high && *high < o.upper[j];
+  const double lowLimit = lowPhysical ? *low : o.lower[j];
+  const double highLimit = highPhysical ? *high : o.upper[j];
+  if (p.low95 < lowLimit) {
+    UncertaintyFlag f = Flag(FlagKind::kClipped);
     f.lowOpen = true;
     f.value = p.low95;
-    p.low95 = o.lower[j];
+    f.limit = lowLimit;
+    f.physical = lowPhysical;
+    p.low95 = lowLimit;
+    Add(p, f);
   }
-  if (p.high95 > o.upper[j]) {
+  if (p.high95 > highLimit) {
+    UncertaintyFlag f = Flag(FlagKind::kClipped);
     f.highOpen = true;
     f.upper = true;
-    if (!f.lowOpen) f.value = p.high95;
-    p.high95 = o.upper[j];
+    f.value = p.high95;
+    f.limit = highLimit;
+    f.physical = highPhysical;
+    p.high95 = highLimit;
+    Add(p, f);
   }
-  if (f.lowOpen || f.highOpen) Add(p, f);
 }
 
 }  // namespace
@@ -156,6 +173,24 @@ const char* FlagKey(FlagKind kind) {
     case FlagKind::kClipped: return "interval_clipped";
   }
   return "";
+}
+
+bool ClearlyBetter(const UncertaintyResult& result, double objective) {
+  if (!std::isfinite(result.profileThreshold)) return false;
+  const double rise = result.profileThreshold - result.objective;
+  return result.objective - objective >
+         std::max({0.05 * rise, 1e-6 * result.objective, 1e-14});
+}
+
+std::optional<BetterPoint> BetterPointOfProfiles(const UncertaintyResult& result) {
+  std::optional<BetterPoint> better;
+  for (const ParameterUncertainty& p : result.parameters) {
+    if (!p.profile || p.profile->bestPoint.empty()) continue;
+    if (!ClearlyBetter(result, p.profile->bestObjective)) continue;
+    if (better && !(p.profile->bestObjective < better->objective)) continue;
+    better = BetterPoint{p.profile->bestPoint, p.profile->bestObjective};
+  }
+  return better;
 }
 
 void SetFlags(const ScaledJacobian& jac, const UncertaintyOptions& o, UncertaintyResult& out) {
@@ -187,12 +222,10 @@ void SetFlags(const ScaledJacobian& jac, const UncertaintyOptions& o, Uncertaint
     NotIdentifiable(o, j, p);
     Walls(o, j, p);
     Clip(o, j, p);
-    // A profile point clearly below the best objective (by a twentieth of
-    // the 95 % rise, and above rounding): the search stopped above the
-    // bottom of the valley.
-    if (p.profile && std::isfinite(out.profileThreshold)) {
-      const double rise = out.profileThreshold - out.objective;
-      if (out.objective - p.profile->bestObjective > std::max({0.05 * rise, 1e-6 * out.objective, 1e-14})) {
+    // A profile point clearly below the best objective: the search stopped
+    // above the bottom of the valley.
+    if (p.profile && !p.profile->bestPoint.empty()) {
+      if (ClearlyBetter(out, p.profile->bestObjective)) {
         UncertaintyFlag f = Flag(FlagKind::kSearchShort);
         f.value = p.profile->bestObjective;
         Add(p, f);

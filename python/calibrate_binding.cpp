@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jobs/job_preparation.hpp"
+#include "arrays.hpp"
 #include "bindings.hpp"
 #include "console_capture.hpp"
 #include "interrupt_scope.hpp"
@@ -66,6 +67,37 @@ run::SearchMode SearchOf(const std::string& search) {
   throw std::invalid_argument("search must be \"default\" or \"thorough\", not \"" + search + "\"");
 }
 
+py::dict SeriesDict(const run::NamedSeries& s) {
+  py::dict d;
+  d["x"] = Array(s.x);
+  d["y"] = Array(s.y);
+  d["phase"] = Array(s.phase);
+  return d;
+}
+
+// The curves of the record in the job's terms: per test, per curve.
+py::list NamedCurvesList(const std::vector<run::NamedTestCurves>& tests) {
+  py::list out;
+  for (const run::NamedTestCurves& test : tests) {
+    py::list curves;
+    for (const run::NamedCurve& c : test.curves) {
+      py::dict curve;
+      curve["file"] = Text(c.file);
+      curve["x_name"] = Text(c.xName);
+      curve["y_name"] = Text(c.yName);
+      curve["measured"] = SeriesDict(c.measured);
+      curve["start"] = SeriesDict(c.start);
+      curve["best"] = SeriesDict(c.best);
+      curves.append(curve);
+    }
+    py::dict entry;
+    entry["test"] = Text(test.test);
+    entry["curves"] = curves;
+    out.append(entry);
+  }
+  return out;
+}
+
 py::dict Outcome(const run::CalibrationOutcome& done) {
   py::dict out;
   out["ran"] = done.ran && !done.untouched;  // files of this run in the folder
@@ -91,7 +123,9 @@ py::dict Outcome(const run::CalibrationOutcome& done) {
     out["summary_json"] = Text(report::SummaryToJson(done.record->summary));
     out["report_body"] = Text(report::CalibrationReportBody(done.record->summary, done.record->curves));
     out["report_style"] = Text(report::ReportStyleSheet());
+    out["curves"] = NamedCurvesList(done.record->namedCurves);
   } else {
+    out["curves"] = py::none();
     out["summary_json"] = py::none();
     out["report_body"] = py::none();
     out["report_style"] = py::none();
@@ -153,7 +187,7 @@ py::dict Calibrate(const std::filesystem::path& path, const std::string& search,
   {
     InterruptScope interrupt(OnMainThread());
     py::gil_scoped_release release;
-    done = app::CalibrateJobFile(job, request);
+    done = jobs::CalibrateJobFile(job, request);
     signalled = interrupt.caught();
   }
   py::dict out = Outcome(done);

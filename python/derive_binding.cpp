@@ -3,10 +3,12 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <optional>
 #include <stdexcept>
 
 #include "bindings.hpp"
 #include "derive/derivation.hpp"
+#include "input/test_kind.hpp"
 #include "jobfile/measured_tests.hpp"
 #include "jobfile/model_list.hpp"
 #include "jobfile/toml_job.hpp"
@@ -15,15 +17,15 @@
 namespace soilcal::python {
 namespace {
 
+// The kinds of test the start-value rules read.
 derive::TestKind KindOf(const std::string& type) {
-  if (type == "triaxial_compression") return derive::TestKind::kTriaxialCompression;
-  if (type == "triaxial_extension") return derive::TestKind::kTriaxialExtension;
-  if (type == "oedometer") return derive::TestKind::kOedometer;
-  if (type == "isotropic_compression") return derive::TestKind::kIsotropicCompression;
-  if (type == "direct_simple_shear") return derive::TestKind::kSimpleShear;
-  throw std::invalid_argument("unknown test type \"" + type +
-                              "\" (triaxial_compression, triaxial_extension, oedometer, "
-                              "isotropic_compression, direct_simple_shear)");
+  const std::optional<input::TestKind> kind = input::TestKindByName(type);
+  if (!kind || *kind == input::TestKind::kGeneral || input::IsCyclic(*kind)) {
+    throw std::invalid_argument("unknown test type \"" + type +
+                                "\" (triaxial_compression, triaxial_extension, oedometer, "
+                                "isotropic_compression, direct_simple_shear)");
+  }
+  return *kind;
 }
 
 std::vector<double> Values(const py::handle& h) {
@@ -55,10 +57,18 @@ derive::MeasuredTest TestOf(const py::dict& d) {
   return t;
 }
 
-py::dict Derive(const std::string& model, const py::object& tests, double pref) {
+std::optional<double> Optional(const py::object& v) {
+  if (v.is_none()) return std::nullopt;
+  return py::cast<double>(v);
+}
+
+py::dict Derive(const std::string& model, const py::object& tests, double pref,
+                const py::object& n160, const py::object& voidRatio, const py::object& emin,
+                const py::object& emax) {
   std::vector<derive::MeasuredTest> measured;
   derive::DeriveOptions options;
   options.pref = pref;
+  options.sand = {Optional(n160), Optional(voidRatio), Optional(emin), Optional(emax)};
   if (py::isinstance<py::str>(tests) ||
       py::isinstance(tests, py::module_::import("pathlib").attr("PurePath"))) {
     const std::string path = ExistingFile(py::cast<std::string>(py::str(tests)));
@@ -101,6 +111,8 @@ py::dict Derive(const std::string& model, const py::object& tests, double pref) 
 
 void BindDerive(py::module_& m) {
   m.def("derive", &Derive, py::arg("model"), py::arg("tests"), py::arg("pref") = 100.0,
+        py::arg("n160") = py::none(), py::arg("void_ratio") = py::none(),
+        py::arg("emin") = py::none(), py::arg("emax") = py::none(),
         R"doc(Start values and bounds of ``model`` read off measured tests.
 
 ``tests`` is the path of a TOML job (its tests are read as the program
@@ -112,7 +124,8 @@ reads them) or a list of dicts, one per test: ``type``
 ``x`` and ``y`` ("axial_strain", "deviator_stress", "volumetric_strain",
 "axial_stress", "mean_effective_stress", ...) with ``x_values`` and
 ``y_values`` in the job's units, compression positive. ``pref`` is 100 kPa
-in the units of dict tests.
+in the units of dict tests. ``n160``, or ``void_ratio`` with ``emin`` and
+``emax``, give the state of a sand for UBC3D's correlations.
 
 Returns a dict: ``model``, ``parameters`` (name -> ``value``, ``free``,
 ``from_data``, ``bounds`` of a free parameter, ``rule``: how the value was

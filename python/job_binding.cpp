@@ -21,7 +21,7 @@ class Job {
   Job(const std::filesystem::path& path, bool verbose, bool extendedModels)
       : path_(ExistingJobPath(path)), console_(std::make_unique<ConsoleCapture>(verbose)) {
     py::gil_scoped_release release;
-    file_ = std::make_unique<app::JobFile>(path_, console_.get(), extendedModels);
+    file_ = std::make_unique<jobs::JobFile>(path_, console_.get(), extendedModels);
   }
 
   const std::string& path() const { return path_; }
@@ -160,7 +160,7 @@ class Job {
 
   std::string path_;
   std::unique_ptr<ConsoleCapture> console_;  // outlives the job that writes to it
-  std::unique_ptr<app::JobFile> file_;
+  std::unique_ptr<jobs::JobFile> file_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bindings.hpp"
+#include "jobfile/native_writer.hpp"
 #include "services/errors.hpp"
 #include "services/version.hpp"
 #include "services/paths.hpp"
@@ -68,14 +69,14 @@ std::string ExistingJobPath(const fs::path& path) {
   for (const fs::directory_entry& entry : fs::directory_iterator(path, ec)) {
     if (!entry.is_regular_file(ec)) continue;
     const std::string name = entry.path().filename().string();
-    if (services::ToUpperCase(name) == "OPTIM.TXT") return entry.path().string();
+    if (services::ToUpperCase(name) == jobfile::kOptimisationFileName) return entry.path().string();
     const std::string upper = services::ToUpperCase(name);
     if (upper.size() > 5 && upper.compare(upper.size() - 5, 5, ".TOML") == 0) {
       toml.push_back(entry.path());
     }
   }
   if (toml.size() == 1) return toml.front().string();
-  RaiseFileNotFound(path / "OPTIM.TXT");
+  RaiseFileNotFound(path / jobfile::kOptimisationFileName);
 }
 
 void BindConstants(py::module_& m) {
@@ -95,6 +96,7 @@ void BindConstants(py::module_& m) {
   m.attr("RESULT_FILE") = run::kResultFileName;
   m.attr("SUMMARY_FILE") = report::kSummaryFileName;
   m.attr("REPORT_FILE") = report::kReportFileName;
+  m.attr("OPTIMISATION_FILE") = jobfile::kOptimisationFileName;
 }
 
 }  // namespace soilcal::python

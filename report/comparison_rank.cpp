@@ -5,11 +5,12 @@
 #include "optimisation/objective.hpp"
 #include "report/comparison.hpp"
 #include "report/html_report.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::report {
 namespace {
 
-constexpr int kUserAbort = 18;
+using services::kUserAbort;
 
 // The points the fit compared: the residual terms of the uncertainty step,
 // else the measured points inside the simulated range.

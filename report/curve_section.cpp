@@ -19,7 +19,7 @@ namespace soilcal::report {
 
 namespace {
 
-using labtest::TestKind;
+using input::TestKind;
 
 QuantityUnits UnitsOf(const Summary& s) {
   if (!s.units) return {};
@@ -120,7 +120,7 @@ std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const C
 std::string TestInfo(const TestSummary& t, const QuantityUnits& units) {
   std::string out = "<p class=\"testinfo\">";
   if (!t.material.empty()) out += "Material: " + XmlEscape(t.material) + " · ";
-  out += XmlEscape(labtest::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
+  out += XmlEscape(input::TestTypeText(t.type)) + " · " + XmlEscape(t.file) + "</p>\n";
   if (!t.sources.empty()) {
     out += "<ul class=\"sources\">";
     for (const std::string& line : t.sources) out += "<li>" + XmlEscape(line) + "</li>";
@@ -143,7 +143,7 @@ std::string TestInfo(const TestSummary& t, const QuantityUnits& units) {
   std::string all;
   for (int c = 0; c < 6; ++c) {
     all += (c > 0 ? ", " : "") + std::string("σ′") +
-           std::string(labtest::ComponentName(c)) + " " + ShortNumber(s[static_cast<std::size_t>(c)] + 0.0);
+           std::string(input::ComponentName(c)) + " " + ShortNumber(s[static_cast<std::size_t>(c)] + 0.0);
   }
   row("Initial stresses (tension positive)", all + unit);
   return out + "</table>\n";
@@ -174,7 +174,7 @@ std::string CurveSection(const Summary& s, const JobCurves& curves) {
       const bool have = t < curves.size() && c < curves[t].size();
       const CurvePoints* points = have ? &curves[t][c] : nullptr;
       out += CurveFigure(test, test.curves[c], points, units);
-      if (test.type.kind == TestKind::kCyclic && points != nullptr && test.curves[c].nPoints > 0) {
+      if (input::IsCyclic(test.type.kind) && points != nullptr && test.curves[c].nPoints > 0) {
         out += HalfCycleFigure(test, test.curves[c], *points, units);
       }
     }

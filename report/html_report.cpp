@@ -45,6 +45,11 @@ std::string SearchText(const Summary& s) {
   if (s.maxIterations) out += " (at most " + std::to_string(*s.maxIterations) + " iterations)";
   if (s.maxEvaluations) out += " (at most " + std::to_string(*s.maxEvaluations) + " evaluations)";
   if (!s.stopReason.empty()) out += "; stopped: " + s.stopReason;
+  if (s.continuations > 0) {
+    out += "; went on " + std::string(s.continuations == 1 ? "once" : std::to_string(s.continuations) + " times") +
+           " from a better point its profiles met (" + std::to_string(s.continuationEvaluations) +
+           " evaluations)";
+  }
   return out;
 }
 

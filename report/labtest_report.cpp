@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "input/curve_quantity.hpp"
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "models/parameter_table.hpp"
 #include "report/html_report.hpp"
 #include "report/summary.hpp"
@@ -17,8 +17,8 @@ namespace soilcal::report {
 
 namespace {
 
-using labtest::TestKind;
-using labtest::TestType;
+using input::TestKind;
+using input::TestType;
 
 // A quantity of a recorded point with its axis label.
 struct Axis {
@@ -115,15 +115,14 @@ std::vector<Plot> PlotsOf(const input::LabTest& test, const TestType& t, const l
       compression.reverseY = true;
       return {compression};
     }
-    case TestKind::kSimpleShear:
+    case TestKind::kDirectSimpleShear:
       return {PathPlot(rec, n, x.shearStrain, x.shearStress, "Shear stress"),
               PathPlot(rec, n, x.verticalStress, x.shearStress, "Stress path")};
-    case TestKind::kCyclic:
-      if (t.shear >= 0) {
-        return {PathPlot(rec, n, x.shearStrain, x.shearStress, "Shear stress"),
-                PathPlot(rec, n, x.time, x.shearStress, "Shear stress in time"),
-                PathPlot(rec, n, x.verticalStress, x.shearStress, "Stress path")};
-      }
+    case TestKind::kCyclicDirectSimpleShear:
+      return {PathPlot(rec, n, x.shearStrain, x.shearStress, "Shear stress"),
+              PathPlot(rec, n, x.time, x.shearStress, "Shear stress in time"),
+              PathPlot(rec, n, x.verticalStress, x.shearStress, "Stress path")};
+    case TestKind::kCyclicTriaxial:
       return {PathPlot(rec, n, x.axialStrain, x.deviator, "Deviator stress"),
               PathPlot(rec, n, x.time, x.deviator, "Deviator stress in time"),
               PathPlot(rec, n, x.meanStress, x.deviator, "Stress path")};
@@ -165,11 +164,11 @@ std::string ControlTable(const input::LabTest& test) {
 
 std::string RenderLabTestReport(const input::LabTest& test, const labtest::Recording& rec,
                                 int nPoints, int status, const std::string& title) {
-  const TestType type = labtest::RecogniseTestType(test);
+  const TestType type = input::RecogniseTestType(test);
   const input::MaterialInput& m = test.material;
   const std::string heading = m.header.empty() ? title : m.header;
   std::string body = "<h1>Laboratory test: " + XmlEscape(heading) + "</h1>\n";
-  std::string info = title + " · " + labtest::TestTypeText(type);
+  std::string info = title + " · " + input::TestTypeText(type);
   if (!m.name.empty()) info += " · material: " + m.name;
   const std::string model = ModelName(test.modelNumber, m.name);
   info += " · " + (model.empty() ? "model " : model + " (model ") + std::to_string(test.modelNumber) +

@@ -10,8 +10,8 @@ namespace soilcal::report {
 
 namespace {
 
-using labtest::TestKind;
-using labtest::TestType;
+using input::TestKind;
+using input::TestType;
 
 struct Name {
   const char* words;
@@ -55,10 +55,10 @@ constexpr std::array<Name, 36> kNames{{
 
 bool IsTriaxial(const TestType& t) {
   return t.kind == TestKind::kTriaxialCompression || t.kind == TestKind::kTriaxialExtension ||
-         (t.kind == TestKind::kCyclic && t.shear < 0);
+         t.kind == TestKind::kCyclicTriaxial;
 }
 bool IsShear(const TestType& t) {
-  return t.kind == TestKind::kSimpleShear || (t.kind == TestKind::kCyclic && t.shear >= 0);
+  return t.kind == TestKind::kDirectSimpleShear || t.kind == TestKind::kCyclicDirectSimpleShear;
 }
 
 // A name composed for the test's directions.
@@ -71,7 +71,7 @@ struct NameText {
 // A normal strain (stress == false) or stress of component c, named by the
 // role of c in the test.
 NameText NormalComponent(int c, bool stress, bool total, const TestType& t) {
-  const std::string comp(labtest::ComponentName(c));
+  const std::string comp(input::ComponentName(c));
   const QuantityKind kind = stress ? QuantityKind::kStress : QuantityKind::kStrain;
   const bool axial = c == t.axial;
   const bool compression = t.kind == TestKind::kTriaxialCompression;
@@ -101,7 +101,7 @@ NameText NormalComponent(int c, bool stress, bool total, const TestType& t) {
 }
 
 NameText ShearComponent(int c, bool stress, const TestType& t) {
-  const std::string comp(labtest::ComponentName(c));
+  const std::string comp(input::ComponentName(c));
   const bool sheared = c == t.shear;
   if (stress) return {"shear stress", sheared ? "τ" : "τ" + comp, QuantityKind::kStress, false};
   return {"shear strain", sheared ? "γ" : "γ" + comp, QuantityKind::kStrain, false};

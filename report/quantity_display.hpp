@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 
 namespace soilcal::report {
 
@@ -30,7 +30,7 @@ struct AxisQuantity {
 
 // Quantity `code` (negative codes negate) of a curve of a test of `type`.
 // Strains are shown in percent. An unknown code keeps its number.
-AxisQuantity NameQuantity(int code, const labtest::TestType& type, const QuantityUnits& units);
+AxisQuantity NameQuantity(int code, const input::TestType& type, const QuantityUnits& units);
 
 // The same quantity turned so that compression shows positive (for a log
 // axis of stress); no change for a quantity without that sign.
@@ -45,7 +45,7 @@ struct CurveView {
   bool logX = false;
   bool reverseY = false;
 };
-CurveView ChooseCurveView(int column1, int column2, const labtest::TestType& type,
+CurveView ChooseCurveView(int column1, int column2, const input::TestType& type,
                           const QuantityUnits& units);
 
 }  // namespace soilcal::report

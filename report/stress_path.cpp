@@ -112,7 +112,7 @@ StressPath PathFromDeviatorAndPorePressure(const std::vector<double>& q,
 
 std::string StressPathFigure(const Summary& s, const TestSummary& t,
                              const std::vector<CurvePoints>& points, const QuantityUnits& units) {
-  if (!t.undrained || t.type.kind != labtest::TestKind::kTriaxialCompression || !t.initialStress) {
+  if (!t.undrained || t.type.kind != input::TestKind::kTriaxialCompression || !t.initialStress) {
     return "";
   }
   const auto dev = FindCurve(t, IsDeviator);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "report/uncertainty_summary.hpp"
 
 namespace soilcal::report {
@@ -70,7 +70,7 @@ struct TestSummary {
   std::vector<CurveSummary> curves;
   std::string header;            // header text of the test file
   std::string material;          // material name of the test file
-  labtest::TestType type;        // recognised from the phases
+  input::TestType type;        // recognised from the phases
   std::vector<int> loadSteps;    // per phase
   // The effective stresses the test starts from as the test file gives
   // them (xx, yy, zz, xy, yz, zx; tension positive, in the job's stress
@@ -155,6 +155,10 @@ struct Summary {
   long evaluations = 0;
   int iterations = 0;
   std::string stopReason;            // converged, iteration_limit, ...; "" when unknown
+  // Thorough search: how often it went on from a better point its profiles
+  // met, and the evaluations of those continuations (within `evaluations`).
+  int continuations = 0;
+  long continuationEvaluations = 0;
   std::vector<ParameterSummary> parameters;
   std::optional<PointSummary> start, best;
   std::vector<TestSummary> tests;

@@ -84,7 +84,9 @@ json SearchJson(const Summary& s) {
   return {{"mode", StringOrNull(s.searchMode)},
           {"budget", budget},
           {"evaluations", s.evaluations},
-          {"iterations", s.iterations}};
+          {"iterations", s.iterations},
+          {"continuations", s.continuations},
+          {"continuation_evaluations", s.continuationEvaluations}};
 }
 
 void SearchOf(const json& j, Summary& s) {
@@ -94,6 +96,8 @@ void SearchOf(const json& j, Summary& s) {
     s.maxIterations = OptionalOf<long>(j.at("budget"), "max_iterations");
     s.maxEvaluations = OptionalOf<long>(j.at("budget"), "max_evaluations");
   }
+  s.continuations = OptionalOf<int>(j, "continuations").value_or(0);
+  s.continuationEvaluations = OptionalOf<long>(j, "continuation_evaluations").value_or(0);
 }
 
 // The parameter as a person reads it: symbol, words, unit and the values in
@@ -121,11 +125,11 @@ std::optional<ParameterDisplay> DisplayOf(const json& p) {
                           d.at("unit").get<std::string>(), d.at("stored_as_sine").get<bool>()};
 }
 
-json TestTypeJson(const labtest::TestType& t) {
-  return {{"kind", labtest::TestKindKey(t.kind)},
-          {"text", labtest::TestTypeText(t)},
-          {"axial", labtest::ComponentName(t.axial)},
-          {"shear", t.shear >= 0 ? json(labtest::ComponentName(t.shear)) : json(nullptr)},
+json TestTypeJson(const input::TestType& t) {
+  return {{"kind", input::TestKindName(t.kind)},
+          {"text", input::TestTypeText(t)},
+          {"axial", input::ComponentName(t.axial)},
+          {"shear", t.shear >= 0 ? json(input::ComponentName(t.shear)) : json(nullptr)},
           {"unconfined", t.unconfined},
           {"reversals", t.reversals}};
 }
@@ -133,18 +137,25 @@ json TestTypeJson(const labtest::TestType& t) {
 int ComponentOf(const json& j, const char* key, int fallback) {
   const std::string name = StringOf(j, key);
   for (int c = 0; c < 6; ++c) {
-    if (labtest::ComponentName(c) == name) return c;
+    if (input::ComponentName(c) == name) return c;
   }
   return fallback;
 }
 
-labtest::TestType TestTypeOf(const json& t) {
-  labtest::TestType type;
+input::TestType TestTypeOf(const json& t) {
+  input::TestType type;
   if (!t.contains("test_type") || !t.at("test_type").is_object()) return type;
   const json& j = t.at("test_type");
-  type.kind = labtest::TestKindFromKey(StringOf(j, "kind")).value_or(labtest::TestKind::kGeneral);
+  const std::string kind = StringOf(j, "kind");
   type.axial = ComponentOf(j, "axial", 1);
   type.shear = ComponentOf(j, "shear", -1);
+  type.kind = input::TestKindByName(kind).value_or(input::TestKind::kGeneral);
+  // Earlier summaries named both cyclic kinds "cyclic"; the shear component
+  // tells them apart.
+  if (kind == "cyclic") {
+    type.kind = type.shear >= 0 ? input::TestKind::kCyclicDirectSimpleShear
+                                : input::TestKind::kCyclicTriaxial;
+  }
   type.unconfined = OptionalOf<bool>(j, "unconfined").value_or(false);
   type.reversals = OptionalOf<int>(j, "reversals").value_or(0);
   return type;
@@ -179,11 +190,11 @@ std::optional<RunTimes> RunTimesOf(const json& j) {
   if (!j.contains("run_times") || !j.at("run_times").is_object()) return std::nullopt;
   const json& t = j.at("run_times");
   RunTimes times;
-  times.wall = t.at("wall_time_s").get<double>();
-  times.cpu = t.at("cpu_time_s").get<double>();
+  times.wall = NumberOrNaN(t.at("wall_time_s"));
+  times.cpu = NumberOrNaN(t.at("cpu_time_s"));
   for (const json& p : t.at("parts")) {
-    times.parts.push_back({p.at("part").get<std::string>(), p.at("wall_time_s").get<double>(),
-                           p.at("cpu_time_s").get<double>()});
+    times.parts.push_back({p.at("part").get<std::string>(), NumberOrNaN(p.at("wall_time_s")),
+                           NumberOrNaN(p.at("cpu_time_s"))});
   }
   return times;
 }
@@ -288,7 +299,7 @@ Summary FromJson(const json& j) {
   s.runTimes = RunTimesOf(j);
   if (j.contains("critical_state_line") && j.at("critical_state_line").is_object()) {
     const json& c = j.at("critical_state_line");
-    s.criticalState = CriticalStateLine{c.at("m").get<double>(),
+    s.criticalState = CriticalStateLine{NumberOrNaN(c.at("m")),
                                         OptionalOf<double>(c, "friction_angle_deg"),
                                         c.at("calibrated").get<bool>()};
   }
@@ -328,7 +339,10 @@ Summary FromJson(const json& j) {
     test.type = TestTypeOf(t);
     if (t.contains("load_steps")) test.loadSteps = t.at("load_steps").get<std::vector<int>>();
     if (t.contains("initial_stress") && t.at("initial_stress").is_array()) {
-      test.initialStress = t.at("initial_stress").get<std::array<double, 6>>();
+      const json& stress = t.at("initial_stress");
+      std::array<double, 6> sigma{};
+      for (std::size_t k = 0; k < sigma.size() && k < stress.size(); ++k) sigma[k] = NumberOrNaN(stress[k]);
+      test.initialStress = sigma;
     }
     test.undrained = OptionalOf<bool>(t, "undrained").value_or(false);
     for (const json& c : t.at("curves")) {

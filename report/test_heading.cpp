@@ -7,7 +7,7 @@
 namespace soilcal::report {
 namespace {
 
-using labtest::TestKind;
+using input::TestKind;
 
 // The radial component of a test whose axial one is `axial` (0..2).
 int Radial(int axial) { return axial == 0 ? 1 : 0; }
@@ -37,13 +37,14 @@ std::vector<NamedStress> InitialStresses(const TestSummary& t) {
       return out;
     }
     case TestKind::kOedometer:
-    case TestKind::kSimpleShear: {
+    case TestKind::kDirectSimpleShear: {
       std::vector<NamedStress> out{{"σ′v0", "initial vertical stress", a}};
       if (!Same(a, r)) out.push_back({"σ′h0", "initial horizontal stress", r});
       return out;
     }
-    case TestKind::kCyclic:
-      if (t.type.shear >= 0) return {{"σ′v0", "initial vertical stress", a}};
+    case TestKind::kCyclicDirectSimpleShear:
+      return {{"σ′v0", "initial vertical stress", a}};
+    case TestKind::kCyclicTriaxial:
       return {{"σ′3", "cell pressure", r}};
     default:
       return {{"p′0", "initial mean stress", -(s[0] + s[1] + s[2]) / 3.0 + 0.0}};
@@ -60,7 +61,7 @@ std::string InitialStressText(const TestSummary& t, const QuantityUnits& units) 
 }
 
 std::string TestHeading(const TestSummary& t, const QuantityUnits& units) {
-  std::string out = TestName(t) + " · " + labtest::TestTypeText(t.type);
+  std::string out = TestName(t) + " · " + input::TestTypeText(t.type);
   const std::string stresses = InitialStressText(t, units);
   if (!stresses.empty()) out += " · " + stresses;
   if (!t.initialStress) return out;  // the file was never read: drainage unknown

@@ -2,6 +2,8 @@
 // in the units of "calibrated" (the slot's own: sin φ for a friction angle).
 #include "report/uncertainty_json.hpp"
 
+#include <limits>
+
 #include "report/json_values.hpp"
 
 namespace soilcal::report {
@@ -86,7 +88,7 @@ void ReadUncertaintyJson(const json& j, Summary& s) {
   UncertaintySummary u;
   u.computed = m.at("computed").get<bool>();
   u.note = m.at("note").get<std::string>();
-  u.step = m.at("finite_difference_step").get<double>();
+  u.step = NumberOf(m.at("finite_difference_step")).value_or(std::numeric_limits<double>::quiet_NaN());
   u.degreesOfFreedom = m.at("degrees_of_freedom").get<int>();
   u.residualVariance = NumberOf(m.at("residual_variance"));
   u.tQuantile = NumberOf(m.at("t_quantile_975"));

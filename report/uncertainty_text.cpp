@@ -2,12 +2,14 @@
 #include "report/uncertainty_text.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 
 #include "input/job_language.hpp"
 #include "models/parameter_table.hpp"
+#include "optimisation/rule_slots.hpp"
 
 namespace soilcal::report {
 namespace {
@@ -36,6 +38,7 @@ std::string Remedy(const ParameterDisplay& d, const opt::ParameterUncertainty& p
 struct Context {
   const opt::UncertaintyResult& result;
   const Summary& summary;
+  const input::Job& job;
   std::vector<ParameterDisplay> display;
   double Lower(std::size_t j) const { return summary.parameters[j].lower; }
   double Upper(std::size_t j) const { return summary.parameters[j].upper; }
@@ -59,6 +62,75 @@ std::string NotIdentifiable(const Context& c, std::size_t j, const opt::Uncertai
   return d.symbol + " cannot be determined from these curves " + (up ? "above " : "below ") +
          from + ": its profile does not close towards the " + (up ? "upper" : "lower") +
          " bound " + DisplayValue(d, up ? c.Upper(j) : c.Lower(j)) + "; " + Remedy(d, p) + ".";
+}
+
+// The parameters behind a wall: the other slots its rule reads, the fixed
+// ones first with their values, then the calibrated ones; and what to do.
+std::string Wall(const Context& c, std::size_t j, const opt::UncertaintyFlag& f) {
+  const ParameterDisplay& d = c.display[j];
+  const opt::ParameterUncertainty& p = c.result.parameters[j];
+  const int model = c.job.modelNumber % 100;
+  const int walled = j < c.job.settings.index.size() ? c.job.settings.index[j] : -1;
+  const auto name = [&](int slot) {
+    const auto shown = params::DisplayOfSlot(model, slot);
+    return shown ? shown->symbol : "slot " + std::to_string(slot);
+  };
+  std::vector<std::string> fixed, calibrated;
+  std::string remedy;
+  for (const opt::RuleSlot& s : opt::SlotsOfRule(f.text)) {
+    if (s.slot == walled) continue;
+    std::optional<std::size_t> free;
+    for (std::size_t k = 0; k < c.job.settings.index.size() && k < c.display.size(); ++k) {
+      if (c.job.settings.index[k] == s.slot) free = k;
+    }
+    if (free) {
+      calibrated.push_back(c.display[*free].symbol + " = " +
+                           DisplayValue(c.display[*free], c.result.parameters[*free].value));
+      continue;
+    }
+    const auto& material = c.job.material.params;
+    if (fixed.size() == 2 || s.slot < 0 || static_cast<std::size_t>(s.slot) >= material.size()) continue;
+    ParameterDisplay shown;
+    shown.symbol = name(s.slot);
+    if (const auto slotShown = params::DisplayOfSlot(model, s.slot)) {
+      shown.sine = slotShown->sine;
+      shown.unit = params::UnitText(slotShown->quantity, c.job.material.forceUnit,
+                                    c.job.material.lengthUnit, c.job.material.timeUnit);
+    }
+    fixed.push_back(shown.symbol + " fixed at " +
+                    DisplayValue(shown, material[static_cast<std::size_t>(s.slot)]));
+    if (remedy.empty()) {
+      const int way = opt::WideningDirection(f.text, walled, s.slot, f.upper);
+      remedy = "free " + shown.symbol +
+               (way > 0 ? " or raise it" : way < 0 ? " or lower it" : " or change it");
+    }
+  }
+  const auto list = [](const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      out += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    }
+    return out;
+  };
+  std::string behind;
+  if (!fixed.empty()) behind = "; it is set there by " + list(fixed);
+  if (!calibrated.empty()) {
+    behind += (fixed.empty() ? "; it is set there by the calibrated " : " with the calibrated ") +
+              list(calibrated);
+  }
+  if (fixed.empty() && calibrated.empty()) {
+    behind = "; the rule reads " + d.symbol + " alone, so it is a limit of the parameter itself";
+  }
+  if (remedy.empty()) {
+    remedy = !calibrated.empty() ? "fix one of the parameters the rule trades off"
+                                 : "move the bound of " + d.symbol + " to it";
+  }
+  const std::string rule = "\u201c" + f.text + "\u201d";
+  return d.symbol + " is held by a model rule, not by the curves: " + (f.upper ? "above " : "below ") +
+         DisplayValue(d, f.value) + " the rule " + rule + " rejects every value" + behind +
+         (f.atWall ? "; the calibrated value " + DisplayValue(d, p.value) + " lies at it" : "") +
+         ". " + static_cast<char>(std::toupper(static_cast<unsigned char>(remedy[0]))) +
+         remedy.substr(1) + " rather than reading " + d.symbol + " as calibrated.";
 }
 
 std::string IllConditioned(const Context& c, const opt::UncertaintyFlag& f) {
@@ -115,23 +187,16 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
     case opt::FlagKind::kNoDerivative:
       return d.symbol + ": the tests cannot be simulated on either side of the calibrated value, "
              "so no interval can be given.";
-    case opt::FlagKind::kWall: {
-      const std::string at = DisplayValue(d, f.value);
-      return d.symbol + " is held by a model rule, not by the curves: " +
-             (f.upper ? "above " : "below ") + at + " the rule \u201c" + f.text +
-             "\u201d rejects every value, so the wall is set by the fixed parameters that rule "
-             "reads" +
-             (f.atWall ? "; the calibrated value " + DisplayValue(d, p.value) + " lies at it" : "") +
-             ". Free or change those parameters rather than reading " + d.symbol +
-             " as calibrated.";
-    }
+    case opt::FlagKind::kWall:
+      return Wall(c, j, f);
     case opt::FlagKind::kClipped: {
-      const std::string side = f.lowOpen ? "lower" : "upper";
+      const std::string side = f.upper ? "upper" : "lower";
+      const std::string limit = f.physical ? "the " + side + " end of its physical range"
+                                           : "its " + side + " bound";
       return "The linearised 95 % interval of " + d.symbol + " reaches " +
-             DisplayValue(d, f.value) + ", beyond its " + side + " bound " +
-             DisplayValue(d, f.lowOpen ? c.Lower(j) : c.Upper(j)) +
-             ": it is cut to the bounds, and the linear estimate is poor there; the profile "
-             "interval (--search=thorough) tells more.";
+             DisplayValue(d, f.value) + ", beyond " + limit + " " + DisplayValue(d, f.limit) +
+             ": it is cut there, and the linear estimate is poor there; the profile interval " +
+             (c.result.profilesRun ? "tells more." : "(--search=thorough) tells more.");
     }
     case opt::FlagKind::kSearchShort: {
       // One sentence for all profiles that met a better fit: the least.
@@ -141,10 +206,21 @@ std::string Sentence(const Context& c, std::size_t j, const opt::UncertaintyFlag
           if (g.kind == opt::FlagKind::kSearchShort) least = std::min(least, g.value);
         }
       }
-      return "The profiles met a better fit than the search (objective " + Significant(least, 4) +
-             " below " + Significant(c.result.objective, 4) +
-             "): the search stopped above the best fit, and the intervals are those of the point "
-             "it found; run it again with --search=thorough.";
+      const std::string met = "The profiles met a better fit than the search (objective " +
+                              Significant(least, 4) + " below " +
+                              Significant(c.result.objective, 4) + ")";
+      if (c.summary.searchMode == "thorough") {
+        // The thorough search went on from such points as often as it may.
+        const int k = c.summary.continuations;
+        return met + (k == 0 ? ", and the search could not go on from it"
+                             : ", after the search had gone on from better points " +
+                                   (k == 1 ? std::string("once") : std::to_string(k) + " times")) +
+               ": the valley is long and flat along the parameters flagged here, and the "
+               "intervals are those of the last point; fix one of them or add a test that "
+               "determines it.";
+      }
+      return met + ": the search stopped above the best fit, and the intervals are those of "
+             "the point it found; run it again with --search=thorough.";
     }
   }
   return "";
@@ -272,7 +348,7 @@ void DescribeUncertainty(const optimisation::UncertaintyResult& result, const in
     p.upper = job.settings.upper[j];
     p.best = p.slotBest;
   }
-  Context c{result, stored, {}};
+  Context c{result, stored, job, {}};
   for (const ParameterSummary& p : stored.parameters) {
     c.display.push_back(DisplayOf(p, job.modelNumber, u));
   }

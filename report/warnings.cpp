@@ -5,6 +5,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::report {
 
@@ -32,10 +33,10 @@ std::optional<std::string> TomlJobPath(const Summary& s) {
 
 void SearchWarnings(const Summary& s, std::vector<Warning>& out) {
   // A stop in the uncertainty step leaves the search's own result.
-  const bool searchEnded = s.exitCode == 0 || (s.exitCode == 18 && !s.stoppedAfterSearch.empty());
+  const bool searchEnded = s.exitCode == 0 || (s.exitCode == services::kUserAbort && !s.stoppedAfterSearch.empty());
   // A search stopped early may not yet have found a point better than the
   // start: its best point so far is then no improvement at all.
-  if (s.exitCode == 18 && !searchEnded && s.start && s.best &&
+  if (s.exitCode == services::kUserAbort && !searchEnded && s.start && s.best &&
       s.best->objective > s.start->objective) {
     out.push_back({"worse_than_start",
                    "the search was stopped before it found a point better than the start values "

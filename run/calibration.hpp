@@ -31,6 +31,9 @@ struct CalibrationRequest {
   SolverChoice solver = SolverChoice::kAuto;  // the step solver of the search's evaluations
   UncertaintyMode uncertainty = UncertaintyMode::kAuto;  // the estimate after the search
   int threads = 0;                           // evaluation threads; 0: OMP_NUM_THREADS or all cores
+  // Evaluations allowed to the thorough search; 0: its default
+  // (optimisation::ThoroughBudget).
+  long thoroughBudget = 0;
   // Called on the calling thread with the phase and the best point so far,
   // at most once per progressInterval (the first report always).
   optimisation::ProgressObserver progress;

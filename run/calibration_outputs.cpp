@@ -6,7 +6,7 @@
 
 #include "report/html_report.hpp"
 #include "report/summary_json.hpp"
-#include "run/console_summary.hpp"
+#include "run/closing_lines.hpp"
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
@@ -58,13 +58,21 @@ void CalibrationOutputs::InputsRead(std::string digest) {
   state_->trace.inputDigest = std::move(digest);
 }
 
-void CalibrationOutputs::SearchChosen(SearchMode mode) {
+void CalibrationOutputs::SearchChosen(SearchMode mode, long thoroughBudget) {
   state_->trace.search = mode;
+  state_->trace.thoroughBudget = thoroughBudget;
   state_->timer.Enter(kSearchPart);
 }
 
 void CalibrationOutputs::SearchEnded(const optimisation::SwarmResult& found) {
   state_->timer.Enter(kWritingPart);
+  state_->trace.found = found;
+  state_->trace.last.evaluations = found.evaluations;
+  state_->trace.last.iteration = found.iterations;
+  state_->trace.last.bestError = found.bestError;
+}
+
+void CalibrationOutputs::SearchContinued(const optimisation::SwarmResult& found) {
   state_->trace.found = found;
   state_->trace.last.evaluations = found.evaluations;
   state_->trace.last.iteration = found.iterations;
@@ -93,6 +101,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     report::Summary& summary = record->summary;
     report::JobCurves& curves = record->curves;
     BuildCalibrationSummary(job, resources, state_->trace, result.lastGeneral(), summary, curves);
+    record->namedCurves = NamedCurves(job, summary, curves);
     // Up to the two files themselves, whose writing cannot count itself.
     summary.runTimes = state_->timer.Now();
     // Each file whole or not at all; a failure is said and counts for the
@@ -105,7 +114,7 @@ std::shared_ptr<const CalibrationRecord> CalibrationOutputs::Finish(
     write(services::ResolvePath(folder + report::kSummaryFileName), report::SummaryToJson(summary));
     const std::string reportPath = services::ResolvePath(folder + report::kReportFileName);
     const bool written = write(reportPath, report::RenderCalibrationReport(summary, curves));
-    PrintRunSummary(summary, written ? reportPath : "");
+    PrintClosingLines(summary, written ? reportPath : "");
     return record;
   } catch (...) {
     // The result file is what the host reads; the report must never cost it.

@@ -34,6 +34,7 @@ struct CalibrationTrace {
   optimisation::SearchProgress last;  // the last progress report
   std::string kernelError;         // message of the kernel error that ended the run
   std::optional<SearchMode> search;  // once the search was chosen
+  long thoroughBudget = 0;         // the thorough search's evaluations; 0: its default
   // The uncertainty step at the best point; none when switched off or never reached.
   std::optional<optimisation::UncertaintyResult> uncertainty;
   std::string inputDigest;         // of the inputs, once all were read
@@ -62,8 +63,11 @@ class CalibrationOutputs {
   void CurvesWritten(const std::string& suffix);
   void StartSetKnown(const models::MaterialSet& set1);
   void InputsRead(std::string digest);
-  void SearchChosen(SearchMode mode);
+  void SearchChosen(SearchMode mode, long thoroughBudget = 0);
   void SearchEnded(const optimisation::SwarmResult& found);
+  // The search went on from a better point after its end: the best point
+  // is `found`'s from now on (the time stays with the current part).
+  void SearchContinued(const optimisation::SwarmResult& found);
   // Before and after the uncertainty step.
   void UncertaintyStarting();
   void UncertaintyKnown(std::optional<optimisation::UncertaintyResult> result);

@@ -5,13 +5,18 @@
 // process (a comparison, the Python module) reads it instead of the files.
 #pragma once
 
+#include <vector>
+
 #include "report/summary.hpp"
+#include "run/curve_terms.hpp"
 
 namespace soilcal::run {
 
 struct CalibrationRecord {
   report::Summary summary;  // with the uncertainty of each parameter, when the step ran
   report::JobCurves curves;
+  // The same curves in the job's terms (its quantity names, units and signs).
+  std::vector<NamedTestCurves> namedCurves;
 };
 
 }  // namespace soilcal::run

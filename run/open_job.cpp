@@ -9,12 +9,13 @@
 #include "labtest/context.hpp"
 #include "labtest/extended_models.hpp"
 #include "labtest/point_table.hpp"
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "report/quantity_display.hpp"
 #include "input/readers.hpp"
 #include "run/argument_path.hpp"
 #include "run/curve_checks.hpp"
+#include "run/curve_terms.hpp"
 #include "run/job_checks.hpp"
 #include "run/job_input.hpp"
 #include "run/messages.hpp"
@@ -34,49 +35,6 @@ struct CallScope {
   services::ScopedFlushToZero flushToZero;
 };
 
-std::vector<double> Negated(std::vector<double> v) {
-  for (double& value : v) value = -value + 0.0;
-  return v;
-}
-
-// The values of quantity `code` from a curve's two columns in record order
-// (x holds xCode, y holds yCode; a negative code is the negated quantity).
-std::optional<std::vector<double>> Column(int code, const input::Curve& curve,
-                                          const std::vector<double>& x,
-                                          const std::vector<double>& y) {
-  if (code == curve.xCode) return x;
-  if (code == -curve.xCode) return Negated(x);
-  if (code == curve.yCode) return y;
-  if (code == -curve.yCode) return Negated(y);
-  return std::nullopt;
-}
-
-std::vector<double> Scaled(std::vector<double> v, const input::AxisLanguage& axis) {
-  for (double& value : v) value = input::ToJobValue(axis, value);
-  return v;
-}
-
-// Phase of each measured point: the segments follow the phases in order.
-std::vector<int> MeasuredPhases(const input::Curve& curve) {
-  std::vector<int> phase;
-  for (std::size_t s = 0; s < curve.segmentSizes.size(); ++s) {
-    phase.insert(phase.end(), static_cast<std::size_t>(std::max(curve.segmentSizes[s], 0)),
-                 static_cast<int>(s) + 1);
-  }
-  phase.resize(static_cast<std::size_t>(std::max(curve.nPoints, 0)), phase.empty() ? 1 : phase.back());
-  return phase;
-}
-
-// A native quantity code in words, as the report names it ("axial strain
-// ε1"); the values stay those of the code.
-std::string QuantityName(int code, const input::LabTest& test) {
-  const report::AxisQuantity q = report::NameQuantity(code, labtest::RecogniseTestType(test), {});
-  std::string name = q.words;
-  if (!q.symbol.empty()) name += " " + q.symbol;
-  if (!q.sense.empty()) name += " (" + q.sense + ")";
-  return name;
-}
-
 // One curve in the job's quantities: a TOML job's names, factors and signs,
 // or the native codes with the report's labels.
 CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation::TestErrors& run,
@@ -94,34 +52,15 @@ CurveAt MakeCurve(const input::LabTest& test, std::size_t c, const optimisation:
   // The simulated points come in the file's column order.
   const std::vector<double>& simX = m.swapped ? e.y : e.x;
   const std::vector<double>& simY = m.swapped ? e.x : e.y;
-  out.measuredX = m.x;
-  out.measuredY = m.y;
-  out.simulatedX = simX;
-  out.simulatedY = simY;
-  out.xName = QuantityName(m.xCode, test);
-  out.yName = QuantityName(m.yCode, test);
-  if (language == nullptr) return out;
-  const auto mx = Column(language->x.code, m, m.x, m.y);
-  const auto my = Column(language->y.code, m, m.x, m.y);
-  const auto sx = Column(language->x.code, m, simX, simY);
-  const auto sy = Column(language->y.code, m, simX, simY);
-  if (!mx || !my || !sx || !sy) return out;
-  out.xName = language->x.name;
-  out.yName = language->y.name;
-  out.measuredX = Scaled(*mx, language->x);
-  out.measuredY = Scaled(*my, language->y);
-  out.simulatedX = Scaled(*sx, language->x);
-  out.simulatedY = Scaled(*sy, language->y);
+  TermedAxes measured = InJobTerms(test, c, language, m.x, m.y);
+  TermedAxes simulated = InJobTerms(test, c, language, simX, simY);
+  out.xName = std::move(measured.xName);
+  out.yName = std::move(measured.yName);
+  out.measuredX = std::move(measured.x);
+  out.measuredY = std::move(measured.y);
+  out.simulatedX = std::move(simulated.x);
+  out.simulatedY = std::move(simulated.y);
   return out;
-}
-
-// The names, units and signs of curve c of test t of a TOML job; nullptr
-// for a native job.
-const input::CurveLanguage* LanguageOf(const input::Job& job, std::size_t t, std::size_t c) {
-  if (!job.language || t >= job.language->curves.size() || c >= job.language->curves[t].size()) {
-    return nullptr;
-  }
-  return &job.language->curves[t][c];
 }
 
 // The measured curves of every test, with nothing simulated: what is left

@@ -90,6 +90,16 @@ void ResultFile::Close() {
   writeError_ = 0;
 }
 
+void ResultFile::Restart() {
+  if (!file_ || !owned_) return;
+  Flush();
+  errno = 0;
+  if (::ftruncate(::fileno(file_), 0) != 0 && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+  std::rewind(file_);
+  written_.clear();
+  lastGeneral_.reset();
+}
+
 void ResultFile::WriteEmptyLine() { Put(" \n"); }
 
 void ResultFile::WriteHeader(const std::string& section) { Put(" [" + section + "]\n"); }

@@ -50,6 +50,10 @@ class ResultFile {
   bool IsOpen() const { return file_ != nullptr; }
   int openError() const { return openError_; }
 
+  // Empties the owned file so that its body can be written anew (a search
+  // that went on after the body was written); an attached stream is left
+  // as it is, the new body following the old.
+  void Restart();
   void WriteGeneralSection(int exitCode, const RunClock& start);
   // The whole body after a search. A mean relative error above 5e22 raises
   // run error 19 instead (through StopWithError).

@@ -28,6 +28,8 @@
 #include "models/hardening_soil/cap_library.hpp"
 #include "optimisation/objective.hpp"
 #include "optimisation/pswarm.hpp"
+#include "optimisation/thorough_search.hpp"
+#include "optimisation/uncertainty.hpp"
 #include "run/argument_path.hpp"
 #include "run/calibration.hpp"
 #include "run/calibration_hooks.hpp"
@@ -135,6 +137,51 @@ void WriteCurvesAfterAbort(Run& run, const models::MaterialSet& set1,
   }
 }
 
+// How often a thorough search goes on from a better point its profiles
+// met; the profiles are taken again at each new best point.
+constexpr int kContinuations = 2;
+
+// A thorough search whose profiles met a clearly better point goes on from
+// it, so that the run reports the best point it saw: the result file, the
+// "_calculated" curves and the estimate become those of the point where it
+// ends. A failure on the way leaves the outputs of the point before.
+// Returns true when an abort stopped it.
+bool ContinueFromProfiles(Run& run, const models::MaterialSet& set1,
+                          const UncertaintyRequest& request, optimisation::Problem& objective,
+                          optimisation::SwarmResult& found,
+                          std::optional<optimisation::UncertaintyResult>& uncertainty) {
+  for (int round = 0; round < kContinuations; ++round) {
+    if (!uncertainty || uncertainty->aborted) return false;
+    const std::optional<optimisation::BetterPoint> better =
+        optimisation::BetterPointOfProfiles(*uncertainty);
+    if (!better) return false;
+    optimisation::SwarmResult next;
+    try {
+      next = optimisation::ContinueThoroughSearch(OptionsOf(run), objective, found, better->x);
+    } catch (const services::KernelAbort& abort) {
+      services::Notice("the search could not go on from the better point its profiles met (" +
+                       services::TrimRight(abort.message) + ")");
+      return false;
+    } catch (...) {
+      services::Notice("the search could not go on from the better point its profiles met");
+      return false;
+    }
+    if (next.exitStatus == services::kUserAbort) return true;
+    if (!(next.bestObjective < found.bestObjective)) return false;
+    found = std::move(next);
+    run.found = found;
+    run.outputs.SearchContinued(found);
+    run.result.Restart();
+    run.result.WriteOptimisationResult(found.best, run.job.settings.index,
+                                       run.job.modelNumber % 100, found.bestError,
+                                       found.sensitivity, found.exitStatus, run.start);
+    WriteCurves(run, &set1, found.best, "_calculated", false);
+    run.progress.Phase(optimisation::SearchPhase::kUncertainty);
+    uncertainty = RunUncertaintyStep(request, run.job, found, objective);
+  }
+  return false;
+}
+
 // Everything after the argument is known; run errors and kernel errors
 // leave it as exceptions. Returns the exit code of the search.
 int Calibrate(Run& run, const CalibrationRequest& request) {
@@ -155,9 +202,9 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
   const SearchMode mode = ChooseSearch(request.search, run.folder);
-  run.outputs.SearchChosen(mode);
-  const optimisation::SwarmResult found =
-      RunSearch(mode, OptionsOf(run), *objective, request.solver);
+  run.outputs.SearchChosen(mode, request.thoroughBudget);
+  optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective, request.solver,
+                                               request.thoroughBudget);
   run.outputs.SearchEnded(found);
   run.progress.Ended(found);
   run.found = found;
@@ -176,9 +223,14 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
     run.outputs.UncertaintyStarting();
     run.progress.Phase(optimisation::SearchPhase::kUncertainty);
   }
-  std::optional<optimisation::UncertaintyResult> uncertainty = RunUncertaintyStep(
-      {request.uncertainty, mode, derived, run.folder, ObserverOf(run)}, run.job, found, *objective);
-  const bool stoppedLate = uncertainty && uncertainty->aborted;
+  const UncertaintyRequest estimate{request.uncertainty, mode, derived, run.folder, ObserverOf(run)};
+  std::optional<optimisation::UncertaintyResult> uncertainty =
+      RunUncertaintyStep(estimate, run.job, found, *objective);
+  bool stoppedLate = false;
+  if (mode == SearchMode::kThorough && found.exitStatus == 0) {
+    stoppedLate = ContinueFromProfiles(run, set1, estimate, *objective, found, uncertainty);
+  }
+  stoppedLate = stoppedLate || (uncertainty && uncertainty->aborted);
   run.outputs.UncertaintyKnown(std::move(uncertainty));
   // A stop after the search (an interrupt while the curves were written, or
   // an interrupt or AbortCalc in the profiles) still ends the run as an

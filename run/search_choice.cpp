@@ -13,9 +13,11 @@ SearchMode ChooseSearch(SearchMode commandLine, const std::string& folder) {
 }
 
 optimisation::SwarmResult RunSearch(SearchMode mode, const optimisation::SwarmOptions& options,
-                                    optimisation::Problem& problem, SolverChoice solver) {
+                                    optimisation::Problem& problem, SolverChoice solver,
+                                    long thoroughBudget) {
   if (mode == SearchMode::kThorough) {
     optimisation::ThoroughOptions thorough;
+    thorough.maxEvaluations = thoroughBudget;
     thorough.fastSearch = solver != SolverChoice::kPrescribed;
     return optimisation::ThoroughSearch(options, problem, thorough);
   }

@@ -21,6 +21,7 @@ SearchMode ChooseSearch(SearchMode commandLine, const std::string& folder);
 // step solver; the reported figures are exact evaluations.
 optimisation::SwarmResult RunSearch(SearchMode mode, const optimisation::SwarmOptions& options,
                                     optimisation::Problem& problem,
-                                    SolverChoice solver = SolverChoice::kAuto);
+                                    SolverChoice solver = SolverChoice::kAuto,
+                                    long thoroughBudget = 0);
 
 }  // namespace soilcal::run

@@ -2,9 +2,10 @@
 
 #include <filesystem>
 
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 #include "models/parameter_table.hpp"
 #include "optimisation/thorough_search.hpp"
+#include "services/errors.hpp"
 #include "services/interrupt.hpp"
 #include "services/notices.hpp"
 #include "services/version.hpp"
@@ -15,7 +16,6 @@ namespace {
 
 namespace params = models::params;
 
-constexpr int kUserAbort = 18;
 
 // The folder as an absolute path with a trailing separator, "" when none.
 std::string AbsoluteFolder(const std::string& folder) {
@@ -52,7 +52,7 @@ void TestFacts(const input::Job& job, report::Summary& s) {
     report::TestSummary& out = s.tests[t];
     out.header = test.material.header;
     out.material = test.material.name;
-    out.type = labtest::RecogniseTestType(test);
+    out.type = input::RecogniseTestType(test);
     out.loadSteps = test.loadSteps;
     out.initialStress = test.initialStress;
     // Drainage type 2 (model number base + 200) is the undrained set.
@@ -66,11 +66,13 @@ void TestFacts(const input::Job& job, report::Summary& s) {
 // Why the run stopped, in one word.
 std::string StopReason(const CalibrationTrace& trace, const report::Summary& s) {
   if (!s.exitCode) return "kernel_error";
-  if (*s.exitCode == kUserAbort) return services::InterruptRequested() ? "interrupted" : "abort_file";
+  if (*s.exitCode == services::kUserAbort) return services::InterruptRequested() ? "interrupted" : "abort_file";
   if (*s.exitCode != 0) return "run_error";
   if (!trace.found) return "";
   if (s.maxIterations && trace.found->iterations >= *s.maxIterations) return "iteration_limit";
-  if (s.maxEvaluations && trace.found->evaluations >= *s.maxEvaluations) return "evaluation_budget";
+  // The evaluations of a continuation after the profiles come on top of the budget.
+  const long searched = trace.found->evaluations - trace.found->continuationEvaluations;
+  if (s.maxEvaluations && searched >= *s.maxEvaluations) return "evaluation_budget";
   return "converged";
 }
 
@@ -78,7 +80,12 @@ void SearchFacts(const input::Job& job, const CalibrationTrace& trace, report::S
   if (!trace.search) return;
   if (*trace.search == SearchMode::kThorough) {
     s.searchMode = "thorough";
-    s.maxEvaluations = optimisation::ThoroughBudget(job.settings.nParams);
+    s.maxEvaluations = trace.thoroughBudget > 0 ? trace.thoroughBudget
+                                                : optimisation::ThoroughBudget(job.settings.nParams);
+    if (trace.found) {
+      s.continuations = trace.found->continuations;
+      s.continuationEvaluations = trace.found->continuationEvaluations;
+    }
   } else {
     s.searchMode = "default";
     s.maxIterations = optimisation::SwarmOptions{}.maxIterations;

@@ -21,6 +21,12 @@ namespace soilcal::run {
 // parameter ("" for the others).
 std::vector<std::string> WarnAboutDerivedSlots(const input::Job& job, const models::PropSoil& set1);
 
+// The physical range of each free slot in the slot's own values (a sine
+// for an angle, G for a Young's modulus), from the parameter table's range
+// as a person gives it, into options.physicalLow/High; infinite where the
+// table has no entry or the range no end.
+void PhysicalRanges(const input::Job& job, optimisation::UncertaintyOptions& options);
+
 struct UncertaintyRequest {
   UncertaintyMode mode = UncertaintyMode::kAuto;
   SearchMode search = SearchMode::kDefault;  // the search that ran

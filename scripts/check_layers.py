@@ -8,7 +8,7 @@ beneath it; a file may include its own room and every room reachable
 downwards from it, nothing else. The engine is a chain
 (run -> report -> optimisation -> labtest -> input -> models -> services);
 the front ends sit beside it: jobfile/ over input/ and derive/ (the start
-values read off measured tests, over models/), the rooms of the
+values read off measured tests, over input/), the rooms of the
 programs' commands (jobs/ over run/ and jobfile/, batch/ and compare/ over jobs/), app/
 (the programs and the dispatch) over those, python/ over jobs/. The tests,
 benchmarks and examples may include any room but app/ and python/.
@@ -30,7 +30,7 @@ ROOMS = {
     "optimisation": ["labtest"],
     "report": ["optimisation"],
     "run": ["report"],
-    "derive": ["models"],
+    "derive": ["input"],
     "labfiles": ["services"],
     "jobfile": ["input", "derive", "labfiles"],
     "jobs": ["run", "jobfile"],

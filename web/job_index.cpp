@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string>
+#include <type_traits>
 
+#include "jobfile/native_writer.hpp"
 #include "jobfile/toml_job.hpp"
 #include "jobs/output_folder.hpp"
+#include "report/summary_json.hpp"
+#include "services/errors.hpp"
 
 namespace soilcal::web {
 namespace fs = std::filesystem;
@@ -12,6 +17,19 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kMostJobs = 5000;
+
+// A value of the summary or the comparison that may be null (a number the
+// run never got, a NaN written as null): `otherwise` then.
+template <typename T>
+T ValueOr(const nlohmann::json& j, const char* key, T otherwise) {
+  if (!j.is_object() || !j.contains(key) || j.at(key).is_null()) return otherwise;
+  const nlohmann::json& v = j.at(key);
+  if constexpr (std::is_same_v<T, std::string>) {
+    return v.is_string() ? v.get<std::string>() : otherwise;
+  } else {
+    return v.is_number() ? v.get<T>() : otherwise;
+  }
+}
 constexpr int kDeepest = 8;
 
 // A job of several models ([[models]]) leaves comparison.json: the state is
@@ -22,11 +40,11 @@ nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, 
   const nlohmann::json comparison = nlohmann::json::parse(in, nullptr, false);
   if (comparison.is_discarded() || !comparison.is_object()) return status;
   if (!running) status["state"] = "compared";
-  status["verdict"] = comparison.value("verdict", "");
+  status["verdict"] = ValueOr<std::string>(comparison, "verdict", "");
   if (comparison.contains("models") && comparison["models"].is_array() &&
       !comparison["models"].empty() && comparison["models"][0].is_object()) {
     const nlohmann::json& best = comparison["models"][0];
-    status["best_model"] = best.value("name", "");
+    status["best_model"] = ValueOr<std::string>(best, "name", "");
     if (best.contains("mean_relative_error")) status["mean_relative_error"] = best["mean_relative_error"];
   }
   return status;
@@ -35,7 +53,7 @@ nlohmann::json ComparisonStatus(const fs::path& outputs, nlohmann::json status, 
 }  // namespace
 
 bool IsJobName(const fs::path& path) {
-  return jobfile::IsTomlJob(path.string()) || path.filename() == "OPTIM.TXT";
+  return jobfile::IsTomlJob(path.string()) || path.filename() == jobfile::kOptimisationFileName;
 }
 
 std::vector<std::string> FindJobs(const fs::path& root) {
@@ -61,26 +79,26 @@ std::vector<std::string> FindJobs(const fs::path& root) {
   return jobs;
 }
 
-fs::path OutputsOf(const fs::path& job) { return fs::path(app::OutputFolderOf(job.string())); }
+fs::path OutputsOf(const fs::path& job) { return fs::path(jobs::OutputFolderOf(job.string())); }
 
 nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool running) {
   const fs::path path = root / job;
   nlohmann::json status = {{"job", job},
                            {"kind", jobfile::IsTomlJob(job) ? "toml" : "native"},
                            {"state", running ? "running" : "never_run"}};
-  std::ifstream in(OutputsOf(path) / "calibration_summary.json");
+  std::ifstream in(OutputsOf(path) / report::kSummaryFileName);
   if (!in) return ComparisonStatus(OutputsOf(path), std::move(status), running);
   const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
   if (summary.is_discarded() || !summary.is_object()) return status;
-  const int code = summary.value("exit_code", -1);
+  const int code = ValueOr(summary, "exit_code", -1);
   const bool kernelError = summary.contains("kernel_error") && !summary["kernel_error"].is_null();
   if (!running) {
-    status["state"] = kernelError || (code != 0 && code != 18) ? "failed"
-                      : code == 18                             ? "aborted"
+    status["state"] = kernelError || (code != 0 && code != services::kUserAbort) ? "failed"
+                      : code == services::kUserAbort                             ? "aborted"
                                                                : "calibrated";
   }
   status["exit_code"] = code;
-  status["wall_time_ms"] = summary.value("wall_time_ms", 0);
+  status["wall_time_ms"] = ValueOr(summary, "wall_time_ms", 0);
   if (summary.contains("best") && summary["best"].is_object() &&
       summary["best"].contains("mean_relative_error")) {
     status["mean_relative_error"] = summary["best"]["mean_relative_error"];
@@ -89,7 +107,7 @@ nlohmann::json JobStatus(const fs::path& root, const std::string& job, bool runn
     status["message"] = summary["kernel_error"].is_string() ? summary["kernel_error"].get<std::string>()
                                                             : summary["kernel_error"].dump();
   } else if (code != 0) {
-    status["message"] = summary.value("exit_name", "");
+    status["message"] = ValueOr<std::string>(summary, "exit_name", "");
   }
   return status;
 }

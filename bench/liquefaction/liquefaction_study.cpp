@@ -3,15 +3,19 @@
 // given) in undrained cyclic simple shear from sigma'_v0 = 100 kPa.
 //
 //   soilcal_liquefaction_study                 the whole study
-//   soilcal_liquefaction_study N160 K0 CSR STEPS [CYCLES] [fast|prescribed] [TOL] [F_EPOST]
-//                                              one test, its outcome
+//   soilcal_liquefaction_study N160 K0 CSR STEPS [CYCLES] [fast|prescribed] [TOL] [F_EPOST] [F_DENS]
+//                                              one test, its outcome (f_dens from
+//                                              (N1)60 unless F_DENS is given)
 //
 // The study prints (1) CRR15, the cyclic stress ratio that liquefies in 15
 // cycles (r_u 0.98 or 3 % single-amplitude shear strain), per (N1)60 and
 // K0, beside the field curve of Idriss and Boulanger (2008) at M 7.5 and
 // 1 atm, CRR = exp(N/14.1 + (N/126)^2 - (N/23.6)^3 + (N/25.4)^4 - 2.8);
-// (2) the cycles to liquefaction per CSR; (3) the cycles to liquefaction at
-// 10, 20, 40 and 80 load steps per half cycle.
+// (2) the f_dens that brings the field CRR to 15 cycles; (3) the cycles to
+// liquefaction per CSR; (4) the cycles to liquefaction at 10, 20, 40 and 80
+// load steps per half cycle. `soilcal_liquefaction_study crr|fdens|cycles|steps`
+// prints one part.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +36,7 @@ double FieldCrr(double n) {
 }
 
 testing::CyclicOutcome Run(double n160, double k0, double csr, int steps, int cycles,
-                           double fDens = 1.0) {
+                           double fDens = 0.0) {
   const auto job = testing::CorrelatedSandJob(n160, 1.0, fDens);
   testing::CyclicOutcome o = testing::CyclicSimpleShear(
       *job, k0, csr, cycles, steps, labtest::StepSolver::kPrescribed, true);
@@ -42,12 +46,17 @@ testing::CyclicOutcome Run(double n160, double k0, double csr, int steps, int cy
   return o;
 }
 
-// The CSR that liquefies in 15 cycles, by bisection of log CSR on
-// [0.02, 1.2] (the cycles fall as the CSR grows); -1 when even 1.2 does not.
-double Crr15(double n160, double k0, double fDens = 1.0) {
-  double lo = 0.02, hi = 1.2;
-  if (Run(n160, k0, hi, kSteps, kMaxCycles, fDens).cycles > 15.0) return -1.0;
-  for (int k = 0; k < 12; ++k) {
+// The lowest CSR that liquefies in 15 cycles: CSR from 0.04 up by a factor
+// 1.2 until a test liquefies within 15 cycles (at most 1.2), then bisection
+// of log CSR between it and the one before; -1 when none does.
+double Crr15(double n160, double k0, double fDens = 0.0) {
+  double lo = 0.04 / 1.2, hi = 0.04;
+  while (Run(n160, k0, hi, kSteps, kMaxCycles, fDens).cycles > 15.0) {
+    if (hi > 1.2) return -1.0;
+    lo = hi;
+    hi *= 1.2;
+  }
+  for (int k = 0; k < 8; ++k) {
     const double mid = std::sqrt(lo * hi);
     (Run(n160, k0, mid, kSteps, kMaxCycles, fDens).cycles <= 15.0 ? hi : lo) = mid;
   }
@@ -77,7 +86,7 @@ std::string Cycles(const testing::CyclicOutcome& o) {
   return buf;
 }
 
-void Study() {
+void CrrStudy() {
   const double sands[] = {5, 8, 15, 25};
   std::puts("CRR15: the CSR that liquefies in 15 cycles (20 steps per half cycle)");
   std::puts("(N1)60  field (I&B 2008)  K0=1    ratio   K0=0.5  ratio");
@@ -87,12 +96,19 @@ void Study() {
     std::printf("%6.0f  %17.3f  %6.3f  %6.2f  %6.3f  %6.2f\n", n, field, c1, c1 / field, c05,
                 c05 / field);
   }
-  std::puts("\nf_dens with which the field CRR liquefies in 15 cycles (K0 = 1)");
-  for (const double n : sands) {
+}
+
+void DensificationStudy() {
+  std::puts("f_dens with which the field CRR liquefies in 15 cycles (K0 = 1)");
+  for (const double n : {5.0, 8.0, 15.0, 25.0}) {
     std::printf("%6.0f  %6.3f\n", n, FieldDensification(n, FieldCrr(n)));
   }
+}
+
+void CyclesStudy() {
+  const double sands[] = {5, 8, 15, 25};
   std::puts("\nCycles to liquefaction per CSR (K0 = 1, 20 steps per half cycle)");
-  const double ratios[] = {0.06, 0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5};
+  const double ratios[] = {0.06, 0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6};
   std::printf("(N1)60");
   for (const double r : ratios) std::printf(" %9.2f", r);
   std::puts("");
@@ -101,17 +117,28 @@ void Study() {
     for (const double r : ratios) std::printf(" %9s", Cycles(Run(n, 1.0, r, kSteps, kMaxCycles)).c_str());
     std::puts("");
   }
-  std::puts("\nSteps study: cycles to liquefaction at 10/20/40/80 steps per half cycle");
-  struct Case {
-    double n160, k0, csr;
-  };
-  for (const Case c : {Case{5, 1.0, 0.08}, Case{8, 1.0, 0.1}, Case{15, 0.5, 0.19},
-                       Case{15, 1.0, 0.15}, Case{25, 1.0, 0.4}}) {
-    std::printf("(N1)60 %2.0f K0 %.1f CSR %.2f:", c.n160, c.k0, c.csr);
-    for (const int steps : {10, 20, 40, 80}) {
-      std::printf(" %9s", Cycles(Run(c.n160, c.k0, c.csr, steps, kMaxCycles)).c_str());
+}
+
+// Cycles to liquefaction at 10, 20, 40 and 80 steps per half cycle for
+// each sand at 0.8, 1 and 1.25 times its field CRR (K0 1), and whether 20
+// and 80 steps agree within 10 % or half a cycle.
+void StepsStudy() {
+  std::puts("\nSteps study: cycles to liquefaction at 10/20/40/80 steps per half cycle (K0 = 1)");
+  for (const double n : {5.0, 8.0, 15.0, 25.0}) {
+    for (const double share : {0.8, 1.0, 1.25}) {
+      const double csr = share * FieldCrr(n);
+      std::printf("(N1)60 %2.0f CSR %.3f:", n, csr);
+      double c20 = 0.0, c80 = 0.0;
+      for (const int steps : {10, 20, 40, 80}) {
+        const testing::CyclicOutcome o = Run(n, 1.0, csr, steps, kMaxCycles);
+        if (steps == 20) c20 = o.cycles;
+        if (steps == 80) c80 = o.cycles;
+        std::printf(" %9s", Cycles(o).c_str());
+      }
+      const bool same = (c20 > 1e8 && c80 > 1e8) ||
+                        std::fabs(c20 - c80) <= std::max(0.1 * c80, 0.5);
+      std::printf("   20 vs 80: %s\n", same ? "agree" : "DIFFER");
     }
-    std::puts("");
   }
 }
 
@@ -122,8 +149,9 @@ int main(int argc, char** argv) {
   if (argc >= 5) {
     const int cycles = argc >= 6 ? std::atoi(argv[5]) : kMaxCycles;
     const bool fast = argc >= 7 && std::string(argv[6]) == "fast";
-    const auto job =
-        testing::CorrelatedSandJob(std::atof(argv[1]), argc >= 9 ? std::atof(argv[8]) : 1.0);
+    const auto job = testing::CorrelatedSandJob(std::atof(argv[1]),
+                                                argc >= 9 ? std::atof(argv[8]) : 1.0,
+                                                argc >= 10 ? std::atof(argv[9]) : 0.0);
     const testing::CyclicOutcome o = testing::CyclicSimpleShear(
         *job, std::atof(argv[2]), std::atof(argv[3]), cycles, std::atoi(argv[4]),
         fast ? labtest::StepSolver::kFast : labtest::StepSolver::kPrescribed, false,
@@ -134,8 +162,25 @@ int main(int argc, char** argv) {
                 o.run.liquefaction.maxRu, o.run.liquefaction.maxShearStrain,
                 o.run.subSteppedSteps);
     std::fputs(labtest::DescribeRun(o.run, fast).c_str(), stdout);
+    // Per half cycle: the largest r_u and the largest shear strain.
+    std::puts("half cycle  max r_u  max gamma_xy (%)");
+    double ru = 0.0, gamma = 0.0;
+    for (int k = 1; k <= o.run.nRecorded; ++k) {
+      const input::RecordedPoint p = o.ctx->rec.Point(k);
+      ru = std::max(ru, -p.pw / 100.0);
+      gamma = std::max(gamma, 100.0 * std::fabs(p.strain[3]));
+      const double half = 2.0 * p.time;
+      if (std::fabs(half - std::round(half)) < 1e-9 && half > 0.5) {
+        std::printf("%10.1f  %7.4f  %8.3f\n", p.time, ru, gamma);
+        ru = gamma = 0.0;
+      }
+    }
     return 0;
   }
-  Study();
+  const std::string part = argc == 2 ? argv[1] : "all";
+  if (part == "all" || part == "crr") CrrStudy();
+  if (part == "all" || part == "fdens") DensificationStudy();
+  if (part == "all" || part == "cycles") CyclesStudy();
+  if (part == "all" || part == "steps") StepsStudy();
   return 0;
 }

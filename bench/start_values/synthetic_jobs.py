@@ -41,7 +41,8 @@ def isotropic(name, start, levels, steps):
 
 # x of each y quantity.
 X_OF = {"deviator_stress": "axial_strain", "volumetric_strain": "axial_strain",
-        "axial_stress": "axial_strain", "shear_stress": "shear_strain"}
+        "axial_stress": "axial_strain", "shear_stress": "shear_strain",
+        "mean_effective_stress": "axial_strain"}
 X_OF_TEST = {"isotropic_compression": {"volumetric_strain": "mean_effective_stress"}}
 
 
@@ -88,3 +89,27 @@ def jobs():
                 [triaxial("TXC", 100.0, 0.06, 150, ["deviator_stress"]),
                  extension("TXE", 100.0, 0.10, 150), simple_shear("DSS", 100.0, 0.12, 150)]))
     return out
+
+
+def search_jobs():
+    """The synthetic jobs on which the default and the thorough search run
+    from the derived and from hand-picked starts: (label, model, drainage,
+    parameters text, tests, hand-picked parameters text, hand-picked free
+    bounds text)."""
+    clay = ("nu_ur = 0.15\nphi = 25\nc = 2\npsi = 0\nM = 1\npref = 100\nK0nc = %r\n"
+            "kappa_star = 0.02\nlambda_star = 0.1\nOCR = 1.5\nn0 = 0.5\n" % (1.0 - _sin(25.0)))
+    clay_hand = ("nu_ur = 0.15\nphi = 25\nc = 2\npsi = 0\nM = 1\npref = 100\nK0nc = %r\n"
+                 "kappa_star = 0.01\nlambda_star = 0.05\nOCR = 1\nn0 = 0.5\n"
+                 % (1.0 - _sin(25.0)))
+    undrained = "G = 6000\nnu = 0.3\nphi = 28\nc = 0\npsi = 0\nn0 = 0.5\nslot_22 = 1\n"
+    return [
+        ("clay oedometer (soft soil, OCR 1.5, synthetic)", "soft_soil", "drained", clay,
+         [oedometer("OED", 100.0, 1.0 - _sin(25.0), [1600.0, 200.0], [200, 100])],
+         clay_hand, "lambda_star = [0.02, 0.3]\nkappa_star = [0.005, 0.05]\nOCR = [1, 3]\n"),
+        ("undrained series (Mohr-Coulomb, 3 CU tests, synthetic)", "mohr_coulomb", "undrained",
+         undrained,
+         [triaxial("CU%d" % p, float(p), 0.06, 120, ["deviator_stress", "mean_effective_stress"])
+          for p in (100, 200, 400)],
+         "G = 10000\nnu = 0.3\nphi = 30\nc = 0\npsi = 0\nn0 = 0.5\nslot_22 = 1\n",
+         "G = [1000, 40000]\nphi = [17.5, 45]\n"),
+    ]

@@ -49,20 +49,26 @@ void Stress(StressCall& call, ModelResources&) { ub::UBC_Sig(call); }
 
 namespace ubc3d {
 
-// Largest change of the trial stress in one sub-increment of the return,
-// as a fraction of the mean effective stress at its start: the moduli and
-// the plastic modulus are taken at the start of each sub-increment, so
-// their stress dependence is followed within a step and the result hardly
-// depends on how large the load steps are (the explicit sub-stepping of
-// Sloan 1987, at a fixed fraction instead of an error estimate).
+// Largest change of the stress in one sub-increment of the return, as a
+// fraction of the mean effective stress at its start: the moduli and the
+// plastic modulus are taken at the start of each sub-increment, so their
+// stress dependence is followed within a step and the result hardly depends
+// on how large the load steps are (the explicit sub-stepping of Sloan 1987,
+// at a fixed fraction instead of an error estimate). The error of taking
+// the start moduli grows with the change of the stress the sand actually
+// goes through, not with the elastic trial: a trial far outside the
+// surface (the elastic-matrix iteration on a soft sand) may end close to
+// where it started. So the count follows the change of one return of the
+// whole increment, which is kept when that change is small enough (unless
+// it ended at the apex or the tension cut-off).
 constexpr double kSubIncrement = 0.01;
 constexpr int kMaxSubIncrements = 100;
 
 namespace {
 
-int SubIncrements(const Vec6& dsig, double p) {
+int SubIncrements(const Vec6& change, double p) {
   double largest = 0.0;
-  for (const double d : dsig) largest = std::max(largest, std::fabs(d));
+  for (const double d : change) largest = std::max(largest, std::fabs(d));
   const double n = std::ceil(largest / (kSubIncrement * p));
   if (!(n > 1.0)) return 1;
   return n >= kMaxSubIncrements ? kMaxSubIncrements : static_cast<int>(n);
@@ -93,12 +99,29 @@ void UBC_Sig(StressCall& call) {
   Vec6 dsig;
   for (int i = 0; i < 6; ++i) dsig[i] = call.sigE[i] - call.sig0[i];
   const double dMean = MeanStress(dsig);
-  const int n = SubIncrements(dsig, std::max(-MeanStress(call.sig0), m.pFloor));
-  Vec6 sig = call.sig0;
+  const double p0 = std::max(-MeanStress(call.sig0), m.pFloor);
+  // The whole increment in one return; more sub-increments when the stress
+  // it gives moves too far.
+  const Principal whole = PrincipalStressDirections(call.sigE);
+  Return r = ReturnUbc({-whole.s[0], -whole.s[1], -whole.s[2]}, p0, mod, m, s);
+  Vec6 sig = r.area != 0 ? RebuildStress({-r.c[0], -r.c[1], -r.c[2]}, whole.dir) : call.sigE;
+  Vec6 change;
+  for (int i = 0; i < 6; ++i) change[i] = sig[i] - call.sig0[i];
+  // A return to the apex or the cut-off says little about the path there:
+  // the count of the trial then.
+  const int n = SubIncrements(r.area == 2 || r.apex ? dsig : change, p0);
+  int area = r.area;
+  bool apex = r.apex;
+  if (n == 1) {
+    s = r.state;
+    if (-MeanStress(sig) <= 0.2 * s.p0) s.liquefied = 1.0;
+  } else {
+    sig = call.sig0;
+    area = 0;
+    apex = false;
+  }
   Moduli sub = mod;
-  int area = 0;
-  bool apex = false;
-  for (int k = 0; k < n; ++k) {
+  for (int k = 0; n > 1 && k < n; ++k) {
     if (k > 0) sub = ElasticModuli(m, sig);
     const double fK = sub.K / mod.K / n, fG = sub.G / mod.G / n;
     Vec6 trial;
@@ -106,10 +129,9 @@ void UBC_Sig(StressCall& call) {
       const double vol = i < 3 ? dMean : 0.0;
       trial[i] = sig[i] + fK * vol + fG * (dsig[i] - vol);
     }
-    if (n == 1) trial = call.sigE;
     const double pStart = std::max(-MeanStress(sig), m.pFloor);
     const Principal tr = PrincipalStressDirections(trial);
-    const Return r = ReturnUbc({-tr.s[0], -tr.s[1], -tr.s[2]}, pStart, sub, m, s);
+    r = ReturnUbc({-tr.s[0], -tr.s[1], -tr.s[2]}, pStart, sub, m, s);
     sig = r.area != 0 ? RebuildStress({-r.c[0], -r.c[1], -r.c[2]}, tr.dir) : trial;
     if (r.area != 0) area = r.area;
     apex = apex || r.apex;

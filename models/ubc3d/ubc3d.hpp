@@ -40,8 +40,9 @@
 // 34 ne, 36 me, 37 np (exponents), 35 pref (stress; the job's 100 kPa when
 // 0), 38 phi_cv and 39 phi_p (degrees), 40 Rf, 41 f_dens, 42 f_Epost,
 // 43 (N1)60, 44 tensile strength (stress). CopySoilProp sets slot 3 to
-// sin(phi_p). Modulus numbers, exponents (ne = me = 0.5, np = 0.4), phi_p
-// and Rf not given (not positive) follow from (N1)60 when it is given.
+// sin(phi_p). Modulus numbers, exponents (ne = me = 0.5, np = 0.4), phi_p,
+// Rf and f_dens not given (not positive) follow from (N1)60 when it is
+// given (f_dens fitted to the field liquefaction curve, DefaultDensification).
 #pragma once
 
 #include "models/family.hpp"
@@ -81,14 +82,18 @@ inline constexpr int kReversalDilation = 11;  // dilation stored when the unload
 
 // The published correlations of the parameters with the normalised blow
 // count (N1)60 (Beaty and Byrne 2011; Petalas and Galavi 2013): the modulus
-// numbers, the exponents, the peak friction angle (degrees, from phi_cv)
-// and the failure ratio.
+// numbers, the exponents, the peak friction angle (degrees, from phi_cv),
+// the failure ratio and the densification factor.
 struct Correlations {
   double KGe = 0.0, KBe = 0.0, KGp = 0.0;
   double ne = 0.5, me = 0.5, np = 0.4;
   double phiP = 0.0, Rf = 0.0;
+  double fDens = 1.0;
 };
 Correlations CorrelationsOf(double n160, double phiCv);
+// The densification factor of (N1)60 fitted to the field liquefaction
+// curve: exp(0.99 - 0.107 (N1)60), (N1)60 taken within 5 to 25.
+double DefaultDensification(double n160);
 
 // Checks and derived slots (CopySoilProp): slot 3 = sin(phi_p), defaults
 // of pref, Rf, f_dens, f_Epost and the (N1)60 correlations.

@@ -20,8 +20,8 @@ exist, ``RunError`` (with the program's exit code) for a job the program
 stops with a run error.
 """
 
-from ._constants import (ExitCode, KERNEL_ERROR_STATUS, OUTPUT_NOT_WRITTEN_STATUS, REPORT_FILE,
-                         RESULT_FILE, SUMMARY_FILE)
+from ._constants import (ExitCode, KERNEL_ERROR_STATUS, OPTIMISATION_FILE,
+                         OUTPUT_NOT_WRITTEN_STATUS, REPORT_FILE, RESULT_FILE, SUMMARY_FILE)
 from ._errors import KernelError, MissingFileError, RunError, _run_error
 from ._result import CalibrationResult
 from ._soilcal import Job, derive, inspect, simulate
@@ -31,7 +31,8 @@ __version__ = _soilcal.__version__
 
 __all__ = ["__version__", "simulate", "Job", "calibrate", "derive", "inspect", "CalibrationResult", "RunError",
            "MissingFileError", "KernelError", "ExitCode", "USER_ABORT", "KERNEL_ERROR_STATUS",
-           "OUTPUT_NOT_WRITTEN_STATUS", "RESULT_FILE", "SUMMARY_FILE", "REPORT_FILE"]
+           "OUTPUT_NOT_WRITTEN_STATUS", "RESULT_FILE", "SUMMARY_FILE", "REPORT_FILE",
+           "OPTIMISATION_FILE"]
 
 USER_ABORT = ExitCode.USER_ABORT
 

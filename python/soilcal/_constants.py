@@ -20,3 +20,5 @@ OUTPUT_NOT_WRITTEN_STATUS = _soilcal.OUTPUT_NOT_WRITTEN_STATUS
 RESULT_FILE = _soilcal.RESULT_FILE
 SUMMARY_FILE = _soilcal.SUMMARY_FILE
 REPORT_FILE = _soilcal.REPORT_FILE
+# The optimisation file of a native job (a TOML job's in JOB.out/).
+OPTIMISATION_FILE = _soilcal.OPTIMISATION_FILE

@@ -6,7 +6,7 @@ import os
 
 import numpy
 
-from ._constants import ExitCode, REPORT_FILE, RESULT_FILE, SUMMARY_FILE
+from ._constants import ExitCode, OPTIMISATION_FILE, REPORT_FILE, RESULT_FILE, SUMMARY_FILE
 
 
 class CalibrationResult:
@@ -62,6 +62,7 @@ class CalibrationResult:
         self.report_path = report if ran and os.path.isfile(report) else None
         self._report_body = outcome["report_body"] if ran else None
         self._report_style = outcome["report_style"] or ""
+        self._curves = outcome["curves"] if ran else None
 
     def __repr__(self):
         if self.exit_code is None:
@@ -76,7 +77,7 @@ class CalibrationResult:
     def native_job(self):
         """The optimisation file the run read (a TOML job's one in JOB.out/)."""
         if self.job_path.lower().endswith(".toml"):
-            return os.path.join(self.folder, "OPTIM.TXT")
+            return os.path.join(self.folder, OPTIMISATION_FILE)
         return self.job_path
 
     def curves_frame(self):
@@ -85,7 +86,10 @@ class CalibrationResult:
         A pandas DataFrame with one row per point: ``test``, ``curve`` (the
         measured curve file), ``x_name``, ``y_name``, ``series``
         ("measured", "start" or "best"), ``phase``, ``x`` and ``y``, in the
-        job's quantities (a TOML job's names, compression positive).
+        job's quantities (a TOML job's names, compression positive). The
+        curves are those the calibration returned, as its objective compared
+        them (a later phase shifted onto its first measured point); nothing
+        is simulated again. Empty when the run wrote no outputs.
         """
         try:
             import pandas
@@ -94,36 +98,21 @@ class CalibrationResult:
                 "curves_frame() needs pandas: install it with apt-get install python3-pandas "
                 "(Debian; scripts/setup does), or pip install pandas in a virtual "
                 "environment") from error
-        from ._soilcal import Job
-
-        job = Job(self.native_job())
-        series = [("start", job.curves())]
-        if self.parameters:
-            best = [self.parameters[name] for name in job.free_parameters]
-            series.append(("best", job.curves(best)))
         rows = {key: [] for key in ("test", "curve", "x_name", "y_name", "series", "phase",
                                      "x", "y")}
-
-        def add(test, curve, name, xs, ys, phases):
-            for x, y, phase in zip(xs, ys, phases):
-                rows["test"].append(test)
-                rows["curve"].append(curve["file"])
-                rows["x_name"].append(curve["x_name"])
-                rows["y_name"].append(curve["y_name"])
-                rows["series"].append(name)
-                rows["phase"].append(int(phase))
-                rows["x"].append(float(x))
-                rows["y"].append(float(y))
-
-        for test in series[0][1]:
+        for test in self._curves or []:
             for curve in test["curves"]:
-                add(test["test"], curve, "measured", curve["measured_x"], curve["measured_y"],
-                    curve["measured_phase"])
-        for name, tests in series:
-            for test in tests:
-                for curve in test["curves"]:
-                    add(test["test"], curve, name, curve["simulated_x"], curve["simulated_y"],
-                        curve["simulated_phase"])
+                for name in ("measured", "start", "best"):
+                    series = curve[name]
+                    count = len(series["x"])
+                    rows["test"] += [test["test"]] * count
+                    rows["curve"] += [curve["file"]] * count
+                    rows["x_name"] += [curve["x_name"]] * count
+                    rows["y_name"] += [curve["y_name"]] * count
+                    rows["series"] += [name] * count
+                    rows["phase"] += [int(p) for p in series["phase"]]
+                    rows["x"] += [float(v) for v in series["x"]]
+                    rows["y"] += [float(v) for v in series["y"]]
         return pandas.DataFrame(rows)
 
     def _repr_html_(self):

@@ -75,10 +75,10 @@ TEST(JobFromData, FromDataFillsTheStartValuesTheFileDoesNotGiveAndNamesTakeDeriv
   const auto& s = job.job.settings;
   ASSERT_EQ(s.nParams, 3);
   EXPECT_EQ(s.index, (std::vector<int>{1, 3, 5}));
-  // φ: the derived bounds hold 32° ± 5° and the given 30° (stored as sines);
+  // φ: the derived bounds hold 32° ± 3° and the given 30° (stored as sines);
   // the spread of the circles' own angles (c′ = 0) widens them upwards only.
-  EXPECT_LE(s.lower[1], std::sin((kPhi - 5.0) * kDeg) + 1e-12);
-  EXPECT_GE(s.upper[1], std::sin((kPhi + 5.0) * kDeg) - 1e-12);
+  EXPECT_LE(s.lower[1], std::sin((kPhi - 3.0) * kDeg) + 1e-12);
+  EXPECT_GE(s.upper[1], std::sin((kPhi + 3.0) * kDeg) - 1e-12);
   EXPECT_LT(s.upper[1], std::sin(45.0 * kDeg));
   EXPECT_LT(s.lower[0], p[1]);
   EXPECT_GT(s.upper[0], p[1]);
@@ -103,8 +103,8 @@ TEST(JobFromData, MistakesOfDerivedStartValuesAreSentencesWithTheLine) {
       {"[model]\nname = \"mohr_coulomb\"\n[parameters]\nfrom_data = true\n[calibrate]\n"
        "free = [\"phy\"]\n",
        "did you mean"},
-      {"[model]\nname = \"ubc3d_sand\"\n[parameters]\nfrom_data = true\n",
-       "not for the UBC3D sand model"},
+      {"[model]\nname = \"sekiguchi_ohta\"\n[parameters]\nfrom_data = true\n",
+       "not for the Sekiguchi-Ohta"},
       {"[model]\nname = \"mohr_coulomb\"\n[parameters]\nfrom_data = \"yes\"\n", "from_data"},
   };
   for (const Case& c : cases) {
@@ -210,9 +210,11 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
       {{"new"}, "give the model"},
       {{"new", "mohr_coulomb"}, "give the files"},
       {{"new", "mohr_coulomb", "missing.toml"}, "missing.toml not found"},
-      {{"new", "ubc3d_sand", "source.toml", "-o", "u.toml"}, "no start-value rules"},
+      {{"new", "sekiguchi_ohta", "source.toml", "-o", "u.toml"}, "no start-value rules"},
       {{"new", "mohr_colomb", "source.toml", "-o", "u.toml"}, "unknown model \"mohr_colomb\""},
       {{"new", "mohr_coulomb", "source.toml", "--frobnicate"}, "unknown option"},
+      {{"new", "ubc3d_sand", "source.toml", "--n160", "dense"}, "--n160 needs a number"},
+      {{"new", "ubc3d_sand", "source.toml", "--emin"}, "--emin needs a number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
@@ -221,6 +223,14 @@ TEST(NewJob, AComparisonOfModelsAndTheMistakesOfTheCommandLine) {
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "u.toml"));
   }
+  // The state of a sand for UBC3D: (N1)60 = 27 gives K_G^e = 434 · 27^0.333 = 1300.6.
+  const ProcessRun ubc = RunProcess(
+      BuildPath("soilcal"), {"new", "ubc3d_sand", "source.toml", "--n160", "27", "-o", "ubc.toml"},
+      dir.path());
+  ASSERT_EQ(ubc.exitStatus, 0) << ubc.err;
+  const std::string ubcJob = dir.Read("ubc.toml");
+  EXPECT_NE(ubcJob.find("\nKGe = 1301  # Beaty & Byrne (2011)"), std::string::npos) << ubcJob;
+  EXPECT_NE(ubcJob.find("\nN160 = 27  # fixed, (N1)60 = 27.0 as given"), std::string::npos) << ubcJob;
 }
 
 // A clay model has no cohesion: the shared strength rule gives the job no

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "derive/rules.hpp"
+#include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::derive {
 namespace {
@@ -218,6 +219,67 @@ TEST(DeriveRules, LambdaAndKappaStarFromLoadingWithAKinkAndAnUnloadingBranch) {
   EXPECT_NEAR(*slopes->kappaStar, kappaU, 1e-9);
   ASSERT_TRUE(slopes->kink);
   EXPECT_NEAR(*slopes->kink, sp, 1e-6 * sp);
+}
+
+// One unloading increment (two readings) already gives κ*; a creep stage
+// ε = μ* ln t after primary consolidation gives μ* back exactly.
+TEST(DeriveRules, SwellingFromOneUnloadingIncrementAndCreepFromTheLateStage) {
+  Series oed;
+  for (double s : {25.0, 50.0, 100.0, 200.0, 400.0}) {
+    oed.x.push_back(s);
+    oed.y.push_back(0.1 * std::log(s / 25.0));
+  }
+  oed.x.push_back(100.0);
+  oed.y.push_back(oed.y.back() - 0.01 * std::log(4.0));
+  const auto c = CompressionSlopes(oed);
+  ASSERT_TRUE(c && c->kappaStar);
+  EXPECT_NEAR(c->lambdaStar, 0.1, 1e-12);
+  EXPECT_NEAR(*c->kappaStar, 0.01, 1e-12);
+  EXPECT_TRUE(c->kappaFromUnloading);
+
+  // Primary consolidation (a Terzaghi-like rise) over the first decades,
+  // then the secondary line of slope μ* = 0.006 against ln t.
+  Series creep;
+  for (int k = 0; k <= 60; ++k) {
+    const double t = 100.0 + (k == 0 ? 0.0 : std::pow(10.0, -3.0 + 6.0 * k / 60.0));
+    const double since = t - 100.0;
+    creep.x.push_back(t);
+    creep.y.push_back(since < 1.0 ? 0.02 * std::sqrt(since) : 0.02 + 0.006 * std::log(since));
+  }
+  const auto rate = SecondaryCompression(creep);
+  ASSERT_TRUE(rate);
+  EXPECT_NEAR(rate->muStar, 0.006, 1e-12);
+  EXPECT_NEAR(rate->to, 1000.0, 1e-6);
+  // A stage that swells has no creep rate.
+  for (double& y : creep.y) y = -y;
+  EXPECT_FALSE(SecondaryCompression(creep));
+}
+
+// The UBCSAND correlations of Beaty & Byrne (2011) at (N1)60 = 27, by hand:
+// 27^0.333 = 2.99671, K_G^e = 434 · 2.99671 = 1300.57, K_B^e = 0.7 K_G^e,
+// K_G^p = 1300.57 · 729 · 0.003 + 100 = 2944.35; φp − φcv = 2.7 + (27 − 15)/5
+// = 5.1° for a dense sand; Rf = 1.1 · 27^−0.15 = 0.6709.
+TEST(DeriveRules, UbcSandCorrelationsAtABlowCountOf27) {
+  const UbcSand u = UbcSandFromBlowCount(27.0);
+  EXPECT_NEAR(u.KGe, 1300.57, 0.01);
+  EXPECT_NEAR(u.KBe, 910.40, 0.01);
+  EXPECT_NEAR(u.KGp, 2944.35, 0.01);
+  EXPECT_NEAR(u.phiPeakOverCv, 5.1, 1e-12);
+  EXPECT_NEAR(u.Rf, 0.6709, 1e-4);
+  // Below 15 blows no extra degree: (N1)60 = 10 gives 1°.
+  EXPECT_NEAR(UbcSandFromBlowCount(10.0).phiPeakOverCv, 1.0, 1e-12);
+  // A loose sand would ask for Rf above 1: capped at 0.99.
+  EXPECT_DOUBLE_EQ(UbcSandFromBlowCount(1.0).Rf, 0.99);
+  // The model completes a set from (N1)60 with the same numbers.
+  for (double n : {3.0, 12.0, 27.0}) {
+    const UbcSand d = UbcSandFromBlowCount(n);
+    const models::ubc3d::Correlations m = models::ubc3d::CorrelationsOf(n, 30.0);
+    EXPECT_DOUBLE_EQ(d.KGe, m.KGe);
+    EXPECT_DOUBLE_EQ(d.KBe, m.KBe);
+    EXPECT_DOUBLE_EQ(d.KGp, m.KGp);
+    EXPECT_DOUBLE_EQ(30.0 + d.phiPeakOverCv, m.phiP);
+    EXPECT_DOUBLE_EQ(d.Rf, m.Rf);
+  }
 }
 
 TEST(DeriveRules, OedometerModulusAtPrefFromTheVirginBranch) {

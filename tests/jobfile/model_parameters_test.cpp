@@ -165,7 +165,7 @@ TEST(ModelParameters, TheManualNamesEveryModelParameterTemplateAndQuantity) {
       EXPECT_TRUE(named(std::string(p.name))) << model.name << " " << p.name;
     }
   }
-  for (const std::string& name : jobfile::TemplateNames()) EXPECT_TRUE(named(name)) << name;
+  for (const std::string& name : input::TestKindNames()) EXPECT_TRUE(named(name)) << name;
   for (const std::string& name : jobfile::QuantityNames()) {
     // Families are listed as `shear_stress_xy`, `_yz`, `_zx`.
     const std::size_t family = name.rfind('_');

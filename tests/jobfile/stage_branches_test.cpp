@@ -59,7 +59,7 @@ TEST(StageBranches, LevelsGroupIntoLoadingUnloadingAndReloading) {
 // its steps and time the sums over its stages, its end past the last level.
 TEST(StageBranches, AnOedometerByLevelsExpandsToOnePhasePerBranch) {
   TemplateValues v;
-  v.kind = TestTemplate::kOedometer;
+  v.kind = input::TestKind::kOedometer;
   v.initialVerticalStress = 12.5;
   v.initialHorizontalStress = 7.5;
   v.levels = {25, 50, 100, 200, 100, 50};
@@ -82,7 +82,7 @@ TEST(StageBranches, AnOedometerByLevelsExpandsToOnePhasePerBranch) {
 
   // Isotropic compression: all three normal stresses through the levels.
   TemplateValues iso;
-  iso.kind = TestTemplate::kIsotropicCompression;
+  iso.kind = input::TestKind::kIsotropicCompression;
   iso.initialVerticalStress = 50;
   iso.levels = {100, 200, 150};
   iso.overshoot = 0.01;
@@ -100,7 +100,7 @@ TEST(StageBranches, AnOedometerByLevelsExpandsToOnePhasePerBranch) {
 // sense is no template of levels (its phases would merge).
 TEST(StageBranches, PhasesEndingOnTheirLevelsAreRecognisedWithoutOvershoot) {
   TemplateValues v;
-  v.kind = TestTemplate::kOedometer;
+  v.kind = input::TestKind::kOedometer;
   v.initialVerticalStress = 100;
   v.levels = {400, 200, 800};
   v.steps = {40, 20, 60};

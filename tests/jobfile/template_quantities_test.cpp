@@ -153,7 +153,7 @@ TEST(TemplateQuantities, EveryPairIsReadUnexchangedAndGivesTheClosedFormValues) 
         jobfile::ReadTomlText(toml, (dir.path() / "probe.toml").string());
     const input::LabTest& described = probe.job.tests[0];
     const jobfile::TestFacts facts = jobfile::FactsOf(
-        jobfile::TemplateByName(t.name), jobfile::LoadingOf(described));
+        *input::TestKindByName(t.name), jobfile::LoadingOf(described));
     for (const std::string& x : kCommon) {
       for (const std::string& y : kCommon) {
         if (x == y) continue;
@@ -307,7 +307,7 @@ TEST(TemplateQuantities, CyclicTemplatesAreTheBuildersTestsUndrainedByDefault) {
   // again: not a test that shears in the negative sense first.
   const auto recognised = jobfile::Recognise(byRatio);
   ASSERT_TRUE(recognised.has_value());
-  EXPECT_EQ(recognised->kind, jobfile::TestTemplate::kCyclicDirectSimpleShear);
+  EXPECT_EQ(recognised->kind, input::TestKind::kCyclicDirectSimpleShear);
   EXPECT_EQ(recognised->cyclicStressRatio, 0.25);
   input::LabTest reversed;
   input::ApplyDescription(input::CyclicDirectSimpleShear(80, 0.5, -20, 4, 10), 1, reversed);

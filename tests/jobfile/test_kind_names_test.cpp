@@ -1,37 +1,92 @@
-// One name per kind of test: the kind the lab recognises in a test's phases
-// is named in the JSON summary as the TOML job names the template that makes
-// such a test, and a summary of an earlier version still reads back.
+// One name per kind of test: a test written from a template is recognised
+// back as the kind its template is named for, the JSON summary calls it by
+// that name, and the spellings of earlier versions still read.
 #include <gtest/gtest.h>
 
+#include "input/test_kind.hpp"
 #include "jobfile/templates.hpp"
-#include "labtest/test_type.hpp"
 
 namespace soilcal::testing {
 namespace {
 
-using labtest::TestKind;
+using input::TestKind;
 
-TEST(TestKindNames, EveryKindATemplateMakesIsNamedAsTheTemplate) {
-  const std::pair<TestKind, jobfile::TestTemplate> pairs[] = {
-      {TestKind::kTriaxialCompression, jobfile::TestTemplate::kTriaxialCompression},
-      {TestKind::kTriaxialExtension, jobfile::TestTemplate::kTriaxialExtension},
-      {TestKind::kOedometer, jobfile::TestTemplate::kOedometer},
-      {TestKind::kIsotropicCompression, jobfile::TestTemplate::kIsotropicCompression},
-      {TestKind::kSimpleShear, jobfile::TestTemplate::kDirectSimpleShear},
-      {TestKind::kGeneral, jobfile::TestTemplate::kGeneral},
+input::LabTest TestOf(const jobfile::TemplateValues& v) {
+  input::LabTest test;
+  test.material.referencePressure = 100.0;
+  jobfile::ApplyLoading(jobfile::Expand(v), test);
+  return test;
+}
+
+TEST(TestKindNames, EveryTemplateIsRecognisedAsItsKindAndNamedByIt) {
+  jobfile::TemplateValues triaxial;
+  triaxial.cellPressure = 100.0;
+  triaxial.axialStrain = 0.1;
+  jobfile::TemplateValues oedometer;
+  oedometer.initialVerticalStress = 10.0;
+  oedometer.levels = {50.0, 200.0, 100.0};
+  jobfile::TemplateValues shear;
+  shear.initialVerticalStress = 100.0;
+  shear.shearStrain = 0.05;
+  jobfile::TemplateValues cyclic = shear;
+  cyclic.k0 = 0.5;
+  cyclic.amplitude = 20.0;
+  cyclic.cycles = 2;
+  jobfile::TemplateValues cyclicTriaxial = triaxial;
+  cyclicTriaxial.amplitude = 30.0;
+  cyclicTriaxial.cycles = 3;
+  const std::pair<TestKind, jobfile::TemplateValues> cases[] = {
+      {TestKind::kTriaxialCompression, triaxial},   {TestKind::kTriaxialExtension, triaxial},
+      {TestKind::kOedometer, oedometer},            {TestKind::kIsotropicCompression, oedometer},
+      {TestKind::kDirectSimpleShear, shear},        {TestKind::kCyclicDirectSimpleShear, cyclic},
+      {TestKind::kCyclicTriaxial, cyclicTriaxial},
   };
-  for (const auto& [kind, templ] : pairs) {
-    const std::string_view key = labtest::TestKindKey(kind);
-    SCOPED_TRACE(std::string(key));
-    EXPECT_EQ(key, jobfile::TemplateName(templ));
-    EXPECT_EQ(jobfile::TemplateByName(key), templ);
-    EXPECT_EQ(labtest::TestKindFromKey(key), kind);
+  for (auto [kind, values] : cases) {
+    const std::string name(input::TestKindName(kind));
+    SCOPED_TRACE(name);
+    values.kind = kind;
+    const input::LabTest test = TestOf(values);
+    EXPECT_EQ(input::RecogniseTestType(test).kind, kind);
+    const std::optional<jobfile::TemplateValues> back = jobfile::Recognise(test);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->kind, kind);
+    EXPECT_EQ(input::TestKindByName(name), kind);
+    // The report reads the name with spaces.
+    std::string words = name;
+    for (char& c : words) c = c == '_' ? ' ' : c;
+    EXPECT_EQ(input::TestTypeText(input::RecogniseTestType(test)), words);
   }
-  // Cyclic tests: one kind, told apart by their shear component in the
-  // summary, as the two cyclic templates are.
-  EXPECT_EQ(labtest::TestKindKey(TestKind::kCyclic), "cyclic");
-  EXPECT_EQ(labtest::TestKindFromKey("simple_shear"), TestKind::kSimpleShear);
-  EXPECT_EQ(labtest::TestKindFromKey("shear"), std::nullopt);
+  const std::vector<std::string> names = input::TestKindNames();
+  EXPECT_EQ(names.size(), 8u);
+  EXPECT_EQ(names.back(), "general");
+}
+
+TEST(TestKindNames, EarlierSpellingsReadAndUnknownOnesDoNot) {
+  EXPECT_EQ(input::TestKindByName("simple_shear"), TestKind::kDirectSimpleShear);
+  EXPECT_EQ(input::TestKindByName("cyclic_simple_shear"), TestKind::kCyclicDirectSimpleShear);
+  EXPECT_EQ(input::TestKindByName("shear"), std::nullopt);
+  EXPECT_EQ(input::TestKindByName("Triaxial_Compression"), std::nullopt);
+  // An earlier name is never written.
+  for (const std::string& name : input::TestKindNames()) EXPECT_NE(name, "simple_shear");
+}
+
+// A test no template gives exactly (a triaxial test sheared after an
+// isotropic stage) keeps its recognised kind but has no template values.
+TEST(TestKindNames, ATestNoTemplateGivesIsRecognisedButNotTemplated) {
+  jobfile::Loading loading;
+  loading.initialStress = {-50, -50, -50, 0, 0, 0};
+  input::Phase consolidation;
+  consolidation.flags = {1, 1, 1, 1, 1, 1};
+  consolidation.stress = {-50, -50, -50, 0, 0, 0};
+  input::Phase shearing;
+  shearing.flags = {1, 0, 1, 1, 1, 1};
+  shearing.strain = {0, -0.1, 0, 0, 0, 0};
+  loading.phases = {consolidation, shearing};
+  input::LabTest test;
+  test.material.referencePressure = 100.0;
+  jobfile::ApplyLoading(loading, test);
+  EXPECT_EQ(input::RecogniseTestType(test).kind, TestKind::kTriaxialCompression);
+  EXPECT_FALSE(jobfile::Recognise(test).has_value());
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ TEST(CyclicTests, UndrainedCyclicTriaxialBuildsPorePressureToLiquefaction) {
   auto job = UbcSandJob(234);
   const input::LabTest test = CyclicTest(input::CyclicTriaxial(100.0, 50.0, 30, 20));
   const RunOutcome out = Simulate(*job, test);
-  ASSERT_EQ(out.run.status, 0);
+  ASSERT_EQ(out.run.status, 0) << labtest::DescribeRun(out.run, false);
   EXPECT_TRUE(out.run.liquefied);
   const input::RecordedPoint end = out.ctx->rec.Point(out.run.nRecorded);
   EXPECT_GT(-end.pw / 100.0, 0.9);

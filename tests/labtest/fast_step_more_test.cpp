@@ -11,6 +11,9 @@
 
 #include "labtest/ubc3d_sand.hpp"
 #include "models/principal.hpp"
+#include "optimisation/objective.hpp"
+#include "services/notices.hpp"
+#include "services/run_services.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -178,6 +181,38 @@ TEST(FastStepSolverMore, HoekBrownMixedPathsIntoTensionCompleteOnOrInsideTheCrit
   // Asked with the fast solver already on, the remedy is not offered again.
   EXPECT_EQ(labtest::DescribeRun(stalled.run, true).find("--solver=fast"), std::string::npos);
   EXPECT_EQ(RunWith(labtest::StepSolver::kFast, *plane.job, plane.test).run.status, 0);
+
+  // In a calibration run the same sentence is among the run's warnings,
+  // with the test and its curves named, and a search point that stalls
+  // there is refused with the remedy in its reason.
+  services::RunServices run;
+  services::ServicesBinding binding(run);
+  plane.job->tests.push_back(plane.test);
+  plane.job->tests.back().testFile = "PLANE.VLT";
+  labtest::SimulationContext ctx;
+  labtest::InitContext(ctx, *plane.job, {});
+  optimisation::WriteSimulatedCurves(*plane.job, ctx, {}, "_referenced", true);
+  const std::vector<services::LoggedWarning> warnings = services::RunWarnings();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].kind, "step_not_converged");
+  EXPECT_EQ(warnings[0].text.rfind("test 1 (PLANE.VLT), curves _referenced: Load step " +
+                                       std::to_string(f.step) + " of phase 1",
+                                   0),
+            0u)
+      << warnings[0].text;
+  for (const char* part : {"did not converge: its error", "stayed above the limit 0.0625",
+                           "after 6 iterations", "--solver=fast"}) {
+    EXPECT_NE(warnings[0].text.find(part), std::string::npos) << part << "\n" << warnings[0].text;
+  }
+  EXPECT_EQ(warnings[0].text.find('\n'), std::string::npos);
+  const optimisation::Evaluation e = optimisation::EvaluateObjective(*plane.job, ctx, {});
+  EXPECT_EQ(e.status, 3);
+  ASSERT_NE(e.reason, nullptr);
+  EXPECT_NE(std::string(e.reason).find("--solver=fast"), std::string::npos) << e.reason;
+  // The fast solver carries the test: no warning from its curves.
+  ctx.stepSolver = labtest::StepSolver::kFast;
+  optimisation::WriteSimulatedCurves(*plane.job, ctx, {}, "_calculated", true);
+  EXPECT_EQ(services::RunWarnings().size(), 1u);
 }
 
 }  // namespace

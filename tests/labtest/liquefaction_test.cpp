@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "labtest/ubc3d_sand.hpp"
 
@@ -23,10 +24,10 @@ double ShearStrainOf(const input::RecordedPoint& p) { return std::hypot(p.strain
 double RuOf(const input::RecordedPoint& p) { return -p.pw / 100.0; }
 
 TEST(Liquefaction, ByPorePressureAndByStrainBothReportedAndTheTestGoesOn) {
-  // A loose sand ((N1)60 5, the published correlations), K0 1, CSR 0.08,
+  // A loose sand ((N1)60 5, the published correlations), K0 1, CSR 0.1,
   // 15 cycles: the prescribed iteration alone stalls in cyclic mobility.
   const auto job = CorrelatedSandJob(5.0);
-  const CyclicOutcome out = CyclicSimpleShear(*job, 1.0, 0.08, 15, 20);
+  const CyclicOutcome out = CyclicSimpleShear(*job, 1.0, 0.1, 15, 20);
   ASSERT_EQ(out.status, 0) << labtest::DescribeRun(out.run, false);
   EXPECT_EQ(out.run.nRecorded, 1 + 15 * 40);  // every step of every cycle
   EXPECT_GT(out.run.subSteppedSteps, 0);
@@ -49,7 +50,7 @@ TEST(Liquefaction, ByPorePressureAndByStrainBothReportedAndTheTestGoesOn) {
   EXPECT_LT(std::fabs(VolumetricStrain(rec.Point(out.run.nRecorded).strain)), 1e-3);
   // Asked to stop: the same record up to the first criterion, then nothing.
   const CyclicOutcome stop =
-      CyclicSimpleShear(*job, 1.0, 0.08, 15, 20, labtest::StepSolver::kPrescribed, true);
+      CyclicSimpleShear(*job, 1.0, 0.1, 15, 20, labtest::StepSolver::kPrescribed, true);
   ASSERT_EQ(stop.status, 0);
   EXPECT_TRUE(stop.run.stoppedAtLiquefaction);
   ASSERT_EQ(stop.run.nRecorded, w.Point());
@@ -81,41 +82,88 @@ TEST(Liquefaction, ALoadAboveTheUndrainedStrengthEndsTheTestWithItsStateInWords)
   EXPECT_EQ(text.find("--solver=fast"), std::string::npos) << text;
 }
 
-TEST(Liquefaction, CyclesToLiquefactionHardlyDependOnTheLoadSteps) {
-  // 20 and 80 steps per half cycle: within 10 % or half a cycle.
-  struct Case {
-    double n160, k0, csr;
-  };
-  for (const Case c : {Case{5, 1.0, 0.08}, Case{8, 1.0, 0.1}, Case{8, 0.5, 0.12}}) {
-    SCOPED_TRACE(::testing::Message() << c.n160 << " " << c.k0 << " " << c.csr);
-    const auto job = CorrelatedSandJob(c.n160);
-    const CyclicOutcome coarse =
-        CyclicSimpleShear(*job, c.k0, c.csr, 30, 20, labtest::StepSolver::kPrescribed, true);
-    const CyclicOutcome fine =
-        CyclicSimpleShear(*job, c.k0, c.csr, 30, 80, labtest::StepSolver::kPrescribed, true);
-    ASSERT_EQ(coarse.status, 0);
-    ASSERT_EQ(fine.status, 0);
-    ASSERT_LT(fine.cycles, 30.0);
-    EXPECT_LE(std::fabs(coarse.cycles - fine.cycles), std::max(0.1 * fine.cycles, 0.5));
+// The field curve of Idriss and Boulanger (2008), CRR at M 7.5 and 1 atm.
+double FieldCrr(double n) {
+  return std::exp(n / 14.1 + std::pow(n / 126.0, 2) - std::pow(n / 23.6, 3) +
+                  std::pow(n / 25.4, 4) - 2.8);
+}
+
+// Cycles to liquefaction of the sand of the correlations (f_dens from
+// (N1)60 too), K0 1, at most 40 cycles, stopped at liquefaction.
+double CyclesTo(double n160, double csr, int steps) {
+  const auto job = CorrelatedSandJob(n160);
+  const CyclicOutcome o =
+      CyclicSimpleShear(*job, 1.0, csr, 40, steps, labtest::StepSolver::kPrescribed, true);
+  EXPECT_EQ(o.status, 0) << labtest::DescribeRun(o.run, false);
+  return o.cycles;
+}
+
+TEST(Liquefaction, TheSandsOfTheCorrelationsLiquefyInFifteenCyclesNearTheFieldCurve) {
+  // The CSR that liquefies in 15 cycles lies within 25 % of the field CRR:
+  // at 0.8 times the field CRR the sand takes more than 15 cycles, at 1.25
+  // times 15 or fewer. (N1)60 25 is left out: its cyclic mobility levels
+  // off at r_u 0.97 to 0.98 and 1 to 1.3 % shear strain above CSR 0.25
+  // (docs/liquefaction.md).
+  for (const double n : {5.0, 8.0, 15.0}) {
+    SCOPED_TRACE(n);
+    EXPECT_GT(CyclesTo(n, 0.8 * FieldCrr(n), 20), 15.0);
+    EXPECT_LE(CyclesTo(n, 1.25 * FieldCrr(n), 20), 15.0);
   }
 }
 
-TEST(Liquefaction, CyclesFallMonotonicallyAsTheStressRatioRises) {
-  // (N1)60 8, K0 1, 20 steps per half cycle, at most 40 cycles; every test
-  // completes, and a higher CSR never takes more cycles.
-  const auto job = CorrelatedSandJob(8.0);
-  double previous = 1e9;
-  int liquefied = 0;
-  for (const double csr : {0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4}) {
-    SCOPED_TRACE(csr);
-    const CyclicOutcome o =
-        CyclicSimpleShear(*job, 1.0, csr, 40, 20, labtest::StepSolver::kPrescribed, true);
-    ASSERT_EQ(o.status, 0) << labtest::DescribeRun(o.run, false);
-    EXPECT_LE(o.cycles, previous);
-    if (o.cycles < 1e8) ++liquefied;
-    previous = o.cycles;
+TEST(Liquefaction, CyclesToLiquefactionHardlyDependOnTheLoadSteps) {
+  // 20 and 80 steps per half cycle: within 10 % or half a cycle, for every
+  // sand at its field CRR and above it ((N1)60 25 below it, where its curve
+  // is steady).
+  struct Case {
+    double n160, share;
+  };
+  for (const Case c : {Case{5, 1.0}, Case{5, 1.25}, Case{8, 1.0}, Case{8, 1.25}, Case{15, 1.0},
+                       Case{15, 1.25}, Case{25, 0.8}}) {
+    const double csr = c.share * FieldCrr(c.n160);
+    SCOPED_TRACE(::testing::Message() << c.n160 << " " << csr);
+    const double coarse = CyclesTo(c.n160, csr, 20), fine = CyclesTo(c.n160, csr, 80);
+    ASSERT_LT(fine, 40.0);
+    EXPECT_LE(std::fabs(coarse - fine), std::max(0.1 * fine, 0.5));
   }
-  EXPECT_GE(liquefied, 6);
+  // At K0 0.5 the 3 % shear strain comes first, at the peak of a cycle,
+  // and the strain of 20 steps at the step tolerance 0.0025 can put it a
+  // whole cycle later ((N1)60 8, CSR 0.15: 10.75 against 9.75 cycles); at
+  // the tolerance 0.0005 the two agree.
+  const auto job = CorrelatedSandJob(8.0);
+  const CyclicOutcome coarse = CyclicSimpleShear(*job, 0.5, 0.15, 30, 20,
+                                                 labtest::StepSolver::kPrescribed, true, 0.0005);
+  const CyclicOutcome fine = CyclicSimpleShear(*job, 0.5, 0.15, 30, 80,
+                                               labtest::StepSolver::kPrescribed, true, 0.0005);
+  ASSERT_LT(fine.cycles, 30.0);
+  EXPECT_LE(std::fabs(coarse.cycles - fine.cycles), std::max(0.1 * fine.cycles, 0.5));
+}
+
+TEST(Liquefaction, CyclesFallMonotonicallyAsTheStressRatioRises) {
+  // K0 1, 20 steps per half cycle, at most 40 cycles: every test
+  // completes, and a higher CSR never takes more cycles, from below the
+  // field CRR to loads the sand fails under within a few cycles ((N1)60 25
+  // up to CSR 0.25, where its curve stops falling).
+  struct Sand {
+    double n160;
+    std::vector<double> ratios;
+  };
+  const Sand sands[] = {{5, {0.07, 0.08, 0.1, 0.12, 0.15, 0.2}},
+                       {8, {0.08, 0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4}},
+                       {15, {0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5}},
+                       {25, {0.2, 0.22, 0.25}}};
+  for (const Sand& sand : sands) {
+    double previous = 1e9;
+    int liquefied = 0;
+    for (const double csr : sand.ratios) {
+      SCOPED_TRACE(::testing::Message() << sand.n160 << " " << csr);
+      const double cycles = CyclesTo(sand.n160, csr, 20);
+      EXPECT_LE(cycles, previous);
+      if (cycles < 1e8) ++liquefied;
+      previous = cycles;
+    }
+    EXPECT_GE(liquefied, static_cast<int>(sand.ratios.size()) - 1) << sand.n160;
+  }
 }
 
 }  // namespace

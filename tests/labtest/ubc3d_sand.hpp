@@ -39,9 +39,9 @@ inline input::LabTest CyclicTest(const input::TestDescription& d, double toleran
 
 // A sand of the published correlations alone: (N1)60, phi_cv 33 degrees
 // and pref 100 kPa given, every other parameter filled from (N1)60 (f_dens
-// `fDens`, f_Epost `fEpost`).
+// `fDens` when positive, f_Epost `fEpost`).
 inline std::unique_ptr<input::Job> CorrelatedSandJob(double n160, double fEpost = 1.0,
-                                                     double fDens = 1.0) {
+                                                     double fDens = 0.0) {
   UbcSand s;
   s.fDens = fDens;
   s.KGe = s.KBe = s.KGp = 0.0;

@@ -122,5 +122,47 @@ TEST(UncertaintyWalls, AnIntervalLeavingTheBoundsIsClippedAndFlagged) {
   EXPECT_GE(r.parameters[1].low95, 0.0);
 }
 
+// A native job's bounds may reach beyond the physical range (a stiffness
+// below 0, a porosity above 1): the interval is cut to whichever limit is
+// tighter on each side, one flag per side saying which. Same line and
+// scatter as above; the physical range [1.7, 2.3] lies inside the bounds
+// [1.5, 4] on both sides, so it cuts the interval 2 +- 1.1 on both.
+TEST(UncertaintyWalls, AnIntervalIsCutToThePhysicalRangeInsideTheBoundsOnEachSide) {
+  WalledLine problem(100.0, 0.8);
+  UncertaintyOptions o = Box(false);
+  o.lower = {1.5, 0.0};
+  o.physicalLow = {1.7, -INFINITY};
+  o.physicalHigh = {2.3, INFINITY};
+  const std::vector<double> best{2.0, 0.5};
+  const UncertaintyResult r = EstimateUncertainty(problem, best, o);
+  ASSERT_TRUE(r.computed);
+  const ParameterUncertainty& a = r.parameters[0];
+  EXPECT_EQ(a.low95, 1.7);
+  EXPECT_EQ(a.high95, 2.3);
+  std::vector<const UncertaintyFlag*> cuts;
+  for (const UncertaintyFlag& f : a.flags) {
+    if (f.kind == FlagKind::kClipped) cuts.push_back(&f);
+  }
+  ASSERT_EQ(cuts.size(), 2u);
+  EXPECT_FALSE(cuts[0]->upper);
+  EXPECT_TRUE(cuts[0]->physical);
+  EXPECT_EQ(cuts[0]->limit, 1.7);
+  EXPECT_TRUE(cuts[1]->upper);
+  EXPECT_TRUE(cuts[1]->physical);
+  EXPECT_EQ(cuts[1]->limit, 2.3);
+  // The uncut ends are symmetric about the best value.
+  EXPECT_NEAR(cuts[0]->value + cuts[1]->value, 4.0, 1e-9);
+  EXPECT_LT(cuts[0]->value, 1.5);
+  // A physical range wider than the bounds leaves the bound to cut.
+  o.physicalLow = {0.0, -INFINITY};
+  o.physicalHigh = {INFINITY, INFINITY};
+  const UncertaintyResult wide = EstimateUncertainty(problem, best, o);
+  EXPECT_EQ(wide.parameters[0].low95, 1.5);
+  const UncertaintyFlag* cut = Find(wide.parameters[0], FlagKind::kClipped);
+  ASSERT_NE(cut, nullptr);
+  EXPECT_FALSE(cut->physical);
+  EXPECT_EQ(cut->limit, 1.5);
+}
+
 }  // namespace
 }  // namespace soilcal::optimisation

@@ -4,6 +4,7 @@ Python."""
 import json
 import math
 import os
+import shutil
 import re
 import signal
 import subprocess
@@ -12,6 +13,7 @@ import textwrap
 import threading
 import time
 
+import numpy
 import pytest
 
 import soilcal
@@ -276,6 +278,49 @@ def test_report_shows_in_a_notebook_and_curves_make_a_frame(tmp_path):
     with open(os.path.join(result.folder, "TRIAX1_deviator_stress_calculated.csv")) as f:
         rows = [line.split(",") for line in f.read().splitlines()[1:]]
     assert list(best["y"]) == pytest.approx([float(r[1]) for r in rows], rel=1e-12, abs=1e-12)
+    # The start curve is the "_referenced" CSV, the measured one the job's CSV
+    # (compression positive, as the job gives it).
+    start = q[q["series"] == "start"]
+    with open(os.path.join(result.folder, "TRIAX1_deviator_stress_referenced.csv")) as f:
+        rows = [line.split(",") for line in f.read().splitlines()[1:]]
+    assert list(start["y"]) == pytest.approx([float(r[1]) for r in rows], rel=1e-12, abs=1e-12)
+    assert list(best["phase"])[0] == 0 and set(best["phase"]) == {0, 1}
+    with open(os.path.join(folder, "TRIAX1_Q_EPS.csv")) as f:
+        rows = [line.split(",") for line in f.read().splitlines()[1:]]
+    assert list(measured["x"]) == pytest.approx([float(r[0]) for r in rows], abs=1e-12)
+    assert list(measured["y"]) == pytest.approx([float(r[1]) for r in rows], abs=1e-9)
+    # The curves come from the run itself: with the job's files gone the
+    # frame is the same.
+    shutil.rmtree(folder)
+    again = result.curves_frame()
+    assert again.equals(frame)
+
+
+def test_curves_frame_keeps_the_phases_of_a_test_of_two_phases(tmp_path):
+    pandas = pytest.importorskip("pandas")
+    folder = copy_example("soft_clay", tmp_path / "clay")
+    result = soilcal.calibrate(os.path.join(folder, "job.toml"))
+    frame = result.curves_frame()
+    assert not frame[["x", "y"]].isna().any().any()  # the gaps between phases left out
+    # The same curve simulated again at the best values: every recorded
+    # point with its phase; the frame holds it as the objective compared it,
+    # the unloading phase shifted by one constant onto its first measured point.
+    job = soilcal.Job(result.native_job())
+    again = job.curves([result.parameters[name] for name in job.free_parameters])
+    curve = again[0]["curves"][0]
+    best = frame[(frame["curve"] == curve["file"]) & (frame["series"] == "best")]
+    assert list(best["phase"]) == [int(p) for p in curve["simulated_phase"]]
+    assert set(best["phase"]) == {0, 1, 2}
+    loading = numpy.asarray(best["phase"]) <= 1
+    x, y = numpy.asarray(best["x"]), numpy.asarray(best["y"])
+    sx, sy = numpy.asarray(curve["simulated_x"]), numpy.asarray(curve["simulated_y"])
+    assert x[loading] == pytest.approx(sx[loading], rel=1e-9, abs=1e-12)
+    assert y[loading] == pytest.approx(sy[loading], rel=1e-9, abs=1e-12)
+    dx, dy = x[~loading] - sx[~loading], y[~loading] - sy[~loading]
+    assert dx == pytest.approx(numpy.full(dx.size, dx[0]), abs=1e-9)
+    assert dy == pytest.approx(numpy.full(dy.size, dy[0]), abs=1e-9)
+    measured = frame[(frame["curve"] == curve["file"]) & (frame["series"] == "measured")]
+    assert list(measured["phase"]) == [int(p) for p in curve["measured_phase"]]
 
 
 CTRL_C_SCRIPT = textwrap.dedent("""

@@ -40,6 +40,9 @@ def test_the_result_has_the_fields_of_an_optimize_result(tmp_path):
     result = soilcal.calibrate(os.path.join(folder, "job.toml"))
     assert os.path.basename(result.result_path) == soilcal.RESULT_FILE
     assert os.path.basename(result.report_path) == soilcal.REPORT_FILE
+    # A TOML job's native job is written as the optimisation file in JOB.out/.
+    assert result.native_job() == os.path.join(result.folder, soilcal.OPTIMISATION_FILE)
+    assert os.path.isfile(result.native_job()) and soilcal.OPTIMISATION_FILE == "OPTIM.TXT"
     with open(os.path.join(result.folder, soilcal.SUMMARY_FILE)) as f:
         summary = json.load(f)
 

@@ -54,11 +54,23 @@ def test_a_toml_job_gives_the_numbers_soilcal_new_writes(tmp_path):
     assert "\nG = 24000  #" in text
 
 
+def test_ubc3d_takes_the_state_of_the_sand():
+    # e halfway between emin and emax: Dr = 0.5, (N1)60 = 46 * 0.25 = 11.5,
+    # then K_G^e = 21.7 * 20 * 11.5^0.333 = 978.82 (Beaty & Byrne 2011).
+    d = soilcal.derive("ubc3d_sand", [hyperbola_test(100.0)], void_ratio=0.75, emin=0.6,
+                       emax=0.9)["parameters"]
+    assert d["N160"]["value"] == pytest.approx(11.5, rel=1e-12)
+    assert d["KGe"]["value"] == pytest.approx(978.82, abs=0.01)
+    given = soilcal.derive("ubc3d_sand", [hyperbola_test(100.0)], n160=27)["parameters"]
+    assert given["KGe"]["value"] == pytest.approx(1300.57, abs=0.01)
+    assert given["KGe"]["free"] is True
+
+
 def test_mistakes_are_python_errors(tmp_path):
     with pytest.raises(ValueError, match="unknown test type"):
         soilcal.derive("mohr_coulomb", [{"type": "shear_box"}])
     with pytest.raises(ValueError, match="no start-value rules"):
-        soilcal.derive("ubc3d_sand", [hyperbola_test(100.0)])
+        soilcal.derive("sekiguchi_ohta", [hyperbola_test(100.0)])
     with pytest.raises(FileNotFoundError):
         soilcal.derive("mohr_coulomb", str(tmp_path / "missing.toml"))
     bad = hyperbola_test(100.0)

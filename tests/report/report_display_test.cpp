@@ -18,8 +18,8 @@
 namespace soilcal::testing {
 namespace {
 
-using labtest::TestKind;
-using labtest::TestType;
+using input::TestKind;
+using input::TestType;
 
 const report::QuantityUnits kKpa{"kPa", "day"};
 
@@ -27,7 +27,7 @@ TEST(QuantityNames, FollowTheTestsDirectionsAndTheJobsUnits) {
   const TestType compression{TestKind::kTriaxialCompression};
   const TestType extension{TestKind::kTriaxialExtension};
   const TestType oedometer{TestKind::kOedometer};
-  const TestType shear{TestKind::kSimpleShear, 1, 3};
+  const TestType shear{TestKind::kDirectSimpleShear, 1, 3};
   TestType axialX{TestKind::kTriaxialCompression};
   axialX.axial = 0;
   struct Case {
@@ -312,7 +312,7 @@ TEST(CurveSection, ACyclicTestShowsTheStressAtEachReversal) {
   report::JobCurves curves;
   report::Summary s = OedometerSummary(curves);
   report::TestSummary& t = s.tests[0];
-  t.type = TestType{TestKind::kCyclic, 1, 3, false, 3};
+  t.type = TestType{TestKind::kCyclicDirectSimpleShear, 1, 3, false, 3};
   t.loadSteps = {2, 2, 2, 2};
   t.curves[0].column1 = 16;  // γ
   t.curves[0].column2 = 22;  // τ

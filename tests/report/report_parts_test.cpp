@@ -78,7 +78,7 @@ report::Summary SampleSummary() {
   report::CurveSummary ev{"EV_EPS.TXT", -14, -6, 4, report::CurveFitSummary{20.0, 4},
                           report::CurveFitSummary{4.0, 3}, {4}};
   s.tests = {{"TRIAX1.VLT", {q, ev}, "Drained triaxial compression", "Dense sand",
-              labtest::TestType{labtest::TestKind::kTriaxialCompression}, {100}}};
+              input::TestType{input::TestKind::kTriaxialCompression}, {100}}};
   return s;
 }
 
@@ -125,7 +125,7 @@ TEST(Summary, JsonKeepsEveryValueAndEveryUnknown) {
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(report::SummaryToJson(*back), report::SummaryToJson(s));
   EXPECT_EQ(back->parameters[1].best, 0.6361655131120307);
-  EXPECT_EQ(back->tests[0].type.kind, labtest::TestKind::kTriaxialCompression);
+  EXPECT_EQ(back->tests[0].type.kind, input::TestKind::kTriaxialCompression);
   EXPECT_EQ(back->tests[0].curves[0].segments, std::vector<int>{4});
   EXPECT_EQ(back->maxEvaluations, 3000);
   // Stored sine and the degrees shown beside it: asin(0.63617) = 39.51°.

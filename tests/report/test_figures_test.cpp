@@ -20,8 +20,8 @@
 namespace soilcal::testing {
 namespace {
 
-using labtest::TestKind;
-using labtest::TestType;
+using input::TestKind;
+using input::TestType;
 
 const report::QuantityUnits kKpa{"kPa", "day"};
 

@@ -8,8 +8,8 @@
 namespace soilcal::testing {
 namespace {
 
-using labtest::TestKind;
-using labtest::TestType;
+using input::TestKind;
+using input::TestType;
 
 // One triaxial test, one curve: volumetric strain (y, code -6) against axial
 // strain (x, code -14), measured values `mx`, `my`, simulated 0..5 %.

@@ -6,9 +6,9 @@
 // with --force.
 #pragma once
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 
 bool IsNewCommand(int argc, char** argv);
 int RunNewCommand(int argc, char** argv);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

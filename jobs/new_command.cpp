@@ -1,6 +1,7 @@
-#include "app/new_command.hpp"
+#include "jobs/new_command.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,7 @@
 #include "services/output_file.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::jobs {
 namespace {
 
 constexpr int kUsage = 2;
@@ -20,7 +21,7 @@ int Usage(const std::string& problem) {
   std::fprintf(stderr,
                "soilcal new: %s\n"
                "usage: soilcal new MODEL[,MODEL...] FILE... [-o JOB.toml] [--force] "
-               "[--specimen LOCATION:DEPTH:REF]...\n",
+               "[--specimen LOCATION:DEPTH:REF]... [--n160 N | --void-ratio E --emin E --emax E]\n",
                problem.c_str());
   return kUsage;
 }
@@ -54,6 +55,17 @@ int RunNewCommand(int argc, char** argv) {
     } else if (arg == "-o" || arg == "--specimen") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
       (arg == "-o" ? request.output : request.specimens.emplace_back()) = argv[++i];
+    } else if (arg == "--n160" || arg == "--void-ratio" || arg == "--emin" || arg == "--emax") {
+      // The state of a sand for UBC3D's correlations.
+      if (i + 1 >= argc) return Usage(arg + " needs a number");
+      const std::string text = argv[++i];
+      char* end = nullptr;
+      const double v = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !(v >= 0.0)) {
+        return Usage(arg + " needs a number of 0 or more, not \"" + text + "\"");
+      }
+      derive::SandState& s = request.sand;
+      (arg == "--n160" ? s.n160 : arg == "--void-ratio" ? s.voidRatio : arg == "--emin" ? s.emin : s.emax) = v;
     } else if (arg.starts_with("-")) {
       return Usage("unknown option " + arg);
     } else if (request.models.empty()) {
@@ -92,4 +104,4 @@ int RunNewCommand(int argc, char** argv) {
   return 0;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::jobs

@@ -1,13 +1,14 @@
-#include "app/inspect_command.hpp"
+#include "labfiles/inspect_command.hpp"
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "labfiles/lab_file.hpp"
+#include "labfiles/text.hpp"
 #include "services/paths.hpp"
 
-namespace soilcal::app {
+namespace soilcal::labfiles {
 namespace {
 
 constexpr int kUsage = 2;
@@ -29,7 +30,7 @@ bool IsInspectCommand(int argc, char** argv) {
 
 int RunInspectCommand(int argc, char** argv) {
   std::string file;
-  labfiles::Selection sel;
+  Selection sel;
   bool csv = false;
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -37,13 +38,13 @@ int RunInspectCommand(int argc, char** argv) {
     if (arg == "--csv") {
       csv = true;
     } else if (arg == "--stage" && hasValue) {
-      const std::optional<double> n = labfiles::ParseNumber(argv[++i]);
+      const std::optional<double> n = ParseNumber(argv[++i]);
       if (!n || *n != static_cast<double>(static_cast<int>(*n))) {
         return Usage("--stage takes a stage number");
       }
       sel.stage = static_cast<int>(*n);
     } else if (arg == "--specimen" && hasValue) {
-      sel.specimen = labfiles::ParseSpecimenKey(argv[++i]);
+      sel.specimen = ParseSpecimenKey(argv[++i]);
       if (!sel.specimen) {
         return Usage("--specimen takes LOCATION:DEPTH:REF (depth in m; depth and ref may be left "
                      "empty)");
@@ -64,14 +65,14 @@ int RunInspectCommand(int argc, char** argv) {
     return kUnreadable;
   }
   try {
-    const labfiles::LabFile lab = labfiles::ReadLabFile(file, file, sel, csv);
-    const std::string text = csv ? labfiles::CurvesCsv(*lab.test) : labfiles::InspectText(lab);
+    const LabFile lab = ReadLabFile(file, file, sel, csv);
+    const std::string text = csv ? CurvesCsv(*lab.test) : InspectText(lab);
     std::fwrite(text.data(), 1, text.size(), stdout);
-  } catch (const labfiles::LabFileError& e) {
+  } catch (const LabFileError& e) {
     std::fprintf(stderr, "soilcal inspect: %s\n", e.what());
     return kUnreadable;
   }
   return 0;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::labfiles

@@ -2,14 +2,14 @@
 // triaxial, shear or none of these) with a direction; the test is named by
 // its most telling shape: shear before triaxial before oedometric before
 // isotropic. Directions are compression positive, as the test is loaded.
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
 
-namespace soilcal::labtest {
+namespace soilcal::input {
 namespace {
 
 constexpr double kZero = 1e-12;  // below any load a test file means
@@ -49,7 +49,7 @@ int TriaxialDirection(const Load& axial, const Load& lateral) {
   return -Sign(axial.value);
 }
 
-PhaseLoad ReadPhase(const input::LabTest& test, std::size_t p) {
+PhaseLoad ReadPhase(const LabTest& test, std::size_t p) {
   PhaseLoad out;
   for (std::size_t c = 0; c < 6; ++c) {
     const int flag = test.phaseFlags[p][c] == 1 ? 1 : 0;
@@ -121,7 +121,7 @@ int ShearVertical(const PhaseLoad& p) {
 }
 
 // Triaxial compression from no confining stress.
-bool Unconfined(const input::LabTest& test, const PhaseLoad& first) {
+bool Unconfined(const LabTest& test, const PhaseLoad& first) {
   const double small = 1e-6 * std::abs(test.material.referencePressure);
   for (int c = 0; c < 3; ++c) {
     if (c == first.axial) continue;
@@ -132,7 +132,7 @@ bool Unconfined(const input::LabTest& test, const PhaseLoad& first) {
 
 }  // namespace
 
-TestType RecogniseTestType(const input::LabTest& test) {
+TestType RecogniseTestType(const LabTest& test) {
   std::vector<PhaseLoad> phases;
   const auto n = std::min({static_cast<std::size_t>(std::max(test.nPhases, 0)), test.loadSteps.size(),
                            test.phaseFlags.size(), test.prescribedStrain.size(),
@@ -145,12 +145,12 @@ TestType RecogniseTestType(const input::LabTest& test) {
     type.shear = shear.front().shear;
     type.axial = ShearVertical(shear.front());
     type.reversals = Reversals(shear);
-    type.kind = type.reversals >= 2 ? TestKind::kCyclic : TestKind::kSimpleShear;
+    type.kind = type.reversals >= 2 ? TestKind::kCyclicDirectSimpleShear : TestKind::kDirectSimpleShear;
   } else if (const auto tx = OfShape(phases, Shape::kTriaxial); !tx.empty()) {
     type.axial = tx.front().axial;
     type.reversals = Reversals(tx);
     if (type.reversals >= 2) {
-      type.kind = TestKind::kCyclic;
+      type.kind = TestKind::kCyclicTriaxial;
     } else if (tx.front().direction > 0) {
       type.kind = TestKind::kTriaxialCompression;
       type.unconfined = Unconfined(test, tx.front());
@@ -169,48 +169,61 @@ TestType RecogniseTestType(const input::LabTest& test) {
   return type;
 }
 
-std::string TestTypeText(const TestType& type) {
-  switch (type.kind) {
-    case TestKind::kTriaxialCompression:
-      return type.unconfined ? "unconfined compression" : "triaxial compression";
-    case TestKind::kCyclic:
-      return type.shear >= 0 ? "cyclic simple shear" : "cyclic triaxial";
-    case TestKind::kTriaxialExtension: return "triaxial extension";
-    case TestKind::kOedometer: return "oedometer";
-    case TestKind::kIsotropicCompression: return "isotropic compression";
-    case TestKind::kSimpleShear: return "simple shear";
-    case TestKind::kGeneral: break;
-  }
-  return "general loading";
-}
-
 namespace {
-// The keys of the JSON summary: the names of the TOML job's test templates
-// where a template makes that kind of test.
-constexpr std::pair<TestKind, std::string_view> kKeys[] = {
-    {TestKind::kGeneral, "general"},
+// The first name of each kind is its own; the others are spellings of
+// earlier versions that are still read.
+struct Name {
+  TestKind kind;
+  std::string_view name;
+};
+constexpr Name kNames[] = {
     {TestKind::kTriaxialCompression, "triaxial_compression"},
     {TestKind::kTriaxialExtension, "triaxial_extension"},
     {TestKind::kOedometer, "oedometer"},
     {TestKind::kIsotropicCompression, "isotropic_compression"},
-    {TestKind::kSimpleShear, "direct_simple_shear"},
-    {TestKind::kCyclic, "cyclic"},
+    {TestKind::kDirectSimpleShear, "direct_simple_shear"},
+    {TestKind::kCyclicDirectSimpleShear, "cyclic_direct_simple_shear"},
+    {TestKind::kCyclicTriaxial, "cyclic_triaxial"},
+    {TestKind::kGeneral, "general"},
+};
+constexpr Name kEarlierNames[] = {
+    {TestKind::kDirectSimpleShear, "simple_shear"},
+    {TestKind::kCyclicDirectSimpleShear, "cyclic_simple_shear"},
 };
 }  // namespace
 
-std::string_view TestKindKey(TestKind kind) {
-  for (const auto& [k, key] : kKeys) {
-    if (k == kind) return key;
+std::string_view TestKindName(TestKind kind) {
+  for (const Name& n : kNames) {
+    if (n.kind == kind) return n.name;
   }
   return "general";
 }
 
-std::optional<TestKind> TestKindFromKey(std::string_view key) {
-  for (const auto& [k, name] : kKeys) {
-    if (name == key) return k;
+std::optional<TestKind> TestKindByName(std::string_view name) {
+  for (const Name& n : kNames) {
+    if (n.name == name) return n.kind;
   }
-  if (key == "simple_shear") return TestKind::kSimpleShear;  // summaries of earlier versions
+  for (const Name& n : kEarlierNames) {
+    if (n.name == name) return n.kind;
+  }
   return std::nullopt;
+}
+
+std::vector<std::string> TestKindNames() {
+  std::vector<std::string> names;
+  for (const Name& n : kNames) names.emplace_back(n.name);
+  return names;
+}
+
+bool IsCyclic(TestKind kind) {
+  return kind == TestKind::kCyclicDirectSimpleShear || kind == TestKind::kCyclicTriaxial;
+}
+
+std::string TestTypeText(const TestType& type) {
+  if (type.kind == TestKind::kTriaxialCompression && type.unconfined) return "unconfined compression";
+  std::string words(TestKindName(type.kind));
+  std::replace(words.begin(), words.end(), '_', ' ');
+  return words;
 }
 
 std::string_view ComponentName(int component) {
@@ -218,4 +231,4 @@ std::string_view ComponentName(int component) {
   return component >= 0 && component < 6 ? kNames[component] : std::string_view("?");
 }
 
-}  // namespace soilcal::labtest
+}  // namespace soilcal::input

@@ -4,11 +4,11 @@
 // as CSV in the job's quantity names.
 #pragma once
 
-namespace soilcal::app {
+namespace soilcal::labfiles {
 
 bool IsInspectCommand(int argc, char** argv);
 // Prints to standard output; returns 0, 2 for a wrong command line, or 11 for
 // a file that cannot be read (one sentence on standard error).
 int RunInspectCommand(int argc, char** argv);
 
-}  // namespace soilcal::app
+}  // namespace soilcal::labfiles

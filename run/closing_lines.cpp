@@ -1,4 +1,4 @@
-#include "run/console_summary.hpp"
+#include "run/closing_lines.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,7 +58,7 @@ std::string SearchLine(const report::Summary& s) {
 
 }  // namespace
 
-std::string ConsoleSummary(const report::Summary& s, const std::string& reportPath) {
+std::string ClosingLines(const report::Summary& s, const std::string& reportPath) {
   std::string out;
   auto line = [&](const std::string& text) { out += kPrefix + text + "\n"; };
   const bool result = s.exitCode && (*s.exitCode == services::kSuccess || *s.exitCode == services::kUserAbort);
@@ -95,12 +95,12 @@ std::string ConsoleSummary(const report::Summary& s, const std::string& reportPa
   return out;
 }
 
-void PrintRunSummary(const report::Summary& s, const std::string& reportPath) {
+void PrintClosingLines(const report::Summary& s, const std::string& reportPath) {
   // The input warnings were given when the job was read.
   for (std::size_t i = s.inputWarnings.size(); i < s.warnings.size(); ++i) {
     services::Warn(s.warnings[i].text, s.warnings[i].kind);
   }
-  services::ConsoleWrite(services::ConsoleStream::kErr, ConsoleSummary(s, reportPath));
+  services::ConsoleWrite(services::ConsoleStream::kErr, ClosingLines(s, reportPath));
 }
 
 }  // namespace soilcal::run

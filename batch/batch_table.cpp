@@ -1,4 +1,4 @@
-#include "batch/batch_summary.hpp"
+#include "batch/batch_table.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include "run/result_file.hpp"
 
-namespace soilcal::app {
+namespace soilcal::batch {
 namespace {
 
 std::string Field(const std::string& text) {
@@ -49,7 +49,7 @@ std::string StatusName(const BatchJob& job) {
   return "status " + std::to_string(job.status);
 }
 
-std::string BatchSummaryCsv(const std::vector<BatchJob>& jobs) {
+std::string BatchTableCsv(const std::vector<BatchJob>& jobs) {
   std::vector<std::string> names;
   for (const BatchJob& job : jobs) {
     for (const auto& [name, value] : job.figures.parameters) {
@@ -91,4 +91,4 @@ std::string BatchSummaryCsv(const std::vector<BatchJob>& jobs) {
   return csv;
 }
 
-}  // namespace soilcal::app
+}  // namespace soilcal::batch

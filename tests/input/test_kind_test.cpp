@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "input/readers.hpp"
-#include "lab_records.hpp"
-#include "labtest/test_type.hpp"
+#include "input/test_kind.hpp"
+#include "labtest/lab_records.hpp"
 #include "support/files.hpp"
 
 namespace soilcal::testing {
 namespace {
 
-using labtest::TestKind;
+using input::TestKind;
 
 constexpr std::array<double, 6> kCell{-100, -100, -100, 0, 0, 0};
 
@@ -78,33 +78,34 @@ TEST(TestType, RecognisedFromTheControlOfThePhases) {
       {"unconfined", {0, 0, 0, 0, 0, 0}, {Triaxial(-0.003)}, TestKind::kTriaxialCompression, 1, -1, 0,
        "unconfined compression"},
       {"cyclic triaxial", kCell, {Triaxial(-0.01), Triaxial(0.02), Triaxial(-0.02), Triaxial(0.02)},
-       TestKind::kCyclic, 1, -1, 3, "cyclic triaxial"},
+       TestKind::kCyclicTriaxial, 1, -1, 3, "cyclic triaxial"},
       {"oedometer in strain", kCell, {oedometerStrain}, TestKind::kOedometer, 1, -1, 0, "oedometer"},
       {"oedometer, load and unload", kCell, {oedometerLoad, oedometerUnload}, TestKind::kOedometer,
        1, -1, 1, "oedometer"},
       {"isotropic loading and unloading", kCell,
        {Stress({-200, -200, -200, 0, 0, 0}), Stress({100, 100, 100, 0, 0, 0})},
        TestKind::kIsotropicCompression, 1, -1, 1, "isotropic compression"},
-      {"simple shear", kCell, {SimpleShear(0.1)}, TestKind::kSimpleShear, 1, 3, 0, "simple shear"},
+      {"simple shear", kCell, {SimpleShear(0.1)}, TestKind::kDirectSimpleShear, 1, 3, 0,
+       "direct simple shear"},
       {"cyclic simple shear", kCell,
        {SimpleShear(0.01), SimpleShear(-0.02), SimpleShear(0.02), SimpleShear(-0.02), SimpleShear(0.02)},
-       TestKind::kCyclic, 1, 3, 4, "cyclic simple shear"},
+       TestKind::kCyclicDirectSimpleShear, 1, 3, 4, "cyclic direct simple shear"},
       {"shear phase without steps", kCell, {idleShear, Triaxial(-0.05)},
        TestKind::kTriaxialCompression, 1, -1, 0, "triaxial compression"},
-      {"plane strain", kCell, {planeStrain}, TestKind::kGeneral, 1, -1, 0, "general loading"},
-      {"no phases", kCell, {}, TestKind::kGeneral, 1, -1, 0, "general loading"},
+      {"plane strain", kCell, {planeStrain}, TestKind::kGeneral, 1, -1, 0, "general"},
+      {"no phases", kCell, {}, TestKind::kGeneral, 1, -1, 0, "general"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     input::LabTest test = MakeTest(102, c.initial, c.phases);
     test.material.referencePressure = 100.0;  // kN and m
-    const labtest::TestType type = labtest::RecogniseTestType(test);
+    const input::TestType type = input::RecogniseTestType(test);
     EXPECT_EQ(type.kind, c.kind);
     EXPECT_EQ(type.axial, c.axial);
     EXPECT_EQ(type.shear, c.shear);
     EXPECT_EQ(type.reversals, c.reversals);
-    EXPECT_EQ(labtest::TestTypeText(type), c.text);
-    EXPECT_EQ(labtest::TestKindFromKey(labtest::TestKindKey(type.kind)), type.kind);
+    EXPECT_EQ(input::TestTypeText(type), c.text);
+    EXPECT_EQ(input::TestKindByName(input::TestKindName(type.kind)), type.kind);
   }
 }
 
@@ -114,7 +115,7 @@ TEST(TestType, ExampleFilesAreNamedByTheirTests) {
       {"soft_clay/OEDO1.VLT", "oedometer"},
       {"hardening_soil/OEDO.VLT", "oedometer"},
       {"ngi_adp/TXE.VLT", "triaxial extension"},
-      {"ngi_adp/DSS.VLT", "simple shear"},
+      {"ngi_adp/DSS.VLT", "direct simple shear"},
       {"hoek_brown_rock/UCS.VLT", "unconfined compression"},
       {"hoek_brown_rock/TRIAX3.VLT", "triaxial compression"},
   };
@@ -124,7 +125,7 @@ TEST(TestType, ExampleFilesAreNamedByTheirTests) {
     record.testFile = SourcePath(std::string("examples/") + file);
     input::ReadLabTestInput(record, current);
     ASSERT_GT(record.nPhases, 0);
-    EXPECT_EQ(labtest::TestTypeText(labtest::RecogniseTestType(record)), text);
+    EXPECT_EQ(input::TestTypeText(input::RecogniseTestType(record)), text);
     EXPECT_FALSE(record.material.header.empty());
   }
 }
