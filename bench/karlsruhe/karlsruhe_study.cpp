@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,8 @@ int main(int argc, char** argv) {
   }
   if (!figures.empty()) {
     std::printf("\nFigures in %s\n", figures.c_str());
+    std::error_code ignored;
+    std::filesystem::create_directories(figures, ignored);
     if (!WriteFigures(figures, tests, sets)) {
       std::fprintf(stderr, "the figures could not be made or written in %s\n", figures.c_str());
       return 1;
