@@ -19,8 +19,9 @@ if(SOILCAL_TESTS)
   file(GLOB jobfile_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/jobfile/*.cpp)
   if(jobfile_tests)
     add_executable(test_jobfile ${jobfile_tests})
-    target_link_libraries(test_jobfile PRIVATE soilcal_jobfile soilcal_test_support
-                          GTest::gtest_main)
+    # soilcal_optimisation: tests that simulate a TOML job's tests in-process.
+    target_link_libraries(test_jobfile PRIVATE soilcal_jobfile soilcal_optimisation
+                          soilcal_test_support GTest::gtest_main)
     add_dependencies(test_jobfile soilcal soilcal-labtest ${test_fixtures})
     gtest_discover_tests(test_jobfile DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()

@@ -3,6 +3,7 @@
 #include "input/job_language.hpp"
 
 
+#include <algorithm>
 #include <limits>
 
 #include <nlohmann/json.hpp>
@@ -60,6 +61,14 @@ JobLanguage FromJson(const json& j) {
     l.sources.push_back(t.contains("source_choices") && t.at("source_choices").is_array()
                             ? t.at("source_choices").get<std::vector<std::string>>()
                             : std::vector<std::string>{});
+    std::vector<TestSlot> own;
+    if (const auto it = t.find("own_slots"); it != t.end()) {
+      for (const json& o : *it) {
+        own.push_back({o.at("slot").get<int>(), o.at("value").get<double>(),
+                       o.value("name", std::string())});
+      }
+    }
+    l.testSlots.push_back(std::move(own));
   }
   return l;
 }
@@ -76,6 +85,14 @@ bool Agrees(const JobLanguage& l, const Job& job) {
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     if (l.curves[t].size() != job.tests[t].curveFiles.size()) return false;
   }
+  // A test's own slot is a material slot the search does not free.
+  for (const std::vector<TestSlot>& own : l.testSlots) {
+    for (const TestSlot& o : own) {
+      if (o.slot < 1 || o.slot > 200) return false;
+      if (std::find(index.begin(), index.end(), o.slot) != index.end()) return false;
+    }
+  }
+  if (!l.testSlots.empty() && l.testSlots.size() != job.tests.size()) return false;
   return true;
 }
 
@@ -104,9 +121,25 @@ std::string JobLanguageJson(const JobLanguage& language) {
     if (t < language.sources.size() && !language.sources[t].empty()) {
       test["source_choices"] = language.sources[t];
     }
+    if (t < language.testSlots.size() && !language.testSlots[t].empty()) {
+      json own = json::array();
+      for (const TestSlot& o : language.testSlots[t]) {
+        own.push_back({{"name", o.name}, {"slot", o.slot}, {"value", o.value}});
+      }
+      test["own_slots"] = std::move(own);
+    }
     j["tests"].push_back(std::move(test));
   }
   return j.dump(2) + "\n";
+}
+
+const std::vector<TestSlot>* TestSlotsOf(const Job& job, const LabTest& test) {
+  if (!job.language) return nullptr;
+  const std::vector<std::vector<TestSlot>>& all = job.language->testSlots;
+  for (std::size_t t = 0; t < job.tests.size() && t < all.size(); ++t) {
+    if (&job.tests[t] == &test) return all[t].empty() ? nullptr : &all[t];
+  }
+  return nullptr;
 }
 
 std::optional<JobLanguage> ReadJobLanguage(const Job& job) {

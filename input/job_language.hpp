@@ -13,6 +13,7 @@
 namespace soilcal::input {
 
 struct Job;
+struct LabTest;
 
 inline constexpr const char* kJobLanguageFile = "job_language.json";
 
@@ -42,6 +43,15 @@ struct CurveLanguage {
   std::string source{};    // the measured CSV file as the job names it: "data/txa.csv"
 };
 
+// A material slot that one test sets for itself, such as the start void
+// ratio of a specimen: the test's simulation uses `value` (a slot value)
+// in place of the job's.
+struct TestSlot {
+  int slot = 0;
+  double value = 0.0;
+  std::string name;        // the TOML name the person gave ("e0", "n0")
+};
+
 struct JobLanguage {
   std::string jobFile;     // the TOML file the job was written from
   std::vector<ParameterLanguage> parameters;       // one per free parameter, in order
@@ -49,7 +59,14 @@ struct JobLanguage {
   // Per test: what the reader of a laboratory file chose for a test taken
   // from it (stage, drainage, start, columns, units); empty for the others.
   std::vector<std::vector<std::string>> sources;
+  // Per test: the slots it sets for itself (its own e0 or n0); empty for
+  // a test that takes all values from the job's material.
+  std::vector<std::vector<TestSlot>> testSlots{};
 };
+
+// The slots `test` of `job` sets for itself, or null when the job has no
+// language or the test none (no allocation: called before every test).
+const std::vector<TestSlot>* TestSlotsOf(const Job& job, const LabTest& test);
 
 // The JSON text of `language`.
 std::string JobLanguageJson(const JobLanguage& language);

@@ -19,7 +19,7 @@ const std::vector<std::string> kFromKeys{
     "name",    "from",    "title",   "stage",   "specimen",
     "group",   "curves",  "steps",   "time",    "drainage",
     "variant", "solver",  "x_range", "initial_vertical_stress", "initial_horizontal_stress",
-    "k0"};
+    "k0",      "e0",      "n0"};
 
 // kPa in the job's stress unit (force over length squared).
 double KpaPerJobUnit(const State& s) {

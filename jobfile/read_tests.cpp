@@ -14,8 +14,8 @@ namespace {
 constexpr const char* kComponents[] = {"xx", "yy", "zz", "xy", "yz", "zx"};
 constexpr long long kMaxCycles = 100000;
 
-const std::vector<std::string> kCommonKeys{"name",  "type",   "title", "drainage",
-                                           "variant", "steps", "solver", "curves"};
+const std::vector<std::string> kCommonKeys{"name",  "type",   "title", "drainage", "variant",
+                                           "steps", "solver", "curves", "e0",       "n0"};
 
 std::vector<std::string> KeysOf(input::TestKind kind) {
   std::vector<std::string> keys = kCommonKeys;
@@ -388,6 +388,7 @@ void ReadTest(const State& s, const toml::table& t, std::set<std::string>& names
     s.file.Fail(kJobFileUnreadable, *t.get("name"),
                 "a test named \"" + *name + "\" is given already (names ignore letter case)");
   }
+  ReadTestState(s, t, "test \"" + *name + "\"", out);
   if (t.contains("from")) {
     ReadFromTest(s, t, *name, out);
     return;

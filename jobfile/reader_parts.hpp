@@ -73,6 +73,10 @@ void StepsAndTime(const State& s, const toml::table& t, std::size_t n, TemplateV
 int Variant(const State& s, const toml::table& t);
 // The step solver's settings of a test ([tests.solver]).
 void ReadSolver(const State& s, const toml::table& t, input::LabTest& test);
+// A test's own start void ratio (`e0`) or porosity (`n0`): the slots it sets
+// for itself, appended to out.language.testSlots (empty when it gives none).
+void ReadTestState(const State& s, const toml::table& t, const std::string& what,
+                   NativeJob& out);
 // A test read from a laboratory's file (from = "FILE"): the test its
 // template would give, with the file's curves (jobfile/read_from.cpp).
 void ReadFromTest(const State& s, const toml::table& t, const std::string& name, NativeJob& out);

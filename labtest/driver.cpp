@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 
+#include "input/job_language.hpp"
 #include "labtest/cyclic.hpp"
 #include "labtest/step_solver.hpp"
 #include "labtest/sub_steps.hpp"
@@ -279,6 +280,13 @@ void PrepareLabTest(SimulationContext& ctx, const input::LabTest& test) {
   ctx.phaseTime.resize(static_cast<std::size_t>(std::max(0, test.nPhases)), 0.0);
 
   ctx.set = ctx.set1;
+  // A test of a TOML job may start from its own state (its specimen's void
+  // ratio): those slots replace the job's for this test alone.
+  if (ctx.job != nullptr) {
+    if (const auto* own = input::TestSlotsOf(*ctx.job, test)) {
+      for (const input::TestSlot& o : *own) ctx.set.prop[o.slot] = o.value;
+    }
+  }
   ctx.set.modelCode = test.modelNumber;
   ctx.model = models::CopySoilProp(1, ctx.set, ctx.k);
 }

@@ -33,9 +33,16 @@ cmake_language(DEFER CALL hypoplastic_sand_test_link)
 # The Karlsruhe study (bench/karlsruhe): a program of its own that prints its
 # tables, built with the tests.
 if(SOILCAL_TESTS AND NOT SOILCAL_SANITIZE)
-  add_executable(hypoplastic_karlsruhe_study ${CMAKE_SOURCE_DIR}/bench/karlsruhe/karlsruhe_study.cpp)
+  set(_study ${CMAKE_SOURCE_DIR}/bench/karlsruhe)
+  # The figures are drawn by the report's SVG plots, a source of its own that
+  # needs nothing of the program's libraries.
+  add_executable(hypoplastic_karlsruhe_study ${_study}/karlsruhe_study.cpp
+    ${_study}/karlsruhe_data.cpp ${_study}/karlsruhe_calibration.cpp ${_study}/karlsruhe_figures.cpp
+    ${CMAKE_SOURCE_DIR}/report/svg_plot.cpp)
   target_include_directories(hypoplastic_karlsruhe_study PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(hypoplastic_karlsruhe_study PRIVATE hypoplastic_sand_core NLopt::nlopt)
+  find_package(Threads REQUIRED)  # the tests of a calibration run side by side
+  target_link_libraries(hypoplastic_karlsruhe_study PRIVATE hypoplastic_sand_core NLopt::nlopt
+    Threads::Threads)
   target_compile_definitions(hypoplastic_karlsruhe_study PRIVATE
     SOILCAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()

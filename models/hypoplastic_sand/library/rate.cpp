@@ -10,8 +10,12 @@ namespace {
 // larger by p_t (a small cohesion that keeps zero stress inside the domain).
 Sym Shifted(const Parameters& p, const Sym& T) { return T - p.pt * Identity(); }
 
-// Matsuoka-Nakai factor F (von Wolffersdorff 1996) from the deviator
-// of the stress ratio.
+// Factor F of the Matsuoka-Nakai surface (von Wolffersdorff 1996, the
+// definition of F beside the constitutive equation):
+//   F = sqrt(tan^2 psi / 8 + (2 - tan^2 psi) / (2 + sqrt2 tan psi cos 3theta))
+//       - tan psi / (2 sqrt2),
+//   tan psi = sqrt3 ||T^*||,  cos 3theta = -sqrt6 tr(T^*3) / [tr(T^*2)]^(3/2),
+// with T^* the deviator of the stress ratio T^ = T / tr T.
 double FactorF(const Sym& devRatio) {
   const double tanPsi = std::sqrt(3.0) * Norm(devRatio);
   if (tanPsi < 1e-12) return 1.0;
@@ -24,7 +28,8 @@ double FactorF(const Sym& devRatio) {
   return std::sqrt(std::max(root, 0.0)) - tanPsi / (2.0 * std::sqrt(2.0));
 }
 
-// Ratio (e - ed) / (ec - ed) to the power alpha, zero below ed.
+// Density factor fd = ((e - ed) / (ec - ed))^alpha (von Wolffersdorff 1996,
+// the pyknotropy factors), zero below ed.
 double DensityFactor(const Parameters& p, double e, const LimitVoidRatios& l) {
   const double r = (e - l.ed) / (l.ec - l.ed);
   return r > 0.0 ? std::pow(r, p.alpha) : 0.0;
@@ -47,13 +52,17 @@ bool HypoplasticTensors(const Parameters& p, const State& s, Tensors* out) {
   const Sym ratio = T / trT;
   const Sym dev = ratio - Identity() / 3.0;
   const double sinPhi = std::sin(p.phiC);
-  // a from the critical friction angle (von Wolffersdorff 1996).
+  // a = sqrt3 (3 - sin phi_c) / (2 sqrt2 sin phi_c) (von Wolffersdorff 1996,
+  // the constant of the Matsuoka-Nakai surface at the critical state).
   const double a = std::sqrt(3.0) * (3.0 - sinPhi) / (2.0 * std::sqrt(2.0) * sinPhi);
   const double F = FactorF(dev);
   const LimitVoidRatios l = LimitsAt(p, pm);
-  // Pyknotropy factors (von Wolffersdorff 1996) and the barotropy
-  // factor fb that makes isotropic compression at e_i follow the compression
-  // law (Bauer 1996).
+  // Pyknotropy factors fe = (ec / e)^beta and fd (von Wolffersdorff 1996)
+  // and the barotropy factor that makes isotropic compression at e_i follow
+  // the compression law ei = ei0 exp(-(3p/hs)^n) (Bauer 1996; in the form
+  // of von Wolffersdorff 1996):
+  //   fb = hs/n (ei0/ec0)^beta (1 + ei)/ei (3p/hs)^(1-n)
+  //        / [3 + a^2 - a sqrt3 ((ei0 - ed0)/(ec0 - ed0))^alpha].
   const double fe = std::pow(l.ec / s.e, p.beta);
   const double fd = DensityFactor(p, s.e, l);
   const double fd0 = std::pow((p.ei0 - p.ed0) / (p.ec0 - p.ed0), p.alpha);
@@ -61,7 +70,9 @@ bool HypoplasticTensors(const Parameters& p, const State& s, Tensors* out) {
                     std::pow(3.0 * pm / p.hs, 1.0 - p.n) /
                     (3.0 + a * a - a * std::sqrt(3.0) * fd0);
   const double c = fb * fe / Contract(ratio, ratio);
-  // Stress rate: c [F^2 D + a^2 T^ (T^:D) + fd a F (T^ + T^*) ||D||].
+  // The constitutive equation of von Wolffersdorff (1996):
+  //   T-rate = fb fe / (T^:T^) [F^2 D + a^2 T^ (T^:D) + fd a F (T^ + T^*) ||D||],
+  // split into the part linear in D, L:D, and N ||D||.
   out->L = c * (F * F * Mat::Identity() + a * a * Dyad(ratio, ratio));
   out->N = c * fd * a * F * (ratio + dev);
   return true;
@@ -69,7 +80,8 @@ bool HypoplasticTensors(const Parameters& p, const State& s, Tensors* out) {
 
 namespace {
 
-// Intergranular-strain quantities (Niemunis and Herle 1997).
+// Intergranular-strain quantities (Niemunis and Herle 1997): the
+// normalised magnitude rho = ||delta|| / R and the direction delta^.
 struct Intergranular {
   double rho = 0.0;     // ||delta|| / R, at most 1
   Sym direction = Sym::Zero();  // delta / ||delta|| (zero for delta = 0)
@@ -85,7 +97,12 @@ Intergranular IntergranularOf(const Parameters& p, const Sym& delta) {
   return g;
 }
 
-// Matrix M with T-rate = M:D (Niemunis and Herle 1997): loading when delta^:D > 0.
+// The stiffness M with T-rate = M:D (Niemunis and Herle 1997, the general
+// stress-strain relation of the intergranular strain):
+//   M = [rho^chi mT + (1 - rho^chi) mR] L
+//       + rho^chi (1 - mT) L:delta^ (x) delta^ + rho^chi N (x) delta^   for delta^:D > 0,
+//   M = [rho^chi mT + (1 - rho^chi) mR] L + rho^chi (mR - mT) L:delta^ (x) delta^
+//                                                                      for delta^:D <= 0.
 Mat MatrixM(const Parameters& p, const Tensors& t, const Intergranular& g, bool loading) {
   const double rc = std::pow(g.rho, p.chi);
   const Sym Ld = t.L * g.direction;
@@ -120,8 +137,10 @@ bool RatesAt(const Parameters& p, const State& s, const Sym& D, Rates* out) {
   const double along = Contract(g.direction, D);
   const bool loading = along > 0.0;
   out->T = MatrixM(p, t, g, loading) * D;
-  // Evolution of the intergranular strain (Niemunis and Herle 1997): it follows D on a
-  // reversal and saturates at ||delta|| = R while loading goes on.
+  // Evolution of the intergranular strain (Niemunis and Herle 1997):
+  //   delta-rate = (1 - delta^ (x) delta^ rho^beta_r) : D   for delta^:D > 0,
+  //   delta-rate = D                                          for delta^:D <= 0;
+  // it follows D on a reversal and saturates at ||delta|| = R while loading goes on.
   out->delta = loading ? Sym(D - std::pow(g.rho, p.betaR) * g.direction * along) : D;
   return true;
 }
