@@ -38,7 +38,8 @@ function stateText(s, long) {
 
 function fmt(v, digits = 4) {
   if (v === null || v === undefined || Number.isNaN(v)) return "–";
-  return Number(v).toPrecision(digits).replace(/\.?0+(e|$)/, "$1");
+  // Trailing zeros of the fraction only ("9000" stays, "0.5000" is "0.5").
+  return Number(v).toPrecision(digits).replace(/(\.\d*?)0+(e|$)/, "$1$2").replace(/\.(e|$)/, "$1");
 }
 
 async function loadJobs() {
@@ -223,8 +224,29 @@ function startLiveCurves(m) {
   $("live").hidden = false;
 }
 
+// Curves and the error are drawn once per frame, the latest only: a search
+// that improves faster than the screen redraws does not queue drawings in
+// front of the events that follow.
+let pendingCurves = null;
+let pendingError = false;
+let frameAsked = false;
+
+function drawSoon() {
+  if (frameAsked) return;
+  frameAsked = true;
+  requestAnimationFrame(() => {
+    frameAsked = false;
+    if (pendingError) { pendingError = false; errorPlot.setData(errorData); }
+    if (pendingCurves) { const b = pendingCurves; pendingCurves = null; drawBestCurves(b); }
+  });
+}
+
 function onBestCurves(e) {
-  const b = e.best_curves;
+  pendingCurves = e.best_curves;
+  drawSoon();
+}
+
+function drawBestCurves(b) {
   if (!live || live.model !== b.model) return;
   let k = 0;
   for (const test of b.tests) {
@@ -242,13 +264,17 @@ function onBestCurves(e) {
 }
 
 // How long after the server read a progress line the page has it (the
-// largest so far, in data-max-lag-ms of the progress table).
+// largest so far in data-max-lag-ms of the progress table, those above
+// 200 ms in data-late), for lines read while the page listens.
+let streamOpened = Infinity;  // events read before the page listened are no delay
+
 function noteLag(e) {
-  if (!e.at_ms) return;
+  if (!e.at_ms || e.at_ms < streamOpened) return;
   const table = $("progress");
   const lag = Date.now() - e.at_ms;
   table.dataset.maxLagMs = Math.max(Number(table.dataset.maxLagMs || 0), lag);
   table.dataset.events = Number(table.dataset.events || 0) + 1;
+  if (lag > 200) table.dataset.late = Number(table.dataset.late || 0) + 1;
 }
 
 function onProgress(e) {
@@ -268,7 +294,8 @@ function onProgress(e) {
     const xs = errorData[0];
     if (xs.length && xs[xs.length - 1] === p.iteration) errorData[1][xs.length - 1] = p.best_error;
     else { xs.push(p.iteration); errorData[1].push(p.best_error); }
-    errorPlot.setData(errorData);
+    pendingError = true;
+    drawSoon();
   }
 }
 
@@ -276,12 +303,14 @@ function follow(job) {
   if (stream) stream.close();
   $("error-plot").hidden = false;
   stream = new EventSource(jobUrl(job, "events"));
+  streamOpened = Infinity;
+  stream.onopen = () => { streamOpened = Date.now(); };
   stream.onmessage = async (m) => {
     if (job !== current) return;
     const e = JSON.parse(m.data);
     if (e.type === "start") {
       errorData = [[], []]; drawErrorPlot(); $("messages").textContent = ""; runModel = null;
-      delete $("progress").dataset.maxLagMs; delete $("progress").dataset.events;
+      for (const k of ["maxLagMs", "events", "late"]) delete $("progress").dataset[k];
     }
     else if (e.type === "progress") onProgress(e);
     else if (e.type === "measured_curves") startLiveCurves(e.measured_curves);
