@@ -39,6 +39,26 @@ std::string KeyAt(const std::string& s, std::size_t& at) {
   return s.substr(start, at - start);
 }
 
+// Keys of the inline table opening at `brace`: its commas outside nested
+// arrays, tables and strings, plus one.
+int InlineKeys(const std::string& s, std::size_t brace) {
+  int depth = 0, keys = 1;
+  char quote = 0;
+  for (std::size_t i = brace + 1; i < s.size(); ++i) {
+    const char c = s[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '"' || c == '\'') quote = c;
+    else if (c == '[' || c == '{') ++depth;
+    else if (c == ']' || (c == '}' && depth > 0)) --depth;
+    else if (c == '}') break;
+    else if (c == ',' && depth == 0) ++keys;
+  }
+  return keys;
+}
+
 }  // namespace
 
 nlohmann::json FieldOfLine(const std::string& text, int line) {
@@ -79,7 +99,7 @@ nlohmann::json FieldOfLine(const std::string& text, int line) {
       if (brace != std::string::npos && t.find('=', brace) != std::string::npos) {
         std::size_t inner = brace + 1;
         const std::string first = KeyAt(t, inner);
-        if (!first.empty() && t.find(',', brace) == std::string::npos) {
+        if (!first.empty() && InlineKeys(t, brace) == 1) {
           field["table"] = table.empty() ? key : table + "." + key;
           field["key"] = first;
         }
