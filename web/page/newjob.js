@@ -118,7 +118,17 @@ function addTestRow(entry) {
   return row;
 }
 
-async function upload(files) {
+// data-busy on the panel while files are stored, inspected or derived from:
+// the editor's text is then about to change.
+let busy = 0;
+async function busyWhile(work) {
+  $("new-panel").dataset.busy = ++busy;
+  try { return await work(); } finally { if (--busy === 0) delete $("new-panel").dataset.busy; }
+}
+
+function upload(files) { return busyWhile(() => store(files)); }
+
+async function store(files) {
   const form = new FormData();
   for (const f of files) form.append("file", f, f.name);
   const r = await api("POST", "/api/files", form);
@@ -140,7 +150,7 @@ async function upload(files) {
   }
   await Promise.all(rows);
   loadJobs();
-  await derive();
+  await deriveNow();
 }
 
 function deriveBody() {
@@ -156,12 +166,15 @@ function deriveBody() {
 
 function deriveSoon() {
   clearTimeout(deriveTimer);
+  $("new-panel").dataset.busy = "soon";
   deriveTimer = setTimeout(derive, 250);
 }
 
+function derive() { return busyWhile(deriveNow); }
+
 // Start values and bounds of the chosen model read off the stored files (and
 // the values set by hand); the job they make goes into the editor.
-async function derive() {
+async function deriveNow() {
   const note = $("derive-note");
   const table = $("derived");
   if (!uploaded.length) { table.hidden = true; return; }
