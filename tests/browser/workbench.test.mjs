@@ -50,7 +50,8 @@ async function page() {
 async function openJob(p, job) {
   const item = `[data-test=job-item][data-job="${job}"]`;
   await p.waitForSelector(item);
-  await p.click(item);
+  // Clicked inside the page: the list may be drawn anew between a lookup and a click from here.
+  await p.$eval(item, (e) => e.click());
   await p.waitForFunction((j) => document.querySelector("[data-test=job-title]").textContent === j, {}, job);
 }
 

@@ -184,6 +184,11 @@ async function deriveNow() {
     note.textContent = r.json ? r.json.error : r.text;
     note.classList.add("error");
     table.hidden = true;
+    // The tests give this model nothing (or no such model): said beside the choice too.
+    if (r.json && r.json.error && r.json.error.includes($("model").value)) {
+      $("model-error").hidden = false;
+      $("model-error").textContent = r.json.error;
+    }
     return;
   }
   note.textContent = "";
