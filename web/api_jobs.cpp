@@ -1,5 +1,6 @@
 // GET /api/jobs, GET /api/jobs/{job}, PUT /api/jobs/{job}, and what a
 // finished run left: summary, report, curves.
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -51,6 +52,24 @@ nlohmann::json CurvesJson(const report::Summary& summary, const report::JobCurve
   return {{"tests", tests}};
 }
 
+// The CSV curves a run wrote into `outputs` (measured, start and
+// calibrated, "TEST_QUANTITY_calculated.csv"), relative to the folder, for
+// downloads; at most 500, in name order.
+nlohmann::json CurveFiles(const fs::path& root, const fs::path& outputs) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (fs::directory_iterator it(outputs, error), end; !error && it != end; it.increment(error)) {
+    const std::string file = it->path().filename().string();
+    const bool csv = it->path().extension() == ".csv";
+    if (csv && it->is_regular_file(error) && !it->is_symlink(error)) found.push_back(file);
+    if (found.size() >= 500) break;
+  }
+  std::sort(found.begin(), found.end());
+  nlohmann::json list = nlohmann::json::array();
+  for (const std::string& file : found) list.push_back(RelativeName(root, outputs / file));
+  return list;
+}
+
 }  // namespace
 
 void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
@@ -94,6 +113,7 @@ void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
     const std::string name = RelativeName(context.root, *job);
     nlohmann::json body = JobStatus(context.root, name, context.runs->Running(name));
     if (const auto text = ReadWhole(*job)) body["text"] = *text;
+    body["curve_files"] = CurveFiles(context.root, OutputsOf(*job));
     SendJson(res, 200, body);
   });
 

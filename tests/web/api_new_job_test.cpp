@@ -208,6 +208,19 @@ TEST_F(NewJobTest, ARunStreamsTheMeasuredCurvesThenEachNewBestAndEndsOnTheCalibr
   EXPECT_NEAR(best.back()["best_error"].get<double>(),
               summary["best"]["mean_relative_error"].get<double>(), 1e-9);
 
+  // The run's CSV curves, for downloads.
+  const auto status = Json(client->Get("/api/jobs/soft_clay/job.toml", Bearer()));
+  int calculated = 0;
+  for (const auto& f : status["curve_files"]) {
+    const std::string file = f;
+    EXPECT_EQ(file.rfind("soft_clay/job.out/", 0), 0u) << file;
+    EXPECT_EQ(file.substr(file.size() - 4), ".csv");
+    if (file.find("_calculated.csv") == std::string::npos) continue;
+    ++calculated;
+    EXPECT_EQ(client->Get("/api/files/" + file, Bearer())->body, ReadFile(served_ / file));
+  }
+  EXPECT_EQ(calculated, 3) << status["curve_files"].dump();  // one per measured curve
+
   // A page that comes later gets the latest best curves only.
   std::size_t superseded = 0, kept = 0;
   pending.clear();

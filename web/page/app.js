@@ -157,6 +157,19 @@ async function showResults(job, status) {
   $("dl-result").href = fileUrl(prefix + "Optimization_result.txt");
   $("dl-summary").href = jobUrl(job, "summary");
   $("dl-report").href = jobUrl(job, "report");
+  // The curves as the run wrote them (CSV), measured, start and calibrated.
+  const csv = $("dl-curves");
+  csv.replaceChildren();
+  const files = status.curve_files || [];
+  if (files.length) csv.append("Curves (CSV): ");
+  files.forEach((f, k) => {
+    const a = document.createElement("a");
+    a.href = fileUrl(f);
+    a.textContent = f.split("/").pop();
+    a.dataset.test = "download-curve";
+    if (k) csv.append(" · ");
+    csv.append(a);
+  });
   await drawCurves(job);
 }
 
