@@ -112,8 +112,8 @@ test("a job made from an example's files runs and shows the command line's value
   // One plot per measured curve of the job (two tests, three curves).
   await p.waitForFunction(() => document.querySelectorAll("[data-test=curve-plot]").length === 3);
   // Each curve as the run wrote it, measured, start and calibrated, to download.
-  const csv = await p.$$eval("[data-test=download-curve]", (links) => links.map((a) => a.textContent));
-  assert.equal(csv.filter((name) => name.endsWith("_calculated.csv")).length, 3, csv.join(" "));
+  const links = await p.$$eval("[data-test=download-curve]", (all) => all.map((a) => a.textContent));
+  assert.equal(links.filter((name) => name.endsWith("_calculated.csv")).length, 3, links.join(" "));
   if (shots) await p.screenshot({ path: path.join(shots, "workbench_results.png"), clip: { x: 0, y: 0, width: 1200, height: 860 } });
   const shown = await p.$$eval("[data-test=result-row]", (rows) =>
     Object.fromEntries(rows.map((r) => [r.dataset.param, Number(r.querySelector("[data-test=result-value]").dataset.value)])));
