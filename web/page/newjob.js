@@ -283,7 +283,8 @@ function fieldElement(refusal) {
     const named = rows.find((r) => new RegExp("\\b" + r.dataset.param + "\\b").test(refusal.error));
     if (named) return named.querySelector("[data-test=field-error]");
   }
-  if (f.test !== undefined && f.test !== null) {
+  // A test's row where each row is one test (lab files; a TOML job brings several).
+  if (f.test !== undefined && f.test !== null && uploaded.every((u) => u.lab)) {
     const tests = [...document.querySelectorAll("#uploads [data-test=test-row]")];
     if (tests[f.test]) return tests[f.test].querySelector("[data-test=field-error]");
   }
