@@ -262,3 +262,26 @@ test("lab files are drawn and picked, the derived table is edited and saved, a r
   assert.match(good, /^phi = 31\.25  # set by hand/m);
   await p.close();
 });
+
+test("several models make a comparison job, each with its rows, and a refusal goes to its model's row", { timeout: 120000 }, async () => {
+  const p = await page();
+  await p.click("[data-test=new-job]");
+  await p.select("[data-test=model-choice]", "mohr_coulomb", "hardening_soil");
+  const pick = await p.$("[data-test=file-pick]");
+  await pick.uploadFile(path.join(labFiles, "CD100.gds"), path.join(labFiles, "CD200.gds"));
+  await p.waitForSelector('[data-test=param-row][data-model="hardening_soil"]');
+  await idle(p);
+  assert.equal(await p.$$eval("[data-test=model-head]", (h) => h.length), 2);
+  assert.equal((await jobTextNow(p)).match(/^\[\[models\]\]$/gm).length, 2);
+  // phi of each model: 95° refused for the second only, beside its row.
+  const hsPhi = '[data-test=param-row][data-model="hardening_soil"][data-param=phi]';
+  await typeInto(p, `${hsPhi} [data-test=param-value]`, "95");
+  await p.waitForSelector(`${hsPhi} [data-test=field-error]:not([hidden])`);
+  assert.match(await p.$eval(`${hsPhi} [data-test=field-error]`, (e) => e.textContent), /line \d+: phi = 95 lies outside its physical range/);
+  assert.equal(await p.$eval('[data-test=param-row][data-model="mohr_coulomb"][data-param=phi] [data-test=field-error]', (e) => e.hidden), true);
+  await typeInto(p, `${hsPhi} [data-test=param-value]`, "34");
+  await p.waitForSelector(`${hsPhi} [data-test=field-error][hidden]`);
+  await idle(p);
+  assert.match(await jobTextNow(p), /name = "hardening_soil"\n\n\[models\.parameters\]\nfrom_data = true.*\nphi = 34  # set by hand/);
+  await p.close();
+});

@@ -5,7 +5,10 @@
 "use strict";
 
 const uploaded = [];   // {file, lab, selections, choice} in the order stored
-let edits = {};        // parameter name -> {value, lower, upper, free} set by hand
+let edits = {};        // "model/name" -> {value, lower, upper, free} set by hand
+
+// The models chosen (several: a comparison, [[models]]).
+const chosenModels = () => [...$("model").selectedOptions].map((o) => o.value);
 let deriveTimer = null;
 const labPlots = [];
 
@@ -157,11 +160,12 @@ function deriveBody() {
   // Uploaded TOML jobs bring their curve files along: the jobs are the tests then.
   const jobs = uploaded.filter((u) => !u.lab).map((u) => u.file);
   const files = jobs.length ? jobs : uploaded.map((u) => u.file);
-  const model = $("model").value;
+  const models = chosenModels();
   const choices = uploaded.filter((u) => u.lab && u.choice).map((u) =>
     ({ file: u.file, stage: u.choice.stage, specimen: u.choice.specimen, group: u.choice.group }));
-  const list = Object.entries(edits).map(([name, e]) => Object.assign({ model, name }, e));
-  return JSON.stringify({ models: [model], files, job: $("new-name").value, edits: list, choices });
+  const list = Object.entries(edits).filter(([key]) => models.includes(key.split("/")[0])).map(([key, e]) =>
+    Object.assign({ model: key.split("/")[0], name: key.split("/")[1] }, e));
+  return JSON.stringify({ models, files, job: $("new-name").value, edits: list, choices });
 }
 
 function deriveSoon() {
@@ -185,7 +189,7 @@ async function deriveNow() {
     note.classList.add("error");
     table.hidden = true;
     // The tests give this model nothing (or no such model): said beside the choice too.
-    if (r.json && r.json.error && r.json.error.includes($("model").value)) {
+    if (r.json && r.json.error && chosenModels().some((m) => r.json.error.includes(m))) {
       $("model-error").hidden = false;
       $("model-error").textContent = r.json.error;
     }
@@ -214,12 +218,25 @@ function drawDerivedTable(derivations) {
   const rows = $("derived-rows");
   rows.replaceChildren();
   for (const d of derivations) {
+    if (derivations.length > 1) {
+      // Several models: each one's rows under its name.
+      const head = document.createElement("tr");
+      head.className = "model-head";
+      head.dataset.test = "model-head";
+      const th = document.createElement("th");
+      th.colSpan = 8;
+      th.textContent = $("model").querySelector(`option[value="${d.model}"]`)?.textContent || d.model;
+      head.append(th);
+      rows.append(head);
+    }
     for (const v of d.values) {
       const tr = document.createElement("tr");
       tr.dataset.test = "param-row";
       tr.dataset.param = v.name;
+      tr.dataset.model = d.model;
       tr.title = v.note || "";  // how the value was found
-      const mine = edits[v.name] || (edits[v.name] = {});
+      const key = d.model + "/" + v.name;
+      const mine = edits[key] || (edits[key] = {});
       const cell = (child, cls) => { const td = document.createElement("td"); if (cls) td.className = cls; td.append(child); tr.append(td); return td; };
       const name = document.createElement("span");
       name.textContent = (v.symbol || v.name) + (v.symbol && v.symbol !== v.name ? " (" + v.name + ")" : "");
@@ -274,7 +291,11 @@ function fieldElement(refusal) {
   const f = refusal.field;
   if (!f) return null;
   const table = f.table || "";
-  const rows = [...document.querySelectorAll("#derived-rows [data-test=param-row]")];
+  // In a job of several models, the rows of the model the line is in.
+  const models = chosenModels();
+  const model = f.model !== undefined && f.model !== null ? models[f.model] : models[0];
+  const rows = [...document.querySelectorAll("#derived-rows [data-test=param-row]")]
+    .filter((r) => r.dataset.model === model);
   const row = (name) => rows.find((r) => r.dataset.param === name);
   if (/(^|\.)model$|^models$/.test(table) && (f.key === "name" || f.key === "")) return $("model-error");
   if (/parameters$|calibrate\.free$/.test(table) && row(f.key)) return row(f.key).querySelector("[data-test=field-error]");
@@ -335,15 +356,17 @@ function newJob() {
   $("abort").disabled = true;
   $("save").hidden = false;
   $("job-text").readOnly = false;
-  $("job-text").value = "[model]\nname = \"" + $("model").value + "\"\n\n[parameters]\n\n[calibrate]\n\n";
+  $("job-text").value = "[model]\nname = \"" + chosenModels()[0] + "\"\n\n[parameters]\n\n[calibrate]\n\n";
 }
 
 function setUpNewJob() {
   $("new-job").addEventListener("click", newJob);
   $("new-name").addEventListener("input", () => { $("job-title").textContent = $("new-name").value; });
   $("model").addEventListener("change", () => {
-    $("job-text").value = $("job-text").value.replace(/^name = ".*"$/m, "name = \"" + $("model").value + "\"");
-    edits = {};  // another model's table
+    if (!chosenModels().length) $("model").options[0].selected = true;
+    if (!uploaded.length) {
+      $("job-text").value = $("job-text").value.replace(/^name = ".*"$/m, "name = \"" + chosenModels()[0] + "\"");
+    }
     derive();
   });
   const drop = $("drop");
