@@ -11,6 +11,7 @@
 #include "report/summary_json.hpp"
 #include "run/calibration.hpp"
 #include "run/messages.hpp"
+#include "run/progress_line.hpp"
 #include "run/run_timer.hpp"
 #include "services/errors.hpp"
 #include "services/interrupt.hpp"
@@ -38,6 +39,18 @@ int RunModel(const ModelToCompare& model, const run::RunOptions& options,
   request.extendedModels = options.extendedModels;
   request.solver = options.solver;
   request.uncertainty = options.uncertainty;
+  if (options.progressJson) {
+    // Each model's progress lines name the model, as a comparison runs them in turn.
+    request.progress = [name = model.name](const optimisation::SearchProgress& p) {
+      run::WriteJsonLine(run::ProgressJson(p, name));
+    };
+    request.progressInterval = std::chrono::milliseconds(0);
+    request.progressLine = false;
+  }
+  if (options.progressCurves) {
+    request.liveCurves = run::WriteJsonLine;
+    request.liveCurvesModel = model.name;
+  }
   const run::CalibrationOutcome done = run::RunCalibration(request);
   if (done.untouched) note = "its folder could not be used: " + done.message;
   record = done.record;

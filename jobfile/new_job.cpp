@@ -7,9 +7,12 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <numbers>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <sstream>
 
 #include <toml++/toml.h>
@@ -126,10 +129,37 @@ std::string TestName(const std::string& text, const Sources& s) {
 
 // A lab file as `from` tests: one test, or one per specimen asked for
 // (LOCATION:DEPTH:REF, as `soilcal inspect --specimen` takes it).
+toml::table SpecimenTable(const std::string& text) {
+  const std::optional<labfiles::SpecimenKey> key = labfiles::ParseSpecimenKey(text);
+  if (!key) {
+    throw services::RunError(kJobFileUnreadable, "--specimen " + text +
+                                                     ": give LOCATION:DEPTH:REF, for example "
+                                                     "BH1:2.0:3 (depth and ref may be empty)");
+  }
+  toml::table specimen;
+  specimen.insert("location", key->location);
+  if (key->depth) specimen.insert("depth", *key->depth);
+  if (!key->ref.empty()) specimen.insert("ref", key->ref);
+  return specimen;
+}
+
 void AddLabFile(const std::string& path, const std::vector<std::string>& specimens,
-                const fs::path& outFolder, Sources& s) {
+                const LabChoice* choice, const fs::path& outFolder, Sources& s) {
   const std::string stem = fs::path(path).stem().string();
   const std::string from = Relative(path, fs::current_path(), outFolder);
+  if (choice != nullptr) {
+    toml::table t;
+    std::string name = stem;
+    if (choice->stage) name += "_stage" + std::to_string(*choice->stage);
+    if (!choice->specimen.empty()) name += "_" + choice->specimen;
+    t.insert("name", TestName(name, s));
+    t.insert("from", from);
+    if (choice->stage) t.insert("stage", *choice->stage);
+    if (!choice->specimen.empty()) t.insert("specimen", SpecimenTable(choice->specimen));
+    if (!choice->group.empty()) t.insert("group", choice->group);
+    s.tests.push_back(std::move(t));
+    return;
+  }
   if (specimens.empty()) {
     toml::table t;
     t.insert("name", TestName(stem, s));
@@ -139,16 +169,7 @@ void AddLabFile(const std::string& path, const std::vector<std::string>& specime
     return;
   }
   for (const std::string& text : specimens) {
-    const std::optional<labfiles::SpecimenKey> key = labfiles::ParseSpecimenKey(text);
-    if (!key) {
-      throw services::RunError(kJobFileUnreadable, "--specimen " + text +
-                                                       ": give LOCATION:DEPTH:REF, for example "
-                                                       "BH1:2.0:3 (depth and ref may be empty)");
-    }
-    toml::table specimen;
-    specimen.insert("location", key->location);
-    if (key->depth) specimen.insert("depth", *key->depth);
-    if (!key->ref.empty()) specimen.insert("ref", key->ref);
+    toml::table specimen = SpecimenTable(text);
     toml::table t;
     t.insert("name", TestName(stem + "_" + text, s));
     t.insert("from", from);
@@ -191,6 +212,20 @@ struct Rounded {
   double value, lower, upper;
 };
 
+// Values set by hand, by model, name and "value" or "bounds": written as
+// typed, not rounded.
+using HandSet = std::set<std::tuple<std::string, std::string, std::string>>;
+
+// A number as typed: the shortest text that reads back as the same double.
+std::string HandNumber(double v) {
+  char buffer[40];
+  for (int digits = 6; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, v);
+    if (std::strtod(buffer, nullptr) == v) break;
+  }
+  return buffer;
+}
+
 Rounded RoundForJob(const derive::DerivedValue& v) {
   Rounded r{Round4(v.value, 0), Round4(v.lower, -1), Round4(v.upper, 1)};
   r.lower = std::min(r.lower, r.value);
@@ -198,7 +233,15 @@ Rounded RoundForJob(const derive::DerivedValue& v) {
   return r;
 }
 
-std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList) {
+std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList,
+                      const HandSet& hand) {
+  const auto byHand = [&](const derive::DerivedValue& v, const char* what = "value") {
+    return hand.count({d.model, v.name, what}) > 0;
+  };
+  const auto number = [&](const derive::DerivedValue& v, const char* what, double rounded,
+                          double typed) {
+    return byHand(v, what) ? HandNumber(typed) : JobNumber(rounded);
+  };
   std::ostringstream out;
   const std::string prefix = inList ? "models." : "";
   out << (inList ? "[[models]]\n" : "[model]\n");
@@ -208,8 +251,9 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
   out << "\n[" << prefix << "parameters]\n";
   out << "from_data = true  # a value deleted here is derived again from the tests\n";
   for (const derive::DerivedValue& v : d.values) {
-    out << v.name << " = " << JobNumber(RoundForJob(v).value) << "  # "
-        << (v.free ? "" : v.fromData ? "fixed, " : "default, ") << v.note << "\n";
+    out << v.name << " = " << number(v, "value", RoundForJob(v).value, v.value) << "  # "
+        << (v.free ? "" : (byHand(v) || v.fromData) ? "fixed, " : "default, ") << v.note
+        << "\n";
   }
   if (!inList) {
     // The default search starts its swarm at random points in the bounds and
@@ -222,7 +266,9 @@ std::string ModelText(const derive::Derivation& d, const Sources& s, bool inList
   for (const derive::DerivedValue& v : d.values) {
     if (!v.free) continue;
     const Rounded r = RoundForJob(v);
-    out << v.name << " = [" << JobNumber(r.lower) << ", " << JobNumber(r.upper) << "]\n";
+    out << v.name << " = [" << number(v, "bounds", r.lower, v.lower) << ", "
+        << number(v, "bounds", r.upper, v.upper)
+        << "]\n";
   }
   return out.str();
 }
@@ -263,6 +309,39 @@ std::vector<std::string> StartAtRest(const NativeJob& native, double k0, Sources
   return named;
 }
 
+// Applies the edits to the derivation of one model; records which values
+// are set by hand.
+void ApplyEdits(const std::vector<ValueEdit>& edits, derive::Derivation& d, HandSet& hand) {
+  for (const ValueEdit& e : edits) {
+    if (!e.model.empty() && e.model != d.model) continue;
+    derive::DerivedValue* v = nullptr;
+    for (derive::DerivedValue& candidate : d.values) {
+      if (candidate.name == e.name) v = &candidate;
+    }
+    if (v == nullptr) {
+      if (!e.model.empty()) {
+        throw services::RunError(kJobFileUnreadable, "the model " + d.model + " has no parameter \"" +
+                                                         e.name + "\" in the derived table");
+      }
+      continue;
+    }
+    const bool wasFree = v->free;
+    const std::string was = "the tests gave " + JobNumber(RoundForJob(*v).value);
+    if (e.value) v->value = *e.value;
+    if (e.free) v->free = *e.free;
+    if (e.lower) v->lower = *e.lower;
+    if (e.upper) v->upper = *e.upper;
+    // Newly freed without bounds: the rounded bounds of the value itself
+    // are no range; the reader then names the line to fix.
+    if (v->free && !wasFree && !e.lower && !e.upper) v->lower = v->upper = v->value;
+    if (e.value) hand.insert({d.model, v->name, "value"});
+    if (e.lower || e.upper) hand.insert({d.model, v->name, "bounds"});
+    if (e.value || e.lower || e.upper || (e.free && *e.free != wasFree)) {
+      v->note = "set by hand (" + was + ": " + v->note + ")";
+    }
+  }
+}
+
 }  // namespace
 
 std::string JobNumber(double v) {
@@ -299,7 +378,11 @@ NewJob MakeNewJob(const NewJobRequest& request) {
       if (!HasModelList(file)) ReadTomlJob(file);  // its own messages, its own lines
       AddTomlJob(file, outFolder, sources);
     } else {
-      AddLabFile(file, request.specimens, outFolder, sources);
+      const LabChoice* choice = nullptr;
+      for (const LabChoice& c : request.choices) {
+        if (c.file == file) choice = &c;
+      }
+      AddLabFile(file, request.specimens, choice, outFolder, sources);
     }
   }
   std::string tests = TestsText(sources.tests);
@@ -307,6 +390,7 @@ NewJob MakeNewJob(const NewJobRequest& request) {
 
   NewJob job;
   std::vector<NativeJob> probes;
+  HandSet hand;
   for (const std::string& model : request.models) {
     if (params::FindModel(model) == nullptr) {
       throw services::RunError(kJobFileUnreadable, "unknown model \"" + model + "\"");
@@ -332,6 +416,9 @@ NewJob MakeNewJob(const NewJobRequest& request) {
                                            "from = \"FILE\" into the new job, the TOML reader "
                                            "says: " + e.detail);
     }
+    job.forceUnit = native.job.material.forceUnit;
+    job.lengthUnit = native.job.material.lengthUnit;
+    job.timeUnit = native.job.material.timeUnit;
     derive::DeriveOptions options;
     options.sand = request.sand;
     options.pref = native.job.material.referencePressure;
@@ -342,6 +429,7 @@ NewJob MakeNewJob(const NewJobRequest& request) {
     } catch (const std::invalid_argument& e) {
       throw services::RunError(kJobFileUnreadable, e.what());
     }
+    ApplyEdits(request.edits, job.derivations.back(), hand);
   }
 
   std::vector<std::string> atRest;
@@ -368,11 +456,12 @@ NewJob MakeNewJob(const NewJobRequest& request) {
   }
   text << "\n" << units;
   const bool list = job.derivations.size() > 1;
-  for (const derive::Derivation& d : job.derivations) text << ModelText(d, sources, list) << "\n";
+  for (const derive::Derivation& d : job.derivations) text << ModelText(d, sources, list, hand) << "\n";
   text << tests << "\n";
   job.toml = text.str();
 
   // Read back as the program will read it.
+  if (!request.readBack) return job;
   if (list) {
     ReadModelListText(job.toml, request.output);
   } else {

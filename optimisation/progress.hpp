@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 namespace soilcal::optimisation {
 
@@ -42,6 +43,9 @@ struct SearchProgress {
   // their number; 0 and 0 elsewhere.
   long done = 0;
   long total = 0;
+  // The best point so far (the search's own parameter vector), valid during
+  // the call only; empty where the phase has none.
+  std::span<const double> best{};
 };
 
 using ProgressObserver = std::function<void(const SearchProgress&)>;

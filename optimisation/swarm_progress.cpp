@@ -17,6 +17,7 @@ void ReportSwarm(const SwarmRun& run, SearchPhase phase, int iteration, double p
   p.bestError = found ? w.globalBestError : -1.0;
   p.bestObjective = found ? w.globalBestObjective : -1.0;
   p.tolerance = run.options.tolerance;
+  if (found) p.best = w.globalBest;
   if (previous < kNoObjective && found) {
     // The convergence test compares |previous - current| with previous * tolerance.
     const double change = std::abs(previous - w.globalBestObjective);

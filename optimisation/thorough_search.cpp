@@ -116,6 +116,7 @@ void ThoroughRun::Tell(SearchPhase phase, double convergence, double tolerance) 
   p.bestObjective = haveBest ? bestObjective : -1.0;
   p.convergence = convergence;
   p.tolerance = tolerance;
+  if (haveBest) p.best = bestX;
   Report(options.progress, p);
 }
 

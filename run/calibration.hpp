@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,12 @@ struct CalibrationRequest {
   // Receives the CPU time of every task of the run's parallel batches (a
   // benchmark's measure of parallel efficiency); nullptr: nothing is timed.
   services::BatchTiming* batchTiming = nullptr;
+  // Given: after each progress report that names a new best point of the
+  // search, that point is simulated once more (in a context of its own, so
+  // the search is not touched) and its curves handed over as one line of
+  // JSON (run/live_curves.hpp); the first such line is the measured curves.
+  std::function<void(const std::string&)> liveCurves;
+  std::string liveCurvesModel;  // named in those lines (a comparison's model)
 };
 
 // A free parameter's outcome as the summary names it: the job file's name

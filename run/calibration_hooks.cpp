@@ -17,6 +17,7 @@ void ThrottledProgress::Note(const optimisation::SearchProgress& p) {
   // A new phase is always told, so that a caller sees every phase.
   const bool newPhase = !called_ || p.phase != told_;
   last_ = p;
+  last_.best = {};  // the search's vector does not outlive the call
   if (!observer_) return;
   const auto now = std::chrono::steady_clock::now();
   if (!newPhase && now - lastCall_ < interval_) return;

@@ -78,16 +78,6 @@ void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Su
   }
 }
 
-// A TOML job's curve as the person wrote it: "txa.csv (deviator stress)".
-std::string CurveLabel(const input::Job& job, std::size_t t, std::size_t c) {
-  if (!job.language || t >= job.language->curves.size()) return "";
-  const auto& curves = job.language->curves[t];
-  if (c >= curves.size() || curves[c].source.empty()) return "";
-  std::string quantity = curves[c].y.name;
-  std::replace(quantity.begin(), quantity.end(), '_', ' ');
-  return curves[c].source + " (" + quantity + ")";
-}
-
 // Tests and curves with what the readers got to; measured points in the
 // file's column order.
 void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves) {

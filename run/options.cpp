@@ -26,6 +26,9 @@ bool ApplyOption(std::string_view arg, RunOptions& options) {
     options.solver = SolverChoice::kPrescribed;
   } else if (arg == "--progress=json") {
     options.progressJson = true;
+  } else if (arg == "--progress=curves") {
+    options.progressJson = true;
+    options.progressCurves = true;
   } else if (arg == "--uncertainty=off") {
     options.uncertainty = UncertaintyMode::kOff;
   } else if (arg == "--uncertainty=linear") {

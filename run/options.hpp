@@ -28,6 +28,7 @@ struct RunOptions {
   SolverChoice solver = SolverChoice::kAuto;  // --solver=fast|prescribed
   UncertaintyMode uncertainty = UncertaintyMode::kAuto;
   bool progressJson = false;    // --progress=json: one JSON line per progress report on stderr
+  bool progressCurves = false;  // --progress=curves: those lines, and the curves of each new best point
   bool hasPath = false;         // an optimisation input file was named
   std::string path;             // as given on the command line
   std::vector<std::string> unknown;  // options not understood, in order

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include <sys/ioctl.h>
@@ -91,11 +92,23 @@ std::string ProgressJson(const optimisation::SearchProgress& p) {
          ",\"done\":" + std::to_string(p.done) + ",\"total\":" + std::to_string(p.total) + "}}";
 }
 
-void WriteProgressJson(const optimisation::SearchProgress& p) {
-  const std::string line = ProgressJson(p) + "\n";
-  std::fputs(line.c_str(), stderr);
+std::string ProgressJson(const optimisation::SearchProgress& p, const std::string& model) {
+  std::string line = ProgressJson(p);
+  std::string name;
+  for (const char c : model) {
+    if (c == '"' || c == '\\') name += '\\';
+    if (static_cast<unsigned char>(c) >= 0x20) name += c;
+  }
+  return line.insert(std::string_view("{\"progress\":{").size(), "\"model\":\"" + name + "\",");
+}
+
+void WriteJsonLine(const std::string& line) {
+  const std::string text = line + "\n";
+  std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
 }
+
+void WriteProgressJson(const optimisation::SearchProgress& p) { WriteJsonLine(ProgressJson(p)); }
 
 std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSeconds,
                          std::size_t columns) {

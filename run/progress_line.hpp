@@ -22,6 +22,10 @@ std::string ProgressText(const optimisation::SearchProgress& p, double elapsedSe
 std::string ProgressJson(const optimisation::SearchProgress& p);
 // Writes ProgressJson(p) as one line on standard error and flushes it.
 void WriteProgressJson(const optimisation::SearchProgress& p);
+// The same line with the model a comparison runs: {"progress":{"model":M,...}}.
+std::string ProgressJson(const optimisation::SearchProgress& p, const std::string& model);
+// `line` and a newline on standard error, flushed.
+void WriteJsonLine(const std::string& line);
 
 class ProgressLine {
  public:

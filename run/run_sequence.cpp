@@ -39,6 +39,7 @@
 #include "run/input_digest.hpp"
 #include "run/job_folder.hpp"
 #include "run/job_input.hpp"
+#include "run/live_curves.hpp"
 #include "run/messages.hpp"
 #include "run/options.hpp"
 #include "run/result_file.hpp"
@@ -72,6 +73,7 @@ struct Run {
   std::optional<optimisation::SwarmResult> found;  // once the search has ended
   bool resultWritten = false;       // the result body with the best point
   bool stoppedAfterSearch = false;  // an abort after the search had ended
+  std::unique_ptr<LiveCurves> live;  // the best curves while the search runs, when asked
 };
 
 // Simulates every test from material set `set1` and writes the curves;
@@ -97,12 +99,13 @@ models::MaterialSet WriteCurves(Run& run, const models::MaterialSet* set1,
   return ctx->set1;
 }
 
-// The progress line and the caller's observer, if any.
+// The progress line, the caller's observer and the live curves, if any.
 optimisation::ProgressObserver ObserverOf(Run& run) {
-  if (!run.progress.active()) return run.outputs.Observer();
-  return [line = run.outputs.Observer(), caller = &run.progress](const optimisation::SearchProgress& p) {
+  if (!run.progress.active() && !run.live) return run.outputs.Observer();
+  return [line = run.outputs.Observer(), r = &run](const optimisation::SearchProgress& p) {
     line(p);
-    caller->Note(p);
+    r->progress.Note(p);
+    if (r->live) r->live->Note(p);
   };
 }
 
@@ -201,6 +204,10 @@ int Calibrate(Run& run, const CalibrationRequest& request) {
   const std::vector<std::string> derived = WarnAboutDerivedSlots(run.job, set1.prop);
 
   auto objective = std::make_unique<optimisation::JobObjective>(run.job, run.resources, set1);
+  if (request.liveCurves) {
+    run.live = std::make_unique<LiveCurves>(run.job, run.resources, set1, request.liveCurves,
+                                            request.liveCurvesModel);
+  }
   const SearchMode mode = ChooseSearch(request.search, run.folder);
   run.outputs.SearchChosen(mode, request.thoroughBudget);
   optimisation::SwarmResult found = RunSearch(mode, OptionsOf(run), *objective, request.solver,
@@ -352,6 +359,7 @@ int Sequence(int argc, char** argv, services::FolderLock heldLock, const Sequenc
     request.progressInterval = std::chrono::milliseconds(0);
     request.progressLine = false;
   }
+  if (options.progressCurves) request.liveCurves = WriteJsonLine;
   const CalibrationOutcome done = RunCalibration(request, std::move(heldLock));
   return call.statusAlways || options.exitStatus ? ProcessStatus(done.outcome) : 0;
 }

@@ -1,5 +1,6 @@
 #include "run/summary_facts.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "input/test_kind.hpp"
@@ -116,6 +117,15 @@ void AddJobFacts(const input::Job& job, const CalibrationTrace& trace, report::S
   for (const services::LoggedWarning& w : services::RunWarnings()) {
     s.inputWarnings.push_back({w.kind, w.text});
   }
+}
+
+std::string CurveLabel(const input::Job& job, std::size_t t, std::size_t c) {
+  if (!job.language || t >= job.language->curves.size()) return "";
+  const auto& curves = job.language->curves[t];
+  if (c >= curves.size() || curves[c].source.empty()) return "";
+  std::string quantity = curves[c].y.name;
+  std::replace(quantity.begin(), quantity.end(), '_', ' ');
+  return curves[c].source + " (" + quantity + ")";
 }
 
 }  // namespace soilcal::run

@@ -13,4 +13,8 @@ namespace soilcal::run {
 // the parameters and tests must be in `s` already, in the job's order.
 void AddJobFacts(const input::Job& job, const CalibrationTrace& trace, report::Summary& s);
 
+// A TOML job's curve as the person wrote it, "txa.csv (deviator stress)";
+// empty for a native job.
+std::string CurveLabel(const input::Job& job, std::size_t t, std::size_t c);
+
 }  // namespace soilcal::run

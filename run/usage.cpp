@@ -68,6 +68,9 @@ Options (before the path):
   --progress=json   one JSON line per progress report on standard error
                     ({"progress":{"phase":...,"iteration":...}}), for a front
                     end that reads the run on a pipe
+  --progress=curves those lines, and after each one that names a new best
+                    point its simulated curves as one JSON line (the
+                    measured curves once before), for drawing the fit live
   --uncertainty=linear|profile|off
                     how far to trust each parameter (standard errors, 95 %
                     intervals, correlations, flags in calibration_summary.json

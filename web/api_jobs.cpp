@@ -1,7 +1,7 @@
 // GET /api/jobs, GET /api/jobs/{job}, PUT /api/jobs/{job}, and what a
 // finished run left: summary, report, curves.
+#include <algorithm>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "jobfile/toml_job.hpp"
@@ -13,6 +13,7 @@
 #include "services/output_file.hpp"
 #include "web/api_routes.hpp"
 #include "web/api_support.hpp"
+#include "web/job_fields.hpp"
 #include "web/job_index.hpp"
 #include "web/folder_paths.hpp"
 #include "web/runs.hpp"
@@ -28,13 +29,6 @@ std::optional<std::string> ReadWhole(const fs::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// The line a reader's sentence names ("job.toml line 4: ..."), 0 when none.
-int LineOf(const std::string& sentence) {
-  static const std::regex kLine(R"(line (\d+))");
-  std::smatch m;
-  return std::regex_search(sentence, m, kLine) ? std::stoi(m[1].str()) : 0;
 }
 
 nlohmann::json Series(const report::CurveSeries& s) { return {{"x", s.x}, {"y", s.y}}; }
@@ -56,6 +50,24 @@ nlohmann::json CurvesJson(const report::Summary& summary, const report::JobCurve
     tests.push_back({{"file", summary.tests[t].file}, {"curves", list}});
   }
   return {{"tests", tests}};
+}
+
+// The CSV curves a run wrote into `outputs` (measured, start and
+// calibrated, "TEST_QUANTITY_calculated.csv"), relative to the folder, for
+// downloads; at most 500, in name order.
+nlohmann::json CurveFiles(const fs::path& root, const fs::path& outputs) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (fs::directory_iterator it(outputs, error), end; !error && it != end; it.increment(error)) {
+    const std::string file = it->path().filename().string();
+    const bool csv = it->path().extension() == ".csv";
+    if (csv && it->is_regular_file(error) && !it->is_symlink(error)) found.push_back(file);
+    if (found.size() >= 500) break;
+  }
+  std::sort(found.begin(), found.end());
+  nlohmann::json list = nlohmann::json::array();
+  for (const std::string& file : found) list.push_back(RelativeName(root, outputs / file));
+  return list;
 }
 
 }  // namespace
@@ -101,6 +113,7 @@ void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
     const std::string name = RelativeName(context.root, *job);
     nlohmann::json body = JobStatus(context.root, name, context.runs->Running(name));
     if (const auto text = ReadWhole(*job)) body["text"] = *text;
+    body["curve_files"] = CurveFiles(context.root, OutputsOf(*job));
     SendJson(res, 200, body);
   });
 
@@ -117,16 +130,8 @@ void AddJobRoutes(httplib::Server& server, const ApiContext& context) {
     }
     std::error_code made;
     fs::create_directories(job->parent_path(), made);
-    try {
-      jobfile::ReadTomlText(req.body, job->string());
-    } catch (const services::RunError& error) {
-      const std::string sentence = run::RunErrorLine(error);
-      return SendJson(res, 422, {{"error", sentence}, {"line", LineOf(sentence)},
-                                 {"exit_code", error.code}});
-    } catch (const std::exception& error) {
-      return SendJson(res, 422, {{"error", std::string("the job does not read: ") + error.what()},
-                                 {"line", 0}});
-    }
+    const nlohmann::json refusal = JobTextRefusal(req.body, job->string());
+    if (!refusal.is_null()) return SendJson(res, 422, refusal);
     const services::WriteStatus written = services::WriteFileAtomically(job->string(), req.body);
     if (!written) return SendError(res, 500, "the job could not be written: " + written.cause);
     SendJson(res, 200, JobStatus(context.root, name, false));

@@ -1,6 +1,9 @@
 #include "web/inspect_json.hpp"
 
 #include <charconv>
+#include <sstream>
+
+#include <toml++/toml.h>
 
 namespace soilcal::web {
 
@@ -29,7 +32,8 @@ nlohmann::json InspectJson(const labfiles::LabFile& file) {
   nlohmann::json out = {{"name", file.name},
                         {"format", file.format},
                         {"entries", file.entries},
-                        {"choices", file.choices}};
+                        {"choices", file.choices},
+                        {"selections", SelectionsOf(file.entries)}};
   nlohmann::json header = nlohmann::json::array();
   for (const auto& [key, value] : file.header) header.push_back({key, value});
   out["header"] = header;
@@ -61,6 +65,39 @@ nlohmann::json InspectJson(const labfiles::LabFile& file) {
     out["strength"] = {{"cohesion", file.strength->cohesion},
                        {"phi", file.strength->phiDegrees},
                        {"points", file.strength->points}};
+  }
+  return out;
+}
+
+nlohmann::json SelectionsOf(const std::vector<std::string>& entries) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const std::string& entry : entries) {
+    const auto eol = entry.find('\n');
+    std::string label = entry.substr(0, eol);
+    if (label.rfind("- ", 0) == 0) label.erase(0, 2);
+    nlohmann::json one = {{"label", label}, {"stage", nullptr}, {"specimen", ""}, {"group", ""},
+                          {"default", label.find("by default") != std::string::npos}};
+    if (eol != std::string::npos) {
+      toml::table t;
+      try {
+        t = toml::parse(std::string_view(entry).substr(eol + 1));
+      } catch (const toml::parse_error&) {
+        continue;  // a column mapping, not a test to pick
+      }
+      if (auto stage = t["stage"].value<int64_t>()) one["stage"] = *stage;
+      if (auto group = t["group"].value<std::string>()) one["group"] = *group;
+      if (const toml::table* sp = t["specimen"].as_table()) {
+        std::ostringstream key;
+        key << (*sp)["location"].value_or(std::string()) << ":";
+        if (auto depth = (*sp)["depth"].value<double>()) key << *depth;
+        key << ":" << (*sp)["ref"].value_or(std::string());
+        one["specimen"] = key.str();
+      }
+      if (one["stage"].is_null() && one["specimen"] == "" && one["group"] == "") continue;
+    } else {
+      continue;
+    }
+    out.push_back(std::move(one));
   }
   return out;
 }

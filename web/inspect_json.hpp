@@ -17,4 +17,10 @@ labfiles::Selection SelectionOf(const std::string& stage, const std::string& spe
 
 nlohmann::json InspectJson(const labfiles::LabFile& file);
 
+// The tests a file holds that a person can pick, from the entries the reader
+// lists: [{"label", "stage", "specimen": "LOCATION:DEPTH:REF", "group",
+// "default"}], each with what selects it (GET .../inspect?stage=... and a
+// choice of POST /api/derive take those).
+nlohmann::json SelectionsOf(const std::vector<std::string>& entries);
+
 }  // namespace soilcal::web

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <nlohmann/json.hpp>
 
 extern char** environ;
@@ -14,18 +15,33 @@ extern char** environ;
 namespace soilcal::web {
 namespace {
 
+constexpr std::string_view kBestCurves = "{\"type\":\"best_curves\"";
+constexpr std::string_view kSuperseded = "{\"type\":\"superseded\"}";
+
 long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                start)
       .count();
 }
 
-// A line of the run as an event: the progress lines as they are, the rest as text.
+long long UnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// A line of the run as an event: the progress lines and the curves of the
+// search (--progress=curves) as they are, with the time since the start and
+// the clock time the server read them (for what a page can measure of the
+// delay); the rest as text.
 std::string LineEvent(const std::string& line, long long elapsedMs) {
-  constexpr std::string_view kProgress = "{\"progress\":";
-  if (line.rfind(kProgress, 0) == 0 && line.back() == '}') {
-    return "{\"type\":\"progress\",\"elapsed_ms\":" + std::to_string(elapsedMs) + "," +
-           line.substr(1);
+  for (const std::string_view kind : {"progress", "best_curves", "measured_curves"}) {
+    const std::string prefix = "{\"" + std::string(kind) + "\":";
+    if (line.rfind(prefix, 0) == 0 && line.back() == '}') {
+      return "{\"type\":\"" + std::string(kind) + "\",\"elapsed_ms\":" +
+             std::to_string(elapsedMs) + ",\"at_ms\":" + std::to_string(UnixMs()) + "," +
+             line.substr(1);
+    }
   }
   return nlohmann::json{{"type", "message"}, {"text", line}}.dump(-1, ' ', false,
                                                                     nlohmann::json::error_handler_t::replace);
@@ -51,7 +67,7 @@ StartResult RunManager::Start(const std::string& key, const std::filesystem::pat
   if (running >= maxRuns_) return StartResult::kTooManyRuns;
 
   // Everything the child needs is made before the fork.
-  std::vector<std::string> args = {program_, "--progress=json", "--exit-status",
+  std::vector<std::string> args = {program_, "--progress=curves", "--exit-status",
                                    search == "thorough" ? "--search=thorough" : "--search=default",
                                    job.string()};
   std::vector<std::string> env;
@@ -110,6 +126,12 @@ StartResult RunManager::Start(const std::string& key, const std::filesystem::pat
 
 void RunManager::Add(Run& run, std::string event) {
   std::lock_guard lock(mutex_);
+  // Only the latest best curves are kept: a page that comes later draws
+  // those, and a long run does not pile up curves in memory.
+  if (event.rfind(kBestCurves, 0) == 0) {
+    if (run.lastCurves < run.events.size()) run.events[run.lastCurves] = kSuperseded;
+    run.lastCurves = run.events.size();
+  }
   run.events.push_back(std::move(event));
   changed_.notify_all();
 }

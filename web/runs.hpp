@@ -1,5 +1,5 @@
 // The runs of a workbench: each one the program itself in a child process
-// on a job (`soilcal --progress=json --exit-status [--search=...] JOB`), its
+// on a job (`soilcal --progress=curves --exit-status [--search=...] JOB`), its
 // merged standard output and error read line by line into events. A crashed
 // or killed run ends with an event like any other; the server goes on.
 #pragma once
@@ -22,7 +22,12 @@ enum class StartResult { kStarted, kAlreadyRunning, kTooManyRuns, kCannotStart }
 
 // Events as JSON objects, in order:
 //   {"type":"start","search":"default","threads":2}
-//   {"type":"progress","elapsed_ms":T,"progress":{...}}   (the --progress=json line)
+//   {"type":"progress","elapsed_ms":T,"at_ms":U,"progress":{...}}  (a --progress=json line;
+//       U the server's clock, ms since 1970, when it read the line)
+//   {"type":"measured_curves",...,"measured_curves":{...}} once, then
+//   {"type":"best_curves",...,"best_curves":{...}} after each new best point
+//       (run/live_curves.hpp); only the latest is kept, earlier ones become
+//   {"type":"superseded"}
 //   {"type":"message","text":"..."}                        (any other line of the run)
 //   {"type":"end","exit_code":N,"signal":S,"elapsed_ms":T} (last; signal 0 unless killed)
 class RunManager {
@@ -52,6 +57,7 @@ class RunManager {
     int fd = -1;
     std::vector<std::string> events;
     bool ended = false;
+    std::size_t lastCurves = static_cast<std::size_t>(-1);  // index of the latest best curves
     std::chrono::steady_clock::time_point start;
     std::thread reader;
   };

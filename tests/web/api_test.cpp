@@ -7,6 +7,7 @@
 #include <fstream>
 #include <csignal>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "workbench_fixture.hpp"
@@ -248,6 +249,23 @@ TEST_F(WorkbenchTest, AJobOfSeveralModelsRunsAsTheirComparisonAndServesItsReport
   ASSERT_FALSE(events.empty());
   ASSERT_EQ(events.back()["exit_code"], 0) << events.back().dump() << events[events.size() - 2].dump();
   const auto comparison = nlohmann::json::parse(ReadFile(served_ / "sand" / "compare.out" / "comparison.json"));
+  // Progress of every model, each in one run of lines naming it, and its
+  // curves drawn live under its name.
+  std::vector<std::string> order;
+  std::set<std::string> drawn;
+  for (const auto& e : events) {
+    if (e["type"] == "progress") {
+      ASSERT_TRUE(e["progress"].contains("model")) << e.dump();
+      const std::string model = e["progress"]["model"];
+      if (order.empty() || order.back() != model) order.push_back(model);
+    }
+    if (e["type"] == "measured_curves") drawn.insert(e["measured_curves"]["model"].get<std::string>());
+  }
+  std::set<std::string> compared;
+  for (const auto& m : comparison["models"]) compared.insert(m["name"].get<std::string>());
+  EXPECT_EQ(order.size(), compared.size()) << "a model's progress is split or missing";
+  EXPECT_EQ(std::set<std::string>(order.begin(), order.end()), compared);
+  EXPECT_EQ(drawn, compared);
   const auto status = Json(client->Get("/api/jobs/sand/compare.toml", Bearer()));
   EXPECT_EQ(status["state"], "compared");
   EXPECT_EQ(status["best_model"], comparison["models"][0]["name"]);

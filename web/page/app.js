@@ -8,11 +8,12 @@ const jobUrl = (job, what) =>
 const fileUrl = (file) => "/api/files/" + file.split("/").map(encodeURIComponent).join("/");
 
 let current = null;      // the job shown
-const uploaded = [];     // files stored for the new job, relative to the folder
 let stream = null;       // its EventSource while a run goes on
 let errorPlot = null;    // best error against iteration
 let errorData = [[], []];
 const curvePlots = [];
+let live = null;         // the fit drawn while a run goes on: {model, plots, measured}
+let runModel = null;     // the model a comparison runs now (its progress names it)
 
 async function api(method, url, body, type) {
   const options = { method, headers: {} };
@@ -37,7 +38,8 @@ function stateText(s, long) {
 
 function fmt(v, digits = 4) {
   if (v === null || v === undefined || Number.isNaN(v)) return "–";
-  return Number(v).toPrecision(digits).replace(/\.?0+(e|$)/, "$1");
+  // Trailing zeros of the fraction only ("9000" stays, "0.5000" is "0.5").
+  return Number(v).toPrecision(digits).replace(/(\.\d*?)0+(e|$)/, "$1$2").replace(/\.(e|$)/, "$1");
 }
 
 async function loadJobs() {
@@ -86,6 +88,10 @@ async function showJob(job) {
   errorData = [[], []];
   drawErrorPlot();
   $("error-plot").hidden = true;  // shown while a run of the job is followed
+  $("live").hidden = true;
+  $("live-curves").replaceChildren();
+  delete $("live-curves").dataset.updates;
+  $("live-note").textContent = "";
   const r = await api("GET", jobUrl(job));
   if (!r.ok) return;
   $("job-text").value = r.json.text || "";
@@ -151,6 +157,19 @@ async function showResults(job, status) {
   $("dl-result").href = fileUrl(prefix + "Optimization_result.txt");
   $("dl-summary").href = jobUrl(job, "summary");
   $("dl-report").href = jobUrl(job, "report");
+  // The curves as the run wrote them (CSV), measured, start and calibrated.
+  const csv = $("dl-curves");
+  csv.replaceChildren();
+  const files = status.curve_files || [];
+  if (files.length) csv.append("Curves (CSV): ");
+  files.forEach((f, k) => {
+    const a = document.createElement("a");
+    a.href = fileUrl(f);
+    a.textContent = f.split("/").pop();
+    a.dataset.test = "download-curve";
+    if (k) csv.append(" · ");
+    csv.append(a);
+  });
   await drawCurves(job);
 }
 
@@ -191,9 +210,95 @@ function drawErrorPlot() {
   }, errorData, $("error-plot"));
 }
 
+// The measured curves of the run: one plot each, the best curve drawn over
+// them as the search improves (after each iteration with a new best point).
+function startLiveCurves(m) {
+  const box = $("live-curves");
+  if (live) for (const p of live.plots) p.destroy();
+  box.replaceChildren();
+  live = { model: m.model, plots: [], measured: [] };
+  for (const test of m.tests) {
+    for (const c of test.curves) {
+      const div = document.createElement("div");
+      div.dataset.test = "live-plot";
+      box.append(div);
+      live.measured.push([c.x, c.y]);
+      live.plots.push(new uPlot({
+        mode: 2, title: (m.model ? m.model + ": " : "") + c.name, width: 380, height: 240,
+        scales: { x: { time: false } },
+        legend: { show: true, live: false },
+        series: [{},
+          { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
+            points: { show: false, size: 6, width: 1 } },
+          { label: "best so far", stroke: "#c0392b", width: 2, points: { show: false } }],
+      }, [null, [c.x, c.y], [[], []]], div));
+    }
+  }
+  $("live").hidden = false;
+}
+
+// Curves and the error are drawn once per frame, the latest only: a search
+// that improves faster than the screen redraws does not queue drawings in
+// front of the events that follow.
+let pendingCurves = null;
+let pendingError = false;
+let frameAsked = false;
+
+function drawSoon() {
+  if (frameAsked) return;
+  frameAsked = true;
+  requestAnimationFrame(() => {
+    frameAsked = false;
+    if (pendingError) { pendingError = false; errorPlot.setData(errorData); }
+    if (pendingCurves) { const b = pendingCurves; pendingCurves = null; drawBestCurves(b); }
+  });
+}
+
+function onBestCurves(e) {
+  pendingCurves = e.best_curves;
+  drawSoon();
+}
+
+function drawBestCurves(b) {
+  if (!live || live.model !== b.model) return;
+  let k = 0;
+  for (const test of b.tests) {
+    for (const c of test.curves) {
+      if (k < live.plots.length) live.plots[k].setData([null, live.measured[k], [c.x, c.y]]);
+      ++k;
+    }
+  }
+  const box = $("live-curves");
+  box.dataset.iteration = b.iteration;
+  box.dataset.bestError = b.best_error;
+  box.dataset.updates = Number(box.dataset.updates || 0) + 1;
+  $("live-note").textContent = "Best so far: iteration " + b.iteration + ", " + b.evaluations +
+      " evaluations, mean relative error " + fmt(b.best_error) + " %.";
+}
+
+// How long after the server read a progress line the page has it (the
+// largest so far in data-max-lag-ms of the progress table, those above
+// 200 ms in data-late), for lines read while the page listens.
+let streamOpened = Infinity;  // events read before the page listened are no delay
+
+function noteLag(e) {
+  if (!e.at_ms || e.at_ms < streamOpened) return;
+  const table = $("progress");
+  const lag = Date.now() - e.at_ms;
+  table.dataset.maxLagMs = Math.max(Number(table.dataset.maxLagMs || 0), lag);
+  table.dataset.events = Number(table.dataset.events || 0) + 1;
+  if (lag > 200) table.dataset.late = Number(table.dataset.late || 0) + 1;
+}
+
 function onProgress(e) {
   const p = e.progress;
-  $("p-phase").textContent = p.phase.replace("_", " ");
+  noteLag(e);
+  if (p.model !== undefined && p.model !== runModel) {
+    // The next model of a comparison: its own error curve.
+    if (runModel !== null) { errorData = [[], []]; drawErrorPlot(); }
+    runModel = p.model;
+  }
+  $("p-phase").textContent = (p.model ? p.model + ": " : "") + p.phase.replace("_", " ");
   $("p-iteration").textContent = p.iteration;
   $("p-evaluations").textContent = p.evaluations;
   $("p-error").textContent = p.best_error === null ? "–" : fmt(p.best_error) + " %";
@@ -202,7 +307,8 @@ function onProgress(e) {
     const xs = errorData[0];
     if (xs.length && xs[xs.length - 1] === p.iteration) errorData[1][xs.length - 1] = p.best_error;
     else { xs.push(p.iteration); errorData[1].push(p.best_error); }
-    errorPlot.setData(errorData);
+    pendingError = true;
+    drawSoon();
   }
 }
 
@@ -210,11 +316,18 @@ function follow(job) {
   if (stream) stream.close();
   $("error-plot").hidden = false;
   stream = new EventSource(jobUrl(job, "events"));
+  streamOpened = Infinity;
+  stream.onopen = () => { streamOpened = Date.now(); };
   stream.onmessage = async (m) => {
     if (job !== current) return;
     const e = JSON.parse(m.data);
-    if (e.type === "start") { errorData = [[], []]; drawErrorPlot(); $("messages").textContent = ""; }
+    if (e.type === "start") {
+      errorData = [[], []]; drawErrorPlot(); $("messages").textContent = ""; runModel = null;
+      for (const k of ["maxLagMs", "events", "late"]) delete $("progress").dataset[k];
+    }
     else if (e.type === "progress") onProgress(e);
+    else if (e.type === "measured_curves") startLiveCurves(e.measured_curves);
+    else if (e.type === "best_curves") onBestCurves(e);
     else if (e.type === "message") $("messages").textContent += e.text + "\n";
     else if (e.type === "end" || e.type === "idle") {
       stream.close();
@@ -241,18 +354,16 @@ async function abort() {
 }
 
 // Saves the text; a job that does not read keeps its text and shows the
-// reader's sentence beside the line it names.
+// reader's sentence beside the field it names (on the new-job form) and
+// beside the line it names.
 async function save(job, text) {
   const r = await api("PUT", jobUrl(job), text, "application/toml");
-  const box = $("job-error");
+  clearFieldErrors();
   if (!r.ok) {
-    box.hidden = false;
-    box.textContent = r.json ? r.json.error : r.text;
-    box.dataset.line = r.json && r.json.line ? r.json.line : "";
-    if (r.json && r.json.line) selectLine($("job-text"), r.json.line);
+    showFieldError(r.json || { error: r.text, line: 0 }, $("job-text"));
     return false;
   }
-  box.hidden = true;
+  $("job-error").hidden = true;
   return true;
 }
 
@@ -266,116 +377,14 @@ function selectLine(area, line) {
   area.scrollTop = Math.max(0, (line - 4) * lineHeight);
 }
 
-async function upload(files) {
-  const form = new FormData();
-  for (const f of files) form.append("file", f, f.name);
-  const r = await api("POST", "/api/files", form);
-  const list = $("uploads");
-  if (!r.ok) {
-    const li = document.createElement("li");
-    li.className = "error";
-    li.textContent = r.json ? r.json.error : r.text;
-    list.append(li);
-    return;
-  }
-  for (const f of r.json.files) {
-    const li = document.createElement("li");
-    li.dataset.test = "upload";
-    li.textContent = f.file + " (" + f.bytes + " bytes)";
-    list.append(li);
-    uploaded.push(f.file);
-    const inspect = await api("GET", fileUrl(f.file) + "/inspect");
-    // What the program reads in the file (a lab file as a test), or why not.
-    const note = document.createElement("div");
-    note.className = "hint";
-    note.dataset.test = "inspected";
-    if (inspect.ok && inspect.json && inspect.json.test) {
-      const t = inspect.json.test;
-      const n = Object.values(t.columns)[0] ? Object.values(t.columns)[0].length : 0;
-      note.textContent = inspect.json.format + ": " + t.kind.replaceAll("_", " ") +
-          (t.undrained ? ", undrained" : "") + ", " + n + " readings of " +
-          Object.keys(t.columns).join(", ");
-      li.append(note);
-    } else if (!inspect.ok && inspect.json && inspect.json.error) {
-      note.textContent = inspect.json.error;
-      li.append(note);
-    }
-  }
-  loadJobs();
-  await derive();
-}
-
-// Start values and bounds of the chosen model read off the stored files; the
-// job they make goes into the editor, each value's derivation as a tooltip.
-async function derive() {
-  const note = $("derive-note");
-  const table = $("derived");
-  if (!uploaded.length) { table.hidden = true; return; }
-  // Uploaded TOML jobs bring their curve files along: the jobs are the tests then.
-  const jobs = uploaded.filter((f) => /\.toml$/i.test(f));
-  const files = jobs.length ? jobs : uploaded;
-  const body = JSON.stringify({ models: [$("model").value], files, job: $("new-name").value });
-  const r = await api("POST", "/api/derive", body, "application/json");
-  if (!r.ok) { note.textContent = r.json ? r.json.error : r.text; table.hidden = true; return; }
-  note.textContent = "";
-  const rows = $("derived-rows");
-  rows.replaceChildren();
-  for (const d of r.json.derivations) {
-    for (const v of d.values) {
-      const tr = document.createElement("tr");
-      tr.dataset.test = "param-row";
-      tr.dataset.param = v.name;
-      tr.title = v.note || "";
-      const cells = [v.name, fmt(v.value), v.free ? fmt(v.lower) : "", v.free ? fmt(v.upper) : "",
-                     v.free ? "✓" : "", v.from_data ? "yes" : "default"];
-      for (const text of cells) { const td = document.createElement("td"); td.textContent = text; tr.append(td); }
-      rows.append(tr);
-    }
-  }
-  table.hidden = false;
-  $("job-text").value = r.json.toml;
-}
-
-function newJob() {
-  current = null;
-  $("job-panel").hidden = true;
-  $("new-panel").hidden = false;
-  $("derive-note").textContent = "Drop the measured tests (TOML jobs or lab files): their start values appear here.";
-  uploaded.length = 0;
-  $("uploads").replaceChildren();
-  $("derived").hidden = true;
-  // The editor below the new job holds a skeleton of the chosen model.
-  $("job-panel").hidden = false;
-  $("job-title").textContent = $("new-name").value;
-  $("job-state").textContent = "";
-  $("job-state").className = "";
-  $("error-plot").hidden = true;
-  $("results").hidden = true;
-  $("run").disabled = true;
-  $("abort").disabled = true;
-  $("save").hidden = false;
-  $("job-text").readOnly = false;
-  $("job-text").value = "[model]\nname = \"" + $("model").value + "\"\n\n[parameters]\n\n[calibrate]\n\n";
-}
-
 function setUp() {
   $("run").addEventListener("click", run);
   $("abort").addEventListener("click", abort);
-  $("new-job").addEventListener("click", newJob);
-  $("new-name").addEventListener("input", () => { $("job-title").textContent = $("new-name").value; });
-  $("model").addEventListener("change", () => {
-    $("job-text").value = $("job-text").value.replace(/^name = ".*"$/m, "name = \"" + $("model").value + "\"");
-    derive();
-  });
+  setUpNewJob();
   $("save").addEventListener("click", async () => {
     const job = current || $("new-name").value;
     if (await save(job, $("job-text").value)) { await loadJobs(); await showJob(job); }
   });
-  const drop = $("drop");
-  drop.addEventListener("dragover", (e) => { e.preventDefault(); drop.classList.add("over"); });
-  drop.addEventListener("dragleave", () => drop.classList.remove("over"));
-  drop.addEventListener("drop", (e) => { e.preventDefault(); drop.classList.remove("over"); upload(e.dataTransfer.files); });
-  $("pick").addEventListener("change", (e) => upload(e.target.files));
   drawErrorPlot();
   loadJobs();
   // #job=PATH opens a job at once (an address to keep or to hand on).
@@ -383,4 +392,5 @@ function setUp() {
   if (linked) showJob(decodeURIComponent(linked[1]));
 }
 
-setUp();
+// After every script of the page (newjob.js) is read.
+window.addEventListener("DOMContentLoaded", setUp);
