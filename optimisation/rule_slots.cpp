@@ -45,10 +45,11 @@ const std::vector<RuleEntry>& Table() {
       // E50ref is large enough for the oedometer modulus: below about
       // 0.7 EOedRef (K0nc 0.45, m 0.5) the shear hardening alone strains the
       // K0 path more than 1/EOedRef allows in the cap's flow direction. The
-      // limit falls as K0nc, the unloading stiffness or m rises; phi enters
-      // only as K0nc = 1 - sin phi when K0nc is not given; Rf drops out.
+      // limit falls as K0nc, the unloading stiffness or m rises; Rf drops
+      // out. phi is not read: a K0nc not given is 1 - sin phi of the start
+      // values, completed by the reference run and kept for the search.
       {"the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi",
-       {{40, 1}, {38, -1}, {39, 1, 0, 39}, {3, -1, 39, 0}, {1, 1}, {34, 1}, {2, 0}}},
+       {{40, 1}, {38, -1}, {39, 1, true}, {1, 1}, {34, 1}, {2, 0}}},
       // "sin phi or sin psi above 1" limits each angle by itself (90°): no
       // entry, so the wall reads as the parameter's own limit.
       // Models known by their slots only: slot 33 <= slot 31.
@@ -74,9 +75,7 @@ bool RuleReads(const RuleSlot& s, std::span<const double> params) {
     return static_cast<std::size_t>(slot) < params.size() ? params[static_cast<std::size_t>(slot)]
                                                           : 0.0;
   };
-  if (s.whenNegative > 0 && !(at(s.whenNegative) < 0.0)) return false;
-  if (s.whenGiven > 0 && at(s.whenGiven) < 0.0) return false;
-  return true;
+  return !s.whenGiven || !(at(s.slot) < 0.0);
 }
 
 int WideningDirection(std::string_view reason, int walled, int other, bool upper) {

@@ -13,14 +13,12 @@ namespace soilcal::optimisation {
 // sign of dg/d(slot): +1 when raising the slot leaves the rule more room
 // (E50ref <= Eur/2: Gref +1, E50ref -1), -1 when less, 0 where it depends on
 // the values. A rule of two limits mirrors every sign on its other limit.
-// `whenNegative`/`whenGiven`: the slot is read only while that slot is
-// below 0 (not given) or at least 0 (the cap fit reads K0nc when it is
-// given, phi in its place when it is not).
+// `whenGiven`: a slot the model derives when it is below 0 (K0nc = 1 -
+// sin phi), read as a value of its own only when the job gives it.
 struct RuleSlot {
   int slot = 0;
   int sign = 0;
-  int whenNegative = 0;
-  int whenGiven = 0;
+  bool whenGiven = false;
 };
 
 // Whether the rule reads `s` for the material `params` (slot-indexed).
