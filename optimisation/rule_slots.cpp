@@ -48,7 +48,7 @@ const std::vector<RuleEntry>& Table() {
       // limit falls as K0nc, the unloading stiffness or m rises; Rf drops
       // out. phi is not read: a K0nc not given is 1 - sin phi of the start
       // values, completed by the reference run and kept for the search.
-      {"the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi",
+      {"the cap fit of the Hardening Soil model (HS_CapItr) found no cap for E50ref, EOedRef and K0nc",
        {{40, 1}, {38, -1}, {39, 1, true}, {1, 1}, {34, 1}, {2, 0}}},
       // "sin phi or sin psi above 1" limits each angle by itself (90°): no
       // entry, so the wall reads as the parameter's own limit.

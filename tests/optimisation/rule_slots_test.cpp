@@ -136,7 +136,7 @@ TEST(RuleSlots, TheCapFitsWallMovesTheWayItsSlotsSay) {
   // The wall lies between 27000 and 29000 kPa.
   EXPECT_TRUE(passes(base, 29000.0));
   const std::string rule =
-      "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi";
+      "the cap fit of the Hardening Soil model (HS_CapItr) found no cap for E50ref, EOedRef and K0nc";
   EXPECT_EQ(WideningDirection(rule, 40, 38, false), -1);
 
   for (const RuleSlot& s : SlotsOfRule(rule)) {

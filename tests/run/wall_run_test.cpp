@@ -114,7 +114,7 @@ TEST(WallRun, E50refAtTheCapFitNamesEoedrefAndK0nc) {
   // The profile's lower end is open: it stopped at the wall, not on a rise.
   EXPECT_TRUE(e50["uncertainty"]["profile"][0].is_null()) << e50["uncertainty"].dump();
   const std::string rule =
-      "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi";
+      "the cap fit of the Hardening Soil model (HS_CapItr) found no cap for E50ref, EOedRef and K0nc";
   EXPECT_NE(wall.find("below "), std::string::npos) << wall;
   EXPECT_NE(wall.find("the rule \u201c" + rule + "\u201d rejects every value"), std::string::npos)
       << wall;
