@@ -66,6 +66,14 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
                  "°, c′ = " + b.Stress(f.c));
       b.Free("c", f.c, 0.0, std::max(2.0 * f.c, 0.1 * b.options().pref),
              "intercept of the same line: c′ = a/cos φ′ = " + b.Stress(f.c));
+    } else if (a.strength->interceptDropped) {
+      b.Free("phi", f.phi, *lo, *hi,
+             "line through the origin and the tops of " + std::to_string(a.drained.size()) +
+                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) + "°");
+      b.Default("c", 0.0,
+                "the intercept of the line through the circles' tops is within its scatter "
+                "(a/SE(a) = " + Number(a.strength->tRatio) + " < t95 = " +
+                    Number(a.strength->tCritical) + "): c′ = 0, a cohesionless sand");
     } else {
       b.Free("phi", f.phi, *lo, *hi,
              "peak stress ratio of " + std::to_string(a.drained.size()) +

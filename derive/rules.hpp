@@ -28,12 +28,25 @@ struct Circle {
 // The Mohr-Coulomb line through the tops of the circles: t = (σ1 − σ3)/2
 // against s = (σ1 + σ3)/2 gives t = a + s·tan α, then sin φ = tan α and
 // c = a/cos φ (the Kf line, Lambe & Whitman 1969). One circle, or circles at
-// one confining stress, give c = 0 and φ of their mean. nullopt for none.
+// one confining stress, give c = 0 and φ of their mean. With three or more
+// circles the intercept must differ from zero by more than its scatter: a is
+// tested against its standard error by Student's t (one-sided, 95 %; Draper &
+// Smith 1998, Applied Regression Analysis, §1.4); an intercept that is not
+// significant gives c = 0 and φ of the line through the origin,
+// sin φ = Σ s·t / Σ s². nullopt for none.
 struct Strength {
   double phi = 0.0;    // degrees
   double c = 0.0;
-  bool line = false;   // true: from a line through two or more confining stresses
+  bool line = false;   // true: c and φ from a line through two or more confining stresses
+  // The test of the intercept (three or more circles): a/SE(a), its critical
+  // value, and whether c = 0 was taken because a did not pass it.
+  double tRatio = 0.0;
+  double tCritical = 0.0;
+  bool interceptDropped = false;
 };
+// The one-sided 95 % quantile of Student's t with `dof` degrees of freedom
+// (dof ≥ 1; tabulated to 30, 1.645 beyond).
+double StudentT95(int dof);
 std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles);
 
 // The earth pressure at rest of normally consolidated soil, Jaky (1944):

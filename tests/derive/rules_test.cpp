@@ -85,6 +85,54 @@ TEST(DeriveRules, TwoMohrCirclesOnAStraightEnvelopeGiveBackCohesionAndFriction) 
   EXPECT_EQ(single->c, 0.0);
 }
 
+TEST(DeriveRules, AnInterceptWithinItsScatterGivesACohesionlessLineThroughTheOrigin) {
+  // Circle tops t = a + s sin φ + e on s = 100, 200, 300 kPa with residuals
+  // e = (d, −2d, d), orthogonal to 1 and s: the least-squares line is exactly
+  // a + s sin φ, SSR = 6d², and SE(a) = d √(6 (1/3 + 200²/20000)) = d √14.
+  const double a = 10.0, sinPhi = 0.55;
+  auto circles = [&](double d) {
+    std::vector<Circle> out;
+    const double e[] = {d, -2.0 * d, d};
+    for (int i = 0; i < 3; ++i) {
+      const double s = 100.0 * (i + 1), t = a + s * sinPhi + e[i];
+      out.push_back({s - t, s + t});
+    }
+    return out;
+  };
+  // d = 1: a/SE = 10/√14 = 2.67, below t95 with one degree of freedom (6.31).
+  const auto loose = MohrCoulombLine(circles(1.0));
+  ASSERT_TRUE(loose);
+  EXPECT_NEAR(loose->tRatio, 10.0 / std::sqrt(14.0), 1e-9);
+  EXPECT_NEAR(loose->tCritical, 6.314, 1e-12);
+  EXPECT_TRUE(loose->interceptDropped);
+  EXPECT_FALSE(loose->line);
+  EXPECT_EQ(loose->c, 0.0);
+  // Through the origin: sin φ = Σ s t / Σ s² over the scattered tops.
+  const double st = 100.0 * (a + 55.0 + 1.0) + 200.0 * (a + 110.0 - 2.0) + 300.0 * (a + 165.0 + 1.0);
+  EXPECT_NEAR(loose->phi, std::asin(st / 140000.0) / kDeg, 1e-9);
+  // d = 0.2: a/SE = 13.4 passes; c′ = a/cos φ and φ of the line stay.
+  const auto tight = MohrCoulombLine(circles(0.2));
+  ASSERT_TRUE(tight);
+  EXPECT_NEAR(tight->tRatio, 50.0 / std::sqrt(14.0), 1e-9);
+  EXPECT_FALSE(tight->interceptDropped);
+  EXPECT_TRUE(tight->line);
+  EXPECT_NEAR(tight->phi, std::asin(sinPhi) / kDeg, 1e-9);
+  EXPECT_NEAR(tight->c, a / std::sqrt(1.0 - sinPhi * sinPhi), 1e-9);
+  // Circles exactly on a line with c′ > 0 have no scatter: always significant.
+  const double Kp = (1.0 + 0.5) / (1.0 - 0.5);
+  std::vector<Circle> exact;
+  for (double s3 : {50.0, 150.0, 300.0}) exact.push_back({s3, s3 * Kp + 2.0 * 5.0 * std::sqrt(Kp)});
+  const auto kept = MohrCoulombLine(exact);
+  ASSERT_TRUE(kept);
+  EXPECT_TRUE(kept->line);
+  EXPECT_NEAR(kept->c, 5.0, 1e-9);
+  EXPECT_NEAR(kept->phi, 30.0, 1e-9);
+  // The table's ends.
+  EXPECT_NEAR(StudentT95(2), 2.920, 1e-12);
+  EXPECT_NEAR(StudentT95(30), 1.697, 1e-12);
+  EXPECT_NEAR(StudentT95(200), 1.645, 1e-12);
+}
+
 TEST(DeriveRules, StressRatiosAndFrictionAnglesConvertBothWays) {
   for (double phi : {20.0, 30.0, 40.0}) {
     SCOPED_TRACE(phi);
