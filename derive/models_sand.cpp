@@ -51,7 +51,8 @@ double PoissonOrDefault(const Analysis& a, Builder& b, std::string_view name, do
 
 }  // namespace
 
-FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
+FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
+                          bool dropWeakIntercept) {
   FrictionStart f;
   if (a.strength) {
     const std::vector<double> angles = CircleAngles(a);
@@ -59,14 +60,8 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
     for (const DrainedShear& d : a.drained) s3.push_back(d.sigma3);
     f = {a.strength->phi, a.strength->c, true};
     const auto [lo, hi] = std::minmax_element(angles.begin(), angles.end());
-    if (a.strength->line) {
-      b.Free("phi", f.phi, *lo, *hi,
-             "line through the tops of " + std::to_string(a.drained.size()) +
-                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) +
-                 "°, c′ = " + b.Stress(f.c));
-      b.Free("c", f.c, 0.0, std::max(2.0 * f.c, 0.1 * b.options().pref),
-             "intercept of the same line: c′ = a/cos φ′ = " + b.Stress(f.c));
-    } else if (a.strength->interceptDropped) {
+    if (a.strength->line && dropWeakIntercept && !a.strength->interceptSignificant) {
+      f = {a.strength->phiThroughOrigin, 0.0, true};
       b.Free("phi", f.phi, *lo, *hi,
              "line through the origin and the tops of " + std::to_string(a.drained.size()) +
                  " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) + "°");
@@ -74,6 +69,13 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
                 "the intercept of the line through the circles' tops is within its scatter "
                 "(a/SE(a) = " + Number(a.strength->tRatio) + " < t95 = " +
                     Number(a.strength->tCritical) + "): c′ = 0, a cohesionless sand");
+    } else if (a.strength->line) {
+      b.Free("phi", f.phi, *lo, *hi,
+             "line through the tops of " + std::to_string(a.drained.size()) +
+                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) +
+                 "°, c′ = " + b.Stress(f.c));
+      b.Free("c", f.c, 0.0, std::max(2.0 * f.c, 0.1 * b.options().pref),
+             "intercept of the same line: c′ = a/cos φ′ = " + b.Stress(f.c));
     } else {
       b.Free("phi", f.phi, *lo, *hi,
              "peak stress ratio of " + std::to_string(a.drained.size()) +
@@ -154,7 +156,7 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
            "E50 at half the peak, mean of " + std::to_string(E.size()) + " test(s) (" +
                Range(E, b) + "): G = E/(2(1 + ν)) = " + b.Stress(g));
   }
-  const FrictionStart f = AddStrength(a, b, 30.0);
+  const FrictionStart f = AddStrength(a, b, 30.0, true);
   AddDilatancy(a, b, f.phi);
   b.Default("tension", 0.0, "no tension test: no tensile strength");
   b.Default("n0", 0.4, "porosity: no test here gives it; it does not enter a drained test");

@@ -32,17 +32,18 @@ struct Circle {
 // circles the intercept must differ from zero by more than its scatter: a is
 // tested against its standard error by Student's t (one-sided, 95 %; Draper &
 // Smith 1998, Applied Regression Analysis, §1.4); an intercept that is not
-// significant gives c = 0 and φ of the line through the origin,
-// sin φ = Σ s·t / Σ s². nullopt for none.
+// significant is flagged, with φ of the line through the origin,
+// sin φ = Σ s·t / Σ s², beside the line's own. nullopt for none.
 struct Strength {
   double phi = 0.0;    // degrees
   double c = 0.0;
   bool line = false;   // true: c and φ from a line through two or more confining stresses
   // The test of the intercept (three or more circles): a/SE(a), its critical
-  // value, and whether c = 0 was taken because a did not pass it.
+  // value, and φ through the origin where a did not pass it.
   double tRatio = 0.0;
   double tCritical = 0.0;
-  bool interceptDropped = false;
+  bool interceptSignificant = true;
+  double phiThroughOrigin = 0.0;  // degrees; set where the intercept is not significant
 };
 // The one-sided 95 % quantile of Student's t with `dof` degrees of freedom
 // (dof ≥ 1; tabulated to 30, 1.645 beyond).

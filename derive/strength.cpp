@@ -70,10 +70,8 @@ std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles) {
         st += s[i] * t[i];
         ss += s[i] * s[i];
       }
-      out.phi = std::asin(std::clamp(st / ss, 0.0, 0.999)) * kDeg;
-      out.c = 0.0;
-      out.line = false;
-      out.interceptDropped = true;
+      out.phiThroughOrigin = std::asin(std::clamp(st / ss, 0.0, 0.999)) * kDeg;
+      out.interceptSignificant = false;
       return out;
     }
   }

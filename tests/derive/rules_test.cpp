@@ -104,17 +104,17 @@ TEST(DeriveRules, AnInterceptWithinItsScatterGivesACohesionlessLineThroughTheOri
   ASSERT_TRUE(loose);
   EXPECT_NEAR(loose->tRatio, 10.0 / std::sqrt(14.0), 1e-9);
   EXPECT_NEAR(loose->tCritical, 6.314, 1e-12);
-  EXPECT_TRUE(loose->interceptDropped);
-  EXPECT_FALSE(loose->line);
-  EXPECT_EQ(loose->c, 0.0);
-  // Through the origin: sin φ = Σ s t / Σ s² over the scattered tops.
+  EXPECT_FALSE(loose->interceptSignificant);
+  // The line itself is kept beside φ through the origin, sin φ = Σ s t / Σ s².
+  EXPECT_TRUE(loose->line);
+  EXPECT_NEAR(loose->c, a / std::sqrt(1.0 - sinPhi * sinPhi), 1e-9);
   const double st = 100.0 * (a + 55.0 + 1.0) + 200.0 * (a + 110.0 - 2.0) + 300.0 * (a + 165.0 + 1.0);
-  EXPECT_NEAR(loose->phi, std::asin(st / 140000.0) / kDeg, 1e-9);
+  EXPECT_NEAR(loose->phiThroughOrigin, std::asin(st / 140000.0) / kDeg, 1e-9);
   // d = 0.2: a/SE = 13.4 passes; c′ = a/cos φ and φ of the line stay.
   const auto tight = MohrCoulombLine(circles(0.2));
   ASSERT_TRUE(tight);
   EXPECT_NEAR(tight->tRatio, 50.0 / std::sqrt(14.0), 1e-9);
-  EXPECT_FALSE(tight->interceptDropped);
+  EXPECT_TRUE(tight->interceptSignificant);
   EXPECT_TRUE(tight->line);
   EXPECT_NEAR(tight->phi, std::asin(sinPhi) / kDeg, 1e-9);
   EXPECT_NEAR(tight->c, a / std::sqrt(1.0 - sinPhi * sinPhi), 1e-9);
@@ -125,6 +125,7 @@ TEST(DeriveRules, AnInterceptWithinItsScatterGivesACohesionlessLineThroughTheOri
   const auto kept = MohrCoulombLine(exact);
   ASSERT_TRUE(kept);
   EXPECT_TRUE(kept->line);
+  EXPECT_TRUE(kept->interceptSignificant);
   EXPECT_NEAR(kept->c, 5.0, 1e-9);
   EXPECT_NEAR(kept->phi, 30.0, 1e-9);
   // The table's ends.
@@ -238,6 +239,24 @@ TEST(DeriveRules, ABilinearCompressionCurveGivesBackItsIndicesAndItsKinkByBothMe
   ASSERT_TRUE(c2 && b2);
   EXPECT_NEAR(*c2, 180.0, 0.19 * 180.0);
   EXPECT_NEAR(*b2, 180.0, 0.19 * 180.0);
+}
+
+TEST(DeriveRules, CasagrandesConstructionOnCloselySpacedScatteredReadingsFindsTheKink) {
+  // 241 readings from 25 to 1600 kPa (Cr = 0.05, Cc = 0.40, σ′p = 200 kPa),
+  // each void ratio scattered by ±0.1 % alternately: between neighbours the
+  // scatter's curvature is far larger than the kink's, so the construction
+  // must look over a wider stencil to land near σ′p.
+  std::vector<double> sigma, e;
+  for (int k = 0; k <= 240; ++k) {
+    const double s = 25.0 * std::pow(64.0, k / 240.0);
+    const double clean = s <= 200.0 ? 1.2 - 0.05 * std::log10(s / 25.0)
+                                    : 1.2 - 0.05 * std::log10(8.0) - 0.40 * std::log10(s / 200.0);
+    sigma.push_back(s);
+    e.push_back(clean * (k % 2 == 0 ? 1.001 : 0.999));
+  }
+  const auto casagrande = CasagrandePreconsolidation(sigma, e);
+  ASSERT_TRUE(casagrande);
+  EXPECT_NEAR(*casagrande, 200.0, 0.1 * 200.0);
 }
 
 TEST(DeriveRules, LambdaAndKappaStarFromLoadingWithAKinkAndAnUnloadingBranch) {
