@@ -137,7 +137,7 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   u.strainAtFailure = 1.5 * StrainAtFailure(q, peak->q);
   u.Eu = InitialTangent(q, peak->q);
   if (auto path = FindSeries(t, "mean_effective_stress", "deviator_stress")) {
-    u.etaMax = LargestStressRatio(*path);
+    u.etaMax = FailureStressRatio(*path);
   }
   if (auto du = FindSeries(t, "axial_strain", "excess_pore_pressure")) {
     const Series d = *du;

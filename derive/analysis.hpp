@@ -31,7 +31,7 @@ struct UndrainedShear {
   double strainAtFailure = 0.0;  // γ at failure (triaxial: 1.5 ε1), a fraction
   std::optional<double> Eu;    // initial tangent q/ε1 (below 5 % of qf)
   std::optional<double> Gu;    // simple shear: initial tangent τ/γ
-  std::optional<double> etaMax;
+  std::optional<double> etaMax;  // stress ratio at failure (the failure line's mean η)
   std::optional<double> porePressure;  // Δu at failure
 };
 

@@ -17,7 +17,9 @@ class Builder {
   Builder(std::string_view model, const DeriveOptions& options);
 
   // A value read off the tests; free with bounds from the spread [low, high].
-  void Free(std::string_view name, double value, double low, double high, std::string note);
+  // `margin`: kIdentity where the rule is an identity of this model.
+  void Free(std::string_view name, double value, double low, double high, std::string note,
+            Margin margin = Margin::kRule);
   // A value read off the tests that stays fixed (it follows from others).
   void Derived(std::string_view name, double value, std::string note);
   // A documented default no test here determines.
@@ -30,7 +32,7 @@ class Builder {
 
  private:
   void Add(std::string_view name, double value, bool fromData, bool free, double low, double high,
-           std::string note);
+           std::string note, Margin margin = Margin::kRule);
   const models::params::Model* table_;
   DeriveOptions options_;
   Derivation out_;

@@ -93,9 +93,12 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
   if (!phis.empty()) {
     f = {Mean(phis), 0.0, true};
     const auto [lo, hi] = std::minmax_element(phis.begin(), phis.end());
+    // The failure stress ratio is the Mohr-Coulomb criterion's own (c′ = 0):
+    // paths that agree need only a margin for their scatter.
     b.Free("phi", f.phi, *lo, *hi,
-           "largest stress ratio q/p′ of the effective stress paths of " +
-               std::to_string(phis.size()) + " undrained test(s): φ′ = " + Number(f.phi) + "°");
+           "stress ratio q/p′ at failure (mean within 3 % of the largest) of the effective stress paths of " +
+               std::to_string(phis.size()) + " undrained test(s): φ′ = " + Number(f.phi) + "°",
+           phis.size() >= 2 ? Margin::kIdentity : Margin::kRule);
     b.Default("c", 0.0, "c′ = 0 with φ′ from the stress ratio");
     return f;
   }
@@ -142,10 +145,13 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
   }
   if (E.empty() && !Gu.empty()) {
     const auto [lo, hi] = std::minmax_element(Gu.begin(), Gu.end());
+    // Linear elastic to failure: the tangent is 3G exactly, so tests that
+    // agree need only a margin for their scatter.
     b.Free("G", Mean(Gu), *lo, *hi,
            "initial tangent of " + std::to_string(Gu.size()) +
                " undrained test(s): G = Eu/3 (νu = 1/2), or τ/γ of simple shear, mean " +
-               b.Stress(Mean(Gu)));
+               b.Stress(Mean(Gu)),
+           Gu.size() >= 2 ? Margin::kIdentity : Margin::kRule);
   } else if (E.empty()) {
     b.Default("G", 10000.0 * b.options().pref / 100.0,
               "no drained deviator curve: G = 100 pref, a stiff-clay order of magnitude");

@@ -181,6 +181,11 @@ double UndrainedStrength(double qPeak);
 double SkemptonA(double porePressureAtFailure, double qAtFailure);
 // Largest stress ratio η = q/p′ along an effective stress path.
 std::optional<double> LargestStressRatio(const Series& qOverP);
+// Stress ratio at failure of a path that reaches the failure line and runs
+// along it: the mean η of the points within 3 % of the largest. Scattered
+// readings put the largest η at the highest scatter (about +1.4 % for ±1 %
+// on q and p′, 0.4° of φ′); the mean over the failure line does not.
+std::optional<double> FailureStressRatio(const Series& qOverP);
 
 // ---- Rock: Hoek-Brown from triaxial peaks ---------------------------------
 

@@ -112,6 +112,22 @@ std::optional<double> LargestStressRatio(const Series& qOverP) {
   return best;
 }
 
+std::optional<double> FailureStressRatio(const Series& qOverP) {
+  const auto largest = LargestStressRatio(qOverP);
+  if (!largest) return std::nullopt;
+  double sum = 0.0;
+  int n = 0;
+  for (std::size_t i = 0; i < qOverP.size(); ++i) {
+    if (!(qOverP.x[i] > 0.0)) continue;
+    const double eta = std::abs(qOverP.y[i]) / qOverP.x[i];
+    if (eta >= 0.97 * *largest) {
+      sum += eta;
+      ++n;
+    }
+  }
+  return sum / n;
+}
+
 double RelativeDensity(double e, double emin, double emax) {
   return std::clamp((emax - e) / (emax - emin), 0.0, 1.0);
 }

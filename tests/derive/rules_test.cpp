@@ -383,6 +383,18 @@ TEST(DeriveRules, UndrainedStrengthSkemptonAAndTheSandStateCorrelation) {
   EXPECT_DOUBLE_EQ(SkemptonA(30.0, 100.0), 0.3);
   Series path{{100.0, 80.0, 60.0}, {0.0, 60.0, 72.0}};
   EXPECT_DOUBLE_EQ(*LargestStressRatio(path), 1.2);
+  EXPECT_DOUBLE_EQ(*FailureStressRatio(path), 1.2);
+  // A path that reaches η = M = 1.1 and runs along it with q scattered by
+  // ±1 % alternately: the largest ratio is 1 % high, the failure ratio is M.
+  Series scattered;
+  for (int i = 0; i <= 40; ++i) {
+    const double p = 100.0 - i;
+    const double eta = i < 10 ? 0.11 * i : 1.1 * (i % 2 == 0 ? 1.01 : 0.99);
+    scattered.x.push_back(p);
+    scattered.y.push_back(eta * p);
+  }
+  EXPECT_NEAR(*LargestStressRatio(scattered), 1.111, 1e-12);
+  EXPECT_NEAR(*FailureStressRatio(scattered), 1.1, 1e-3);
   EXPECT_DOUBLE_EQ(RelativeDensity(0.7, 0.5, 0.9), 0.5);
   EXPECT_DOUBLE_EQ(BlowCountFromDensity(0.5), 11.5);
 }
