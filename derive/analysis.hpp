@@ -17,6 +17,7 @@ struct DrainedShear {
   bool extension = false;
   Peak peak;
   std::optional<double> E50;
+  std::optional<double> plateau;  // of an elastic, perfectly plastic fit with E50
   std::optional<Hyperbola> hyperbola;
   std::optional<Dilatancy> dilatancy;
   std::optional<double> nu;
@@ -58,6 +59,7 @@ struct Analysis {
   std::vector<CompressionRecord> compression;
   std::vector<CreepStage> creep;
   std::optional<Strength> strength;   // from the drained peaks
+  std::optional<Strength> plateauStrength;  // from the perfectly plastic plateaus
   std::vector<std::string> skipped;
 };
 

@@ -53,12 +53,14 @@ struct FrictionStart {
   bool fromData = false;
 };
 // φ′ and c′ from the drained peaks, else from the undrained stress paths.
-// With `dropWeakIntercept`, a line whose intercept is within its scatter
-// gives c′ = 0 and φ′ through the origin (a perfectly plastic model, whose
-// c′ is read from the peaks alone); without it the line's c′ stays (a model
-// whose stiffness depends on σ′3 + c′ cot φ′, so that the curves carry c′ too).
+// With `perfectlyPlastic` (a model without hardening or softening): from the
+// plateaus of elastic, perfectly plastic fits instead of the peaks, and a
+// line whose intercept is within its scatter gives c′ = 0 and φ′ through the
+// origin, the model's c′ being read from those plateaus alone. Without it
+// the line's c′ stays: a hardening model's stiffness depends on
+// σ′3 + c′ cot φ′, so that the curves carry c′ too.
 FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
-                          bool dropWeakIntercept = false);
+                          bool perfectlyPlastic = false);
 // ψ from the volumetric curves, else 0 with the reason.
 void AddDilatancy(const Analysis& a, Builder& b, double phi);
 

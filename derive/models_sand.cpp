@@ -22,12 +22,14 @@ double Mean(const std::vector<double>& v) {
   return v.empty() ? 0.0 : s / static_cast<double>(v.size());
 }
 
-// φ of each circle with c = 0, for the spread of φ′.
-std::vector<double> CircleAngles(const Analysis& a) {
+// φ of each circle with c = 0, for the spread of φ′: of the peaks, or of the
+// perfectly plastic plateaus.
+std::vector<double> CircleAngles(const Analysis& a, bool plateaus) {
   std::vector<double> phi;
   for (const DrainedShear& d : a.drained) {
-    const double s3 = d.extension ? d.sigma3 - d.peak.q : d.sigma3;
-    phi.push_back(std::asin(d.peak.q / (2.0 * s3 + d.peak.q)) * kDeg);
+    const double q = plateaus ? d.plateau.value_or(d.peak.q) : d.peak.q;
+    const double s3 = d.extension ? d.sigma3 - q : d.sigma3;
+    phi.push_back(std::asin(q / (2.0 * s3 + q)) * kDeg);
   }
   return phi;
 }
@@ -52,34 +54,40 @@ double PoissonOrDefault(const Analysis& a, Builder& b, std::string_view name, do
 }  // namespace
 
 FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
-                          bool dropWeakIntercept) {
+                          bool perfectlyPlastic) {
   FrictionStart f;
-  if (a.strength) {
-    const std::vector<double> angles = CircleAngles(a);
+  const std::optional<Strength>& strength = perfectlyPlastic ? a.plateauStrength : a.strength;
+  if (strength) {
+    const std::vector<double> angles = CircleAngles(a, perfectlyPlastic);
+    const std::string circles =
+        std::to_string(a.drained.size()) +
+        (perfectlyPlastic ? " plateau Mohr circles (elastic, perfectly plastic fits: mean q past "
+                            "yield at E50)"
+                          : " peak Mohr circles");
     std::vector<double> s3;
     for (const DrainedShear& d : a.drained) s3.push_back(d.sigma3);
-    f = {a.strength->phi, a.strength->c, true};
+    f = {strength->phi, strength->c, true};
     const auto [lo, hi] = std::minmax_element(angles.begin(), angles.end());
-    if (a.strength->line && dropWeakIntercept && !a.strength->interceptSignificant) {
-      f = {a.strength->phiThroughOrigin, 0.0, true};
+    if (strength->line && perfectlyPlastic && !strength->interceptSignificant) {
+      f = {strength->phiThroughOrigin, 0.0, true};
       b.Free("phi", f.phi, *lo, *hi,
-             "line through the origin and the tops of " + std::to_string(a.drained.size()) +
-                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) + "°");
+             "line through the origin and the tops of " + circles + " (σ′3 = " + Range(s3, b) +
+                 "): φ′ = " + Number(f.phi) + "°");
       b.Default("c", 0.0,
                 "the intercept of the line through the circles' tops is within its scatter "
-                "(a/SE(a) = " + Number(a.strength->tRatio) + " < t95 = " +
-                    Number(a.strength->tCritical) + "): c′ = 0, a cohesionless sand");
-    } else if (a.strength->line) {
+                "(a/SE(a) = " + Number(strength->tRatio) + " < t95 = " +
+                    Number(strength->tCritical) + "): c′ = 0, a cohesionless sand");
+    } else if (strength->line) {
       b.Free("phi", f.phi, *lo, *hi,
-             "line through the tops of " + std::to_string(a.drained.size()) +
-                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) +
-                 "°, c′ = " + b.Stress(f.c));
+             "line through the tops of " + circles + " (σ′3 = " + Range(s3, b) +
+                 "): φ′ = " + Number(f.phi) + "°, c′ = " + b.Stress(f.c));
       b.Free("c", f.c, 0.0, std::max(2.0 * f.c, 0.1 * b.options().pref),
              "intercept of the same line: c′ = a/cos φ′ = " + b.Stress(f.c));
     } else {
       b.Free("phi", f.phi, *lo, *hi,
-             "peak stress ratio of " + std::to_string(a.drained.size()) +
-                 " test(s) at σ′3 = " + Range(s3, b) + ", c′ = 0: φ′ = " + Number(f.phi) + "°");
+             (perfectlyPlastic ? "plateau stress ratio of " : "peak stress ratio of ") +
+                 std::to_string(a.drained.size()) + " test(s) at σ′3 = " + Range(s3, b) +
+                 ", c′ = 0: φ′ = " + Number(f.phi) + "°");
       b.Default("c", 0.0, "one confining stress cannot separate c′ from φ′: c′ = 0 (sand)");
     }
     return f;

@@ -78,6 +78,13 @@ std::optional<Hyperbola> FitHyperbola(const Series& qEps, double qPeak);
 // (the curve taken from the origin).
 std::optional<double> SecantAtHalfPeak(const Series& qEps, double qf);
 
+// The plateau of a linear elastic, perfectly plastic curve fitted to q(ε1)
+// with the elastic slope E: for a fixed yield strain εy = P/E the least-
+// squares plateau P is the mean of the readings past εy; iterated from the
+// peak to its fixed point. Below the peak for a curve that hardens to its end
+// or softens after the peak; the peak itself for a curve with a flat top.
+std::optional<double> PerfectlyPlasticPlateau(const Series& qEps, double E, double qPeak);
+
 // Dilatancy angle from the largest dilatancy rate d = dεv/dε1 (most
 // negative, εv positive in contraction): sin ψ = −d/(2 − d), the plastic
 // flow rule of a Mohr-Coulomb potential in triaxial compression (Vermeer &

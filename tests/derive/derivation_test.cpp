@@ -76,7 +76,7 @@ TEST(Derive, MohrCoulombFromTwoDrainedTestsGivesBackEveryParameter) {
     EXPECT_LT(v.lower, v.upper);
   }
   EXPECT_FALSE(Get(d, "nu").free);
-  EXPECT_NE(Get(d, "phi").note.find("2 peak Mohr circles"), std::string::npos) << Get(d, "phi").note;
+  EXPECT_NE(Get(d, "phi").note.find("2 plateau Mohr circles"), std::string::npos) << Get(d, "phi").note;
 }
 
 TEST(Derive, WithoutAVolumetricCurveDilatancyStaysAtZeroAndSaysWhy) {

@@ -134,6 +134,31 @@ TEST(DeriveRules, AnInterceptWithinItsScatterGivesACohesionlessLineThroughTheOri
   EXPECT_NEAR(StudentT95(200), 1.645, 1e-12);
 }
 
+TEST(DeriveRules, ThePerfectlyPlasticPlateauIsTheMeanOfTheReadingsPastYield) {
+  // A flat top: q = min(E ε, qf) gives back qf.
+  Series flat;
+  for (int i = 0; i <= 100; ++i) {
+    flat.x.push_back(0.001 * i);
+    flat.y.push_back(std::min(20000.0 * 0.001 * i, 300.0));
+  }
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(flat, 20000.0, 300.0), 300.0, 1e-9);
+  // Rigid (E large) and softening: readings 0, 400, 360, 320, 300, 300 at
+  // ε = 0…5 %: yield at 400/E ≈ 0, so P is the mean of the five readings past
+  // the origin, 336, and the yield strain stays below the first of them.
+  const Series soft{{0.0, 0.01, 0.02, 0.03, 0.04, 0.05}, {0.0, 400.0, 360.0, 320.0, 300.0, 300.0}};
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(soft, 1e9, 400.0), 336.0, 1e-9);
+  // Hardening to the end, q = 100 + 1000 ε on ε = 0.01…0.1 (after a jump
+  // from the origin), with E = 20000: P = 100 + 1000 ε̄ over the readings
+  // with ε ≥ P/E; the fixed point keeps all ten (P/E < 0.01), P = 155.
+  Series hard{{0.0}, {0.0}};
+  for (int i = 1; i <= 10; ++i) {
+    hard.x.push_back(0.01 * i);
+    hard.y.push_back(100.0 + 1000.0 * 0.01 * i);
+  }
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(hard, 20000.0, 200.0), 155.0, 1e-9);
+  EXPECT_FALSE(PerfectlyPlasticPlateau(hard, 0.0, 200.0));
+}
+
 TEST(DeriveRules, StressRatiosAndFrictionAnglesConvertBothWays) {
   for (double phi : {20.0, 30.0, 40.0}) {
     SCOPED_TRACE(phi);
