@@ -21,8 +21,8 @@ struct Bounds {
 // wider: the default search starts its swarm anywhere in the box, so a box
 // twice as wide as it needs to be costs it the optimum.
 // A rule that is an identity of the model, applied to several tests that
-// agree (the undrained initial tangent 3G and the failure stress ratio of a
-// linear elastic, perfectly plastic model), needs no margin for its own bias,
+// agree (the undrained initial tangent 3G of a linear elastic model, the
+// failure stress ratio under a Mohr-Coulomb criterion), needs no margin for its own bias,
 // only for the tests' scatter: kIdentity widens by 5 % and 1° instead. That
 // matters because the default search only samples its box: on three
 // scattered undrained tests it ended 770 % above the optimum's objective in
