@@ -92,6 +92,7 @@ void AnalyseDrained(const MeasuredTest& t, Analysis& out) {
   }
   d.peak = *peak;
   d.E50 = SecantAtHalfPeak(q, peak->q);
+  if (d.E50) d.plateau = PerfectlyPlasticPlateau(q, *d.E50, peak->q);
   d.hyperbola = FitHyperbola(q, peak->q);
   d.Eur = UnloadingModulus(all);
   if (auto ev = FindSeries(t, "axial_strain", "volumetric_strain")) {
@@ -137,7 +138,7 @@ void AnalyseUndrained(const MeasuredTest& t, Analysis& out) {
   u.strainAtFailure = 1.5 * StrainAtFailure(q, peak->q);
   u.Eu = InitialTangent(q, peak->q);
   if (auto path = FindSeries(t, "mean_effective_stress", "deviator_stress")) {
-    u.etaMax = LargestStressRatio(*path);
+    u.etaMax = FailureStressRatio(*path);
   }
   if (auto du = FindSeries(t, "axial_strain", "excess_pore_pressure")) {
     const Series d = *du;
@@ -251,6 +252,12 @@ Analysis Analyse(std::span<const MeasuredTest> tests) {
                                   : Circle{d.sigma3, d.sigma3 + d.peak.q});
   }
   out.strength = MohrCoulombLine(circles);
+  std::vector<Circle> plateaus;
+  for (const DrainedShear& d : out.drained) {
+    const double q = d.plateau.value_or(d.peak.q);
+    plateaus.push_back(d.extension ? Circle{d.sigma3 - q, d.sigma3} : Circle{d.sigma3, d.sigma3 + q});
+  }
+  out.plateauStrength = MohrCoulombLine(plateaus);
   return out;
 }
 

@@ -17,6 +17,7 @@ struct DrainedShear {
   bool extension = false;
   Peak peak;
   std::optional<double> E50;
+  std::optional<double> plateau;  // of an elastic, perfectly plastic fit with E50
   std::optional<Hyperbola> hyperbola;
   std::optional<Dilatancy> dilatancy;
   std::optional<double> nu;
@@ -31,7 +32,7 @@ struct UndrainedShear {
   double strainAtFailure = 0.0;  // γ at failure (triaxial: 1.5 ε1), a fraction
   std::optional<double> Eu;    // initial tangent q/ε1 (below 5 % of qf)
   std::optional<double> Gu;    // simple shear: initial tangent τ/γ
-  std::optional<double> etaMax;
+  std::optional<double> etaMax;  // stress ratio at failure (the failure line's mean η)
   std::optional<double> porePressure;  // Δu at failure
 };
 
@@ -58,6 +59,7 @@ struct Analysis {
   std::vector<CompressionRecord> compression;
   std::vector<CreepStage> creep;
   std::optional<Strength> strength;   // from the drained peaks
+  std::optional<Strength> plateauStrength;  // from the perfectly plastic plateaus
   std::vector<std::string> skipped;
 };
 

@@ -7,20 +7,22 @@ namespace soilcal::derive {
 
 namespace params = models::params;
 
-Bounds BoundsAround(const params::Parameter& p, double start, double low, double high) {
+Bounds BoundsAround(const params::Parameter& p, double start, double low, double high,
+                    Margin margin) {
   low = std::min({low, high, start});
   high = std::max({low, high, start});
+  const bool identity = margin == Margin::kIdentity;
   Bounds b;
   switch (p.quantity) {
     case params::Quantity::kAngle:
-      b = {low - 3.0, high + 3.0};
+      b = identity ? Bounds{low - 1.0, high + 1.0} : Bounds{low - 3.0, high + 3.0};
       break;
     case params::Quantity::kStress:
     case params::Quantity::kStressPerLength:
-      b = {low / 1.5, high * 1.5};
+      b = identity ? Bounds{low / 1.05, high * 1.05} : Bounds{low / 1.5, high * 1.5};
       break;
     default:
-      b = {low / 1.25, high * 1.25};
+      b = identity ? Bounds{low / 1.05, high * 1.05} : Bounds{low / 1.25, high * 1.25};
       break;
   }
   if (low < 0.0) b.lower = low * 1.5;  // a negative start widens downwards

@@ -17,7 +17,9 @@ class Builder {
   Builder(std::string_view model, const DeriveOptions& options);
 
   // A value read off the tests; free with bounds from the spread [low, high].
-  void Free(std::string_view name, double value, double low, double high, std::string note);
+  // `margin`: kIdentity where the rule is an identity of this model.
+  void Free(std::string_view name, double value, double low, double high, std::string note,
+            Margin margin = Margin::kRule);
   // A value read off the tests that stays fixed (it follows from others).
   void Derived(std::string_view name, double value, std::string note);
   // A documented default no test here determines.
@@ -30,7 +32,7 @@ class Builder {
 
  private:
   void Add(std::string_view name, double value, bool fromData, bool free, double low, double high,
-           std::string note);
+           std::string note, Margin margin = Margin::kRule);
   const models::params::Model* table_;
   DeriveOptions options_;
   Derivation out_;
@@ -51,7 +53,14 @@ struct FrictionStart {
   bool fromData = false;
 };
 // φ′ and c′ from the drained peaks, else from the undrained stress paths.
-FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi);
+// With `perfectlyPlastic` (a model without hardening or softening): from the
+// plateaus of elastic, perfectly plastic fits instead of the peaks, and a
+// line whose intercept is within its scatter gives c′ = 0 and φ′ through the
+// origin, the model's c′ being read from those plateaus alone. Without it
+// the line's c′ stays: a hardening model's stiffness depends on
+// σ′3 + c′ cot φ′, so that the curves carry c′ too.
+FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
+                          bool perfectlyPlastic = false);
 // ψ from the volumetric curves, else 0 with the reason.
 void AddDilatancy(const Analysis& a, Builder& b, double phi);
 

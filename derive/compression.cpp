@@ -92,15 +92,24 @@ std::optional<double> CasagrandePreconsolidation(const std::vector<double>& sigm
   const auto two = FitTwoLines(x, y, 3);
   if (!two) return std::nullopt;
   const Line virgin = two->second;
-  // Point of largest curvature |y''|/(1 + y'²)^1.5 from three-point differences.
+  // Point of largest curvature |y''|/(1 + y'²)^1.5 from three-point
+  // differences over at least a twentieth of the record's log σ′ range on
+  // each side: closely spaced noisy readings (an automated oedometer logs
+  // hundreds) would otherwise put the largest curvature at a scatter spike.
+  const double h = (x.back() - x.front()) / 20.0;
   std::size_t p = 0;
   double best = -1.0, tangent = 0.0;
+  std::size_t before = 0;
   for (std::size_t i = 1; i + 1 < x.size(); ++i) {
-    const double s1 = (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
-    const double s2 = (y[i + 1] - y[i]) / (x[i + 1] - x[i]);
+    while (before + 1 < i && x[i] - x[before + 1] >= h) ++before;
+    std::size_t after = i + 1;
+    while (after + 1 < x.size() && x[after] - x[i] < h) ++after;
+    if (x[i] - x[before] < h || x[after] - x[i] < h) continue;  // too near an end
+    const double s1 = (y[i] - y[before]) / (x[i] - x[before]);
+    const double s2 = (y[after] - y[i]) / (x[after] - x[i]);
     const double slope = 0.5 * (s1 + s2);
     const double curvature =
-        std::abs(2.0 * (s2 - s1) / (x[i + 1] - x[i - 1])) / std::pow(1.0 + slope * slope, 1.5);
+        std::abs(2.0 * (s2 - s1) / (x[after] - x[before])) / std::pow(1.0 + slope * slope, 1.5);
     if (curvature > best) {
       best = curvature;
       p = i;

@@ -17,7 +17,7 @@ Builder::Builder(std::string_view model, const DeriveOptions& options)
 }
 
 void Builder::Add(std::string_view name, double value, bool fromData, bool free, double low,
-                  double high, std::string note) {
+                  double high, std::string note, Margin margin) {
   if (!std::isfinite(value) || !std::isfinite(low) || !std::isfinite(high)) {
     out_.skipped.push_back(std::string(name) + ": its rule gave no finite number");
     return;
@@ -41,7 +41,7 @@ void Builder::Add(std::string_view name, double value, bool fromData, bool free,
   v.free = free && p != nullptr;
   v.note = std::move(note);
   if (v.free) {
-    const Bounds bounds = BoundsAround(*p, value, low, high);
+    const Bounds bounds = BoundsAround(*p, value, low, high, margin);
     v.lower = bounds.lower;
     v.upper = bounds.upper;
   }
@@ -49,8 +49,8 @@ void Builder::Add(std::string_view name, double value, bool fromData, bool free,
 }
 
 void Builder::Free(std::string_view name, double value, double low, double high,
-                   std::string note) {
-  Add(name, value, true, true, low, high, std::move(note));
+                   std::string note, Margin margin) {
+  Add(name, value, true, true, low, high, std::move(note), margin);
 }
 void Builder::Derived(std::string_view name, double value, std::string note) {
   Add(name, value, true, false, value, value, std::move(note));

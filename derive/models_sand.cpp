@@ -22,12 +22,14 @@ double Mean(const std::vector<double>& v) {
   return v.empty() ? 0.0 : s / static_cast<double>(v.size());
 }
 
-// φ of each circle with c = 0, for the spread of φ′.
-std::vector<double> CircleAngles(const Analysis& a) {
+// φ of each circle with c = 0, for the spread of φ′: of the peaks, or of the
+// perfectly plastic plateaus.
+std::vector<double> CircleAngles(const Analysis& a, bool plateaus) {
   std::vector<double> phi;
   for (const DrainedShear& d : a.drained) {
-    const double s3 = d.extension ? d.sigma3 - d.peak.q : d.sigma3;
-    phi.push_back(std::asin(d.peak.q / (2.0 * s3 + d.peak.q)) * kDeg);
+    const double q = plateaus ? d.plateau.value_or(d.peak.q) : d.peak.q;
+    const double s3 = d.extension ? d.sigma3 - q : d.sigma3;
+    phi.push_back(std::asin(q / (2.0 * s3 + q)) * kDeg);
   }
   return phi;
 }
@@ -51,25 +53,41 @@ double PoissonOrDefault(const Analysis& a, Builder& b, std::string_view name, do
 
 }  // namespace
 
-FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
+FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi,
+                          bool perfectlyPlastic) {
   FrictionStart f;
-  if (a.strength) {
-    const std::vector<double> angles = CircleAngles(a);
+  const std::optional<Strength>& strength = perfectlyPlastic ? a.plateauStrength : a.strength;
+  if (strength) {
+    const std::vector<double> angles = CircleAngles(a, perfectlyPlastic);
+    const std::string circles =
+        std::to_string(a.drained.size()) +
+        (perfectlyPlastic ? " plateau Mohr circles (elastic, perfectly plastic fits: mean q past "
+                            "yield at E50)"
+                          : " peak Mohr circles");
     std::vector<double> s3;
     for (const DrainedShear& d : a.drained) s3.push_back(d.sigma3);
-    f = {a.strength->phi, a.strength->c, true};
+    f = {strength->phi, strength->c, true};
     const auto [lo, hi] = std::minmax_element(angles.begin(), angles.end());
-    if (a.strength->line) {
+    if (strength->line && perfectlyPlastic && !strength->interceptSignificant) {
+      f = {strength->phiThroughOrigin, 0.0, true};
       b.Free("phi", f.phi, *lo, *hi,
-             "line through the tops of " + std::to_string(a.drained.size()) +
-                 " peak Mohr circles (σ′3 = " + Range(s3, b) + "): φ′ = " + Number(f.phi) +
-                 "°, c′ = " + b.Stress(f.c));
+             "line through the origin and the tops of " + circles + " (σ′3 = " + Range(s3, b) +
+                 "): φ′ = " + Number(f.phi) + "°");
+      b.Default("c", 0.0,
+                "the intercept of the line through the circles' tops is within its scatter "
+                "(a/SE(a) = " + Number(strength->tRatio) + " < t95 = " +
+                    Number(strength->tCritical) + "): c′ = 0, a cohesionless sand");
+    } else if (strength->line) {
+      b.Free("phi", f.phi, *lo, *hi,
+             "line through the tops of " + circles + " (σ′3 = " + Range(s3, b) +
+                 "): φ′ = " + Number(f.phi) + "°, c′ = " + b.Stress(f.c));
       b.Free("c", f.c, 0.0, std::max(2.0 * f.c, 0.1 * b.options().pref),
              "intercept of the same line: c′ = a/cos φ′ = " + b.Stress(f.c));
     } else {
       b.Free("phi", f.phi, *lo, *hi,
-             "peak stress ratio of " + std::to_string(a.drained.size()) +
-                 " test(s) at σ′3 = " + Range(s3, b) + ", c′ = 0: φ′ = " + Number(f.phi) + "°");
+             (perfectlyPlastic ? "plateau stress ratio of " : "peak stress ratio of ") +
+                 std::to_string(a.drained.size()) + " test(s) at σ′3 = " + Range(s3, b) +
+                 ", c′ = 0: φ′ = " + Number(f.phi) + "°");
       b.Default("c", 0.0, "one confining stress cannot separate c′ from φ′: c′ = 0 (sand)");
     }
     return f;
@@ -83,9 +101,12 @@ FrictionStart AddStrength(const Analysis& a, Builder& b, double defaultPhi) {
   if (!phis.empty()) {
     f = {Mean(phis), 0.0, true};
     const auto [lo, hi] = std::minmax_element(phis.begin(), phis.end());
+    // The failure stress ratio is the Mohr-Coulomb criterion's own (c′ = 0):
+    // paths that agree need only a margin for their scatter.
     b.Free("phi", f.phi, *lo, *hi,
-           "largest stress ratio q/p′ of the effective stress paths of " +
-               std::to_string(phis.size()) + " undrained test(s): φ′ = " + Number(f.phi) + "°");
+           "stress ratio q/p′ at failure (mean within 3 % of the largest) of the effective stress paths of " +
+               std::to_string(phis.size()) + " undrained test(s): φ′ = " + Number(f.phi) + "°",
+           phis.size() >= 2 ? Margin::kIdentity : Margin::kRule);
     b.Default("c", 0.0, "c′ = 0 with φ′ from the stress ratio");
     return f;
   }
@@ -132,10 +153,13 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
   }
   if (E.empty() && !Gu.empty()) {
     const auto [lo, hi] = std::minmax_element(Gu.begin(), Gu.end());
+    // Linear elastic to failure: the tangent is 3G exactly, so tests that
+    // agree need only a margin for their scatter.
     b.Free("G", Mean(Gu), *lo, *hi,
            "initial tangent of " + std::to_string(Gu.size()) +
                " undrained test(s): G = Eu/3 (νu = 1/2), or τ/γ of simple shear, mean " +
-               b.Stress(Mean(Gu)));
+               b.Stress(Mean(Gu)),
+           Gu.size() >= 2 ? Margin::kIdentity : Margin::kRule);
   } else if (E.empty()) {
     b.Default("G", 10000.0 * b.options().pref / 100.0,
               "no drained deviator curve: G = 100 pref, a stiff-clay order of magnitude");
@@ -146,7 +170,7 @@ void DeriveMohrCoulomb(const Analysis& a, Builder& b) {
            "E50 at half the peak, mean of " + std::to_string(E.size()) + " test(s) (" +
                Range(E, b) + "): G = E/(2(1 + ν)) = " + b.Stress(g));
   }
-  const FrictionStart f = AddStrength(a, b, 30.0);
+  const FrictionStart f = AddStrength(a, b, 30.0, true);
   AddDilatancy(a, b, f.phi);
   b.Default("tension", 0.0, "no tension test: no tensile strength");
   b.Default("n0", 0.4, "porosity: no test here gives it; it does not enter a drained test");

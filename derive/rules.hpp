@@ -28,12 +28,26 @@ struct Circle {
 // The Mohr-Coulomb line through the tops of the circles: t = (σ1 − σ3)/2
 // against s = (σ1 + σ3)/2 gives t = a + s·tan α, then sin φ = tan α and
 // c = a/cos φ (the Kf line, Lambe & Whitman 1969). One circle, or circles at
-// one confining stress, give c = 0 and φ of their mean. nullopt for none.
+// one confining stress, give c = 0 and φ of their mean. With three or more
+// circles the intercept must differ from zero by more than its scatter: a is
+// tested against its standard error by Student's t (one-sided, 95 %; Draper &
+// Smith 1998, Applied Regression Analysis, §1.4); an intercept that is not
+// significant is flagged, with φ of the line through the origin,
+// sin φ = Σ s·t / Σ s², beside the line's own. nullopt for none.
 struct Strength {
   double phi = 0.0;    // degrees
   double c = 0.0;
-  bool line = false;   // true: from a line through two or more confining stresses
+  bool line = false;   // true: c and φ from a line through two or more confining stresses
+  // The test of the intercept (three or more circles): a/SE(a), its critical
+  // value, and φ through the origin where a did not pass it.
+  double tRatio = 0.0;
+  double tCritical = 0.0;
+  bool interceptSignificant = true;
+  double phiThroughOrigin = 0.0;  // degrees; set where the intercept is not significant
 };
+// The one-sided 95 % quantile of Student's t with `dof` degrees of freedom
+// (dof ≥ 1; tabulated to 30, 1.645 beyond).
+double StudentT95(int dof);
 std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles);
 
 // The earth pressure at rest of normally consolidated soil, Jaky (1944):
@@ -63,6 +77,13 @@ std::optional<Hyperbola> FitHyperbola(const Series& qEps, double qPeak);
 // Secant modulus at half the failure deviator, E50 = (qf/2)/ε1 at q = qf/2
 // (the curve taken from the origin).
 std::optional<double> SecantAtHalfPeak(const Series& qEps, double qf);
+
+// The plateau of a linear elastic, perfectly plastic curve fitted to q(ε1)
+// with the elastic slope E: for a fixed yield strain εy = P/E the least-
+// squares plateau P is the mean of the readings past εy; iterated from the
+// peak to its fixed point. Below the peak for a curve that hardens to its end
+// or softens after the peak; the peak itself for a curve with a flat top.
+std::optional<double> PerfectlyPlasticPlateau(const Series& qEps, double E, double qPeak);
 
 // Dilatancy angle from the largest dilatancy rate d = dεv/dε1 (most
 // negative, εv positive in contraction): sin ψ = −d/(2 − d), the plastic
@@ -167,6 +188,11 @@ double UndrainedStrength(double qPeak);
 double SkemptonA(double porePressureAtFailure, double qAtFailure);
 // Largest stress ratio η = q/p′ along an effective stress path.
 std::optional<double> LargestStressRatio(const Series& qOverP);
+// Stress ratio at failure of a path that reaches the failure line and runs
+// along it: the mean η of the points within 3 % of the largest. Scattered
+// readings put the largest η at the highest scatter (about +1.4 % for ±1 %
+// on q and p′, 0.4° of φ′); the mean over the failure line does not.
+std::optional<double> FailureStressRatio(const Series& qOverP);
 
 // ---- Rock: Hoek-Brown from triaxial peaks ---------------------------------
 

@@ -2,6 +2,7 @@
 // circles, Jaky's K0, the critical stress ratio, Hoek-Brown's regression.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "derive/rules.hpp"
@@ -25,6 +26,15 @@ double CriticalStressRatio(double phiDegrees) {
 
 double JakyK0(double phiDegrees) { return 1.0 - std::sin(phiDegrees / kDeg); }
 
+double StudentT95(int dof) {
+  static constexpr double kTable[] = {6.314, 2.920, 2.353, 2.132, 2.015, 1.943, 1.895, 1.860,
+                                      1.833, 1.812, 1.796, 1.782, 1.771, 1.761, 1.753, 1.746,
+                                      1.740, 1.734, 1.729, 1.725, 1.721, 1.717, 1.714, 1.711,
+                                      1.708, 1.706, 1.703, 1.701, 1.699, 1.697};
+  if (dof < 1) return std::numeric_limits<double>::infinity();
+  return dof <= 30 ? kTable[dof - 1] : 1.645;
+}
+
 std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles) {
   if (circles.empty()) return std::nullopt;
   std::vector<double> s, t;
@@ -35,19 +45,40 @@ std::optional<Strength> MohrCoulombLine(const std::vector<Circle>& circles) {
     lo = std::min(lo, c.sigma3);
     hi = std::max(hi, c.sigma3);
   }
+  const auto n = static_cast<double>(s.size());
   // A line needs confining stresses that differ by more than their scatter.
   if (hi > 1.05 * lo + 1e-12) {
     if (const auto line = FitLine(s, t); line && line->slope > 0.0 && line->slope < 1.0 &&
                                          line->intercept >= 0.0) {
       const double phi = std::asin(line->slope);
-      return Strength{phi * kDeg, line->intercept / std::cos(phi), true};
+      Strength out{phi * kDeg, line->intercept / std::cos(phi), true};
+      if (s.size() < 3) return out;
+      // Standard error of the intercept: σ̂² (1/n + s̄²/Sss), σ̂² = SSR/(n − 2).
+      double mean = 0.0, sss = 0.0, ssr = 0.0;
+      for (double x : s) mean += x / n;
+      for (std::size_t i = 0; i < s.size(); ++i) {
+        sss += (s[i] - mean) * (s[i] - mean);
+        ssr += (t[i] - line->At(s[i])) * (t[i] - line->At(s[i]));
+      }
+      const double se = std::sqrt(ssr / (n - 2.0) * (1.0 / n + mean * mean / sss));
+      out.tCritical = StudentT95(static_cast<int>(s.size()) - 2);
+      out.tRatio = se > 0.0 ? line->intercept / se : std::numeric_limits<double>::infinity();
+      if (out.tRatio >= out.tCritical) return out;
+      // Not significant: the line through the origin.
+      double st = 0.0, ss = 0.0;
+      for (std::size_t i = 0; i < s.size(); ++i) {
+        st += s[i] * t[i];
+        ss += s[i] * s[i];
+      }
+      out.phiThroughOrigin = std::asin(std::clamp(st / ss, 0.0, 0.999)) * kDeg;
+      out.interceptSignificant = false;
+      return out;
     }
   }
   // Cohesionless: the mean of sin φ = t/s over the circles.
   double sum = 0.0;
   for (std::size_t i = 0; i < s.size(); ++i) sum += s[i] > 0.0 ? t[i] / s[i] : 0.0;
-  return Strength{std::asin(std::clamp(sum / static_cast<double>(s.size()), 0.0, 0.999)) * kDeg,
-                  0.0, false};
+  return Strength{std::asin(std::clamp(sum / n, 0.0, 0.999)) * kDeg, 0.0, false};
 }
 
 std::optional<HoekBrown> HoekBrownRegression(const std::vector<Circle>& peaks) {
@@ -79,6 +110,22 @@ std::optional<double> LargestStressRatio(const Series& qOverP) {
     if (!best || eta > *best) best = eta;
   }
   return best;
+}
+
+std::optional<double> FailureStressRatio(const Series& qOverP) {
+  const auto largest = LargestStressRatio(qOverP);
+  if (!largest) return std::nullopt;
+  double sum = 0.0;
+  int n = 0;
+  for (std::size_t i = 0; i < qOverP.size(); ++i) {
+    if (!(qOverP.x[i] > 0.0)) continue;
+    const double eta = std::abs(qOverP.y[i]) / qOverP.x[i];
+    if (eta >= 0.97 * *largest) {
+      sum += eta;
+      ++n;
+    }
+  }
+  return sum / n;
 }
 
 double RelativeDensity(double e, double emin, double emax) {

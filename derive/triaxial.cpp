@@ -62,6 +62,28 @@ std::optional<double> SecantAtHalfPeak(const Series& qEps, double qf) {
   return 0.5 * qf / *strain;
 }
 
+std::optional<double> PerfectlyPlasticPlateau(const Series& qEps, double E, double qPeak) {
+  if (!(E > 0.0) || !(qPeak > 0.0)) return std::nullopt;
+  double plateau = qPeak;
+  for (int k = 0; k < 50; ++k) {
+    const double yield = plateau / E;
+    double sum = 0.0;
+    int n = 0;
+    for (std::size_t i = 0; i < qEps.size(); ++i) {
+      if (qEps.x[i] >= yield) {
+        sum += qEps.y[i];
+        ++n;
+      }
+    }
+    if (n == 0) return std::nullopt;
+    const double next = sum / n;
+    const bool settled = std::abs(next - plateau) <= 1e-9 * qPeak;
+    plateau = next;
+    if (settled) break;
+  }
+  return plateau;
+}
+
 std::optional<Dilatancy> DilatancyAngle(const Series& evEps) {
   if (evEps.size() < 3) return std::nullopt;
   const std::vector<double> slopes = LocalSlopes(evEps.x, evEps.y, 2);

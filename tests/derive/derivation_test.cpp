@@ -76,7 +76,7 @@ TEST(Derive, MohrCoulombFromTwoDrainedTestsGivesBackEveryParameter) {
     EXPECT_LT(v.lower, v.upper);
   }
   EXPECT_FALSE(Get(d, "nu").free);
-  EXPECT_NE(Get(d, "phi").note.find("2 peak Mohr circles"), std::string::npos) << Get(d, "phi").note;
+  EXPECT_NE(Get(d, "phi").note.find("2 plateau Mohr circles"), std::string::npos) << Get(d, "phi").note;
 }
 
 TEST(Derive, WithoutAVolumetricCurveDilatancyStaysAtZeroAndSaysWhy) {
@@ -301,8 +301,15 @@ TEST(Derive, MohrCoulombFromAnUndrainedSeries) {
   EXPECT_NEAR(Value(d, "G"), G, 1e-6 * G);
   EXPECT_TRUE(Get(d, "G").free);
   EXPECT_NE(Get(d, "G").note.find("undrained"), std::string::npos);
-  EXPECT_NEAR(Value(d, "phi"), phi, 1e-6);
+  // φ′ from the mean η along the failure line: the last points of the
+  // approach within 3 % of it pull it down by a few thousandths of a degree.
+  EXPECT_NEAR(Value(d, "phi"), phi, 0.01);
   EXPECT_NEAR(Value(d, "c"), 0.0, 1e-12);
+  // Three tests that agree: bounds of 5 % and 1° about them.
+  EXPECT_NEAR(Get(d, "G").lower, G / 1.05, 1e-6 * G);
+  EXPECT_NEAR(Get(d, "G").upper, G * 1.05, 1e-6 * G);
+  EXPECT_NEAR(Get(d, "phi").lower, phi - 1.0, 0.01);
+  EXPECT_NEAR(Get(d, "phi").upper, phi + 1.0, 0.01);
 }
 
 // UBC3D from (N1)60 as given and from a void ratio between emin and emax:

@@ -135,9 +135,9 @@ TEST(NewJob, WritesAJobThatRunsAndFindsTheParametersOfItsCurves) {
   ASSERT_EQ(made.exitStatus, 0) << made.err;
   EXPECT_EQ(made.out, "mc.toml\n");
   // The table on standard error names every value with its rule.
-  EXPECT_NE(made.err.find("peak Mohr circles"), std::string::npos) << made.err;
+  EXPECT_NE(made.err.find("plateau Mohr circles"), std::string::npos) << made.err;
   const std::string job = dir.Read("mc.toml");
-  EXPECT_NE(job.find("\nphi = 32  # line through the tops of 2 peak Mohr circles"),
+  EXPECT_NE(job.find("\nphi = 32  # line through the tops of 2 plateau Mohr circles"),
             std::string::npos) << job;
   EXPECT_NE(job.find("\nG = 12000  #"), std::string::npos) << job;
   EXPECT_NE(job.find("material = \"Test sand\""), std::string::npos) << job;
@@ -174,7 +174,7 @@ TEST(NewJob, WritesAJobThatRunsAndFindsTheParametersOfItsCurves) {
     if (p.at("name") != "phi") continue;
     sawPhi = true;
     EXPECT_NEAR(p.at("start").get<double>(), kPhi, 1e-9);
-    EXPECT_NE(p.at("start_rule").get<std::string>().find("2 peak Mohr circles"), std::string::npos);
+    EXPECT_NE(p.at("start_rule").get<std::string>().find("2 plateau Mohr circles"), std::string::npos);
   }
   EXPECT_TRUE(sawPhi);
   EXPECT_NE(dir.Read("mc.out/calibration_report.html").find("Start values read off the measured"),

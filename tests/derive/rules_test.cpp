@@ -85,6 +85,80 @@ TEST(DeriveRules, TwoMohrCirclesOnAStraightEnvelopeGiveBackCohesionAndFriction) 
   EXPECT_EQ(single->c, 0.0);
 }
 
+TEST(DeriveRules, AnInterceptWithinItsScatterGivesACohesionlessLineThroughTheOrigin) {
+  // Circle tops t = a + s sin φ + e on s = 100, 200, 300 kPa with residuals
+  // e = (d, −2d, d), orthogonal to 1 and s: the least-squares line is exactly
+  // a + s sin φ, SSR = 6d², and SE(a) = d √(6 (1/3 + 200²/20000)) = d √14.
+  const double a = 10.0, sinPhi = 0.55;
+  auto circles = [&](double d) {
+    std::vector<Circle> out;
+    const double e[] = {d, -2.0 * d, d};
+    for (int i = 0; i < 3; ++i) {
+      const double s = 100.0 * (i + 1), t = a + s * sinPhi + e[i];
+      out.push_back({s - t, s + t});
+    }
+    return out;
+  };
+  // d = 1: a/SE = 10/√14 = 2.67, below t95 with one degree of freedom (6.31).
+  const auto loose = MohrCoulombLine(circles(1.0));
+  ASSERT_TRUE(loose);
+  EXPECT_NEAR(loose->tRatio, 10.0 / std::sqrt(14.0), 1e-9);
+  EXPECT_NEAR(loose->tCritical, 6.314, 1e-12);
+  EXPECT_FALSE(loose->interceptSignificant);
+  // The line itself is kept beside φ through the origin, sin φ = Σ s t / Σ s².
+  EXPECT_TRUE(loose->line);
+  EXPECT_NEAR(loose->c, a / std::sqrt(1.0 - sinPhi * sinPhi), 1e-9);
+  const double st = 100.0 * (a + 55.0 + 1.0) + 200.0 * (a + 110.0 - 2.0) + 300.0 * (a + 165.0 + 1.0);
+  EXPECT_NEAR(loose->phiThroughOrigin, std::asin(st / 140000.0) / kDeg, 1e-9);
+  // d = 0.2: a/SE = 13.4 passes; c′ = a/cos φ and φ of the line stay.
+  const auto tight = MohrCoulombLine(circles(0.2));
+  ASSERT_TRUE(tight);
+  EXPECT_NEAR(tight->tRatio, 50.0 / std::sqrt(14.0), 1e-9);
+  EXPECT_TRUE(tight->interceptSignificant);
+  EXPECT_TRUE(tight->line);
+  EXPECT_NEAR(tight->phi, std::asin(sinPhi) / kDeg, 1e-9);
+  EXPECT_NEAR(tight->c, a / std::sqrt(1.0 - sinPhi * sinPhi), 1e-9);
+  // Circles exactly on a line with c′ > 0 have no scatter: always significant.
+  const double Kp = (1.0 + 0.5) / (1.0 - 0.5);
+  std::vector<Circle> exact;
+  for (double s3 : {50.0, 150.0, 300.0}) exact.push_back({s3, s3 * Kp + 2.0 * 5.0 * std::sqrt(Kp)});
+  const auto kept = MohrCoulombLine(exact);
+  ASSERT_TRUE(kept);
+  EXPECT_TRUE(kept->line);
+  EXPECT_TRUE(kept->interceptSignificant);
+  EXPECT_NEAR(kept->c, 5.0, 1e-9);
+  EXPECT_NEAR(kept->phi, 30.0, 1e-9);
+  // The table's ends.
+  EXPECT_NEAR(StudentT95(2), 2.920, 1e-12);
+  EXPECT_NEAR(StudentT95(30), 1.697, 1e-12);
+  EXPECT_NEAR(StudentT95(200), 1.645, 1e-12);
+}
+
+TEST(DeriveRules, ThePerfectlyPlasticPlateauIsTheMeanOfTheReadingsPastYield) {
+  // A flat top: q = min(E ε, qf) gives back qf.
+  Series flat;
+  for (int i = 0; i <= 100; ++i) {
+    flat.x.push_back(0.001 * i);
+    flat.y.push_back(std::min(20000.0 * 0.001 * i, 300.0));
+  }
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(flat, 20000.0, 300.0), 300.0, 1e-9);
+  // Rigid (E large) and softening: readings 0, 400, 360, 320, 300, 300 at
+  // ε = 0…5 %: yield at 400/E ≈ 0, so P is the mean of the five readings past
+  // the origin, 336, and the yield strain stays below the first of them.
+  const Series soft{{0.0, 0.01, 0.02, 0.03, 0.04, 0.05}, {0.0, 400.0, 360.0, 320.0, 300.0, 300.0}};
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(soft, 1e9, 400.0), 336.0, 1e-9);
+  // Hardening to the end, q = 100 + 1000 ε on ε = 0.01…0.1 (after a jump
+  // from the origin), with E = 20000: P = 100 + 1000 ε̄ over the readings
+  // with ε ≥ P/E; the fixed point keeps all ten (P/E < 0.01), P = 155.
+  Series hard{{0.0}, {0.0}};
+  for (int i = 1; i <= 10; ++i) {
+    hard.x.push_back(0.01 * i);
+    hard.y.push_back(100.0 + 1000.0 * 0.01 * i);
+  }
+  EXPECT_NEAR(*PerfectlyPlasticPlateau(hard, 20000.0, 200.0), 155.0, 1e-9);
+  EXPECT_FALSE(PerfectlyPlasticPlateau(hard, 0.0, 200.0));
+}
+
 TEST(DeriveRules, StressRatiosAndFrictionAnglesConvertBothWays) {
   for (double phi : {20.0, 30.0, 40.0}) {
     SCOPED_TRACE(phi);
@@ -190,6 +264,24 @@ TEST(DeriveRules, ABilinearCompressionCurveGivesBackItsIndicesAndItsKinkByBothMe
   ASSERT_TRUE(c2 && b2);
   EXPECT_NEAR(*c2, 180.0, 0.19 * 180.0);
   EXPECT_NEAR(*b2, 180.0, 0.19 * 180.0);
+}
+
+TEST(DeriveRules, CasagrandesConstructionOnCloselySpacedScatteredReadingsFindsTheKink) {
+  // 241 readings from 25 to 1600 kPa (Cr = 0.05, Cc = 0.40, σ′p = 200 kPa),
+  // each void ratio scattered by ±0.1 % alternately: between neighbours the
+  // scatter's curvature is far larger than the kink's, so the construction
+  // must look over a wider stencil to land near σ′p.
+  std::vector<double> sigma, e;
+  for (int k = 0; k <= 240; ++k) {
+    const double s = 25.0 * std::pow(64.0, k / 240.0);
+    const double clean = s <= 200.0 ? 1.2 - 0.05 * std::log10(s / 25.0)
+                                    : 1.2 - 0.05 * std::log10(8.0) - 0.40 * std::log10(s / 200.0);
+    sigma.push_back(s);
+    e.push_back(clean * (k % 2 == 0 ? 1.001 : 0.999));
+  }
+  const auto casagrande = CasagrandePreconsolidation(sigma, e);
+  ASSERT_TRUE(casagrande);
+  EXPECT_NEAR(*casagrande, 200.0, 0.1 * 200.0);
 }
 
 TEST(DeriveRules, LambdaAndKappaStarFromLoadingWithAKinkAndAnUnloadingBranch) {
@@ -316,6 +408,18 @@ TEST(DeriveRules, UndrainedStrengthSkemptonAAndTheSandStateCorrelation) {
   EXPECT_DOUBLE_EQ(SkemptonA(30.0, 100.0), 0.3);
   Series path{{100.0, 80.0, 60.0}, {0.0, 60.0, 72.0}};
   EXPECT_DOUBLE_EQ(*LargestStressRatio(path), 1.2);
+  EXPECT_DOUBLE_EQ(*FailureStressRatio(path), 1.2);
+  // A path that reaches η = M = 1.1 and runs along it with q scattered by
+  // ±1 % alternately: the largest ratio is 1 % high, the failure ratio is M.
+  Series scattered;
+  for (int i = 0; i <= 40; ++i) {
+    const double p = 100.0 - i;
+    const double eta = i < 10 ? 0.11 * i : 1.1 * (i % 2 == 0 ? 1.01 : 0.99);
+    scattered.x.push_back(p);
+    scattered.y.push_back(eta * p);
+  }
+  EXPECT_NEAR(*LargestStressRatio(scattered), 1.111, 1e-12);
+  EXPECT_NEAR(*FailureStressRatio(scattered), 1.1, 1e-3);
   EXPECT_DOUBLE_EQ(RelativeDensity(0.7, 0.5, 0.9), 0.5);
   EXPECT_DOUBLE_EQ(BlowCountFromDensity(0.5), 11.5);
 }
