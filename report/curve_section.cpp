@@ -146,6 +146,15 @@ std::string TestInfo(const TestSummary& t, const QuantityUnits& units) {
            std::string(input::ComponentName(c)) + " " + ShortNumber(s[static_cast<std::size_t>(c)] + 0.0);
   }
   row("Initial stresses (tension positive)", all + unit);
+  if (t.ownStart) {
+    // The specimen's own start, which the simulation of this test uses in
+    // place of the material's.
+    const SpecimenStart& own = *t.ownStart;
+    const bool porosity = own.given == "n0";
+    row(porosity ? "Porosity of this specimen n0" : "Void ratio of this specimen e0",
+        porosity ? ShortNumber(own.porosity) + " (e0 = " + ShortNumber(own.voidRatio) + ")"
+                 : ShortNumber(own.voidRatio) + " (n0 = " + ShortNumber(own.porosity) + ")");
+  }
   return out + "</table>\n";
 }
 

@@ -65,6 +65,14 @@ struct CurveSummary {
 // How the report and the messages name a curve: its label, else its file.
 inline const std::string& CurveName(const CurveSummary& c) { return c.label.empty() ? c.file : c.label; }
 
+// A specimen's start state as the person gave it: "e0" or "n0", and both
+// the void ratio and the porosity it stands for.
+struct SpecimenStart {
+  std::string given;  // "e0" or "n0"
+  double voidRatio = 0.0;
+  double porosity = 0.0;
+};
+
 struct TestSummary {
   std::string file;  // lab-test file, bare name
   std::vector<CurveSummary> curves;
@@ -79,6 +87,9 @@ struct TestSummary {
   bool undrained = false;        // an undrained material set: pore pressures build up
   // A test taken from a laboratory file: the reader's choices, in words.
   std::vector<std::string> sources;
+  // The start void ratio of this test's own specimen (a TOML test's e0 or
+  // n0), in place of the material's; none when the test takes the job's.
+  std::optional<SpecimenStart> ownStart{};
 };
 
 // The job's units as the lab-test files name them.

@@ -269,14 +269,20 @@ json ToJson(const Summary& s) {
       curve["best"] = FitJson(c.best);
       curves.push_back(std::move(curve));
     }
-    j["tests"].push_back({{"file", t.file},
-                          {"header", t.header},
-                          {"material", t.material},
-                          {"test_type", TestTypeJson(t.type)},
-                          {"load_steps", t.loadSteps},
-                          {"initial_stress", t.initialStress ? json(*t.initialStress) : json(nullptr)},
-                          {"undrained", t.undrained},
-                          {"curves", curves}});
+    json test = {{"file", t.file},
+                 {"header", t.header},
+                 {"material", t.material},
+                 {"test_type", TestTypeJson(t.type)},
+                 {"load_steps", t.loadSteps},
+                 {"initial_stress", t.initialStress ? json(*t.initialStress) : json(nullptr)},
+                 {"undrained", t.undrained},
+                 {"curves", curves}};
+    if (t.ownStart) {
+      test["own_start"] = {{"given", t.ownStart->given},
+                           {"void_ratio", t.ownStart->voidRatio},
+                           {"porosity", t.ownStart->porosity}};
+    }
+    j["tests"].push_back(std::move(test));
   }
   j["input_warnings"] = WarningsJson(s.inputWarnings);
   j["warnings"] = WarningsJson(s.warnings);
@@ -345,6 +351,11 @@ Summary FromJson(const json& j) {
       test.initialStress = sigma;
     }
     test.undrained = OptionalOf<bool>(t, "undrained").value_or(false);
+    if (const auto own = t.find("own_start"); own != t.end() && own->is_object()) {
+      test.ownStart = SpecimenStart{own->value("given", std::string("e0")),
+                                    NumberOrNaN(own->value("void_ratio", json(nullptr))),
+                                    NumberOrNaN(own->value("porosity", json(nullptr)))};
+    }
     for (const json& c : t.at("curves")) {
       CurveSummary curve;
       const json& codes = c.at("quantity_codes");

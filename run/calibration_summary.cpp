@@ -78,6 +78,25 @@ void Parameters(const input::Job& job, const CalibrationTrace& trace, report::Su
   }
 }
 
+// The start void ratio a test of a TOML job gives its own specimen: the
+// porosity is slot 20; the void ratio is the value of a slot of the model's
+// own e0 when it has one (exactly as given), else it follows from the
+// porosity.
+std::optional<report::SpecimenStart> OwnStart(const input::Job& job, std::size_t test) {
+  if (!job.language || test >= job.language->testSlots.size()) return std::nullopt;
+  const std::vector<input::TestSlot>& own = job.language->testSlots[test];
+  const auto porosity = std::find_if(own.begin(), own.end(),
+                                     [](const input::TestSlot& o) { return o.slot == 20; });
+  if (porosity == own.end() || !(porosity->value > 0.0 && porosity->value < 1.0)) return std::nullopt;
+  report::SpecimenStart start{porosity->name, porosity->value / (1.0 - porosity->value), porosity->value};
+  for (const input::TestSlot& o : own) {
+    if (o.slot != 20 && o.value > 0.0 && std::abs(o.value / (1.0 + o.value) - start.porosity) < 1e-12) {
+      start.voidRatio = o.value;
+    }
+  }
+  return start;
+}
+
 // Tests and curves with what the readers got to; measured points in the
 // file's column order.
 void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves) {
@@ -86,6 +105,7 @@ void Tests(const input::Job& job, report::Summary& s, report::JobCurves& curves)
     report::TestSummary t;
     t.file = services::BareName(test.testFile);
     if (job.language && ti < job.language->sources.size()) t.sources = job.language->sources[ti];
+    t.ownStart = OwnStart(job, ti);
     std::vector<report::CurvePoints> points;
     for (std::size_t c = 0; c < test.curveFiles.size(); ++c) {
       report::CurveSummary curve;

@@ -157,12 +157,13 @@ def test_two_jobs_evaluate_at_once_from_two_python_threads(tmp_path):
 
 def test_a_library_model_is_named_as_its_library_describes_it(tmp_path):
     # The hypoplastic sand library declares hs (a stress), n, alpha and beta;
-    # the example's start error is the one the program reports (14.98 %, each
-    # test from its own void ratio; 14.79 % from their mean).
+    # the example's start error is the one the program reports (17.06 % over
+    # the deviator and the volumetric curves, each test from its own void
+    # ratio).
     folder = copy_example("hypoplastic_sand", tmp_path / "hypo")
     job = soilcal.Job(os.path.join(folder, "job.toml"))
     assert job.free_parameters == ["hs", "n", "alpha", "beta"]
     assert job.units == {"hs": "kPa", "n": "", "alpha": "", "beta": ""}
     assert job.start == pytest.approx([4.0e6, 0.27, 0.14, 2.5], rel=1e-15)
     start = job.evaluate(job.start)
-    assert start["mean_relative_error"] == pytest.approx(14.98, abs=0.005)
+    assert start["mean_relative_error"] == pytest.approx(17.06, abs=0.005)
