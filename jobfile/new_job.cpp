@@ -158,6 +158,7 @@ void AddLabFile(const std::string& path, const std::vector<std::string>& specime
     if (!choice->specimen.empty()) t.insert("specimen", SpecimenTable(choice->specimen));
     if (!choice->group.empty()) t.insert("group", choice->group);
     s.tests.push_back(std::move(t));
+    s.fromLab.push_back(true);
     return;
   }
   if (specimens.empty()) {
@@ -298,7 +299,7 @@ std::optional<double> StartK0(const std::vector<derive::Derivation>& derivations
 std::vector<std::string> StartAtRest(const NativeJob& native, double k0, Sources& s) {
   std::vector<std::string> named;
   const std::vector<derive::MeasuredTest> measured = MeasuredTests(native);
-  if (measured.size() != s.tests.size()) return named;
+  if (measured.size() != s.tests.size() || s.fromLab.size() != s.tests.size()) return named;
   for (std::size_t i = 0; i < measured.size(); ++i) {
     toml::table* t = s.tests.get(i)->as_table();
     if (!s.fromLab[i] || t == nullptr || measured[i].kind != derive::TestKind::kOedometer) continue;

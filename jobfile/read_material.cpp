@@ -76,7 +76,7 @@ std::string RangeText(const params::Range& r, const std::string& unit) {
 
 // Slots the job leaves out but the model's rules read: the value that keeps
 // the model as the engineer expects it (no dilatancy cut-off, a friction
-// angle consistent with M or K0nc).
+// angle consistent with M or K0nc, K0nc of Jaky for the cap fit).
 void ApplyJobDefaults(const State& s, const std::array<const toml::key*, 256>& bySlot,
                       input::MaterialInput& material) {
   auto& p = material.params;
@@ -90,6 +90,11 @@ void ApplyJobDefaults(const State& s, const std::array<const toml::key*, 256>& b
         break;
       case params::JobDefault::kSineFromM:
         if (p[31] > 0.0) p[static_cast<std::size_t>(slot)] = 3.0 * p[31] / (6.0 + p[31]);
+        break;
+      case params::JobDefault::kK0ncFromSine:
+        // A K0nc of 0 fails the cap fit of every test; 1 − sin φ of the
+        // given φ is what a native job's K0nc below 0 becomes.
+        if (p[3] > 0.0 && p[3] < 1.0) p[static_cast<std::size_t>(slot)] = 1.0 - p[3];
         break;
       case params::JobDefault::kSineFromK0nc:
         if (p[37] > 0.0 && p[37] < 1.0) {
@@ -332,7 +337,6 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
                                   : std::string(" (it is derived from K0nc before every test; "
                                                 "any positive value, e.g. M = 1)")));
   }
-  ApplyJobDefaults(s, bySlot, material);
   for (const Given& g : given) {
     const params::Parameter* p = g.ref.named;
     if (p == nullptr || p->stored == params::Stored::kAsGiven) continue;
@@ -349,6 +353,8 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
     }
     material.params[static_cast<std::size_t>(g.ref.slot)] = params::ToStored(*p, g.value, partner);
   }
+  // After the conversions: K0nc of Jaky reads sin φ as stored.
+  ApplyJobDefaults(s, bySlot, material);
   CompleteUserModelSet(s, bySlot, material);
 }
 

@@ -109,11 +109,14 @@ std::string ModelSection(const input::Job& job) {
 std::string ParameterSection(const input::MaterialInput& m) {
   std::string t = "[parameters]\n";
   std::set<int> written;
-  // A slot the reader fills when the job leaves it out is written even at 0.
+  // A slot the reader fills when the job leaves it out is written even at 0;
+  // a K0nc the model derives (not above 0) is left out, and the reader
+  // derives it alike.
   auto given = [&](int slot) {
     const double v = m.params[static_cast<std::size_t>(slot)];
-    return v != 0.0 || std::signbit(v) ||
-           params::JobDefaultOf(m.baseModel, slot) != params::JobDefault::kNone;
+    const params::JobDefault fill = params::JobDefaultOf(m.baseModel, slot);
+    if (fill == params::JobDefault::kK0ncFromSine) return v > 0.0;
+    return v != 0.0 || std::signbit(v) || fill != params::JobDefault::kNone;
   };
   if (const params::Model* model = TableOf(m)) {
     for (const params::Parameter& p : model->parameters) {

@@ -494,6 +494,7 @@ std::string UnitText(Quantity q, std::string_view force, std::string_view length
 
 JobDefault JobDefaultOf(int model, int slot) {
   if ((model == 6 || model == 19) && slot == 22) return JobDefault::kOne;
+  if ((model == 6 || model == 19) && slot == 39) return JobDefault::kK0ncFromSine;
   if (model == 5 && slot == 3) return JobDefault::kSineFromM;
   if ((model == 4 || model == 8) && slot == 3) return JobDefault::kSineFromK0nc;
   return JobDefault::kNone;

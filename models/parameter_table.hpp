@@ -74,12 +74,14 @@ struct Parameter {
 // What a TOML job puts into a slot it does not give, where 0 would change
 // the model behind the engineer's back (the porosity range of the Hardening
 // Soil dilatancy cut-off, the friction angle that the soft-soil
-// admissibility rules read). Slots without such a default stay 0.
+// admissibility rules read, the Hardening Soil K0nc that the cap fit
+// reads). Slots without such a default stay 0.
 enum class JobDefault {
   kNone,
   kOne,             // 1 (n_max: no dilatancy cut-off)
   kSineFromM,       // sin φ = 3 M/(6 + M), the friction angle of M in compression
   kSineFromK0nc,    // sin φ = 1 − K0nc (Jaky)
+  kK0ncFromSine,    // K0nc = 1 − sin φ (Jaky), what the model takes for a K0nc below 0
 };
 JobDefault JobDefaultOf(int model, int slot);
 

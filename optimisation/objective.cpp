@@ -34,8 +34,8 @@ const char* RunFailureReason(int status, int model, const models::PropSoil& prop
     case 1: return "the stress point could not be initialised";
     case 2:
       return model == 6 || model == 19
-                 ? "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref "
-                   "at the given phi"
+                 ? "the cap fit of the Hardening Soil model (HS_CapItr) found no cap for E50ref, "
+                   "EOedRef and K0nc"
                  : "the parameter completion of the model failed";
     case 3:
       return solver == labtest::StepSolver::kFast

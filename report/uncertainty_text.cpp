@@ -77,8 +77,9 @@ std::string Wall(const Context& c, std::size_t j, const opt::UncertaintyFlag& f)
   };
   std::vector<std::string> fixed, calibrated;
   std::string remedy;
+  const auto& material = c.job.material.params;
   for (const opt::RuleSlot& s : opt::SlotsOfRule(f.text)) {
-    if (s.slot == walled) continue;
+    if (s.slot == walled || !opt::RuleReads(s, material)) continue;
     std::optional<std::size_t> free;
     for (std::size_t k = 0; k < c.job.settings.index.size() && k < c.display.size(); ++k) {
       if (c.job.settings.index[k] == s.slot) free = k;
@@ -88,7 +89,6 @@ std::string Wall(const Context& c, std::size_t j, const opt::UncertaintyFlag& f)
                            DisplayValue(c.display[*free], c.result.parameters[*free].value));
       continue;
     }
-    const auto& material = c.job.material.params;
     if (fixed.size() == 2 || s.slot < 0 || static_cast<std::size_t>(s.slot) >= material.size()) continue;
     ParameterDisplay shown;
     shown.symbol = name(s.slot);

@@ -13,7 +13,9 @@
 // 1 atm, CRR = exp(N/14.1 + (N/126)^2 - (N/23.6)^3 + (N/25.4)^4 - 2.8);
 // (2) the f_dens that brings the field CRR to 15 cycles; (3) the cycles to
 // liquefaction per CSR; (4) the cycles to liquefaction at 10, 20, 40 and 80
-// load steps per half cycle. `soilcal_liquefaction_study crr|fdens|cycles|steps`
+// load steps per half cycle; (5) the steady single-amplitude shear strain
+// of cyclic mobility beside the bound its dilatancy sets, at f_Epost 1, 0.2
+// and 0.01. `soilcal_liquefaction_study crr|fdens|cycles|steps|mobility`
 // prints one part.
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "models/ubc3d/ubc3d.hpp"
 #include "tests/labtest/ubc3d_sand.hpp"
 
 namespace {
@@ -142,6 +145,44 @@ void StepsStudy() {
   }
 }
 
+// Cyclic mobility, undrained: on the peak surface the plastic dilation
+// sin(psi) d gamma_p raises p' by K sin(psi) d gamma_p with K = K_B^e pref
+// (p'/pref)^0.5, so the climb from p' = 0 to tau / sin(phi_p) takes
+// gamma = 2 sqrt(p') / (K_B^e sin(psi) sqrt(pref)), half of it on each side
+// of the cycle, whatever the plastic modulus. The steady single-amplitude
+// shear strain (largest |gamma_xy| of cycles 16 to 20, K0 1, 20 steps per
+// half cycle) beside that bound, at three post-liquefaction factors.
+void MobilityStudy() {
+  std::puts("\nCyclic mobility: steady single-amplitude shear strain (%, cycles 16-20) and its "
+            "dilatancy bound (K0 = 1)");
+  std::puts("(N1)60   CSR  sin(psi)  bound  f_Epost 1    0.2   0.01");
+  const double sinCv = std::sin(33.0 * std::acos(-1.0) / 180.0);
+  struct Case {
+    double n160, csr;
+  };
+  for (const Case c : {Case{15, 0.2}, Case{25, 0.25}, Case{25, 0.3}, Case{25, 0.4}}) {
+    const models::ubc3d::Correlations k = models::ubc3d::CorrelationsOf(c.n160, 33.0);
+    const double sinP = std::sin(k.phiP * std::acos(-1.0) / 180.0);
+    const double bound = 100.0 * std::sqrt(100.0 * c.csr / sinP) / (k.KBe * (sinP - sinCv) * 10.0);
+    std::printf("%6.0f  %4.2f  %8.4f  %5.2f", c.n160, c.csr, sinP - sinCv, bound);
+    for (const double fEpost : {1.0, 0.2, 0.01}) {
+      const auto job = testing::CorrelatedSandJob(c.n160, fEpost);
+      const testing::CyclicOutcome o = testing::CyclicSimpleShear(*job, 1.0, c.csr, 20, kSteps);
+      double amplitude = 0.0;
+      for (int i = 1; i <= o.run.nRecorded; ++i) {
+        const input::RecordedPoint p = o.ctx->rec.Point(i);
+        if (p.time > 16.0) amplitude = std::max(amplitude, 100.0 * std::fabs(p.strain[3]));
+      }
+      if (o.status != 0) {
+        std::printf("  %9s", "fail");
+      } else {
+        std::printf("  %9.2f", amplitude);
+      }
+    }
+    std::puts("");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,5 +223,6 @@ int main(int argc, char** argv) {
   if (part == "all" || part == "fdens") DensificationStudy();
   if (part == "all" || part == "cycles") CyclesStudy();
   if (part == "all" || part == "steps") StepsStudy();
+  if (part == "all" || part == "mobility") MobilityStudy();
   return 0;
 }

@@ -112,5 +112,35 @@ TEST(ModelDefaults, ANativeCutOffAtZeroComesBackFromTheTomlJob) {
             1.0);
 }
 
+// A Hardening Soil job without K0nc: the cap fit reads K0nc = 1 − sin φ
+// (Jaky), as the model does for a K0nc below 0, instead of 0, with which
+// it found no cap and no test ran. The test runs exactly as with that K0nc
+// given, and its cap yields: the volumetric strain differs from a K0nc
+// of 0.6.
+TEST(ModelDefaults, HardeningSoilWithoutK0ncTakesJaky) {
+  const auto run = [](const std::string& k0) {
+    std::string material = kHardeningSoil;
+    material.replace(material.find("K0nc = 0.43\n"), 12, k0);
+    TempDir dir;
+    dir.Write("job.toml", material + kTriaxial);
+    jobfile::WriteNativeFromToml((dir.path() / "job.toml").string(), (dir.path() / "out").string());
+    return RunLabTestProgram(dir.path() / "out", "T.VLT");
+  };
+  const LabTestOutput left = run("");
+  ASSERT_EQ(left.exitStatus, 0) << left.err;
+  ASSERT_GT(left.points.size(), 100u) << left.err;
+  const LabTestOutput jaky = run("K0nc = " + std::to_string(1.0 - Sin(35)) + "\n");
+  const LabTestOutput other = run("K0nc = 0.6\n");
+  ASSERT_EQ(jaky.points.size(), left.points.size());
+  ASSERT_EQ(other.exitStatus, 0) << other.err;
+  const RecordedPoint& a = left.points.back();
+  const RecordedPoint& b = jaky.points.back();
+  EXPECT_NEAR(a.Deviator(), b.Deviator(), 1e-4 * std::abs(b.Deviator()));
+  EXPECT_NEAR(a.VolumetricStrain(), b.VolumetricStrain(), 1e-6);
+  const RecordedPoint& mid = left.points[left.points.size() / 10];
+  const RecordedPoint& otherMid = other.points[other.points.size() / 10];
+  EXPECT_GT(std::abs(mid.VolumetricStrain() - otherMid.VolumetricStrain()), 1e-5);
+}
+
 }  // namespace
 }  // namespace soilcal::testing

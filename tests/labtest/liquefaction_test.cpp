@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "labtest/ubc3d_sand.hpp"
+#include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::testing {
 namespace {
@@ -137,6 +138,44 @@ TEST(Liquefaction, CyclesToLiquefactionHardlyDependOnTheLoadSteps) {
                                                labtest::StepSolver::kPrescribed, true, 0.0005);
   ASSERT_LT(fine.cycles, 30.0);
   EXPECT_LE(std::fabs(coarse.cycles - fine.cycles), std::max(0.1 * fine.cycles, 0.5));
+}
+
+TEST(Liquefaction, TheStrainOfCyclicMobilityIsBoundedByTheDilatancyOnThePeakSurface) {
+  // Undrained, the plastic dilation sin(psi) d gamma_p on the peak surface
+  // raises p' by K sin(psi) d gamma_p, K = K_B^e pref (p'/pref)^0.5, so the
+  // climb from p' = 0 to the p' = tau / sin(phi_p) that carries the cyclic
+  // shear stress takes gamma = 2 sqrt(p') / (K_B^e sin(psi) sqrt(pref)),
+  // half of it on each side of the cycle. Once the cyclic mobility is
+  // steady (the last four of 12 cycles) the single-amplitude shear strain
+  // lies between 0.78 and 1.02 times that half. The plastic modulus does
+  // not enter: this caps the dense sand ((N1)60 25, sin(psi) 0.064) below
+  // 1.5 %, while (N1)60 15 (sin(psi) 0.022) passes 3 %.
+  struct Case {
+    double n160, csr;
+  };
+  const double pref = 100.0, sinCv = std::sin(33.0 * std::acos(-1.0) / 180.0);
+  for (const Case c : {Case{25, 0.3}, Case{25, 0.4}, Case{15, 0.2}}) {
+    SCOPED_TRACE(::testing::Message() << c.n160 << " " << c.csr);
+    const models::ubc3d::Correlations k = models::ubc3d::CorrelationsOf(c.n160, 33.0);
+    const double sinP = std::sin(k.phiP * std::acos(-1.0) / 180.0);
+    const double bound =
+        std::sqrt(100.0 * c.csr / sinP) / (k.KBe * (sinP - sinCv) * std::sqrt(pref));
+    const auto job = CorrelatedSandJob(c.n160);
+    const CyclicOutcome o = CyclicSimpleShear(*job, 1.0, c.csr, 12, 20);
+    ASSERT_EQ(o.status, 0);
+    double amplitude = 0.0;
+    for (int i = 1; i <= o.run.nRecorded; ++i) {
+      const input::RecordedPoint p = o.ctx->rec.Point(i);
+      if (p.time > 8.0) amplitude = std::max(amplitude, ShearStrainOf(p));
+    }
+    EXPECT_LE(amplitude, 1.02 * bound);
+    EXPECT_GE(amplitude, 0.78 * bound);
+    if (c.n160 < 20.0) {
+      EXPECT_GT(amplitude, 0.03);
+    } else {
+      EXPECT_LT(amplitude, 0.03);
+    }
+  }
 }
 
 TEST(Liquefaction, CyclesFallMonotonicallyAsTheStressRatioRises) {

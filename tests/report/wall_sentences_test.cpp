@@ -1,7 +1,7 @@
 // A wall is named with its rule and the parameters behind it: the fixed
 // ones with the values the job gives them and the way to move them that
 // moves the wall away, the calibrated ones as a trade-off. The Hardening
-// Soil cap fit that holds E50ref below EOedRef, the K0nc rule of the
+// Soil cap fit that holds E50ref above about 0.7 EOedRef, the K0nc rule of the
 // friction angle, and a clipped interval that names the limit that cut it.
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace {
 namespace opt = optimisation;
 
 constexpr const char* kCapFit =
-    "the cap fit of the Hardening Soil model (HS_CapItr) rejected EOedRef/E50ref at the given phi";
+    "the cap fit of the Hardening Soil model (HS_CapItr) found no cap for E50ref, EOedRef and K0nc";
 constexpr const char* kK0Rule = "K0nc outside (1 - sin phi)/(1 + sin phi)..1";
 
 // A Hardening Soil job (kN, m) with the given free slots and bounds; the
@@ -81,21 +81,35 @@ opt::UncertaintyFlag Wall(const char* rule, bool upper, double at, bool atWall) 
   return f;
 }
 
-// The case: E50ref = 38095 kPa = EOedRef/1.05 with EOedRef fixed
-// at 40000 kPa. A stiffer oedometer modulus moves the cap's limit up.
-TEST(WallSentences, TheCapFitWallNamesTheFixedOedometerModulusAndSaysRaiseIt) {
-  const input::Job job = HardeningSoilJob({40}, {10000.0}, {60000.0});
-  const auto flags = Described(job, {38095.0}, Wall(kCapFit, true, 38095.0, true));
+// The cap fit finds no cap for E50ref below about 0.7 EOedRef: the wall is
+// a lower one, set by EOedRef and K0nc (given, so φ is not read), and a
+// softer oedometer modulus moves it down.
+TEST(WallSentences, TheCapFitWallNamesTheFixedOedometerModulusAndK0nc) {
+  const input::Job job = HardeningSoilJob({40, 3}, {10000.0, 0.3}, {60000.0, 0.7});
+  const auto flags =
+      Described(job, {28046.0, std::sin(33.7 * M_PI / 180.0)}, Wall(kCapFit, false, 28046.0, true));
   ASSERT_EQ(flags.size(), 1u);
   EXPECT_EQ(flags[0].kind, "wall");
   const std::string& text = flags[0].text;
-  EXPECT_NE(text.find("above 38095 kPa the rule \u201c" + std::string(kCapFit) + "\u201d"),
+  EXPECT_NE(text.find("below 28046 kPa the rule \u201c" + std::string(kCapFit) + "\u201d"),
             std::string::npos) << text;
-  EXPECT_NE(text.find("set there by Eoedref fixed at 40000 kPa and φ fixed at 35°"),
+  EXPECT_NE(text.find("set there by Eoedref fixed at 40000 kPa and K0nc fixed at 0.5;"),
             std::string::npos) << text;
-  EXPECT_NE(text.find("the calibrated value 38095 kPa lies at it"), std::string::npos) << text;
-  EXPECT_NE(text.find("Free Eoedref or raise it rather than reading E50ref as calibrated."),
+  EXPECT_EQ(text.find("φ"), std::string::npos) << text;
+  EXPECT_NE(text.find("the calibrated value 28046 kPa lies at it"), std::string::npos) << text;
+  EXPECT_NE(text.find("Free Eoedref or lower it rather than reading E50ref as calibrated."),
             std::string::npos) << text;
+
+  // A native job without K0nc (below 0) searches with 1 − sin φ of its
+  // start values: K0nc is not shown as "fixed at -1", nor is φ named.
+  input::Job noK0 = HardeningSoilJob({40}, {10000.0}, {60000.0});
+  noK0.material.params[39] = -1.0;
+  const std::string derived = Described(noK0, {28046.0}, Wall(kCapFit, false, 28046.0, true))[0].text;
+  EXPECT_NE(derived.find("set there by Eoedref fixed at 40000 kPa and Gurref fixed at 60000 kPa;"),
+            std::string::npos) << derived;
+  const std::string behind = derived.substr(derived.find("rejects every value"));
+  EXPECT_EQ(behind.find("K0nc"), std::string::npos) << derived;
+  EXPECT_EQ(derived.find("φ"), std::string::npos) << derived;
 }
 
 // K0nc >= (1 − sin φ)/(1 + sin φ): its lower wall falls as φ rises. With φ
@@ -134,7 +148,15 @@ TEST(WallSentences, ARuleOfTheParameterAloneAsksToMoveTheBound) {
 TEST(WallSentences, RuleSlotsGiveOppositeWaysForOppositeSides) {
   EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 38, true), 1);
   EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 38, false), -1);
-  EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 3, true), 0);
+  // A larger K0nc or a stiffer unloading lowers the cap fit's lower limit
+  // of E50ref; φ is not read.
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 3, false), 0);
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 39, false), 1);
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 1, false), 1);
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 40, 2, false), 0);
+  // The upper wall of EOedRef: a stiffer E50ref or a larger K0nc moves it up.
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 38, 40, true), 1);
+  EXPECT_EQ(opt::WideningDirection(kCapFit, 38, 39, true), 1);
   EXPECT_EQ(opt::WideningDirection(kK0Rule, 39, 3, false), 1);
   EXPECT_EQ(opt::WideningDirection(kK0Rule, 3, 39, false), 1);
   EXPECT_EQ(opt::WideningDirection("E50ref outside Eur/20..Eur/2", 40, 1, true), 1);

@@ -110,6 +110,14 @@ TEST_F(NewJobTest, TheDerivedTableTakesValuesSetByHandAndTheJobSaysSo) {
   // And the job is one the workbench writes and the command line reads.
   EXPECT_EQ(Client()->Put("/api/jobs/mc.toml", Bearer(), toml, "application/toml")->status, 200);
   EXPECT_EQ(ReadFile(served_ / "mc.toml"), toml);
+
+  // A model that derives K0nc starts its lab-file oedometers at rest; the
+  // stages picked here are triaxial, and the job still derives and reads.
+  const auto hs = Derive(R"({"models": ["mohr_coulomb", "hardening_soil"],
+      "files": ["data/CD100.gds", "data/CD200.gds"], "job": "hs.toml",
+      "choices": [{"file": "data/CD100.gds", "stage": 2}, {"file": "data/CD200.gds", "stage": 2}]})");
+  ASSERT_EQ(hs["derivations"].size(), 2u) << hs.dump();
+  EXPECT_EQ(hs["toml"].get<std::string>().find("k0 = "), std::string::npos);
 }
 
 TEST_F(NewJobTest, ARefusalNamesTheFieldItCameFrom) {
