@@ -83,6 +83,16 @@ class SideWalk {
   ProfileSide Cross(Point lo, Point hi);
   void ExactLevel(Point& p);
   static double Objective(unsigned n, const double* v, double* grad, void* data);
+  // The tests cannot be simulated beyond `delta`: at a wall when a model
+  // rule or the completion rejected the last point.
+  ProfileSide Failed(double delta) const {
+    ProfileSide side{ProfileEnd::kFailed, std::nullopt};
+    if (lastRejection_ != nullptr) {
+      side.wall = lastRejection_;
+      side.wallAt = o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_);
+    }
+    return side;
+  }
   ProfileSide Closed(double delta) const {
     return ProfileSide{ProfileEnd::kClosed, o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_)};
   }
@@ -324,21 +334,20 @@ ProfileSide SideWalk::WalkOut() {
     if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
     if (!p.usable) {
       // Tests that cannot be simulated: close in on where they start failing.
-      if (delta - last.delta < 1e-3 * room) {
-        ProfileSide side{ProfileEnd::kFailed, std::nullopt};
-        if (lastRejection_ != nullptr) {
-          side.wall = lastRejection_;
-          side.wallAt = o_.lower[j_] + (u0_[j_] + side_ * last.delta) * Range(j_);
-        }
-        return side;
-      }
+      if (delta - last.delta < 1e-3 * room) return Failed(last.delta);
       delta = 0.5 * (last.delta + delta);
       continue;
     }
     if (target_ > 0.0 && p.level >= (1.0 - kLevelAccuracy) * target_) {
       ExactLevel(p);
       if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
-      if (!p.usable) return Closed(delta);
+      if (!p.usable) {
+        // Simulated on the fast solver only: close in on where the tests
+        // stop running, as for a point that fails on both.
+        if (delta - last.delta < 1e-3 * room) return Failed(last.delta);
+        delta = 0.5 * (last.delta + delta);
+        continue;
+      }
       if (p.level >= (1.0 - kLevelAccuracy) * target_) return Cross(std::move(last), std::move(p));
       // Above the level on the fast solver only: the walk goes on exactly measured.
     }
@@ -361,7 +370,6 @@ ProfileSide SideWalk::WalkOut() {
     delta = std::min(next, room);
   }
 }
-
 
 // The crossing of the level between `lo`, the last point below it, and
 // `hi`, the first within the level's accuracy of it or above (both levels
