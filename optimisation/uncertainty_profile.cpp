@@ -19,6 +19,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include <nlopt.h>
@@ -33,6 +34,12 @@ namespace {
 constexpr double kUnusableLevel = 1e21;  // a penalty or a failed point
 constexpr int kRefinements = 2;          // profile points that refine a crossing, at most
 constexpr double kLevelAccuracy = 0.02;  // of the level, where a crossing is taken
+// A re-fit's objective is resolved to this share of the 95 % rise: an error
+// e in it moves the level sqrt(S - S0) at the crossing by e / 2 of the level,
+// a tenth of kLevelAccuracy.
+constexpr double kRefitResolution = 0.1 * 2.0 * kLevelAccuracy;
+// Evaluations per re-fitted parameter without such a fall that end a re-fit.
+constexpr double kRefitPatience = 8.0;
 
 struct OptDeleter {
   void operator()(nlopt_opt opt) const { nlopt_destroy(opt); }
@@ -73,8 +80,19 @@ class SideWalk {
   void CheckExactly(const std::vector<double>& x);
   bool StartFast();
   ProfileSide WalkOut();
+  ProfileSide Cross(Point lo, Point hi);
   void ExactLevel(Point& p);
   static double Objective(unsigned n, const double* v, double* grad, void* data);
+  // The tests cannot be simulated beyond `delta`: at a wall when a model
+  // rule or the completion rejected the last point.
+  ProfileSide Failed(double delta) const {
+    ProfileSide side{ProfileEnd::kFailed, std::nullopt};
+    if (lastRejection_ != nullptr) {
+      side.wall = lastRejection_;
+      side.wallAt = o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_);
+    }
+    return side;
+  }
   ProfileSide Closed(double delta) const {
     return ProfileSide{ProfileEnd::kClosed, o_.lower[j_] + (u0_[j_] + side_ * delta) * Range(j_)};
   }
@@ -101,6 +119,12 @@ class SideWalk {
   std::vector<double> u_;
   std::exception_ptr failure_;
   nlopt_opt running_ = nullptr;
+  // The running re-fit: its least objective, the evaluations since it last
+  // fell by `refitResolution_`, and how many it may take so.
+  double refitBest_ = 0.0;
+  double refitResolution_ = 0.0;
+  int refitStall_ = 0;
+  int refitPatience_ = 0;
   // The last point that could not be evaluated: a model rule or the
   // model's completion rejecting it is a wall, not a lack of data.
   const char* lastRejection_ = nullptr;
@@ -209,6 +233,15 @@ double SideWalk::Objective(unsigned, const double* v, double*, void* data) {
     nlopt_force_stop(walk.running_);
   }
   if (walk.aborted_ || walk.evaluations_ >= walk.budget_) nlopt_force_stop(walk.running_);
+  // A re-fit that has not lowered the objective by a share of the rise that
+  // moves the interval's end for a while has found the profile's point: on
+  // the fast solver Sbplx would go on chasing the scatter of its rounding.
+  if (s < walk.refitBest_ - walk.refitResolution_) {
+    walk.refitBest_ = s;
+    walk.refitStall_ = 0;
+  } else if (++walk.refitStall_ >= walk.refitPatience_) {
+    nlopt_force_stop(walk.running_);
+  }
   return s;
 }
 
@@ -242,6 +275,10 @@ SideWalk::Point SideWalk::At(double delta, const Point& from) {
       step.push_back(std::isfinite(e) ? std::clamp(2.0 * e, 1e-4, 0.1) : 0.1);
     }
     running_ = opt.get();
+    refitBest_ = kUnusableLevel;
+    refitResolution_ = kRefitResolution * target_ * target_;
+    refitStall_ = 0;
+    refitPatience_ = static_cast<int>(kRefitPatience * others);
     nlopt_set_lower_bounds1(opt.get(), 0.0);
     nlopt_set_upper_bounds1(opt.get(), 1.0);
     nlopt_set_min_objective(opt.get(), Objective, this);
@@ -249,7 +286,7 @@ SideWalk::Point SideWalk::At(double delta, const Point& from) {
     nlopt_set_maxeval(opt.get(), static_cast<int>(20 + 20 * others));
     // The rise is what matters: resolve it to a small share of the 95 % rise.
     const double rise = target_ * target_;
-    if (rise > 0.0) nlopt_set_ftol_abs(opt.get(), 1e-3 * rise);
+    if (rise > 0.0) nlopt_set_ftol_abs(opt.get(), kRefitResolution * rise);
     nlopt_set_ftol_rel(opt.get(), 1e-10);
     nlopt_set_xtol_rel(opt.get(), 1e-7);
     nlopt_optimize(opt.get(), v.data(), &s);
@@ -297,47 +334,95 @@ ProfileSide SideWalk::WalkOut() {
     if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
     if (!p.usable) {
       // Tests that cannot be simulated: close in on where they start failing.
-      if (delta - last.delta < 1e-3 * room) {
-        ProfileSide side{ProfileEnd::kFailed, std::nullopt};
-        if (lastRejection_ != nullptr) {
-          side.wall = lastRejection_;
-          side.wallAt = o_.lower[j_] + (u0_[j_] + side_ * last.delta) * Range(j_);
-        }
-        return side;
-      }
+      if (delta - last.delta < 1e-3 * room) return Failed(last.delta);
       delta = 0.5 * (last.delta + delta);
       continue;
     }
-    if (p.level >= target_ && target_ > 0.0) {
-      // Regula falsi on the level between the last point below and p.
-      Point lo = last, hi = std::move(p);
-      ExactLevel(lo);
-      ExactLevel(hi);
+    if (target_ > 0.0 && p.level >= (1.0 - kLevelAccuracy) * target_) {
+      ExactLevel(p);
       if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
-      for (int r = 0; r < kRefinements; ++r) {
-        if (!(hi.level > lo.level)) break;
-        const double d = std::clamp(
-            lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level), 0.0,
-            room);
-        if (evaluations_ >= budget_ || aborted_) return Closed(d);
-        Point mid = At(d, lo);
-        ExactLevel(mid);
-        if (!mid.usable) return Closed(d);
-        if (std::abs(mid.level - target_) <= kLevelAccuracy * target_) return Closed(d);
-        (mid.level < target_ ? lo : hi) = std::move(mid);
+      if (!p.usable) {
+        // Simulated on the fast solver only: close in on where the tests
+        // stop running, as for a point that fails on both.
+        if (delta - last.delta < 1e-3 * room) return Failed(last.delta);
+        delta = 0.5 * (last.delta + delta);
+        continue;
       }
-      if (!(hi.level > lo.level)) return Closed(hi.delta);
-      return Closed(std::clamp(
-          lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level), 0.0,
-          room));
+      if (p.level >= (1.0 - kLevelAccuracy) * target_) return Cross(std::move(last), std::move(p));
+      // Above the level on the fast solver only: the walk goes on exactly measured.
     }
     if (delta >= room) return ProfileSide{ProfileEnd::kBound, std::nullopt};
-    // Aim at the level along the line through the best point and p, a
-    // little beyond, at least half as far again and at most four times.
+    // Aim at the level along the line through the best point and p: far
+    // below it a little beyond, at least half as far again and at most four
+    // times; from half the level on just beyond, along the line through the
+    // last point and p where the profile rises between them, so that the
+    // step lands within the level's accuracy rather than overshooting it.
     double next = p.level > 0.0 ? 1.1 * delta * target_ / p.level : 4.0 * delta;
     next = std::clamp(next, 1.5 * delta, 4.0 * delta);
+    if (p.level >= 0.5 * target_) {
+      const double slope = p.level > last.level && last.delta < delta
+                               ? (p.level - last.level) / (delta - last.delta)
+                               : p.level / delta;
+      next = std::clamp(delta + (1.0 + kLevelAccuracy) * (target_ - p.level) / slope,
+                        (1.0 + kLevelAccuracy) * delta, 2.0 * delta);
+    }
     last = std::move(p);
     delta = std::min(next, room);
+  }
+}
+
+// The crossing of the level between `lo`, the last point below it, and
+// `hi`, the first within the level's accuracy of it or above (both levels
+// exact): each refinement aims along the secant through the two points
+// nearest the level when both lie within a quarter of it (regula falsi on
+// the bracket otherwise), started from the point below (the better
+// re-minimised end); it stops once a point lies within the level's accuracy.
+ProfileSide SideWalk::Cross(Point lo, Point hi) {
+  const double room = side_ > 0 ? 1.0 - u0_[j_] : u0_[j_];
+  ExactLevel(lo);
+  if (aborted_) return ProfileSide{ProfileEnd::kAborted, std::nullopt};
+  std::optional<Point> dropped;  // the end the last refinement replaced
+  const auto near = [&](const Point& q) {
+    return q.usable && std::abs(q.level - target_) <= kLevelAccuracy * target_;
+  };
+  const auto estimate = [&]() {
+    const Point* a = &lo;
+    const Point* b = &hi;
+    if (dropped) {
+      // The two nearest the level of lo, hi and the dropped end.
+      const auto off = [&](const Point* q) { return std::abs(q->level - target_); };
+      const Point* c = &*dropped;
+      if (off(c) < std::max(off(a), off(b))) (off(a) > off(b) ? a : b) = c;
+      // Only where the level rises about linearly: both within a quarter of it.
+      if (std::max(off(a), off(b)) > 0.25 * target_) {
+        a = &lo;
+        b = &hi;
+      }
+    }
+    double d = hi.delta;
+    // A secant much flatter or steeper than the chord of the bracket is the
+    // re-fits' scatter, not the profile's shape.
+    const double chord = (hi.level - lo.level) / (hi.delta - lo.delta);
+    const double secant = (b->level - a->level) / (b->delta - a->delta);
+    if (a->level != b->level && secant >= 0.5 * chord && secant <= 2.0 * chord) {
+      d = a->delta + (target_ - a->level) * (b->delta - a->delta) / (b->level - a->level);
+    } else if (hi.level > lo.level) {
+      d = lo.delta + (target_ - lo.level) * (hi.delta - lo.delta) / (hi.level - lo.level);
+    }
+    // Inside the bracket; beyond hi only while hi lies (just) below the level.
+    return std::clamp(d, lo.delta, hi.level >= target_ ? hi.delta : room);
+  };
+  for (int r = 0;; ++r) {
+    if (!(hi.level > lo.level)) return Closed(hi.delta);
+    const double d = estimate();
+    if (near(hi) || near(lo) || r == kRefinements || hi.level < target_) return Closed(d);
+    if (evaluations_ >= budget_ || aborted_) return Closed(d);
+    Point mid = At(d, lo);
+    ExactLevel(mid);
+    if (!mid.usable || near(mid)) return Closed(d);
+    Point& replaced = mid.level < target_ ? lo : hi;
+    dropped = std::move(replaced);
+    replaced = std::move(mid);
   }
 }
 
