@@ -27,11 +27,8 @@ void BM_ExampleCalibration(benchmark::State& state) {
   bench::ExampleJob example;
   bench::ReadExample("sand_triaxial", example);
   const input::Job& job = example.job;
-  optimisation::SwarmOptions options;
+  optimisation::SwarmOptions options = bench::SwarmOptionsOf(job);
   options.intensity = static_cast<int>(state.range(0));
-  options.tolerance = job.settings.tolerance;
-  options.lower = job.settings.lower;
-  options.upper = job.settings.upper;
 
   long evaluations = 0;
   double bestError = 0.0;

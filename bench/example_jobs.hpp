@@ -14,10 +14,21 @@
 #include "input/records.hpp"
 #include "models/family.hpp"
 #include "models/hardening_soil/cap_library.hpp"
+#include "optimisation/pswarm.hpp"
 #include "services/library.hpp"
 #include "services/paths.hpp"
 
 namespace soilcal::bench {
+
+// The search's settings as the job gives them: intensity, tolerance, bounds.
+inline optimisation::SwarmOptions SwarmOptionsOf(const input::Job& job) {
+  optimisation::SwarmOptions options;
+  options.intensity = job.settings.intensity;
+  options.tolerance = job.settings.tolerance;
+  options.lower = job.settings.lower;
+  options.upper = job.settings.upper;
+  return options;
+}
 
 struct ExampleJob {
   input::Job job;

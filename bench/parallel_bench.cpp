@@ -38,11 +38,7 @@ struct Timed {
 
 Timed SearchOn(int threads, const bench::ExampleJob& example) {
   const input::Job& job = example.job;
-  optimisation::SwarmOptions options;
-  options.intensity = job.settings.intensity;
-  options.tolerance = job.settings.tolerance;
-  options.lower = job.settings.lower;
-  options.upper = job.settings.upper;
+  optimisation::SwarmOptions options = bench::SwarmOptionsOf(job);
   omp_set_num_threads(threads);
   Timed t;
   const auto wallStart = std::chrono::steady_clock::now();

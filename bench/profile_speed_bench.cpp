@@ -58,11 +58,7 @@ Side Profiles(optimisation::JobObjective& objective, const input::Job& job,
 
 Measured Run(const bench::ExampleJob& example, int threads) {
   const input::Job& job = example.job;
-  optimisation::SwarmOptions options;
-  options.intensity = job.settings.intensity;
-  options.tolerance = job.settings.tolerance;
-  options.lower = job.settings.lower;
-  options.upper = job.settings.upper;
+  optimisation::SwarmOptions options = bench::SwarmOptionsOf(job);
   optimisation::ThoroughOptions thorough;
   thorough.threads = threads;
   optimisation::JobObjective objective(job, example.resources);

@@ -113,11 +113,8 @@ void BM_ExampleJobTwoCoreModel(benchmark::State& state) {
   bench::ReadExample(search.job, example);
   const input::Job& job = example.job;
   const models::ModelResources& resources = example.resources;
-  optimisation::SwarmOptions options;
+  optimisation::SwarmOptions options = bench::SwarmOptionsOf(job);
   options.intensity = search.intensity > 0 ? search.intensity : job.settings.intensity;
-  options.tolerance = job.settings.tolerance;
-  options.lower = job.settings.lower;
-  options.upper = job.settings.upper;
   state.SetLabel(std::string(search.job) + " intensity " + std::to_string(options.intensity));
 
   for (auto _ : state) {

@@ -31,11 +31,7 @@ struct Measured {
 
 Measured Search(const bench::ExampleJob& example, bool now) {
   const input::Job& job = example.job;
-  optimisation::SwarmOptions options;
-  options.intensity = job.settings.intensity;
-  options.tolerance = job.settings.tolerance;
-  options.lower = job.settings.lower;
-  options.upper = job.settings.upper;
+  optimisation::SwarmOptions options = bench::SwarmOptionsOf(job);
   optimisation::ThoroughOptions thorough;
   thorough.threads = 1;
   thorough.fastSearch = now;
