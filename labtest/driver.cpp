@@ -320,6 +320,7 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
   run.cyclic = IsCyclicTest(test);
   run.liquefaction.reference = PorePressureReference(test);
 
+  MaterialPoint before;  // the point before a step of a model carried in sub-steps
   for (int p = 0; p < test.nPhases; ++p) {
     const int steps = test.loadSteps[static_cast<std::size_t>(p)];
     if (steps <= 0) continue;
@@ -328,14 +329,23 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       ++point;
       ++pt.step;
       if (pt.stressDependent) RunGenMat(ctx, pt.sig0, true);
+      const bool subSteps = CarriesInSubSteps(ctx.model);
+      if (subSteps) before = pt;
       int iterations = 0;
       int status = SolveMaterialPointStep(ctx, iterations);
       if (status != kStepAccepted) {
         NoteFailure(ctx, run, point, p, step);
-        if (CarriesInSubSteps(ctx.model)) {
+        if (subSteps) {
           status = SolveInSubSteps(ctx, RefreshModuli);
           run.failure.subSteps = true;
           if (status == kStepAccepted) ++run.subSteppedSteps;
+        }
+      } else if (subSteps) {
+        const int n = SubStepsToResolve(MeanEffectiveStress(before.sig0),
+                                        MeanEffectiveStress(pt.sig0), run.liquefaction.reference);
+        if (n > 1 && ResolveStep(ctx, before, n, RefreshModuli,
+                                 run.cyclic ? &run.liquefaction : nullptr, point)) {
+          ++run.resolvedSteps;
         }
       }
       if (status != kStepAccepted) {
@@ -345,7 +355,9 @@ LabTestRun RunLabTest(SimulationContext& ctx) {
       }
       RecordPoint(ctx, point);
       ctx.rec.nRecorded = point;
-      if (run.cyclic && run.liquefaction.Observe(point, pt.time, pt.eps, pt.swp0)) {
+      // The sub-steps of the step may have met a criterion already.
+      if (run.cyclic) run.liquefaction.Observe(point, pt.time, pt.eps, pt.swp0);
+      if (run.cyclic && !run.liquefied && run.liquefaction.Liquefied()) {
         run.liquefied = true;
         if (ctx.stopAtLiquefaction) {
           run.stoppedAtLiquefaction = true;

@@ -37,7 +37,8 @@ struct LabTestRun {
   bool stoppedAtLiquefaction = false;
   LiquefactionWatch liquefaction;
   StepFailure failure;     // status 3
-  int subSteppedSteps = 0;  // steps carried in sub-steps (model 34)
+  int subSteppedSteps = 0;  // failed steps carried in sub-steps (model 34)
+  int resolvedSteps = 0;    // accepted steps solved again in finer sub-steps (model 34)
 };
 
 // The run's outcome in sentences for a person: the status, where a load

@@ -13,7 +13,6 @@
 #include "services/diag.hpp"
 
 namespace soilcal::labtest {
-namespace {
 
 // Scales the increments of the step by the step-size factor of the last
 // accepted step (kept, so it shrinks every later step of the phase).
@@ -27,6 +26,8 @@ void ApplyStepSizeFactor(MaterialPoint& pt) {
   }
   pt.furtherIncrement *= f;
 }
+
+namespace {
 
 // The stiffness with the strain-prescribed rows and columns replaced by the
 // identity; r0 collects the stress response to the prescribed strains.

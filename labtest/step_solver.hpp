@@ -15,6 +15,10 @@ inline constexpr int kStepNotConverged = 3;
 // A step whose final error exceeds this multiple of the tolerance fails.
 inline constexpr double kStepErrorLimitFactor = 25.0;
 
+// Scales the increments of the step by the step-size factor of the last
+// accepted step (kept, so it shrinks every later step of the phase).
+void ApplyStepSizeFactor(MaterialPoint& pt);
+
 // Solves one load step of ctx.point and commits it when accepted. Returns
 // kStepAccepted or kStepNotConverged (nothing committed); `iterations` gets
 // the number of equilibrium iterations, ctx.totalIterations is raised by it.

@@ -1,8 +1,49 @@
 #include "labtest/sub_steps.hpp"
 
+#include <algorithm>
+#include <cmath>
+
+#include "labtest/cyclic.hpp"
 #include "labtest/step_solver.hpp"
 
 namespace soilcal::labtest {
+namespace {
+
+// n equal sub-steps from `start` (its increments those of the whole step,
+// its step-size factor already applied); kStepAccepted when every one
+// converged. Each sub-step is offered to `watch`.
+int RunEqualSubSteps(SimulationContext& ctx, const MaterialPoint& start, int n,
+                     void (*refresh)(SimulationContext&), LiquefactionWatch* watch, int point) {
+  MaterialPoint& pt = ctx.point;
+  pt = start;
+  const double f = 1.0 / n;
+  for (int i = 0; i < 6; ++i) {
+    pt.strainIncrement[i] *= f;
+    pt.stressIncrement[i] *= f;
+    pt.dEps[i] *= f;
+  }
+  pt.furtherIncrement *= f;
+  pt.dTime *= f;
+  for (int k = 0; k < n; ++k) {
+    pt.stepSizeFactor = 1.0;
+    if (k > 0) refresh(ctx);
+    int iterations = 0;
+    const int status = SolveMaterialPointStep(ctx, iterations);
+    if (status != kStepAccepted) return status;
+    if (watch != nullptr) watch->Observe(point, pt.time, pt.eps, pt.swp0);
+  }
+  return kStepAccepted;
+}
+
+// The later steps of the phase take the phase's own increments.
+void RestoreIncrements(MaterialPoint& pt, const MaterialPoint& start) {
+  pt.strainIncrement = start.strainIncrement;
+  pt.stressIncrement = start.stressIncrement;
+  pt.furtherIncrement = start.furtherIncrement;
+  pt.dTime = start.dTime;
+}
+
+}  // namespace
 
 int SolveInSubSteps(SimulationContext& ctx, void (*refresh)(SimulationContext&)) {
   MaterialPoint& pt = ctx.point;
@@ -14,35 +55,52 @@ int SolveInSubSteps(SimulationContext& ctx, void (*refresh)(SimulationContext&))
   ctx.stepSolver = StepSolver::kFast;
   int status = kStepNotConverged;
   for (int n = 2; n <= 64 && status != kStepAccepted; n *= 2) {
-    pt = start;
-    const double f = 1.0 / n;
-    for (int i = 0; i < 6; ++i) {
-      pt.strainIncrement[i] *= f;
-      pt.stressIncrement[i] *= f;
-      pt.dEps[i] *= f;
-    }
-    pt.furtherIncrement *= f;
-    pt.dTime *= f;
-    status = kStepAccepted;
-    for (int k = 0; k < n && status == kStepAccepted; ++k) {
-      pt.stepSizeFactor = 1.0;
-      if (k > 0) refresh(ctx);
-      int iterations = 0;
-      status = SolveMaterialPointStep(ctx, iterations);
-    }
+    status = RunEqualSubSteps(ctx, start, n, refresh, nullptr, 0);
   }
   ctx.stepSolver = solver;
   if (status != kStepAccepted) {
     pt = start;
     return status;
   }
-  // The later steps of the phase take the phase's own increments.
-  pt.strainIncrement = start.strainIncrement;
-  pt.stressIncrement = start.stressIncrement;
-  pt.furtherIncrement = start.furtherIncrement;
-  pt.dTime = start.dTime;
+  RestoreIncrements(pt, start);
   pt.stepSizeFactor = 1.0;
   return status;
+}
+
+int SubStepsToResolve(double pStart, double pEnd, double reference) {
+  const double lower = std::max(std::min(pStart, pEnd), kLowestResolved * reference);
+  const double n = std::ceil(std::fabs(pEnd - pStart) / (kResolvedChange * lower));
+  if (!(n > 1.0)) return 1;
+  return n >= kMostResolvingSubSteps ? kMostResolvingSubSteps : static_cast<int>(n);
+}
+
+bool ResolveStep(SimulationContext& ctx, const MaterialPoint& before, int n,
+                 void (*refresh)(SimulationContext&), LiquefactionWatch* watch, int point) {
+  MaterialPoint& pt = ctx.point;
+  const MaterialPoint after = pt;
+  // The start of the step with its increments as the step took them.
+  MaterialPoint start = before;
+  ApplyStepSizeFactor(start);
+  start.stepSizeFactor = 1.0;
+  LiquefactionWatch seen = watch != nullptr ? *watch : LiquefactionWatch{};
+  // The fast iteration, which falls back to the prescribed one where it
+  // cannot converge a sub-step.
+  const StepSolver solver = ctx.stepSolver;
+  ctx.stepSolver = StepSolver::kFast;
+  const int status =
+      RunEqualSubSteps(ctx, start, n, refresh, watch != nullptr ? &seen : nullptr, point);
+  ctx.stepSolver = solver;
+  if (status != kStepAccepted) {
+    pt = after;
+    return false;
+  }
+  RestoreIncrements(pt, start);
+  // The step ends where the whole step ended in time, and the next one
+  // takes the size the whole step chose.
+  pt.time = after.time;
+  pt.stepSizeFactor = after.stepSizeFactor;
+  if (watch != nullptr) *watch = seen;
+  return true;
 }
 
 }  // namespace soilcal::labtest

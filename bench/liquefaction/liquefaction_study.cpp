@@ -203,6 +203,20 @@ int main(int argc, char** argv) {
                 o.run.liquefaction.maxRu, o.run.liquefaction.maxShearStrain,
                 o.run.subSteppedSteps);
     std::fputs(labtest::DescribeRun(o.run, fast).c_str(), stdout);
+    // SOILCAL_TRACE="FROM TO": every recorded point of cycles FROM to TO.
+    if (const char* trace = std::getenv("SOILCAL_TRACE")) {
+      double from = 0.0, to = 0.0;
+      if (std::sscanf(trace, "%lf %lf", &from, &to) == 2) {
+        std::puts("   cycle       p'      tau   gamma_xy (%)");
+        for (int k = 1; k <= o.run.nRecorded; ++k) {
+          const input::RecordedPoint p = o.ctx->rec.Point(k);
+          if (p.time < from || p.time > to) continue;
+          const double mean = -(p.stress[0] + p.stress[1] + p.stress[2]) / 3.0;
+          std::printf("%8.3f  %7.3f  %7.3f  %8.4f\n", p.time, mean, p.stress[3],
+                      100.0 * p.strain[3]);
+        }
+      }
+    }
     // Per half cycle: the largest r_u and the largest shear strain.
     std::puts("half cycle  max r_u  max gamma_xy (%)");
     double ru = 0.0, gamma = 0.0;

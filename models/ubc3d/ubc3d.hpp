@@ -21,7 +21,10 @@
 //    Besides, the dilation a loading built up is given back while the
 //    ratio then falls by sin(phi_cv): the dilative structure collapses on
 //    unloading. Under undrained conditions this compaction is what carries
-//    the pore pressure up to liquefaction cycle by cycle.
+//    the pore pressure up to liquefaction cycle by cycle. It stops where
+//    the minor stress comes within the stress floor of the cut-off, so a
+//    point is never compacted onto the apex, from which no loading could
+//    dilate it back.
 //  - Densification: after n_rev turns of the stress ratio between loading
 //    and unloading the plastic modulus number of secondary loading is
 //    K_G^p (4 + n_rev/2) hard f_dens, stiffer with every cycle; hard grows

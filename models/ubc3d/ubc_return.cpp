@@ -142,8 +142,11 @@ double Compaction(const Vec3& tr, double s0, double H, double extra, const Param
     const double eta = ratioAfter(dv);
     return dv - extra - (m.sinPhiCv + 0.5 * (s0 + eta)) * (s0 - eta) / H;
   };
-  // Beyond hi the ratio would pass s0 or the minor stress the cut-off.
-  double hi = (tr[2] + m.tension) / de.K;
+  // Beyond hi the ratio would pass s0 or the minor stress would come
+  // within the stress floor of the cut-off: compaction alone never takes
+  // the sand to the apex, where no loading could dilate it back (a sample
+  // at r_u 1 in triaxial extension then could not take another step).
+  double hi = (tr[2] + m.tension - m.pFloor) / de.K;
   if (s0 > 0.0) {
     const double reach = (tr[0] + tr[2] + 2.0 * m.a - (tr[0] - tr[2]) / s0) / (2.0 * de.K);
     hi = std::min(hi, reach);
