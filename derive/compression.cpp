@@ -76,6 +76,25 @@ std::optional<Compression> CompressionSlopes(const Series& curve) {
   return out;
 }
 
+std::optional<double> OedometerKappaStar(const Series& curve, double k0nc, double nuUr) {
+  const auto unloading = Longest(MonotoneBranches(curve.x), false, 2);
+  if (!unloading || !(k0nc > 0.0) || !(nuUr >= 0.0 && nuUr < 0.5)) return std::nullopt;
+  const double top = curve.x[unloading->first];
+  const double rate = nuUr / (1.0 - nuUr);
+  std::vector<double> x, y;
+  for (std::size_t i = unloading->first; i <= unloading->last; ++i) {
+    const double v = curve.x[i];
+    const double h = k0nc * top + rate * (v - top);
+    if (!(v > 0.0) || !(h > 0.1 * v)) continue;
+    x.push_back(std::log((v + 2.0 * h) / 3.0));
+    y.push_back(curve.y[i]);
+  }
+  if (x.size() < 2) return std::nullopt;
+  const auto line = FitLine(x, y);
+  if (!line || !(line->slope > 0.0)) return std::nullopt;
+  return line->slope;
+}
+
 std::optional<Indices> CompressionIndices(const std::vector<double>& sigma,
                                           const std::vector<double>& e) {
   std::vector<double> x, y;

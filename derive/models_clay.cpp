@@ -9,25 +9,40 @@
 namespace soilcal::derive {
 namespace {
 
+// Poisson's ratio of unloading the clay models take by default.
+constexpr double kNuUr = 0.15;
+
 struct Slopes {
   std::vector<double> lambda, kappa;
   bool kappaUnloading = false;
-  bool oedometerKappa = false;
+  bool oedometerKappa = false;      // an oedometer's reloading slope, doubled
+  bool oedometerUnloading = false;  // an oedometer's unloading branch against ln p′
 };
 
-Slopes CollectSlopes(const Analysis& a) {
+// λ* and κ* of every compression test. An isotropic test gives κ* as its
+// slope against ln p′. In an oedometer the lateral stress lags behind on
+// unloading, so σ′v changes faster than p′: its unloading branch is read
+// against ln p′ with the lateral stress of elastic unloading from K0nc
+// (`k0nc`, νur 0.15); a reloading branch alone takes κ* ≈ 2 × the slope
+// against ln σ′v (κ* ≈ 2 Cs/(ln 10 (1 + e0)), Brinkgreve & Vermeer's
+// soft-soil documentation), which reads κ* 12 % low where the unloading
+// branch is known.
+Slopes CollectSlopes(const Analysis& a, double k0nc) {
   Slopes s;
   for (const CompressionRecord& c : a.compression) {
     s.lambda.push_back(c.slopes.lambdaStar);
-    if (c.slopes.kappaStar) {
-      // In an oedometer the lateral stress lags behind on unloading and
-      // reloading, so σ′v changes faster than p′: κ* ≈ 2 × the slope
-      // against ln σ′v (κ* ≈ 2 Cs/(ln 10 (1 + e0)), Brinkgreve & Vermeer's
-      // soft-soil documentation). An isotropic test gives κ* itself.
-      s.oedometerKappa = s.oedometerKappa || c.kind == TestKind::kOedometer;
-      s.kappa.push_back(*c.slopes.kappaStar * (c.kind == TestKind::kOedometer ? 2.0 : 1.0));
-      s.kappaUnloading = s.kappaUnloading || c.slopes.kappaFromUnloading;
+    if (!c.slopes.kappaStar) continue;
+    const bool oedometer = c.kind == TestKind::kOedometer;
+    std::optional<double> kappa;
+    if (oedometer && c.slopes.kappaFromUnloading) kappa = OedometerKappaStar(c.curve, k0nc, kNuUr);
+    if (kappa) {
+      s.oedometerUnloading = true;
+    } else {
+      kappa = *c.slopes.kappaStar * (oedometer ? 2.0 : 1.0);
+      s.oedometerKappa = s.oedometerKappa || oedometer;
     }
+    s.kappa.push_back(*kappa);
+    s.kappaUnloading = s.kappaUnloading || c.slopes.kappaFromUnloading;
   }
   return s;
 }
@@ -60,7 +75,10 @@ void AddOverconsolidation(const Analysis& a, Builder& b) {
 }  // namespace
 
 void DeriveSoftSoil(const Analysis& a, Builder& b, int model) {
-  const Slopes s = CollectSlopes(a);
+  // φ′ as the strength rules below will read it, for the K0nc of the
+  // oedometer's unloading (a scratch list: the job lists κ* before φ′).
+  Builder scratch("", b.options());
+  const Slopes s = CollectSlopes(a, JakyK0(AddStrength(a, scratch, 25.0).phi));
   double lambda = 0.1;
   if (s.lambda.empty()) {
     b.Default("lambda_star", lambda, "no oedometer or isotropic test: λ* = 0.1, a soft clay");
@@ -81,6 +99,9 @@ void DeriveSoftSoil(const Analysis& a, Builder& b, int model) {
     b.Free("kappa_star", kappa, *lo, *hi,
            std::string("slope of strain against ln σ′ on the ") +
                (s.kappaUnloading ? "unloading" : "reloading") + " branch" +
+               (s.oedometerUnloading
+                    ? ", p′ of the oedometer from K0nc and elastic unloading (νur 0.15)"
+                    : "") +
                (s.oedometerKappa ? ", twice the oedometer's slope against ln σ′v" : "") +
                "; Cr/(1 + e0) = ln 10 κ* = " + Number(std::log(10.0) * kappa));
   }

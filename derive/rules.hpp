@@ -136,6 +136,13 @@ struct Compression {
 // `curve` holds σ′ as x and the strain as y, in the order measured.
 std::optional<Compression> CompressionSlopes(const Series& curve);
 
+// κ* of an oedometer's longest unloading branch (σ′v as x, strain as y):
+// the slope of strain against ln p′, p′ = (σ′v + 2σ′h)/3, with the lateral
+// stress of elastic unloading from K0nc σ′v,max, dσ′h = νur/(1 − νur) dσ′v
+// (Hooke's law without lateral strain). Readings whose σ′h would fall to
+// a tenth of σ′v or below are left out. Empty without such a branch.
+std::optional<double> OedometerKappaStar(const Series& curve, double k0nc, double nuUr);
+
 // Compression and recompression indices of an e–log10 σ′ curve: Cc the
 // slope of the virgin line, Cr the slope of the line before it.
 struct Indices {

@@ -33,6 +33,16 @@ function labPlotsOf(test) {
   return out;
 }
 
+// Tick labels that keep small strains apart (uPlot's default rounds 0.0005 to 0).
+function tickLabels(u, splits) {
+  return splits.map((v) => {
+    if (v == null) return "";
+    const a = Math.abs(v);
+    if (a !== 0 && (a < 1e-3 || a >= 1e5)) return v.toExponential(1);
+    return String(+v.toPrecision(4));
+  });
+}
+
 function drawLabTest(box, test) {
   box.replaceChildren();
   for (const p of labPlotsOf(test)) {
@@ -49,7 +59,8 @@ function drawLabTest(box, test) {
       mode: 2, title: p.title, width: 300, height: 200,
       scales: { x: { time: false, distr: p.log ? 3 : 1 } },
       legend: { show: false },
-      axes: [{ label: p.x.replaceAll("_", " ") }, { label: p.y.replaceAll("_", " ") }],
+      axes: [{ label: p.x.replaceAll("_", " "), values: tickLabels },
+             { label: p.y.replaceAll("_", " "), values: tickLabels, size: 56 }],
       series: [{}, { label: p.y, stroke: "#2f4f4f", width: 1.5, points: { show: false } }],
     }, [null, [xs, ys]], div));
   }
