@@ -41,8 +41,9 @@ inline constexpr int kMostResolvingSubSteps = 128;
 int SubStepsToResolve(double pStart, double pEnd, double reference);
 
 // The accepted step that started from `before` (the point as it was before
-// the step was solved) again in n equal sub-steps with the context's
-// solver, `refresh` before every sub-step after the first; `watch`, when
+// the step was solved) again in n equal sub-steps by the fast iteration
+// (the prescribed one where it cannot converge a sub-step), `refresh`
+// before every sub-step after the first; `watch`, when
 // given, observes every sub-step as point `point`. Returns true with the
 // point at the end of the last sub-step, or false, the point and the watch
 // untouched, when a sub-step did not converge.
