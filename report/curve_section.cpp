@@ -5,6 +5,7 @@
 // each half-cycle against its number.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <limits>
 
 #include "models/parameter_table.hpp"
@@ -74,16 +75,23 @@ std::string CurveFigure(const TestSummary& t, const CurveSummary& c, const Curve
   return Figure(plot, caption);
 }
 
-// The value of column `second` at the end of each phase: the last measured
-// point of each segment, the last recorded point of each phase.
+// The value of a column at the end of each phase: the last measured point
+// of each segment, the last recorded point of each phase. A simulated curve
+// as the objective compared it carries a gap (NaN) before each phase it
+// shifted; the gaps are no recorded points.
 std::vector<double> PhaseEnds(const std::vector<double>& values, const std::vector<int>& sizes,
                               bool recorded) {
+  std::vector<double> points;
+  points.reserve(values.size());
+  for (const double v : values) {
+    if (!recorded || !std::isnan(v)) points.push_back(v);
+  }
   std::vector<double> out;
   std::size_t end = recorded ? 1 : 0;  // recorded point 1 is the initial state
   for (int size : sizes) {
     end += static_cast<std::size_t>(std::max(size, 0));
-    const bool have = size > 0 && end >= 1 && end - 1 < values.size();
-    out.push_back(have ? values[end - 1] : std::numeric_limits<double>::quiet_NaN());
+    const bool have = size > 0 && end >= 1 && end - 1 < points.size();
+    out.push_back(have ? points[end - 1] : std::numeric_limits<double>::quiet_NaN());
   }
   return out;
 }
@@ -112,7 +120,8 @@ std::string HalfCycleFigure(const TestSummary& t, const CurveSummary& c, const C
   add(PhaseEnds(column(points.start), t.loadSteps, true), StartStyle());
   add(PhaseEnds(column(points.best), t.loadSteps, true), BestStyle());
   add(PhaseEnds(column(points.measured), c.segments, false), MeasuredStyle());
-  return Figure(plot, "Reversal points: the stress where each loading phase ends.");
+  return Figure(plot, "Reversal points: the curve's value where each loading phase ends "
+                      "(τ, q or Δu at the turn of the load).");
 }
 
 // The test's own table: file, type, material, drainage and the stresses

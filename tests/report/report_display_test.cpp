@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <sstream>
 
@@ -320,40 +321,49 @@ TEST(CurveSection, ACyclicTestShowsTheStressAtEachReversal) {
   t.curves[0].segments = {2, 2, 2, 2};
   curves[0][0].measured = {{0.01, 0.02, 0.0, -0.02, 0.0, 0.02, 0.0, -0.02},
                            {10, 20, 0, -19, 0, 18, 0, -17}};
-  // Recorded point 1 is the initial state, then two steps per phase.
-  curves[0][0].best = {{0, 0.01, 0.02, 0, -0.02, 0, 0.02, 0, -0.02},
-                       {0, 11, 21, 0, -20, 0, 19, 0, -18}};
-  std::string error;
-  const auto doc = ParseXml(report::RenderCalibrationReport(s, curves), error);
-  ASSERT_NE(doc, nullptr) << error;
-  const auto plots = doc->FindAll("svg", "plot");
-  ASSERT_EQ(plots.size(), 2u);
-  EXPECT_EQ(plots[0]->FindAll("text", "xlabel").at(0)->text, "shear strain γ [%]");
-  EXPECT_EQ(plots[1]->FindAll("text", "xlabel").at(0)->text, "half-cycle N");
-  EXPECT_EQ(plots[1]->FindAll("text", "ylabel").at(0)->text, "shear stress τ [kPa]");
-  // One measured mark per half-cycle, at N = 1..4, evenly spaced.
-  const std::vector<double> x = CircleX(*plots[1], "measured");
-  ASSERT_EQ(x.size(), 4u);
-  EXPECT_NEAR(x[2] - x[1], x[1] - x[0], 0.11);
-  // The stress where each phase ends: measured 20, -19, 18, -17 (the last
-  // point of each segment), calibrated 21, -20, 19, -18 (recorded points 3,
-  // 5, 7, 9). Taking any other point breaks the alternation below.
-  std::vector<double> measuredY;
-  for (const XmlNode* c : plots[1]->FindAll("circle", "measured")) {
-    measuredY.push_back(std::stod(c->Attribute("cy")));
+  // Recorded point 1 is the initial state, then two steps per phase; the
+  // second form is the curve as the objective compared it, with a gap
+  // before each shifted phase (recorded points 4 and 7).
+  const double gap = std::numeric_limits<double>::quiet_NaN();
+  const report::CurveSeries plain{{0, 0.01, 0.02, 0, -0.02, 0, 0.02, 0, -0.02},
+                                  {0, 11, 21, 0, -20, 0, 19, 0, -18}};
+  const report::CurveSeries compared{{0, 0.01, 0.02, gap, 0, -0.02, 0, gap, 0.02, 0, -0.02},
+                                     {0, 11, 21, gap, 0, -20, 0, gap, 19, 0, -18}};
+  for (const report::CurveSeries* best : {&plain, &compared}) {
+    SCOPED_TRACE(best == &plain ? "recorded points" : "as compared");
+    curves[0][0].best = *best;
+    std::string error;
+    const auto doc = ParseXml(report::RenderCalibrationReport(s, curves), error);
+    ASSERT_NE(doc, nullptr) << error;
+    const auto plots = doc->FindAll("svg", "plot");
+    ASSERT_EQ(plots.size(), 2u);
+    EXPECT_EQ(plots[0]->FindAll("text", "xlabel").at(0)->text, "shear strain γ [%]");
+    EXPECT_EQ(plots[1]->FindAll("text", "xlabel").at(0)->text, "half-cycle N");
+    EXPECT_EQ(plots[1]->FindAll("text", "ylabel").at(0)->text, "shear stress τ [kPa]");
+    // One measured mark per half-cycle, at N = 1..4, evenly spaced.
+    const std::vector<double> x = CircleX(*plots[1], "measured");
+    ASSERT_EQ(x.size(), 4u);
+    EXPECT_NEAR(x[2] - x[1], x[1] - x[0], 0.11);
+    // The stress where each phase ends: measured 20, -19, 18, -17 (the last
+    // point of each segment), calibrated 21, -20, 19, -18 (recorded points 3,
+    // 5, 7, 9). Taking any other point breaks the alternation below.
+    std::vector<double> measuredY;
+    for (const XmlNode* c : plots[1]->FindAll("circle", "measured")) {
+      measuredY.push_back(std::stod(c->Attribute("cy")));
+    }
+    std::vector<double> bestY;
+    std::istringstream points(plots[1]->FindAll("polyline", "calibrated").at(0)->Attribute("points"));
+    for (std::string pt; points >> pt;) bestY.push_back(std::stod(pt.substr(pt.find(',') + 1)));
+    ASSERT_EQ(bestY.size(), 4u);
+    for (const std::vector<double>* y : {&measuredY, &bestY}) {
+      // Pixel y grows downwards: positive ends above the negative ones, each
+      // pair of ends shrinking by one stress unit.
+      EXPECT_LT((*y)[0], (*y)[2]);
+      EXPECT_GT((*y)[1], (*y)[3]);
+      EXPECT_LT((*y)[2], (*y)[3]);
+    }
+    EXPECT_LT(bestY[0], measuredY[0]);  // 21 above 20
   }
-  std::vector<double> bestY;
-  std::istringstream points(plots[1]->FindAll("polyline", "calibrated").at(0)->Attribute("points"));
-  for (std::string pt; points >> pt;) bestY.push_back(std::stod(pt.substr(pt.find(',') + 1)));
-  ASSERT_EQ(bestY.size(), 4u);
-  for (const std::vector<double>* y : {&measuredY, &bestY}) {
-    // Pixel y grows downwards: positive ends above the negative ones, each
-    // pair of ends shrinking by one stress unit.
-    EXPECT_LT((*y)[0], (*y)[2]);
-    EXPECT_GT((*y)[1], (*y)[3]);
-    EXPECT_LT((*y)[2], (*y)[3]);
-  }
-  EXPECT_LT(bestY[0], measuredY[0]);  // 21 above 20
 }
 
 }  // namespace
