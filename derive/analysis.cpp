@@ -2,6 +2,7 @@
 // compression tests by their slopes and preconsolidation stress.
 #include "derive/analysis.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -22,17 +23,36 @@ double StrainAtFailure(const Series& s, double peak) {
 }
 
 // The initial tangent of a curve from the origin: a line through the origin
-// over the points below 5 % of the peak (the first point when none is).
+// over the points below 5 % of the peak. Where fewer than two readings lie
+// there, the curve already bends at its first readings and a secant to them
+// is far below the tangent: the tangent at the origin of the hyperbola of
+// Kondner (1963), ε/q = 1/Ei + ε/qa through the points below half the peak,
+// is taken instead (not below the secant to the first point).
 std::optional<double> InitialTangent(const Series& s, double peak) {
   double sxy = 0.0, sxx = 0.0;
+  int low = 0;
+  std::optional<double> firstSecant;
+  std::vector<double> x, y;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (!(s.x[i] > 0.0)) continue;
-    if (sxx > 0.0 && s.y[i] > 0.05 * peak) break;
-    sxy += s.x[i] * s.y[i];
-    sxx += s.x[i] * s.x[i];
+    if (!(s.x[i] > 0.0) || !(s.y[i] > 0.0)) continue;
+    if (!firstSecant) firstSecant = s.y[i] / s.x[i];
+    if (s.y[i] >= 0.5 * peak) break;
+    x.push_back(s.x[i]);
+    y.push_back(s.x[i] / s.y[i]);
+    if (s.y[i] <= 0.05 * peak) {
+      sxy += s.x[i] * s.y[i];
+      sxx += s.x[i] * s.x[i];
+      ++low;
+    }
   }
-  if (!(sxx > 0.0) || !(sxy > 0.0)) return std::nullopt;
-  return sxy / sxx;
+  if (low >= 2 && sxy > 0.0) return sxy / sxx;
+  if (x.size() >= 3) {
+    if (const auto line = FitLine(x, y); line && line->intercept > 0.0) {
+      return std::max(1.0 / line->intercept, firstSecant.value_or(0.0));
+    }
+  }
+  if (low == 1 && sxy > 0.0) return sxy / sxx;
+  return firstSecant;
 }
 
 // q against ε1: the deviator curve, else twice a curve of t = (σ′1 − σ′3)/2.

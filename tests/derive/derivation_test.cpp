@@ -395,6 +395,29 @@ TEST(Derive, NgiAdpFromUndrainedCompressionExtensionAndSimpleShear) {
   EXPECT_NEAR(Value(d, "Gur_over_suA"), 4000.0 / 3.0 / 40.0, 1e-6);
 }
 
+// A curve that bends from its first reading on (a hyperbola read every
+// 0.05 % strain, its first reading at 13 % of the peak): the secant to the
+// first reading would read Eu 13 % low; the tangent at the origin of the
+// hyperbola through the points below half the peak gives it back.
+TEST(Derive, TheInitialTangentOfACurveThatBendsFromItsFirstReading) {
+  const double Ei = 30000.0, qa = 100.0;
+  MeasuredTest t;
+  t.name = "TXC";
+  t.kind = TestKind::kTriaxialCompression;
+  t.drained = false;
+  t.cellPressure = 100.0;
+  MeasuredCurve q{"axial_strain", "deviator_stress", {}};
+  for (int i = 0; i <= 200; ++i) {
+    const double e = 0.0005 * i;
+    q.points.x.push_back(e);
+    q.points.y.push_back(e / (1.0 / Ei + e / qa));
+  }
+  const double suA = 0.5 * q.points.y.back();
+  t.curves = {q};
+  const Derivation d = Derive("ngi_adp", std::vector<MeasuredTest>{t});
+  EXPECT_NEAR(Value(d, "Gur_over_suA"), Ei / 3.0 / suA, 1e-6 * Ei / suA);
+}
+
 TEST(Derive, AModelWithoutRulesIsRefusedByName) {
   try {
     Derive("sekiguchi_ohta", std::vector<MeasuredTest>{});
