@@ -76,11 +76,19 @@ void DeriveUbc3d(const Analysis& a, Builder& b) {
     b.Default("KGe", u.KGe, source + ": K_G^e = 21.7 · 20 · (N1)60^0.333");
     b.Default("KGp", u.KGp, source + ": K_G^p = K_G^e (N1)60² 0.003 + 100");
   }
-  b.Derived("KBe", u.KBe, "K_B^e = 0.7 K_G^e (Beaty & Byrne 2011)");
-  b.Derived("phi_p", phiCv + u.phiPeakOverCv,
-            "φp = φcv + (N1)60/10 (+ ((N1)60 − 15)/5 above 15 blows) = " +
-                Number(phiCv + u.phiPeakOverCv) + "° (Beaty & Byrne 2011)");
-  b.Derived("Rf", u.Rf, "Rf = 1.1 (N1)60^(−0.15), at most 0.99 (Beaty & Byrne 2011)");
+  // Values that follow from (N1)60: read off the tests only when (N1)60 was.
+  auto follow = [&](std::string_view name, double value, std::string note) {
+    if (count) {
+      b.Derived(name, value, std::move(note));
+    } else {
+      b.Default(name, value, std::move(note));
+    }
+  };
+  follow("KBe", u.KBe, "K_B^e = 0.7 K_G^e (Beaty & Byrne 2011)");
+  follow("phi_p", phiCv + u.phiPeakOverCv,
+         "φp = φcv + (N1)60/10 (+ ((N1)60 − 15)/5 above 15 blows) = " +
+             Number(phiCv + u.phiPeakOverCv) + "° (Beaty & Byrne 2011)");
+  follow("Rf", u.Rf, "Rf = 1.1 (N1)60^(−0.15), at most 0.99 (Beaty & Byrne 2011)");
   b.Default("ne", 0.5, "exponent of the elastic shear modulus: 0.5 (Beaty & Byrne 2011)");
   b.Default("me", 0.5, "exponent of the elastic bulk modulus: 0.5 (Beaty & Byrne 2011)");
   b.Default("np", 0.4, "exponent of the plastic shear modulus: 0.4 (Beaty & Byrne 2011)");

@@ -198,10 +198,10 @@ int main(int argc, char** argv) {
         fast ? labtest::StepSolver::kFast : labtest::StepSolver::kPrescribed, false,
         argc >= 8 ? std::atof(argv[7]) : 0.0025);
     std::printf("status %d cycles %s by r_u %.3g by strain %.3g  max r_u %.4f max gamma %.4f "
-                "sub-stepped %d\n",
+                "sub-stepped %d re-solved %d\n",
                 o.status, Cycles(o).c_str(), o.cyclesByRu, o.cyclesByStrain,
                 o.run.liquefaction.maxRu, o.run.liquefaction.maxShearStrain,
-                o.run.subSteppedSteps);
+                o.run.subSteppedSteps, o.run.resolvedSteps);
     std::fputs(labtest::DescribeRun(o.run, fast).c_str(), stdout);
     // SOILCAL_TRACE="FROM TO": every recorded point of cycles FROM to TO.
     if (const char* trace = std::getenv("SOILCAL_TRACE")) {

@@ -347,6 +347,11 @@ TEST(Derive, Ubc3dFromTheBlowCountOrTheRelativeDensity) {
   // Neither: the stated default, fixed, and the reason among the skipped rules.
   const Derivation c = Derive("ubc3d_sand", tests);
   EXPECT_FALSE(Get(c, "KGe").free);
+  // What follows from the default (N1)60 is not said to come from the tests.
+  for (const char* name : {"KBe", "phi_p", "Rf"}) {
+    EXPECT_TRUE(Get(a, name).fromData) << name;
+    EXPECT_FALSE(Get(c, name).fromData) << name;
+  }
   bool said = false;
   for (const std::string& s : c.skipped) said = said || s.find("(N1)60") != std::string::npos;
   EXPECT_TRUE(said);

@@ -56,11 +56,12 @@ function drawLabTest(box, test) {
       xs = xs.filter((_, i) => keep[i]); ys = ys.filter((_, i) => keep[i]);
     }
     labPlots.push(new uPlot({
-      mode: 2, title: p.title, width: 300, height: 200,
+      mode: 2, title: p.title, width: 300, height: 220,
       scales: { x: { time: false, distr: p.log ? 3 : 1 } },
       legend: { show: false },
       axes: [{ label: p.x.replaceAll("_", " "), values: tickLabels },
-             { label: p.y.replaceAll("_", " "), values: tickLabels, size: 56 }],
+             { label: p.y.replaceAll("_", " "), values: tickLabels, size: 56,
+               labelFont: "11px system-ui, sans-serif" }],
       series: [{}, { label: p.y, stroke: "#2f4f4f", width: 1.5, points: { show: false } }],
     }, [null, [xs, ys]], div));
   }
