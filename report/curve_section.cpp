@@ -180,6 +180,10 @@ PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSerie
   return style;
 }
 
+CurveView ViewOfCurve(const Summary& s, const TestSummary& t, const CurveSummary& c) {
+  return ChooseCurveView(c.column1, c.column2, t.type, UnitsOf(s));
+}
+
 std::string CurveSection(const Summary& s, const JobCurves& curves) {
   const QuantityUnits units = UnitsOf(s);
   std::string out;

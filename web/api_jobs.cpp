@@ -7,6 +7,7 @@
 #include "jobfile/toml_job.hpp"
 #include "report/curve_reading.hpp"
 #include "report/html_report.hpp"
+#include "report/report_sections.hpp"
 #include "report/summary_json.hpp"
 #include "run/messages.hpp"
 #include "services/errors.hpp"
@@ -40,9 +41,16 @@ nlohmann::json CurvesJson(const report::Summary& summary, const report::JobCurve
     nlohmann::json list = nlohmann::json::array();
     for (std::size_t c = 0; c < curves[t].size() && c < summary.tests[t].curves.size(); ++c) {
       const report::CurveSummary& about = summary.tests[t].curves[c];
+      // The report's axes: the page shows a curve as the report draws it.
+      const report::CurveView v = report::ViewOfCurve(summary, summary.tests[t], about);
+      const nlohmann::json axes = {{"x_label", v.x.Label()},  {"y_label", v.y.Label()},
+                                   {"x_scale", v.x.scale},    {"y_scale", v.y.scale},
+                                   {"swap", v.swap},          {"log_x", v.logX},
+                                   {"reverse_y", v.reverseY}};
       list.push_back({{"name", report::CurveName(about)},
                       {"file", about.file},
                       {"columns", {about.column1, about.column2}},
+                      {"axes", axes},
                       {"measured", Series(curves[t][c].measured)},
                       {"start", Series(curves[t][c].start)},
                       {"best", Series(curves[t][c].best)}});

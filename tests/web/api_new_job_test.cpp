@@ -212,6 +212,29 @@ TEST_F(NewJobTest, ARunStreamsTheMeasuredCurvesThenEachNewBestAndEndsOnTheCalibr
       EXPECT_EQ(measured["tests"][t]["curves"][c]["name"], served[c]["name"]);
     }
   }
+  // Each curve comes with the report's axes: the oedometer as strain in %
+  // (downwards) against log σ′v, the triaxial against ε1 in %.
+  int oedometers = 0, triaxials = 0;
+  for (const auto& test : curves["tests"]) {
+    for (const auto& c : test["curves"]) {
+      const auto& axes = c["axes"];
+      const std::string file = c["file"];
+      if (file.find("OED") != std::string::npos) {
+        ++oedometers;
+        EXPECT_TRUE(axes["log_x"].get<bool>()) << file;
+        EXPECT_TRUE(axes["reverse_y"].get<bool>()) << file;
+        EXPECT_NE(axes["x_label"].get<std::string>().find("σ′v"), std::string::npos) << axes;
+        EXPECT_DOUBLE_EQ(axes["y_scale"].get<double>(), 100.0) << axes;
+      } else if (axes["y_label"].get<std::string>().find("deviator") != std::string::npos) {
+        ++triaxials;
+        EXPECT_FALSE(axes["log_x"].get<bool>()) << file;
+        EXPECT_NE(axes["x_label"].get<std::string>().find("[%]"), std::string::npos) << axes;
+        EXPECT_DOUBLE_EQ(axes["x_scale"].get<double>(), 100.0) << axes;
+      }
+    }
+  }
+  EXPECT_EQ(oedometers, 1);
+  EXPECT_EQ(triaxials, 1);
   const auto summary = Json(client->Get("/api/jobs/soft_clay/job.toml/summary", Bearer()));
   EXPECT_NEAR(best.back()["best_error"].get<double>(),
               summary["best"]["mean_relative_error"].get<double>(), 1e-9);

@@ -173,6 +173,21 @@ async function showResults(job, status) {
   await drawCurves(job);
 }
 
+// A curve's series in the report's axes (which column on x, percent for
+// strains); a gap (null) stays a gap, and a log axis drops what it cannot show.
+function viewed(series, axes) {
+  if (!axes) return [series.x, series.y];
+  let xs = axes.swap ? series.y : series.x, ys = axes.swap ? series.x : series.y;
+  const scale = (v, f) => (v == null ? null : v * f);
+  xs = xs.map((v) => scale(v, axes.x_scale));
+  ys = ys.map((v) => scale(v, axes.y_scale));
+  if (axes.log_x) {
+    const keep = xs.map((v) => v == null || v > 0);
+    xs = xs.filter((_, i) => keep[i]); ys = ys.filter((_, i) => keep[i]);
+  }
+  return [xs, ys];
+}
+
 // One plot per measured curve: measured points, start and best curves.
 async function drawCurves(job) {
   while (curvePlots.length) curvePlots.pop().destroy();
@@ -186,16 +201,18 @@ async function drawCurves(job) {
       div.dataset.test = "curve-plot";
       box.append(div);
       // Each curve in the order of its points (an unloading runs backwards in x).
+      const a = c.axes;
       curvePlots.push(new uPlot({
-        mode: 2, title: c.name || c.file, width: 380, height: 240,
-        scales: { x: { time: false } },
+        mode: 2, title: c.name || c.file, width: 380, height: 260,
+        scales: { x: { time: false, distr: a && a.log_x ? 3 : 1 }, y: { dir: a && a.reverse_y ? -1 : 1 } },
+        axes: a ? [{ label: a.x_label }, { label: a.y_label, size: 56, labelFont: "11px system-ui, sans-serif" }] : undefined,
         legend: { show: true, live: false },
         series: [{},
           { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
             points: { show: false, size: 6, width: 1 } },
           { label: "start", stroke: "#999", width: 1, dash: [4, 4], points: { show: false } },
           { label: "calibrated", stroke: "#c0392b", width: 2, points: { show: false } }],
-      }, [null, [c.measured.x, c.measured.y], [c.start.x, c.start.y], [c.best.x, c.best.y]], div));
+      }, [null, viewed(c.measured, a), viewed(c.start, a), viewed(c.best, a)], div));
     }
   }
 }
