@@ -220,10 +220,13 @@ async function drawCurves(job) {
 function drawErrorPlot() {
   if (errorPlot) { errorPlot.destroy(); errorPlot = null; }
   errorPlot = new uPlot({
-    title: "Best mean relative error (%)", width: 560, height: 200,
+    // The search keeps the point of least objective (mean squared relative
+    // deviation); the mean relative error of that point may rise between
+    // iterations, so the title names the point, not a best error.
+    title: "Mean relative error of the best point (%)", width: 560, height: 200,
     scales: { x: { time: false } },
     axes: [{ label: "iteration" }, {}],
-    series: [{ label: "iteration" }, { label: "best error %", stroke: "#2f4f4f", width: 2, points: { show: true, size: 4 } }],
+    series: [{ label: "iteration" }, { label: "error of the best point %", stroke: "#2f4f4f", width: 2, points: { show: true, size: 4 } }],
   }, errorData, $("error-plot"));
 }
 
