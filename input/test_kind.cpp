@@ -166,6 +166,14 @@ TestType RecogniseTestType(const LabTest& test) {
     type.kind = TestKind::kIsotropicCompression;
     type.reversals = Reversals(iso);
   }
+  if (type.kind == TestKind::kCyclicDirectSimpleShear || type.kind == TestKind::kCyclicTriaxial) {
+    type.timeInCycles = true;
+    for (std::size_t p = 0; p < n && p < test.timeIncrement.size(); ++p) {
+      if (test.loadSteps[p] <= 0) continue;
+      const double t = test.timeIncrement[p];
+      if (std::abs(t - 0.25) > 1e-9 && std::abs(t - 0.5) > 1e-9) type.timeInCycles = false;
+    }
+  }
   return type;
 }
 

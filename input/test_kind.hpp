@@ -43,6 +43,10 @@ struct TestType {
   int shear = -1;          // shear component 3..5 of simple shear, -1 for none
   bool unconfined = false; // triaxial compression without confining stress
   int reversals = 0;       // changes of direction of the shear or the deviator
+  // A cyclic test whose time counts its cycles: every loaded phase a
+  // quarter (0.25) or a half cycle (0.5) of time, as the cyclic templates
+  // and the lab-file readers write them.
+  bool timeInCycles = false;
 };
 
 // The test type from the phases of `test` (phases without load steps apply

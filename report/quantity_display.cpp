@@ -165,6 +165,13 @@ AxisQuantity NameQuantity(int code, const TestType& type, const QuantityUnits& u
     case QuantityKind::kTime: q.unit = units.time; break;
     case QuantityKind::kOther: break;
   }
+  // A cyclic test that runs one unit of time per cycle: its time is the
+  // number of cycles.
+  if (name.kind == QuantityKind::kTime && type.timeInCycles) {
+    q.words = "number of cycles";
+    q.symbol = "N";
+    q.unit.clear();
+  }
   if (k == 7) {
     q.symbol = code < 0 ? "Δu" : "−Δu";
   } else if (code < 0 && !name.normal) {

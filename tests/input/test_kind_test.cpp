@@ -130,5 +130,18 @@ TEST(TestType, ExampleFilesAreNamedByTheirTests) {
   }
 }
 
+TEST(TestType, ACyclicTestCountsItsCyclesInTimeOnlyWhenItsPhasesAreQuarterAndHalfCycles) {
+  input::LabTest record, current;
+  record.testFile = SourcePath("examples/cyclic_sand/CDSS20.VLT");
+  input::ReadLabTestInput(record, current);
+  ASSERT_GT(record.nPhases, 2);
+  EXPECT_EQ(input::RecogniseTestType(record).kind, TestKind::kCyclicDirectSimpleShear);
+  EXPECT_TRUE(input::RecogniseTestType(record).timeInCycles);
+  // A half cycle of one time unit (seconds of a lab log, say): time is time.
+  record.timeIncrement[1] = 1.0;
+  EXPECT_EQ(input::RecogniseTestType(record).kind, TestKind::kCyclicDirectSimpleShear);
+  EXPECT_FALSE(input::RecogniseTestType(record).timeInCycles);
+}
+
 }  // namespace
 }  // namespace soilcal::testing

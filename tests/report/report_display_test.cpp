@@ -31,6 +31,9 @@ TEST(QuantityNames, FollowTheTestsDirectionsAndTheJobsUnits) {
   const TestType shear{TestKind::kDirectSimpleShear, 1, 3};
   TestType axialX{TestKind::kTriaxialCompression};
   axialX.axial = 0;
+  TestType cycles{TestKind::kCyclicDirectSimpleShear, 1, 3};
+  cycles.timeInCycles = true;
+  const TestType cyclicInTime{TestKind::kCyclicTriaxial};
   struct Case {
     int code;
     TestType type;
@@ -51,6 +54,8 @@ TEST(QuantityNames, FollowTheTestsDirectionsAndTheJobsUnits) {
       {16, shear, "shear strain γ [%]", 100.0},
       {-26, compression, "radius of Mohr's circle t = (σ′1 − σ′3)/2 [kPa]", 1.0},
       {10, compression, "time t [day]", 1.0},
+      {10, cycles, "number of cycles N", 1.0},
+      {10, cyclicInTime, "time t [day]", 1.0},
       {-9, compression, "deviator stress −q [kPa]", 1.0},
       {99, compression, "code 99", 1.0},
       {INT_MIN, compression, "code -2147483648", 1.0},
