@@ -92,9 +92,10 @@ bool AnyNotSine(const Summary& s) {
   return false;
 }
 
-}  // namespace
-
-std::string SymbolHtml(const std::string& symbol) {
+// A symbol with "_" subscripts and "^" superscripts, each part through
+// `plain` or `script` (true for a superscript).
+template <typename Plain, typename Script>
+std::string MarkSymbol(const std::string& symbol, Plain plain, Script script) {
   std::string out;
   std::size_t i = 0;
   auto isEnd = [](char c) { return c == '/' || c == ' ' || c == ')' || c == '_' || c == '^'; };
@@ -103,17 +104,36 @@ std::string SymbolHtml(const std::string& symbol) {
     if ((c == '_' || c == '^') && i + 1 < symbol.size()) {
       std::size_t end = i + 1;
       while (end < symbol.size() && !isEnd(symbol[end])) ++end;
-      const char* tag = c == '_' ? "sub" : "sup";
-      out += std::string("<") + tag + ">" + XmlEscape(symbol.substr(i + 1, end - i - 1)) + "</" + tag + ">";
+      out += script(symbol.substr(i + 1, end - i - 1), c == '^');
       i = end;
       continue;
     }
     std::size_t end = i + 1;
     while (end < symbol.size() && symbol[end] != '_' && symbol[end] != '^') ++end;
-    out += XmlEscape(symbol.substr(i, end - i));
+    out += plain(symbol.substr(i, end - i));
     i = end;
   }
   return out;
+}
+
+}  // namespace
+
+std::string SymbolHtml(const std::string& symbol) {
+  return MarkSymbol(
+      symbol, [](const std::string& text) { return XmlEscape(text); },
+      [](const std::string& text, bool super) {
+        const char* tag = super ? "sup" : "sub";
+        return std::string("<") + tag + ">" + XmlEscape(text) + "</" + tag + ">";
+      });
+}
+
+std::string SymbolSvg(const std::string& symbol) {
+  return MarkSymbol(
+      symbol, [](const std::string& text) { return XmlEscape(text); },
+      [](const std::string& text, bool super) {
+        return std::string("<tspan baseline-shift=\"") + (super ? "super" : "sub") +
+               "\" font-size=\"75%\">" + XmlEscape(text) + "</tspan>";
+      });
 }
 
 std::string PercentText(const std::optional<double>& v) { return v ? ShortNumber(*v) + " %" : "–"; }

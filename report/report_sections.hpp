@@ -31,8 +31,10 @@ PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSerie
 // labels, scales, which column on x, log and reversed axes).
 CurveView ViewOfCurve(const Summary& s, const TestSummary& t, const CurveSummary& c);
 
-// A symbol with "_" subscripts and "^" superscripts ("s_u^A") as XHTML.
+// A symbol with "_" subscripts and "^" superscripts ("s_u^A") as XHTML,
+// and as the content of an SVG text element (shifted tspans).
 std::string SymbolHtml(const std::string& symbol);
+std::string SymbolSvg(const std::string& symbol);
 
 // "12.3 %" or "–".
 std::string PercentText(const std::optional<double>& v);

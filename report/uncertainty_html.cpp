@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "report/html_report.hpp"
+#include "report/report_sections.hpp"
 #include "report/svg_plot.hpp"
 #include "report/uncertainty_text.hpp"
 #include "optimisation/uncertainty.hpp"
@@ -68,7 +69,7 @@ std::string Table(const Summary& s, const UncertaintySummary& u) {
     if (pu) {
       for (const UncertaintyFlagSummary& f : pu->flags) flags += (flags.empty() ? "" : ", ") + f.kind;
     }
-    out += "<tr>" + Cell(XmlEscape(d.symbol), true) +
+    out += "<tr>" + Cell("<span class=\"symbol\">" + SymbolHtml(d.symbol) + "</span>", true) +
            Cell(p.best ? XmlEscape(DisplayValue(d, *p.best, 4)) : "–") +
            Cell(pu && pu->standardError && p.best
                     ? XmlEscape(StandardError(d, *p.best, *pu->standardError))
@@ -108,9 +109,9 @@ std::string HeatMap(const Summary& s, const UncertaintySummary& u) {
     const int centre = kLabel + j * kCell + kCell / 2;
     const int middle = kTop + j * kCell + kCell / 2;
     out += "<text x=\"" + std::to_string(kLabel - 8) + "\" y=\"" + std::to_string(middle + 5) +
-           "\" text-anchor=\"end\" font-size=\"13\">" + XmlEscape(symbol) + "</text>";
+           "\" text-anchor=\"end\" font-size=\"13\">" + SymbolSvg(symbol) + "</text>";
     out += "<text x=\"" + std::to_string(centre) + "\" y=\"" + std::to_string(kTop - 8) +
-           "\" text-anchor=\"middle\" font-size=\"13\">" + XmlEscape(symbol) + "</text>";
+           "\" text-anchor=\"middle\" font-size=\"13\">" + SymbolSvg(symbol) + "</text>";
   }
   for (int j = 0; j < n; ++j) {
     for (int k = 0; k < n; ++k) {

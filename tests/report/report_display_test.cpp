@@ -135,6 +135,11 @@ TEST(NumberText, FourSignificantDigitsWithoutNoise) {
   EXPECT_EQ(report::SymbolHtml("s_u,inc^A"), "s<sub>u,inc</sub><sup>A</sup>");
   EXPECT_EQ(report::SymbolHtml("Gur/s_u^A"), "Gur/s<sub>u</sub><sup>A</sup>");
   EXPECT_EQ(report::SymbolHtml("λ*"), "λ*");
+  // In SVG text (the correlation map) as shifted spans.
+  EXPECT_EQ(report::SymbolSvg("K_G^p"),
+            "K<tspan baseline-shift=\"sub\" font-size=\"75%\">G</tspan>"
+            "<tspan baseline-shift=\"super\" font-size=\"75%\">p</tspan>");
+  EXPECT_EQ(report::SymbolSvg("φ < 30"), "φ &lt; 30");
 }
 
 report::ParameterSummary Phi(double lower, double upper, double best) {
