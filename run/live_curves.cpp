@@ -5,9 +5,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "input/test_kind.hpp"
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
+#include "models/parameter_table.hpp"
+#include "report/curve_axes_json.hpp"
 #include "report/curve_reading.hpp"
 #include "run/summary_facts.hpp"
 #include "services/errors.hpp"
@@ -32,9 +35,14 @@ std::string Line(const Json& body) {
 }  // namespace
 
 std::string MeasuredCurvesLine(const input::Job& job, const std::string& model) {
+  // The report's axes, so that a page draws the curves as the report will.
+  const report::QuantityUnits units{
+      models::params::StressUnitText(job.material.forceUnit, job.material.lengthUnit),
+      job.material.timeUnit};
   Json tests = Json::array();
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];
+    const input::TestType type = input::RecogniseTestType(test);
     Json curves = Json::array();
     for (std::size_t c = 0; c < test.curves.size() && c < test.curveFiles.size(); ++c) {
       const input::Curve& m = test.curves[c];
@@ -42,7 +50,9 @@ std::string MeasuredCurvesLine(const input::Job& job, const std::string& model) 
       if (name.empty()) name = services::BareName(test.curveFiles[c]);
       Json one = Points(MeasuredSeries(m));
       one["name"] = name;
-      one["columns"] = {m.swapped ? m.yCode : m.xCode, m.swapped ? m.xCode : m.yCode};
+      const int first = m.swapped ? m.yCode : m.xCode, second = m.swapped ? m.xCode : m.yCode;
+      one["columns"] = {first, second};
+      one["axes"] = report::CurveAxesJson(report::ChooseCurveView(first, second, type, units));
       curves.push_back(std::move(one));
     }
     tests.push_back({{"file", services::BareName(test.testFile)}, {"curves", curves}});

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "jobfile/toml_job.hpp"
+#include "report/curve_axes_json.hpp"
 #include "report/curve_reading.hpp"
 #include "report/html_report.hpp"
 #include "report/report_sections.hpp"
@@ -43,14 +44,10 @@ nlohmann::json CurvesJson(const report::Summary& summary, const report::JobCurve
       const report::CurveSummary& about = summary.tests[t].curves[c];
       // The report's axes: the page shows a curve as the report draws it.
       const report::CurveView v = report::ViewOfCurve(summary, summary.tests[t], about);
-      const nlohmann::json axes = {{"x_label", v.x.Label()},  {"y_label", v.y.Label()},
-                                   {"x_scale", v.x.scale},    {"y_scale", v.y.scale},
-                                   {"swap", v.swap},          {"log_x", v.logX},
-                                   {"reverse_y", v.reverseY}};
       list.push_back({{"name", report::CurveName(about)},
                       {"file", about.file},
                       {"columns", {about.column1, about.column2}},
-                      {"axes", axes},
+                      {"axes", report::CurveAxesJson(v)},
                       {"measured", Series(curves[t][c].measured)},
                       {"start", Series(curves[t][c].start)},
                       {"best", Series(curves[t][c].best)}});

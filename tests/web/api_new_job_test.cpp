@@ -210,6 +210,8 @@ TEST_F(NewJobTest, ARunStreamsTheMeasuredCurvesThenEachNewBestAndEndsOnTheCalibr
       ExpectSameCurve(measured["tests"][t]["curves"][c], served[c]["measured"], 1e-12);
       ExpectSameCurve(best.back()["tests"][t]["curves"][c], served[c]["best"], 1e-9);
       EXPECT_EQ(measured["tests"][t]["curves"][c]["name"], served[c]["name"]);
+      // The live plots take the axes the finished curves are drawn with.
+      EXPECT_EQ(measured["tests"][t]["curves"][c]["axes"], served[c]["axes"]);
     }
   }
   // Each curve comes with the report's axes: the oedometer as strain in %

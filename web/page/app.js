@@ -176,7 +176,7 @@ async function showResults(job, status) {
 // A curve's series in the report's axes (which column on x, percent for
 // strains); a gap (null) stays a gap, and a log axis drops what it cannot show.
 function viewed(series, axes) {
-  if (!axes) return [series.x, series.y];
+  if (!axes) return thinned(series.x, series.y);
   let xs = axes.swap ? series.y : series.x, ys = axes.swap ? series.x : series.y;
   const scale = (v, f) => (v == null ? null : v * f);
   xs = xs.map((v) => scale(v, axes.x_scale));
@@ -185,7 +185,18 @@ function viewed(series, axes) {
     const keep = xs.map((v) => v == null || v > 0);
     xs = xs.filter((_, i) => keep[i]); ys = ys.filter((_, i) => keep[i]);
   }
-  return [xs, ys];
+  return thinned(xs, ys);
+}
+
+// At most about 600 points a curve, each phase's ends and the gaps between
+// phases kept: uPlot leaves out parts of a dense curve whose x runs back (an
+// unloading of 400 steps), and a 380-pixel plot shows no more anyway.
+function thinned(xs, ys, most = 600) {
+  const step = Math.ceil(xs.length / most);
+  if (step <= 1) return [xs, ys];
+  const keep = xs.map((v, i) => v == null || i % step === 0 || i === xs.length - 1 ||
+                               xs[i - 1] == null || xs[i + 1] == null);
+  return [xs.filter((_, i) => keep[i]), ys.filter((_, i) => keep[i])];
 }
 
 // One plot per measured curve: measured points, start and best curves.
@@ -236,22 +247,25 @@ function startLiveCurves(m) {
   const box = $("live-curves");
   if (live) for (const p of live.plots) p.destroy();
   box.replaceChildren();
-  live = { model: m.model, plots: [], measured: [] };
+  live = { model: m.model, plots: [], measured: [], axes: [] };
   for (const test of m.tests) {
     for (const c of test.curves) {
       const div = document.createElement("div");
       div.dataset.test = "live-plot";
       box.append(div);
-      live.measured.push([c.x, c.y]);
+      const a = c.axes;
+      live.axes.push(a);
+      live.measured.push(viewed(c, a));
       live.plots.push(new uPlot({
-        mode: 2, title: (m.model ? m.model + ": " : "") + c.name, width: 380, height: 240,
-        scales: { x: { time: false } },
+        mode: 2, title: (m.model ? m.model + ": " : "") + c.name, width: 380, height: 260,
+        scales: { x: { time: false, distr: a && a.log_x ? 3 : 1 }, y: { dir: a && a.reverse_y ? -1 : 1 } },
+        axes: a ? [{ label: a.x_label }, { label: a.y_label, size: 56, labelFont: "11px system-ui, sans-serif" }] : undefined,
         legend: { show: true, live: false },
         series: [{},
           { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
             points: { show: false, size: 6, width: 1 } },
           { label: "best so far", stroke: "#c0392b", width: 2, points: { show: false } }],
-      }, [null, [c.x, c.y], [[], []]], div));
+      }, [null, live.measured[live.measured.length - 1], [[], []]], div));
     }
   }
   $("live").hidden = false;
@@ -284,7 +298,7 @@ function drawBestCurves(b) {
   let k = 0;
   for (const test of b.tests) {
     for (const c of test.curves) {
-      if (k < live.plots.length) live.plots[k].setData([null, live.measured[k], [c.x, c.y]]);
+      if (k < live.plots.length) live.plots[k].setData([null, live.measured[k], viewed(c, live.axes[k])]);
       ++k;
     }
   }
