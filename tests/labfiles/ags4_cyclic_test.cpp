@@ -45,8 +45,8 @@ bool Has(const std::vector<std::string>& list, const std::string& part) {
 }
 
 TEST(Ags4Cyclic, ARecordThroughTheCyclesGivesTheClosedFormRuAndStrain) {
-  const CyclicSpecimenFile spec;  // σ′3c = 400 − 300 kPa, ±30 kPa, 10 cycles, 8 readings each
-  const LabFile f = Read(Ags4CyclicFile({spec}), Selection{});
+  const CyclicSpecimenFile specimen;  // σ′3c = 400 − 300 kPa, ±30 kPa, 10 cycles, 8 readings each
+  const LabFile f = Read(Ags4CyclicFile({specimen}), Selection{});
   ASSERT_TRUE(f.test.has_value());
   const labfiles::LabTest& t = *f.test;
   EXPECT_EQ(t.kind, "cyclic_triaxial");

@@ -76,10 +76,10 @@ std::vector<CyclicReading> Simulated(const std::string& table, double back) {
 TEST(CyclicRun, Ags4CyclicTriaxialTestCalibratesBackToTheModelThatMadeIt) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "lab");
-  CyclicSpecimenFile spec;
-  spec.amplitude = 15.0;  // σ′3c = 100 kPa: r_u reaches about 0.74 in 4 cycles
-  spec.cycles = 4;
-  dir.Write("lab/cyclic.ags", Ags4CyclicFile({spec}));
+  CyclicSpecimenFile specimen;
+  specimen.amplitude = 15.0;  // σ′3c = 100 kPa: r_u reaches about 0.74 in 4 cycles
+  specimen.cycles = 4;
+  dir.Write("lab/cyclic.ags", Ags4CyclicFile({specimen}));
   dir.Write("job.toml", SandJob("150"));
   const ProcessRun native =
       RunProcess(BuildPath("soilcal"), {"--write-native", "truth", "job.toml"}, dir.path());
@@ -87,9 +87,9 @@ TEST(CyclicRun, Ags4CyclicTriaxialTestCalibratesBackToTheModelThatMadeIt) {
   const ProcessRun sim =
       RunProcess(BuildPath("soilcal-labtest"), {"truth/CTX.VLT"}, dir.path());
   ASSERT_EQ(sim.exitStatus, 0) << sim.err;
-  spec.readings = Simulated(sim.out, spec.back);
-  ASSERT_EQ(spec.readings.size(), 161u);  // 20 steps per half cycle by default for 4 cycles
-  dir.Write("lab/cyclic.ags", Ags4CyclicFile({spec}));
+  specimen.readings = Simulated(sim.out, specimen.back);
+  ASSERT_EQ(specimen.readings.size(), 161u);  // 20 steps per half cycle by default for 4 cycles
+  dir.Write("lab/cyclic.ags", Ags4CyclicFile({specimen}));
 
   dir.Write("job.toml", SandJob("105"));
   const ProcessRun run = RunProcess(BuildPath("soilcal"), {"--exit-status", "job.toml"}, dir.path());
