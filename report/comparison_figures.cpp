@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 
-#include "models/parameter_table.hpp"
 #include "report/comparison.hpp"
 #include "report/comparison_sections.hpp"
 #include "report/html_report.hpp"
@@ -62,10 +61,7 @@ std::string ComparisonFigures(const Comparison& comparison) {
   const ComparedModel* base = Describing(comparison);
   if (base == nullptr) return "<p>No model's run read the tests: there are no curves to show.</p>\n";
   const Summary& s = *base->summary;
-  const QuantityUnits units =
-      s.units ? QuantityUnits{models::params::StressUnitText(s.units->force, s.units->length),
-                              s.units->time}
-              : QuantityUnits{};
+  const QuantityUnits units = UnitsOf(s.units);
   // All figures side by side: each names its test and curve.
   std::string out = "<div class=\"curves\">\n";
   for (std::size_t t = 0; t < s.tests.size(); ++t) {

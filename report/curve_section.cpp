@@ -22,12 +22,6 @@ namespace {
 
 using input::TestKind;
 
-QuantityUnits UnitsOf(const Summary& s) {
-  if (!s.units) return {};
-  return {models::params::StressUnitText(s.units->force, s.units->length), s.units->time};
-}
-
-
 PlotSeries StartStyle() { return {"start values", {}, {}, SeriesStyle::kDashedLine, kStartColour, "start"}; }
 PlotSeries BestStyle() { return {"calibrated", {}, {}, SeriesStyle::kLine, kBestColour, "calibrated"}; }
 PlotSeries MeasuredStyle() { return {"measured", {}, {}, SeriesStyle::kMarkers, kMeasuredColour, "measured"}; }
@@ -180,12 +174,17 @@ PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSerie
   return style;
 }
 
+QuantityUnits UnitsOf(const std::optional<JobUnits>& units) {
+  if (!units) return {};
+  return {models::params::StressUnitText(units->force, units->length), units->time};
+}
+
 CurveView ViewOfCurve(const Summary& s, const TestSummary& t, const CurveSummary& c) {
-  return ChooseCurveView(c.column1, c.column2, t.type, UnitsOf(s));
+  return ChooseCurveView(c.column1, c.column2, t.type, UnitsOf(s.units));
 }
 
 std::string CurveSection(const Summary& s, const JobCurves& curves) {
-  const QuantityUnits units = UnitsOf(s);
+  const QuantityUnits units = UnitsOf(s.units);
   std::string out;
   for (std::size_t t = 0; t < s.tests.size(); ++t) {
     const TestSummary& test = s.tests[t];

@@ -27,6 +27,9 @@ std::string CurveSection(const Summary& s, const JobCurves& curves);
 // The points of a curve file's series in the view's axes and units, added to
 // `style` (label, colour and marks).
 PlotSeries ViewedSeries(const CurveSeries& points, const CurveView& v, PlotSeries style);
+// The stress and time units axes are labelled in, from the job's units
+// (none when the job's units are unknown).
+QuantityUnits UnitsOf(const std::optional<JobUnits>& units);
 // The axes curve `c` of test `t` is drawn with in the report (quantities,
 // labels, scales, which column on x, log and reversed axes).
 CurveView ViewOfCurve(const Summary& s, const TestSummary& t, const CurveSummary& c);

@@ -9,9 +9,9 @@
 #include "labtest/context.hpp"
 #include "optimisation/curve_errors.hpp"
 #include "optimisation/objective.hpp"
-#include "models/parameter_table.hpp"
 #include "report/curve_axes_json.hpp"
 #include "report/curve_reading.hpp"
+#include "report/report_sections.hpp"
 #include "run/summary_facts.hpp"
 #include "services/errors.hpp"
 #include "services/paths.hpp"
@@ -36,9 +36,8 @@ std::string Line(const Json& body) {
 
 std::string MeasuredCurvesLine(const input::Job& job, const std::string& model) {
   // The report's axes, so that a page draws the curves as the report will.
-  const report::QuantityUnits units{
-      models::params::StressUnitText(job.material.forceUnit, job.material.lengthUnit),
-      job.material.timeUnit};
+  const report::QuantityUnits units = report::UnitsOf(report::JobUnits{
+      job.material.forceUnit, job.material.lengthUnit, job.material.timeUnit});
   Json tests = Json::array();
   for (std::size_t t = 0; t < job.tests.size(); ++t) {
     const input::LabTest& test = job.tests[t];

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "models/parameter_table.hpp"
+#include "report/report_sections.hpp"
 #include "report/html_report.hpp"
 #include "report/quantity_display.hpp"
 
@@ -42,11 +42,7 @@ std::optional<double> RangeRatio(const std::vector<double>& measured,
 std::vector<report::Warning> ScaleHints(const input::Job& job, const report::Summary& summary,
                                         const report::JobCurves& curves) {
   std::vector<report::Warning> out;
-  const report::QuantityUnits units =
-      summary.units ? report::QuantityUnits{models::params::StressUnitText(summary.units->force,
-                                                                           summary.units->length),
-                                            summary.units->time}
-                    : report::QuantityUnits{};
+  const report::QuantityUnits units = report::UnitsOf(summary.units);
   for (std::size_t t = 0; t < summary.tests.size() && t < curves.size(); ++t) {
     const report::TestSummary& test = summary.tests[t];
     for (std::size_t c = 0; c < test.curves.size() && c < curves[t].size(); ++c) {

@@ -199,6 +199,14 @@ function thinned(xs, ys, most = 600) {
   return [xs.filter((_, i) => keep[i]), ys.filter((_, i) => keep[i])];
 }
 
+// The scales and axes of a curve plot in the report's axes.
+function axesOptions(a) {
+  return {
+    scales: { x: { time: false, distr: a && a.log_x ? 3 : 1 }, y: { dir: a && a.reverse_y ? -1 : 1 } },
+    axes: a ? [{ label: a.x_label }, { label: a.y_label, size: 56, labelFont: "11px system-ui, sans-serif" }] : undefined,
+  };
+}
+
 // One plot per measured curve: measured points, start and best curves.
 async function drawCurves(job) {
   while (curvePlots.length) curvePlots.pop().destroy();
@@ -214,9 +222,7 @@ async function drawCurves(job) {
       // Each curve in the order of its points (an unloading runs backwards in x).
       const a = c.axes;
       curvePlots.push(new uPlot({
-        mode: 2, title: c.name || c.file, width: 380, height: 260,
-        scales: { x: { time: false, distr: a && a.log_x ? 3 : 1 }, y: { dir: a && a.reverse_y ? -1 : 1 } },
-        axes: a ? [{ label: a.x_label }, { label: a.y_label, size: 56, labelFont: "11px system-ui, sans-serif" }] : undefined,
+        mode: 2, title: c.name || c.file, width: 380, height: 260, ...axesOptions(a),
         legend: { show: true, live: false },
         series: [{},
           { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
@@ -257,9 +263,7 @@ function startLiveCurves(m) {
       live.axes.push(a);
       live.measured.push(viewed(c, a));
       live.plots.push(new uPlot({
-        mode: 2, title: (m.model ? m.model + ": " : "") + c.name, width: 380, height: 260,
-        scales: { x: { time: false, distr: a && a.log_x ? 3 : 1 }, y: { dir: a && a.reverse_y ? -1 : 1 } },
-        axes: a ? [{ label: a.x_label }, { label: a.y_label, size: 56, labelFont: "11px system-ui, sans-serif" }] : undefined,
+        mode: 2, title: (m.model ? m.model + ": " : "") + c.name, width: 380, height: 260, ...axesOptions(a),
         legend: { show: true, live: false },
         series: [{},
           { label: "measured", stroke: "#222", fill: "#222", paths: uPlot.paths.points(),
