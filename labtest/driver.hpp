@@ -20,7 +20,7 @@ struct StepFailure {
   double limit = 0.0;            // the largest error accepted (25 x tolerance)
   int iterations = 0, maxIterations = 0;
   double ru = 0.0, shearStrain = 0.0;  // at the start of the step
-  bool subSteps = false;         // 2 to 64 sub-steps by the fast iteration failed too
+  bool subSteps = false;         // sub-steps by the fast iteration failed too
 };
 
 struct LabTestRun {

@@ -29,8 +29,8 @@ std::string DescribeRun(const LabTestRun& run, bool solverWasFast) {
            Number(f.limit) + " (25 x the tolerance) after " + std::to_string(f.iterations) +
            " iterations (at most " + std::to_string(f.maxIterations) + ").";
     if (f.subSteps) {
-      out += " Nor did 2 to 64 sub-steps solved by the fast iteration: the sample cannot carry "
-             "this load step.";
+      out += " Nor did sub-steps down to 1/4096 of it, solved by the fast iteration: the sample "
+             "cannot carry this load step.";
     }
     if (run.cyclic) {
       out += " It stood at r_u " + Number(f.ru) + " and a shear strain of " +

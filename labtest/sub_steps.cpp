@@ -35,6 +35,49 @@ int RunEqualSubSteps(SimulationContext& ctx, const MaterialPoint& start, int n,
   return kStepAccepted;
 }
 
+// The step from `start` in sub-steps of sizes that adapt: a sub-step that
+// does not converge is tried again at half its size (down to 1/kSmallest of
+// the step), and after one that converges the next may be twice as large
+// again. Where the sand is soft only over part of the step (the turn from
+// unloading to dilative loading near zero effective stress), the rest of
+// the step is not cut as finely as that part.
+constexpr int kSmallest = 4096;
+
+int RunAdaptiveSubSteps(SimulationContext& ctx, const MaterialPoint& start,
+                        void (*refresh)(SimulationContext&)) {
+  MaterialPoint& pt = ctx.point;
+  pt = start;
+  int done = 0;                  // of kSmallest parts of the step
+  int size = kSmallest / 128;    // where the equal sub-steps stopped trying
+  bool first = true;
+  while (done < kSmallest) {
+    size = std::min(size, kSmallest - done);
+    const MaterialPoint saved = pt;
+    const double f = static_cast<double>(size) / kSmallest;
+    for (int i = 0; i < 6; ++i) {
+      pt.strainIncrement[i] = start.strainIncrement[i] * f;
+      pt.stressIncrement[i] = start.stressIncrement[i] * f;
+      pt.dEps[i] = start.dEps[i] * f;
+    }
+    pt.furtherIncrement = start.furtherIncrement * f;
+    pt.dTime = start.dTime * f;
+    pt.stepSizeFactor = 1.0;
+    if (!first) refresh(ctx);
+    int iterations = 0;
+    const int status = SolveMaterialPointStep(ctx, iterations);
+    if (status != kStepAccepted) {
+      pt = saved;
+      if (size == 1) return status;
+      size /= 2;
+      continue;
+    }
+    first = false;
+    done += size;
+    if (size < kSmallest / 2) size *= 2;
+  }
+  return kStepAccepted;
+}
+
 // The later steps of the phase take the phase's own increments.
 void RestoreIncrements(MaterialPoint& pt, const MaterialPoint& start) {
   pt.strainIncrement = start.strainIncrement;
@@ -57,6 +100,7 @@ int SolveInSubSteps(SimulationContext& ctx, void (*refresh)(SimulationContext&))
   for (int n = 2; n <= 64 && status != kStepAccepted; n *= 2) {
     status = RunEqualSubSteps(ctx, start, n, refresh, nullptr, 0);
   }
+  if (status != kStepAccepted) status = RunAdaptiveSubSteps(ctx, start, refresh);
   ctx.stepSolver = solver;
   if (status != kStepAccepted) {
     pt = start;

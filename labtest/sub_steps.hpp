@@ -4,7 +4,8 @@
 // or two of each cycle. Two things follow, and only this model is carried
 // either way; the steps of every other model stay as they are:
 //  - a load step that does not converge as a whole is solved again in 2,
-//    4, ... 64 equal sub-steps;
+//    4, ... 64 equal sub-steps, and where none of those converges, in
+//    sub-steps that halve where they fail (down to 1/4096 of the step);
 //  - an accepted load step in which the mean effective stress changed by
 //    much more than it is at its lower end is solved again in sub-steps
 //    fine enough to follow that change, and a cyclic test is watched for
@@ -21,8 +22,9 @@ struct LiquefactionWatch;
 
 inline bool CarriesInSubSteps(int model) { return model == 34; }
 
-// The failed step of ctx.point again in 2, 4, ... 64 equal sub-steps, each
-// solved by the fast iteration and committed; `refresh` runs before every
+// The failed step of ctx.point again in 2, 4, ... 64 equal sub-steps, then
+// in sub-steps that halve where they fail, each solved by the fast
+// iteration and committed; `refresh` runs before every
 // sub-step after the first (the moduli of a stress-dependent model). Returns
 // kStepAccepted, or kStepNotConverged with the point back at the start of
 // the step.

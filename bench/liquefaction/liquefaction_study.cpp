@@ -13,9 +13,9 @@
 // 1 atm, CRR = exp(N/14.1 + (N/126)^2 - (N/23.6)^3 + (N/25.4)^4 - 2.8);
 // (2) the f_dens that brings the field CRR to 15 cycles; (3) the cycles to
 // liquefaction per CSR; (4) the cycles to liquefaction at 10, 20, 40 and 80
-// load steps per half cycle; (5) the steady single-amplitude shear strain
-// of cyclic mobility beside the bound its dilatancy sets, at f_Epost 1, 0.2
-// and 0.01. `soilcal_liquefaction_study crr|fdens|cycles|steps|mobility`
+// load steps per half cycle; (5) the single-amplitude shear strain of
+// cyclic mobility beside the bound its dilatancy sets and its growth per
+// cycle. `soilcal_liquefaction_study crr|fdens|cycles|steps|mobility`
 // prints one part.
 #include <algorithm>
 #include <cmath>
@@ -77,14 +77,14 @@ double FieldDensification(double n160, double field) {
   return std::sqrt(lo * hi);
 }
 
-std::string Cycles(const testing::CyclicOutcome& o) {
+std::string Cycles(const testing::CyclicOutcome& o, int most = kMaxCycles) {
   char buf[48];
   if (o.status != 0) {
     std::snprintf(buf, sizeof buf, "fail(%.1f)", o.run.failure.time);
   } else if (o.cycles < 1e8) {
     std::snprintf(buf, sizeof buf, "%.2f", o.cycles);
   } else {
-    std::snprintf(buf, sizeof buf, ">%d", kMaxCycles);
+    std::snprintf(buf, sizeof buf, ">%d", most);
   }
   return buf;
 }
@@ -147,15 +147,18 @@ void StepsStudy() {
 
 // Cyclic mobility, undrained: on the peak surface the plastic dilation
 // sin(psi) d gamma_p raises p' by K sin(psi) d gamma_p with K = K_B^e pref
-// (p'/pref)^0.5, so the climb from p' = 0 to tau / sin(phi_p) takes
-// gamma = 2 sqrt(p') / (K_B^e sin(psi) sqrt(pref)), half of it on each side
-// of the cycle, whatever the plastic modulus. The steady single-amplitude
-// shear strain (largest |gamma_xy| of cycles 16 to 20, K0 1, 20 steps per
-// half cycle) beside that bound, at three post-liquefaction factors.
+// (p'/pref)^0.5, so the climb from p' = 0 to p'max = tau / sin(phi_p) takes
+// gamma = 2 sqrt(p'max) / (K_B^e sin(psi) sqrt(pref)), half of it (the
+// bound) on each side of the cycle. The fabric divides the dilatancy by
+// 1 + z/4 and grows by about p'max / p'0 each half cycle, so the
+// single-amplitude strain grows by about bound p'max / (2 p'0) per cycle.
+// Printed: the bound, that growth, the amplitude of the first cycle past
+// r_u 0.9 and the measured growth per cycle after it (over 12 cycles,
+// K0 1, 20 steps per half cycle), and the cycle that reaches 3 %.
 void MobilityStudy() {
-  std::puts("\nCyclic mobility: steady single-amplitude shear strain (%, cycles 16-20) and its "
-            "dilatancy bound (K0 = 1)");
-  std::puts("(N1)60   CSR  sin(psi)  bound  f_Epost 1    0.2   0.01");
+  std::puts("\nCyclic mobility: single-amplitude shear strain (%) against its dilatancy bound "
+            "(K0 = 1)");
+  std::puts("(N1)60   CSR  sin(psi)  bound  growth/cycle  first  measured/cycle  liquefied in");
   const double sinCv = std::sin(33.0 * std::acos(-1.0) / 180.0);
   struct Case {
     double n160, csr;
@@ -163,23 +166,23 @@ void MobilityStudy() {
   for (const Case c : {Case{15, 0.2}, Case{25, 0.25}, Case{25, 0.3}, Case{25, 0.4}}) {
     const models::ubc3d::Correlations k = models::ubc3d::CorrelationsOf(c.n160, 33.0);
     const double sinP = std::sin(k.phiP * std::acos(-1.0) / 180.0);
-    const double bound = 100.0 * std::sqrt(100.0 * c.csr / sinP) / (k.KBe * (sinP - sinCv) * 10.0);
-    std::printf("%6.0f  %4.2f  %8.4f  %5.2f", c.n160, c.csr, sinP - sinCv, bound);
-    for (const double fEpost : {1.0, 0.2, 0.01}) {
-      const auto job = testing::CorrelatedSandJob(c.n160, fEpost);
-      const testing::CyclicOutcome o = testing::CyclicSimpleShear(*job, 1.0, c.csr, 20, kSteps);
-      double amplitude = 0.0;
-      for (int i = 1; i <= o.run.nRecorded; ++i) {
-        const input::RecordedPoint p = o.ctx->rec.Point(i);
-        if (p.time > 16.0) amplitude = std::max(amplitude, 100.0 * std::fabs(p.strain[3]));
-      }
-      if (o.status != 0) {
-        std::printf("  %9s", "fail");
-      } else {
-        std::printf("  %9.2f", amplitude);
-      }
+    const double pMax = 100.0 * c.csr / sinP;
+    const double bound = 100.0 * std::sqrt(pMax) / (k.KBe * (sinP - sinCv) * 10.0);
+    const auto job = testing::CorrelatedSandJob(c.n160);
+    const testing::CyclicOutcome o = testing::CyclicSimpleShear(*job, 1.0, c.csr, 12, kSteps);
+    double amplitude[13] = {}, ru[13] = {};
+    for (int i = 1; i <= o.run.nRecorded; ++i) {
+      const input::RecordedPoint p = o.ctx->rec.Point(i);
+      const int cycle = std::clamp(static_cast<int>(std::ceil(p.time - 1e-9)), 1, 12);
+      amplitude[cycle] = std::max(amplitude[cycle], 100.0 * std::fabs(p.strain[3]));
+      ru[cycle] = std::max(ru[cycle], -p.pw / 100.0);
     }
-    std::puts("");
+    int first = 1;
+    while (first < 12 && ru[first] < 0.9) ++first;
+    const double measured = first < 12 ? (amplitude[12] - amplitude[first]) / (12 - first) : 0.0;
+    std::printf("%6.0f  %4.2f  %8.4f  %5.2f  %12.3f  %5.2f  %14.3f  %12s\n", c.n160, c.csr,
+                sinP - sinCv, bound, bound * pMax / 200.0, amplitude[first], measured,
+                Cycles(o, 12).c_str());
   }
 }
 

@@ -27,6 +27,7 @@ ub::PointState LoadState(const double* st) {
   s.dilation = st[ub::kDilation];
   s.reversalRatio = st[ub::kReversalRatio];
   s.reversalDilation = st[ub::kReversalDilation];
+  s.fabric = st[ub::kFabric];
   return s;
 }
 
@@ -41,6 +42,7 @@ void StoreState(const ub::PointState& s, double* st) {
   st[ub::kDilation] = s.dilation;
   st[ub::kReversalRatio] = s.reversalRatio;
   st[ub::kReversalDilation] = s.reversalDilation;
+  st[ub::kFabric] = s.fabric;
 }
 
 void Stress(StressCall& call, ModelResources&) { ub::UBC_Sig(call); }

@@ -31,7 +31,11 @@
 //    with (N1)60 from 0.5 (loose) to 1 (dense).
 //  - Post-liquefaction: once the mean effective stress of a point has
 //    fallen to a fifth of its start value, its loading takes the plastic
-//    modulus times f_Epost (the unloading compaction keeps its own).
+//    modulus times f_Epost (the unloading compaction keeps its own), and
+//    its dilatancy is divided by 1 + z/4, z the fabric its dilation has
+//    built since (the rises of p' by dilation over p'0; after Dafalias and
+//    Manzari 2004 and Boulanger and Ziotopoulou 2017), so the strain of
+//    cyclic mobility grows cycle by cycle.
 //  - Integration: the return runs in sub-increments of the step's strain
 //    that change the trial stress by at most 1 % of p', each with the
 //    moduli of its own start stress, so that the answer does not depend on
@@ -82,6 +86,7 @@ inline constexpr int kFactorK = 8;     // (p'/pref)^me
 inline constexpr int kDilation = 9;    // dilation of the current loading, given back on unloading
 inline constexpr int kReversalRatio = 10;  // stress ratio where the unloading began
 inline constexpr int kReversalDilation = 11;  // dilation stored when the unloading began
+inline constexpr int kFabric = 12;     // fabric z of cyclic mobility
 
 // The published correlations of the parameters with the normalised blow
 // count (N1)60 (Beaty and Byrne 2011; Petalas and Galavi 2013): the modulus
@@ -95,7 +100,7 @@ struct Correlations {
 };
 Correlations CorrelationsOf(double n160, double phiCv);
 // The densification factor of (N1)60 fitted to the field liquefaction
-// curve: exp(0.99 - 0.107 (N1)60), (N1)60 taken within 5 to 25.
+// curve: exp(0.92 - 0.097 (N1)60), (N1)60 taken within 5 to 25.
 double DefaultDensification(double n160);
 
 // Checks and derived slots (CopySoilProp): slot 3 = sin(phi_p), defaults
@@ -133,6 +138,7 @@ struct PointState {
   double dilation = 0.0;       // plastic dilation still to be given back (> 0)
   double reversalRatio = 0.0;  // stress ratio at the start of the unloading
   double reversalDilation = 0.0;  // dilation stored at the start of the unloading
+  double fabric = 0.0;            // sum of the rises of p' by dilation since liquefied, over p0
 };
 struct Return {
   Vec3 c{};            // returned principal stresses (compression positive)

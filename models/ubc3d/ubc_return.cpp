@@ -13,6 +13,22 @@ namespace {
 
 constexpr double kRatioTol = 1e-12;  // change of the stress ratio that counts
 constexpr int kRootIterations = 200;
+// Fabric of cyclic mobility. Each dilative loading of a liquefied point
+// raises its effective stress again by K sin(psi) d gamma_p; the sum of
+// those rises, over the point's initial mean stress, is its fabric z, and
+// the dilatancy of its next loadings is divided by 1 + z / kFabricScale.
+// A sand that has passed through near-zero effective stress thus must
+// strain further every cycle before it dilates and carries the load
+// again, so the shear strain of cyclic mobility grows cycle by cycle, as
+// measured on dense sands, instead of repeating the strain its dilatancy
+// allows from p' = 0 (after the fabric-dilatancy of Dafalias and Manzari
+// 2004, whose cumulative form divides the dilatancy of PM4Sand, Boulanger
+// and Ziotopoulou 2017). z grows by about p'max / p'0 each half cycle; at
+// 4, the dilatancy halves after two to three cycles of cyclic mobility,
+// which keeps the liquefaction curves of the published correlations
+// within 10 % of the field curve at K0 = 1 and makes that of dense sands
+// fall on at high CSR.
+constexpr double kFabricScale = 4.0;
 
 struct Elastic {
   double lam = 0.0, twoG = 0.0, K = 0.0;
@@ -77,12 +93,13 @@ struct Loading {
 // equal (the corner of triaxial compression or extension); the share
 // follows from the order condition in closed form, so the state changes
 // continuously from the face into the corner.
-Loading LoadingAt(const Vec3& tr, double dg, double s0, double A, const Params& m,
-                  const Elastic& de) {
+Loading LoadingAt(const Vec3& tr, double dg, double s0, double A, double dilatancy,
+                  const Params& m, const Elastic& de) {
   Loading l;
   l.dGamma = dg;
   l.sinMob = Harden(s0, dg, A, m);
   l.sinPsi = std::clamp(l.sinMob - m.sinPhiCv, -1.0, 1.0);
+  if (l.sinPsi > 0.0) l.sinPsi *= dilatancy;
   const double G = 0.5 * de.twoG;
   double wc = 0.0, we = 0.0;
   if (dg > 0.0) {
@@ -107,22 +124,23 @@ double YieldOf(const Loading& l, const Params& m) {
 // Plastic loading: the plastic shear strain that puts the state on the
 // hardened surface, by bracketing and bisection (the yield value falls as
 // the plastic strain grows).
-Loading ReturnLoading(const Vec3& tr, double s0, double A, const Params& m, const Elastic& de) {
+Loading ReturnLoading(const Vec3& tr, double s0, double A, double dilatancy, const Params& m,
+                      const Elastic& de) {
   double lo = 0.0;
   double hi = std::max(0.5 * (tr[0] - tr[2]), m.pFloor) / de.twoG;
-  Loading high = LoadingAt(tr, hi, s0, A, m, de);
+  Loading high = LoadingAt(tr, hi, s0, A, dilatancy, m, de);
   for (int k = 0; k < 200 && YieldOf(high, m) > 0.0; ++k) {
     lo = hi;
     hi *= 2.0;
-    high = LoadingAt(tr, hi, s0, A, m, de);
+    high = LoadingAt(tr, hi, s0, A, dilatancy, m, de);
   }
   const double fHigh = YieldOf(high, m);
   if (!(fHigh <= 0.0)) return Loading{};
   const double scale = std::max(0.5 * (tr[0] + tr[2]) + m.a, m.pFloor);
-  auto yield = [&](double x) { return YieldOf(LoadingAt(tr, x, s0, A, m, de), m); };
-  const double fLow = lo > 0.0 ? yield(lo) : YieldOf(LoadingAt(tr, 0.0, s0, A, m, de), m);
+  auto yield = [&](double x) { return YieldOf(LoadingAt(tr, x, s0, A, dilatancy, m, de), m); };
+  const double fLow = lo > 0.0 ? yield(lo) : YieldOf(LoadingAt(tr, 0.0, s0, A, dilatancy, m, de), m);
   const double x = FindFallingRoot(yield, lo, fLow, hi, fHigh, 1e-13 * scale, kRootIterations).x;
-  Loading l = LoadingAt(tr, x, s0, A, m, de);
+  Loading l = LoadingAt(tr, x, s0, A, dilatancy, m, de);
   l.ok = true;
   return l;
 }
@@ -211,7 +229,8 @@ Return ReturnUbc(const Vec3& tr, double p0Step, const Moduli& mod, const Params&
     r.state.direction = 1.0;
     const double kp = ModulusNumber(m, r.state.reversals, liquefied);
     const double A = HardeningScale(m, kp, p0Step);
-    const Loading l = ReturnLoading(tr, s0.sinMob, A, m, de);
+    const double dilatancy = liquefied ? 1.0 / (1.0 + s0.fabric / kFabricScale) : 1.0;
+    const Loading l = ReturnLoading(tr, s0.sinMob, A, dilatancy, m, de);
     r.area = 1;
     if (l.ok) {
       r.c = l.c;
@@ -221,6 +240,9 @@ Return ReturnUbc(const Vec3& tr, double p0Step, const Moduli& mod, const Params&
       // A new loading builds its own dilation; what the last unloading did
       // not give back is kept.
       if (l.sinPsi > 0.0) r.state.dilation += l.dGamma * l.sinPsi;
+      if (liquefied && l.sinPsi > 0.0) {
+        r.state.fabric += de.K * l.dGamma * l.sinPsi / std::max(s0.p0, m.pFloor);
+      }
     } else {
       r.state.sinMob = m.sinPhiP;
       r.c = {apex, apex, apex};

@@ -70,7 +70,10 @@ TEST(CyclicSand, LiquefiedTestRunsToItsLastCycleOrStopsThereWhenAsked) {
   const double liquefied = std::stod(stop.err.substr(cycle + 6));
   EXPECT_GT(liquefied, before.time) << stop.err;
   EXPECT_LE(liquefied, last.time + 1e-3) << stop.err;
-  EXPECT_GT(-last.pw / 100.0, 0.9);
+  // The step that met a criterion ends near it (r_u is watched within the
+  // step as well, strain grows through a half cycle).
+  EXPECT_TRUE(-last.pw / 100.0 >= 0.95 || gamma(last) >= 0.03)
+      << -last.pw / 100.0 << " " << gamma(last);
   // The same points as the full run up to there.
   const RecordedPoint& same = full.points[stop.points.size() - 1];
   EXPECT_EQ(same.sig, last.sig);
