@@ -337,6 +337,19 @@ void ReadParameters(const State& s, const toml::table& root, input::MaterialInpu
                                   : std::string(" (it is derived from K0nc before every test; "
                                                 "any positive value, e.g. M = 1)")));
   }
+  // A sand whose peak friction angle lies below its constant-volume one
+  // contracts at every stress ratio: undrained it never dilates, so no load
+  // above its undrained strength can be carried and every test fails on a
+  // load step, which would hide the cause.
+  if (s.model == 34 && bySlot[39] != nullptr && material.params[39] > 0.0 &&
+      material.params[39] < material.params[38]) {
+    s.file.Fail(kBadParameterValue, bySlot[39]->source(),
+                std::string(bySlot[39]->str()) + " = " +
+                    services::FormatReal(material.params[39]) + " lies below phi_cv = " +
+                    services::FormatReal(material.params[38]) +
+                    ": the peak friction angle of a sand is at least its constant-volume one; "
+                    "give a larger value, or leave it out to take it from N160");
+  }
   for (const Given& g : given) {
     const params::Parameter* p = g.ref.named;
     if (p == nullptr || p->stored == params::Stored::kAsGiven) continue;

@@ -87,6 +87,13 @@ std::vector<Case> Cases() {
         j.calibrate = "";
       },
       kCsv, 16, {"job.toml line 3:", "needs M > 0", "any positive value"});
+  add("sand whose peak angle lies below its constant-volume angle",
+      [](JobText& j) {
+        j.model = "[model]\nname = \"ubc3d_sand\"\n";
+        j.parameters = "[parameters]\nN160 = 10\nphi_cv = 33\nphi_p = 30\n";
+        j.calibrate = "";
+      },
+      kCsv, 16, {"job.toml line 6:", "phi_p = 30 lies below phi_cv = 33", "leave it out"});
   add("E free with nu free",
       [](JobText& j) {
         j.parameters = "[parameters]\nE = 25000\nnu = 0.25\n";
