@@ -82,8 +82,38 @@ void Workbench::Route() {
     }
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("Referrer-Policy", "no-referrer");
+    // A body of no stated length would be read until the client closes the
+    // connection or the read times out (`curl -X POST` sends none): the
+    // request is answered at once instead.
+    const bool body = req.method == "POST" || req.method == "PUT" || req.method == "PATCH" ||
+                      req.method == "DELETE";
+    if (body && !req.has_header("Content-Length") &&
+        req.get_header_value("Transfer-Encoding").find("chunked") == std::string::npos) {
+      SendError(res, 411,
+                "a " + req.method + " needs a body of stated length; send an empty one "
+                "(Content-Length: 0, or curl -d '') when there is no data");
+      return httplib::Server::HandlerResponse::Handled;
+    }
     return httplib::Server::HandlerResponse::Unhandled;
   });
+
+  // An error the HTTP library answers itself (a request it could not read,
+  // a path no route takes) gets a sentence too, as every route's error does.
+  const httplib::Server::HandlerWithResponse onError = [](const httplib::Request& req,
+                                                          httplib::Response& res) {
+    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    std::string sentence;
+    if (res.status == 400) {
+      sentence = "the request could not be read as HTTP";
+    } else if (res.status == 404) {
+      sentence = "there is no " + req.method + " " + req.path + " in the workbench";
+    } else {
+      sentence = "the request was refused (HTTP " + std::to_string(res.status) + ")";
+    }
+    SendError(res, res.status, sentence);
+    return httplib::Server::HandlerResponse::Handled;
+  };
+  server.set_error_handler(onError);
 
   for (const PageAsset& asset : PageAssets()) {
     server.Get(std::string(asset.path), [asset](const httplib::Request&, httplib::Response& res) {

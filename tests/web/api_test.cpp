@@ -3,6 +3,11 @@
 // in child processes with their event stream, abort, the bound on
 // concurrent runs, and what a finished run serves, equal to the command
 // line's files.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <csignal>
@@ -194,6 +199,48 @@ TEST_F(WorkbenchTest, AbortEndsTheRunAsTheAbortFileDoesAndRunsAreBounded) {
                          "application/json")->status, 400);
   EXPECT_EQ(client->Post("/api/jobs/soft_clay/OPTIM.TXT/run", Bearer(), "{not json",
                          "application/json")->status, 400);
+}
+
+// The raw answer to `request` sent as it is to the workbench on `port`.
+std::string RawExchange(int port, const std::string& request) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size())) {
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) answer.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return answer;
+}
+
+TEST_F(WorkbenchTest, WhatTheHttpLibraryRefusesItselfStillGetsASentence) {
+  Start({});
+  // A POST without Content-Length, as `curl -X POST` sends it.
+  const std::string host = "127.0.0.1:" + std::to_string(bench_->port());
+  const std::string answer = RawExchange(
+      bench_->port(), "POST /api/jobs/soft_clay/job.toml/abort HTTP/1.1\r\nHost: " + host +
+                          "\r\nAuthorization: Bearer " + kToken + "\r\nConnection: close\r\n\r\n");
+  // Answered at once with the fix (411), not read until the read timeout
+  // and refused then (400).
+  ASSERT_EQ(answer.rfind("HTTP/1.1 411", 0), 0u) << answer;
+  EXPECT_NE(answer.find("Content-Length: 0, or curl -d ''"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("application/json"), std::string::npos) << answer;
+  // A path no route takes.
+  const auto missing = Client()->Get("/api/nothing", Bearer());
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
+  EXPECT_EQ(Json(missing)["error"], "there is no GET /api/nothing in the workbench");
+  // A route's own sentence is kept.
+  const auto running = Client()->Post("/api/jobs/soft_clay/job.toml/abort", Bearer(), "", "");
+  ASSERT_TRUE(running);
+  EXPECT_EQ(running->status, 409);
+  EXPECT_EQ(Json(running)["error"].get<std::string>().find("the request"), std::string::npos);
 }
 
 TEST_F(WorkbenchTest, ARunThatCannotStartOrCrashesEndsAndTheServerGoesOn) {
