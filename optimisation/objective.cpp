@@ -3,6 +3,7 @@
 #include "optimisation/objective.hpp"
 
 #include "labtest/driver.hpp"
+#include "labtest/sub_steps.hpp"
 #include "models/udsm/link.hpp"
 #include "models/udsm/session.hpp"
 #include "optimisation/simulated_curves.hpp"
@@ -38,6 +39,12 @@ const char* RunFailureReason(int status, int model, const models::PropSoil& prop
                    "EOedRef and K0nc"
                  : "the parameter completion of the model failed";
     case 3:
+      // The sand's failed steps were tried in sub-steps by the fast
+      // iteration already: the load itself is what the sample cannot carry.
+      if (labtest::CarriesInSubSteps(model)) {
+        return "a load step could not be carried, not even in sub-steps by the fast iteration "
+               "(the load lies above what the sample can carry with these parameters)";
+      }
       return solver == labtest::StepSolver::kFast
                  ? "a load step did not converge"
                  : "a load step did not converge (the fast step solver, --solver=fast, often "

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "labtest/ubc3d_sand.hpp"
+#include "optimisation/objective.hpp"
+#include "services/run_services.hpp"
 #include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::testing {
@@ -89,6 +91,23 @@ TEST(Liquefaction, ALoadAboveTheUndrainedStrengthEndsTheTestWithItsStateInWords)
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
   EXPECT_EQ(text.find("--solver=fast"), std::string::npos) << text;
+  // A search point there is refused for the load, not for the solver: the
+  // fast iteration was tried already.
+  {
+    services::RunServices run;
+    services::ServicesBinding binding(run);
+    job->tests.push_back(
+        CyclicTest(input::CyclicDirectSimpleShearAtRatio(100.0, 1.0, 0.4, 5, 20)));
+    job->tests.back().testFile = "CDSS.VLT";
+    labtest::SimulationContext ctx;
+    labtest::InitContext(ctx, *job, {});
+    const optimisation::Evaluation e = optimisation::EvaluateObjective(*job, ctx, {});
+    EXPECT_EQ(e.status, 3);
+    ASSERT_NE(e.reason, nullptr);
+    EXPECT_NE(std::string(e.reason).find("above what the sample can carry"), std::string::npos)
+        << e.reason;
+    EXPECT_EQ(std::string(e.reason).find("--solver=fast"), std::string::npos) << e.reason;
+  }
   // The sand of the correlations under the same load: 3 % in the first
   // quarter cycle, and the quarter cycle completed at 40 kPa.
   const auto dilating = CorrelatedSandJob(5.0);
