@@ -48,7 +48,7 @@ int RunAdaptiveSubSteps(SimulationContext& ctx, const MaterialPoint& start,
   MaterialPoint& pt = ctx.point;
   pt = start;
   int done = 0;                  // of kSmallest parts of the step
-  int size = kSmallest / 128;    // where the equal sub-steps stopped trying
+  int size = kSmallest / 128;    // finer than the finest equal sub-steps
   bool first = true;
   while (done < kSmallest) {
     size = std::min(size, kSmallest - done);
