@@ -285,7 +285,7 @@ constexpr Parameter kUbcSand[] = {
      kUnitInterval},
     {"phi_cv", 38, "φcv", "constant-volume friction angle", Q::kAngle, S::kAsGiven, "", kFriction},
     {"phi_p", 39, "φp", "peak friction angle", Q::kAngle, S::kAsGiven, "", kFriction,
-     D::kWhenNotPositive, "as phi_cv + N160/10 when not positive"},
+     D::kWhenNotPositive, "from phi_cv and N160 when not positive"},
     {"Rf", 40, "Rf", "failure ratio", Q::kNone, S::kAsGiven, "", kFraction, D::kWhenNotPositive,
      "from N160, else 0.9, when not positive"},
     {"fdens", 41, "f_dens", "densification factor", Q::kNone, S::kAsGiven, "", kPositive,
@@ -293,7 +293,9 @@ constexpr Parameter kUbcSand[] = {
     {"fEpost", 42, "f_Epost", "post-liquefaction stiffness factor", Q::kNone, S::kAsGiven, "",
      kPositive, D::kWhenNotPositive, "1 when not positive"},
     {"N160", 43, "(N1)60", "normalised SPT blow count", Q::kNone, S::kAsGiven, "", kNonNegative},
-    {"tension", 44, "σt", "tensile strength", Q::kStress, S::kAsGiven, "", kNonNegative}};
+    {"tension", 44, "σt", "tensile strength", Q::kStress, S::kAsGiven, "", kNonNegative},
+    {"fabric_scale", 45, "z_f", "fabric of cyclic mobility that halves the dilatancy",
+     Q::kNone, S::kAsGiven, "", kPositive, D::kWhenNotPositive, "4 when not positive"}};
 
 constexpr Model kModels[] = {
     {1, "linear_elastic", "linear elastic", kLinearElastic},

@@ -71,6 +71,7 @@ void CopySoilProp(int, PropSoil& p, const ModelConstants& k) {
   if (p[40] <= 0.0) p[40] = 0.9;
   if (p[41] <= 0.0) p[41] = 1.0;
   if (p[42] <= 0.0) p[42] = 1.0;
+  if (p[45] <= 0.0) p[45] = kDefaultFabricScale;
   p[3] = std::sin(p[39] * kDegree);
 }
 
@@ -92,6 +93,7 @@ Params MakeParams(const PropSoil& p, const ModelConstants& k) {
   m.fEpost = p[42] > 0.0 ? p[42] : 1.0;
   m.hard = Hardness(p[43]);
   m.tension = std::max(p[44], 0.0);
+  m.fabricScale = p[45] > 0.0 ? p[45] : kDefaultFabricScale;
   m.pFloor = k.stressFloor;
   return m;
 }

@@ -13,22 +13,6 @@ namespace {
 
 constexpr double kRatioTol = 1e-12;  // change of the stress ratio that counts
 constexpr int kRootIterations = 200;
-// Fabric of cyclic mobility. Each dilative loading of a liquefied point
-// raises its effective stress again by K sin(psi) d gamma_p; the sum of
-// those rises, over the point's initial mean stress, is its fabric z, and
-// the dilatancy of its next loadings is divided by 1 + z / kFabricScale.
-// A sand that has passed through near-zero effective stress thus must
-// strain further every cycle before it dilates and carries the load
-// again, so the shear strain of cyclic mobility grows cycle by cycle, as
-// measured on dense sands, instead of repeating the strain its dilatancy
-// allows from p' = 0 (after the fabric-dilatancy of Dafalias and Manzari
-// 2004, whose cumulative form divides the dilatancy of PM4Sand, Boulanger
-// and Ziotopoulou 2017). z grows by about p'max / p'0 each half cycle; at
-// 4, the dilatancy halves after two to three cycles of cyclic mobility;
-// with f_dens refitted, the liquefaction curves of the published
-// correlations then lie within 3 % of the field curve at K0 = 1, and that
-// of the dense sands falls on at high CSR.
-constexpr double kFabricScale = 4.0;
 
 struct Elastic {
   double lam = 0.0, twoG = 0.0, K = 0.0;
@@ -229,7 +213,7 @@ Return ReturnUbc(const Vec3& tr, double p0Step, const Moduli& mod, const Params&
     r.state.direction = 1.0;
     const double kp = ModulusNumber(m, r.state.reversals, liquefied);
     const double A = HardeningScale(m, kp, p0Step);
-    const double dilatancy = liquefied ? 1.0 / (1.0 + s0.fabric / kFabricScale) : 1.0;
+    const double dilatancy = liquefied ? 1.0 / (1.0 + s0.fabric / m.fabricScale) : 1.0;
     const Loading l = ReturnLoading(tr, s0.sinMob, A, dilatancy, m, de);
     r.area = 1;
     if (l.ok) {
