@@ -94,7 +94,10 @@ void DeriveUbc3d(const Analysis& a, Builder& b) {
   b.Default("np", 0.4, "exponent of the plastic shear modulus: 0.4 (Beaty & Byrne 2011)");
   b.Default("pref", b.options().pref, "reference pressure 100 kPa");
   b.Default("c", 0.0, "sand: c′ = 0");
-  b.Default("fdens", 1.0, "densification factor: 1 until cyclic tests calibrate it");
+  follow("fdens", u.fDens,
+         "f_dens = exp(0.92 − 0.097 (N1)60) = " + Number(u.fDens) +
+             ", the model's fit to the field liquefaction curve of Idriss & Boulanger (2008); "
+             "calibrate it on cyclic tests");
   b.Default("fEpost", 1.0, "post-liquefaction stiffness factor: 1 until cyclic tests calibrate it");
   if (const auto e = b.options().sand.voidRatio) {
     b.Derived("n0", *e / (1.0 + *e), "porosity of the given void ratio: n = e/(1 + e)");

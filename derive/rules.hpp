@@ -234,6 +234,7 @@ struct UbcSand {
   double KGe = 0.0, KBe = 0.0, KGp = 0.0;
   double phiPeakOverCv = 0.0;   // φp − φcv in degrees
   double Rf = 0.0;
+  double fDens = 1.0;           // densification factor fitted to the field liquefaction curve
 };
 UbcSand UbcSandFromBlowCount(double n160);
 

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "derive/rules.hpp"
+#include "models/ubc3d/ubc3d.hpp"
 
 namespace soilcal::derive {
 namespace {
@@ -147,6 +148,7 @@ UbcSand UbcSandFromBlowCount(double n160) {
   u.KGp = u.KGe * n * n * 0.003 + 100.0;
   u.phiPeakOverCv = n / 10.0 + std::max(0.0, (n - 15.0) / 5.0);
   u.Rf = std::min(0.99, 1.1 * std::pow(n, -0.15));
+  u.fDens = models::ubc3d::DefaultDensification(n);
   return u;
 }
 

@@ -371,7 +371,10 @@ TEST(DeriveRules, UbcSandCorrelationsAtABlowCountOf27) {
     EXPECT_DOUBLE_EQ(d.KGp, m.KGp);
     EXPECT_DOUBLE_EQ(30.0 + d.phiPeakOverCv, m.phiP);
     EXPECT_DOUBLE_EQ(d.Rf, m.Rf);
+    EXPECT_DOUBLE_EQ(d.fDens, m.fDens);
   }
+  // f_dens of a dense sand: exp(0.92 - 0.097 x 25) = 0.2221 (27 blows taken as 25).
+  EXPECT_NEAR(u.fDens, 0.2221, 1e-4);
 }
 
 TEST(DeriveRules, OedometerModulusAtPrefFromTheVirginBranch) {
