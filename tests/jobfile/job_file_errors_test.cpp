@@ -73,27 +73,23 @@ std::vector<Case> Cases() {
       {"bound 0.5 of nu", "[0, 0.5)"});
   add("reversed bounds", [](JobText& j) { j.calibrate = "[calibrate]\nfree = { G = [9, 3] }\n"; },
       kCsv, 14, {"job.toml line 9:", "bounds of G are reversed"});
+  // A job of another model with its own parameters and free ones.
+  auto ofModel = [](std::string name, std::string parameters, std::string calibrate) {
+    return [=](JobText& j) {
+      j.model = "[model]\nname = \"" + name + "\"\n";
+      j.parameters = "[parameters]\n" + parameters;
+      j.calibrate = calibrate;
+    };
+  };
+  const std::string softSoil = "kappa_star = 0.02\nlambda_star = 0.1\nK0nc = 0.6\n";
   add("derived parameter freed",
-      [](JobText& j) {
-        j.model = "[model]\nname = \"soft_soil\"\n";
-        j.parameters = "[parameters]\nkappa_star = 0.02\nlambda_star = 0.1\nK0nc = 0.6\nM = 1\n";
-        j.calibrate = "[calibrate]\nfree = { M = [0.8, 1.6] }\n";
-      },
+      ofModel("soft_soil", softSoil + "M = 1\n", "[calibrate]\nfree = { M = [0.8, 1.6] }\n"),
       kCsv, 13, {"job.toml line 9:", "M cannot be calibrated", "derives it from K0nc"});
-  add("soft soil without M",
-      [](JobText& j) {
-        j.model = "[model]\nname = \"soft_soil\"\n";
-        j.parameters = "[parameters]\nkappa_star = 0.02\nlambda_star = 0.1\nK0nc = 0.6\n";
-        j.calibrate = "";
-      },
-      kCsv, 16, {"job.toml line 3:", "needs M > 0", "any positive value"});
+  add("soft soil without M", ofModel("soft_soil", softSoil, ""), kCsv, 16,
+      {"job.toml line 3:", "needs M > 0", "any positive value"});
   add("sand whose peak angle lies below its constant-volume angle",
-      [](JobText& j) {
-        j.model = "[model]\nname = \"ubc3d_sand\"\n";
-        j.parameters = "[parameters]\nN160 = 10\nphi_cv = 33\nphi_p = 30\n";
-        j.calibrate = "";
-      },
-      kCsv, 16, {"job.toml line 6:", "phi_p = 30 lies below phi_cv = 33", "leave it out"});
+      ofModel("ubc3d_sand", "N160 = 10\nphi_cv = 33\nphi_p = 30\n", ""), kCsv, 16,
+      {"job.toml line 6:", "phi_p = 30 lies below phi_cv = 33", "leave it out"});
   add("E free with nu free",
       [](JobText& j) {
         j.parameters = "[parameters]\nE = 25000\nnu = 0.25\n";
