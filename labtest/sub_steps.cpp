@@ -9,6 +9,18 @@
 namespace soilcal::labtest {
 namespace {
 
+// The increments of a sub-step: the share f of those of the whole step
+// `start` (its step-size factor already applied).
+void TakeShareOfStep(MaterialPoint& pt, const MaterialPoint& start, double f) {
+  for (int i = 0; i < 6; ++i) {
+    pt.strainIncrement[i] = start.strainIncrement[i] * f;
+    pt.stressIncrement[i] = start.stressIncrement[i] * f;
+    pt.dEps[i] = start.dEps[i] * f;
+  }
+  pt.furtherIncrement = start.furtherIncrement * f;
+  pt.dTime = start.dTime * f;
+}
+
 // n equal sub-steps from `start` (its increments those of the whole step,
 // its step-size factor already applied); kStepAccepted when every one
 // converged. Each sub-step is offered to `watch`.
@@ -16,14 +28,7 @@ int RunEqualSubSteps(SimulationContext& ctx, const MaterialPoint& start, int n,
                      void (*refresh)(SimulationContext&), LiquefactionWatch* watch, int point) {
   MaterialPoint& pt = ctx.point;
   pt = start;
-  const double f = 1.0 / n;
-  for (int i = 0; i < 6; ++i) {
-    pt.strainIncrement[i] *= f;
-    pt.stressIncrement[i] *= f;
-    pt.dEps[i] *= f;
-  }
-  pt.furtherIncrement *= f;
-  pt.dTime *= f;
+  TakeShareOfStep(pt, start, 1.0 / n);
   for (int k = 0; k < n; ++k) {
     pt.stepSizeFactor = 1.0;
     if (k > 0) refresh(ctx);
@@ -53,14 +58,7 @@ int RunAdaptiveSubSteps(SimulationContext& ctx, const MaterialPoint& start,
   while (done < kSmallest) {
     size = std::min(size, kSmallest - done);
     const MaterialPoint saved = pt;
-    const double f = static_cast<double>(size) / kSmallest;
-    for (int i = 0; i < 6; ++i) {
-      pt.strainIncrement[i] = start.strainIncrement[i] * f;
-      pt.stressIncrement[i] = start.stressIncrement[i] * f;
-      pt.dEps[i] = start.dEps[i] * f;
-    }
-    pt.furtherIncrement = start.furtherIncrement * f;
-    pt.dTime = start.dTime * f;
+    TakeShareOfStep(pt, start, static_cast<double>(size) / kSmallest);
     pt.stepSizeFactor = 1.0;
     if (!first) refresh(ctx);
     int iterations = 0;
