@@ -99,12 +99,16 @@ void Workbench::Route() {
 
   // An error the HTTP library answers itself (a request it could not read,
   // a path no route takes) gets a sentence too, as every route's error does.
-  const httplib::Server::HandlerWithResponse onError = [](const httplib::Request& req,
-                                                          httplib::Response& res) {
+  const std::size_t uploadMb = options_.maxUploadBytes >> 20;
+  const httplib::Server::HandlerWithResponse onError = [uploadMb](const httplib::Request& req,
+                                                                  httplib::Response& res) {
     if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
     std::string sentence;
     if (res.status == 400) {
       sentence = "the request could not be read as HTTP";
+    } else if (res.status == 413) {
+      sentence = "the request is larger than the " + std::to_string(uploadMb) +
+                 " MB an upload may have (soilcal serve --max-upload MB)";
     } else if (res.status == 404) {
       sentence = "there is no " + req.method + " " + req.path + " in the workbench";
     } else {

@@ -144,6 +144,9 @@ TEST_F(WorkbenchTest, UploadsOfProgramsLibrariesAndOversizedFilesAreRefused) {
                                 std::string((2u << 20) + 1, '#'), "application/toml");
   ASSERT_TRUE(huge);
   EXPECT_EQ(huge->status, 413);
+  // Refused by the HTTP library itself, it still says the limit and its option.
+  EXPECT_EQ(Json(huge)["error"], "the request is larger than the 1 MB an upload may have "
+                                 "(soilcal serve --max-upload MB)");
 
   const auto stored = upload("triax.csv", "strain,q\n0.01,20\n");
   ASSERT_EQ(stored->status, 201) << stored->body;
